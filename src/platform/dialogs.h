@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+
+namespace zor {
+
+// Every modal box of the console goes through here, so tests can answer them
+// from a script instead of a person.
+class Dialogs {
+public:
+    enum class Icon { None, Information, Warning, Critical };
+
+    virtual ~Dialogs() = default;
+
+    // OK button only. An empty title means the application's title.
+    virtual void message(const QString &text, const QString &title = {}, Icon icon = Icon::None) = 0;
+    // OK and Cancel; true on OK.
+    virtual bool confirm(const QString &text, const QString &title = {}) = 0;
+    // Cancel yields an empty text.
+    virtual QString input(const QString &prompt, const QString &title = {},
+                          const QString &defaultText = {}) = 0;
+    // Shows one of the console's own dialog windows modally until it closes.
+    virtual void runModal(QDialog &dialog) = 0;
+};
+
+// The boxes currently in force; widget boxes unless a test installed its own.
+Dialogs &dialogs();
+// Installs a replacement (not owned); nullptr restores the widget boxes.
+void installDialogs(Dialogs *replacement);
+
+} // namespace zor

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/serialport.h"
+
+#include <QSerialPort>
+
+namespace zor {
+
+// Serial port component over QSerialPort.
+class QtSerialPort final : public SerialPortComponent {
+    Q_OBJECT
+public:
+    explicit QtSerialPort(QObject *parent = nullptr);
+    ~QtSerialPort() override;
+
+    void setPortName(const QString &name) override { name_ = name; }
+    QString portName() const override { return name_; }
+    bool setSettings(const QString &settings) override;
+    QString settings() const override { return settings_; }
+
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return port_.isOpen(); }
+    bool discardInput() override;
+    bool write(const QByteArray &data) override;
+    std::optional<QByteArray> readAll() override;
+    void drain(int timeoutMs) override;
+
+private:
+    bool applySettings();
+
+    QSerialPort port_;
+    QString name_;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+};
+
+} // namespace zor

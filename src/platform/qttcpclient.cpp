@@ -1,0 +1,69 @@
+#include "platform/qttcpclient.h"
+
+namespace zor {
+
+QtTcpClient::QtTcpClient(QObject *parent) : TcpClientComponent(parent)
+{
+    connect(&socket_, &QTcpSocket::readyRead, this, &TcpClientComponent::readyRead);
+    connect(&socket_, &QTcpSocket::stateChanged, this, &TcpClientComponent::stateChanged);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        emit error(static_cast<int>(e), socket_.errorString());
+    });
+}
+
+void QtTcpClient::connectToRemote()
+{
+    socket_.abort();
+    socket_.connectToHost(remoteHost, static_cast<quint16>(remotePort));
+}
+
+int QtTcpClient::state() const
+{
+    switch (socket_.state()) {
+    case QAbstractSocket::UnconnectedState:
+        return socket_.error() == QAbstractSocket::UnknownSocketError ? 0 : 9;
+    case QAbstractSocket::HostLookupState:
+        return 4;
+    case QAbstractSocket::ConnectingState:
+        return 6;
+    case QAbstractSocket::ConnectedState:
+        return StateConnected;
+    case QAbstractSocket::BoundState:
+        return 1;
+    case QAbstractSocket::ListeningState:
+        return 2;
+    case QAbstractSocket::ClosingState:
+        return 8;
+    }
+    return 9;
+}
+
+bool QtTcpClient::send(const QByteArray &data)
+{
+    if (socket_.state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (socket_.write(data) != data.size())
+        return false;
+    socket_.flush();
+    return true;
+}
+
+QByteArray QtTcpClient::getData()
+{
+    return socket_.readAll();
+}
+
+void QtTcpClient::close()
+{
+    if (socket_.state() == QAbstractSocket::ConnectedState)
+        drain(500);
+    socket_.close();
+}
+
+void QtTcpClient::drain(int timeoutMs)
+{
+    if (socket_.state() == QAbstractSocket::ConnectedState && socket_.bytesToWrite() > 0)
+        socket_.waitForBytesWritten(timeoutMs);
+}
+
+} // namespace zor

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+namespace zor {
+
+// A window timer as the console's handlers expect it: enabling it (again)
+// restarts its interval, disabling it stops it.
+class Timer : public QObject {
+    Q_OBJECT
+public:
+    explicit Timer(int intervalMs, QObject *parent = nullptr);
+
+    void setEnabled(bool enabled);
+    bool isEnabled() const { return timer_.isActive(); }
+    int interval() const { return timer_.interval(); }
+    // Tests shorten long intervals; the console never changes them.
+    void setInterval(int ms) { timer_.setInterval(ms); }
+
+signals:
+    void tick();
+
+private:
+    QTimer timer_;
+};
+
+} // namespace zor

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <typeindex>
+#include <vector>
+
+namespace zor {
+
+class DeviceLink;
+class FormRegistry;
+
+// A single-instance window. Created hidden on first touch; closing it with its
+// close box unloads it, and the next touch loads a fresh one.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form(FormRegistry &registry);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    FormRegistry &registry_;
+};
+
+class FormRegistry : public QObject {
+    Q_OBJECT
+public:
+    explicit FormRegistry(DeviceLink &link, QObject *parent = nullptr);
+    ~FormRegistry() override;
+
+    // The loaded instance, or a new hidden one.
+    template <class F, class... Args> F &get(Args &&...args)
+    {
+        if (F *existing = find<F>())
+            return *existing;
+        F *form = new F(*this, std::forward<Args>(args)...);
+        forms_.push_back({std::type_index(typeid(F)), form});
+        return *form;
+    }
+
+    template <class F> F *find() const
+    {
+        for (const auto &entry : forms_)
+            if (entry.type == std::type_index(typeid(F)) && entry.form)
+                return static_cast<F *>(entry.form.data());
+        return nullptr;
+    }
+
+    // Unloads one window. Deletion waits until no handler is running, since a
+    // handler of that window may be waiting for a reply right now.
+    void unload(QWidget *form);
+    // Unloads every window, most recently loaded first.
+    void unloadAll();
+    int loadedCount() const;
+
+private:
+    struct Entry {
+        std::type_index type;
+        QPointer<QWidget> form;
+    };
+    DeviceLink &link_;
+    std::vector<Entry> forms_;
+};
+
+} // namespace zor

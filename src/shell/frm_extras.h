@@ -1,0 +1,24 @@
+#pragma once
+
+#include "shell/formregistry.h"
+
+class QLineEdit;
+
+namespace zor {
+
+// "EXTRAS!": failed-reply count, last unexpected answer, and what the serial
+// port still held after the last reply. Written whether shown or not.
+class frm_EXTRAS : public Form {
+    Q_OBJECT
+public:
+    explicit frm_EXTRAS(FormRegistry &registry);
+
+    QLineEdit *txt_COMMERRORS;
+    QLineEdit *txt_LASTERROR;
+    QLineEdit *txt_MSCOMMBUFF;
+
+private:
+    void Form_Load();
+};
+
+} // namespace zor

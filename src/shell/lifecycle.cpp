@@ -1,0 +1,114 @@
+// Start-up and the three ways the console ends.
+#include "control/localremote.h"
+#include "platform/dialogs.h"
+#include "platform/toggleswitch.h"
+#include "shell/mainwindow.h"
+
+#include <QCloseEvent>
+
+namespace zor {
+
+void frm_SDIMAIN::Form_Load()
+{
+    exitStep = 0;
+    dacNewA = dacNewB = 0;
+    tmr_EXIT.setEnabled(false);
+    kvPerBit = 0.0;
+    maPerBit = 0.000341;
+    dacAcceptedA = dacAcceptedB = 0;
+    pollStep = 0;
+    autoUpdate = false;
+    tmr_UPDATE.setEnabled(false);
+    commErrorCount = 0;
+    menu.mnu_EXTRAS->setEnabled(false);
+    menu.mnu_EXTRAS->setVisible(false);
+    hwRevDefault = QStringLiteral("A01");
+    btn_HVONOFF->setValue(false);
+    tmr_COMMWDT.setEnabled(false);
+    menu.mnu_PASSTHRU->setEnabled(false);
+    menu.mnu_PASSTHRU->setVisible(false);
+    show();
+    dialogs().message(QStringLiteral("        Please Select Port!          "));
+    arcArmed = 1;
+    arcCount = 0;
+}
+
+void frm_SDIMAIN::mnu_EXIT_Click()
+{
+    tmr_UPDATE.setEnabled(false);
+    EnableManualControls();
+    link.closeSerial();
+    if (link.isEthernet())
+        link.closeTcp();
+    tmr_COMMWDT.setEnabled(false);
+    endProgram();
+}
+
+void frm_SDIMAIN::mnu_SHUTDOWN_Click()
+{
+    localRemote->btn_local_remote->setValue(true);
+    localRemote->btn_local_remote_Click();
+    tmr_EXIT.setEnabled(true);
+}
+
+void frm_SDIMAIN::tmr_EXIT_Timer()
+{
+    // A zeroing send must not land inside another exchange's wait, where that
+    // exchange would take its reply; the step waits for the next tick instead.
+    if (link.exchangeWaiting() || ended_)
+        return;
+    switch (exitStep) {
+    case 1:
+        link.sendAlone(this, "10,0,");
+        break;
+    case 2:
+        link.sendAlone(this, "11,0,");
+        break;
+    case 3:
+        link.sendAlone(this, "12,0,");
+        break;
+    case 4:
+        tmr_EXIT.setEnabled(false);
+        link.sendAlone(this, "13,0,");
+        tmr_UPDATE.setEnabled(false);
+        EnableManualControls();
+        link.closeSerial();
+        link.closeTcp();
+        tmr_COMMWDT.setEnabled(false);
+        endProgram();
+        return;
+    default:
+        break;
+    }
+    ++exitStep;
+}
+
+void frm_SDIMAIN::Form_Unload()
+{
+    localRemote->btn_local_remote->setValue(false);
+    forms.unloadAll();
+    link.closeSerial();
+    if (link.isEthernet())
+        link.closeTcp();
+    tmr_COMMWDT.setEnabled(false);
+    endProgram();
+}
+
+void frm_SDIMAIN::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (!ended_)
+        Form_Unload();
+}
+
+void frm_SDIMAIN::endProgram()
+{
+    ended_ = true;
+    for (Timer *t : {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &tmr_RCVTIMER, &tmr_NETRCVTMR,
+                     &tmr_COMMWDT})
+        t->setEnabled(false);
+    if (programEnd_)
+        programEnd_();
+}
+
+} // namespace zor

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "link/portfactory.h"
+#include "scriptedsupply.h"
+
+#include <QPointer>
+
+namespace zor::test {
+
+// In-memory serial port wired to a scripted supply.
+class FakeSerialPort final : public SerialPortComponent {
+    Q_OBJECT
+public:
+    explicit FakeSerialPort(ScriptedSupply &supply);
+
+    bool openable = true;
+    int openCount = 0;
+    int closeCount = 0;
+
+    void setPortName(const QString &name) override { name_ = name; }
+    QString portName() const override { return name_; }
+    bool setSettings(const QString &settings) override
+    {
+        settings_ = settings;
+        return true;
+    }
+    QString settings() const override { return settings_; }
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return open_; }
+    bool discardInput() override;
+    bool write(const QByteArray &data) override;
+    std::optional<QByteArray> readAll() override;
+    void drain(int) override {}
+
+private:
+    ScriptedSupply &supply_;
+    QString name_;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+    bool open_ = false;
+    QByteArray input_;
+};
+
+// In-memory TCP client wired to a scripted supply.
+class FakeTcpClient final : public TcpClientComponent {
+    Q_OBJECT
+public:
+    explicit FakeTcpClient(ScriptedSupply &supply);
+
+    bool accepts = true;
+    int connectDelayMs = 0;
+
+    void connectToRemote() override;
+    int state() const override { return state_; }
+    bool send(const QByteArray &data) override;
+    QByteArray getData() override;
+    void close() override { state_ = StateClosed; }
+    void drain(int) override {}
+
+    // The peer goes away: state drops and the component reports the error.
+    void dropConnection(const QString &description);
+
+private:
+    ScriptedSupply &supply_;
+    int state_ = StateClosed;
+    QByteArray input_;
+};
+
+// One scripted supply with both transports, and the factory that hands them out.
+struct FakeRig {
+    ScriptedSupply supply;
+    QPointer<FakeSerialPort> serial;
+    QPointer<FakeTcpClient> tcp;
+    PortFactory factory();
+};
+
+} // namespace zor::test
