@@ -10,8 +10,7 @@
 namespace zor {
 
 LocalRemote::LocalRemote(frm_SDIMAIN &main)
-    : QGroupBox(QStringLiteral("LOCAL/REMOTE")), main_(main)
-{
+    : QGroupBox(QStringLiteral("LOCAL/REMOTE")), main_(main) {
     setObjectName(QStringLiteral("fra_local_remote"));
     auto *box = new QVBoxLayout(this);
     box->addWidget(new QLabel(QStringLiteral("REMOTE"), this));
@@ -24,8 +23,7 @@ LocalRemote::LocalRemote(frm_SDIMAIN &main)
     hide();
 }
 
-void LocalRemote::btn_local_remote_Click()
-{
+void LocalRemote::btn_local_remote_Click() {
     main_.command([this] {
         const QByteArray reply = main_.link.exchange("99,0,");
         if (reply::charAt(reply, 5) == '$')

@@ -11,8 +11,7 @@
 namespace zor {
 
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
-    : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp())
-{
+    : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()) {
     tmr_COMMWDT.setEnabled(false);
     connect(&tmr_RCVTIMER, &Timer::tick, this, &DeviceLink::tmr_RCVTIMER_Timer);
     connect(&tmr_COMMWDT, &Timer::tick, this, &DeviceLink::tmr_COMMWDT_Timer);
@@ -30,8 +29,7 @@ DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
 
 DeviceLink::~DeviceLink() = default;
 
-void DeviceLink::outputOutputString(const QByteArray &payload)
-{
+void DeviceLink::outputOutputString(const QByteArray &payload) {
     const QByteArray frame = ProcessOutputString(payload, isEthernet());
     emit transmitted(frame);
     if (isEthernet()) {
@@ -44,8 +42,7 @@ void DeviceLink::outputOutputString(const QByteArray &payload)
     serial_->write(frame);
 }
 
-bool DeviceLink::waitForData(qint64 remainingMs)
-{
+bool DeviceLink::waitForData(qint64 remainingMs) {
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -59,8 +56,7 @@ bool DeviceLink::waitForData(qint64 remainingMs)
     return rc == 0;
 }
 
-QByteArray DeviceLink::receiveSerial(bool &failed)
-{
+QByteArray DeviceLink::receiveSerial(bool &failed) {
     QElapsedTimer clock;
     clock.start();
     QByteArray reply;
@@ -87,8 +83,7 @@ QByteArray DeviceLink::receiveSerial(bool &failed)
     return reply;
 }
 
-QByteArray DeviceLink::receiveNetwork(bool &failed)
-{
+QByteArray DeviceLink::receiveNetwork(bool &failed) {
     // Without a connection there is nothing to wait for.
     if (tcp_->state() != TcpClientComponent::StateConnected) {
         failed = true;
@@ -114,8 +109,7 @@ QByteArray DeviceLink::receiveNetwork(bool &failed)
     return reply;
 }
 
-QByteArray DeviceLink::inputInputString()
-{
+QByteArray DeviceLink::inputInputString() {
     bool failed = false;
     const QByteArray reply = isEthernet() ? receiveNetwork(failed) : receiveSerial(failed);
     if (failed)
@@ -126,15 +120,13 @@ QByteArray DeviceLink::inputInputString()
     return reply;
 }
 
-bool DeviceLink::mustHold() const
-{
+bool DeviceLink::mustHold() const {
     // Only an event served inside a running handler's wait arrives at a deeper
     // event loop; a handler calling another handler directly runs at once.
     return depth_ > 0 && QThread::currentThread()->loopLevel() > loopLevelAtStart_;
 }
 
-void DeviceLink::command(QObject *owner, std::function<void()> body)
-{
+void DeviceLink::command(QObject *owner, std::function<void()> body) {
     if (mustHold()) {
         held_.push_back({owner, owner != nullptr, std::move(body), true});
         return;
@@ -142,8 +134,7 @@ void DeviceLink::command(QObject *owner, std::function<void()> body)
     execute(body, true);
 }
 
-void DeviceLink::sendAlone(QObject *owner, const QByteArray &payload)
-{
+void DeviceLink::sendAlone(QObject *owner, const QByteArray &payload) {
     std::function<void()> body = [this, payload] { outputOutputString(payload); };
     if (mustHold()) {
         held_.push_back({owner, owner != nullptr, std::move(body), false});
@@ -152,8 +143,7 @@ void DeviceLink::sendAlone(QObject *owner, const QByteArray &payload)
     execute(body, false);
 }
 
-void DeviceLink::whenIdle(std::function<void()> fn)
-{
+void DeviceLink::whenIdle(std::function<void()> fn) {
     if (depth_ == 0 && !running_held_) {
         fn();
         return;
@@ -161,8 +151,7 @@ void DeviceLink::whenIdle(std::function<void()> fn)
     idle_.push_back(std::move(fn));
 }
 
-void DeviceLink::execute(std::function<void()> &body, bool bracketed)
-{
+void DeviceLink::execute(std::function<void()> &body, bool bracketed) {
     if (depth_++ == 0)
         loopLevelAtStart_ = QThread::currentThread()->loopLevel();
     try {
@@ -179,8 +168,7 @@ void DeviceLink::execute(std::function<void()> &body, bool bracketed)
         runHeld();
 }
 
-void DeviceLink::runHeld()
-{
+void DeviceLink::runHeld() {
     running_held_ = true;
     while (depth_ == 0 && !held_.empty()) {
         Held next = std::move(held_.front());
@@ -197,21 +185,18 @@ void DeviceLink::runHeld()
     running_held_ = false;
 }
 
-void DeviceLink::tmr_RCVTIMER_Timer()
-{
+void DeviceLink::tmr_RCVTIMER_Timer() {
     tmr_RCVTIMER.setEnabled(false);
 }
 
-void DeviceLink::tmr_COMMWDT_Timer()
-{
+void DeviceLink::tmr_COMMWDT_Timer() {
     tmr_COMMWDT.setEnabled(false);
     if (!serial_->isOpen())
         serial_->open(); // an unplugged adapter stays closed; the next tick tries again
     tmr_COMMWDT.setEnabled(true);
 }
 
-void DeviceLink::tmr_NETRCVTMR_Timer()
-{
+void DeviceLink::tmr_NETRCVTMR_Timer() {
     tmr_NETRCVTMR.setEnabled(false);
     if (isEthernet()) {
         // A message may arrive in pieces: keep them until its ETX, then decode it whole.
@@ -228,20 +213,17 @@ void DeviceLink::tmr_NETRCVTMR_Timer()
     tmr_NETRCVTMR.setEnabled(true);
 }
 
-void DeviceLink::closeSerial()
-{
+void DeviceLink::closeSerial() {
     if (serial_->isOpen())
         serial_->close();
 }
 
-void DeviceLink::closeTcp()
-{
+void DeviceLink::closeTcp() {
     tcp_->close();
     networkPending_.clear();
 }
 
-CommandBracket::CommandBracket(DeviceLink &link) : link_(link)
-{
+CommandBracket::CommandBracket(DeviceLink &link) : link_(link) {
     if (link_.tmr_RCVTIMER.isEnabled())
         link_.tmr_RCVTIMER.setEnabled(false);
     if (link_.tmr_NETRCVTMR.isEnabled())
@@ -250,8 +232,7 @@ CommandBracket::CommandBracket(DeviceLink &link) : link_(link)
         link_.pollTimer_->setEnabled(false);
 }
 
-CommandBracket::~CommandBracket()
-{
+CommandBracket::~CommandBracket() {
     if (link_.isEthernet())
         link_.tmr_NETRCVTMR.setEnabled(true);
     else

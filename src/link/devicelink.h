@@ -48,8 +48,7 @@ public:
     void outputOutputString(const QByteArray &payload);
     // Collects one reply, framing included; empty when nothing came within 1.0 s.
     QByteArray inputInputString();
-    QByteArray exchange(const QByteArray &payload)
-    {
+    QByteArray exchange(const QByteArray &payload) {
         outputOutputString(payload);
         return inputInputString();
     }

@@ -2,8 +2,7 @@
 
 namespace zor {
 
-char serialChecksum(const QByteArray &payload)
-{
+char serialChecksum(const QByteArray &payload) {
     unsigned sum = 0;
     for (char c : payload)
         sum += static_cast<unsigned char>(c);
@@ -12,8 +11,7 @@ char serialChecksum(const QByteArray &payload)
     return static_cast<char>(c);
 }
 
-QByteArray ProcessOutputString(const QByteArray &payload, bool ethernet)
-{
+QByteArray ProcessOutputString(const QByteArray &payload, bool ethernet) {
     QByteArray frame;
     frame.reserve(payload.size() + 4);
     frame.append(STX);

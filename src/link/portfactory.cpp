@@ -5,8 +5,7 @@
 
 namespace zor {
 
-PortFactory PortFactory::real()
-{
+PortFactory PortFactory::real() {
     return {[] { return std::make_unique<QtSerialPort>(); },
             [] { return std::make_unique<QtTcpClient>(); }};
 }

@@ -2,15 +2,13 @@
 
 namespace zor::reply {
 
-std::optional<char> charAt(const QByteArray &reply, int position)
-{
+std::optional<char> charAt(const QByteArray &reply, int position) {
     if (position < 1 || position > reply.size())
         return std::nullopt;
     return reply.at(position - 1);
 }
 
-std::optional<QByteArray> fieldUntil(const QByteArray &reply, int position, char stop)
-{
+std::optional<QByteArray> fieldUntil(const QByteArray &reply, int position, char stop) {
     if (position < 1 || position > reply.size())
         return std::nullopt;
     const auto end = reply.indexOf(stop, position - 1);
@@ -19,13 +17,11 @@ std::optional<QByteArray> fieldUntil(const QByteArray &reply, int position, char
     return reply.mid(position - 1, end - (position - 1));
 }
 
-std::optional<QByteArray> valueBeforeSemicolon(const QByteArray &reply)
-{
+std::optional<QByteArray> valueBeforeSemicolon(const QByteArray &reply) {
     return fieldUntil(reply, 2, ';');
 }
 
-std::optional<long long> toInteger(const QByteArray &text)
-{
+std::optional<long long> toInteger(const QByteArray &text) {
     if (text.isEmpty() || text.size() > 18)
         return std::nullopt;
     long long value = 0;

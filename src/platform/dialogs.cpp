@@ -9,29 +9,26 @@ namespace zor {
 
 namespace {
 
-QString titleOr(const QString &title)
-{
+QString titleOr(const QString &title) {
     return title.isEmpty() ? QApplication::applicationName() : title;
 }
 
 class WidgetDialogs final : public Dialogs {
 public:
-    void message(const QString &text, const QString &title, Icon icon) override
-    {
+    void message(const QString &text, const QString &title, Icon icon) override {
         QMessageBox box(toQt(icon), titleOr(title), text, QMessageBox::Ok,
                         QApplication::activeWindow());
         box.exec();
     }
 
-    bool confirm(const QString &text, const QString &title) override
-    {
+    bool confirm(const QString &text, const QString &title) override {
         QMessageBox box(QMessageBox::Question, titleOr(title), text,
                         QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
         return box.exec() == QMessageBox::Ok;
     }
 
-    QString input(const QString &prompt, const QString &title, const QString &defaultText) override
-    {
+    QString input(const QString &prompt, const QString &title,
+                  const QString &defaultText) override {
         bool ok = false;
         const QString text = QInputDialog::getText(QApplication::activeWindow(), titleOr(title),
                                                    prompt, QLineEdit::Normal, defaultText, &ok);
@@ -41,8 +38,7 @@ public:
     void runModal(QDialog &dialog) override { dialog.exec(); }
 
 private:
-    static QMessageBox::Icon toQt(Icon icon)
-    {
+    static QMessageBox::Icon toQt(Icon icon) {
         switch (icon) {
         case Icon::Information:
             return QMessageBox::Information;
@@ -62,13 +58,11 @@ Dialogs *current = nullptr;
 
 } // namespace
 
-Dialogs &dialogs()
-{
+Dialogs &dialogs() {
     return current ? *current : widgetDialogs;
 }
 
-void installDialogs(Dialogs *replacement)
-{
+void installDialogs(Dialogs *replacement) {
     current = replacement;
 }
 

@@ -15,7 +15,8 @@ public:
     virtual ~Dialogs() = default;
 
     // OK button only. An empty title means the application's title.
-    virtual void message(const QString &text, const QString &title = {}, Icon icon = Icon::None) = 0;
+    virtual void message(const QString &text, const QString &title = {},
+                         Icon icon = Icon::None) = 0;
     // OK and Cancel; true on OK.
     virtual bool confirm(const QString &text, const QString &title = {}) = 0;
     // Cancel yields an empty text.

@@ -5,21 +5,18 @@
 namespace zor {
 
 Lamp::Lamp(const QColor &litColor, const QColor &unlitColor, QWidget *parent)
-    : QWidget(parent), litColor_(litColor), unlitColor_(unlitColor)
-{
+    : QWidget(parent), litColor_(litColor), unlitColor_(unlitColor) {
     setMinimumSize(14, 14);
 }
 
-void Lamp::setValue(bool lit)
-{
+void Lamp::setValue(bool lit) {
     if (lit == lit_)
         return;
     lit_ = lit;
     update();
 }
 
-void Lamp::paintEvent(QPaintEvent *)
-{
+void Lamp::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const int side = qMin(width(), height()) - 2;

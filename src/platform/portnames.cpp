@@ -4,8 +4,7 @@
 
 namespace zor {
 
-std::optional<QString> serialDeviceFor(const QString &typed, bool windows)
-{
+std::optional<QString> serialDeviceFor(const QString &typed, bool windows) {
     const QString text = typed.trimmed();
     if (text.isEmpty())
         return std::nullopt;
@@ -31,8 +30,7 @@ std::optional<QString> serialDeviceFor(const QString &typed, bool windows)
     return std::nullopt;
 }
 
-std::optional<QString> serialDeviceFor(const QString &typed)
-{
+std::optional<QString> serialDeviceFor(const QString &typed) {
 #ifdef Q_OS_WIN
     return serialDeviceFor(typed, true);
 #else

@@ -20,8 +20,7 @@ struct LineSettings {
     QSerialPort::StopBits stopBits;
 };
 
-std::optional<LineSettings> parseSettings(const QString &text)
-{
+std::optional<LineSettings> parseSettings(const QString &text) {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 4)
         return std::nullopt;
@@ -61,18 +60,15 @@ std::optional<LineSettings> parseSettings(const QString &text)
 
 } // namespace
 
-QtSerialPort::QtSerialPort(QObject *parent) : SerialPortComponent(parent)
-{
+QtSerialPort::QtSerialPort(QObject *parent) : SerialPortComponent(parent) {
     connect(&port_, &QSerialPort::readyRead, this, &SerialPortComponent::readyRead);
 }
 
-QtSerialPort::~QtSerialPort()
-{
+QtSerialPort::~QtSerialPort() {
     close();
 }
 
-bool QtSerialPort::setSettings(const QString &settings)
-{
+bool QtSerialPort::setSettings(const QString &settings) {
     if (!parseSettings(settings))
         return false;
     settings_ = settings;
@@ -81,8 +77,7 @@ bool QtSerialPort::setSettings(const QString &settings)
     return true;
 }
 
-bool QtSerialPort::applySettings()
-{
+bool QtSerialPort::applySettings() {
     const auto s = parseSettings(settings_);
     if (!s)
         return false;
@@ -91,8 +86,7 @@ bool QtSerialPort::applySettings()
            port_.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-bool QtSerialPort::open()
-{
+bool QtSerialPort::open() {
     if (port_.isOpen())
         return true;
     const auto device = serialDeviceFor(name_);
@@ -117,16 +111,14 @@ bool QtSerialPort::open()
     return true;
 }
 
-void QtSerialPort::close()
-{
+void QtSerialPort::close() {
     if (!port_.isOpen())
         return;
     drain(500);
     port_.close();
 }
 
-bool QtSerialPort::discardInput()
-{
+bool QtSerialPort::discardInput() {
     if (!port_.isOpen())
         return false;
     port_.readAll();
@@ -134,8 +126,7 @@ bool QtSerialPort::discardInput()
     return true;
 }
 
-bool QtSerialPort::write(const QByteArray &data)
-{
+bool QtSerialPort::write(const QByteArray &data) {
     if (!port_.isOpen())
         return false;
     if (port_.write(data) != data.size())
@@ -145,15 +136,13 @@ bool QtSerialPort::write(const QByteArray &data)
     return true;
 }
 
-std::optional<QByteArray> QtSerialPort::readAll()
-{
+std::optional<QByteArray> QtSerialPort::readAll() {
     if (!port_.isOpen())
         return std::nullopt;
     return port_.readAll();
 }
 
-void QtSerialPort::drain(int timeoutMs)
-{
+void QtSerialPort::drain(int timeoutMs) {
     if (!port_.isOpen())
         return;
     const QDeadlineTimer deadline(timeoutMs);

@@ -2,8 +2,7 @@
 
 namespace zor {
 
-QtTcpClient::QtTcpClient(QObject *parent) : TcpClientComponent(parent)
-{
+QtTcpClient::QtTcpClient(QObject *parent) : TcpClientComponent(parent) {
     connect(&socket_, &QTcpSocket::readyRead, this, &TcpClientComponent::readyRead);
     connect(&socket_, &QTcpSocket::stateChanged, this, &TcpClientComponent::stateChanged);
     connect(&socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
@@ -11,14 +10,12 @@ QtTcpClient::QtTcpClient(QObject *parent) : TcpClientComponent(parent)
     });
 }
 
-void QtTcpClient::connectToRemote()
-{
+void QtTcpClient::connectToRemote() {
     socket_.abort();
     socket_.connectToHost(remoteHost, static_cast<quint16>(remotePort));
 }
 
-int QtTcpClient::state() const
-{
+int QtTcpClient::state() const {
     switch (socket_.state()) {
     case QAbstractSocket::UnconnectedState:
         return socket_.error() == QAbstractSocket::UnknownSocketError ? 0 : 9;
@@ -38,8 +35,7 @@ int QtTcpClient::state() const
     return 9;
 }
 
-bool QtTcpClient::send(const QByteArray &data)
-{
+bool QtTcpClient::send(const QByteArray &data) {
     if (socket_.state() != QAbstractSocket::ConnectedState)
         return false;
     if (socket_.write(data) != data.size())
@@ -48,20 +44,17 @@ bool QtTcpClient::send(const QByteArray &data)
     return true;
 }
 
-QByteArray QtTcpClient::getData()
-{
+QByteArray QtTcpClient::getData() {
     return socket_.readAll();
 }
 
-void QtTcpClient::close()
-{
+void QtTcpClient::close() {
     if (socket_.state() == QAbstractSocket::ConnectedState)
         drain(500);
     socket_.close();
 }
 
-void QtTcpClient::drain(int timeoutMs)
-{
+void QtTcpClient::drain(int timeoutMs) {
     if (socket_.state() == QAbstractSocket::ConnectedState && socket_.bytesToWrite() > 0)
         socket_.waitForBytesWritten(timeoutMs);
 }

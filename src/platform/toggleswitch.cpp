@@ -3,8 +3,7 @@
 namespace zor {
 
 ToggleSwitch::ToggleSwitch(const QString &offFace, const QString &onFace, QWidget *parent)
-    : QPushButton(parent), offFace_(offFace), onFace_(onFace)
-{
+    : QPushButton(parent), offFace_(offFace), onFace_(onFace) {
     setCheckable(true);
     connect(this, &QPushButton::clicked, this, [this](bool on) {
         refresh();
@@ -13,23 +12,20 @@ ToggleSwitch::ToggleSwitch(const QString &offFace, const QString &onFace, QWidge
     refresh();
 }
 
-void ToggleSwitch::setValue(bool on)
-{
+void ToggleSwitch::setValue(bool on) {
     if (on == isChecked())
         return;
     setChecked(on);
     refresh();
 }
 
-void ToggleSwitch::setColors(const QColor &offColor, const QColor &onColor)
-{
+void ToggleSwitch::setColors(const QColor &offColor, const QColor &onColor) {
     offColor_ = offColor;
     onColor_ = onColor;
     refresh();
 }
 
-void ToggleSwitch::refresh()
-{
+void ToggleSwitch::refresh() {
     setText(isChecked() ? onFace_ : offFace_);
     const QColor colour = isChecked() ? onColor_ : offColor_;
     setStyleSheet(colour.isValid()

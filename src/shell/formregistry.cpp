@@ -8,22 +8,19 @@ namespace zor {
 
 Form::Form(FormRegistry &registry) : QWidget(nullptr, Qt::Window), registry_(registry) {}
 
-void Form::closeEvent(QCloseEvent *event)
-{
+void Form::closeEvent(QCloseEvent *event) {
     event->accept();
     registry_.unload(this);
 }
 
 FormRegistry::FormRegistry(DeviceLink &link, QObject *parent) : QObject(parent), link_(link) {}
 
-FormRegistry::~FormRegistry()
-{
+FormRegistry::~FormRegistry() {
     for (auto &entry : forms_)
         delete entry.form.data();
 }
 
-void FormRegistry::unload(QWidget *form)
-{
+void FormRegistry::unload(QWidget *form) {
     for (auto it = forms_.begin(); it != forms_.end(); ++it) {
         if (it->form == form) {
             forms_.erase(it);
@@ -40,8 +37,7 @@ void FormRegistry::unload(QWidget *form)
     });
 }
 
-void FormRegistry::unloadAll()
-{
+void FormRegistry::unloadAll() {
     while (!forms_.empty()) {
         QWidget *last = forms_.back().form;
         if (!last) {
@@ -52,8 +48,7 @@ void FormRegistry::unloadAll()
     }
 }
 
-int FormRegistry::loadedCount() const
-{
+int FormRegistry::loadedCount() const {
     int n = 0;
     for (const auto &entry : forms_)
         n += entry.form ? 1 : 0;

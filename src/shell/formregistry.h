@@ -29,8 +29,7 @@ public:
     ~FormRegistry() override;
 
     // The loaded instance, or a new hidden one.
-    template <class F, class... Args> F &get(Args &&...args)
-    {
+    template <class F, class... Args> F &get(Args &&...args) {
         if (F *existing = find<F>())
             return *existing;
         F *form = new F(*this, std::forward<Args>(args)...);
@@ -38,8 +37,7 @@ public:
         return *form;
     }
 
-    template <class F> F *find() const
-    {
+    template <class F> F *find() const {
         for (const auto &entry : forms_)
             if (entry.type == std::type_index(typeid(F)) && entry.form)
                 return static_cast<F *>(entry.form.data());

@@ -6,8 +6,7 @@
 
 namespace zor {
 
-frm_EXTRAS::frm_EXTRAS(FormRegistry &registry) : Form(registry)
-{
+frm_EXTRAS::frm_EXTRAS(FormRegistry &registry) : Form(registry) {
     setWindowTitle(QStringLiteral("EXTRAS!"));
     auto *grid = new QGridLayout(this);
     const auto field = [this] {
@@ -27,8 +26,7 @@ frm_EXTRAS::frm_EXTRAS(FormRegistry &registry) : Form(registry)
     Form_Load();
 }
 
-void frm_EXTRAS::Form_Load()
-{
+void frm_EXTRAS::Form_Load() {
     txt_COMMERRORS->clear();
 }
 

@@ -8,8 +8,7 @@
 
 namespace zor {
 
-void frm_SDIMAIN::Form_Load()
-{
+void frm_SDIMAIN::Form_Load() {
     exitStep = 0;
     dacNewA = dacNewB = 0;
     tmr_EXIT.setEnabled(false);
@@ -33,8 +32,7 @@ void frm_SDIMAIN::Form_Load()
     arcCount = 0;
 }
 
-void frm_SDIMAIN::mnu_EXIT_Click()
-{
+void frm_SDIMAIN::mnu_EXIT_Click() {
     tmr_UPDATE.setEnabled(false);
     EnableManualControls();
     link.closeSerial();
@@ -44,15 +42,13 @@ void frm_SDIMAIN::mnu_EXIT_Click()
     endProgram();
 }
 
-void frm_SDIMAIN::mnu_SHUTDOWN_Click()
-{
+void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
     localRemote->btn_local_remote->setValue(true);
     localRemote->btn_local_remote_Click();
     tmr_EXIT.setEnabled(true);
 }
 
-void frm_SDIMAIN::tmr_EXIT_Timer()
-{
+void frm_SDIMAIN::tmr_EXIT_Timer() {
     // A zeroing send must not land inside another exchange's wait, where that
     // exchange would take its reply; the step waits for the next tick instead.
     if (link.exchangeWaiting() || ended_)
@@ -83,8 +79,7 @@ void frm_SDIMAIN::tmr_EXIT_Timer()
     ++exitStep;
 }
 
-void frm_SDIMAIN::Form_Unload()
-{
+void frm_SDIMAIN::Form_Unload() {
     localRemote->btn_local_remote->setValue(false);
     forms.unloadAll();
     link.closeSerial();
@@ -94,18 +89,16 @@ void frm_SDIMAIN::Form_Unload()
     endProgram();
 }
 
-void frm_SDIMAIN::closeEvent(QCloseEvent *event)
-{
+void frm_SDIMAIN::closeEvent(QCloseEvent *event) {
     event->accept();
     if (!ended_)
         Form_Unload();
 }
 
-void frm_SDIMAIN::endProgram()
-{
+void frm_SDIMAIN::endProgram() {
     ended_ = true;
-    for (Timer *t : {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &tmr_RCVTIMER, &tmr_NETRCVTMR,
-                     &tmr_COMMWDT})
+    for (Timer *t :
+         {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &tmr_RCVTIMER, &tmr_NETRCVTMR, &tmr_COMMWDT})
         t->setEnabled(false);
     if (programEnd_)
         programEnd_();

@@ -10,8 +10,7 @@ namespace {
 
 enum State { Available = 0, Off = 1, Hidden = 2, Checkable = 4 };
 
-QAction *entry(QMenu *menu, const char *name, const char *caption, int state = Available)
-{
+QAction *entry(QMenu *menu, const char *name, const char *caption, int state = Available) {
     QAction *action = menu->addAction(QString::fromLatin1(caption));
     action->setObjectName(QString::fromLatin1(name));
     action->setEnabled(!(state & Off));
@@ -23,8 +22,7 @@ QAction *entry(QMenu *menu, const char *name, const char *caption, int state = A
 
 } // namespace
 
-MainMenu::MainMenu(QMenuBar *bar)
-{
+MainMenu::MainMenu(QMenuBar *bar) {
     // Check marks are set by the handlers, so every entry that carries one is checkable.
     mnu_Ports = bar->addMenu(QStringLiteral("Ports"));
     mnu_comm1 = entry(mnu_Ports, "mnu_comm1", "COMM1", Checkable);

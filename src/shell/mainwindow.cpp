@@ -18,8 +18,7 @@ namespace zor {
 
 frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
     : QMainWindow(parent), link(ports), forms(link), StatusBar1(new StatusPanels(this)),
-      menu(menuBar())
-{
+      menu(menuBar()) {
     setObjectName(QStringLiteral("frm_SDIMAIN"));
     setWindowTitle(QStringLiteral("ZOR80HR Interface"));
     setStatusBar(StatusBar1);
@@ -34,16 +33,14 @@ frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
 
 frm_SDIMAIN::~frm_SDIMAIN() = default;
 
-QGroupBox *frm_SDIMAIN::frame(const QString &title) const
-{
+QGroupBox *frm_SDIMAIN::frame(const QString &title) const {
     for (QGroupBox *box : frames_)
         if (box->title() == title)
             return box;
     return nullptr;
 }
 
-void frm_SDIMAIN::buildLayout()
-{
+void frm_SDIMAIN::buildLayout() {
     auto *central = new QWidget(this);
     auto *grid = new QGridLayout(central);
     const auto makeFrame = [this, central](const char *title) {
@@ -124,16 +121,14 @@ void frm_SDIMAIN::buildLayout()
             &frm_SDIMAIN::btn_serialNum_rqst_Click);
 }
 
-void frm_SDIMAIN::connectMenu()
-{
+void frm_SDIMAIN::connectMenu() {
     connect(menu.mnu_AUTOUPDATE, &QAction::triggered, this, &frm_SDIMAIN::mnu_AUTOUPDATE_Click);
     connect(menu.mnu_MANUAL, &QAction::triggered, this, &frm_SDIMAIN::mnu_MANUAL_Click);
     connect(menu.mnu_EXIT, &QAction::triggered, this, &frm_SDIMAIN::mnu_EXIT_Click);
     connect(menu.mnu_SHUTDOWN, &QAction::triggered, this, &frm_SDIMAIN::mnu_SHUTDOWN_Click);
 }
 
-void frm_SDIMAIN::connectLink()
-{
+void frm_SDIMAIN::connectLink() {
     connect(&link, &DeviceLink::transmitted, this, [this](const QByteArray &frame) {
         StatusBar1->setPanelText(4, QStringLiteral("TX: ") + QString::fromLatin1(frame));
     });
@@ -149,8 +144,7 @@ void frm_SDIMAIN::connectLink()
     connect(&link, &DeviceLink::tcpError, this, &frm_SDIMAIN::showTcpError);
 }
 
-void frm_SDIMAIN::showTcpError(const QString &description)
-{
+void frm_SDIMAIN::showTcpError(const QString &description) {
     // A dead peer raises errors in bursts; one box at a time is enough.
     if (tcpErrorShowing_)
         return;
@@ -159,13 +153,11 @@ void frm_SDIMAIN::showTcpError(const QString &description)
     tcpErrorShowing_ = false;
 }
 
-frm_EXTRAS &frm_SDIMAIN::extras()
-{
+frm_EXTRAS &frm_SDIMAIN::extras() {
     return forms.get<frm_EXTRAS>();
 }
 
-void frm_SDIMAIN::countCommError()
-{
+void frm_SDIMAIN::countCommError() {
     ++commErrorCount;
     extras().txt_COMMERRORS->setText(QStringLiteral(" %1").arg(commErrorCount));
 }

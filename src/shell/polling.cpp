@@ -7,8 +7,7 @@
 
 namespace zor {
 
-void frm_SDIMAIN::mnu_AUTOUPDATE_Click()
-{
+void frm_SDIMAIN::mnu_AUTOUPDATE_Click() {
     menu.mnu_AUTOUPDATE->setChecked(true);
     menu.mnu_MANUAL->setChecked(false);
     DisableManualControls();
@@ -21,8 +20,7 @@ void frm_SDIMAIN::mnu_AUTOUPDATE_Click()
     tmr_UPDATE.setEnabled(true);
 }
 
-void frm_SDIMAIN::mnu_MANUAL_Click()
-{
+void frm_SDIMAIN::mnu_MANUAL_Click() {
     autoUpdate = false;
     menu.mnu_AUTOUPDATE->setChecked(false);
     menu.mnu_MANUAL->setChecked(true);
@@ -30,8 +28,7 @@ void frm_SDIMAIN::mnu_MANUAL_Click()
     EnableManualControls();
 }
 
-void frm_SDIMAIN::tmr_UPDATE_Timer()
-{
+void frm_SDIMAIN::tmr_UPDATE_Timer() {
     switch (pollStep) {
     case 0:
         ReadMonitors();
@@ -62,32 +59,27 @@ void frm_SDIMAIN::tmr_UPDATE_Timer()
         pollStep = 0;
 }
 
-void frm_SDIMAIN::btn_UPDATEDATA_ValueChanged()
-{
+void frm_SDIMAIN::btn_UPDATEDATA_ValueChanged() {
     ReadMonitors();
     ReadAuxMonitors();
 }
 
-QList<QWidget *> frm_SDIMAIN::manualControls() const
-{
-    return {btn_UPDATEDATA, btn_KVSET, btn_EMI,   btn_FILLIM,  btn_FILPREHEAT,    btn_REQSTAT,
+QList<QWidget *> frm_SDIMAIN::manualControls() const {
+    return {btn_UPDATEDATA, btn_KVSET,  btn_EMI,   btn_FILLIM,  btn_FILPREHEAT,    btn_REQSTAT,
             btn_HWREV,      btn_MODNUM, btn_SWREV, btn_SWBuild, btn_serialNum_rqst};
 }
 
-void frm_SDIMAIN::DisableManualControls()
-{
+void frm_SDIMAIN::DisableManualControls() {
     for (QWidget *w : manualControls())
         w->setEnabled(false);
 }
 
-void frm_SDIMAIN::EnableManualControls()
-{
+void frm_SDIMAIN::EnableManualControls() {
     for (QWidget *w : manualControls())
         w->setEnabled(true);
 }
 
-void frm_SDIMAIN::readPayloads(std::initializer_list<const char *> payloads)
-{
+void frm_SDIMAIN::readPayloads(std::initializer_list<const char *> payloads) {
     std::vector<QByteArray> list(payloads.begin(), payloads.end());
     command([this, list] {
         for (const QByteArray &payload : list)
@@ -97,63 +89,51 @@ void frm_SDIMAIN::readPayloads(std::initializer_list<const char *> payloads)
 
 // The read operations below move their payloads through the link; their
 // panels cut the replies into fields.
-void frm_SDIMAIN::ReadMonitors()
-{
+void frm_SDIMAIN::ReadMonitors() {
     readPayloads({"VMON;", "IMON;", "FMON;"});
 }
 
-void frm_SDIMAIN::btn_KVSET_Click()
-{
+void frm_SDIMAIN::btn_KVSET_Click() {
     readPayloads({"VSET;"});
 }
 
-void frm_SDIMAIN::btn_EMI_Click()
-{
+void frm_SDIMAIN::btn_EMI_Click() {
     readPayloads({"ISET;"});
 }
 
-void frm_SDIMAIN::btn_REQSTAT_Click()
-{
+void frm_SDIMAIN::btn_REQSTAT_Click() {
     readPayloads({"STAT;", "FLT;"});
 }
 
-void frm_SDIMAIN::ReadAuxMonitors()
-{
+void frm_SDIMAIN::ReadAuxMonitors() {
     readPayloads({"LVPS;", "TEMP;"});
 }
 
-void frm_SDIMAIN::getScaling_Click()
-{
+void frm_SDIMAIN::getScaling_Click() {
     readPayloads({"SLVR ;", "SLIR ;"});
 }
 
-void frm_SDIMAIN::TickleWatchdog()
-{
+void frm_SDIMAIN::TickleWatchdog() {
     command([this] { link.outputOutputString("WDTT;"); });
 }
 
-void frm_SDIMAIN::btn_HWREV_Click()
-{
+void frm_SDIMAIN::btn_HWREV_Click() {
     readPayloads({"HWVR;"});
 }
 
-void frm_SDIMAIN::btn_MODNUM_Click()
-{
+void frm_SDIMAIN::btn_MODNUM_Click() {
     readPayloads({"MODR;"});
 }
 
-void frm_SDIMAIN::btn_SWREV_Click()
-{
+void frm_SDIMAIN::btn_SWREV_Click() {
     readPayloads({"FREV;"});
 }
 
-void frm_SDIMAIN::btn_SWBuild_Click()
-{
+void frm_SDIMAIN::btn_SWBuild_Click() {
     readPayloads({"SOFT;"});
 }
 
-void frm_SDIMAIN::btn_serialNum_rqst_Click()
-{
+void frm_SDIMAIN::btn_serialNum_rqst_Click() {
     readPayloads({"SNUR;"});
 }
 

@@ -6,8 +6,7 @@
 
 namespace zor {
 
-StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent)
-{
+StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
     struct Design {
         const char *text;
         const char *tip;
@@ -41,24 +40,20 @@ StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent)
     refreshClock();
 }
 
-void StatusPanels::setPanelText(int panel, const QString &text)
-{
+void StatusPanels::setPanelText(int panel, const QString &text) {
     if (panel >= 1 && panel <= Count)
         panels_[panel - 1]->setText(text);
 }
 
-QString StatusPanels::panelText(int panel) const
-{
+QString StatusPanels::panelText(int panel) const {
     return panel >= 1 && panel <= Count ? panels_[panel - 1]->text() : QString();
 }
 
-QString StatusPanels::panelToolTip(int panel) const
-{
+QString StatusPanels::panelToolTip(int panel) const {
     return panel >= 1 && panel <= Count ? panels_[panel - 1]->toolTip() : QString();
 }
 
-void StatusPanels::refreshClock()
-{
+void StatusPanels::refreshClock() {
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale;
     panels_[4]->setText(locale.toString(now.date(), QLocale::ShortFormat));

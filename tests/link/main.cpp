@@ -3,8 +3,7 @@
 
 #include "tst_link.h"
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     int status = 0;
     status |= zor::test::runProtocolTests(argc, argv);

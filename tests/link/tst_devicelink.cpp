@@ -17,8 +17,7 @@ struct LinkRig {
     DeviceLink link{rig.factory()};
     Timer poll{66};
 
-    explicit LinkRig(bool ethernet = false)
-    {
+    explicit LinkRig(bool ethernet = false) {
         link.setPollTimer(&poll);
         rig.supply.ethernet = ethernet;
         if (ethernet) {
@@ -37,28 +36,45 @@ struct LinkRig {
 class TestDeviceLink : public QObject {
     Q_OBJECT
 private slots:
-    void replyShapes_data()
-    {
+    void replyShapes_data() {
         QTest::addColumn<bool>("ethernet");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<int>>("splitAt");
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("whole") << false << QByteArray("\x02" "640;C\r\n") << QList<int>{}
-                               << QByteArray("\x02" "640;C\r\n");
-        QTest::newRow("LF in second piece")
-            << false << QByteArray("\x02" "640;C\r\n") << QList<int>{3}
-            << QByteArray("\x02" "640;C\r\n");
-        QTest::newRow("trailing bytes kept")
-            << false << QByteArray("\x02" "1;C\r\nXY") << QList<int>{} << QByteArray("\x02" "1;C\r\nXY");
-        QTest::newRow("network whole") << true << QByteArray("\x02" "640;\x03") << QList<int>{}
-                                       << QByteArray("\x02" "640;\x03");
-        QTest::newRow("network split") << true << QByteArray("\x02" "640;\x03") << QList<int>{1, 4}
-                                       << QByteArray("\x02" "640;\x03");
-        QTest::newRow("ETX without STX") << true << QByteArray("12\x03") << QList<int>{}
-                                         << QByteArray("12\x03");
+        QTest::newRow("whole") << false
+                               << QByteArray("\x02"
+                                             "640;C\r\n")
+                               << QList<int>{}
+                               << QByteArray("\x02"
+                                             "640;C\r\n");
+        QTest::newRow("LF in second piece") << false
+                                            << QByteArray("\x02"
+                                                          "640;C\r\n")
+                                            << QList<int>{3}
+                                            << QByteArray("\x02"
+                                                          "640;C\r\n");
+        QTest::newRow("trailing bytes kept") << false
+                                             << QByteArray("\x02"
+                                                           "1;C\r\nXY")
+                                             << QList<int>{}
+                                             << QByteArray("\x02"
+                                                           "1;C\r\nXY");
+        QTest::newRow("network whole") << true
+                                       << QByteArray("\x02"
+                                                     "640;\x03")
+                                       << QList<int>{}
+                                       << QByteArray("\x02"
+                                                     "640;\x03");
+        QTest::newRow("network split") << true
+                                       << QByteArray("\x02"
+                                                     "640;\x03")
+                                       << QList<int>{1, 4}
+                                       << QByteArray("\x02"
+                                                     "640;\x03");
+        QTest::newRow("ETX without STX")
+            << true << QByteArray("12\x03") << QList<int>{} << QByteArray("12\x03");
     }
-    void replyShapes()
-    {
+    void replyShapes() {
         QFETCH(bool, ethernet);
         QFETCH(QByteArray, bytes);
         QFETCH(QList<int>, splitAt);
@@ -77,41 +93,43 @@ private slots:
         QVERIFY2(clock.elapsed() < 500, "a complete reply ends the wait at once");
     }
 
-    void silenceTimesOutAfterOneSecond_data()
-    {
+    void silenceTimesOutAfterOneSecond_data() {
         QTest::addColumn<bool>("ethernet");
         QTest::newRow("serial") << false;
         QTest::newRow("network") << true;
     }
-    void silenceTimesOutAfterOneSecond()
-    {
+    void silenceTimesOutAfterOneSecond() {
         QFETCH(bool, ethernet);
         LinkRig r(ethernet);
-        r.rig.supply.rawOn("VSET;", "\x02" "64", 10); // a partial reply, no terminator
+        r.rig.supply.rawOn("VSET;",
+                           "\x02"
+                           "64",
+                           10); // a partial reply, no terminator
         QSignalSpy rx(&r.link, &DeviceLink::received);
         QElapsedTimer clock;
         clock.start();
         const QByteArray reply = r.link.exchange("VSET;");
         const qint64 took = clock.elapsed();
-        QCOMPARE(reply, QByteArray("\x02" "64"));
+        QCOMPARE(reply, QByteArray("\x02"
+                                   "64"));
         QVERIFY2(took > 1000 && took < 1200, qPrintable(QString::number(took)));
         QCOMPARE(rx.count(), 1);
         QVERIFY(r.link.tmr_RCVTIMER.isEnabled());
     }
 
-    void lateReplyIsDiscardedByNextSend()
-    {
+    void lateReplyIsDiscardedByNextSend() {
         LinkRig r;
         r.rig.supply.on("VSET;", "640;", 1100); // arrives after the wait gave up
         r.rig.supply.on("ISET;", "99;", 200);
         QCOMPARE(r.link.exchange("VSET;"), QByteArray());
         QTest::qWait(150); // the late VSET reply lands in the port's buffer
         const QByteArray reply = r.link.exchange("ISET;");
-        QVERIFY2(reply.startsWith("\x02" "99;"), reply.constData());
+        QVERIFY2(reply.startsWith("\x02"
+                                  "99;"),
+                 reply.constData());
     }
 
-    void closedPortEndsAtOnce()
-    {
+    void closedPortEndsAtOnce() {
         LinkRig r;
         r.link.MSComm1().close();
         QSignalSpy rx(&r.link, &DeviceLink::received);
@@ -126,8 +144,7 @@ private slots:
         QVERIFY(!r.link.tmr_COMMWDT.isEnabled());
     }
 
-    void networkWithoutConnectionEndsQuietly()
-    {
+    void networkWithoutConnectionEndsQuietly() {
         FakeRig rig;
         DeviceLink link(rig.factory());
         link.linkMode = LinkEthernet;
@@ -138,8 +155,7 @@ private slots:
         QVERIFY(rig.supply.frames.isEmpty());
     }
 
-    void serialReceiveArmsWatchdogAndReportsLeftover()
-    {
+    void serialReceiveArmsWatchdogAndReportsLeftover() {
         LinkRig r;
         r.rig.supply.on("VSET;", "1;");
         QSignalSpy leftover(&r.link, &DeviceLink::serialLeftover);
@@ -149,8 +165,7 @@ private slots:
         QVERIFY(r.link.tmr_COMMWDT.isEnabled());
     }
 
-    void noiseNeverHangs()
-    {
+    void noiseNeverHangs() {
         LinkRig r;
         r.rig.supply.rawOn("VSET;", QByteArray(3 << 20, 'x'), 5);
         QElapsedTimer clock;
@@ -160,8 +175,7 @@ private slots:
         QCOMPARE(reply.size(), DeviceLink::MaxReplyBytes);
     }
 
-    void bracketRestartsTheRightTimers_data()
-    {
+    void bracketRestartsTheRightTimers_data() {
         QTest::addColumn<bool>("ethernet");
         QTest::addColumn<bool>("autoUpdate");
         QTest::addColumn<bool>("failInside");
@@ -171,8 +185,7 @@ private slots:
         QTest::newRow("serial auto, handler throws") << false << true << true;
         QTest::newRow("network manual, handler throws") << true << false << true;
     }
-    void bracketRestartsTheRightTimers()
-    {
+    void bracketRestartsTheRightTimers() {
         QFETCH(bool, ethernet);
         QFETCH(bool, autoUpdate);
         QFETCH(bool, failInside);
@@ -197,8 +210,7 @@ private slots:
         QCOMPARE(r.link.tmr_RCVTIMER.isEnabled(), !ethernet || !failInside);
     }
 
-    void commandStartedDuringWaitIsHeldAndRunsAfter()
-    {
+    void commandStartedDuringWaitIsHeldAndRunsAfter() {
         LinkRig r;
         r.rig.supply.on("VSET;", "640;", 200);
         r.rig.supply.on("ENBL 0;", ";", 0);
@@ -208,7 +220,9 @@ private slots:
             QCOMPARE(r.link.heldCount(), 1);
         });
         r.link.command(nullptr, [&] { first = r.link.exchange("VSET;"); });
-        QVERIFY2(first.startsWith("\x02" "640;"), first.constData());
+        QVERIFY2(first.startsWith("\x02"
+                                  "640;"),
+                 first.constData());
         QVERIFY2(second.startsWith("\x02;"), second.constData());
         const auto &frames = r.rig.supply.frames;
         QCOMPARE(frames.size(), 2);
@@ -217,8 +231,7 @@ private slots:
         QVERIFY(frames[1].atMs - frames[0].atMs >= 190);
     }
 
-    void heldCommandOfAClosedWindowIsDropped()
-    {
+    void heldCommandOfAClosedWindowIsDropped() {
         LinkRig r;
         r.rig.supply.on("VSET;", "640;", 100);
         auto *owner = new QObject;
@@ -231,8 +244,7 @@ private slots:
         QVERIFY(!ran);
     }
 
-    void nestedHandlerRunsInline()
-    {
+    void nestedHandlerRunsInline() {
         LinkRig r;
         r.rig.supply.on("A;", "1;");
         r.rig.supply.on("B;", "2;");
@@ -245,8 +257,7 @@ private slots:
         QCOMPARE(order, (QStringList{"inner", "outer"}));
     }
 
-    void watchdogReopensAndKeepsRunning()
-    {
+    void watchdogReopensAndKeepsRunning() {
         LinkRig r;
         r.link.MSComm1().close();
         r.rig.serial->openable = false;
@@ -258,21 +269,26 @@ private slots:
         QVERIFY(r.link.MSComm1().isOpen());
     }
 
-    void networkStatusIsReassembled()
-    {
+    void networkStatusIsReassembled() {
         LinkRig r(true);
         QSignalSpy status(&r.link, &DeviceLink::networkStatus);
         r.link.tmr_NETRCVTMR.setEnabled(true);
-        r.rig.supply.push("\x02" "ST", 0);
-        r.rig.supply.push("1,0,1\x03" "\x02" "ST0,1,0\x03", 20);
+        r.rig.supply.push("\x02"
+                          "ST",
+                          0);
+        r.rig.supply.push("1,0,1\x03"
+                          "\x02"
+                          "ST0,1,0\x03",
+                          20);
         QTRY_COMPARE(status.count(), 2);
-        QCOMPARE(status.at(0).at(0).toByteArray(), QByteArray("\x02" "ST1,0,1\x03"));
-        QCOMPARE(status.at(1).at(0).toByteArray(), QByteArray("\x02" "ST0,1,0\x03"));
+        QCOMPARE(status.at(0).at(0).toByteArray(), QByteArray("\x02"
+                                                              "ST1,0,1\x03"));
+        QCOMPARE(status.at(1).at(0).toByteArray(), QByteArray("\x02"
+                                                              "ST0,1,0\x03"));
     }
 };
 
-int zor::test::runDeviceLinkTests(int argc, char *argv[])
-{
+int zor::test::runDeviceLinkTests(int argc, char *argv[]) {
     TestDeviceLink t;
     return QTest::qExec(&t, argc, argv);
 }

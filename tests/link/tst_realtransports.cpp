@@ -14,8 +14,7 @@ using namespace zor::test;
 class TestRealTransports : public QObject {
     Q_OBJECT
 private slots:
-    void serialThroughPseudoTerminal()
-    {
+    void serialThroughPseudoTerminal() {
         PtySupply pty;
         QVERIFY(pty.pty.ok());
         pty.supply.on("VSET;", "640;", 20);
@@ -30,8 +29,7 @@ private slots:
         QCOMPARE(pty.supply.frames[0].bytes, QByteArray::fromHex("02565345543b430d0a"));
     }
 
-    void serialSilenceThroughPseudoTerminal()
-    {
+    void serialSilenceThroughPseudoTerminal() {
         PtySupply pty;
         DeviceLink link(PortFactory::real());
         link.linkMode = QStringLiteral("comm1");
@@ -43,8 +41,7 @@ private slots:
         QVERIFY(clock.elapsed() > 1000 && clock.elapsed() < 1200);
     }
 
-    void networkThroughLoopback()
-    {
+    void networkThroughLoopback() {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
         QTcpSocket *peer = nullptr;
@@ -52,8 +49,10 @@ private slots:
             peer = server.nextPendingConnection();
             connect(peer, &QTcpSocket::readyRead, peer, [peer] {
                 const QByteArray in = peer->readAll();
-                if (in == QByteArray("\x02" "STAT;\x03")) {
-                    peer->write("\x02" "1;");
+                if (in == QByteArray("\x02"
+                                     "STAT;\x03")) {
+                    peer->write("\x02"
+                                "1;");
                     peer->flush();
                     peer->write("\x03");
                 }
@@ -65,11 +64,11 @@ private slots:
         link.tcpClient().remotePort = server.serverPort();
         link.tcpClient().connectToRemote();
         QTRY_COMPARE(link.tcpClient().state(), TcpClientComponent::StateConnected);
-        QCOMPARE(link.exchange("STAT;"), QByteArray("\x02" "1;\x03"));
+        QCOMPARE(link.exchange("STAT;"), QByteArray("\x02"
+                                                    "1;\x03"));
     }
 
-    void refusedConnectionReportsError()
-    {
+    void refusedConnectionReportsError() {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const quint16 port = probe.serverPort();
@@ -85,8 +84,7 @@ private slots:
     }
 };
 
-int zor::test::runRealTransportTests(int argc, char *argv[])
-{
+int zor::test::runRealTransportTests(int argc, char *argv[]) {
     TestRealTransports t;
     return QTest::qExec(&t, argc, argv);
 }

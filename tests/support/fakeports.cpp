@@ -4,8 +4,7 @@
 
 namespace zor::test {
 
-FakeSerialPort::FakeSerialPort(ScriptedSupply &supply) : supply_(supply)
-{
+FakeSerialPort::FakeSerialPort(ScriptedSupply &supply) : supply_(supply) {
     connect(&supply_, &ScriptedSupply::deliver, this, [this](const QByteArray &bytes) {
         if (!open_ || supply_.ethernet)
             return;
@@ -14,8 +13,7 @@ FakeSerialPort::FakeSerialPort(ScriptedSupply &supply) : supply_(supply)
     });
 }
 
-bool FakeSerialPort::open()
-{
+bool FakeSerialPort::open() {
     if (!openable)
         return false;
     open_ = true;
@@ -23,31 +21,27 @@ bool FakeSerialPort::open()
     return true;
 }
 
-void FakeSerialPort::close()
-{
+void FakeSerialPort::close() {
     open_ = false;
     ++closeCount;
     input_.clear();
 }
 
-bool FakeSerialPort::discardInput()
-{
+bool FakeSerialPort::discardInput() {
     if (!open_)
         return false;
     input_.clear();
     return true;
 }
 
-bool FakeSerialPort::write(const QByteArray &data)
-{
+bool FakeSerialPort::write(const QByteArray &data) {
     if (!open_)
         return false;
     supply_.consume(data);
     return true;
 }
 
-std::optional<QByteArray> FakeSerialPort::readAll()
-{
+std::optional<QByteArray> FakeSerialPort::readAll() {
     if (!open_)
         return std::nullopt;
     QByteArray out;
@@ -55,8 +49,7 @@ std::optional<QByteArray> FakeSerialPort::readAll()
     return out;
 }
 
-FakeTcpClient::FakeTcpClient(ScriptedSupply &supply) : supply_(supply)
-{
+FakeTcpClient::FakeTcpClient(ScriptedSupply &supply) : supply_(supply) {
     connect(&supply_, &ScriptedSupply::deliver, this, [this](const QByteArray &bytes) {
         if (state_ != StateConnected || !supply_.ethernet)
             return;
@@ -65,8 +58,7 @@ FakeTcpClient::FakeTcpClient(ScriptedSupply &supply) : supply_(supply)
     });
 }
 
-void FakeTcpClient::connectToRemote()
-{
+void FakeTcpClient::connectToRemote() {
     state_ = 6;
     QTimer::singleShot(connectDelayMs, this, [this] {
         if (accepts) {
@@ -80,30 +72,26 @@ void FakeTcpClient::connectToRemote()
     });
 }
 
-bool FakeTcpClient::send(const QByteArray &data)
-{
+bool FakeTcpClient::send(const QByteArray &data) {
     if (state_ != StateConnected)
         return false;
     supply_.consume(data);
     return true;
 }
 
-QByteArray FakeTcpClient::getData()
-{
+QByteArray FakeTcpClient::getData() {
     QByteArray out;
     out.swap(input_);
     return out;
 }
 
-void FakeTcpClient::dropConnection(const QString &description)
-{
+void FakeTcpClient::dropConnection(const QString &description) {
     state_ = 9;
     emit stateChanged();
     emit error(10053, description);
 }
 
-PortFactory FakeRig::factory()
-{
+PortFactory FakeRig::factory() {
     return {[this] {
                 auto port = std::make_unique<FakeSerialPort>(supply);
                 serial = port.get();

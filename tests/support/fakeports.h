@@ -19,8 +19,7 @@ public:
 
     void setPortName(const QString &name) override { name_ = name; }
     QString portName() const override { return name_; }
-    bool setSettings(const QString &settings) override
-    {
+    bool setSettings(const QString &settings) override {
         settings_ = settings;
         return true;
     }

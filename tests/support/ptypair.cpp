@@ -11,8 +11,7 @@
 
 namespace zor::test {
 
-PtyPair::PtyPair()
-{
+PtyPair::PtyPair() {
     char name[256] = {};
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
         master_ = slave_ = -1;
@@ -26,16 +25,14 @@ PtyPair::PtyPair()
     slavePath_ = QString::fromLocal8Bit(name);
 }
 
-PtyPair::~PtyPair()
-{
+PtyPair::~PtyPair() {
     if (master_ >= 0)
         ::close(master_);
     if (slave_ >= 0)
         ::close(slave_);
 }
 
-QByteArray PtyPair::read(int timeoutMs)
-{
+QByteArray PtyPair::read(int timeoutMs) {
     QByteArray out;
     pollfd p{master_, POLLIN, 0};
     if (::poll(&p, 1, timeoutMs) <= 0)
@@ -50,8 +47,7 @@ QByteArray PtyPair::read(int timeoutMs)
     return out;
 }
 
-QByteArray PtyPair::readUntil(char end, int count, int timeoutMs)
-{
+QByteArray PtyPair::readUntil(char end, int count, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
     QByteArray out;
@@ -64,8 +60,7 @@ QByteArray PtyPair::readUntil(char end, int count, int timeoutMs)
     return out;
 }
 
-void PtyPair::write(const QByteArray &bytes)
-{
+void PtyPair::write(const QByteArray &bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);

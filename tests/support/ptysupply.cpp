@@ -2,10 +2,8 @@
 
 namespace zor::test {
 
-PtySupply::PtySupply() : notifier_(pty.masterFd(), QSocketNotifier::Read)
-{
-    connect(&notifier_, &QSocketNotifier::activated, this,
-            [this] { supply.consume(pty.read(0)); });
+PtySupply::PtySupply() : notifier_(pty.masterFd(), QSocketNotifier::Read) {
+    connect(&notifier_, &QSocketNotifier::activated, this, [this] { supply.consume(pty.read(0)); });
     connect(&supply, &ScriptedSupply::deliver, this,
             [this](const QByteArray &bytes) { pty.write(bytes); });
 }

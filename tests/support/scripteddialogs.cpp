@@ -2,8 +2,7 @@
 
 namespace zor::test {
 
-QStringList ScriptedDialogs::messages() const
-{
+QStringList ScriptedDialogs::messages() const {
     QStringList out;
     for (const Shown &s : shown)
         if (s.kind == QLatin1String("message"))

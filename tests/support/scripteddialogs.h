@@ -22,19 +22,17 @@ public:
         QString title;
     };
     QList<Shown> shown;
-    std::deque<QString> inputs;   // Cancel when empty
-    std::deque<bool> confirms;    // OK when empty
+    std::deque<QString> inputs; // Cancel when empty
+    std::deque<bool> confirms;  // OK when empty
     // Drives a modal window of the console; accepts it when not set.
     std::function<void(QDialog &)> onModal;
 
     QStringList messages() const;
 
-    void message(const QString &text, const QString &title, Icon) override
-    {
+    void message(const QString &text, const QString &title, Icon) override {
         shown.append({QStringLiteral("message"), text, title});
     }
-    bool confirm(const QString &text, const QString &title) override
-    {
+    bool confirm(const QString &text, const QString &title) override {
         shown.append({QStringLiteral("confirm"), text, title});
         if (confirms.empty())
             return true;
@@ -42,8 +40,7 @@ public:
         confirms.pop_front();
         return answer;
     }
-    QString input(const QString &prompt, const QString &title, const QString &) override
-    {
+    QString input(const QString &prompt, const QString &title, const QString &) override {
         shown.append({QStringLiteral("input"), prompt, title});
         if (inputs.empty())
             return {};
@@ -51,8 +48,7 @@ public:
         inputs.pop_front();
         return answer;
     }
-    void runModal(QDialog &dialog) override
-    {
+    void runModal(QDialog &dialog) override {
         shown.append({QStringLiteral("modal"), dialog.windowTitle(), {}});
         if (onModal)
             onModal(dialog);

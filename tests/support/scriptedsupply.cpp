@@ -7,21 +7,18 @@
 
 namespace zor::test {
 
-ScriptedSupply::ScriptedSupply(QObject *parent) : QObject(parent)
-{
+ScriptedSupply::ScriptedSupply(QObject *parent) : QObject(parent) {
     clock_.start();
 }
 
-void ScriptedSupply::on(const QByteArray &payload, const QByteArray &text, int delayMs)
-{
+void ScriptedSupply::on(const QByteArray &payload, const QByteArray &text, int delayMs) {
     Answer a;
     a.text = text;
     a.delayMs = delayMs;
     rules_[payload] = a;
 }
 
-void ScriptedSupply::rawOn(const QByteArray &payload, const QByteArray &bytes, int delayMs)
-{
+void ScriptedSupply::rawOn(const QByteArray &payload, const QByteArray &bytes, int delayMs) {
     Answer a;
     a.text = bytes;
     a.delayMs = delayMs;
@@ -29,16 +26,14 @@ void ScriptedSupply::rawOn(const QByteArray &payload, const QByteArray &bytes, i
     rules_[payload] = a;
 }
 
-QList<QByteArray> ScriptedSupply::payloads() const
-{
+QList<QByteArray> ScriptedSupply::payloads() const {
     QList<QByteArray> out;
     for (const Frame &f : frames)
         out.append(f.payload);
     return out;
 }
 
-void ScriptedSupply::consume(const QByteArray &bytes)
-{
+void ScriptedSupply::consume(const QByteArray &bytes) {
     pending_.append(bytes);
     for (;;) {
         const auto start = pending_.indexOf(STX);
@@ -60,8 +55,7 @@ void ScriptedSupply::consume(const QByteArray &bytes)
     }
 }
 
-void ScriptedSupply::push(const QByteArray &bytes, int delayMs)
-{
+void ScriptedSupply::push(const QByteArray &bytes, int delayMs) {
     QPointer<ScriptedSupply> self(this);
     QTimer::singleShot(delayMs, this, [self, bytes] {
         if (self)
@@ -69,8 +63,7 @@ void ScriptedSupply::push(const QByteArray &bytes, int delayMs)
     });
 }
 
-void ScriptedSupply::answer(const QByteArray &payload)
-{
+void ScriptedSupply::answer(const QByteArray &payload) {
     const Answer a = rules_.value(payload, fallback);
     if (a.silent)
         return;

@@ -15,12 +15,12 @@ class ScriptedSupply : public QObject {
     Q_OBJECT
 public:
     struct Answer {
-        QByteArray text;        // reply text without framing, e.g. "640;"
-        int delayMs = 0;        // before the first byte
-        QList<int> splitAt;     // byte offsets where the reply is cut into pieces
-        int pieceGapMs = 5;     // between pieces
+        QByteArray text;    // reply text without framing, e.g. "640;"
+        int delayMs = 0;    // before the first byte
+        QList<int> splitAt; // byte offsets where the reply is cut into pieces
+        int pieceGapMs = 5; // between pieces
         bool silent = false;
-        bool raw = false;       // text is sent as it stands, without framing
+        bool raw = false; // text is sent as it stands, without framing
     };
     struct Frame {
         qint64 atMs;
@@ -36,7 +36,9 @@ public:
 
     void on(const QByteArray &payload, const QByteArray &text, int delayMs = 0);
     void on(const QByteArray &payload, const Answer &answer) { rules_[payload] = answer; }
-    void silentOn(const QByteArray &payload) { rules_[payload] = Answer{{}, 0, {}, 5, true, false}; }
+    void silentOn(const QByteArray &payload) {
+        rules_[payload] = Answer{{}, 0, {}, 5, true, false};
+    }
     void rawOn(const QByteArray &payload, const QByteArray &bytes, int delayMs = 0);
 
     // Bytes written by the console.
