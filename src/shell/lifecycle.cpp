@@ -1,5 +1,6 @@
 // Start-up and the three ways the console ends.
 #include "control/localremote.h"
+#include "diagnostics/frm_rawdata.h"
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "shell/mainwindow.h"
@@ -66,6 +67,8 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
     case 4:
         tmr_EXIT.setEnabled(false);
         link.sendAlone(this, "13,0,");
+        if (frm_RAWDATA *page = forms.find<frm_RAWDATA>())
+            page->hide();
         tmr_UPDATE.setEnabled(false);
         EnableManualControls();
         link.closeSerial();

@@ -1,6 +1,14 @@
 #include "shell/mainwindow.h"
 
+#include "control/arcframe.h"
+#include "control/faultresetframe.h"
+#include "control/hvenableframe.h"
 #include "control/localremote.h"
+#include "control/setpointpanel.h"
+#include "diagnostics/frm_rawdata.h"
+#include "monitor/analogreadbacks.h"
+#include "monitor/identityframe.h"
+#include "monitor/statusframe.h"
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "shell/frm_extras.h"
@@ -43,82 +51,61 @@ QGroupBox *frm_SDIMAIN::frame(const QString &title) const {
 void frm_SDIMAIN::buildLayout() {
     auto *central = new QWidget(this);
     auto *grid = new QGridLayout(central);
-    const auto makeFrame = [this, central](const char *title) {
-        auto *box = new QGroupBox(QString::fromLatin1(title), central);
-        new QVBoxLayout(box);
-        frames_.append(box);
-        return box;
-    };
-    const auto button = [](QGroupBox *box, const char *name, const char *caption) {
-        auto *b = new QPushButton(QString::fromLatin1(caption), box);
-        b->setObjectName(QString::fromLatin1(name));
-        box->layout()->addWidget(b);
-        return b;
-    };
 
-    QGroupBox *readbacks = makeFrame("READBACKS");
-    QGroupBox *aux = makeFrame("AUXILIARY VOLTAGE");
-    QGroupBox *status = makeFrame("SYSTEM STATUS");
-    QGroupBox *info = makeFrame("SYSTEM INFORMATION");
-    QGroupBox *dac = makeFrame("SET DAC CHANNELS");
-    QGroupBox *xray = makeFrame("X-Ray Enable");
-    QGroupBox *reset = makeFrame("RESET FAULT");
-    QGroupBox *arc = makeFrame("ARC");
-    QGroupBox *update = makeFrame("UPDATE DATA");
+    statusFrame = new StatusFrame(*this);
+    readbacks = new AnalogReadbacks(*this);
+    identity = new IdentityFrame(*this);
+    setpoints = new SetpointPanel(*this);
+    hvEnable = new HvEnableFrame(*this);
+    faultReset = new FaultResetFrame(*this);
+    arcFrame = new ArcFrame(*this);
+    localRemote = new LocalRemote(*this);
 
-    btn_REQSTAT = button(status, "btn_REQSTAT", "Request Status");
-    btn_HWREV = button(info, "btn_HWREV", "Hardware Rev.");
-    btn_MODNUM = button(info, "btn_MODNUM", "Model Number");
-    btn_SWREV = button(info, "btn_SWREV", "Software Rev.");
-    btn_SWBuild = button(info, "btn_SWBuild", "Software Build");
-    btn_serialNum_rqst = button(info, "btn_serialNum_rqst", "Serial Number");
-    btn_KVSET = button(dac, "btn_KVSET", "Voltage Setpoint");
-    btn_EMI = button(dac, "btn_EMI", "Current Setpoint");
-    // Present for the manual-control switching, never shown.
-    btn_FILLIM = button(dac, "btn_FILLIM", "Filament Limit");
-    btn_FILPREHEAT = button(dac, "btn_FILPREHEAT", "Filament PreHeat");
-    btn_FILLIM->hide();
-    btn_FILPREHEAT->hide();
-
-    btn_HVONOFF = new ToggleSwitch(QStringLiteral("OFF"), QStringLiteral("ON"), xray);
-    btn_HVONOFF->setObjectName(QStringLiteral("btn_HVONOFF"));
-    xray->layout()->addWidget(btn_HVONOFF);
-
+    auto *update = new QGroupBox(QStringLiteral("UPDATE DATA"));
+    update->setObjectName(QStringLiteral("fra_UPDATE"));
+    auto *updateBox = new QVBoxLayout(update);
     btn_UPDATEDATA = new ToggleSwitch(QStringLiteral("UPDATE"), QStringLiteral("WAITING!"), update);
     btn_UPDATEDATA->setObjectName(QStringLiteral("btn_UPDATEDATA"));
     btn_UPDATEDATA->setToolTip(QStringLiteral("Update Analog Data Fields"));
-    update->layout()->addWidget(btn_UPDATEDATA);
+    updateBox->addWidget(btn_UPDATEDATA);
     connect(btn_UPDATEDATA, &ToggleSwitch::valueChanged, this,
             &frm_SDIMAIN::btn_UPDATEDATA_ValueChanged);
 
-    localRemote = new LocalRemote(*this);
-    localRemote->setParent(central);
-    localRemote->hide();
-
-    grid->addWidget(readbacks, 0, 0);
-    grid->addWidget(aux, 0, 1);
-    grid->addWidget(status, 0, 2, 2, 1);
-    grid->addWidget(dac, 1, 0);
-    grid->addWidget(xray, 1, 1);
-    grid->addWidget(info, 2, 0);
+    frames_ = {readbacks->fra_READBACKS,
+               readbacks->fra_AUX,
+               statusFrame,
+               identity,
+               setpoints,
+               hvEnable,
+               faultReset,
+               arcFrame,
+               update};
+    grid->addWidget(readbacks->fra_READBACKS, 0, 0);
+    grid->addWidget(readbacks->fra_AUX, 0, 1);
+    grid->addWidget(statusFrame, 0, 2, 3, 1);
+    grid->addWidget(setpoints, 1, 0);
+    grid->addWidget(hvEnable, 1, 1);
+    grid->addWidget(identity, 2, 0);
     auto *small = new QGridLayout;
-    small->addWidget(reset, 0, 0);
-    small->addWidget(arc, 0, 1);
+    small->addWidget(faultReset, 0, 0);
+    small->addWidget(arcFrame, 0, 1);
     small->addWidget(update, 1, 0, 1, 2);
-    grid->addLayout(small, 2, 1, 1, 2);
-    for (QGroupBox *box : frames_)
-        static_cast<QVBoxLayout *>(box->layout())->addStretch();
+    grid->addLayout(small, 2, 1);
+    grid->addWidget(localRemote, 3, 0);
+    localRemote->hide();
     setCentralWidget(central);
 
-    connect(btn_KVSET, &QPushButton::clicked, this, &frm_SDIMAIN::btn_KVSET_Click);
-    connect(btn_EMI, &QPushButton::clicked, this, &frm_SDIMAIN::btn_EMI_Click);
-    connect(btn_REQSTAT, &QPushButton::clicked, this, &frm_SDIMAIN::btn_REQSTAT_Click);
-    connect(btn_HWREV, &QPushButton::clicked, this, &frm_SDIMAIN::btn_HWREV_Click);
-    connect(btn_MODNUM, &QPushButton::clicked, this, &frm_SDIMAIN::btn_MODNUM_Click);
-    connect(btn_SWREV, &QPushButton::clicked, this, &frm_SDIMAIN::btn_SWREV_Click);
-    connect(btn_SWBuild, &QPushButton::clicked, this, &frm_SDIMAIN::btn_SWBuild_Click);
-    connect(btn_serialNum_rqst, &QPushButton::clicked, this,
-            &frm_SDIMAIN::btn_serialNum_rqst_Click);
+    btn_HVONOFF = hvEnable->btn_HVONOFF;
+    btn_KVSET = setpoints->btn_KVSET;
+    btn_EMI = setpoints->btn_EMI;
+    btn_FILLIM = setpoints->btn_FILLIM;
+    btn_FILPREHEAT = setpoints->btn_FILPREHEAT;
+    btn_REQSTAT = statusFrame->btn_REQSTAT;
+    btn_HWREV = identity->btn_HWREV;
+    btn_MODNUM = identity->btn_MODNUM;
+    btn_SWREV = identity->btn_SWREV;
+    btn_SWBuild = identity->btn_SWBuild;
+    btn_serialNum_rqst = identity->btn_serialNum_rqst;
 }
 
 void frm_SDIMAIN::connectMenu() {
@@ -140,6 +127,7 @@ void frm_SDIMAIN::connectLink() {
     });
     connect(&link, &DeviceLink::networkStatus, this, [this](const QByteArray &text) {
         StatusBar1->setPanelText(3, QString::fromLatin1(text));
+        statusFrame->decodeNetworkStatus(text);
     });
     connect(&link, &DeviceLink::tcpError, this, &frm_SDIMAIN::showTcpError);
 }

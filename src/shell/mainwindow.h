@@ -17,7 +17,15 @@ namespace zor {
 
 class ToggleSwitch;
 class frm_EXTRAS;
+class frm_RAWDATA;
 class LocalRemote;
+class StatusFrame;
+class AnalogReadbacks;
+class IdentityFrame;
+class SetpointPanel;
+class HvEnableFrame;
+class FaultResetFrame;
+class ArcFrame;
 
 // The console's main window: owns the link, the shared state every window
 // reads, the menu bar, the update modes, the poll and the three ways of ending.
@@ -59,6 +67,7 @@ public:
     // Adds one failed reply and shows the count in the comm diagnostics window.
     void countCommError();
     frm_EXTRAS &extras();
+    frm_RAWDATA &rawData();
 
     // --- timers -----------------------------------------------------------
     Timer tmr_UPDATE{66};
@@ -68,9 +77,17 @@ public:
     Timer &tmr_NETRCVTMR = link.tmr_NETRCVTMR;
     Timer &tmr_COMMWDT = link.tmr_COMMWDT;
 
-    // --- controls ---------------------------------------------------------
+    // --- panels and controls ----------------------------------------------
     StatusPanels *StatusBar1;
     MainMenu menu;
+    StatusFrame *statusFrame;
+    AnalogReadbacks *readbacks;
+    IdentityFrame *identity;
+    SetpointPanel *setpoints;
+    HvEnableFrame *hvEnable;
+    FaultResetFrame *faultReset;
+    ArcFrame *arcFrame;
+    LocalRemote *localRemote;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;
     QPushButton *btn_KVSET;
@@ -83,7 +100,6 @@ public:
     QPushButton *btn_SWREV;
     QPushButton *btn_SWBuild;
     QPushButton *btn_serialNum_rqst;
-    LocalRemote *localRemote;
     QGroupBox *frame(const QString &title) const;
 
     // --- lifecycle --------------------------------------------------------
@@ -101,7 +117,9 @@ public:
     void DisableManualControls();
     void EnableManualControls();
 
-    // Poll and identity operations; each runs its own command bracket.
+    // Operations other windows and the poll call; each runs its own command
+    // bracket in the panel that owns it.
+    void btn_HVONOFF_Click();
     void ReadMonitors();
     void btn_KVSET_Click();
     void btn_EMI_Click();
@@ -115,6 +133,9 @@ public:
     void btn_SWBuild_Click();
     void btn_serialNum_rqst_Click();
 
+    // Sends each payload and collects its reply, for reads whose display comes later.
+    void readPayloads(std::initializer_list<const char *> payloads);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -123,8 +144,6 @@ private:
     void connectMenu();
     void connectLink();
     QList<QWidget *> manualControls() const;
-    // Sends each payload and collects its reply, for reads whose display comes later.
-    void readPayloads(std::initializer_list<const char *> payloads);
     void endProgram();
     void showTcpError(const QString &description);
 

@@ -1,4 +1,9 @@
 // Update modes and the round-robin poll.
+#include "control/hvenableframe.h"
+#include "control/setpointpanel.h"
+#include "monitor/analogreadbacks.h"
+#include "monitor/identityframe.h"
+#include "monitor/statusframe.h"
 #include "platform/toggleswitch.h"
 #include "shell/mainwindow.h"
 
@@ -87,54 +92,56 @@ void frm_SDIMAIN::readPayloads(std::initializer_list<const char *> payloads) {
     });
 }
 
-// The read operations below move their payloads through the link; their
-// panels cut the replies into fields.
 void frm_SDIMAIN::ReadMonitors() {
-    readPayloads({"VMON;", "IMON;", "FMON;"});
-}
-
-void frm_SDIMAIN::btn_KVSET_Click() {
-    readPayloads({"VSET;"});
-}
-
-void frm_SDIMAIN::btn_EMI_Click() {
-    readPayloads({"ISET;"});
-}
-
-void frm_SDIMAIN::btn_REQSTAT_Click() {
-    readPayloads({"STAT;", "FLT;"});
+    readbacks->ReadMonitors();
 }
 
 void frm_SDIMAIN::ReadAuxMonitors() {
-    readPayloads({"LVPS;", "TEMP;"});
+    readbacks->ReadAuxMonitors();
 }
 
 void frm_SDIMAIN::getScaling_Click() {
-    readPayloads({"SLVR ;", "SLIR ;"});
+    readbacks->getScaling_Click();
+}
+
+void frm_SDIMAIN::btn_KVSET_Click() {
+    setpoints->btn_KVSET_Click();
+}
+
+void frm_SDIMAIN::btn_EMI_Click() {
+    setpoints->btn_EMI_Click();
+}
+
+void frm_SDIMAIN::btn_REQSTAT_Click() {
+    statusFrame->btn_REQSTAT_Click();
 }
 
 void frm_SDIMAIN::TickleWatchdog() {
-    command([this] { link.outputOutputString("WDTT;"); });
+    statusFrame->TickleWatchdog();
 }
 
 void frm_SDIMAIN::btn_HWREV_Click() {
-    readPayloads({"HWVR;"});
+    identity->btn_HWREV_Click();
 }
 
 void frm_SDIMAIN::btn_MODNUM_Click() {
-    readPayloads({"MODR;"});
+    identity->btn_MODNUM_Click();
 }
 
 void frm_SDIMAIN::btn_SWREV_Click() {
-    readPayloads({"FREV;"});
+    identity->btn_SWREV_Click();
 }
 
 void frm_SDIMAIN::btn_SWBuild_Click() {
-    readPayloads({"SOFT;"});
+    identity->btn_SWBuild_Click();
 }
 
 void frm_SDIMAIN::btn_serialNum_rqst_Click() {
-    readPayloads({"SNUR;"});
+    identity->btn_serialNum_rqst_Click();
+}
+
+void frm_SDIMAIN::btn_HVONOFF_Click() {
+    hvEnable->btn_HVONOFF_Click();
 }
 
 } // namespace zor
