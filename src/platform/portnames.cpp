@@ -24,7 +24,8 @@ std::optional<QString> serialDeviceFor(const QString &typed, bool windows) {
             return text.toUpper();
         return std::nullopt;
     }
-    static const QRegularExpression path(QStringLiteral("^/dev/[A-Za-z0-9_./-]+$"));
+    // Any absolute path: USB adapters, pseudo-terminals and by-id links are not ttyS devices.
+    static const QRegularExpression path(QStringLiteral("^/[A-Za-z0-9_./-]+$"));
     if (path.match(text).hasMatch() && !text.contains(QStringLiteral("..")))
         return text;
     return std::nullopt;

@@ -10,7 +10,7 @@ inline constexpr int MaxPortNumber = 255;
 
 // Turns what a user typed for a serial port into a device name for this platform:
 // a number N means COM<N> on Windows and /dev/ttyS<N-1> elsewhere; a device path
-// (/dev/ttyUSB0, /dev/pts/3, COM7, \\.\COM12) is taken as it stands. Nothing for
+// (/dev/ttyUSB0, /dev/pts/3, /tmp/ttyZOR, COM7, \\.\COM12) is taken as it stands. Nothing for
 // anything else, including an empty text and numbers out of range.
 std::optional<QString> serialDeviceFor(const QString &typed, bool windows);
 std::optional<QString> serialDeviceFor(const QString &typed);

@@ -127,6 +127,8 @@ private slots:
         QTest::newRow("12 windows") << "12" << true << "COM12";
         QTest::newRow("usb path") << "/dev/ttyUSB0" << false << "/dev/ttyUSB0";
         QTest::newRow("pts path") << "/dev/pts/3" << false << "/dev/pts/3";
+        QTest::newRow("link path") << "/tmp/ttyZOR" << false << "/tmp/ttyZOR";
+        QTest::newRow("relative path") << "dev/ttyS0" << false << "";
         QTest::newRow("com name") << "com7" << true << "COM7";
         QTest::newRow("zero") << "0" << false << "";
         QTest::newRow("too big") << "256" << true << "";

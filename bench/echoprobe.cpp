@@ -1,0 +1,79 @@
+#include "echoprobe.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+void makeRaw(int fd)
+{
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+}
+
+// Reads until an LF arrives; false on error or after a second without one.
+bool readLine(int fd)
+{
+    char buf[256];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 1000) <= 0)
+            return false;
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            return false;
+        if (std::memchr(buf, '\n', static_cast<size_t>(n)))
+            return true;
+    }
+}
+
+} // namespace
+
+double bareEchoMedianMs(int rounds)
+{
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return -1;
+    makeRaw(slave);
+    std::atomic<bool> stop{false};
+    std::thread echo([&] {
+        char buf[256];
+        while (!stop) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n = read(master, buf, sizeof buf);
+            if (n > 0 && write(master, buf, static_cast<size_t>(n)) < 0)
+                break;
+        }
+    });
+    const char frame[] = "\x02VSET;C\r\n";
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (write(slave, frame, sizeof frame - 1) < 0 || !readLine(slave))
+            break;
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
+    }
+    stop = true;
+    echo.join();
+    close(master);
+    close(slave);
+    if (ms.empty())
+        return -1;
+    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
+    return ms[ms.size() / 2];
+}

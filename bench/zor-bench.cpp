@@ -1,0 +1,191 @@
+// Runs the console in auto update against the simulated supply over a
+// pseudo-terminal and prints one line per figure, each with its target.
+#include "echoprobe.h"
+#include "platform/dialogs.h"
+#include "shell/mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+class QuietDialogs final : public zor::Dialogs {
+public:
+    void message(const QString &, const QString &, Icon) override {}
+    bool confirm(const QString &, const QString &) override { return false; }
+    QString input(const QString &, const QString &, const QString &) override { return {}; }
+    void runModal(QDialog &) override {}
+};
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+}
+
+struct PhaseResult {
+    double cycleRatio = -1;
+    double cpuPerSecond = -1;
+    double exchangeMedianMs = -1;
+    int cycles = 0;
+    int exchanges = 0;
+};
+
+PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delayMs, int seconds)
+{
+    PhaseResult result;
+    QTemporaryDir dir;
+    QProcess sim;
+    QStringList args{QStringLiteral("--pty"), dir.filePath(QStringLiteral("ttyZOR"))};
+    if (delayMs > 0)
+        args << QStringLiteral("--delay") << QString::number(delayMs);
+    sim.start(simPath, args);
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "zor-sim did not start: %s\n", qPrintable(simPath));
+        return result;
+    }
+    const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    window.MSComm1().setPortName(port);
+    window.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
+    if (!window.MSComm1().open()) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
+        return result;
+    }
+    window.linkMode = QStringLiteral("comm1");
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 sentAt = 0;
+    qint64 cycleStart = -1;
+    double cycleExchanges = 0;
+    int skipCycles = 2; // the first cycles carry the identity reads and warm-up
+    std::vector<double> exchanges;
+    std::vector<double> ratios;
+    auto tx = QObject::connect(&window.link, &zor::DeviceLink::transmitted,
+                               [&](const QByteArray &frame) {
+                                   const qint64 now = clock.nsecsElapsed();
+                                   if (frame.startsWith("\x02VMON;")) {
+                                       if (cycleStart >= 0 && skipCycles-- <= 0) {
+                                           const double period = (now - cycleStart) / 1e6;
+                                           ratios.push_back(period / (7 * 66 + cycleExchanges));
+                                       }
+                                       cycleStart = now;
+                                       cycleExchanges = 0;
+                                   }
+                                   sentAt = now;
+                               });
+    auto rx = QObject::connect(&window.link, &zor::DeviceLink::received, [&](const QByteArray &) {
+        const double ms = (clock.nsecsElapsed() - sentAt) / 1e6;
+        cycleExchanges += ms;
+        if (skipCycles <= 0)
+            exchanges.push_back(ms);
+    });
+
+    window.mnu_AUTOUPDATE_Click();
+    QEventLoop settle;
+    QTimer::singleShot(1500, &settle, &QEventLoop::quit);
+    settle.exec();
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double cpu = cpuSeconds() - cpu0;
+    const double elapsed = wall.elapsed() / 1000.0;
+
+    window.mnu_MANUAL_Click();
+    QObject::disconnect(tx);
+    QObject::disconnect(rx);
+    window.link.closeSerial();
+    sim.terminate();
+    sim.waitForFinished(3000);
+
+    result.cycleRatio = median(ratios);
+    result.cpuPerSecond = cpu / elapsed;
+    result.exchangeMedianMs = median(exchanges);
+    result.cycles = static_cast<int>(ratios.size());
+    result.exchanges = static_cast<int>(exchanges.size());
+    return result;
+}
+
+void line(const char *name, double value, const char *unit, const char *op, double target)
+{
+    const bool ok = std::string(op) == "<=" ? value <= target : value >= target;
+    std::printf("%-48s %10.4f %-4s target %s %.4g  %s\n", name, value, unit, op, target,
+                ok && value >= 0 ? "ok" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZOR80HR Interface"));
+
+    int seconds = 20;
+    QString simPath = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("zor-sim"));
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--seconds"))
+            seconds = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--sim"))
+            simPath = args[i + 1];
+    }
+
+    QuietDialogs dialogs;
+    zor::installDialogs(&dialogs);
+    zor::frm_SDIMAIN window;
+    window.setProgramEnd([] {});
+    window.Form_Load();
+    QApplication::processEvents();
+    const double startupSeconds = sinceStart.elapsed() / 1000.0;
+
+    const double echoMs = bareEchoMedianMs(2000);
+    const PhaseResult fast = runPhase(window, simPath, 0, seconds);
+    const PhaseResult slow = runPhase(window, simPath, 20, seconds);
+
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    const double peakMiB = static_cast<double>(u.ru_maxrss) / 1024.0;
+
+    std::printf("# %d s per phase; %d cycles / %d exchanges (immediate), %d cycles / %d exchanges "
+                "(20 ms late)\n",
+                seconds, fast.cycles, fast.exchanges, slow.cycles, slow.exchanges);
+    line("poll cycle period / floor (immediate replies)", fast.cycleRatio, "", "<=", 1.05);
+    line("poll cycle period / floor (replies after 20 ms)", slow.cycleRatio, "", "<=", 1.05);
+    line("CPU per second of polling (immediate replies)", fast.cpuPerSecond, "s", "<=", 0.02);
+    line("CPU per second of polling (replies after 20 ms)", slow.cpuPerSecond, "s", "<=", 0.02);
+    line("median exchange minus bare pty echo", fast.exchangeMedianMs - echoMs, "ms", "<=", 0.3);
+    std::printf("%-48s %10.4f ms (median exchange %.4f ms)\n", "  bare pty echo round trip", echoMs,
+                fast.exchangeMedianMs);
+    line("peak resident memory", peakMiB, "MiB", "<=", 80);
+    line("start-up to main window shown", startupSeconds, "s", "<=", 0.5);
+    return 0;
+}

@@ -1,0 +1,64 @@
+// Every handler of the console that cuts up a reply, answered with any bytes.
+#include "fakeports.h"
+#include "scripteddialogs.h"
+#include "shell/mainwindow.h"
+
+#include <QApplication>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+struct Harness {
+    zor::test::ScriptedDialogs dialogs;
+    zor::test::FakeRig rig;
+    std::unique_ptr<zor::frm_SDIMAIN> window;
+
+    Harness()
+    {
+        window = std::make_unique<zor::frm_SDIMAIN>(rig.factory());
+        window->setProgramEnd([] {});
+        window->Form_Load();
+        window->MSComm1().setPortName(QStringLiteral("1"));
+        window->MSComm1().open();
+        window->linkMode = QStringLiteral("comm1");
+    }
+};
+
+Harness *harness = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(*argc, *argv);
+    harness = new Harness;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // The reply ends in LF so each exchange completes at once instead of timing out.
+    QByteArray reply(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    reply.append('\n');
+    auto &supply = harness->rig.supply;
+    supply.fallback = zor::test::ScriptedSupply::Answer{reply, 0, {}, 0, false, true};
+    supply.frames.clear();
+    zor::frm_SDIMAIN &w = *harness->window;
+    w.ReadMonitors();
+    w.ReadAuxMonitors();
+    w.getScaling_Click();
+    w.btn_KVSET_Click();
+    w.btn_EMI_Click();
+    w.btn_REQSTAT_Click();
+    w.btn_HWREV_Click();
+    w.btn_MODNUM_Click();
+    w.btn_SWREV_Click();
+    w.btn_SWBuild_Click();
+    w.btn_serialNum_rqst_Click();
+    w.btn_HVONOFF_Click();
+    w.btn_HVONOFF_Click();
+    emit w.link.networkStatus(reply);
+    return 0;
+}

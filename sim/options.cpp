@@ -1,0 +1,157 @@
+#include "sim/options.h"
+
+#include <QCommandLineParser>
+#include <cmath>
+
+namespace zor::sim {
+
+namespace {
+
+std::optional<int> nonNegative(const QString &text) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *error) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated ZOR high-voltage supply for the console, its tests and operator training.\n"
+        "Operator commands are read from standard input; type help for the list."));
+    parser.addHelpOption();
+    const QCommandLineOption pty(QStringLiteral("pty"),
+                                 QStringLiteral("Serve a pseudo-terminal; LINK becomes a symbolic "
+                                                "link to its slave, whose path is printed first."),
+                                 QStringLiteral("LINK"));
+    const QCommandLineOption tcp(QStringLiteral("tcp"),
+                                 QStringLiteral("Listen on 127.0.0.1:PORT (0: any free port); "
+                                                "prints \"tcp 127.0.0.1:PORT\"."),
+                                 QStringLiteral("PORT"));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Append every received payload to FILE."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption ramp(QStringLiteral("ramp-ms"),
+                                  QStringLiteral("kV ramp time, full scale (default 2000)."),
+                                  QStringLiteral("MS"));
+    const QCommandLineOption wdt(QStringLiteral("wdt-ms"),
+                                 QStringLiteral("Watchdog timeout (default 2000)."),
+                                 QStringLiteral("MS"));
+    const QCommandLineOption status(QStringLiteral("status-ms"),
+                                    QStringLiteral("Network status message period (default 1000)."),
+                                    QStringLiteral("MS"));
+    const QCommandLineOption noise(QStringLiteral("noise"),
+                                   QStringLiteral("Monitor noise, +/- counts (default 2)."),
+                                   QStringLiteral("COUNTS"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed for noise and corruption (default 1)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption rating(QStringLiteral("rating"),
+                                    QStringLiteral("Full scale as kV,mA (default 80,1.4)."),
+                                    QStringLiteral("KV,MA"));
+    const QCommandLineOption arcEvery(QStringLiteral("arc-every"),
+                                      QStringLiteral("Arc every MS milliseconds while HV is on."),
+                                      QStringLiteral("MS"));
+    const QCommandLineOption interlock(QStringLiteral("interlock-open"),
+                                       QStringLiteral("Start with the interlock open."));
+    const QCommandLineOption fault(QStringLiteral("fault"),
+                                   QStringLiteral("Start with a fault flag raised (repeatable): "
+                                                  "arc temp ov uv oc uc wdt op."),
+                                   QStringLiteral("NAME"));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Answer nothing."));
+    const QCommandLineOption delay(QStringLiteral("delay"),
+                                   QStringLiteral("Answer MS milliseconds late."),
+                                   QStringLiteral("MS"));
+    const QCommandLineOption split(QStringLiteral("split"),
+                                   QStringLiteral("Send each answer in two writes."));
+    const QCommandLineOption corrupt(QStringLiteral("corrupt"),
+                                     QStringLiteral("Garble that share of answers (0..1)."),
+                                     QStringLiteral("FRACTION"));
+    const QCommandLineOption wrong(
+        QStringLiteral("wrong"), QStringLiteral("Answer with the reply to the previous command."));
+    parser.addOptions({pty, tcp, log, ramp, wdt, status, noise, seed, rating, arcEvery, interlock,
+                       fault, silent, delay, split, corrupt, wrong});
+
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    SimOptions out;
+    out.helpText = parser.helpText();
+    out.helpRequested = parser.isSet(QStringLiteral("help"));
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
+        return std::nullopt;
+    }
+
+    const auto number = [&](const QCommandLineOption &option, int &target, int min) {
+        if (!parser.isSet(option))
+            return true;
+        const auto value = nonNegative(parser.value(option));
+        if (!value || *value < min) {
+            *error = QStringLiteral("--%1 needs a whole number of at least %2")
+                         .arg(option.names().first())
+                         .arg(min);
+            return false;
+        }
+        target = *value;
+        return true;
+    };
+    if (parser.isSet(pty))
+        out.ptyLink = parser.value(pty);
+    if (parser.isSet(tcp)) {
+        int port = 0;
+        if (!number(tcp, port, 0))
+            return std::nullopt;
+        if (port > 65535) {
+            *error = QStringLiteral("--tcp needs a port number");
+            return std::nullopt;
+        }
+        out.tcpPort = static_cast<quint16>(port);
+    }
+    out.logPath = parser.value(log);
+    int seedValue = static_cast<int>(out.model.seed);
+    if (!number(ramp, out.model.kvRampMs, 0) || !number(wdt, out.model.watchdogMs, 1) ||
+        !number(status, out.statusPeriodMs, 1) || !number(noise, out.model.noiseCounts, 0) ||
+        !number(seed, seedValue, 0))
+        return std::nullopt;
+    out.model.seed = static_cast<quint32>(seedValue);
+    if (parser.isSet(rating)) {
+        const QStringList parts = parser.value(rating).split(',');
+        bool kvOk = false;
+        bool maOk = false;
+        const double kv = parts.size() == 2 ? parts[0].toDouble(&kvOk) : 0;
+        const double ma = parts.size() == 2 ? parts[1].toDouble(&maOk) : 0;
+        if (!kvOk || !maOk || kv <= 0 || kv >= 1000 || ma <= 0 || ma >= 10) {
+            *error = QStringLiteral("--rating needs KV,MA, for example 80,1.4");
+            return std::nullopt;
+        }
+        out.model.fullScaleKv = static_cast<int>(std::lround(kv * 100));
+        out.model.fullScaleMa = static_cast<int>(std::lround(ma * 1000));
+    }
+
+    // The remaining flags are the operator commands of the same name.
+    QStringList &cmds = out.startupCommands;
+    if (parser.isSet(interlock))
+        cmds << QStringLiteral("interlock open");
+    for (const QString &name : parser.values(fault))
+        cmds << QStringLiteral("fault ") + name;
+    if (parser.isSet(silent))
+        cmds << QStringLiteral("silent on");
+    if (parser.isSet(delay))
+        cmds << QStringLiteral("delay ") + parser.value(delay);
+    if (parser.isSet(split))
+        cmds << QStringLiteral("split on");
+    if (parser.isSet(corrupt))
+        cmds << QStringLiteral("corrupt ") + parser.value(corrupt);
+    if (parser.isSet(wrong))
+        cmds << QStringLiteral("wrong on");
+    if (parser.isSet(arcEvery))
+        cmds << QStringLiteral("arc-every ") + parser.value(arcEvery);
+    return out;
+}
+
+} // namespace zor::sim

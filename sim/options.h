@@ -1,0 +1,26 @@
+#pragma once
+
+#include "sim/devicemodel.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zor::sim {
+
+struct SimOptions {
+    std::optional<QString> ptyLink;
+    std::optional<quint16> tcpPort; // 0 picks a free port
+    QString logPath;
+    ModelSettings model;
+    int statusPeriodMs = 1000;
+    // Operator commands that the fault-injection and state flags stand for.
+    QStringList startupCommands;
+    bool helpRequested = false;
+    QString helpText;
+};
+
+// arguments include the program name, as QCoreApplication::arguments() gives them.
+std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *error);
+
+} // namespace zor::sim

@@ -1,0 +1,27 @@
+#include "sim/replyshaper.h"
+
+namespace zor::sim {
+
+std::optional<ReplyShaper::Plan> ReplyShaper::shape(const QByteArray &reply, QByteArray &previous) {
+    QByteArray text = reply;
+    if (settings_.wrongAnswer)
+        text = previous.isEmpty() ? QByteArray("1") : previous;
+    previous = reply;
+    if (settings_.silent)
+        return std::nullopt;
+
+    if (settings_.corruptFraction > 0 && !text.isEmpty() &&
+        std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < settings_.corruptFraction) {
+        // Garble one character into another printable one, so the frame's
+        // terminators survive and the damage stays inside the text.
+        const auto at = std::uniform_int_distribution<qsizetype>(0, text.size() - 1)(rng_);
+        char c = text.at(at);
+        while (c == text.at(at))
+            c = static_cast<char>(std::uniform_int_distribution<int>(0x21, 0x7E)(rng_));
+        text[at] = c;
+        ++corrupted_;
+    }
+    return Plan{text, settings_.delayMs, settings_.split};
+}
+
+} // namespace zor::sim
