@@ -170,14 +170,16 @@ void DeviceLink::execute(std::function<void()> &body, bool bracketed) {
 
 void DeviceLink::runHeld() {
     running_held_ = true;
-    while (depth_ == 0 && !held_.empty()) {
-        Held next = std::move(held_.front());
-        held_.pop_front();
-        if (next.hasOwner && !next.owner)
+    // Held commands first, in order; deferred work only once none is waiting,
+    // and anything that work holds in turn is run before the loop ends.
+    while (depth_ == 0 && (!held_.empty() || !idle_.empty())) {
+        if (!held_.empty()) {
+            Held next = std::move(held_.front());
+            held_.pop_front();
+            if (!next.hasOwner || next.owner)
+                execute(next.body, next.bracketed);
             continue;
-        execute(next.body, next.bracketed);
-    }
-    while (depth_ == 0 && held_.empty() && !idle_.empty()) {
+        }
         auto fn = std::move(idle_.front());
         idle_.pop_front();
         fn();

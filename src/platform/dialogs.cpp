@@ -21,6 +21,14 @@ public:
         box.exec();
     }
 
+    void detailedMessage(const QString &text, const QString &informative, const QString &title,
+                         Icon icon) override {
+        QMessageBox box(toQt(icon), titleOr(title), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setInformativeText(informative);
+        box.exec();
+    }
+
     bool confirm(const QString &text, const QString &title) override {
         QMessageBox box(QMessageBox::Question, titleOr(title), text,
                         QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());

@@ -17,6 +17,13 @@ public:
     // OK button only. An empty title means the application's title.
     virtual void message(const QString &text, const QString &title = {},
                          Icon icon = Icon::None) = 0;
+    // OK button only; the informative text (the reason behind a failure) goes
+    // under the main text, which stays as the console words it.
+    virtual void detailedMessage(const QString &text, const QString &informative,
+                                 const QString &title = {}, Icon icon = Icon::None) {
+        message(informative.isEmpty() ? text : text + QStringLiteral("\n\n") + informative, title,
+                icon);
+    }
     // OK and Cancel; true on OK.
     virtual bool confirm(const QString &text, const QString &title = {}) = 0;
     // Cancel yields an empty text.

@@ -3,10 +3,13 @@
 #include "platform/portnames.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QStringList>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <termios.h>
+#include <unistd.h>
 #endif
 
 namespace zor {
@@ -62,6 +65,7 @@ std::optional<LineSettings> parseSettings(const QString &text) {
 
 QtSerialPort::QtSerialPort(QObject *parent) : SerialPortComponent(parent) {
     connect(&port_, &QSerialPort::readyRead, this, &SerialPortComponent::readyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
 }
 
 QtSerialPort::~QtSerialPort() {
@@ -89,12 +93,23 @@ bool QtSerialPort::applySettings() {
 bool QtSerialPort::open() {
     if (port_.isOpen())
         return true;
+    failure_.clear();
     const auto device = serialDeviceFor(name_);
-    if (!device)
+    if (!device) {
+        failure_ = QStringLiteral("\"%1\" is neither a port number from 1 to %2 nor a serial "
+                                  "device.")
+                       .arg(name_)
+                       .arg(MaxPortNumber);
         return false;
+    }
     port_.setPortName(*device);
-    if (!port_.open(QIODevice::ReadWrite))
+    port_.clearError();
+    if (!port_.open(QIODevice::ReadWrite)) {
+        failure_ = describeOpenFailure(*device);
+        port_.clearError();
         return false;
+    }
+    ++generation_;
     // Pseudo-terminals refuse some line settings; the link works without them.
     applySettings();
 #ifdef Q_OS_UNIX
@@ -107,8 +122,62 @@ bool QtSerialPort::open() {
     if (const auto s = parseSettings(settings_))
         port_.setBaudRate(s->baud);
 #endif
+    // Whatever the device buffered while nobody listened is not a reply.
     port_.clear(QSerialPort::AllDirections);
+    port_.readAll();
     return true;
+}
+
+QString QtSerialPort::describeOpenFailure(const QString &device) const {
+#ifdef Q_OS_UNIX
+    if (!QFileInfo::exists(device))
+        return QStringLiteral("There is no serial port %1 on this computer.").arg(device);
+    if (port_.error() == QSerialPort::PermissionError) {
+        if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0 && errno == EACCES)
+            return QStringLiteral("Permission denied for %1. Add your user to the dialout group "
+                                  "(sudo usermod -aG dialout $USER), then log in again.")
+                .arg(device);
+        return QStringLiteral("%1 is in use by another program.").arg(device);
+    }
+#else
+    // Windows answers "access denied" when another program holds the port.
+    if (port_.error() == QSerialPort::PermissionError)
+        return QStringLiteral("%1 is in use by another program.").arg(device);
+#endif
+    if (port_.error() == QSerialPort::DeviceNotFoundError)
+        return QStringLiteral("There is no serial port %1 on this computer.").arg(device);
+    return QStringLiteral("%1: %2").arg(device, port_.errorString());
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::OpenError:
+    case QSerialPort::NotOpenError:
+    case QSerialPort::TimeoutError:
+    case QSerialPort::UnsupportedOperationError:
+        // Not a sign that the device went away.
+        return;
+    default:
+        break;
+    }
+    if (!port_.isOpen())
+        return;
+    // A pulled adapter shows up as a resource error, a read or write error, or
+    // reads of nothing. Close the port (outside Qt's own notifier) so the
+    // watchdog re-opens it once the device is back.
+    const quint64 failedOpen = generation_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, failedOpen] {
+            if (generation_ != failedOpen || !port_.isOpen())
+                return;
+            port_.close();
+            port_.clearError();
+            // A receive waiting on this port finds it closed now, not after its limit.
+            emit readyRead();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtSerialPort::close() {

@@ -19,6 +19,7 @@ public:
     QString settings() const override { return settings_; }
 
     bool open() override;
+    QString openFailureReason() const override { return failure_; }
     void close() override;
     bool isOpen() const override { return port_.isOpen(); }
     bool discardInput() override;
@@ -28,10 +29,15 @@ public:
 
 private:
     bool applySettings();
+    QString describeOpenFailure(const QString &device) const;
+    void onError(QSerialPort::SerialPortError error);
 
     QSerialPort port_;
     QString name_;
     QString settings_ = QStringLiteral("9600,n,8,1");
+    QString failure_;
+    // Counts opens, so a close queued by an error never hits a later open.
+    quint64 generation_ = 0;
 };
 
 } // namespace zor

@@ -22,6 +22,8 @@ public:
     virtual QString settings() const = 0;
 
     virtual bool open() = 0;
+    // Why the last open() failed, in words for the operator; empty when unknown.
+    virtual QString openFailureReason() const { return {}; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Throws away unread received characters; false when the port is not open.

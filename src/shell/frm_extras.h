@@ -17,6 +17,9 @@ public:
     QLineEdit *txt_LASTERROR;
     QLineEdit *txt_MSCOMMBUFF;
 
+    // The failed-reply count as every writer shows it: one blank, then the number.
+    static QString countText(qint32 count);
+
 private:
     void Form_Load();
 };

@@ -5,7 +5,9 @@
 #include "control/hvenableframe.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
+#include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/frm_rawdata.h"
+#include "link/transportselection.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
@@ -20,6 +22,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zor {
@@ -106,6 +110,8 @@ void frm_SDIMAIN::buildLayout() {
     btn_SWREV = identity->btn_SWREV;
     btn_SWBuild = identity->btn_SWBuild;
     btn_serialNum_rqst = identity->btn_serialNum_rqst;
+    transport = new TransportSelection(*this);
+    diagnostics = new DiagnosticsMenu(*this);
 }
 
 void frm_SDIMAIN::connectMenu() {
@@ -143,6 +149,34 @@ void frm_SDIMAIN::showTcpError(const QString &description) {
 
 frm_EXTRAS &frm_SDIMAIN::extras() {
     return forms.get<frm_EXTRAS>();
+}
+
+frm_RAWDATA &frm_SDIMAIN::rawData() {
+    return forms.get<frm_RAWDATA>();
+}
+
+void frm_SDIMAIN::openModalPage(std::function<void()> page) {
+    if (modalPageBusy_ || ended_)
+        return;
+    modalPageBusy_ = true;
+    if (!link.exchangeWaiting()) {
+        page();
+        modalPageBusy_ = false;
+        return;
+    }
+    // Open from the main event loop once the exchange is over, not from inside
+    // the link's clean-up.
+    QPointer<frm_SDIMAIN> self(this);
+    link.whenIdle([self, page] {
+        if (!self)
+            return;
+        QTimer::singleShot(0, self, [self, page] {
+            if (!self)
+                return;
+            self->modalPageBusy_ = false;
+            self->openModalPage(page);
+        });
+    });
 }
 
 void frm_SDIMAIN::countCommError() {

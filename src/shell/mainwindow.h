@@ -26,6 +26,8 @@ class SetpointPanel;
 class HvEnableFrame;
 class FaultResetFrame;
 class ArcFrame;
+class TransportSelection;
+class DiagnosticsMenu;
 
 // The console's main window: owns the link, the shared state every window
 // reads, the menu bar, the update modes, the poll and the three ways of ending.
@@ -68,6 +70,13 @@ public:
     void countCommError();
     frm_EXTRAS &extras();
     frm_RAWDATA &rawData();
+    // Shows the comm diagnostics window with the current failed-reply count.
+    void mnu_EXTRAS_Click();
+    // Opens a modal page once no exchange is waiting: a page opened inside such
+    // a wait would hold that exchange, and its own commands behind it, until it
+    // closed. Clicks while a page is open or pending are ignored.
+    void openModalPage(std::function<void()> page);
+    bool modalPageBusy() const { return modalPageBusy_; }
 
     // --- timers -----------------------------------------------------------
     Timer tmr_UPDATE{66};
@@ -88,6 +97,10 @@ public:
     FaultResetFrame *faultReset;
     ArcFrame *arcFrame;
     LocalRemote *localRemote;
+    // Ports menu handlers and their dialogs.
+    TransportSelection *transport = nullptr;
+    // Unscaled data page, pass-through and about screen entries.
+    DiagnosticsMenu *diagnostics = nullptr;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;
     QPushButton *btn_KVSET;
@@ -150,6 +163,7 @@ private:
     std::function<void()> programEnd_;
     bool ended_ = false;
     bool tcpErrorShowing_ = false;
+    bool modalPageBusy_ = false;
     QList<QGroupBox *> frames_;
 };
 

@@ -244,10 +244,27 @@ private slots:
         QVERIFY(!ran);
     }
 
+    void commandHeldByDeferredWorkStillRuns()
+    {
+        LinkRig r;
+        r.rig.supply.on("A;", "1;", 60);
+        r.rig.supply.on("B;", "2;", 60);
+        r.rig.supply.on("C;", "3;");
+        QTimer::singleShot(10, [&] {
+            // Deferred until A is done; its own exchange holds C.
+            r.link.whenIdle([&] {
+                QTimer::singleShot(10, [&] { r.link.command(nullptr, [&] { r.link.exchange("C;"); }); });
+                r.link.command(nullptr, [&] { r.link.exchange("B;"); });
+            });
+        });
+        r.link.command(nullptr, [&] { r.link.exchange("A;"); });
+        QCOMPARE(r.rig.supply.payloads(), (QList<QByteArray>{"A;", "B;", "C;"}));
+        QCOMPARE(r.link.heldCount(), 0);
+    }
+
     void nestedHandlerRunsInline() {
         LinkRig r;
         r.rig.supply.on("A;", "1;");
-        r.rig.supply.on("B;", "2;");
         QStringList order;
         r.link.command(nullptr, [&] {
             r.link.exchange("A;");

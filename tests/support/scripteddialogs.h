@@ -20,6 +20,7 @@ public:
         QString kind;
         QString text;
         QString title;
+        QString informative;
     };
     QList<Shown> shown;
     std::deque<QString> inputs; // Cancel when empty
@@ -30,10 +31,14 @@ public:
     QStringList messages() const;
 
     void message(const QString &text, const QString &title, Icon) override {
-        shown.append({QStringLiteral("message"), text, title});
+        shown.append({QStringLiteral("message"), text, title, {}});
+    }
+    void detailedMessage(const QString &text, const QString &informative, const QString &title,
+                         Icon) override {
+        shown.append({QStringLiteral("message"), text, title, informative});
     }
     bool confirm(const QString &text, const QString &title) override {
-        shown.append({QStringLiteral("confirm"), text, title});
+        shown.append({QStringLiteral("confirm"), text, title, {}});
         if (confirms.empty())
             return true;
         const bool answer = confirms.front();
@@ -41,7 +46,7 @@ public:
         return answer;
     }
     QString input(const QString &prompt, const QString &title, const QString &) override {
-        shown.append({QStringLiteral("input"), prompt, title});
+        shown.append({QStringLiteral("input"), prompt, title, {}});
         if (inputs.empty())
             return {};
         QString answer = inputs.front();
@@ -49,7 +54,7 @@ public:
         return answer;
     }
     void runModal(QDialog &dialog) override {
-        shown.append({QStringLiteral("modal"), dialog.windowTitle(), {}});
+        shown.append({QStringLiteral("modal"), dialog.windowTitle(), {}, {}});
         if (onModal)
             onModal(dialog);
         else

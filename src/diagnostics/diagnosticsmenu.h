@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+namespace zor {
+
+class frm_SDIMAIN;
+
+// The main window's service entries: the unscaled data page, the pass-through
+// toggle and the about screen (which reveals the special function mode).
+class DiagnosticsMenu : public QObject {
+    Q_OBJECT
+public:
+    explicit DiagnosticsMenu(frm_SDIMAIN &main);
+
+    void mnu_RAWDATA_Click();
+    void mnu_PASSTHRU_Click();
+    void mnu_ABOUT_Click();
+
+private:
+    frm_SDIMAIN &main_;
+};
+
+} // namespace zor

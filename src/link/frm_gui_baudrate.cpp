@@ -1,0 +1,47 @@
+#include "link/frm_gui_baudrate.h"
+
+#include "shell/mainwindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zor {
+
+frm_gui_baudrate::frm_gui_baudrate(FormRegistry &, frm_SDIMAIN &main)
+    : QDialog(&main), main_(main) {
+    setObjectName(QStringLiteral("frm_gui_baudrate"));
+    setWindowTitle(QStringLiteral("GUI Baud Rate"));
+    auto *box = new QVBoxLayout(this);
+    lbl_CAPTION = new QLabel(QStringLiteral("GUI Baud-Rate Setting"), this);
+    // Not editable: only the two listed rates can be chosen.
+    Bitslist = new QComboBox(this);
+    Bitslist->setObjectName(QStringLiteral("Bitslist"));
+    ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    box->addWidget(lbl_CAPTION);
+    box->addWidget(Bitslist);
+    box->addWidget(ok);
+    connect(ok, &QPushButton::clicked, this, &frm_gui_baudrate::ok_Click);
+    Form_Load();
+}
+
+void frm_gui_baudrate::Form_Load() {
+    Bitslist->addItem(QStringLiteral("115200"));
+    Bitslist->addItem(QStringLiteral("9600"));
+    Bitslist->setCurrentIndex(0);
+}
+
+void frm_gui_baudrate::ok_Click() {
+    if (Bitslist->currentIndex() >= 0) {
+        main_.MSComm1().setSettings(Bitslist->itemText(Bitslist->currentIndex()) +
+                                    QStringLiteral(",n,8,1"));
+        main_.StatusBar1->setPanelText(1, QStringLiteral("Comm Port Setting:  ") +
+                                              main_.MSComm1().settings());
+    }
+    accept();
+}
+
+} // namespace zor

@@ -1,0 +1,95 @@
+#include "link/remotehost.h"
+
+#include "platform/dialogs.h"
+#include "shell/mainwindow.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <optional>
+
+namespace zor {
+
+namespace {
+
+// A TCP port: a whole number from 1 to 65535, nothing else.
+std::optional<int> tcpPortFrom(const QString &text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 5)
+        return std::nullopt;
+    for (const QChar c : t)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    const int port = t.toInt();
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+} // namespace
+
+RemoteHost::RemoteHost(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+    setObjectName(QStringLiteral("RemoteHost"));
+    setWindowTitle(QStringLiteral("Remote Host"));
+    auto *grid = new QGridLayout(this);
+    txtHost = new QLineEdit(this);
+    txtHost->setObjectName(QStringLiteral("txtHost"));
+    txtPortNumber = new QLineEdit(this);
+    txtPortNumber->setObjectName(QStringLiteral("txtPortNumber"));
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    grid->addWidget(new QLabel(QStringLiteral("Host IP Addr or Name"), this), 0, 0);
+    grid->addWidget(txtHost, 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Port Number"), this), 2, 0);
+    grid->addWidget(txtPortNumber, 3, 0);
+    grid->addWidget(OKButton, 0, 1);
+    grid->addWidget(CancelButton, 1, 1);
+    connect(OKButton, &QPushButton::clicked, this, &RemoteHost::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &RemoteHost::CancelButton_Click);
+    Form_Load();
+}
+
+void RemoteHost::Form_Load() {
+    rememberedPort_ = txtPortNumber->text();
+    rememberedHost_ = txtHost->text();
+}
+
+void RemoteHost::OKButton_Click() {
+    // A bad address stays in the dialog to be corrected; nothing is taken from it.
+    const QString host = txtHost->text().trimmed();
+    if (host.isEmpty()) {
+        dialogs().detailedMessage(
+            QStringLiteral("Invalid Host!"),
+            QStringLiteral("Enter the IP address or the name of the supply."));
+        return;
+    }
+    const auto port = tcpPortFrom(txtPortNumber->text());
+    if (!port) {
+        dialogs().detailedMessage(
+            QStringLiteral("Invalid Port Number!"),
+            QStringLiteral("The port number must be a whole number from 1 to 65535."));
+        return;
+    }
+    accept();
+    rememberedPort_ = txtPortNumber->text();
+    rememberedHost_ = txtHost->text();
+    main_.StatusBar1->setPanelText(2, QStringLiteral("IP: ") + txtHost->text());
+    main_.tcpClient().remoteHost = host;
+    main_.tcpClient().remotePort = *port;
+}
+
+void RemoteHost::CancelButton_Click() {
+    reject();
+}
+
+void RemoteHost::reject() {
+    txtPortNumber->setText(rememberedPort_);
+    txtHost->setText(rememberedHost_);
+    QDialog::reject();
+}
+
+} // namespace zor

@@ -1,0 +1,248 @@
+#include "link/transportselection.h"
+
+#include "link/frm_gui_baudrate.h"
+#include "link/frm_usb.h"
+#include "link/remotehost.h"
+#include "platform/dialogs.h"
+#include "platform/portnames.h"
+#include "shell/mainwindow.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace zor {
+
+namespace {
+
+// Why a typed port cannot be used, or nothing when it can.
+std::optional<QString> portTextProblem(const QString &typed) {
+    if (typed.trimmed().isEmpty())
+        return QStringLiteral("No port number was given.");
+    if (!serialDeviceFor(typed))
+        return QStringLiteral("\"%1\" is neither a port number from 1 to %2 nor a serial device.")
+            .arg(typed)
+            .arg(MaxPortNumber);
+    return std::nullopt;
+}
+
+} // namespace
+
+TransportSelection::TransportSelection(frm_SDIMAIN &main) : QObject(&main), main_(main) {
+    MainMenu &menu = main_.menu;
+    connect(menu.mnu_comm1, &QAction::triggered, this, &TransportSelection::mnu_comm1_Click);
+    connect(menu.mnu_comm2, &QAction::triggered, this, &TransportSelection::mnu_comm2_Click);
+    connect(menu.mnu_userComm, &QAction::triggered, this, &TransportSelection::mnu_userComm_Click);
+    connect(menu.mnu_USB, &QAction::triggered, this, &TransportSelection::mnu_USB_Click);
+    connect(menu.mnu_ethernet, &QAction::triggered, this, &TransportSelection::mnu_ethernet_Click);
+}
+
+void TransportSelection::mnu_comm1_Click() {
+    serialPort(Entry::Comm1);
+}
+
+void TransportSelection::mnu_comm2_Click() {
+    serialPort(Entry::Comm2);
+}
+
+void TransportSelection::serialPort(Entry entry) {
+    const bool comm2 = entry == Entry::Comm2;
+    const quint64 choice = begin();
+    main_.tmr_RCVTIMER.setEnabled(false);
+    setChecks(entry);
+    askBaudRate();
+    if (superseded(choice))
+        return;
+    main_.link.closeSerial();
+    main_.commPortText = comm2 ? QStringLiteral("2") : QStringLiteral("1");
+    main_.MSComm1().setPortName(main_.commPortText);
+    // Polling a port that did not open would only count failures.
+    if (!openSerial())
+        return;
+    showSerialPanels();
+    main_.linkMode = comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
+    main_.tmr_RCVTIMER.setEnabled(true);
+    main_.tmr_NETRCVTMR.setEnabled(false);
+    if (comm2)
+        main_.btn_REQSTAT_Click();
+    main_.mnu_AUTOUPDATE_Click();
+}
+
+void TransportSelection::mnu_userComm_Click() {
+    const quint64 choice = begin();
+    const Before before = remember();
+    main_.tmr_RCVTIMER.setEnabled(false);
+    setChecks(Entry::UserComm);
+    const QString typed = dialogs().input(QStringLiteral("Enter your Comm Port Number"));
+    if (superseded(choice))
+        return;
+    if (const auto problem = portTextProblem(typed)) {
+        restore(before);
+        showInvalidPort(*problem);
+        return;
+    }
+    askBaudRate();
+    if (superseded(choice))
+        return;
+    main_.link.closeSerial();
+    main_.commPortText = typed;
+    main_.MSComm1().setPortName(typed);
+    if (!openSerial())
+        return;
+    showSerialPanels();
+    main_.linkMode = QStringLiteral("comm1");
+    main_.tmr_RCVTIMER.setEnabled(true);
+    main_.tmr_NETRCVTMR.setEnabled(false);
+}
+
+void TransportSelection::mnu_USB_Click() {
+    const quint64 choice = begin();
+    const Before before = remember();
+    setChecks(Entry::Usb);
+    main_.StatusBar1->setPanelText(1, QStringLiteral("USB Comms"));
+    main_.linkMode = QStringLiteral("USB");
+    auto &dialog = main_.forms.get<frm_USB>(usbChosenPortText, &main_);
+    dialogs().runModal(dialog);
+    main_.forms.unload(&dialog);
+    if (superseded(choice))
+        return;
+    const QString chosen = usbChosenPortText;
+    if (const auto problem = portTextProblem(chosen)) {
+        restore(before);
+        showInvalidPort(*problem);
+        return;
+    }
+    main_.commPortText = chosen;
+    main_.link.closeSerial();
+    main_.MSComm1().setPortName(chosen);
+    main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
+    if (!openSerial())
+        return;
+    main_.tmr_RCVTIMER.setEnabled(true);
+    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.btn_REQSTAT_Click();
+    main_.mnu_AUTOUPDATE_Click();
+}
+
+void TransportSelection::mnu_ethernet_Click() {
+    const quint64 choice = begin();
+    auto &dialog = main_.forms.get<RemoteHost>(main_);
+    dialogs().runModal(dialog);
+    if (superseded(choice))
+        return;
+    TcpClientComponent &tcp = main_.tcpClient();
+    if (tcp.remoteHost.trimmed().isEmpty() || tcp.remotePort < 1 || tcp.remotePort > 65535) {
+        dialogs().detailedMessage(
+            QStringLiteral("No Remote Host!"),
+            QStringLiteral("Choose Ethernet again and enter the address and port number of the "
+                           "supply."));
+        return;
+    }
+    setChecks(Entry::Ethernet);
+    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.StatusBar1->setPanelText(1, QStringLiteral("Ethernet Comms"));
+    main_.linkMode = LinkEthernet;
+    tcp.connectToRemote();
+    waitForConnection(choice);
+    // Another choice made during the wait has taken over the link.
+    if (superseded(choice))
+        return;
+    main_.tmr_NETRCVTMR.setEnabled(true);
+    main_.btn_REQSTAT_Click();
+    main_.mnu_AUTOUPDATE_Click();
+}
+
+void TransportSelection::waitForConnection(quint64 choice) {
+    TcpClientComponent &tcp = main_.tcpClient();
+    QElapsedTimer clock;
+    clock.start();
+    while (tcp.state() != TcpClientComponent::StateConnected) {
+        const qint64 elapsed = clock.elapsed();
+        if (elapsed > connectLimitMs)
+            return;
+        // Sleep until the connection state moves or the limit passes; timers
+        // and clicks are served meanwhile.
+        QEventLoop loop;
+        QEventLoop *outer = connectWait_;
+        connectWait_ = &loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        deadline.setTimerType(Qt::PreciseTimer);
+        connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(&tcp, &TcpClientComponent::stateChanged, &loop, &QEventLoop::quit);
+        deadline.start(static_cast<int>(connectLimitMs - elapsed + 1));
+        const int rc = loop.exec();
+        connectWait_ = outer;
+        if (rc != 0 || superseded(choice))
+            return; // the console is ending, or another choice took over
+    }
+}
+
+quint64 TransportSelection::begin() {
+    // A choice made while Ethernet waits for its connection ends that wait.
+    if (connectWait_)
+        connectWait_->quit();
+    return ++choice_;
+}
+
+void TransportSelection::askBaudRate() {
+    auto &dialog = main_.forms.get<frm_gui_baudrate>(main_);
+    dialogs().runModal(dialog);
+    main_.forms.unload(&dialog);
+}
+
+bool TransportSelection::openSerial() {
+    if (main_.MSComm1().open())
+        return true;
+    showInvalidPort(main_.MSComm1().openFailureReason());
+    return false;
+}
+
+void TransportSelection::showSerialPanels() {
+    main_.StatusBar1->setPanelText(1, QStringLiteral("Comm Port Setting:  ") +
+                                          main_.MSComm1().settings());
+    main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
+}
+
+void TransportSelection::showInvalidPort(const QString &reason) {
+    dialogs().detailedMessage(QStringLiteral("Invalid Comm Port!"), reason);
+}
+
+bool TransportSelection::superseded(quint64 choice) const {
+    return main_.ended() || choice != choice_;
+}
+
+QList<QAction *> TransportSelection::entries() const {
+    const MainMenu &m = main_.menu;
+    return {m.mnu_comm1, m.mnu_comm2, m.mnu_userComm, m.mnu_USB, m.mnu_ethernet};
+}
+
+void TransportSelection::setChecks(Entry chosen) {
+    const QList<QAction *> all = entries();
+    for (int i = 0; i < all.size(); ++i)
+        all[i]->setChecked(i == static_cast<int>(chosen));
+}
+
+TransportSelection::Before TransportSelection::remember() const {
+    Before before;
+    for (QAction *a : entries())
+        before.checks.append(a->isChecked());
+    before.rcvTimer = main_.tmr_RCVTIMER.isEnabled();
+    before.panel1 = main_.StatusBar1->panelText(1);
+    before.linkMode = main_.linkMode;
+    return before;
+}
+
+void TransportSelection::restore(const Before &before) {
+    const QList<QAction *> all = entries();
+    for (int i = 0; i < all.size() && i < before.checks.size(); ++i)
+        all[i]->setChecked(before.checks[i]);
+    main_.StatusBar1->setPanelText(1, before.panel1);
+    main_.linkMode = before.linkMode;
+    if (before.rcvTimer)
+        main_.tmr_RCVTIMER.setEnabled(true);
+}
+
+} // namespace zor

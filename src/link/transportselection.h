@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QAction;
+class QEventLoop;
+
+namespace zor {
+
+class frm_SDIMAIN;
+
+// The Ports menu: chooses and opens the transport, marks the chosen entry,
+// writes the first two status panels, arms the reply timer of that transport
+// and starts the status request and auto update where the entry calls for it.
+class TransportSelection : public QObject {
+    Q_OBJECT
+public:
+    // How long the Ethernet handler waits for the connection before it goes on.
+    static constexpr int ConnectLimitMs = 10000;
+
+    explicit TransportSelection(frm_SDIMAIN &main);
+
+    void mnu_comm1_Click();
+    void mnu_comm2_Click();
+    void mnu_userComm_Click();
+    void mnu_USB_Click();
+    void mnu_ethernet_Click();
+
+    // Tests shorten the connect wait; the console never changes it.
+    int connectLimitMs = ConnectLimitMs;
+    // The USB dialog's chosen port text; it outlives the dialog.
+    QString usbChosenPortText;
+
+private:
+    // In the order of the Ports menu's entries as the handlers mark them.
+    enum class Entry { Comm1, Comm2, UserComm, Usb, Ethernet };
+    // What a handler changes before it knows whether the choice can be used.
+    struct Before {
+        QList<bool> checks;
+        bool rcvTimer = false;
+        QString panel1;
+        QString linkMode;
+    };
+
+    void serialPort(Entry entry);
+    void askBaudRate();
+    bool openSerial();
+    void showSerialPanels();
+    void showInvalidPort(const QString &reason);
+    void waitForConnection(quint64 choice);
+    quint64 begin();
+    // A later choice (made inside one of this handler's waits) or the end of
+    // the console has taken over; the rest of this handler is void.
+    bool superseded(quint64 choice) const;
+    QList<QAction *> entries() const;
+    void setChecks(Entry chosen);
+    Before remember() const;
+    void restore(const Before &before);
+
+    frm_SDIMAIN &main_;
+    quint64 choice_ = 0;
+    QEventLoop *connectWait_ = nullptr;
+};
+
+} // namespace zor
