@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
+#include <functional>
+#include <optional>
 
 class QGroupBox;
 class QLineEdit;
@@ -24,11 +27,26 @@ public:
     QLineEdit *txt_ADC1;
     QLineEdit *txt_ADC6;
 
+    // The last value text cut from each monitor reply, as received.
+    QByteArray vmonCount;
+    QByteArray imonCount;
+    QByteArray fmonCount;
+    QByteArray lvpsCount;
+    QByteArray tempCount;
+
     void ReadMonitors();
     void ReadAuxMonitors();
     void getScaling_Click();
 
 private:
+    // One monitor read: cut, keep and copy the count, then convert it. False
+    // when the reply was bad and the rest of the operation is to be abandoned;
+    // an empty reply skips only this read.
+    bool readMonitor(const QByteArray &payload, QByteArray &count, int rawIndex,
+                     const std::function<void(long long)> &show, bool endsUpdateRequest = false);
+    // One full-scale read: the number in front of the ';' searched from position 5.
+    std::optional<long long> readFullScale(const QByteArray &payload, bool &answered);
+
     frm_SDIMAIN &main_;
 };
 

@@ -34,6 +34,11 @@ public:
     void mnu_HWREV_Click();
 
 private:
+    // Reads a text that ends at the first ';' into one field.
+    void readText(const QByteArray &payload, QLineEdit *field);
+    // No reply: the fields show "Unknown" on red and one more failure is counted.
+    void showUnknown(std::initializer_list<QLineEdit *> fields);
+
     frm_SDIMAIN &main_;
 };
 
