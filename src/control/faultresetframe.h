@@ -14,7 +14,10 @@ public:
     explicit FaultResetFrame(frm_SDIMAIN &main);
 
     ToggleSwitch *btn_RSTTIME;
+    // Sends "CLR;"; the switch stays at "In Process!" only when the supply answered "$".
     void btn_RSTTIME_Click();
+    // Controls-menu "Reset Total Hours" (an entry that stays disabled): sends "30,".
+    void mnu_Reset_total_hrs_Click();
 
 private:
     frm_SDIMAIN &main_;

@@ -18,6 +18,12 @@ public:
     void btn_HVONOFF_Click();
 
 private:
+    // A click has already moved the switch to the position the operator wants.
+    void switchClicked(bool on);
+    // Moves the switch to `on`, sends the command and shows the supply's answer.
+    void drive(bool on);
+    void showAcknowledged(bool on);
+
     frm_SDIMAIN &main_;
 };
 

@@ -1,16 +1,63 @@
 #include "control/setpointpanel.h"
 
+#include "diagnostics/frm_rawdata.h"
+#include "link/replycut.h"
+#include "platform/counts.h"
+#include "platform/displaymask.h"
+#include "platform/numedit.h"
+#include "shell/frm_extras.h"
 #include "shell/mainwindow.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
 
 namespace zor {
 
+// Everything that differs between the kV channel (A) and the mA channel (B).
+struct SetpointPanel::Channel {
+    bool isA;
+    const char *caption;
+    double scaledMaximum;
+    const char *transmit; // followed by the count and ";"
+    const char *programMask;
+    const char *revert; // followed by the count, no trailing comma
+    const char *query;
+    const char *readMask;
+    const char *unit;
+};
+
+namespace {
+
+void setFieldColour(QLineEdit *field, const QColor &colour) {
+    QPalette p = field->palette();
+    p.setColor(QPalette::Base, colour);
+    field->setPalette(p);
+}
+
+const QColor White(0xFF, 0xFF, 0xFF);
+const QColor Yellow(0xFF, 0xFF, 0x00);
+const QColor Red(0xFF, 0x00, 0x00);
+
+// A count as the raw data page shows it: one leading blank unless negative.
+QString rawText(long long count) {
+    return count < 0 ? QString::number(count) : QStringLiteral(" %1").arg(count);
+}
+
+} // namespace
+
+const SetpointPanel::Channel SetpointPanel::ChannelA{
+    true, "Now Modifying KV_PROG", 70000.0, "VREF ", "#0.##0", "10,", "VSET;", "#0.000", " kV"};
+const SetpointPanel::Channel SetpointPanel::ChannelB{
+    false, "Now Modifying MA_PROG", 8.56, "IREF ", "0.##0", "11,", "ISET;", "0.000", " mA"};
+
 SetpointPanel::SetpointPanel(frm_SDIMAIN &main)
     : QGroupBox(QStringLiteral("SET DAC CHANNELS")), main_(main) {
-    setObjectName(QStringLiteral("fra_DAC"));
+    setObjectName(QStringLiteral("fra_SETDACS"));
     auto *grid = new QGridLayout(this);
     const auto button = [this](const char *name, const char *caption) {
         auto *b = new QPushButton(QString::fromLatin1(caption), this);
@@ -32,16 +79,236 @@ SetpointPanel::SetpointPanel(frm_SDIMAIN &main)
     grid->addWidget(txt_DACA, 0, 1);
     grid->addWidget(btn_EMI, 1, 0);
     grid->addWidget(txt_DACB, 1, 1);
+
+    fra_CHSEL = new QGroupBox(QStringLiteral("Program Setpoints"), this);
+    fra_CHSEL->setObjectName(QStringLiteral("fra_CHSEL"));
+    auto *options = new QHBoxLayout(fra_CHSEL);
+    opt_DACA = new QRadioButton(QStringLiteral("KV_PROG"), fra_CHSEL);
+    opt_DACA->setObjectName(QStringLiteral("opt_DACA"));
+    opt_DACB = new QRadioButton(QStringLiteral("MA_PROG"), fra_CHSEL);
+    opt_DACB->setObjectName(QStringLiteral("opt_DACB"));
+    opt_DACA->setChecked(true);
+    options->addWidget(opt_DACA);
+    options->addWidget(opt_DACB);
+    grid->addWidget(fra_CHSEL, 2, 0, 1, 2);
+
+    lbl_CHMOD = new QLabel(QString::fromLatin1(ChannelA.caption), this);
+    lbl_CHMOD->setObjectName(QStringLiteral("lbl_CHMOD"));
+    grid->addWidget(lbl_CHMOD, 3, 0, 1, 2);
+
+    ctrl_SCALVAL = new NumEdit(this);
+    ctrl_SCALVAL->setObjectName(QStringLiteral("ctrl_SCALVAL"));
+    ctrl_SCALVAL->setRange(0.0, ChannelA.scaledMaximum);
+    // The arrows move one count of the selected channel, at the scale known now.
+    ctrl_SCALVAL->setIncrementSource([this] { return factor(selected()); });
+    grid->addWidget(new QLabel(QStringLiteral("Scaled Value"), this), 4, 0);
+    grid->addWidget(ctrl_SCALVAL, 4, 1);
+
+    ctrl_BITVAL = new NumEdit(this);
+    ctrl_BITVAL->setObjectName(QStringLiteral("ctrl_BITVAL"));
+    ctrl_BITVAL->setRange(0.0, 4095.0);
+    ctrl_BITVAL->setIncrement(1.0);
+    auto *bitLabel = new QLabel(QStringLiteral("Bit Value"), this);
+    grid->addWidget(bitLabel, 5, 0);
+    grid->addWidget(ctrl_BITVAL, 5, 1);
+    bitLabel->hide();
+    ctrl_BITVAL->hide();
+
+    btn_ACCEPT = button("btn_ACCEPT", "PROGRAM");
+    btn_ACCEPT->setToolTip(QStringLiteral("Accept Current Value"));
+    btn_CANCEL = button("btn_CANCEL", "CANCEL");
+    btn_CANCEL->setToolTip(QStringLiteral("Revert to Original Value"));
+    btn_UPDATE = button("btn_UPDATE", "TRY OUT");
+    btn_UPDATE->setToolTip(QStringLiteral("Transmit New Value to DSP"));
+    btn_UPDATE->hide();
+    grid->addWidget(btn_ACCEPT, 6, 0);
+    grid->addWidget(btn_CANCEL, 6, 1);
+    grid->addWidget(btn_UPDATE, 7, 0);
+
     connect(btn_KVSET, &QPushButton::clicked, this, &SetpointPanel::btn_KVSET_Click);
     connect(btn_EMI, &QPushButton::clicked, this, &SetpointPanel::btn_EMI_Click);
+    connect(opt_DACA, &QRadioButton::clicked, this, &SetpointPanel::opt_DACA_Click);
+    connect(opt_DACB, &QRadioButton::clicked, this, &SetpointPanel::opt_DACB_Click);
+    connect(ctrl_BITVAL, &NumEdit::valueChanged, this, &SetpointPanel::ctrl_BITVAL_ValueChanged);
+    connect(ctrl_SCALVAL, &NumEdit::valueChanged, this, &SetpointPanel::ctrl_SCALVAL_ValueChanged);
+    connect(btn_UPDATE, &QPushButton::clicked, this, &SetpointPanel::btn_UPDATE_Click);
+    connect(btn_ACCEPT, &QPushButton::clicked, this, &SetpointPanel::btn_ACCEPT_Click);
+    connect(btn_CANCEL, &QPushButton::clicked, this, &SetpointPanel::btn_CANCEL_Click);
+}
+
+const SetpointPanel::Channel &SetpointPanel::selected() const {
+    return opt_DACB->isChecked() ? ChannelB : ChannelA;
+}
+
+double SetpointPanel::factor(const Channel &ch) const {
+    return ch.isA ? main_.kvPerBit : main_.maPerBit;
+}
+
+qint16 &SetpointPanel::dacNew(const Channel &ch) {
+    return ch.isA ? main_.dacNewA : main_.dacNewB;
+}
+
+qint16 &SetpointPanel::dacAccepted(const Channel &ch) {
+    return ch.isA ? main_.dacAcceptedA : main_.dacAcceptedB;
+}
+
+QLineEdit *SetpointPanel::valueField(const Channel &ch) const {
+    return ch.isA ? txt_DACA : txt_DACB;
+}
+
+QLineEdit *SetpointPanel::rawField(const Channel &ch) {
+    frm_RAWDATA &page = main_.rawData();
+    return ch.isA ? page.txt_RAWDACA : page.txt_RAWDACB;
+}
+
+// --- channel selection and the coupled editors ----------------------------
+
+void SetpointPanel::opt_DACA_Click() {
+    opt_DACA->setChecked(true);
+    selectChannel(ChannelA);
+}
+
+void SetpointPanel::opt_DACB_Click() {
+    opt_DACB->setChecked(true);
+    selectChannel(ChannelB);
+}
+
+void SetpointPanel::selectChannel(const Channel &ch) {
+    lbl_CHMOD->setText(QString::fromLatin1(ch.caption));
+    coupling_ = true;
+    ctrl_SCALVAL->setRange(0.0, ch.scaledMaximum);
+    coupling_ = false;
+    loadCount(ch, dacAccepted(ch));
+}
+
+void SetpointPanel::loadCount(const Channel &ch, qint16 count) {
+    // Both editors are set outright: leaning on the change signals would leave
+    // the other channel's value in the scaled editor whenever the two counts
+    // are equal, and the new limits would then clip it into a wrong count.
+    coupling_ = true;
+    ctrl_BITVAL->setValue(count);
+    ctrl_SCALVAL->setValue(ctrl_BITVAL->value() * factor(ch));
+    dacNew(ch) = static_cast<qint16>(dacCountFrom(ctrl_BITVAL->value()));
+    coupling_ = false;
+}
+
+void SetpointPanel::ctrl_BITVAL_ValueChanged(double value) {
+    const Channel &ch = selected();
+    dacNew(ch) = static_cast<qint16>(dacCountFrom(value));
+    if (coupling_)
+        return;
+    coupling_ = true;
+    ctrl_SCALVAL->setValue(value * factor(ch));
+    coupling_ = false;
+}
+
+void SetpointPanel::ctrl_SCALVAL_ValueChanged(double value) {
+    if (coupling_)
+        return;
+    const Channel &ch = selected();
+    const double f = factor(ch);
+    coupling_ = true;
+    if (std::isfinite(f) && f > 0.0) {
+        const double counts = value / f;
+        ctrl_BITVAL->setValue(counts);
+        // Beyond the channel's 4095 counts: show what the count really gives.
+        if (ctrl_BITVAL->value() != counts)
+            ctrl_SCALVAL->setValue(ctrl_BITVAL->value() * f);
+    } else {
+        // Before the scale is known no count can be made; the editor stays
+        // where the count puts it rather than show a value that means nothing.
+        ctrl_SCALVAL->setValue(ctrl_BITVAL->value() * (std::isfinite(f) ? f : 0.0));
+    }
+    coupling_ = false;
+}
+
+// --- transmit, program, cancel -----------------------------------------------
+
+bool SetpointPanel::transmit(const Channel &ch, qint16 count) {
+    QLineEdit *field = valueField(ch);
+    setFieldColour(field, White);
+    main_.outputOutputString(QByteArray(ch.transmit) + QByteArray::number(count) + ';');
+    field->setText(QStringLiteral("Not Set"));
+    const QByteArray reply = main_.inputInputString();
+    const auto c = reply::charAt(reply, 2);
+    bool taken = false;
+    if (c == ';') {
+        rawField(ch)->setText(rawText(count));
+        field->setText(formatMask(count * factor(ch), QString::fromLatin1(ch.programMask)) +
+                       QString::fromLatin1(ch.unit));
+        setFieldColour(field, White);
+        taken = true;
+    } else if (c == '1') {
+        field->setText(QStringLiteral("Invalid"));
+        setFieldColour(field, Yellow);
+        main_.extras().txt_LASTERROR->setText(QStringLiteral("1"));
+    } else {
+        main_.countCommError();
+        field->setText(QStringLiteral("No Comms"));
+        setFieldColour(field, Red);
+    }
+    main_.extras().txt_COMMERRORS->setText(QStringLiteral(" %1").arg(main_.commErrorCount));
+    return taken;
+}
+
+void SetpointPanel::btn_UPDATE_Click() {
+    main_.command([this] {
+        const Channel &ch = selected();
+        transmit(ch, dacNew(ch));
+    });
+}
+
+void SetpointPanel::btn_ACCEPT_Click() {
+    main_.command([this] {
+        // Channel and count are taken before the wait: the operator may switch
+        // channels or edit while the reply is awaited.
+        const Channel &ch = selected();
+        const qint16 count = dacNew(ch);
+        // Only a count the supply took becomes the one CANCEL returns to;
+        // otherwise CANCEL would send a value that was never in force.
+        if (!transmit(ch, count))
+            return;
+        dacAccepted(ch) = count;
+        rawField(ch)->setText(rawText(count));
+    });
+}
+
+void SetpointPanel::btn_CANCEL_Click() {
+    main_.command([this] {
+        const Channel &ch = selected();
+        const qint16 count = dacAccepted(ch);
+        loadCount(ch, count);
+        main_.outputOutputString(QByteArray(ch.revert) + QByteArray::number(count));
+    });
+}
+
+// --- read-backs ---------------------------------------------------------------
+
+void SetpointPanel::readBack(const Channel &ch) {
+    main_.command([this, &ch] {
+        const QByteArray reply = main_.link.exchange(ch.query);
+        // A reply that cannot be cut or read leaves the fields as they were.
+        const auto text = reply::valueBeforeSemicolon(reply);
+        if (!text)
+            return;
+        const auto count = reply::toInteger(*text);
+        if (!count)
+            return;
+        QLineEdit *field = valueField(ch);
+        field->setText(
+            formatMask(static_cast<double>(*count) * factor(ch), QString::fromLatin1(ch.readMask)) +
+            QString::fromLatin1(ch.unit));
+        rawField(ch)->setText(rawText(*count));
+        setFieldColour(field, White);
+    });
 }
 
 void SetpointPanel::btn_KVSET_Click() {
-    main_.readPayloads({"VSET;"});
+    readBack(ChannelA);
 }
 
 void SetpointPanel::btn_EMI_Click() {
-    main_.readPayloads({"ISET;"});
+    readBack(ChannelB);
 }
 
 } // namespace zor

@@ -2,12 +2,15 @@
 
 #include <QGroupBox>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 
 namespace zor {
 
 class frm_SDIMAIN;
+class NumEdit;
 
 // "SET DAC CHANNELS": programming the kV and mA setpoints and reading them back.
 class SetpointPanel : public QGroupBox {
@@ -22,11 +25,54 @@ public:
     QLineEdit *txt_DACA;
     QLineEdit *txt_DACB;
 
+    QGroupBox *fra_CHSEL;
+    QRadioButton *opt_DACA;
+    QRadioButton *opt_DACB;
+    QLabel *lbl_CHMOD;
+    NumEdit *ctrl_SCALVAL;
+    // Holds the count and drives the coupling; never shown.
+    NumEdit *ctrl_BITVAL;
+    QPushButton *btn_ACCEPT;
+    QPushButton *btn_CANCEL;
+    // The transmit step of PROGRAM; never shown.
+    QPushButton *btn_UPDATE;
+
+    // Read-backs of the setpoints in force (poll steps 1 and 2).
     void btn_KVSET_Click();
     void btn_EMI_Click();
 
+    void opt_DACA_Click();
+    void opt_DACB_Click();
+    void ctrl_BITVAL_ValueChanged(double value);
+    void ctrl_SCALVAL_ValueChanged(double value);
+    // TRY OUT: transmits the selected channel's edited count.
+    void btn_UPDATE_Click();
+    // PROGRAM: transmits, and accepts the count once the supply has taken it.
+    void btn_ACCEPT_Click();
+    // CANCEL: puts the accepted count back into the editor and the supply.
+    void btn_CANCEL_Click();
+
 private:
+    struct Channel;
+    static const Channel ChannelA;
+    static const Channel ChannelB;
+    const Channel &selected() const;
+    double factor(const Channel &ch) const;
+    qint16 &dacNew(const Channel &ch);
+    qint16 &dacAccepted(const Channel &ch);
+    QLineEdit *valueField(const Channel &ch) const;
+    QLineEdit *rawField(const Channel &ch);
+    void selectChannel(const Channel &ch);
+    // Puts a count into the bit editor and its value into the scaled editor.
+    void loadCount(const Channel &ch, qint16 count);
+    // One transmit without a bracket of its own; true when the supply took it.
+    bool transmit(const Channel &ch, qint16 count);
+    void readBack(const Channel &ch);
+
     frm_SDIMAIN &main_;
+    // Set while one editor is being brought in line with the other, so the
+    // echo of that change is not fed back.
+    bool coupling_ = false;
 };
 
 } // namespace zor
