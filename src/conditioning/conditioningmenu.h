@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+namespace zor {
+
+class frm_SDIMAIN;
+class CycleTest;
+
+// The Controls-menu entries of tube conditioning: the seasoning table and the
+// cycle test.
+class ConditioningMenu : public QObject {
+    Q_OBJECT
+public:
+    explicit ConditioningMenu(frm_SDIMAIN &main);
+
+    CycleTest *cycleTest;
+
+    // Shows the seasoning table modally.
+    void menu_Season_Click();
+
+private:
+    void openSchedule();
+
+    frm_SDIMAIN &main_;
+};
+
+} // namespace zor

@@ -1,0 +1,108 @@
+#include "conditioning/cycletest.h"
+
+#include "conditioning/hvrequest.h"
+#include "conditioning/numbertext.h"
+#include "platform/dialogs.h"
+#include "shell/mainwindow.h"
+
+#include <QAction>
+#include <QPointer>
+
+namespace zor {
+
+using conditioning::requestHighVoltage;
+
+namespace {
+const QString CaptionStart = QStringLiteral("Cycle Test On");
+const QString CaptionStop = QStringLiteral("Cycle Test Off");
+} // namespace
+
+CycleTest::CycleTest(frm_SDIMAIN &main, QObject *parent) : QObject(parent), main_(main) {
+    connect(main.menu.menu_cycleHv, &QAction::triggered, this, &CycleTest::menu_cycleHv_Click);
+    connect(&main.CycleTimer, &Timer::tick, this, &CycleTest::CycleTimer_Timer);
+}
+
+void CycleTest::menu_cycleHv_Click() {
+    if (cycleRunning)
+        stop();
+    else
+        start();
+}
+
+void CycleTest::stop() {
+    main_.menu.menu_cycleHv->setText(CaptionStart);
+    main_.CycleTimer.setEnabled(false);
+    cycleRunning = false;
+    ++session_;
+    frm_SDIMAIN *main = &main_;
+    // Off if it is on; a stop never switches the voltage on.
+    main_.command([main] { requestHighVoltage(*main, false); });
+}
+
+void CycleTest::refuse(const QString &why) {
+    cycleRunning = false;
+    main_.menu.menu_cycleHv->setText(CaptionStart);
+    dialogs().message(why);
+}
+
+void CycleTest::start() {
+    cycleRunning = true;
+    main_.menu.menu_cycleHv->setText(CaptionStop);
+
+    // An on time under a second would never be reached by the count, and the
+    // voltage switched on at the start would stay on for good.
+    const auto onTime = conditioning::roundedFrom(
+        dialogs().input(QStringLiteral("Enter the ON time in seconds....")));
+    if (!onTime || *onTime < 1) {
+        refuse(QStringLiteral("The ON time must be a number of seconds from 1 to 32767."));
+        return;
+    }
+    const auto period = conditioning::roundedFrom(
+        dialogs().input(QStringLiteral("Enter the period.... (> ON time)")));
+    if (!period) {
+        refuse(QStringLiteral(
+            "The period must be a number of seconds greater than the ON time, up to 32767."));
+        return;
+    }
+    cycleOnTime = *onTime;
+    cyclePeriod = *period;
+    if (cyclePeriod <= cycleOnTime) {
+        refuse(QStringLiteral("Period has to be greater than the On time"));
+        return;
+    }
+
+    const quint64 id = ++session_;
+    QPointer<CycleTest> self(this);
+    frm_SDIMAIN *main = &main_;
+    main_.command([self, main, id] {
+        if (!self || !self->cycleRunning || self->session_ != id)
+            return;
+        // With the voltage already on, off and on again: every test begins
+        // with a fresh on phase.
+        requestHighVoltage(*main, false);
+        requestHighVoltage(*main, true);
+        self->cycleCount = 0;
+        main->CycleTimer.setEnabled(true);
+    });
+}
+
+void CycleTest::CycleTimer_Timer() {
+    QPointer<CycleTest> self(this);
+    frm_SDIMAIN *main = &main_;
+    const quint64 id = session_;
+    main_.command([self, main, id] {
+        if (!self || !self->cycleRunning || self->session_ != id)
+            return;
+        // Each phase asks for the state it needs, so a switch moved by someone
+        // else cannot turn the test's phases upside down.
+        ++self->cycleCount;
+        if (self->cycleCount == self->cycleOnTime) {
+            requestHighVoltage(*main, false);
+        } else if (self->cycleCount == self->cyclePeriod) {
+            requestHighVoltage(*main, true);
+            self->cycleCount = 0;
+        }
+    });
+}
+
+} // namespace zor

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+
+namespace zor {
+
+class frm_SDIMAIN;
+
+// The unattended high-voltage cycle test: on for cycleOnTime seconds, off until
+// cyclePeriod seconds are complete, again and again until the operator stops it
+// from the "Cycle Test On"/"Cycle Test Off" menu entry. CycleTimer drives it.
+class CycleTest : public QObject {
+    Q_OBJECT
+public:
+    CycleTest(frm_SDIMAIN &main, QObject *parent);
+
+    bool cycleRunning = false;
+    qint16 cycleOnTime = 0;
+    qint16 cyclePeriod = 0;
+    qint16 cycleCount = 0;
+
+    void menu_cycleHv_Click();
+    void CycleTimer_Timer();
+
+private:
+    void start();
+    void stop();
+    void refuse(const QString &why);
+
+    frm_SDIMAIN &main_;
+    // Tells a late command of an earlier test from one of the current test.
+    quint64 session_ = 0;
+};
+
+} // namespace zor

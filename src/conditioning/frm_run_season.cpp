@@ -1,0 +1,58 @@
+#include "conditioning/frm_run_season.h"
+
+#include "conditioning/frm_seasoning.h"
+#include "conditioning/hvrequest.h"
+#include "shell/mainwindow.h"
+
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace zor {
+
+namespace {
+
+QLineEdit *box(QWidget *parent, const char *name, const QString &text, bool fixed) {
+    auto *edit = new QLineEdit(text, parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setReadOnly(true);
+    if (fixed)
+        edit->setFrame(false);
+    return edit;
+}
+
+} // namespace
+
+frm_run_season::frm_run_season(FormRegistry &registry, frm_SDIMAIN &main)
+    : Form(registry), main_(main) {
+    setObjectName(QStringLiteral("frm_run_season"));
+    setWindowTitle(QStringLiteral("Season"));
+    auto *grid = new QGridLayout(this);
+    txt_name = box(this, "txt_name", QStringLiteral("Season Profile Running"), true);
+    txt_step = box(this, "txt_step", QStringLiteral("Step"), true);
+    txt_step1 = box(this, "txt_step1", QString(), false);
+    txt_timRemain = box(this, "txt_timRemain", QStringLiteral("Time Remaing(in seconds)"), true);
+    txt_time = box(this, "txt_time", QString(), false);
+    Command1 = new QPushButton(QStringLiteral("Stop"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    grid->addWidget(txt_name, 0, 0, 1, 2);
+    grid->addWidget(txt_step, 1, 0);
+    grid->addWidget(txt_step1, 1, 1);
+    grid->addWidget(txt_timRemain, 2, 0);
+    grid->addWidget(txt_time, 2, 1);
+    grid->addWidget(Command1, 3, 0, 1, 2);
+    connect(Command1, &QPushButton::clicked, this, &frm_run_season::Command1_Click);
+}
+
+void frm_run_season::Command1_Click() {
+    if (frm_seasoning *schedule = main_.forms.find<frm_seasoning>()) {
+        schedule->stopRun();
+        return;
+    }
+    // Without its schedule no run can be going; the button still means off.
+    frm_SDIMAIN *main = &main_;
+    main_.command([main] { conditioning::requestHighVoltage(*main, false); });
+    main_.forms.unload(this);
+}
+
+} // namespace zor

@@ -1,0 +1,271 @@
+#include "conditioning/frm_seasoning.h"
+
+#include "conditioning/frm_run_season.h"
+#include "conditioning/hvrequest.h"
+#include "conditioning/numbertext.h"
+#include "platform/dialogs.h"
+#include "shell/formregistry.h"
+#include "shell/mainwindow.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace zor {
+
+using namespace conditioning;
+
+namespace {
+
+const QString ScalingNotSet = QStringLiteral("Please Set Unit Scaling!");
+
+QLineEdit *cell(QWidget *parent, const QString &text) {
+    auto *edit = new QLineEdit(text, parent);
+    edit->setReadOnly(true);
+    edit->setAlignment(Qt::AlignCenter);
+    return edit;
+}
+
+QComboBox *list(QWidget *parent, const char *name, int row) {
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(row));
+    combo->setEditable(true);
+    // A typed value is used as it stands; it does not join the list.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    return combo;
+}
+
+void select(QComboBox *combo, const char *text) {
+    const QString wanted = QString::fromLatin1(text);
+    const int index = combo->findText(wanted);
+    if (index >= 0)
+        combo->setCurrentIndex(index);
+    else
+        combo->setEditText(wanted);
+}
+
+// Why one kV or mA text cannot be programmed, or nothing when it can.
+std::optional<QString> settingFault(int row, const QString &text, double perBit, const char *unit) {
+    const auto value = numberFrom(text);
+    if (!value || *value < 0.0)
+        return QStringLiteral("Step %1: \"%2\" is not a valid %3 setting. Enter a number of 0 or "
+                              "more.")
+            .arg(row + 1)
+            .arg(text, QLatin1String(unit));
+    if (*value != 0.0 && !scaleIsSet(perBit))
+        return ScalingNotSet;
+    if (!stepCount(text, perBit))
+        return QStringLiteral("Step %1: %2 %3 is beyond what the supply can be set to.")
+            .arg(row + 1)
+            .arg(text.trimmed(), QLatin1String(unit));
+    return std::nullopt;
+}
+
+} // namespace
+
+frm_seasoning::frm_seasoning(FormRegistry &registry, frm_SDIMAIN &main)
+    : QDialog(nullptr), registry_(registry), main_(main) {
+    setObjectName(QStringLiteral("frm_seasoning"));
+    setWindowTitle(QStringLiteral("Seansoning Profile"));
+    auto *grid = new QGridLayout(this);
+    const char *headings[] = {"Step", "kV", "mA", "Time"};
+    for (int i = 0; i < 4; ++i) {
+        Text1[20 + i] = cell(this, QString::fromLatin1(headings[i]));
+        grid->addWidget(Text1[20 + i], 0, i);
+    }
+    for (int row = 0; row < StepRows; ++row) {
+        Text1[row] = cell(this, QString::number(row + 1));
+        combo_kv[row] = list(this, "combo_kv", row);
+        combo_ma[row] = list(this, "combo_ma", row);
+        combo_time[row] = list(this, "combo_time", row);
+        grid->addWidget(Text1[row], row + 1, 0);
+        grid->addWidget(combo_kv[row], row + 1, 1);
+        grid->addWidget(combo_ma[row], row + 1, 2);
+        grid->addWidget(combo_time[row], row + 1, 3);
+    }
+    for (QWidget *hidden :
+         {static_cast<QWidget *>(Text1[FinalRow]), static_cast<QWidget *>(combo_kv[FinalRow]),
+          static_cast<QWidget *>(combo_ma[FinalRow]), static_cast<QWidget *>(combo_time[FinalRow])})
+        hidden->hide();
+    Command1 = new QPushButton(QStringLiteral("Start Season"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    // Enter in a list's text must not start the high voltage.
+    Command1->setAutoDefault(false);
+    Command1->setDefault(false);
+    grid->addWidget(Command1, StepRows + 1, 0, 1, 4);
+    connect(Command1, &QPushButton::clicked, this, &frm_seasoning::Command1_Click);
+    connect(&Timer_Season, &Timer::tick, this, &frm_seasoning::Timer_Season_Timer);
+    Form_Load();
+}
+
+void frm_seasoning::Form_Load() {
+    const QStringList kv = kvEntries();
+    const QStringList ma = maEntries();
+    const QStringList time = timeEntries();
+    for (int row = 0; row < StepRows; ++row) {
+        combo_kv[row]->clear();
+        combo_kv[row]->addItems(kv);
+        combo_ma[row]->clear();
+        combo_ma[row]->addItems(ma);
+        combo_time[row]->clear();
+        combo_time[row]->addItems(time);
+        select(combo_kv[row], DefaultSchedule[row].kv);
+        select(combo_ma[row], DefaultSchedule[row].ma);
+        select(combo_time[row], DefaultSchedule[row].time);
+    }
+}
+
+std::optional<QString> frm_seasoning::rowFault(int row) const {
+    const QString time = combo_time[row]->currentText();
+    if (!wholeSecondsFrom(time))
+        return QStringLiteral("Step %1: \"%2\" is not a valid time. Enter whole seconds from 0 "
+                              "to 32767.")
+            .arg(row + 1)
+            .arg(time);
+    if (auto fault = settingFault(row, combo_kv[row]->currentText(), main_.kvPerBit, "kV"))
+        return fault;
+    return settingFault(row, combo_ma[row]->currentText(), main_.maPerBit, "mA");
+}
+
+std::optional<QString> frm_seasoning::scheduleFault() const {
+    for (int row = 0; row < StepRows; ++row)
+        if (auto fault = rowFault(row))
+            return fault;
+    return std::nullopt;
+}
+
+bool frm_seasoning::SetKvandmA(const qint16 &step) {
+    if (step < 0 || step >= StepRows)
+        return false;
+    // The texts are read now, when the step starts; a late edit cannot change
+    // what a step that is already going out sends.
+    const auto kv = stepCount(combo_kv[step]->currentText(), main_.kvPerBit);
+    const auto ma = stepCount(combo_ma[step]->currentText(), main_.maPerBit);
+    if (!kv || !ma)
+        return false;
+    frm_SDIMAIN *main = &main_;
+    main_.command([main, kv = *kv, ma = *ma] {
+        // The current goes to zero before the voltage moves, and back after it.
+        main->link.exchange("IREF 0;");
+        main->link.exchange("VREF " + QByteArray::number(kv) + ';');
+        main->link.exchange("IREF " + QByteArray::number(ma) + ';');
+    });
+    return true;
+}
+
+void frm_seasoning::Command1_Click() {
+    if (!scaleIsSet(main_.kvPerBit) || !scaleIsSet(main_.maPerBit)) {
+        dialogs().message(ScalingNotSet);
+        return;
+    }
+    if (const auto fault = scheduleFault()) {
+        dialogs().message(*fault);
+        return;
+    }
+    Timer_Season.setEnabled(false);
+    running_ = true;
+    const quint64 id = ++runId_;
+    stepIndex = 0;
+    stepTimeLeft = wholeSecondsFrom(combo_time[0]->currentText()).value_or(0);
+
+    QPointer<frm_seasoning> self(this);
+    frm_SDIMAIN *main = &main_;
+    main_.command([self, main, id] {
+        // A run stopped before this came round must not switch the voltage on.
+        if (self && self->running_ && self->runId_ == id)
+            requestHighVoltage(*main, true);
+    });
+    SetKvandmA(stepIndex);
+    resumeTicking();
+
+    frm_run_season &run = main_.forms.get<frm_run_season>(main_);
+    run.txt_step1->setText(QString::number(stepIndex + 1));
+    run.txt_time->setText(QString::number(stepTimeLeft));
+    hide();
+    run.show();
+}
+
+void frm_seasoning::resumeTicking() {
+    QPointer<frm_seasoning> self(this);
+    const quint64 id = runId_;
+    // Queued behind the step's setpoint commands when those had to wait for
+    // another exchange, so ticks never overlap a step's programming.
+    main_.command([self, id] {
+        if (self && self->running_ && self->runId_ == id)
+            self->Timer_Season.setEnabled(true);
+    });
+}
+
+void frm_seasoning::showProgress() {
+    if (frm_run_season *run = main_.forms.find<frm_run_season>()) {
+        run->txt_step1->setText(QString::number(stepIndex + 1));
+        run->txt_time->setText(QString::number(stepTimeLeft));
+    }
+}
+
+void frm_seasoning::Timer_Season_Timer() {
+    if (!running_) {
+        Timer_Season.setEnabled(false);
+        return;
+    }
+    showProgress();
+    if (stepTimeLeft > 0)
+        --stepTimeLeft;
+    if (stepTimeLeft != 0)
+        return;
+    Timer_Season.setEnabled(false);
+    ++stepIndex;
+    if (stepIndex > FinalRow) {
+        endRun(false);
+        return;
+    }
+    // A row edited into something unusable while the run was going ends the
+    // run safely rather than leaving the last step's setpoints on.
+    if (const auto fault = rowFault(stepIndex)) {
+        abandonRun(*fault);
+        return;
+    }
+    stepTimeLeft = wholeSecondsFrom(combo_time[stepIndex]->currentText()).value_or(0);
+    SetKvandmA(stepIndex);
+    resumeTicking();
+}
+
+void frm_seasoning::stopRun() {
+    endRun(true);
+}
+
+void frm_seasoning::endRun(bool zeroSetpoints) {
+    running_ = false;
+    Timer_Season.setEnabled(false);
+    frm_SDIMAIN *main = &main_;
+    // Only ever off: with the switch already off (an interlock opened, the
+    // operator switched it) a toggle here would switch the voltage on.
+    main_.command([main] { requestHighVoltage(*main, false); });
+    if (zeroSetpoints)
+        SetKvandmA(FinalRow);
+    if (frm_run_season *run = main_.forms.find<frm_run_season>())
+        main_.forms.unload(run);
+    registry_.unload(this);
+}
+
+void frm_seasoning::abandonRun(const QString &why) {
+    endRun(true);
+    dialogs().message(why);
+}
+
+void frm_seasoning::closeEvent(QCloseEvent *event) {
+    // Closing the table must not strand a run with the voltage on and no clock
+    // to end it: while one is going, the table only hides.
+    if (running_) {
+        event->ignore();
+        hide();
+        return;
+    }
+    event->accept();
+    registry_.unload(this);
+}
+
+} // namespace zor
