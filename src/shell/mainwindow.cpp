@@ -1,5 +1,6 @@
 #include "shell/mainwindow.h"
 
+#include "conditioning/conditioningmenu.h"
 #include "control/arcframe.h"
 #include "control/faultresetframe.h"
 #include "control/hvenableframe.h"
@@ -7,6 +8,7 @@
 #include "control/setpointpanel.h"
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/frm_rawdata.h"
+#include "factory/configmenu.h"
 #include "link/transportselection.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
@@ -112,6 +114,8 @@ void frm_SDIMAIN::buildLayout() {
     btn_serialNum_rqst = identity->btn_serialNum_rqst;
     transport = new TransportSelection(*this);
     diagnostics = new DiagnosticsMenu(*this);
+    conditioning = new ConditioningMenu(*this);
+    configMenu = new ConfigMenu(*this);
 }
 
 void frm_SDIMAIN::connectMenu() {

@@ -28,6 +28,8 @@ class FaultResetFrame;
 class ArcFrame;
 class TransportSelection;
 class DiagnosticsMenu;
+class ConditioningMenu;
+class ConfigMenu;
 
 // The console's main window: owns the link, the shared state every window
 // reads, the menu bar, the update modes, the poll and the three ways of ending.
@@ -101,6 +103,10 @@ public:
     TransportSelection *transport = nullptr;
     // Unscaled data page, pass-through and about screen entries.
     DiagnosticsMenu *diagnostics = nullptr;
+    // Tube seasoning and the high-voltage cycle test.
+    ConditioningMenu *conditioning = nullptr;
+    // Factory configuration, serial number, unit baud rate and user option pages.
+    ConfigMenu *configMenu = nullptr;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;
     QPushButton *btn_KVSET;

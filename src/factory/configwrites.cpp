@@ -1,0 +1,117 @@
+// The parameter writes of the configuration page.
+#include "factory/frm_config.h"
+#include "factory/typedentry.h"
+#include "link/payloadtext.h"
+#include "platform/dialogs.h"
+#include "shell/mainwindow.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace zor {
+
+using factory::Check;
+using factory::ParamRow;
+
+void frm_config::writeParameter(factory::Param id) {
+    const ParamRow &row = factory::paramRow(id);
+    main_.link.command(this, [this, &row] {
+        const QString entry = dialogs().input(QString::fromLatin1(row.prompt), windowTitle());
+        writeEntry(row, entry);
+    });
+}
+
+void frm_config::writeEntry(const ParamRow &row, const QString &entry) {
+    QLineEdit *box = pair(row.id).box;
+    switch (row.check) {
+    case Check::None:
+        box->setText(entry);
+        send(row.command, typedPayloadText(entry));
+        return;
+    case Check::Range: {
+        const auto value = factory::typedNumber(entry);
+        if (!value || *value < row.low || *value > row.high)
+            return;
+        box->setText(entry);
+        send(row.command, typedPayloadText(entry));
+        return;
+    }
+    case Check::FilamentLimit: {
+        const auto amps = factory::typedNumber(entry);
+        if (!amps || *amps > row.high)
+            return;
+        box->setText(entry);
+        sendCount(row, *amps * 4095.0 / 10.0, true);
+        return;
+    }
+    case Check::FilamentTurnOn:
+        box->setText(entry);
+        filamentTurnOn(row, entry);
+        return;
+    case Check::MaOffset: {
+        box->setText(entry);
+        if (!(main_.maPerBit > 0.0))
+            return;
+        if (const auto ma = factory::typedNumber(entry))
+            sendCount(row, *ma * 4095.0 / (main_.maPerBit * 4095.0), false);
+        return;
+    }
+    case Check::Scaling:
+        programScaling(entry);
+        return;
+    }
+}
+
+void frm_config::filamentTurnOn(const ParamRow &row, const QString &entry) {
+    // The supply's own scale when it has been read, else the one on this page.
+    double counts = 0.0;
+    if (main_.kvPerBit > 0.0) {
+        const auto kv = factory::typedNumber(entry);
+        if (!kv)
+            return;
+        counts = *kv * 4095.0 / (main_.kvPerBit * 4095.0);
+    } else if (const double full = factory::typedNumber(kvFullScale).value_or(0.0); full > 0.0) {
+        const auto kv = factory::typedNumber(entry);
+        if (!kv)
+            return;
+        counts = *kv * 4095.0 / full;
+    } else {
+        dialogs().message(QStringLiteral("Please Set Unit Scaling!"));
+        return;
+    }
+    sendCount(row, counts, false);
+}
+
+void frm_config::sendCount(const ParamRow &row, double value, bool floored) {
+    const auto counts = floored ? factory::flooredCount(value) : factory::roundedCount(value);
+    if (!counts)
+        return;
+    send(row.command, QByteArray::number(*counts));
+}
+
+void frm_config::programScaling(const QString &entry) {
+    Txt_scale->setText(entry);
+    const auto comma = entry.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return;
+    kvFullScale = entry.left(comma);
+    const auto kv = factory::typedNumber(kvFullScale);
+    if (!kv)
+        return;
+    const auto kvArgument = factory::shortestDecimal(*kv * 100.0);
+    if (!kvArgument)
+        return;
+    const auto ma = factory::typedNumber(entry.mid(comma + 1));
+    const auto maArgument = ma ? factory::shortestDecimal(*ma * 1000.0) : std::nullopt;
+    if (!maArgument)
+        return;
+    main_.kvPerBit = *kv / 4095.0;
+    main_.link.exchange("SLVP " + *kvArgument + ";");
+    main_.outputOutputString("SLIP " + *maArgument + ";");
+}
+
+void frm_config::send(const char *command, const QByteArray &argument) {
+    main_.outputOutputString(QByteArray(command) + argument + ";");
+}
+
+} // namespace zor

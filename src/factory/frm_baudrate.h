@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace zor {
+
+class FormRegistry;
+class frm_SDIMAIN;
+
+// "RS-232 Baud Rate Setting": switches the speed of the supply's own serial
+// port. The console keeps its own speed; the user reopens the port to match.
+class frm_baudRate : public QDialog {
+    Q_OBJECT
+public:
+    frm_baudRate(FormRegistry &registry, frm_SDIMAIN &main);
+
+    QLabel *Text1;
+    QComboBox *Bitslist;
+    QPushButton *save;
+
+    void Form_Load();
+    void save_Click();
+
+private:
+    frm_SDIMAIN &main_;
+    bool saved_ = false;
+};
+
+} // namespace zor

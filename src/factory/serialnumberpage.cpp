@@ -1,0 +1,101 @@
+#include "factory/serialnumberpage.h"
+
+#include "link/payloadtext.h"
+#include "link/replycut.h"
+#include "platform/dialogs.h"
+#include "shell/mainwindow.h"
+
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace zor {
+
+Form1::Form1(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Serial Number"));
+    auto *grid = new QGridLayout(this);
+    const auto button = [this](const char *name, const char *caption) {
+        auto *b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    Txt_serialNum = new QLineEdit(this);
+    Txt_serialNum->setObjectName(QStringLiteral("Txt_serialNum"));
+    Txt_serialNum->setReadOnly(true);
+    Btn_read_serialNum = button("Btn_read_serialNum", "Read Serial Number");
+    Btn_serialNum = button("Btn_serialNum", "Enter Serial Number");
+    Command1 = button("Command1", "Unlock");
+    Btn_ok = button("Btn_ok", "OK");
+    grid->addWidget(Txt_serialNum, 0, 0, 1, 2);
+    grid->addWidget(Btn_read_serialNum, 1, 0);
+    grid->addWidget(Btn_serialNum, 1, 1);
+    grid->addWidget(Command1, 2, 0);
+    grid->addWidget(Btn_ok, 2, 1);
+    connect(Btn_read_serialNum, &QPushButton::clicked, this, &Form1::Btn_read_serialNum_Click);
+    connect(Btn_serialNum, &QPushButton::clicked, this, &Form1::Btn_serialNum_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Btn_ok, &QPushButton::clicked, this, &Form1::Btn_ok_Click);
+    Form_Load();
+}
+
+void Form1::Form_Load() {
+    Txt_serialNum->clear();
+    setBackground(Qt::white);
+    Btn_read_serialNum->setEnabled(true);
+    Btn_serialNum->setEnabled(false);
+    Command1->setEnabled(true);
+    Btn_ok->setEnabled(true);
+}
+
+void Form1::setBackground(const QColor &colour) {
+    QPalette p = Txt_serialNum->palette();
+    p.setColor(QPalette::Base, colour);
+    Txt_serialNum->setPalette(p);
+}
+
+void Form1::Command1_Click() {
+    const QString key = dialogs().input(QStringLiteral("Enter Key to UnLock:"), windowTitle());
+    if (key != QLatin1String(AccessKey)) {
+        reject();
+        return;
+    }
+    Btn_serialNum->setEnabled(true);
+    main_.link.command(
+        this, [this, key] { main_.outputOutputString("PASS " + typedPayloadText(key) + ";"); });
+}
+
+void Form1::Btn_read_serialNum_Click() {
+    main_.link.command(this, [this] {
+        const QByteArray reply = main_.link.exchange("SNUR;");
+        if (reply.isEmpty()) {
+            Txt_serialNum->setText(QStringLiteral("Unknown"));
+            setBackground(Qt::red);
+            main_.countCommError();
+            return;
+        }
+        if (const auto serial = reply::valueBeforeSemicolon(reply)) {
+            Txt_serialNum->setText(QString::fromLatin1(*serial));
+            setBackground(Qt::white);
+        }
+    });
+}
+
+void Form1::Btn_serialNum_Click() {
+    // Writing stays locked until this page's key has been given.
+    if (!Btn_serialNum->isEnabled())
+        return;
+    main_.link.command(this, [this] {
+        const QString entry = dialogs().input(
+            QStringLiteral("Enter Serial Number: EX. 101407139-A00041"), windowTitle());
+        Txt_serialNum->setText(entry);
+        main_.outputOutputString("SNUS " + typedPayloadText(entry) + ";");
+    });
+}
+
+void Form1::Btn_ok_Click() {
+    Btn_serialNum->setEnabled(false);
+    accept();
+}
+
+} // namespace zor

@@ -1,0 +1,236 @@
+#include "userconfig/frm_prog_conf.h"
+
+#include "factory/typedentry.h"
+#include "platform/counts.h"
+#include "platform/dialogs.h"
+#include "platform/numedit.h"
+#include "shell/mainwindow.h"
+#include "userconfig/useroptions.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <optional>
+
+namespace zor {
+
+namespace {
+
+// The supply's numbering of a check box: 0 unchecked, 1 checked, 2 grey.
+QString stateText(const QCheckBox *box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return QStringLiteral("1");
+    case Qt::PartiallyChecked:
+        return QStringLiteral("2");
+    case Qt::Unchecked:
+        break;
+    }
+    return QStringLiteral("0");
+}
+
+QString valueText(const NumEdit *editor) {
+    return QString::fromLatin1(factory::shortestDecimal(editor->value()).value_or("0"));
+}
+
+std::optional<Qt::CheckState> checkStateFrom(const QString &text) {
+    const auto value = factory::typedNumber(text);
+    if (value == 0.0)
+        return Qt::Unchecked;
+    if (value == 1.0)
+        return Qt::Checked;
+    if (value == 2.0)
+        return Qt::PartiallyChecked;
+    return std::nullopt;
+}
+
+} // namespace
+
+frm_prog_conf::frm_prog_conf(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+    setObjectName(QStringLiteral("frm_prog_conf"));
+    setWindowTitle(QStringLiteral("Form1"));
+    buildLayout();
+    Form_Load();
+}
+
+void frm_prog_conf::buildLayout() {
+    auto *layout = new QVBoxLayout(this);
+    const auto frame = [&](const char *name, const char *caption) {
+        auto *box = new QGroupBox(QString::fromLatin1(caption), this);
+        box->setObjectName(QString::fromLatin1(name));
+        layout->addWidget(box);
+        return box;
+    };
+    const auto check = [](QGroupBox *owner, const char *name, const char *caption) {
+        auto *box = new QCheckBox(QString::fromLatin1(caption), owner);
+        box->setObjectName(QString::fromLatin1(name));
+        return box;
+    };
+    const auto editor = [](QGroupBox *owner, const char *name, double low, double high, double step,
+                           int decimals) {
+        auto *edit = new NumEdit(owner);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setRange(low, high);
+        edit->setIncrement(step);
+        edit->setDecimals(decimals);
+        edit->setValue(low);
+        return edit;
+    };
+
+    fra_overVoltage = frame("fra_overVoltage", "OverVoltage");
+    check_rov = check(fra_overVoltage, "check_rov", "ROV");
+    CWNumEdit1 = editor(fra_overVoltage, "CWNumEdit1", 0, 110, 1, 0);
+    auto *ov = new QGridLayout(fra_overVoltage);
+    ov->addWidget(check_rov, 0, 0);
+    ov->addWidget(CWNumEdit1, 0, 1);
+    ov->addWidget(new QLabel(QStringLiteral("%"), fra_overVoltage), 0, 2);
+
+    fra_rampRate = frame("fra_rampRate", "Ramp Rate");
+    CWNumEdit2 = editor(fra_rampRate, "CWNumEdit2", 0.1, 60, 0.1, 1);
+    auto *ramp = new QGridLayout(fra_rampRate);
+    ramp->addWidget(CWNumEdit2, 0, 0);
+    ramp->addWidget(new QLabel(QStringLiteral("Sec"), fra_rampRate), 0, 1);
+
+    fra_overCurrent = frame("fra_overCurrent", "OverCurrent");
+    check_aol = check(fra_overCurrent, "check_aol", "AOL");
+    (new QGridLayout(fra_overCurrent))->addWidget(check_aol, 0, 0);
+
+    fra_arc = frame("fra_arc", "ARC");
+    CWNumEdit3 = editor(fra_arc, "CWNumEdit3", 0, 100, 1, 0);
+    CWNumEdit4 = editor(fra_arc, "CWNumEdit4", 0, 100, 1, 0);
+    CWNumEdit5 = editor(fra_arc, "CWNumEdit5", 0, 100, 1, 0);
+    Check1 = check(fra_arc, "Check1", "Re-Ramp");
+    Check2 = check(fra_arc, "Check2", "No Arc Detect mode");
+    auto *arc = new QGridLayout(fra_arc);
+    int row = 0;
+    for (auto [label, edit] :
+         {std::pair{"Arc Count", CWNumEdit3}, std::pair{"Arc Period(S)", CWNumEdit4},
+          std::pair{"Quench Time(mS)", CWNumEdit5}}) {
+        arc->addWidget(new QLabel(QString::fromLatin1(label), fra_arc), row, 0);
+        arc->addWidget(edit, row++, 1);
+    }
+    arc->addWidget(Check1, row++, 0, 1, 2);
+    arc->addWidget(Check2, row, 0, 1, 2);
+
+    Command1 = new QPushButton(QStringLiteral("Save Parameters"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    layout->addWidget(Command1);
+
+    // Fires for the program's changes as for the user's, and only on a real change.
+    connect(check_rov, &QCheckBox::stateChanged, this, &frm_prog_conf::check_rov_Click);
+    connect(check_aol, &QCheckBox::stateChanged, this, &frm_prog_conf::check_aol_Click);
+    connect(Check1, &QCheckBox::stateChanged, this, &frm_prog_conf::Check1_Click);
+    connect(Check2, &QCheckBox::stateChanged, this, &frm_prog_conf::Check2_Click);
+    connect(CWNumEdit1, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit1_ValueChanged);
+    connect(CWNumEdit2, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit2_ValueChanged);
+    connect(CWNumEdit3, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit3_ValueChanged);
+    connect(CWNumEdit4, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit4_ValueChanged);
+    connect(CWNumEdit5, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit5_ValueChanged);
+    connect(Command1, &QPushButton::clicked, this, &frm_prog_conf::Command1_Click);
+}
+
+QList<QString *> frm_prog_conf::members() {
+    return {&optRov,       &optOvLevel,    &optRampTenths, &optAol, &optArcCount,
+            &optArcPeriod, &optQuenchTime, &optReRamp,     &optNad};
+}
+
+void frm_prog_conf::Form_Load() {
+    for (QString *member : members())
+        *member = QStringLiteral("0");
+    // The over-voltage level only counts while ROV is on.
+    CWNumEdit1->setEnabled(check_rov->isChecked());
+    readOptions();
+}
+
+void frm_prog_conf::readOptions() {
+    main_.link.command(this, [this] {
+        const QList<QByteArray> fields = userconfig::optionFields(main_.link.exchange("27,"));
+        const QList<QString *> targets = members();
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            *targets[i] = QString::fromLatin1(fields[i]);
+        if (fields.size() == userconfig::OptionCount)
+            showOptions();
+    });
+}
+
+void frm_prog_conf::showOptions() {
+    // Copies first: each control's change rewrites its own member.
+    const QString rov = optRov, level = optOvLevel, ramp = optRampTenths, aol = optAol,
+                  count = optArcCount, period = optArcPeriod, quench = optQuenchTime,
+                  reRamp = optReRamp, nad = optNad;
+    const auto setCheck = [](QCheckBox *box, const QString &text) {
+        const auto state = checkStateFrom(text);
+        if (state)
+            box->setCheckState(*state);
+        return state.has_value();
+    };
+    const auto setEditor = [](NumEdit *edit, const QString &text, double divisor) {
+        const auto value = factory::typedNumber(text);
+        if (value)
+            edit->setValue(*value / divisor);
+        return value.has_value();
+    };
+    static_cast<void>(setCheck(check_rov, rov) && setEditor(CWNumEdit1, level, 1) &&
+                      setEditor(CWNumEdit2, ramp, 10) && setCheck(check_aol, aol) &&
+                      setEditor(CWNumEdit3, count, 1) && setEditor(CWNumEdit4, period, 1) &&
+                      setEditor(CWNumEdit5, quench, 1) && setCheck(Check1, reRamp) &&
+                      setCheck(Check2, nad));
+}
+
+void frm_prog_conf::check_rov_Click() {
+    optRov = stateText(check_rov);
+    CWNumEdit1->setEnabled(check_rov->checkState() == Qt::Checked);
+}
+
+void frm_prog_conf::check_aol_Click() {
+    optAol = stateText(check_aol);
+}
+
+void frm_prog_conf::Check1_Click() {
+    optReRamp = stateText(Check1);
+}
+
+void frm_prog_conf::Check2_Click() {
+    optNad = stateText(Check2);
+    // Without arc detection the arc count and period mean nothing.
+    const bool counting = Check2->checkState() != Qt::Checked;
+    CWNumEdit3->setEnabled(counting);
+    CWNumEdit4->setEnabled(counting);
+}
+
+void frm_prog_conf::CWNumEdit1_ValueChanged() {
+    optOvLevel = valueText(CWNumEdit1);
+}
+
+void frm_prog_conf::CWNumEdit2_ValueChanged() {
+    optRampTenths = QString::number(countFrom(CWNumEdit2->value() * 10.0));
+}
+
+void frm_prog_conf::CWNumEdit3_ValueChanged() {
+    optArcCount = valueText(CWNumEdit3);
+}
+
+void frm_prog_conf::CWNumEdit4_ValueChanged() {
+    optArcPeriod = valueText(CWNumEdit4);
+}
+
+void frm_prog_conf::CWNumEdit5_ValueChanged() {
+    optQuenchTime = valueText(CWNumEdit5);
+}
+
+void frm_prog_conf::Command1_Click() {
+    main_.link.command(this, [this] {
+        QStringList fields;
+        for (const QString *member : members())
+            fields.append(*member);
+        const QByteArray reply = main_.link.exchange(userconfig::optionsPayload(fields));
+        const QString warning = userconfig::saveWarning(reply);
+        if (!warning.isEmpty())
+            dialogs().message(warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
+    });
+}
+
+} // namespace zor
