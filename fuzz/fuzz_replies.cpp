@@ -32,7 +32,9 @@ Harness *harness = nullptr;
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(*argc, *argv);
+    // Never destroyed: the fuzzer ends the process from exit handlers, after
+    // Qt's own globals are gone.
+    new QApplication(*argc, *argv);
     harness = new Harness;
     return 0;
 }
