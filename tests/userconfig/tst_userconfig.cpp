@@ -1,16 +1,13 @@
 #include "factory/configmenu.h"
-#include "fakeports.h"
 #include "platform/numedit.h"
-#include "scripteddialogs.h"
-#include "shell/mainwindow.h"
+#include "testconsole.h"
 #include "userconfig/frm_prog_conf.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QTest>
 
 using namespace zor;
 using namespace zor::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -27,33 +24,16 @@ const QString NoArcDetectWarning = QStringLiteral(
     "under\r\n"
     "the warranty.");
 
-// A console on COMM1 in manual update whose supply answers "27," with `options`.
-struct Console {
-    ScriptedDialogs dialogs;
-    FakeRig rig;
-    frm_SDIMAIN window{rig.factory()};
+// Opens the page as its (disabled) menu entry would, on a supply answering
+// "27," with `options`, and runs the script on it.
+void openPage(Console &c, const QByteArray &options,
+              const std::function<void(frm_prog_conf &)> &script) {
+    c.answer("27,", options);
+    c.dialogs.onModal = [script](QDialog &d) { script(dynamic_cast<frm_prog_conf &>(d)); };
+    c.window.configMenu->mnu_UserConfig_Click();
+}
 
-    explicit Console(const QByteArray &options) {
-        window.setProgramEnd([] {});
-        if (options.isNull())
-            rig.supply.silentOn("27,");
-        else
-            rig.supply.on("27,", options);
-        window.Form_Load();
-        window.MSComm1().setPortName(QStringLiteral("1"));
-        window.MSComm1().open();
-        window.linkMode = QStringLiteral("comm1");
-        dialogs.shown.clear();
-    }
-    QList<QByteArray> sent() const { return rig.supply.payloads(); }
-
-    // Opens the page as its (disabled) menu entry would, and runs the script on it.
-    void open(const std::function<void(frm_prog_conf &)> &script) {
-        dialogs.onModal = [script](QDialog &d) { script(dynamic_cast<frm_prog_conf &>(d)); };
-        window.configMenu->mnu_UserConfig_Click();
-    }
-};
-
+// Check states and editor values in field order, "x" after a disabled editor.
 QString controls(const frm_prog_conf &p) {
     const auto check = [](const QCheckBox *b) {
         return b->checkState() == Qt::Checked ? "1" : b->checkState() == Qt::Unchecked ? "0" : "2";
@@ -72,40 +52,27 @@ QString controls(const frm_prog_conf &p) {
 class TestUserConfig : public QObject {
     Q_OBJECT
 private slots:
-    void entryStaysDisabled() {
-        Console c("27,0,0,0,0,0,0,0,0,0,");
-        QVERIFY(!c.window.menu.mnu_UserConfig->isEnabled());
-    }
-
-    // Controls: check state or editor value, "x" after a disabled editor.
     void readThenSaveAtOnce_data() {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("controls");
-        QTest::addColumn<QByteArray>("saved");
-        QTest::newRow("example") << QByteArray("27,1,105,25,0,3,10,20,1,0,")
-                                 << "1,105,2.5,0,3,10,20,1,0"
-                                 << QByteArray("09,1,105,25,0,3,10,20,1,0,");
-        QTest::newRow("no arc detect")
-            << QByteArray("27,0,0,1,1,0,0,5,0,1,") << "0,0x,0.1,1,0x,0x,5,0,1"
-            << QByteArray("09,0,0,1,1,0,0,5,0,1,");
-        QTest::newRow("level clipped by the editor")
-            << QByteArray("27,1,150,600,0,0,0,0,0,0,") << "1,110,60,0,0,0,0,0,0"
-            << QByteArray("09,1,110,600,0,0,0,0,0,0,");
-        QTest::newRow("no reply") << QByteArray() << "0,0x,0.1,0,0,0,0,0,0"
-                                  << QByteArray("09,0,0,0,0,0,0,0,0,0,");
-        QTest::newRow("fields cut short") << QByteArray("27,1,105,25") << "0,0x,0.1,0,0,0,0,0,0"
-                                          << QByteArray("09,1,105,0,0,0,0,0,0,0,");
-        QTest::newRow("level not a number")
-            << QByteArray("27,1,abc,25,1,3,10,20,1,1,") << "1,0,0.1,0,0,0,0,0,0"
-            << QByteArray("09,1,abc,25,1,3,10,20,1,1,");
+        columns<QByteArray, QString, QByteArray>("reply", "controls", "saved");
+        row("example", "27,1,105,25,0,3,10,20,1,0,"_ba, "1,105,2.5,0,3,10,20,1,0",
+            "09,1,105,25,0,3,10,20,1,0,"_ba);
+        row("no arc detect", "27,0,0,1,1,0,0,5,0,1,"_ba, "0,0x,0.1,1,0x,0x,5,0,1",
+            "09,0,0,1,1,0,0,5,0,1,"_ba);
+        row("level clipped by the editor", "27,1,150,600,0,0,0,0,0,0,"_ba, "1,110,60,0,0,0,0,0,0",
+            "09,1,110,600,0,0,0,0,0,0,"_ba);
+        row("no reply", QByteArray(), "0,0x,0.1,0,0,0,0,0,0", "09,0,0,0,0,0,0,0,0,0,"_ba);
+        row("fields cut short", "27,1,105,25"_ba, "0,0x,0.1,0,0,0,0,0,0",
+            "09,1,105,0,0,0,0,0,0,0,"_ba);
+        row("level not a number", "27,1,abc,25,1,3,10,20,1,1,"_ba, "1,0,0.1,0,0,0,0,0,0",
+            "09,1,abc,25,1,3,10,20,1,1,"_ba);
     }
     void readThenSaveAtOnce() {
         QFETCH(QByteArray, reply);
         QFETCH(QString, controls);
         QFETCH(QByteArray, saved);
-        Console c(reply.isEmpty() ? QByteArray() : reply);
-        c.rig.supply.on(saved, "09,$");
-        c.open([&](frm_prog_conf &page) {
+        Console c;
+        c.answer(saved, "09,$");
+        openPage(c, reply, [&](frm_prog_conf &page) {
             QCOMPARE(page.windowTitle(), QStringLiteral("Form1"));
             QCOMPARE(::controls(page), controls);
             page.Command1_Click();
@@ -116,40 +83,36 @@ private slots:
     }
 
     void controlsRewriteTheirOptions() {
-        Console c("27,1,105,25,0,3,10,20,1,1,");
-        c.rig.supply.on("09,0,105,1,1,3,10,7,0,0,", "09,$");
-        c.open([&](frm_prog_conf &page) {
-            QVERIFY(!page.CWNumEdit3->isEnabled());
-            QVERIFY(!page.CWNumEdit4->isEnabled());
-            page.Check2->setChecked(false);
-            QVERIFY(page.CWNumEdit3->isEnabled());
-            QVERIFY(page.CWNumEdit4->isEnabled());
+        Console c;
+        c.answer("09,0,105,1,1,3,10,7,0,0,", "09,$");
+        openPage(c, "27,1,105,25,0,3,10,20,1,1,", [&](frm_prog_conf &page) {
+            QVERIFY(!page.CWNumEdit3->isEnabled() && !page.CWNumEdit4->isEnabled());
+            page.Check2->setChecked(false); // no arc detect off
+            QVERIFY(page.CWNumEdit3->isEnabled() && page.CWNumEdit4->isEnabled());
             page.check_rov->setChecked(false);
             QVERIFY(!page.CWNumEdit1->isEnabled());
-            QCOMPARE(page.optRampTenths, QStringLiteral("25"));
             page.CWNumEdit2->setValue(0.1);
             page.check_aol->setChecked(true);
             page.CWNumEdit5->setValue(7);
             page.Check1->setChecked(false);
             page.Command1_Click();
         });
-        QCOMPARE(c.sent().last(), QByteArray("09,0,105,1,1,3,10,7,0,0,"));
+        QCOMPARE(c.sent().last(), "09,0,105,1,1,3,10,7,0,0,"_ba);
     }
 
     void saveWarnings_data() {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("arc rate") << QByteArray("09,1,") << QStringList{ArcRateWarning};
-        QTest::newRow("no arc detect") << QByteArray("09,2,") << QStringList{NoArcDetectWarning};
-        QTest::newRow("acknowledged") << QByteArray("09,$") << QStringList{};
-        QTest::newRow("other digit") << QByteArray("09,3,") << QStringList{};
+        columns<QByteArray, QStringList>("answer", "messages");
+        row("arc rate", "09,1,"_ba, QStringList{ArcRateWarning});
+        row("no arc detect", "09,2,"_ba, QStringList{NoArcDetectWarning});
+        row("acknowledged", "09,$"_ba, QStringList{});
+        row("other digit", "09,3,"_ba, QStringList{});
     }
     void saveWarnings() {
         QFETCH(QByteArray, answer);
         QFETCH(QStringList, messages);
-        Console c("27,0,0,1,0,0,0,0,0,0,");
-        c.rig.supply.on("09,0,0,1,0,0,0,0,0,0,", answer);
-        c.open([&](frm_prog_conf &page) { page.Command1_Click(); });
+        Console c;
+        c.answer("09,0,0,1,0,0,0,0,0,0,", answer);
+        openPage(c, "27,0,0,1,0,0,0,0,0,0,", [&](frm_prog_conf &page) { page.Command1_Click(); });
         QCOMPARE(c.dialogs.messages(), messages);
         for (const auto &shown : c.dialogs.shown)
             if (shown.kind == QLatin1String("message"))

@@ -1,0 +1,431 @@
+#include "control/arcframe.h"
+#include "diagnostics/frm_rawdata.h"
+#include "monitor/analogreadbacks.h"
+#include "monitor/identityframe.h"
+#include "monitor/statusframe.h"
+#include "platform/lamp.h"
+#include "platform/toggleswitch.h"
+#include "shell/frm_extras.h"
+#include "testconsole.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace zor;
+using namespace zor::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Payloads = QList<QByteArray>;
+
+// "label text|lit|lamp colour" of one indicator.
+QString look(Lamp *led, QLabel *label) {
+    return QStringLiteral("%1|%2|%3")
+        .arg(label->text())
+        .arg(int(led->value()))
+        .arg(led->currentColor().name());
+}
+
+// Label texts of the FLT positions 2 to 10, each followed by + when its lamp is lit.
+QString faultLooks(StatusFrame &s) {
+    QStringList out;
+    for (const auto &[led, label] : {std::pair{s.led_ARC, s.lbl_ARC},
+                                     {s.led_TEMP, s.lbl_TEMP},
+                                     {s.led_OV, s.lbl_OV},
+                                     {s.led_UV, s.lbl_UV},
+                                     {s.led_OC, s.lbl_OC},
+                                     {s.led_UC, s.lbl_UC},
+                                     {s.led_wdtFault, s.lbl_wdtFault},
+                                     {s.led_INTRLKSTAT, s.lbl_INTRLKSTAT},
+                                     {s.led_opFault, s.lbl_opFault}})
+        out << label->text() + (led->value() ? "+" : "");
+    return out.join(QStringLiteral(", "));
+}
+
+// "text|background" of the named fields.
+QStringList fieldLooks(Console &c, const QStringList &names) {
+    QStringList out;
+    for (const QString &name : names)
+        out << c.field(name)->text() + "|" + baseColour(c.field(name));
+    return out;
+}
+
+// kV, mA, filament, rail and temperature fields, then their raw copies.
+QStringList monitorFields(Console &c) {
+    QStringList out;
+    for (const char *name : {"txt_ADC2", "txt_ADC3", "txt_ADC13", "txt_ADC1", "txt_ADC6"})
+        out << c.field(QString::fromLatin1(name))->text();
+    for (int i = 0; i < 5; ++i)
+        out << c.window.rawData().txt_DATA[i]->text();
+    return out;
+}
+
+} // namespace
+
+class TestMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void faultFlags_data() {
+        columns<QByteArray, QString, QString>("flt", "looks", "colours");
+        // colours: ARC lamp, interlock lamp, interlock text
+        row("all healthy", "000000000;"_ba,
+            "Arc OK+, Temp OK+, Over Voltage OK+, Under Voltage OK+, Over Current OK+, "
+            "Under Current OK+, WDT OK+, Interlock Closed, OP OK+",
+            "#ffff00 #ffff00 #000000");
+        row("all faulted", "111111111;"_ba,
+            "Arc Error, Temp Error, Over Voltage Error, Under Voltage Error, Over Current Error, "
+            "Under Current Error, WDT Fault, Interlock Open+, OP Fault",
+            "#ff0000 #ff0000 #ff0000");
+        row("other characters", "x0?1 0-1A;"_ba,
+            "ARC, Temp OK+, Over Voltage, Under Voltage Error, Over Current, Under Current OK+, "
+            "WDT Fault, Interlock Open+, OP Fault",
+            "#ff0000 #ff0000 #ff0000");
+    }
+    void faultFlags() {
+        QFETCH(QByteArray, flt);
+        QFETCH(QString, looks);
+        QFETCH(QString, colours);
+        Console c;
+        c.answer("STAT;", "1;");
+        c.answer("FLT;", flt);
+        c.window.btn_REQSTAT->click();
+        StatusFrame &s = *c.window.statusFrame;
+        QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
+        QCOMPARE(faultLooks(s), looks);
+        QCOMPARE(
+            QStringList({s.led_ARC->currentColor().name(), s.led_INTRLKSTAT->currentColor().name(),
+                         textColour(s.lbl_INTRLKSTAT)})
+                .join(' '),
+            colours);
+        // The supply-fault lamp answers to the network message only.
+        QCOMPARE(look(s.led_FAULT, s.lbl_FAULT), QStringLiteral("NO PS  FAULT|0|#ffff00"));
+        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+    }
+
+    // STAT moves the switch without running its handler (which would send
+    // ENBL); an open interlock in FLT drops it. Only an empty STAT is an error
+    // (the empty rows wait out the reply limit).
+    void statusMovesTheSwitch_data() {
+        columns<QByteArray, QByteArray, bool, QString, QString, bool, int>(
+            "stat", "flt", "before", "hvLook", "arc", "after", "errors");
+        const QByteArray clear("000000000;");
+        const QString on = "X-RAY ON|1|#ffc080", off = "X-RAY OFF|0|#000000";
+        row("on while off", "1;"_ba, clear, false, on, "Arc OK", true, 0);
+        row("off while on", "0;"_ba, clear, true, off, "Arc OK", false, 0);
+        row("other STAT", "7;"_ba, clear, true, off, "Arc OK", true, 0);
+        row("interlock open", "1;"_ba, "000000010;"_ba, true, on, "Arc OK", false, 0);
+        row("empty STAT", QByteArray(), clear, false, off, "Arc OK", false, 1);
+        row("empty FLT", "1;"_ba, QByteArray(), false, on, "ARC", true, 0);
+    }
+    void statusMovesTheSwitch() {
+        QFETCH(QByteArray, stat);
+        QFETCH(QByteArray, flt);
+        QFETCH(bool, before);
+        QFETCH(QString, hvLook);
+        QFETCH(QString, arc);
+        QFETCH(bool, after);
+        QFETCH(int, errors);
+        Console c;
+        c.answer("STAT;", stat);
+        c.answer("FLT;", flt);
+        c.window.btn_HVONOFF->setValue(before);
+        c.window.btn_REQSTAT_Click();
+        StatusFrame &s = *c.window.statusFrame;
+        QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
+        QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), hvLook);
+        QCOMPARE(s.lbl_ARC->text(), arc);
+        QCOMPARE(c.window.btn_HVONOFF->value(), after);
+        QCOMPARE(c.window.commErrorCount, errors);
+        QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
+    }
+
+    void arcCounting_data() {
+        columns<bool, int, QList<int>, QList<int>, QString>("hvOn", "startCount", "counts", "armed",
+                                                            "shown");
+        row("switch on", true, 0, QList<int>{0, 1, 1, 1, 2}, QList<int>{1, 0, 0, 1, 0}, "2");
+        row("switch off", false, 0, QList<int>{0, 0, 0, 0, 0}, QList<int>{1, 1, 1, 1, 1}, "0");
+        row("16-bit ceiling", true, 32766, QList<int>{32766, 32767, 32767, 32767, 32767},
+            QList<int>{1, 0, 0, 1, 0}, "32767");
+    }
+    void arcCounting() {
+        QFETCH(bool, hvOn);
+        QFETCH(int, startCount);
+        QFETCH(QList<int>, counts);
+        QFETCH(QList<int>, armed);
+        QFETCH(QString, shown);
+        Console c;
+        c.answer("STAT;", hvOn ? "1;" : "0;");
+        c.window.btn_HVONOFF->setValue(hvOn);
+        c.window.arcCount = qint16(startCount);
+        QList<int> seenCounts, seenArmed;
+        for (const char *arc : {"0", "1", "1", "0", "1"}) {
+            c.answer("FLT;", QByteArray(arc) + "00000000;");
+            c.window.btn_REQSTAT_Click();
+            seenCounts << c.window.arcCount;
+            seenArmed << c.window.arcArmed;
+        }
+        QCOMPARE(seenCounts, counts);
+        QCOMPARE(seenArmed, armed);
+        QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), shown);
+    }
+
+    void networkStatus_data() {
+        // HV, interlock and supply-fault looks, then their text colours
+        columns<QByteArray, QStringList, bool>("text", "looks", "switchAfter");
+        row("all set", "\x02xxx1x1x1\x03"_ba,
+            QStringList{"X-RAY ON|1|#ffc080", "Interlock Open|1|#ff0000", "P.S. FAULT|1|#ff0000",
+                        "#ff0000", "#ff0000", "#ff0000"},
+            true);
+        row("all clear", "\x02xxx0x0x0\x03"_ba,
+            QStringList{"X-RAY OFF|0|#000000", "Interlock Closed|0|#ffff00",
+                        "NO P.S. FAULT|0|#ffff00", "#000000", "#000000", "#000000"},
+            false);
+        row("interlock open only", "\x02xxx-x1x-\x03"_ba,
+            QStringList{"X-RAY OFF|0|#000000", "Interlock Open|1|#ff0000", "NO PS  FAULT|0|#ffff00",
+                        "#000000", "#ff0000", "#000000"},
+            true);
+        row("other characters", "\x02xxxAxBxC\x03"_ba,
+            QStringList{"X-RAY OFF|0|#000000", "INTERLOCK|0|#ffff00", "NO PS  FAULT|0|#ffff00",
+                        "#000000", "#000000", "#000000"},
+            true);
+    }
+    void networkStatus() {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, looks);
+        QFETCH(bool, switchAfter);
+        Console c;
+        c.window.btn_HVONOFF->setValue(true);
+        StatusFrame &s = *c.window.statusFrame;
+        s.decodeNetworkStatus(text);
+        QCOMPARE(
+            (QStringList{look(s.led_HVSTAT, s.lbl_HVSTAT), look(s.led_INTRLKSTAT, s.lbl_INTRLKSTAT),
+                         look(s.led_FAULT, s.lbl_FAULT), textColour(s.lbl_HVSTAT),
+                         textColour(s.lbl_INTRLKSTAT), textColour(s.lbl_FAULT)}),
+            looks);
+        QCOMPARE(c.window.btn_HVONOFF->value(), switchAfter);
+        QVERIFY(c.sent().isEmpty());
+    }
+
+    // Decoded alone, the second piece would read high voltage on and the
+    // interlock open; the whole message says off, closed, no fault.
+    void networkMessageInPiecesIsDecodedWhole() {
+        Console c;
+        c.rig.supply.ethernet = true;
+        c.window.tcpClient().connectToRemote();
+        QTRY_COMPARE(c.window.tcpClient().state(), int(TcpClientComponent::StateConnected));
+        c.window.linkMode = QStringLiteral("ethernet");
+        c.window.btn_HVONOFF->setValue(true);
+        c.window.tmr_NETRCVTMR.setEnabled(true);
+        c.rig.supply.push("\x02", 0);
+        c.rig.supply.push("11101010\x03", 40);
+        StatusFrame &s = *c.window.statusFrame;
+        QTRY_COMPARE(s.lbl_FAULT->text(), QStringLiteral("NO P.S. FAULT"));
+        QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), QStringLiteral("X-RAY OFF|0|#000000"));
+        QCOMPARE(look(s.led_INTRLKSTAT, s.lbl_INTRLKSTAT),
+                 QStringLiteral("Interlock Closed|0|#ffff00"));
+        QVERIFY(!c.window.btn_HVONOFF->value());
+        QCOMPARE(c.window.StatusBar1->panelText(3), QStringLiteral("\x02"
+                                                                   "11101010\x03"));
+    }
+
+    void watchdogToggleAlternates() {
+        Console c;
+        c.answer("WDTE 1;", "1;"); // refused: the console changes state all the same
+        c.answer("WDTE 0;", ";");
+        StatusFrame &s = *c.window.statusFrame;
+        QAction *entry = c.window.menu.enableWdt;
+        QStringList seen{entry->text() + "|" + look(s.led_wdt, s.lbl_wdt)};
+        for (int i = 0; i < 3; ++i) {
+            entry->trigger();
+            seen << entry->text() + "|" + look(s.led_wdt, s.lbl_wdt);
+        }
+        QCOMPARE(seen, (QStringList{"Enable WatchDog Timer|WDT Off|0|#000000",
+                                    "Disable Watchdog Timer|WDT On|1|#ffff00",
+                                    "Enable Watchdog Timer|WDT Off|0|#000000",
+                                    "Disable Watchdog Timer|WDT On|1|#ffff00"}));
+        QCOMPARE(c.sent(), (Payloads{"WDTE 1;", "WDTE 0;", "WDTE 1;"}));
+    }
+
+    void shownValues_data() {
+        columns<bool, QByteArray, QByteArray, QString, QString>("scaled", "payload", "reply",
+                                                                "field", "shown");
+        row("kV before scaling", false, "VMON;"_ba, "2048;"_ba, "txt_ADC2", "0.000 kV");
+        row("mA start factor", false, "IMON;"_ba, "2048;"_ba, "txt_ADC3", "0.698 mA");
+        row("kV full scale", true, "VMON;"_ba, "4095;"_ba, "txt_ADC2", "80.000 kV");
+        row("kV half scale", true, "VMON;"_ba, "2048;"_ba, "txt_ADC2", "40.010 kV");
+        row("filament", false, "FMON;"_ba, "2048;"_ba, "txt_ADC13", "3.001 A");
+        row("rail", false, "LVPS;"_ba, "1562;"_ba, "txt_ADC1", "-15.00 V");
+        row("rail above zero point", false, "LVPS;"_ba, "4000;"_ba, "txt_ADC1", ".17 V");
+        row("temperature", false, "TEMP;"_ba, "341;"_ba, "txt_ADC6", "25.0");
+        row("temperature below one", false, "TEMP;"_ba, "5;"_ba, "txt_ADC6", ".4");
+    }
+    void shownValues() {
+        QFETCH(bool, scaled);
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, field);
+        QFETCH(QString, shown);
+        Console c;
+        if (scaled) {
+            c.answer("SLVR ;", "8000;");
+            c.answer("SLIR ;", "1400;");
+            c.window.getScaling_Click();
+        }
+        c.answerAll({"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"}, "1;");
+        c.answer(payload, reply);
+        c.window.ReadMonitors();
+        c.window.ReadAuxMonitors();
+        QCOMPARE(c.field(field)->text(), shown);
+    }
+
+    void scaleFactors_data() {
+        columns<QByteArray, QByteArray, double, double, Payloads>("slvr", "slir", "kvPerBit",
+                                                                  "maPerBit", "sent");
+        const Payloads both{"SLVR ;", "SLIR ;"}, first{"SLVR ;"};
+        row("both", "8000;"_ba, "1400;"_ba, 0.019536019536019536, 0.00034188034188034188, both);
+        row("three characters", "800;"_ba, "100;"_ba, 0.0019536019536019536,
+            0.000024420024420024420, both);
+        row("zero", "000;"_ba, "0000;"_ba, 0.0, 0.0, both);
+        row("two characters", "80;"_ba, "1400;"_ba, 0.0, 0.000341, first);
+        row("signed voltage", "-8000;"_ba, "1400;"_ba, 0.0, 0.000341, first);
+        row("current not a number", "8000;"_ba, "14O0;"_ba, 0.019536019536019536, 0.000341, both);
+    }
+    void scaleFactors() {
+        QFETCH(QByteArray, slvr);
+        QFETCH(QByteArray, slir);
+        QFETCH(double, kvPerBit);
+        QFETCH(double, maPerBit);
+        QFETCH(Payloads, sent);
+        Console c;
+        c.answer("SLVR ;", slvr);
+        c.answer("SLIR ;", slir);
+        c.window.getScaling_Click();
+        QCOMPARE(c.window.kvPerBit, kvPerBit);
+        QCOMPARE(c.window.maPerBit, maPerBit);
+        QCOMPARE(c.sent(), sent);
+        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+    }
+
+    // A bad reply abandons the rest of its read and stops the update switch; an
+    // empty one (waiting out the reply limit) skips only itself.
+    void badReplyAbandonsTheRest_data() {
+        columns<QByteArray, QByteArray, Payloads, QStringList>("payload", "reply", "sent",
+                                                               "fields");
+        row("VMON without ';'", "VMON;"_ba, "2048"_ba, Payloads{"VMON;", "LVPS;", "TEMP;"},
+            QStringList{"Channel 2", "Channel 3", "", "-15.00 V", "25.0", "341", "1562",
+                        "Channel 2", "Channel 3", "Channel 4"});
+        row("VMON not a number", "VMON;"_ba, "2O48;"_ba, Payloads{"VMON;", "LVPS;", "TEMP;"},
+            QStringList{"Channel 2", "Channel 3", "", "-15.00 V", "25.0", "341", "1562", "2O48",
+                        "Channel 3", "Channel 4"});
+        row("LVPS without ';'", "LVPS;"_ba, "1562"_ba, Payloads{"VMON;", "IMON;", "FMON;", "LVPS;"},
+            QStringList{"0.000 kV", "0.698 mA", "3.001 A", "Channel 1", "N/A", "Channel 0",
+                        "Channel 1", "2048", "2048", "2048"});
+        row("VMON silent", "VMON;"_ba, QByteArray(),
+            Payloads{"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"},
+            QStringList{"Channel 2", "0.698 mA", "3.001 A", "-15.00 V", "25.0", "341", "1562",
+                        "Channel 2", "2048", "2048"});
+    }
+    void badReplyAbandonsTheRest() {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, reply);
+        QFETCH(Payloads, sent);
+        QFETCH(QStringList, fields);
+        Console c;
+        c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
+        c.answer("LVPS;", "1562;");
+        c.answer("TEMP;", "341;");
+        c.answer(payload, reply);
+        c.window.btn_UPDATEDATA->setValue(true);
+        c.window.ReadMonitors();
+        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QCOMPARE(c.window.btn_UPDATEDATA->value(), reply.isEmpty());
+        c.window.ReadAuxMonitors();
+        QCOMPARE(c.sent(), sent);
+        QCOMPARE(monitorFields(c), fields);
+    }
+
+    // Each read first fails on a closed port (no reply at once), then reads
+    // again: the value replaces "Unknown" on red, or a bad reply leaves it.
+    void identity_data() {
+        columns<QString, QByteArray, QByteArray, QStringList, QStringList>(
+            "button", "payload", "reply", "fields", "looks");
+        row("hardware", "btn_HWREV", "HWVR;"_ba, "B02;"_ba, QStringList{"txt_HWREV"},
+            QStringList{"B02|#ffffff"});
+        row("hardware two characters", "btn_HWREV", "HWVR;"_ba, "B2;"_ba, QStringList{"txt_HWREV"},
+            QStringList{"B2;|#ffffff"});
+        row("model without ';'", "btn_MODNUM", "MODR;"_ba, "ZOR80HR"_ba, QStringList{"txt_MODNUM"},
+            QStringList{"Unknown|#ff0000"});
+        row("software revision and build", "btn_SWREV", "FREV;"_ba, "V1.02.03-AB....B0147,x;"_ba,
+            QStringList{"txt_SWREV", "txt_SWBUILD"},
+            QStringList{"V1.02.03-AB|#ffffff", "B0147|#ffffff"});
+        row("software revision too short for its build", "btn_SWREV", "FREV;"_ba, "V1.02.03-AB;"_ba,
+            QStringList{"txt_SWREV", "txt_SWBUILD"},
+            QStringList{"V1.02.03-AB|#ffffff", "Unknown|#ff0000"});
+        row("software build", "btn_SWBuild", "SOFT;"_ba, "2.7;"_ba, QStringList{"txt_SWBUILD"},
+            QStringList{"2.7|#ffffff"});
+        row("serial number", "btn_serialNum_rqst", "SNUR;"_ba, "ZR12345;"_ba,
+            QStringList{"txt_serialNum_rqst"}, QStringList{"ZR12345|#ffffff"});
+    }
+    void identity() {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, looks);
+        Console c;
+        auto *press = c.window.findChild<QPushButton *>(button);
+        QVERIFY(press);
+        c.window.MSComm1().close();
+        press->click();
+        QCOMPARE(fieldLooks(c, fields),
+                 QStringList(fields.size(), QStringLiteral("Unknown|#ff0000")));
+        QCOMPARE(c.window.extras().txt_COMMERRORS->text(), QStringLiteral(" 1"));
+        c.window.MSComm1().open();
+        c.answer(payload, reply);
+        press->click();
+        QCOMPARE(fieldLooks(c, fields), looks);
+        QCOMPARE(c.sent(), Payloads{payload});
+        QCOMPARE(c.window.commErrorCount, 1);
+    }
+
+    void hardwareRevisionPrompt_data() {
+        columns<bool, QString, QByteArray, Payloads, QString>("confirmed", "typed", "answer",
+                                                              "sent", "shown");
+        const QByteArray ok("40,$");
+        row("confirmation cancelled", false, "A02", ok, Payloads{}, "Rev. ??");
+        row("input cancelled", true, "", ok, Payloads{}, "Change Failed");
+        row("two characters", true, "A0", ok, Payloads{}, "Change Failed");
+        row("five characters", true, "A0201", ok, Payloads{}, "Change Failed");
+        row("three characters accepted", true, "A02", ok, Payloads{"40,A02,", "HWVR;"}, "A02");
+        row("three characters refused", true, "A02", "40,1"_ba, Payloads{"40,A02,"},
+            "Change Failed");
+        row("field separator typed", true, "A,2", ok, Payloads{}, "Change Failed");
+    }
+    void hardwareRevisionPrompt() {
+        QFETCH(bool, confirmed);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, answer);
+        QFETCH(Payloads, sent);
+        QFETCH(QString, shown);
+        Console c;
+        c.answer("40,A02,", answer);
+        c.answer("HWVR;", "A02;");
+        c.dialogs.confirms.push_back(confirmed);
+        c.dialogs.inputs.push_back(typed);
+        c.window.identity->mnu_HWREV_Click();
+        QCOMPARE(c.sent(), sent);
+        QCOMPARE(c.window.identity->txt_HWREV->text(), shown);
+        QStringList boxes, expected{"Are you sure you want to change the Rev Number?|Decide Now!"};
+        for (const auto &box : c.dialogs.shown)
+            boxes << box.text + '|' + box.title;
+        if (confirmed)
+            expected << "Enter the new HW Rev Number|Change Hardware Revision Number";
+        QCOMPARE(boxes, expected);
+        QCOMPARE(c.window.commErrorCount, 0);
+    }
+};
+
+QTEST_MAIN(TestMonitor)
+#include "tst_monitor.moc"

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "datarows.h"
+#include "fakeports.h"
+#include "scripteddialogs.h"
+#include "shell/mainwindow.h"
+
+#include <QLineEdit>
+
+namespace zor::test {
+
+// A loaded console on a scripted supply, on COMM1 in manual update unless told
+// otherwise. Boxes shown while loading are forgotten.
+struct Console {
+    ScriptedDialogs dialogs;
+    FakeRig rig;
+    frm_SDIMAIN window;
+    int ends = 0;
+
+    explicit Console(bool open = true, bool realPorts = false)
+        : window(realPorts ? PortFactory::real() : rig.factory()) {
+        window.setProgramEnd([this] { ++ends; });
+        window.Form_Load();
+        dialogs.shown.clear();
+        if (open) {
+            window.MSComm1().setPortName(QStringLiteral("1"));
+            window.MSComm1().open();
+            window.linkMode = QStringLiteral("comm1");
+        }
+    }
+    // An empty text leaves the supply silent.
+    void answer(const QByteArray &payload, const QByteArray &text, int delayMs = 0) {
+        if (text.isEmpty())
+            rig.supply.silentOn(payload);
+        else
+            rig.supply.on(payload, text, delayMs);
+    }
+    void answerAll(const QList<QByteArray> &payloads, const QByteArray &text) {
+        for (const QByteArray &p : payloads)
+            rig.supply.on(p, text);
+    }
+    QList<QByteArray> sent() const { return rig.supply.payloads(); }
+    QLineEdit *field(const QString &name) const {
+        auto *edit = window.findChild<QLineEdit *>(name);
+        Q_ASSERT_X(edit, "field", qPrintable(name));
+        return edit;
+    }
+    // Texts of the boxes of one kind ("message", "input", "confirm", "modal").
+    QStringList shown(const QString &kind) const {
+        QStringList out;
+        for (const auto &s : dialogs.shown)
+            if (s.kind == kind)
+                out << s.text;
+        return out;
+    }
+};
+
+inline QString baseColour(const QWidget *w) {
+    return w->palette().color(QPalette::Base).name();
+}
+inline QString textColour(const QWidget *w) {
+    return w->palette().color(QPalette::WindowText).name();
+}
+
+} // namespace zor::test
