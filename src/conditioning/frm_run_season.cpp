@@ -16,8 +16,14 @@ QLineEdit *box(QWidget *parent, const char *name, const QString &text, bool fixe
     auto *edit = new QLineEdit(text, parent);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setReadOnly(true);
-    if (fixed)
+    if (fixed) {
         edit->setFrame(false);
+        // A caption must show whole; a line edit's size hint ignores its text.
+        const QFontMetrics metrics = edit->fontMetrics();
+        const QMargins margins = edit->textMargins();
+        edit->setMinimumWidth(metrics.horizontalAdvance(text) + margins.left() + margins.right() +
+                              2 * metrics.averageCharWidth());
+    }
     return edit;
 }
 

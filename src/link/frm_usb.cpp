@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
 
 namespace zor {
@@ -46,7 +47,14 @@ frm_USB::frm_USB(FormRegistry &, QString &chosenPortText, QWidget *parent)
     rtf_USBDOCS->setObjectName(QStringLiteral("rtf_USBDOCS"));
     rtf_USBDOCS->setReadOnly(true);
     rtf_USBDOCS->setHtml(QString::fromLatin1(UsbSetup));
-    rtf_USBDOCS->setMinimumSize(420, 300);
+    // Tall enough that the steps read without scrolling.
+    rtf_USBDOCS->setMinimumWidth(420);
+    rtf_USBDOCS->document()->setTextWidth(rtf_USBDOCS->minimumWidth() -
+                                          2 * rtf_USBDOCS->frameWidth() -
+                                          rtf_USBDOCS->fontMetrics().averageCharWidth());
+    rtf_USBDOCS->setMinimumHeight(static_cast<int>(rtf_USBDOCS->document()->size().height()) +
+                                  2 * rtf_USBDOCS->frameWidth() +
+                                  rtf_USBDOCS->fontMetrics().lineSpacing());
     grid->addWidget(new QLabel(QStringLiteral("USB Comm Port"), this), 0, 0);
     grid->addWidget(txt_USBPORT, 1, 0);
     grid->addWidget(btn_DONE, 2, 0);

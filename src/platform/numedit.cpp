@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QLocale>
+#include <QStyleOptionSpinBox>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -52,6 +53,7 @@ void NumEdit::setRange(double minimum, double maximum) {
         return;
     minimum_ = minimum;
     maximum_ = maximum;
+    updateGeometry();
     setValue(value_);
 }
 
@@ -62,6 +64,7 @@ void NumEdit::setIncrement(double increment) {
 
 void NumEdit::setDecimals(int decimals) {
     decimals_ = std::clamp(decimals, 0, 12);
+    updateGeometry();
     display(value_);
 }
 
@@ -91,6 +94,25 @@ QValidator::State NumEdit::validate(QString &input, int &) const {
         if (!ch.isDigit() && ch != u'.' && ch != u'-' && ch != u'e' && ch != u'E' && ch != u'+')
             return QValidator::Invalid;
     return parse(t) ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+QSize NumEdit::sizeHint() const {
+    ensurePolished();
+    // The base class cannot know this editor's texts and sizes it for none.
+    const double widest = std::max(std::abs(minimum_), std::abs(maximum_));
+    QString text = QLocale::c().toString(widest, 'f', decimals_);
+    if (minimum_ < 0)
+        text.prepend(u'-');
+    const int cursor = 2;
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    const QSize content(fontMetrics().horizontalAdvance(text + u' ') + cursor,
+                        lineEdit()->sizeHint().height());
+    return style()->sizeFromContents(QStyle::CT_SpinBox, &option, content, this);
+}
+
+QSize NumEdit::minimumSizeHint() const {
+    return sizeHint();
 }
 
 QAbstractSpinBox::StepEnabled NumEdit::stepEnabled() const {

@@ -42,6 +42,9 @@ public:
 
     void stepBy(int steps) override;
     QValidator::State validate(QString &input, int &pos) const override;
+    // Wide enough for the widest value of the range at the decimals shown.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 signals:
     void valueChanged(double value);

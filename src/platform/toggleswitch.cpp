@@ -1,5 +1,8 @@
 #include "platform/toggleswitch.h"
 
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
 namespace zor {
 
 ToggleSwitch::ToggleSwitch(const QString &offFace, const QString &onFace, QWidget *parent)
@@ -27,10 +30,29 @@ void ToggleSwitch::setColors(const QColor &offColor, const QColor &onColor) {
 
 void ToggleSwitch::refresh() {
     setText(isChecked() ? onFace_ : offFace_);
+    update();
+}
+
+void ToggleSwitch::paintEvent(QPaintEvent *event) {
     const QColor colour = isChecked() ? onColor_ : offColor_;
-    setStyleSheet(colour.isValid()
-                      ? QStringLiteral("QPushButton { background-color: %1; }").arg(colour.name())
-                      : QString());
+    if (!colour.isValid()) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.setBrush(isDown() ? colour.darker(115) : colour);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+    painter.drawControl(QStyle::CE_PushButtonLabel, option);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
 }
 
 } // namespace zor

@@ -22,6 +22,12 @@ public:
 signals:
     void valueChanged(bool on);
 
+protected:
+    // A coloured face is painted here rather than through a style sheet: each
+    // restyled face became a new entry of the application's pixmap cache, so
+    // memory grew with every switch of the high voltage.
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     void refresh();
 

@@ -23,8 +23,8 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -147,6 +147,18 @@ void frm_SDIMAIN::showTcpError(const QString &description) {
     if (tcpErrorShowing_)
         return;
     tcpErrorShowing_ = true;
+    // A box opened inside an exchange's wait would hold that exchange past its
+    // limit for as long as the operator reads; it opens once the exchange is over.
+    if (link.exchangeWaiting()) {
+        link.whenIdle([this, description] {
+            QTimer::singleShot(0, this, [this, description] {
+                tcpErrorShowing_ = false;
+                if (!ended_)
+                    showTcpError(description);
+            });
+        });
+        return;
+    }
     dialogs().message(QStringLiteral("TCP Error") + description);
     tcpErrorShowing_ = false;
 }

@@ -25,6 +25,8 @@ private:
     void refreshClock();
 
     std::array<QLabel *, Count> panels_{};
+    // The texts as set; the panels show them without control characters.
+    std::array<QString, Count> texts_{};
     QTimer clock_;
 };
 
