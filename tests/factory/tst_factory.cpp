@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <functional>
 
 using namespace zor;
 using namespace zor::test;
@@ -28,7 +29,8 @@ struct Factory : Console {
     template <class Page>
     void open(void (ConfigMenu::*entry)(), const std::function<void(Page &)> &script) {
         dialogs.onModal = [script](QDialog &dialog) { script(dynamic_cast<Page &>(dialog)); };
-        (window.configMenu->*entry)();
+        // std::invoke: with GCC 12 and UBSan, `(p->*entry)()` here crashed on a null pointer.
+        std::invoke(entry, window.configMenu);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     void config(const std::function<void(frm_config &)> &script) {
