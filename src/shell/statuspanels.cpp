@@ -1,10 +1,39 @@
 #include "shell/statuspanels.h"
 
 #include <QDateTime>
-#include <QLabel>
 #include <QLocale>
+#include <QPainter>
 
 namespace zor {
+
+StatusPanel::StatusPanel(const QString &sample, QWidget *parent) : QFrame(parent), sample_(sample) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // Opaque, so a new text repaints this panel alone, not the bar behind it.
+    setAutoFillBackground(true);
+}
+
+void StatusPanel::setText(const QString &text) {
+    if (text == text_)
+        return;
+    text_ = text;
+    update(contentsRect());
+}
+
+QSize StatusPanel::sizeHint() const {
+    const QFontMetrics metrics = fontMetrics();
+    const int frame = 2 * frameWidth();
+    return {metrics.horizontalAdvance(sample_) + metrics.averageCharWidth() + frame,
+            metrics.height() + frame};
+}
+
+void StatusPanel::paintEvent(QPaintEvent *event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect area = contentsRect().adjusted(2, 0, -2, 0);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text_, Qt::ElideRight, area.width()));
+}
 
 StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
     struct Design {
@@ -19,21 +48,20 @@ StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
         {"Comm Ch.", "Selected Comm Port", 2, "Comm Port:  /dev/ttyUSB0"},
         {"RX", "Data Received", 5, "RX: 100000001-A00001;t"},
         {"TX", "Data Transmitted", 2, "TX: SNUR;}"},
-        {"", "Today's Date", 0, ""},
-        {"", "The Time Right Now!!", 0, ""},
+        {"", "Today's Date", 0, nullptr},
+        {"", "The Time Right Now!!", 0, nullptr},
     };
     setSizeGripEnabled(false);
     for (int i = 0; i < Count; ++i) {
-        auto *label = new QLabel(QString::fromLatin1(design[i].text), this);
+        // The clock panels are as wide as the longest date and time they show.
+        const QLocale locale;
+        const QString sample = design[i].usual ? QString::fromLatin1(design[i].usual)
+                               : i == 4
+                                   ? locale.toString(QDate(2026, 12, 31), QLocale::ShortFormat)
+                                   : locale.toString(QTime(23, 59), QLocale::ShortFormat) + u' ';
+        auto *label = new StatusPanel(sample, this);
+        label->setText(QString::fromLatin1(design[i].text));
         label->setToolTip(QString::fromLatin1(design[i].tip));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setTextFormat(Qt::PlainText);
-        if (design[i].stretch > 0) {
-            const int frame = 2 * label->frameWidth() + 2 * label->margin();
-            label->setMinimumWidth(
-                label->fontMetrics().horizontalAdvance(QString::fromLatin1(design[i].usual)) +
-                frame + label->fontMetrics().averageCharWidth());
-        }
         texts_[i] = label->text();
         if (design[i].stretch > 0)
             addWidget(label, design[i].stretch);

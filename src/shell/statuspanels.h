@@ -1,12 +1,32 @@
 #pragma once
 
+#include <QFrame>
 #include <QStatusBar>
 #include <QTimer>
 #include <array>
 
-class QLabel;
-
 namespace zor {
+
+// One sunken panel of one line of text. Its size comes from a sample text, not
+// from what it shows: the RX and TX panels change on every exchange, and a
+// label that asked for a new layout each time had the status bar repaint
+// every panel, twice per exchange.
+class StatusPanel final : public QFrame {
+public:
+    StatusPanel(const QString &sample, QWidget *parent);
+
+    void setText(const QString &text);
+    QString text() const { return text_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString sample_;
+    QString text_;
+};
 
 // The six-panel status bar: settings, port, RX trace, TX trace, date, time.
 class StatusPanels : public QStatusBar {
@@ -24,7 +44,7 @@ public:
 private:
     void refreshClock();
 
-    std::array<QLabel *, Count> panels_{};
+    std::array<StatusPanel *, Count> panels_{};
     // The texts as set; the panels show them without control characters.
     std::array<QString, Count> texts_{};
     QTimer clock_;

@@ -5,6 +5,7 @@
 #include "scripteddialogs.h"
 #include "shell/frm_extras.h"
 #include "shell/mainwindow.h"
+#include "shell/statuspanels.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -124,6 +125,39 @@ private slots:
         else
             QVERIFY(!c.window.StatusBar1->panelText(panel).isEmpty());
         QCOMPARE(c.window.StatusBar1->panelToolTip(panel), tip);
+    }
+
+    // The trace panels change on every exchange; they must not lay out (and
+    // so repaint) the whole status bar each time, nor lose the frame's bytes.
+    void tracePanelsStayPut() {
+        Console c;
+        c.window.show();
+        QCoreApplication::processEvents();
+        StatusPanels &bar = *c.window.StatusBar1;
+        struct Requests : QObject {
+            int layouts = 0;
+            bool eventFilter(QObject *, QEvent *e) override {
+                layouts += e->type() == QEvent::LayoutRequest;
+                return false;
+            }
+        } requests;
+        bar.installEventFilter(&requests);
+        const QSize before = bar.size();
+        for (const char *reply : {"\x02"
+                                  "1;}\r\n",
+                                  "\x02"
+                                  "100000001-A00001;t\r\n",
+                                  ""}) {
+            bar.setPanelText(3, "RX: " + QString::fromLatin1(reply));
+            bar.setPanelText(4, "TX: " + QString::fromLatin1(reply));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(requests.layouts, 0);
+        QCOMPARE(bar.size(), before);
+        bar.setPanelText(3, QStringLiteral("RX: \x02"
+                                           "2;}\r\n"));
+        QCOMPARE(bar.panelText(3), "RX: \x02"
+                                   "2;}\r\n");
     }
 
     void menuBar_data() {
