@@ -13,8 +13,7 @@
 
 namespace {
 
-void makeRaw(int fd)
-{
+void makeRaw(int fd) {
     termios tio{};
     tcgetattr(fd, &tio);
     cfmakeraw(&tio);
@@ -22,8 +21,7 @@ void makeRaw(int fd)
 }
 
 // Reads until an LF arrives; false on error or after a second without one.
-bool readLine(int fd)
-{
+bool readLine(int fd) {
     char buf[256];
     for (;;) {
         pollfd p{fd, POLLIN, 0};
@@ -39,8 +37,7 @@ bool readLine(int fd)
 
 } // namespace
 
-double bareEchoMedianMs(int rounds)
-{
+double bareEchoMedianMs(int rounds, int gapMs) {
     int master = -1;
     int slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
@@ -61,6 +58,8 @@ double bareEchoMedianMs(int rounds)
     const char frame[] = "\x02VSET;C\r\n";
     std::vector<double> ms;
     for (int i = 0; i < rounds; ++i) {
+        if (gapMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
         const auto t0 = std::chrono::steady_clock::now();
         if (write(slave, frame, sizeof frame - 1) < 0 || !readLine(slave))
             break;

@@ -28,16 +28,14 @@ public:
     void runModal(QDialog &) override {}
 };
 
-double cpuSeconds()
-{
+double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     if (v.empty())
         return -1;
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
@@ -52,8 +50,7 @@ struct PhaseResult {
     int exchanges = 0;
 };
 
-PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delayMs, int seconds)
-{
+PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delayMs, int seconds) {
     PhaseResult result;
     QTemporaryDir dir;
     QProcess sim;
@@ -83,19 +80,19 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
     int skipCycles = 2; // the first cycles carry the identity reads and warm-up
     std::vector<double> exchanges;
     std::vector<double> ratios;
-    auto tx = QObject::connect(&window.link, &zor::DeviceLink::transmitted,
-                               [&](const QByteArray &frame) {
-                                   const qint64 now = clock.nsecsElapsed();
-                                   if (frame.startsWith("\x02VMON;")) {
-                                       if (cycleStart >= 0 && skipCycles-- <= 0) {
-                                           const double period = (now - cycleStart) / 1e6;
-                                           ratios.push_back(period / (7 * 66 + cycleExchanges));
-                                       }
-                                       cycleStart = now;
-                                       cycleExchanges = 0;
-                                   }
-                                   sentAt = now;
-                               });
+    auto tx =
+        QObject::connect(&window.link, &zor::DeviceLink::transmitted, [&](const QByteArray &frame) {
+            const qint64 now = clock.nsecsElapsed();
+            if (frame.startsWith("\x02VMON;")) {
+                if (cycleStart >= 0 && skipCycles-- <= 0) {
+                    const double period = (now - cycleStart) / 1e6;
+                    ratios.push_back(period / (7 * 66 + cycleExchanges));
+                }
+                cycleStart = now;
+                cycleExchanges = 0;
+            }
+            sentAt = now;
+        });
     auto rx = QObject::connect(&window.link, &zor::DeviceLink::received, [&](const QByteArray &) {
         const double ms = (clock.nsecsElapsed() - sentAt) / 1e6;
         cycleExchanges += ms;
@@ -131,8 +128,7 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
     return result;
 }
 
-void line(const char *name, double value, const char *unit, const char *op, double target)
-{
+void line(const char *name, double value, const char *unit, const char *op, double target) {
     const bool ok = std::string(op) == "<=" ? value <= target : value >= target;
     std::printf("%-48s %10.4f %-4s target %s %.4g  %s\n", name, value, unit, op, target,
                 ok && value >= 0 ? "ok" : "MISSED");
@@ -140,8 +136,7 @@ void line(const char *name, double value, const char *unit, const char *op, doub
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -167,7 +162,9 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
     const double startupSeconds = sinceStart.elapsed() / 1000.0;
 
-    const double echoMs = bareEchoMedianMs(2000);
+    const double echoHotMs = bareEchoMedianMs(2000);
+    // Each console exchange follows a 66 ms poll tick; so does each echo here.
+    const double echoMs = bareEchoMedianMs(120, 66);
     const PhaseResult fast = runPhase(window, simPath, 0, seconds);
     const PhaseResult slow = runPhase(window, simPath, 20, seconds);
 
@@ -183,8 +180,9 @@ int main(int argc, char *argv[])
     line("CPU per second of polling (immediate replies)", fast.cpuPerSecond, "s", "<=", 0.02);
     line("CPU per second of polling (replies after 20 ms)", slow.cpuPerSecond, "s", "<=", 0.02);
     line("median exchange minus bare pty echo", fast.exchangeMedianMs - echoMs, "ms", "<=", 0.3);
-    std::printf("%-48s %10.4f ms (median exchange %.4f ms)\n", "  bare pty echo round trip", echoMs,
-                fast.exchangeMedianMs);
+    std::printf("%-48s %10.4f ms (median exchange %.4f ms)\n",
+                "  bare pty echo, 66 ms apart like the poll", echoMs, fast.exchangeMedianMs);
+    std::printf("%-48s %10.4f ms\n", "  bare pty echo, back to back", echoHotMs);
     line("peak resident memory", peakMiB, "MiB", "<=", 80);
     line("start-up to main window shown", startupSeconds, "s", "<=", 0.5);
     return 0;

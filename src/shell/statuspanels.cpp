@@ -31,8 +31,8 @@ void StatusPanel::paintEvent(QPaintEvent *event) {
     QPainter painter(this);
     const QRect area = contentsRect().adjusted(2, 0, -2, 0);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(text_, Qt::ElideRight, area.width()));
+    // Clipped, not elided: eliding would lay the text out twice per exchange.
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
 }
 
 StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
