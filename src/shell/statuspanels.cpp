@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace zor {
@@ -27,12 +28,18 @@ QSize StatusPanel::sizeHint() const {
 }
 
 void StatusPanel::paintEvent(QPaintEvent *event) {
-    QFrame::paintEvent(event);
+    // A new text repaints the inside only; the sunken frame stays as drawn.
+    if (!contentsRect().contains(event->rect()))
+        QFrame::paintEvent(event);
     QPainter painter(this);
     const QRect area = contentsRect().adjusted(2, 0, -2, 0);
+    painter.setClipRect(area);
     painter.setPen(palette().color(QPalette::WindowText));
-    // Clipped, not elided: eliding would lay the text out twice per exchange.
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    // One plain run of text, clipped: a laid-out or elided text costs several
+    // times more, twice per exchange.
+    const QFontMetrics metrics = fontMetrics();
+    const int baseline = area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
+    painter.drawText(QPoint(area.left(), baseline), text_);
 }
 
 StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
