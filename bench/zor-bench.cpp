@@ -3,13 +3,11 @@
 #include "echoprobe.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
+#include "simchild.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -52,17 +50,13 @@ struct PhaseResult {
 
 PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delayMs, int seconds) {
     PhaseResult result;
-    QTemporaryDir dir;
-    QProcess sim;
-    QStringList args{QStringLiteral("--pty"), dir.filePath(QStringLiteral("ttyZOR"))};
+    zor::tools::SimChild sim;
+    QStringList extra;
     if (delayMs > 0)
-        args << QStringLiteral("--delay") << QString::number(delayMs);
-    sim.start(simPath, args);
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "zor-sim did not start: %s\n", qPrintable(simPath));
+        extra << QStringLiteral("--delay") << QString::number(delayMs);
+    if (!sim.start(simPath, extra))
         return result;
-    }
-    const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    const QString port = sim.ptyPath();
 
     window.MSComm1().setPortName(port);
     window.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
@@ -117,8 +111,6 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
     QObject::disconnect(tx);
     QObject::disconnect(rx);
     window.link.closeSerial();
-    sim.terminate();
-    sim.waitForFinished(3000);
 
     result.cycleRatio = median(ratios);
     result.cpuPerSecond = cpu / elapsed;
@@ -145,14 +137,11 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("ZOR80HR Interface"));
 
     int seconds = 20;
-    QString simPath = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("zor-sim"));
     const QStringList args = QApplication::arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
+    const QString simPath = zor::tools::SimChild::defaultProgram(args);
+    for (int i = 1; i + 1 < args.size(); ++i)
         if (args[i] == QLatin1String("--seconds"))
             seconds = std::max(1, args[i + 1].toInt());
-        else if (args[i] == QLatin1String("--sim"))
-            simPath = args[i + 1];
-    }
 
     QuietDialogs dialogs;
     zor::installDialogs(&dialogs);

@@ -9,6 +9,9 @@
 
 namespace zor::tools {
 
+// Serves events for `ms`, so the console and the simulator go on meanwhile.
+void pause(int ms);
+
 // A zor-sim serving a pseudo-terminal, driven through its operator prompt.
 // Commands are written without waiting for their answers, so the console's
 // exchanges go on meanwhile; an answer other than "ok" is printed.

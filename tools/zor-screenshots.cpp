@@ -44,11 +44,7 @@ namespace {
 
 using namespace zor;
 
-void pause(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using tools::pause;
 
 class Camera {
 public:

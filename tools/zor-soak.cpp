@@ -67,11 +67,7 @@ double heapMiB() {
 #endif
 }
 
-void pause(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using tools::pause;
 
 class SoakBoxes final : public Dialogs {
 public:
