@@ -1,0 +1,246 @@
+// The supply model: pure reply parsers, and the operations over a scripted
+// supply (payloads, their order, conversions, state, change signals).
+#include "datarows.h"
+#include "fakeports.h"
+#include "link/devicelink.h"
+#include "supply/supplyops.h"
+
+#include <QMetaMethod>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace zor;
+using namespace zor::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString shown(const std::optional<bool> &b) {
+    return b ? QString::number(*b) : u"?"_s;
+}
+template <typename T> QString shown(const std::optional<T> &v) {
+    return v ? QVariant::fromValue(*v).toString() : u"none"_s;
+}
+QString shown(const parse::FaultFlags &f) {
+    QString s;
+    for (const auto &b : {f.arcOk, f.tempOk, f.overVoltageOk, f.underVoltageOk, f.overCurrentOk,
+                          f.underCurrentOk, f.watchdogOk, f.interlockOpen, f.operationOk})
+        s += shown(b);
+    return s;
+}
+
+QString parsed(const QString &parser, const QByteArray &r) {
+    using namespace parse;
+    if (parser == u"monitor")
+        return shown(monitorCount(r));
+    if (parser == u"fullScale")
+        return shown(fullScale(r));
+    if (parser == u"flt")
+        return shown(faultFlags(r));
+    if (parser == u"net") {
+        const NetworkStatus n = networkStatus(r);
+        return shown(n.hvOn) + shown(n.interlockOpen) + shown(n.psFault);
+    }
+    if (parser == u"ack")
+        return QString::number(int(writeAck(r))) + QString::number(faultResetTaken(r)) +
+               QString::number(numericTaken(r));
+    if (parser == u"text")
+        return shown(textValue(r)) + u"|"_s + shown(hardwareRevision(r));
+    const auto fw = firmwareRevision(r);
+    return fw ? QString::fromLatin1(fw->revision) + u"|"_s + shown(fw->build) : u"none"_s;
+}
+
+// A row whose columns are all text.
+template <typename... A> void textRow(const char *name, const A &...v) {
+    row(name, QString::fromLatin1(v)...);
+}
+
+// The state as "key=value" items that differ from a fresh state's.
+QStringList items(const SupplyState &s) {
+    QStringList out;
+    const auto reading = [](const Reading &r) {
+        return QString::fromLatin1(r.text) + u"/"_s + shown(r.count) + u"/"_s +
+               QString::number(r.value, 'g', 6);
+    };
+    for (int i = 0; i < MonitorCount; ++i)
+        out << u"mon%1=%2"_s.arg(i).arg(reading(s.monitor(Monitor(i))));
+    out << u"setKv="_s + reading(s.setpoint(Channel::Kv))
+        << u"setMa="_s + reading(s.setpoint(Channel::Ma));
+    out << u"hv=%1"_s.arg(s.hvEnabled()) << u"xray=%1"_s.arg(s.xrayOn())
+        << u"bits="_s + shown(s.status().faults) + shown(s.status().psFault)
+        << u"arcs=%1"_s.arg(s.arcCount()) << u"armed=%1"_s.arg(s.arcArmed())
+        << u"wdt=%1"_s.arg(s.watchdogEnabled()) << u"kvPerBit=%1"_s.arg(s.kvPerBit(), 0, 'g', 6)
+        << u"maPerBit=%1"_s.arg(s.maPerBit(), 0, 'g', 6) << u"failed=%1"_s.arg(s.failedReplies());
+    for (int i = 0; i < IdentityFieldCount; ++i)
+        out << u"id%1=%2"_s.arg(i).arg(s.identity(IdentityField(i)));
+    return out;
+}
+
+QString changed(const SupplyState &s) {
+    const QStringList before = items(SupplyState()), after = items(s);
+    QStringList out;
+    for (int i = 0; i < after.size(); ++i)
+        if (after[i] != before[i])
+            out << after[i];
+    return out.join(' ');
+}
+
+// Calls as "name" or "name:n".
+const QHash<QString, std::function<void(SupplyOps &, int)>> Ops{
+    {u"monitors"_s, [](SupplyOps &o, int) { o.readMonitors(); }},
+    {u"aux"_s, [](SupplyOps &o, int) { o.readAuxMonitors(); }},
+    {u"scaling"_s, [](SupplyOps &o, int) { o.readScaling(); }},
+    {u"set"_s, [](SupplyOps &o, int n) { o.readSetpoint(Channel(n)); }},
+    {u"status"_s, [](SupplyOps &o, int) { o.requestStatus(); }},
+    {u"prog"_s, [](SupplyOps &o, int n) { o.program(Channel(n), n ? 100 : 2048); }},
+    {u"hv"_s, [](SupplyOps &o, int n) { o.setHighVoltage(n); }},
+    {u"id"_s, [](SupplyOps &o, int n) { o.readIdentity(IdentityField(n)); }},
+    {u"wdt"_s, [](SupplyOps &o, int n) { o.setWatchdog(n); }},
+    {u"service"_s, [](SupplyOps &o, int) { o.resetFault(), o.localControl(), o.tickleWatchdog(); }},
+    {u"poll"_s,
+     [](SupplyOps &o, int n) {
+         while (n--)
+             o.pollTick();
+     }},
+    {u"net"_s, [](SupplyOps &o, int) { o.applyNetworkStatus(stx("ABC1x1x1")); }},
+};
+
+void run(SupplyOps &ops, const QString &calls) {
+    for (const QString &call : calls.split(','))
+        Ops[call.section(':', 0, 0)](ops, call.section(':', 1).toInt());
+}
+
+struct Rig {
+    FakeRig rig;
+    DeviceLink link{rig.factory()};
+    SupplyState state;
+    SupplyOps ops{link, state};
+    // Every change signal of the state; events (failed replies, cycles) are left out.
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    Rig() {
+        link.linkMode = u"comm1"_s;
+        link.MSComm1().open();
+        ops.setClocks([] { return qint64(42); },
+                      [] { return QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC); });
+        const QMetaObject *mo = state.metaObject();
+        for (int i = mo->methodOffset(); i < mo->methodCount(); ++i)
+            if (const QByteArray n = mo->method(i).name();
+                n.endsWith("Changed") && n != "failedRepliesChanged" && n != "pollCycleChanged")
+                spies.push_back(std::make_unique<QSignalSpy>(&state, mo->method(i)));
+    }
+    int changes() const {
+        int n = 0;
+        for (const auto &spy : spies)
+            n += int(spy->size());
+        return n;
+    }
+};
+
+} // namespace
+
+class TestSupply : public QObject {
+    Q_OBJECT
+private slots:
+    void parsers_data() {
+        columns<QString, QString, QString>("parser", "reply", "expected");
+        textRow("monitor sign is bad", "monitor", "^-5;", "none");
+        textRow("monitor letter is bad", "monitor", "^6a;", "none");
+        textRow("monitor without ;", "monitor", "^640", "none");
+        textRow("full scale two digits is bad", "fullScale", "^85;", "none");
+        textRow("full scale ; before 5 skipped", "fullScale", "^8;5;", "none");
+        textRow("flt short keeps rest unknown", "flt", "^01x", "10???????");
+        textRow("net off, closed, no fault", "net", "^ABC0x0x0", "000");
+        textRow("net short", "net", "^ABC1", "1??");
+        textRow("ack none", "ack", "", "200");
+        textRow("ack other, clr $", "ack", "^$", "310");
+        textRow("ack numeric $", "ack", "^99,$", "301");
+        textRow("text value", "text", "^ZOR-50;x", "ZOR-50|ZOR");
+        textRow("text without ;", "text", "^A0", "none|A0");
+        textRow("firmware without build", "frev", "^REV", "REV|none");
+        textRow("firmware empty", "frev", "", "none");
+    }
+    void parsers() {
+        QFETCH(QString, parser);
+        QFETCH(QString, reply);
+        // "^" stands for the STX.
+        QTEST(parsed(parser, reply.replace('^', QChar(2)).toLatin1()), "expected");
+    }
+
+    void operations_data() {
+        // After the state, "again=N": change signals when the same answers come once more.
+        columns<QString, QString, QString, QString>("calls", "script", "sent", "state");
+        textRow(
+            "scale, monitors, setpoints", "scaling,monitors,aux,set:0,set:1",
+            "SLVR ;=7000;|SLIR ;=856;|VMON;=2048;|IMON;=1024;|FMON;=1000;|LVPS;=1365;|TEMP;=341;|"
+            "VSET;=2048;|ISET;=-5;",
+            "SLVR ;|SLIR ;|VMON;|IMON;|FMON;|LVPS;|TEMP;|VSET;|ISET;",
+            "mon0=2048/2048/35.0085 mon1=1024/1024/0.214052 mon2=1000/1000/1.4652 "
+            "mon3=1365/1365/-16.226 mon4=341/341/24.9817 setKv=2048/2048/35.0085 "
+            "setMa=-5/-5/-0.00104518 kvPerBit=0.017094 maPerBit=0.000209035");
+        textRow("bad VMON ends the run", "monitors", "VMON;=12a;|IMON;=1;", "VMON;",
+                "mon0=12a/none/0");
+        textRow("bad SLVR ends the run", "scaling", "SLVR ;=7a00;|SLIR ;=856;", "SLVR ;", "");
+        textRow("one arc counted while on", "status,status", "STAT;=1;|FLT;=100000000;",
+                "STAT;|FLT;|STAT;|FLT;", "hv=1 xray=1 bits=011111101? arcs=1 armed=0");
+        textRow("arc while off not counted", "status", "STAT;=0;|FLT;=100000000;", "STAT;|FLT;",
+                "bits=011111101?");
+        textRow("open interlock drops switch", "status", "STAT;=1;|FLT;=000000010;", "STAT;|FLT;",
+                "xray=1 bits=111111111? again=2");
+        textRow("silent STAT counts, FLT read", "status", "FLT;=0;", "STAT;|FLT;",
+                "bits=1????????? failed=1");
+        textRow("program taken", "prog:0", "VREF 2048;=;", "VREF 2048;",
+                "setKv=2048/2048/0 ack=0:0");
+        textRow("program refused", "prog:1", "IREF 100;=1;", "IREF 100;", "ack=1:1");
+        textRow("program garbled", "prog:1", "IREF 100;=x;", "IREF 100;", "failed=1 ack=1:3");
+        textRow("hv on refused keeps switch", "hv:1", "ENBL 1;=1", "ENBL 1;", "hv=1 ack=2:1");
+        textRow("commands taken", "hv:1,wdt:1,service", "ENBL 1;=;|WDTE 1;=;|CLR;=$|99,0,=99,$",
+                "ENBL 1;|WDTE 1;|CLR;|99,0,|WDTT;", "hv=1 xray=1 wdt=1 ack=2:0 ack=4:0 ack=5:0");
+        textRow("identity", "id:0,id:1,id:2,id:3,id:4",
+                "HWVR;=A01xyz;|MODR;=ZOR-50;|FREV;=ABCDEFGHIJKLMNOB42,|SOFT;=B42;|SNUR;=SN7;",
+                "HWVR;|MODR;|FREV;|SOFT;|SNUR;",
+                "id0=A01 id1=ZOR-50 id2=ABCDEFGHIJK id3=B42 id4=SN7");
+        textRow("silent FREV", "id:2", "", "FREV;", "failed=1 unknown=2 unknown=3");
+        // Seven ticks make one cycle in the windows' order, closed by one stamped sample.
+        textRow(
+            "poll", "poll:13",
+            "VMON;=1;|IMON;=1;|FMON;=1;|VSET;=1;|ISET;=1;|STAT;=1;|FLT;=0;|LVPS;=1;|TEMP;=9;|"
+            "SLVR ;=100;|SLIR ;=100;",
+            "VMON;|IMON;|FMON;|VSET;|ISET;|STAT;|FLT;|LVPS;|TEMP;|SLVR ;|SLIR ;|WDTT;|VMON;|IMON;|"
+            "FMON;|VSET;|ISET;|STAT;|FLT;|LVPS;|TEMP;|SLVR ;|SLIR ;",
+            "");
+        textRow("network status", "net", "", "", "hv=1 xray=1 bits=???????1?1");
+    }
+    void operations() {
+        QFETCH(QString, calls);
+        QFETCH(QString, script);
+        Rig r;
+        for (const QString &rule : script.split('|', Qt::SkipEmptyParts))
+            r.rig.supply.on(rule.section('=', 0, 0).toLatin1(), rule.section('=', 1).toLatin1());
+        QStringList events;
+        connect(&r.ops, &SupplyOps::answered, [&](SupplyOps::Operation op, parse::Ack ack) {
+            events << u"ack=%1:%2"_s.arg(int(op)).arg(int(ack));
+        });
+        connect(&r.state, &SupplyState::identityUnknown,
+                [&](IdentityField f) { events << u"unknown=%1"_s.arg(int(f)); });
+        connect(&r.state, &SupplyState::sampled, [&](const SupplySample &s) {
+            events << u"sample=%1@%2/%3/%4"_s.arg(s.cycle)
+                          .arg(s.monotonicNs)
+                          .arg(s.wallClock.toSecsSinceEpoch())
+                          .arg(s.monitors[4].text);
+        });
+        run(r.ops, calls);
+        QTEST(QString::fromLatin1(r.rig.supply.payloads().join('|')), "sent");
+        QString now = (changed(r.state) + ' ' + events.join(' ')).trimmed();
+        // Only a value that really changes may be signalled. Silent rows are not
+        // repeated: each silence waits out the reply limit.
+        const int first = r.changes();
+        if (!QByteArray(QTest::currentDataTag()).startsWith("silent"))
+            run(r.ops, calls);
+        if (const int again = r.changes() - first)
+            now += u" again=%1"_s.arg(again);
+        QTEST(now, "state");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSupply)
+#include "tst_supply.moc"
