@@ -10,6 +10,5 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     zor::DeviceLink link(zor::PortFactory::real());
     zor::SupplyState state;
-    zor::SupplyOps ops(link, state);
-    return ops.pollStep() == 0 && state.pollCycle() == 0 ? 0 : 1;
+    return zor::SupplyOps(link, state).pollStep();
 }
