@@ -1,5 +1,10 @@
 #include "supply/supplyops.h"
 
+// This layer and the link below it are for tools without windows too.
+#ifdef QT_WIDGETS_LIB
+#error "the supply layer and the link must build without Qt Widgets"
+#endif
+
 #include "link/devicelink.h"
 
 #include <chrono>

@@ -1,6 +1,4 @@
-#ifdef QT_WIDGETS_LIB
-#error "the supply layer and the link must build without Qt Widgets"
-#endif
+// Links the supply layer and the link alone: a widget symbol would not resolve.
 #include "link/devicelink.h"
 #include "supply/supplyops.h"
 
