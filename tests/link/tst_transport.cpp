@@ -111,7 +111,8 @@ class TestTransport : public QObject {
     Q_OBJECT
 private slots:
     // COMM2 reads the status before the identity, COMM1 does not; a port that
-    // cannot be opened stops the handler: no status request, no auto update.
+    // cannot be opened leaves no transport at all: no checks, panels, link
+    // mode, watchdog or poll for it.
     void serialEntries_data() {
         columns<int, bool, int, QString, Payloads>("entry", "openable", "baud", "state", "sent");
         const QString setting = "Comm Port Setting:  ";
@@ -119,11 +120,9 @@ private slots:
             Identity);
         row("COMM2 at 9600", 2, true, 1, setting + "9600,n,8,1|Comm Port:  2|comm2|01000|AUR",
             StatusThenIdentity);
-        row("COMM1 cannot open", 1, false, 0, setting + "115200,n,8,1|Comm Ch.||10000|",
-            Payloads{});
-        row("COMM2 cannot open", 2, false, 0, setting + "115200,n,8,1|Comm Ch.||01000|",
-            Payloads{});
-        row("USB cannot open", 3, false, 0, "USB Comms|Comm Port:  3|USB|00001|", Payloads{});
+        for (int entry : {1, 2, 3})
+            row(qPrintable(QStringLiteral("entry %1 cannot open").arg(entry)), entry, false, 0,
+                QStringLiteral("SET PORT!|Comm Ch.||00000|"), Payloads{});
     }
     void serialEntries() {
         QFETCH(int, entry);
@@ -142,6 +141,20 @@ private slots:
                  openable ? QStringList() : QStringList{"Invalid Comm Port!"});
         if (openable)
             QCOMPARE(c.rig.serial->portName(), QString::number(entry));
+        QCOMPARE(c.window.tmr_COMMWDT.isEnabled(), openable);
+    }
+
+    // A serial port that will not open hands the link back to the network
+    // connection still up, with everything showing it.
+    void failedSerialFallsBackToTheNetwork() {
+        Ports c;
+        c.rig.supply.ethernet = true;
+        c.ports().mnu_ethernet_Click();
+        const QString before = c.state();
+        c.rig.serial->openable = false;
+        c.ports().mnu_comm1_Click();
+        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
+        QCOMPARE(c.state(), before);
     }
 
     // The baud dialog offers 115200 first every time; closing it keeps the setting.
@@ -168,7 +181,7 @@ private slots:
             "\"%1\" is neither a port number from 1 to 255 nor a serial device.";
         row("port 3", "3", true, "",
             "Comm Port Setting:  115200,n,8,1|Comm Port:  3|comm1|00100|R");
-        row("missing port", "7", false, "", "Comm Port Setting:  115200,n,8,1|Comm Ch.||00100|");
+        row("missing port", "7", false, "", "SET PORT!|Comm Ch.||00000|");
         row("not a number", "abc", true, neither.arg("abc"), "SET PORT!|Comm Ch.||00000|");
         row("out of range", "256", true, neither.arg("256"), "SET PORT!|Comm Ch.||00000|");
         row("cancelled", "", true, "No port number was given.", "SET PORT!|Comm Ch.||00000|");
@@ -310,34 +323,6 @@ private slots:
         QCOMPARE(c.shown("modal"), (QStringList{"Remote Host", "Remote Host"}));
     }
 
-    void remoteHostRefusesABadAddress_data() {
-        columns<QString, QString, QString>("host", "port", "message");
-        row("port 0", "127.0.0.1", "0", "Invalid Port Number!");
-        row("port 65536", "127.0.0.1", "65536", "Invalid Port Number!");
-        row("port in words", "127.0.0.1", "http", "Invalid Port Number!");
-        row("no host", "  ", "5025", "Invalid Host!");
-    }
-    void remoteHostRefusesABadAddress() {
-        QFETCH(QString, host);
-        QFETCH(QString, port);
-        QFETCH(QString, message);
-        Ports c;
-        c.dialogs.onModal = [&](QDialog &d) {
-            auto &remote = dynamic_cast<RemoteHost &>(d);
-            remote.txtHost->setText(host);
-            remote.txtPortNumber->setText(port);
-            remote.OKButton->click();
-            QCOMPARE(remote.result(), int(QDialog::Rejected)); // still open
-            QCOMPARE(remote.rememberedPort(), QString());
-            remote.CancelButton->click();
-        };
-        c.ports().mnu_ethernet_Click();
-        // Ethernet without any accepted address: no connect attempt, nothing changes.
-        QCOMPARE(c.dialogs.messages(), (QStringList{message, "No Remote Host!"}));
-        QCOMPARE(c.window.tcpClient().state(), TcpClientComponent::StateClosed);
-        QCOMPARE(c.state(), QStringLiteral("SET PORT!|Comm Ch.||00000|"));
-    }
-
     void ethernetToALoopbackListener() {
         AnsweringServer peer;
         Ports c(true);
@@ -352,51 +337,6 @@ private slots:
         QVERIFY(c.dialogs.messages().isEmpty());
     }
 
-    void ethernetListenerThatNeverAccepts() {
-        // A listener whose accept queue is full drops the console's SYN, so the
-        // connect stays pending.
-        QTcpServer server;
-        server.setListenBacklogSize(0);
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        server.pauseAccepting();
-        QTcpSocket fill1, fill2;
-        fill1.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        fill2.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        QTest::qWait(50);
-        Ports c(true);
-        c.port = QString::number(server.serverPort());
-        c.ports().connectLimitMs = 400;
-        qint64 servedAt = -1;
-        QElapsedTimer clock;
-        clock.start();
-        QTimer::singleShot(50, [&] { servedAt = clock.elapsed(); });
-        c.ports().mnu_ethernet_Click();
-        const qint64 took = clock.elapsed();
-        QVERIFY2(took > 400 && took < 3000, qPrintable(QString::number(took)));
-        QVERIFY(servedAt >= 0 && servedAt < 400); // the window kept serving events
-        QVERIFY(c.window.tcpClient().state() != TcpClientComponent::StateConnected);
-        // The handler goes on without a message; the exchanges find no connection.
-        QVERIFY(c.dialogs.messages().isEmpty());
-        QCOMPARE(c.state(), QStringLiteral("Ethernet Comms|IP: 127.0.0.1|ethernet|00010|AUN"));
-    }
-
-    void choiceDuringTheConnectWaitTakesOver() {
-        Ports c;
-        c.rig.supply.ethernet = true;
-        c.rig.tcp->connectDelayMs = 60000;
-        c.ports().connectLimitMs = 5000;
-        QTimer::singleShot(30, [&] {
-            c.dialogs.inputs.push_back("4");
-            c.ports().mnu_userComm_Click();
-        });
-        QElapsedTimer clock;
-        clock.start();
-        c.ports().mnu_ethernet_Click();
-        QVERIFY(clock.elapsed() < 1000);
-        QCOMPARE(c.state(),
-                 QStringLiteral("Comm Port Setting:  115200,n,8,1|Comm Port:  4|comm1|00100|R"));
-        QVERIFY(c.sent().isEmpty());
-    }
 };
 
 QTEST_MAIN(TestTransport)
