@@ -102,12 +102,12 @@ bool DeviceLink::dropForeignReply(QByteArray &reply, char terminator) {
     const qsizetype end = reply.indexOf(terminator);
     if (end < 0)
         return false;
-    // A numeric command is answered with its own two-digit code and a comma;
-    // anything else there belongs to another command.
+    // A numeric command ("99,0,") is answered with its code and commas; a
+    // reply with a ";" and no comma is a mnemonic command's and cannot be its.
     const bool numeric = lastPayload_.size() >= 3 && std::isdigit(uchar(lastPayload_[0])) &&
                          std::isdigit(uchar(lastPayload_[1])) && lastPayload_[2] == ',';
     const QByteArray whole = reply.left(end + 1);
-    if (!numeric || whole.contains(STX + lastPayload_.left(3)))
+    if (!numeric || !whole.contains(';') || whole.contains(','))
         return false;
     emit lateReplyDiscarded(whole);
     reply.remove(0, end + 1);

@@ -8,12 +8,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTextEdit>
 #include <QTimer>
 
 using namespace zor;
@@ -29,10 +25,8 @@ const Payloads StatusThenIdentity = Payloads{"STAT;", "FLT;"} + Identity;
 struct Ports : Console {
     int baudIndex = 0;          // -1 closes the baud dialog without OK
     QString usbPort = "3";      // typed into the USB dialog before DONE
-    bool usbDone = true;        // false closes the USB dialog without DONE
     QString host = "127.0.0.1"; // typed into the network dialog
     QString port = "5025";
-    bool hostOk = true; // false presses Cancel
     QStringList baudOffers;
 
     explicit Ports(bool realPorts = false) : Console(false, realPorts) {
@@ -50,14 +44,12 @@ struct Ports : Console {
             baud->Bitslist->setCurrentIndex(baudIndex);
             baud->ok->click();
         } else if (auto *usb = qobject_cast<frm_USB *>(&d)) {
-            if (!usbDone)
-                return usb->reject();
             usb->txt_USBPORT->setText(usbPort);
             usb->btn_DONE->click();
         } else if (auto *remote = qobject_cast<RemoteHost *>(&d)) {
             remote->txtHost->setText(host);
             remote->txtPortNumber->setText(port);
-            (hostOk ? remote->OKButton : remote->CancelButton)->click();
+            remote->OKButton->click();
         }
     }
     TransportSelection &ports() { return *window.transport; }
@@ -80,28 +72,6 @@ struct Ports : Console {
             if (on)
                 flags += letter;
         return QStringList{panel(1), panel(2), window.linkMode, checks(), flags}.join('|');
-    }
-};
-
-// A loopback listener that answers every framed network command with "1;".
-struct AnsweringServer {
-    QTcpServer server;
-    QList<QByteArray> frames;
-    AnsweringServer() {
-        server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
-            QTcpSocket *peer = server.nextPendingConnection();
-            auto pending = std::make_shared<QByteArray>();
-            QObject::connect(peer, &QTcpSocket::readyRead, peer, [this, peer, pending] {
-                pending->append(peer->readAll());
-                for (qsizetype end; (end = pending->indexOf('\x03')) >= 0;) {
-                    frames << pending->mid(1, end - 1);
-                    pending->remove(0, end + 1);
-                    peer->write("\x02"
-                                "1;\x03");
-                }
-            });
-        });
     }
 };
 
@@ -265,78 +235,6 @@ private slots:
         QVERIFY(link.tmr_COMMWDT.isEnabled());
         QCOMPARE(link.exchange("STAT;"), QByteArray());
     }
-
-    void usbUsesTheTypedPortWithoutBaudDialog() {
-        Ports c;
-        c.rig.serial->setSettings(QStringLiteral("9600,n,8,1"));
-        c.usbPort = "5";
-        c.dialogs.onModal = [&](QDialog &d) {
-            auto &usb = dynamic_cast<frm_USB &>(d);
-            QVERIFY(usb.rtf_USBDOCS->isReadOnly());
-            QCOMPARE(usb.txt_USBPORT->text(), QStringLiteral("3"));
-            c.answerDialog(d);
-        };
-        c.ports().mnu_USB_Click();
-        QCOMPARE(c.shown("modal"), QStringList{"USB Setup and Documentation"});
-        QCOMPARE(c.state(), QStringLiteral("USB Comms|Comm Port:  5|USB|00001|AUR"));
-        QCOMPARE(c.rig.serial->settings(), QStringLiteral("9600,n,8,1"));
-        QCOMPARE(c.sent(), StatusThenIdentity);
-    }
-
-    void usbWithAnUnusableText_data() {
-        columns<QString, bool>("typed", "done");
-        row("letters", "x", true);
-        row("empty", "", true);
-        row("closed before any DONE", "4", false);
-    }
-    void usbWithAnUnusableText() {
-        QFETCH(QString, typed);
-        QFETCH(bool, done);
-        Ports c;
-        c.usbPort = typed;
-        c.usbDone = done;
-        c.ports().mnu_USB_Click();
-        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
-        QCOMPARE(c.state(), QStringLiteral("SET PORT!|Comm Ch.||00000|"));
-        QCOMPARE(c.rig.serial->openCount, 0);
-    }
-
-    void remoteHostOkThenCancel() {
-        Ports c;
-        c.rig.supply.ethernet = true;
-        c.ports().mnu_ethernet_Click();
-        QCOMPARE(c.panel(2), QStringLiteral("IP: 127.0.0.1"));
-        QCOMPARE(c.window.tcpClient().remoteHost, QStringLiteral("127.0.0.1"));
-        QCOMPARE(c.window.tcpClient().remotePort, 5025);
-        c.host = "localhost";
-        c.port = "6000";
-        c.hostOk = false;
-        c.ports().mnu_ethernet_Click();
-        auto *dialog = c.window.forms.find<RemoteHost>();
-        QVERIFY(dialog); // hidden, not unloaded
-        QCOMPARE(dialog->txtHost->text() + ':' + dialog->txtPortNumber->text(),
-                 QStringLiteral("127.0.0.1:5025"));
-        QCOMPARE(c.window.tcpClient().remotePort, 5025);
-        QCOMPARE(c.panel(2), QStringLiteral("IP: 127.0.0.1"));
-        // Cancel still goes on with the earlier address.
-        QCOMPARE(c.window.linkMode, QStringLiteral("ethernet"));
-        QCOMPARE(c.shown("modal"), (QStringList{"Remote Host", "Remote Host"}));
-    }
-
-    void ethernetToALoopbackListener() {
-        AnsweringServer peer;
-        Ports c(true);
-        c.port = QString::number(peer.server.serverPort());
-        QElapsedTimer clock;
-        clock.start();
-        c.ports().mnu_ethernet_Click();
-        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(c.window.tcpClient().state(), TcpClientComponent::StateConnected);
-        QCOMPARE(c.state(), QStringLiteral("Ethernet Comms|IP: 127.0.0.1|ethernet|00010|AURN"));
-        QCOMPARE(peer.frames.mid(0, 7), StatusThenIdentity);
-        QVERIFY(c.dialogs.messages().isEmpty());
-    }
-
 };
 
 QTEST_MAIN(TestTransport)
