@@ -337,7 +337,7 @@ private slots:
         // After the limit: each late reply is drained before the next send, so
         // no read takes another's reply; all three come up empty.
         QTest::newRow("late answer")
-            << QByteArray("delay 1300") << QByteArray("delay 0") << true << 1;
+            << QByteArray("delay 1200") << QByteArray("delay 0") << true << 1;
         QTest::newRow("split answers")
             << QByteArray("split on") << QByteArray("split off") << false << 0;
         QTest::newRow("corrupted answers")
