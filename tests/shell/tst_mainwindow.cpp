@@ -277,11 +277,12 @@ private slots:
         c.window.mnu_SHUTDOWN_Click();
         QCOMPARE(c.window.localRemote->btn_local_remote->value(), remoteAfter);
         QTRY_COMPARE(c.ends, 1);
-        QCOMPARE(c.sent(), (QList<QByteArray>{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
+        QCOMPARE(c.sent(),
+                 (QList<QByteArray>{"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
         QVERIFY(!c.window.MSComm1().isOpen());
         QVERIFY(!c.window.tmr_COMMWDT.isEnabled());
         const auto &f = c.rig.supply.frames;
-        for (int i = 2; i < f.size(); ++i) {
+        for (int i = 3; i < f.size(); ++i) {
             const qint64 gap = f[i].atMs - f[i - 1].atMs;
             QVERIFY2(gap >= 60 && gap < 150, qPrintable(QString::number(gap)));
         }
@@ -303,7 +304,7 @@ private slots:
         window.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
         QVERIFY(window.MSComm1().open());
         window.linkMode = QStringLiteral("comm1");
-        window.mnu_AUTOUPDATE_Click(); // the poll keeps running between the exit sends
+        window.mnu_AUTOUPDATE_Click(); // the shutdown stops the poll
         QTest::qWait(200);
         window.mnu_SHUTDOWN_Click();
         QTRY_COMPARE(ends, 1);
@@ -328,8 +329,8 @@ private slots:
         QTimer::singleShot(50, &c.window, [&] { c.window.mnu_SHUTDOWN_Click(); });
         c.window.btn_KVSET_Click();
         QTRY_COMPARE(c.ends, 1);
-        QCOMPARE(c.sent(),
-                 (QList<QByteArray>{"VSET;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
+        QCOMPARE(c.sent(), (QList<QByteArray>{"VSET;", "ENBL 0;", "99,0,", "10,0,", "11,0,",
+                                              "12,0,", "13,0,"}));
         const auto &f = c.rig.supply.frames;
         QVERIFY(f[1].atMs - f[0].atMs >= 390); // held until VSET had its reply
     }
