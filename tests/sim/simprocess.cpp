@@ -1,6 +1,7 @@
 #include "simprocess.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 
 namespace zor::simtest {
 
@@ -9,11 +10,17 @@ SimProcess::~SimProcess() {
         process_.kill();
         process_.waitForFinished(3000);
     }
+    // Killed, it leaves its link behind, pointing at a pseudo-terminal number
+    // that another process may get next.
+    if (!link_.isEmpty() && QFileInfo(link_).isSymLink())
+        QFile::remove(link_);
 }
 
 bool SimProcess::start(const QStringList &args, int startupLines, QString *error) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(program(), args);
+    if (const auto at = args.indexOf(QStringLiteral("--pty")); at >= 0)
+        link_ = args.value(at + 1);
     if (!process_.waitForStarted(5000)) {
         *error = process_.errorString();
         return false;

@@ -31,6 +31,7 @@ public:
 private:
     QProcess process_;
     QStringList lines_;
+    QString link_;
     QByteArray stdout_;
 };
 
