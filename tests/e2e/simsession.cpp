@@ -7,50 +7,14 @@
 #include "shell/mainmenu.h"
 
 #include <QAction>
-#include <QEventLoop>
 #include <QFile>
-#include <QLineEdit>
 #include <QSignalSpy>
-#include <QTimer>
+#include <QTest>
 
 namespace zor::e2e {
 
 bool Exchange::whole() const {
     return reply && reply->startsWith(STX) && (reply->contains(LF) || reply->contains(ETX));
-}
-
-void ReadingDialogs::read() const {
-    if (readingMs <= 0)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(readingMs, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-void ReadingDialogs::message(const QString &text, const QString &title, Icon icon) {
-    script_.message(text, title, icon);
-    read();
-}
-
-void ReadingDialogs::detailedMessage(const QString &text, const QString &informative,
-                                     const QString &title, Icon icon) {
-    script_.detailedMessage(text, informative, title, icon);
-    read();
-}
-
-bool ReadingDialogs::confirm(const QString &text, const QString &title) {
-    read();
-    return script_.confirm(text, title);
-}
-
-QString ReadingDialogs::input(const QString &prompt, const QString &title, const QString &text) {
-    read();
-    return script_.input(prompt, title, text);
-}
-
-void ReadingDialogs::runModal(QDialog &dialog) {
-    read();
-    script_.runModal(dialog);
 }
 
 LinkTrace::LinkTrace(DeviceLink &link) {
@@ -79,7 +43,7 @@ std::vector<Exchange> LinkTrace::of(const QByteArray &payload, int from) const {
 }
 
 SimSession::SimSession(Transport transport, const QStringList &simArgs)
-    : transport(transport), simArgs_(simArgs) {
+    : Console(false, true), transport(transport), simArgs_(simArgs) {
     // Quiet monitors, so every read-back has one right value.
     simArgs_ << QStringLiteral("--noise") << QStringLiteral("0") << QStringLiteral("--log")
              << logPath();
@@ -90,17 +54,11 @@ SimSession::SimSession(Transport transport, const QStringList &simArgs)
             host->txtHost->setText(QStringLiteral("127.0.0.1"));
             host->txtPortNumber->setText(QString::number(tcpPort));
             host->OKButton_Click();
-        } else if (page) {
-            page(dialog);
         } else {
-            dialog.accept();
+            QFAIL(qPrintable("unexpected page " + dialog.windowTitle()));
         }
     };
-    window.setProgramEnd([this] { ++ends; });
-    window.Form_Load();
 }
-
-SimSession::~SimSession() = default;
 
 bool SimSession::startSim() {
     QStringList args = simArgs_;
@@ -119,10 +77,6 @@ bool SimSession::startSim() {
     return true;
 }
 
-void SimSession::stopSim() {
-    sim_.reset();
-}
-
 void SimSession::selectPort() {
     if (transport == Transport::Pty) {
         dialogs.inputs = {ptyLink()};
@@ -139,17 +93,6 @@ void SimSession::settle() {
     (void)replies.wait(3000);
 }
 
-QString SimSession::simCommand(const QByteArray &line) {
-    return sim_ ? sim_->command(line) : QString();
-}
-
-QString SimSession::simState() {
-    // The report's last line starts with "injection:".
-    const QString first = simCommand("state");
-    return first + QLatin1Char('\n') + QString::fromLocal8Bit(sim_->readUntil("injection:")) +
-           QString::fromLocal8Bit(sim_->readUntil("\n"));
-}
-
 QList<QByteArray> SimSession::logged() const {
     // Lines are "<ms> <link> <payload>"; the payload may hold blanks.
     QFile file(logPath());
@@ -157,10 +100,8 @@ QList<QByteArray> SimSession::logged() const {
     if (!file.open(QIODevice::ReadOnly))
         return out;
     for (const QByteArray &line : file.readAll().split('\n')) {
-        const qsizetype a = line.indexOf(' ');
-        const qsizetype b = a < 0 ? -1 : line.indexOf(' ', a + 1);
-        if (b > 0)
-            out << line.mid(b + 1);
+        if (const QByteArrayList parts = line.split(' '); parts.size() > 2)
+            out << parts.mid(2).join(' ');
     }
     return out;
 }

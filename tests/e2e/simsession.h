@@ -1,8 +1,7 @@
 #pragma once
 
-#include "scripteddialogs.h"
-#include "shell/mainwindow.h"
 #include "sim/simprocess.h"
+#include "testconsole.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -45,42 +44,18 @@ private:
     QElapsedTimer clock_;
 };
 
-// Boxes answered from the script, but read for a while first, as a person
-// would: like a real modal box, each keeps the event loop turning meanwhile.
-class ReadingDialogs final : public Dialogs {
-public:
-    explicit ReadingDialogs(test::ScriptedDialogs &script) : script_(script) {
-        installDialogs(this);
-    }
-    ~ReadingDialogs() override { installDialogs(&script_); }
-
-    int readingMs = 0;
-
-    void message(const QString &text, const QString &title, Icon icon) override;
-    void detailedMessage(const QString &text, const QString &informative, const QString &title,
-                         Icon icon) override;
-    bool confirm(const QString &text, const QString &title) override;
-    QString input(const QString &prompt, const QString &title, const QString &text) override;
-    void runModal(QDialog &dialog) override;
-
-private:
-    void read() const;
-    test::ScriptedDialogs &script_;
-};
-
-// A running zor-sim and the console (real ports, offscreen, Form_Load done)
-// that talks to it.
-class SimSession {
+// The console on real ports (Form_Load done, no port chosen) and a zor-sim for
+// it to talk to.
+class SimSession : public test::Console {
 public:
     enum class Transport { Pty, Tcp };
 
     SimSession(Transport transport, const QStringList &simArgs = {});
-    ~SimSession();
 
     // Starts the simulator, again at the same link path or port after stopSim().
     bool startSim();
     // Kills it: the pseudo-terminal vanishes, the TCP peer goes away.
-    void stopSim();
+    void stopSim() { sim_.reset(); }
     // Ports > COMM USER with the simulator's link and then Auto Update Mode;
     // or the Ethernet handler with its host dialog.
     void selectPort();
@@ -91,9 +66,7 @@ public:
     void settle();
 
     // An operator command at the simulator's prompt; its first line of output.
-    QString simCommand(const QByteArray &line);
-    // The simulator's whole "state" report.
-    QString simState();
+    QString simCommand(const QByteArray &line) { return sim_ ? sim_->command(line) : QString(); }
     // The payloads in the simulator's --log, in the order received.
     QList<QByteArray> logged() const;
 
@@ -102,14 +75,7 @@ public:
 
     const Transport transport;
     QTemporaryDir dir;
-    test::ScriptedDialogs dialogs;
-    ReadingDialogs reader{dialogs};
-    // Drives the next modal page (the baud rate and host dialogs are answered
-    // without it); the page is accepted when this is empty.
-    std::function<void(QDialog &)> page;
-    frm_SDIMAIN window{PortFactory::real()};
     LinkTrace trace{window.link};
-    int ends = 0;
     quint16 tcpPort = 0;
 
 private:

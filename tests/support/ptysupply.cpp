@@ -3,7 +3,7 @@
 namespace zor::test {
 
 PtySupply::PtySupply() : notifier_(pty.masterFd(), QSocketNotifier::Read) {
-    connect(&notifier_, &QSocketNotifier::activated, this, [this] { supply.consume(pty.read(0)); });
+    connect(&notifier_, &QSocketNotifier::activated, this, [this] { supply.consume(pty.read()); });
     connect(&supply, &ScriptedSupply::deliver, this,
             [this](const QByteArray &bytes) { pty.write(bytes); });
 }
