@@ -1,30 +1,165 @@
 // The console's own windows, offscreen, against the real zor-sim: one whole
 // operator session over each transport, then the link faults the simulator
 // can inject.
-#include "simsession.h"
-
 #include "control/faultresetframe.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
+#include "link/framecodec.h"
+#include "link/frm_gui_baudrate.h"
+#include "link/remotehost.h"
+#include "link/transportselection.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "shell/mainmenu.h"
+#include "sim/simprocess.h"
+#include "testconsole.h"
 
 #include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <memory>
+#include <optional>
 
 using namespace zor;
-using namespace zor::e2e;
-using Transport = SimSession::Transport;
 
 namespace {
+
+// One payload as the console sent it, and the reply it collected for it.
+struct Exchange {
+    QByteArray payload;
+    // Nothing when no reply was collected: a send alone, or a receive that
+    // found its port closed.
+    std::optional<QByteArray> reply;
+    qint64 sentMs = 0;
+    qint64 doneMs = -1;
+
+    bool empty() const { return !reply || reply->isEmpty(); }
+    // Begins with STX and holds its transport's terminator.
+    bool whole() const {
+        return reply && reply->startsWith(STX) && (reply->contains(LF) || reply->contains(ETX));
+    }
+};
+
+// Every exchange of the console, timed on a monotonic clock.
+struct LinkTrace {
+    explicit LinkTrace(DeviceLink &link) {
+        clock.start();
+        QObject::connect(
+            &link, &DeviceLink::transmitted, &context, [this](const QByteArray &frame) {
+                // Serial: STX payload checksum CR LF; network: STX payload ETX.
+                const bool serial = frame.endsWith("\r\n");
+                exchanges.push_back(
+                    {frame.mid(1, frame.size() - (serial ? 4 : 2)), {}, clock.elapsed()});
+                if (onSend)
+                    onSend(exchanges.back().payload);
+            });
+        QObject::connect(&link, &DeviceLink::received, &context, [this](const QByteArray &reply) {
+            if (!exchanges.empty())
+                exchanges.back().reply = reply, exchanges.back().doneMs = clock.elapsed();
+        });
+    }
+    int size() const { return static_cast<int>(exchanges.size()); }
+    // The exchanges of `payload` from index `from` on.
+    std::vector<Exchange> of(const QByteArray &payload, int from = 0) const {
+        std::vector<Exchange> out;
+        std::copy_if(exchanges.begin() + from, exchanges.end(), std::back_inserter(out),
+                     [&](const Exchange &e) { return e.payload == payload; });
+        return out;
+    }
+
+    std::vector<Exchange> exchanges;
+    // Runs as each payload goes out, before it reaches the wire.
+    std::function<void(const QByteArray &payload)> onSend;
+    QElapsedTimer clock;
+    QObject context; // ends the connections with the trace
+};
+
+// The console on real ports (Form_Load done, no port chosen) and a zor-sim for
+// it to talk to.
+struct SimSession : test::Console {
+    enum class Transport { Pty, Tcp };
+
+    SimSession(Transport transport, const QStringList &simArgs = {})
+        : Console(false, true), transport(transport), simArgs(simArgs) {
+        // Quiet monitors, so every read-back has one right value.
+        this->simArgs << "--noise"
+                      << "0"
+                      << "--log" << dir.filePath("sim.log");
+        dialogs.onModal = [this](QDialog &dialog) {
+            if (auto *baud = qobject_cast<frm_gui_baudrate *>(&dialog)) {
+                baud->ok_Click(); // the first rate offered, 115200
+            } else if (auto *host = qobject_cast<RemoteHost *>(&dialog)) {
+                host->txtHost->setText(QStringLiteral("127.0.0.1"));
+                host->txtPortNumber->setText(QString::number(tcpPort));
+                host->OKButton_Click();
+            } else {
+                QFAIL(qPrintable("unexpected page " + dialog.windowTitle()));
+            }
+        };
+    }
+
+    // Starts the simulator, again at the same link path or port after stopSim().
+    bool startSim() {
+        const bool pty = transport == Transport::Pty;
+        sim = std::make_unique<simtest::SimProcess>();
+        QString error;
+        if (!sim->start(simArgs + QStringList{pty ? "--pty" : "--tcp",
+                                              pty ? ptyLink() : QString::number(tcpPort)},
+                        1, &error)) {
+            qWarning("zor-sim did not start: %s", qPrintable(error));
+            return false;
+        }
+        tcpPort = pty ? 0 : sim->tcpPort();
+        return true;
+    }
+    // Kills it: the pseudo-terminal vanishes, the TCP peer goes away.
+    void stopSim() { sim.reset(); }
+    // Ports > COMM USER with the simulator's link and then Auto Update Mode;
+    // or the Ethernet handler (its menu entry stays disabled) with its host dialog.
+    void selectPort() {
+        if (transport == Transport::Tcp)
+            return window.transport->mnu_ethernet_Click();
+        dialogs.inputs = {ptyLink()};
+        window.menu.mnu_userComm->trigger();
+        window.menu.mnu_AUTOUPDATE->trigger();
+    }
+    // Returns right after the console's next reply. The supply sends its own
+    // status messages only after a quiet spell, so a command sent now cannot
+    // cross one on the wire, which would be taken for the command's reply.
+    void settle() { (void)QSignalSpy(&window.link, &DeviceLink::received).wait(3000); }
+    // An operator command at the simulator's prompt; its first line of output.
+    QString simCommand(const QByteArray &line) { return sim ? sim->command(line) : QString(); }
+    // The payloads in the simulator's --log ("<ms> <link> <payload>"), in order.
+    QList<QByteArray> logged() const {
+        QFile file(dir.filePath("sim.log"));
+        QList<QByteArray> out;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (const QByteArrayList parts = line.split(' '); parts.size() > 2)
+                    out << parts.mid(2).join(' ');
+        return out;
+    }
+    QString ptyLink() const { return dir.filePath("ttyZOR"); }
+
+    const Transport transport;
+    QTemporaryDir dir;
+    LinkTrace trace{window.link};
+    quint16 tcpPort = 0;
+    QStringList simArgs;
+    std::unique_ptr<simtest::SimProcess> sim;
+};
+using Transport = SimSession::Transport;
 
 const QList<QByteArray> PollCycle = {"VMON;", "IMON;", "FMON;", "VSET;",  "ISET;", "STAT;",
                                      "FLT;",  "LVPS;", "TEMP;", "SLVR ;", "SLIR ;"};
@@ -269,8 +404,8 @@ private slots:
         const std::vector<Exchange> down(s.trace.exchanges.begin() + gone, s.trace.exchanges.end());
         QVERIFY2(stall(down).isEmpty(), qPrintable(stall(down)));
         const std::vector<Exchange> stats = s.trace.of("STAT;", stopped);
-        QVERIFY(
-            std::all_of(stats.begin(), stats.end(), [](const Exchange &e) { return e.empty(); }));
+        for (const Exchange &e : stats)
+            QVERIFY2(e.empty(), e.reply.value_or("").toHex().constData());
         // A status read under way at the stop may have caught its reply or not.
         const bool lostInFlight = inFlight >= 0 && s.trace.exchanges[inFlight].payload == "STAT;" &&
                                   s.trace.exchanges[inFlight].empty();
