@@ -1,14 +1,23 @@
 #include "scripteddialogs.h"
 
-#include <QEventLoop>
 #include <QTest>
-#include <QTimer>
+#include <optional>
 
 namespace zor::test {
 
 namespace {
 void fail(const QString &why) {
     QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+}
+// The next scripted answer, or a failure when the script has none.
+template <typename T> std::optional<T> take(std::deque<T> &script, const QString &box) {
+    if (script.empty()) {
+        fail(QStringLiteral("unexpected ") + box);
+        return std::nullopt;
+    }
+    T answer = script.front();
+    script.pop_front();
+    return answer;
 }
 } // namespace
 
@@ -32,51 +41,34 @@ ScriptedDialogs::~ScriptedDialogs() {
 void ScriptedDialogs::add(const QString &kind, const QString &text, const QString &title,
                           const QString &informative) {
     shown.list_.append({kind, text, title, informative});
-    if (readingMs > 0) {
-        QEventLoop loop;
-        QTimer::singleShot(readingMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    if (readingMs > 0)
+        QTest::qWait(readingMs); // the event loop turns meanwhile, as under a real box
 }
 
-QStringList ScriptedDialogs::messages() const {
+QStringList ScriptedDialogs::texts(const QString &kind) const {
     QStringList out;
     for (const Shown &s : shown)
-        if (s.kind == QLatin1String("message"))
+        if (s.kind == kind)
             out.append(s.text);
     return out;
 }
 
 bool ScriptedDialogs::confirm(const QString &text, const QString &title) {
     add(QStringLiteral("confirm"), text, title);
-    if (confirms.empty()) {
-        fail(QStringLiteral("unexpected confirmation: ") + text);
-        return false;
-    }
-    const bool answer = confirms.front();
-    confirms.pop_front();
-    return answer;
+    return take(confirms, QStringLiteral("confirmation: ") + text).value_or(false);
 }
 
 QString ScriptedDialogs::input(const QString &prompt, const QString &title, const QString &) {
     add(QStringLiteral("input"), prompt, title);
-    if (inputs.empty()) {
-        fail(QStringLiteral("unexpected input box: ") + prompt);
-        return {};
-    }
-    const QString answer = inputs.front();
-    inputs.pop_front();
-    return answer;
+    return take(inputs, QStringLiteral("input box: ") + prompt).value_or(QString());
 }
 
 void ScriptedDialogs::runModal(QDialog &dialog) {
     add(QStringLiteral("modal"), dialog.windowTitle(), {});
-    if (!onModal) {
-        fail(QStringLiteral("unexpected modal window: ") + dialog.windowTitle());
-        dialog.reject();
-        return;
-    }
-    onModal(dialog);
+    if (onModal)
+        return onModal(dialog);
+    fail(QStringLiteral("unexpected modal window: ") + dialog.windowTitle());
+    dialog.reject();
 }
 
 } // namespace zor::test

@@ -50,7 +50,9 @@ public:
     // person reading it would.
     int readingMs = 0;
 
-    QStringList messages() const;
+    // Texts of the boxes of one kind.
+    QStringList texts(const QString &kind) const;
+    QStringList messages() const { return texts(QStringLiteral("message")); }
 
     void message(const QString &text, const QString &title, Icon) override {
         add(QStringLiteral("message"), text, title);

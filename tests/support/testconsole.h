@@ -57,13 +57,7 @@ struct Console {
         return out;
     }
     // Texts of the boxes of one kind ("message", "input", "confirm", "modal").
-    QStringList shown(const QString &kind) const {
-        QStringList out;
-        for (const auto &s : dialogs.shown)
-            if (s.kind == kind)
-                out << s.text;
-        return out;
-    }
+    QStringList shown(const QString &kind) const { return dialogs.texts(kind); }
 };
 
 inline QString baseColour(const QWidget *w) {
