@@ -158,7 +158,7 @@ private slots:
         clock.start();
         QCOMPARE(link.exchange("STAT;"), QByteArray());
         QVERIFY(clock.elapsed() < 400); // not the reply limit
-        QCOMPARE(tx.count(), 1); // the trace shows what was attempted
+        QCOMPARE(tx.count(), 1);        // the trace shows what was attempted
         QVERIFY(rig.supply.frames.isEmpty());
         QVERIFY(!link.tmr_RCVTIMER.isEnabled());
         QVERIFY(!link.tmr_COMMWDT.isEnabled());
