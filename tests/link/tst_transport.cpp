@@ -181,6 +181,7 @@ private slots:
         const QString before = c.state();
         c.dialogs.inputs.push_back("COM");
         c.ports().mnu_userComm_Click();
+        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
         QVERIFY(c.rig.serial->isOpen());
         QCOMPARE(c.rig.serial->closeCount, 0);
         QCOMPARE(c.state(), before);
