@@ -4,6 +4,7 @@
 #include "platform/timer.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
 #include <QPointer>
@@ -15,6 +16,15 @@
 namespace zor {
 
 inline const QString LinkEthernet = QStringLiteral("ethernet");
+
+// How one exchange ended, as the traffic trace and the link state see it.
+enum class ExchangeOutcome {
+    Ok,
+    Refused,   // a write the supply answered with "1"
+    TimeOut,   // no terminator within the limit, or the port could not be read
+    Garbled,   // a terminator, but no STX in front
+    SentAlone, // no reply was asked for
+};
 
 // The console's only path to the supply: one request/reply exchange at a time
 // over the chosen transport, the reply timers, the serial-port watchdog and the
@@ -57,6 +67,10 @@ public:
     // another exchange is waiting for its reply is held and run right after it,
     // in order; it is dropped only if its owner window is gone by then.
     void command(QObject *owner, std::function<void()> body);
+    // A command that must not wait behind others (switching the high voltage
+    // off): while an exchange waits it runs right after that exchange's reply,
+    // before the rest of that handler and before anything held.
+    void commandFirst(std::function<void()> body);
     // A send without reply and without bracket, held like a command while an
     // exchange is waiting so it cannot take that exchange's reply.
     void sendAlone(QObject *owner, const QByteArray &payload);
@@ -73,6 +87,8 @@ public:
     void tmr_NETRCVTMR_Timer();
 
     // Closes the transports, pushing out what is still pending first.
+    // The active transport is open (serial) or connected (network).
+    bool transportOpen() const;
     void closeSerial();
     void closeTcp();
 
@@ -83,6 +99,9 @@ signals:
     // A whole status message the supply sent on its own over the network.
     void networkStatus(const QByteArray &text);
     void tcpError(const QString &description);
+    // One per finished exchange (and per send that asked for no reply).
+    void exchanged(const QByteArray &payload, const QByteArray &reply, qint64 durationMs,
+                   zor::ExchangeOutcome outcome);
 
 private:
     friend class CommandBracket;
@@ -96,6 +115,10 @@ private:
     bool mustHold() const;
     void execute(std::function<void()> &body, bool bracketed);
     void runHeld();
+    void hold(QObject *owner, std::function<void()> body, bool bracketed);
+    void runUrgent();
+    // Reports a send whose reply nobody collected.
+    void flushSentAlone();
     // Sleeps until the transport has data or the deadline passes; false when the
     // application is quitting and no further waiting is possible.
     bool waitForData(qint64 remainingMs);
@@ -112,6 +135,10 @@ private:
     std::deque<std::function<void()>> idle_;
     QByteArray networkPending_;
     QEventLoop *waitLoop_ = nullptr;
+    std::deque<std::function<void()>> urgent_;
+    QByteArray sentPayload_;
+    bool sentPending_ = false;
+    QElapsedTimer sentClock_;
 };
 
 // Stops the reply and poll timers for a handler's exchanges and restarts them
