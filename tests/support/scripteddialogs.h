@@ -3,6 +3,8 @@
 #include "platform/dialogs.h"
 
 #include <QDialog>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -13,7 +15,12 @@ namespace zor::test {
 // for its lifetime.
 class ScriptedDialogs final : public Dialogs {
 public:
-    ScriptedDialogs() { installDialogs(this); }
+    // Remembered settings go to a test location and start empty in each test.
+    ScriptedDialogs() {
+        installDialogs(this);
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
     ~ScriptedDialogs() override { installDialogs(nullptr); }
 
     struct Shown {
@@ -52,6 +59,11 @@ public:
         QString answer = inputs.front();
         inputs.pop_front();
         return answer;
+    }
+    // An editable list answers from `inputs` like an input box.
+    QString choice(const QString &prompt, const QStringList &, const QString &,
+                   const QString &title) override {
+        return input(prompt, title, {});
     }
     void runModal(QDialog &dialog) override {
         shown.append({QStringLiteral("modal"), dialog.windowTitle(), {}, {}});
