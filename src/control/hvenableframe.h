@@ -16,6 +16,8 @@ public:
     ToggleSwitch *btn_HVONOFF;
     // Toggles the high voltage from the switch's current position.
     void btn_HVONOFF_Click();
+    // Sends "ENBL 0;" as the next frame on the wire, whatever the switch shows.
+    void switchOff();
 
 private:
     // A click has already moved the switch to the position the operator wants.
