@@ -16,8 +16,10 @@ public:
     ToggleSwitch *btn_HVONOFF;
     // Toggles the high voltage from the switch's current position.
     void btn_HVONOFF_Click();
-    // Sends "ENBL 0;" as the next frame on the wire, whatever the switch shows.
-    void switchOff();
+    // "ENBL 0;" whatever the switch shows: a stop must not rest on an earlier
+    // off having arrived. `first` (the X-ray off key) makes it the next frame
+    // on the wire, ahead of anything held.
+    void switchOff(bool first = false);
 
 private:
     // A click has already moved the switch to the position the operator wants.

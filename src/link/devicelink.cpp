@@ -7,6 +7,8 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
 
 namespace zor {
 
@@ -28,6 +30,7 @@ ExchangeOutcome outcomeOf(const QByteArray &payload, const QByteArray &reply, bo
 
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
     : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()) {
+    clock_.start();
     tmr_COMMWDT.setEnabled(false);
     connect(&tmr_RCVTIMER, &Timer::tick, this, &DeviceLink::tmr_RCVTIMER_Timer);
     connect(&tmr_COMMWDT, &Timer::tick, this, &DeviceLink::tmr_COMMWDT_Timer);
@@ -46,12 +49,22 @@ DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
 DeviceLink::~DeviceLink() = default;
 
 void DeviceLink::outputOutputString(const QByteArray &payload) {
+    if (gated())
+        return;
     flushSentAlone();
     sentPayload_ = payload;
     sentPending_ = true;
     sentClock_.start();
+    // On the way out nothing reads a reply but the local/remote hand-back, so
+    // the final sends do not wait for an owed reply.
+    if (!finalSends_)
+        drainLateReply();
+    // A status message cut short by this command would glue onto the next one.
+    networkPending_.clear();
     const QByteArray frame = ProcessOutputString(payload, isEthernet());
     emit transmitted(frame);
+    lastPayload_ = payload;
+    sentAtMs_ = clock_.elapsed();
     if (isEthernet()) {
         tcp_->send(frame);
         return;
@@ -60,6 +73,65 @@ void DeviceLink::outputOutputString(const QByteArray &payload) {
     if (!serial_->discardInput())
         return;
     serial_->write(frame);
+}
+
+std::optional<QByteArray> DeviceLink::readArrived() {
+    if (isEthernet())
+        return tcp_->getData();
+    return serial_->readAll();
+}
+
+// One mechanism keeps a late reply from being credited to the next command:
+// after a time-out the supply may still owe that reply for up to
+// LateWindowMs after the command went out, and without an echo in the
+// protocol it could not be told from the next command's own. So the next send
+// first drains the line until the owed reply has come and the line has been
+// quiet for QuietGuardMs, or the window has closed. A silent supply thus costs
+// up to one more second per failed exchange; no reply is ever misplaced.
+void DeviceLink::drainLateReply() {
+    if (lateUntilMs_ < 0)
+        return;
+    const qint64 until = lateUntilMs_;
+    lateUntilMs_ = -1;
+    const char terminator = isEthernet() ? ETX : LF;
+    QByteArray drained;
+    qint64 lastByteMs = -1;
+    for (;;) {
+        const auto chunk = readArrived();
+        if (!chunk)
+            break;
+        if (!chunk->isEmpty()) {
+            lastByteMs = clock_.elapsed();
+            if (drained.size() < MaxReplyBytes)
+                drained.append(chunk->left(MaxReplyBytes - drained.size()));
+        }
+        const qint64 now = clock_.elapsed();
+        const bool whole = drained.contains(terminator);
+        if (now >= until || (whole && now - lastByteMs >= QuietGuardMs) || shuttingDown_)
+            break;
+        const qint64 wait = whole ? lastByteMs + QuietGuardMs - now : until - now;
+        if (!waitForData(wait) ||
+            (isEthernet() && tcp_->state() != TcpClientComponent::StateConnected))
+            break;
+    }
+    if (!drained.isEmpty())
+        emit lateReplyDiscarded(drained);
+}
+
+bool DeviceLink::dropForeignReply(QByteArray &reply, char terminator) {
+    const qsizetype end = reply.indexOf(terminator);
+    if (end < 0)
+        return false;
+    // A numeric command ("99,0,") is answered with its code and commas; a
+    // reply with a ";" and no comma is a mnemonic command's and cannot be its.
+    const bool numeric = lastPayload_.size() >= 3 && std::isdigit(uchar(lastPayload_[0])) &&
+                         std::isdigit(uchar(lastPayload_[1])) && lastPayload_[2] == ',';
+    const QByteArray whole = reply.left(end + 1);
+    if (!numeric || !whole.contains(';') || whole.contains(','))
+        return false;
+    emit lateReplyDiscarded(whole);
+    reply.remove(0, end + 1);
+    return true;
 }
 
 bool DeviceLink::waitForData(qint64 remainingMs) {
@@ -88,6 +160,8 @@ QByteArray DeviceLink::receiveSerial(bool &failed) {
         }
         if (reply.size() < MaxReplyBytes)
             reply.append(chunk->left(MaxReplyBytes - reply.size()));
+        while (dropForeignReply(reply, LF)) {
+        }
         if (reply.contains(LF))
             break;
         const qint64 elapsed = clock.elapsed();
@@ -116,6 +190,8 @@ QByteArray DeviceLink::receiveNetwork(bool &failed) {
         const QByteArray chunk = tcp_->getData();
         if (reply.size() < MaxReplyBytes)
             reply.append(chunk.left(MaxReplyBytes - reply.size()));
+        while (dropForeignReply(reply, ETX)) {
+        }
         if (reply.contains(ETX))
             break;
         const qint64 elapsed = clock.elapsed();
@@ -130,6 +206,8 @@ QByteArray DeviceLink::receiveNetwork(bool &failed) {
 }
 
 QByteArray DeviceLink::inputInputString() {
+    if (gated())
+        return {};
     bool failed = false;
     const QByteArray reply = isEthernet() ? receiveNetwork(failed) : receiveSerial(failed);
     if (sentPending_) {
@@ -141,6 +219,9 @@ QByteArray DeviceLink::inputInputString() {
         runUrgent();
         return {};
     }
+    // Without its terminator the reply, or the rest of it, may still come.
+    const bool timedOut = !reply.contains(isEthernet() ? ETX : LF);
+    lateUntilMs_ = timedOut ? sentAtMs_ + LateWindowMs : -1;
     emit received(reply);
     tmr_RCVTIMER.setEnabled(true);
     serial_->discardInput();
@@ -154,20 +235,14 @@ bool DeviceLink::mustHold() const {
     return depth_ > 0 && QThread::currentThread()->loopLevel() > loopLevelAtStart_;
 }
 
-void DeviceLink::flushSentAlone() {
-    if (!sentPending_)
+void DeviceLink::command(QObject *owner, std::function<void()> body, const void *tick) {
+    if (mustHold()) {
+        if (tick && std::any_of(held_.begin(), held_.end(),
+                                [tick](const Held &h) { return h.tick == tick; }))
+            return;
+        held_.push_back({owner, owner != nullptr, std::move(body), true, tick});
         return;
-    sentPending_ = false;
-    emit exchanged(sentPayload_, {}, 0, ExchangeOutcome::SentAlone);
-}
-
-void DeviceLink::hold(QObject *owner, std::function<void()> body, bool bracketed) {
-    held_.push_back({owner, owner != nullptr, std::move(body), bracketed});
-}
-
-void DeviceLink::command(QObject *owner, std::function<void()> body) {
-    if (mustHold())
-        return hold(owner, std::move(body), true);
+    }
     execute(body, true);
 }
 
@@ -191,13 +266,22 @@ void DeviceLink::runUrgent() {
     }
 }
 
+void DeviceLink::flushSentAlone() {
+    if (!sentPending_)
+        return;
+    sentPending_ = false;
+    emit exchanged(sentPayload_, {}, 0, ExchangeOutcome::SentAlone);
+}
+
 void DeviceLink::sendAlone(QObject *owner, const QByteArray &payload) {
     std::function<void()> body = [this, payload] {
         outputOutputString(payload);
         flushSentAlone();
     };
-    if (mustHold())
-        return hold(owner, std::move(body), false);
+    if (mustHold()) {
+        held_.push_back({owner, owner != nullptr, std::move(body), false, nullptr});
+        return;
+    }
     execute(body, false);
 }
 
@@ -248,6 +332,13 @@ void DeviceLink::runHeld() {
     running_held_ = false;
 }
 
+void DeviceLink::beginShutdown() {
+    shuttingDown_ = true;
+    held_.clear();
+    if (waitLoop_)
+        waitLoop_->quit();
+}
+
 void DeviceLink::tmr_RCVTIMER_Timer() {
     tmr_RCVTIMER.setEnabled(false);
 }
@@ -262,16 +353,23 @@ void DeviceLink::tmr_COMMWDT_Timer() {
 void DeviceLink::tmr_NETRCVTMR_Timer() {
     tmr_NETRCVTMR.setEnabled(false);
     if (isEthernet()) {
-        // A message may arrive in pieces: keep them until its ETX, then decode it whole.
+        // A message may arrive in pieces: keep them until its ETX, then decode
+        // it whole. Every STX starts a new message, so a stray fragment before
+        // it is dropped rather than glued on.
         networkPending_.append(tcp_->getData());
         if (networkPending_.size() > MaxReplyBytes)
             networkPending_.clear();
         qsizetype end;
         while ((end = networkPending_.indexOf(ETX)) >= 0) {
-            const QByteArray message = networkPending_.left(end + 1);
+            const qsizetype start = networkPending_.lastIndexOf(STX, end);
+            const QByteArray message =
+                start < 0 ? QByteArray() : networkPending_.mid(start, end - start + 1);
             networkPending_.remove(0, end + 1);
-            emit networkStatus(message);
+            if (!message.isEmpty())
+                emit networkStatus(message);
         }
+        if (const qsizetype start = networkPending_.lastIndexOf(STX); start > 0)
+            networkPending_.remove(0, start);
     }
     tmr_NETRCVTMR.setEnabled(true);
 }
@@ -300,6 +398,10 @@ CommandBracket::CommandBracket(DeviceLink &link) : link_(link) {
 }
 
 CommandBracket::~CommandBracket() {
+    if (link_.keepStopped_) {
+        link_.keepStopped_ = false;
+        return;
+    }
     if (link_.isEthernet())
         link_.tmr_NETRCVTMR.setEnabled(true);
     else

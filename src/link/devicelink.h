@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace zor {
 
@@ -35,6 +36,11 @@ public:
     static constexpr int ReplyLimitMs = 1000;
     // A reply is a few dozen characters; noise beyond this is read and dropped.
     static constexpr qsizetype MaxReplyBytes = 1 << 20;
+    // A reply still owed by a command that timed out may come this long after
+    // that command went out; the next send waits it out (see drainLateReply).
+    static constexpr int LateWindowMs = 2 * ReplyLimitMs;
+    // Quiet time after a late reply before the line is taken to be clear.
+    static constexpr int QuietGuardMs = 30;
 
     explicit DeviceLink(const PortFactory &factory, QObject *parent = nullptr);
     ~DeviceLink() override;
@@ -65,8 +71,13 @@ public:
 
     // Runs a command handler inside the command bracket. A handler started while
     // another exchange is waiting for its reply is held and run right after it,
-    // in order; it is dropped only if its owner window is gone by then.
-    void command(QObject *owner, std::function<void()> body);
+    // in order; it is dropped only if its owner window is gone by then. A held
+    // handler runs late, so it must carry the values of the moment it was asked
+    // for, or re-check when it runs that what asked for it still holds.
+    // Handlers given the same `tick` key (a timer's) are held at most once: a
+    // tick that falls due while one is waiting is dropped, so a late tick runs
+    // once, never as a burst.
+    void command(QObject *owner, std::function<void()> body, const void *tick = nullptr);
     // A command that must not wait behind others (switching the high voltage
     // off): while an exchange waits it runs right after that exchange's reply,
     // before the rest of that handler and before anything held.
@@ -81,6 +92,27 @@ public:
     // inside that wait: anything it sends now would be held.
     bool exchangeWaiting() const { return mustHold(); }
     int heldCount() const { return static_cast<int>(held_.size()); }
+    // The running handler's bracket leaves the reply and poll timers stopped.
+    void leaveTimersStopped() { keepStopped_ = true; }
+
+    // The console is ending: held handlers are dropped, a wait in progress ends
+    // as soon as it can, and from now on only sends made inside a FinalSends
+    // scope reach the wire; any other exchange returns an empty reply at once.
+    void beginShutdown();
+    bool shuttingDown() const { return shuttingDown_; }
+    class FinalSends {
+    public:
+        explicit FinalSends(DeviceLink &link) : link_(link), outer_(link.finalSends_) {
+            link_.finalSends_ = true;
+        }
+        ~FinalSends() { link_.finalSends_ = outer_; }
+        FinalSends(const FinalSends &) = delete;
+        FinalSends &operator=(const FinalSends &) = delete;
+
+    private:
+        DeviceLink &link_;
+        bool outer_;
+    };
 
     void tmr_RCVTIMER_Timer();
     void tmr_COMMWDT_Timer();
@@ -98,6 +130,10 @@ signals:
     void serialLeftover(const QByteArray &text);
     // A whole status message the supply sent on its own over the network.
     void networkStatus(const QByteArray &text);
+    // Bytes that arrived for a command other than the one waiting (a reply
+    // after its command's time-out, or one whose shape cannot belong to the
+    // command waiting) and were thrown away.
+    void lateReplyDiscarded(const QByteArray &bytes);
     void tcpError(const QString &description);
     // One per finished exchange (and per send that asked for no reply).
     void exchanged(const QByteArray &payload, const QByteArray &reply, qint64 durationMs,
@@ -110,12 +146,12 @@ private:
         bool hasOwner;
         std::function<void()> body;
         bool bracketed;
+        const void *tick;
     };
 
     bool mustHold() const;
     void execute(std::function<void()> &body, bool bracketed);
     void runHeld();
-    void hold(QObject *owner, std::function<void()> body, bool bracketed);
     void runUrgent();
     // Reports a send whose reply nobody collected.
     void flushSentAlone();
@@ -124,6 +160,13 @@ private:
     bool waitForData(qint64 remainingMs);
     QByteArray receiveSerial(bool &failed);
     QByteArray receiveNetwork(bool &failed);
+    bool gated() const { return shuttingDown_ && !finalSends_; }
+    // Reads what has arrived on the active transport; nullopt when it cannot be read.
+    std::optional<QByteArray> readArrived();
+    void drainLateReply();
+    // Takes the first whole reply out of `reply` when it cannot answer the
+    // command waiting; true when it did.
+    bool dropForeignReply(QByteArray &reply, char terminator);
 
     std::unique_ptr<SerialPortComponent> serial_;
     std::unique_ptr<TcpClientComponent> tcp_;
@@ -139,6 +182,14 @@ private:
     QByteArray sentPayload_;
     bool sentPending_ = false;
     QElapsedTimer sentClock_;
+    QElapsedTimer clock_;
+    QByteArray lastPayload_;
+    qint64 sentAtMs_ = 0;
+    // While set, a reply owed by a timed-out command may still come until then.
+    qint64 lateUntilMs_ = -1;
+    bool keepStopped_ = false;
+    bool shuttingDown_ = false;
+    bool finalSends_ = false;
 };
 
 // Stops the reply and poll timers for a handler's exchanges and restarts them

@@ -49,13 +49,15 @@ void TransportSelection::mnu_comm2_Click() {
 
 void TransportSelection::serialPort(Entry entry) {
     const quint64 choice = begin();
+    const Before before = remember();
     main_.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     askBaudRate();
     if (superseded(choice))
         return;
     // Polling a port that did not open would only count failures.
-    if (!openChosen(entry, entry == Entry::Comm2 ? QStringLiteral("2") : QStringLiteral("1")))
+    if (!openChosen(entry, entry == Entry::Comm2 ? QStringLiteral("2") : QStringLiteral("1"),
+                    before))
         return;
     if (entry == Entry::Comm2)
         main_.btn_REQSTAT_Click();
@@ -79,25 +81,26 @@ void TransportSelection::mnu_userComm_Click() {
     askBaudRate();
     if (superseded(choice))
         return;
-    openChosen(Entry::UserComm, typed);
+    openChosen(Entry::UserComm, typed, before);
 }
 
 bool TransportSelection::connectSerial(const QString &port, const QString &baud) {
     begin();
+    const Before before = remember();
     const Entry entry = port == QStringLiteral("1")   ? Entry::Comm1
                         : port == QStringLiteral("2") ? Entry::Comm2
                                                       : Entry::UserComm;
     main_.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     main_.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
-    return openChosen(entry, port);
+    return openChosen(entry, port, before);
 }
 
-bool TransportSelection::openChosen(Entry entry, const QString &portText) {
+bool TransportSelection::openChosen(Entry entry, const QString &portText, const Before &before) {
     main_.link.closeSerial();
     main_.commPortText = portText;
     main_.MSComm1().setPortName(portText);
-    if (!openSerial())
+    if (!openSerial(before))
         return false;
     showSerialPanels();
     main_.linkMode = entry == Entry::Comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
@@ -128,7 +131,7 @@ void TransportSelection::mnu_USB_Click() {
     main_.link.closeSerial();
     main_.MSComm1().setPortName(chosen);
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
-    if (!openSerial())
+    if (!openSerial(before))
         return;
     main_.tmr_RCVTIMER.setEnabled(true);
     main_.tmr_NETRCVTMR.setEnabled(false);
@@ -223,11 +226,41 @@ void TransportSelection::askBaudRate() {
     main_.forms.unload(&dialog);
 }
 
-bool TransportSelection::openSerial() {
+bool TransportSelection::openSerial(const Before &before) {
     if (main_.MSComm1().open())
         return true;
-    showInvalidPort(main_.MSComm1().openFailureReason());
+    const QString reason = main_.MSComm1().openFailureReason();
+    fallBack(before);
+    showInvalidPort(reason);
     return false;
+}
+
+void TransportSelection::fallBack(const Before &before) {
+    SerialPortComponent &port = main_.MSComm1();
+    bool works = false;
+    if (before.linkMode == LinkEthernet) {
+        works = main_.tcpClient().state() == TcpClientComponent::StateConnected;
+    } else if (!before.linkMode.isEmpty()) {
+        port.setPortName(before.portName);
+        port.setSettings(before.settings);
+        works = port.open();
+    }
+    if (works) {
+        restore(before);
+        main_.StatusBar1->setPanelText(2, before.panel2);
+        main_.commPortText = before.commPortText;
+        return;
+    }
+    for (QAction *a : entries())
+        a->setChecked(false);
+    main_.StatusBar1->setPanelText(1, QStringLiteral("SET PORT!"));
+    main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Ch."));
+    main_.linkMode.clear();
+    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.tmr_COMMWDT.setEnabled(false);
+    if (main_.autoUpdate)
+        main_.mnu_MANUAL_Click();
 }
 
 void TransportSelection::showSerialPanels() {
@@ -261,7 +294,11 @@ TransportSelection::Before TransportSelection::remember() const {
         before.checks.append(a->isChecked());
     before.rcvTimer = main_.tmr_RCVTIMER.isEnabled();
     before.panel1 = main_.StatusBar1->panelText(1);
+    before.panel2 = main_.StatusBar1->panelText(2);
     before.linkMode = main_.linkMode;
+    before.commPortText = main_.commPortText;
+    before.portName = main_.MSComm1().portName();
+    before.settings = main_.MSComm1().settings();
     return before;
 }
 

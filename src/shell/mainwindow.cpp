@@ -240,7 +240,7 @@ void frm_SDIMAIN::mnu_TRACE_Click() {
 }
 
 void frm_SDIMAIN::mnu_XRAYOFF_Click() {
-    hvEnable->switchOff();
+    hvEnable->switchOff(true);
     CycleTest &cycle = *conditioning->cycleTest;
     if (cycle.cycleRunning)
         cycle.menu_cycleHv_Click();

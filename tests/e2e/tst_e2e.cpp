@@ -40,8 +40,10 @@ const QList<QByteArray> PollCycle = {"VMON;", "IMON;", "FMON;", "VSET;",  "ISET;
                                      "FLT;",  "LVPS;", "TEMP;", "SLVR ;", "SLIR ;"};
 // The 1.0 s reply limit, with room for a machine busy with other work.
 constexpr qint64 ReplyLimitMs = 1000 + 250;
-// The longest the console may go without sending: one reply limit and one poll tick.
-constexpr qint64 SendGapLimitMs = ReplyLimitMs + 66;
+// The longest the console may go without sending: after a time-out the next
+// send waits out the window in which the owed reply may still come (twice the
+// reply limit from the timed-out send), then one poll tick.
+constexpr qint64 SendGapLimitMs = 2 * 1000 + 250 + 66;
 
 QList<QByteArray> payloadsOf(const std::vector<Exchange> &exchanges) {
     QList<QByteArray> out;
@@ -332,9 +334,10 @@ private slots:
         QTest::addColumn<int>("errors");
         QTest::newRow("no answer")
             << QByteArray("silent on") << QByteArray("silent off") << true << 1;
-        // After the limit: the mA reply arrives while the status read waits.
+        // After the limit: each late reply is drained before the next send, so
+        // no read takes another's reply; all three come up empty.
         QTest::newRow("late answer")
-            << QByteArray("delay 1300") << QByteArray("delay 0") << true << 0;
+            << QByteArray("delay 1200") << QByteArray("delay 0") << true << 1;
         QTest::newRow("split answers")
             << QByteArray("split on") << QByteArray("split off") << false << 0;
         QTest::newRow("corrupted answers")
@@ -352,14 +355,20 @@ private slots:
         int to = -1;
         qint32 errorsAtFrom = 0;
         qint32 errorsAtTo = 0;
+        QString maSetpointAtFrom, maSetpointAtTo;
+        qint16 arcsAtFrom = 0, arcsAtTo = 0;
         s.trace.onSend = [&](const QByteArray &payload) {
             if (from < 0 && payload == "ISET;") {
                 from = s.trace.size() - 1;
                 errorsAtFrom = s.window.commErrorCount;
+                maSetpointAtFrom = s.window.setpoints->txt_DACB->text();
+                arcsAtFrom = s.window.arcCount;
                 s.simCommand(inject);
             } else if (from >= 0 && to < 0 && payload == "LVPS;") {
                 to = s.trace.size() - 1;
                 errorsAtTo = s.window.commErrorCount;
+                maSetpointAtTo = s.window.setpoints->txt_DACB->text();
+                arcsAtTo = s.window.arcCount;
                 s.simCommand(heal);
             }
         };
@@ -373,6 +382,12 @@ private slots:
             QVERIFY2(bad[i].empty() || bad[i].whole(), bad[i].reply->constData());
         // Only a status read that got nothing counts.
         QCOMPARE(errorsAtTo - errorsAtFrom, errors);
+        // No shifted reply reached a field: no arc counted, the mA setpoint kept.
+        QCOMPARE(arcsAtTo, arcsAtFrom);
+        if (firstTimesOut) {
+            QCOMPARE(maSetpointAtTo, maSetpointAtFrom);
+            QVERIFY(bad[1].empty() && bad[2].empty());
+        }
 
         const std::vector<Exchange> next = cycleAfter(s, to);
         QVERIFY(healthy(next));

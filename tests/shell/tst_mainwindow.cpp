@@ -233,10 +233,11 @@ private slots:
         c.rig.supply.silentOn("99,0,");
         c.window.mnu_SHUTDOWN_Click();
         QTRY_COMPARE(c.ends, 1);
-        QCOMPARE(c.sent(), (QList<QByteArray>{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
+        QCOMPARE(c.sent(),
+                 (QList<QByteArray>{"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
         QVERIFY(!c.window.MSComm1().isOpen() && !c.window.tmr_COMMWDT.isEnabled());
         const auto &f = c.rig.supply.frames;
-        for (int i = 2; i < f.size(); ++i) {
+        for (int i = 3; i < f.size(); ++i) {
             const qint64 gap = f[i].atMs - f[i - 1].atMs;
             QVERIFY2(gap >= 60 && gap < 150, qPrintable(QString::number(gap)));
         }
@@ -249,8 +250,8 @@ private slots:
         QTimer::singleShot(50, &c.window, [&] { c.window.mnu_SHUTDOWN_Click(); });
         c.window.btn_KVSET_Click();
         QTRY_COMPARE(c.ends, 1);
-        QCOMPARE(c.sent(),
-                 (QList<QByteArray>{"VSET;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
+        QCOMPARE(c.sent(), (QList<QByteArray>{"VSET;", "ENBL 0;", "99,0,", "10,0,", "11,0,",
+                                              "12,0,", "13,0,"}));
         const auto &f = c.rig.supply.frames;
         QVERIFY(f[1].atMs - f[0].atMs >= 390); // held until VSET had its reply
     }
@@ -401,7 +402,7 @@ private slots:
         QTRY_VERIFY(rig.supply.payloads().size() >= sent.size());
         QCOMPARE(rig.supply.payloads().mid(0, sent.size()), sent);
         QCOMPARE(dialogs.messages(), opens ? QStringList() : QStringList{"Invalid Comm Port!"});
-        QVERIFY(window.findChild<QAction *>(checked)->isChecked());
+        QCOMPARE(window.findChild<QAction *>(checked)->isChecked(), opens); // else as before
         // Only a port that opened is remembered, and its rate is offered first next time.
         QCOMPARE(RememberedLink::load().port, opens ? arguments.section(' ', 1, 1) : QString());
         const bool slow = arguments.contains("9600");
