@@ -234,7 +234,9 @@ int Runner::report(const QString &command, parse::Ack ack, QJsonObject json, con
         return ExitDone;
     const bool refused = ack == parse::Ack::Refused || (ack == parse::Ack::Other && otherRefuses);
     fail(QStringLiteral("%1: %2").arg(command, refused ? QStringLiteral("the supply refused")
-                                                       : QStringLiteral("no acknowledgement")));
+                                               : ack == parse::Ack::NoReply
+                                                   ? QStringLiteral("the supply did not answer")
+                                                   : QStringLiteral("no acknowledgement")));
     return refused ? ExitRefused : ExitNoSupply;
 }
 
@@ -372,9 +374,15 @@ int Runner::highVoltage(bool on) {
 }
 
 int Runner::reset() {
-    const parse::Ack ack =
-        acknowledged(SupplyOps::Operation::ResetFault, [this] { ops_.resetFault(); });
-    return report(QStringLiteral("reset"), ack, {}, QStringLiteral("Fault reset"), true);
+    QByteArray reply;
+    const auto connection =
+        connect(&link_, &DeviceLink::received, this, [&](const QByteArray &r) { reply = r; });
+    ops_.resetFault();
+    disconnect(connection);
+    // ';' the faults are cleared; '$' the supply is still clearing them.
+    const bool clearing = parse::faultResetTaken(reply);
+    return report(QStringLiteral("reset"), clearing ? parse::Ack::Taken : parse::writeAck(reply),
+                  {{"clearing", clearing}}, QStringLiteral("Fault reset"), false);
 }
 
 int Runner::shutdown() {
