@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
+#include <algorithm>
 
 namespace zor::ctl {
 
@@ -88,10 +89,14 @@ bool Runner::pause(int ms) {
 }
 
 void Runner::print(const QJsonObject &json, const QString &people) {
-    if (json_)
+    if (json_) {
         out_ << QJsonDocument(json).toJson(QJsonDocument::Compact) << '\n';
-    else if (!people.isEmpty())
-        out_ << people << '\n';
+    } else if (!people.isEmpty()) {
+        // Beside a CSV table the other commands report on stderr: stdout stays one table.
+        QTextStream &to = csvRun_ ? err_ : out_;
+        to << people << '\n';
+        to.flush();
+    }
     out_.flush();
 }
 
@@ -159,6 +164,8 @@ void Runner::close() {
 
 int Runner::run(const Invocation &invocation) {
     json_ = invocation.json;
+    csvRun_ = std::any_of(invocation.steps.begin(), invocation.steps.end(),
+                          [](const Step &s) { return s.csv; });
     if (!open(invocation))
         return ExitNoSupply;
     int code = ExitDone;
@@ -286,7 +293,9 @@ int Runner::status() {
 }
 
 int Runner::watch(const Step &step) {
-    if (step.csv) {
+    // One header per run, so the watches of a chain make one table.
+    if (step.csv && !csvHeaderDone_) {
+        csvHeaderDone_ = true;
         out_ << csvHeader() << '\n';
         out_.flush();
     }

@@ -60,9 +60,11 @@ private:
     QTextStream &out_;
     QTextStream &err_;
     bool json_ = false;
+    bool csvRun_ = false;
     int silentReplies_ = 0;
     bool hvSwitchedOn_ = false;
     bool interrupted_ = false;
+    bool csvHeaderDone_ = false;
     QEventLoop *pausing_ = nullptr;
 };
 
