@@ -398,10 +398,9 @@ int Runner::shutdown() {
     const parse::Ack ack =
         acknowledged(SupplyOps::Operation::LocalControl, [this] { ops_.localControl(); });
     // The setpoints go to zero whatever the answer, and Ctrl+C does not stop them.
-    QElapsedTimer clock;
-    clock.start();
+    // Each waits its full tick after the one before, however late that one went.
     for (qsizetype i = 0; i < ZeroingPayloads.size(); ++i) {
-        sleep((i + 2) * ExitTickMs - clock.elapsed());
+        sleep(i == 0 ? 2 * ExitTickMs : ExitTickMs);
         link_.sendAlone(this, ZeroingPayloads[i]);
     }
     QJsonArray zeroed;
