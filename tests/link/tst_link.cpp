@@ -2,7 +2,6 @@
 #include "fakeports.h"
 #include "link/devicelink.h"
 #include "link/framecodec.h"
-#include "link/replycut.h"
 #include "platform/portnames.h"
 
 #include <QElapsedTimer>
@@ -62,12 +61,8 @@ private slots:
             QCOMPARE(ProcessOutputString(payload, ethernet), QByteArray::fromHex(wire));
     }
 
-    void integersAndPortNames() {
-        QCOMPARE(reply::toInteger("4095"), std::optional(4095LL));
-        QCOMPARE(reply::toInteger("-12"), std::optional(-12LL));
-        for (const QByteArray &bad :
-             {""_ba, "-"_ba, " 12"_ba, "0x10"_ba, "1.5"_ba, QByteArray(40, '9')})
-            QCOMPARE(reply::toInteger(bad), std::optional<long long>());
+    // A typed port: a number, or a device path that cannot climb out of /dev.
+    void portNames() {
         const std::tuple<QString, bool, QString> ports[] = {{"1", false, "/dev/ttyS0"},
                                                             {"1", true, "COM1"},
                                                             {"/tmp/ttyZOR", false, "/tmp/ttyZOR"},
@@ -93,9 +88,8 @@ private slots:
         row("ETX without STX", true, "12\x03"_ba, QList<int>{});
     }
     void replyShapes() {
-        QFETCH(bool, ethernet);
-        QFETCH(QByteArray, reply);
-        QFETCH(QList<int>, splitAt);
+        const auto [ethernet, reply, splitAt] =
+            fetch<bool, QByteArray, QList<int>>("ethernet", "reply", "splitAt");
         LinkRig r(ethernet);
         r.rig.supply.on("VSET;", {reply, 10, splitAt, 30, false, true});
         QElapsedTimer clock;
@@ -149,7 +143,7 @@ private slots:
             clock.start();
             QCOMPARE(link.exchange("STAT;"), QByteArray());
             QVERIFY(clock.elapsed() < 400); // not the reply limit
-            QCOMPARE(tx.count(), 1); // the trace shows what was attempted
+            QCOMPARE(tx.count(), 1);        // the trace shows what was attempted
             QVERIFY(rig.supply.frames.isEmpty());
             QVERIFY(!link.tmr_RCVTIMER.isEnabled() && !link.tmr_COMMWDT.isEnabled());
         }
@@ -172,9 +166,8 @@ private slots:
         row("network manual, handler throws", true, false, true);
     }
     void bracketRestartsTheRightTimers() {
-        QFETCH(bool, ethernet);
-        QFETCH(bool, autoUpdate);
-        QFETCH(bool, failInside);
+        const auto [ethernet, autoUpdate, failInside] =
+            fetch<bool, bool, bool>("ethernet", "autoUpdate", "failInside");
         LinkRig r(ethernet);
         r.rig.supply.on("VSET;", "1;");
         r.link.autoUpdate = autoUpdate;
@@ -251,9 +244,9 @@ private slots:
         row("cut by a command", L{stx("1,0"), "0\x03"}, true, L{});
     }
     void networkStatusMessages() {
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(bool, commandBetween);
-        QFETCH(QList<QByteArray>, decoded);
+        const auto [pieces, commandBetween, decoded] =
+            fetch<QList<QByteArray>, bool, QList<QByteArray>>("pieces", "commandBetween",
+                                                              "decoded");
         LinkRig r(true);
         r.rig.supply.on("VSET;", "1;");
         QSignalSpy status(&r.link, &DeviceLink::networkStatus);
