@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/linkoptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <variant>
@@ -7,15 +9,9 @@
 namespace zor {
 
 // What the console was asked for on its command line.
-struct CommandLine {
+struct CommandLine : LinkTarget {
     enum class Action { Run, Help, Version };
     Action action = Action::Run;
-    // A port number as in the Ports menu or a device path; empty for none.
-    QString port;
-    // "115200" or "9600"; empty when not given.
-    QString baud;
-    QString host;
-    int tcpPort = 0;
     bool autoUpdate = false;
 };
 

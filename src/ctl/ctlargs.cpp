@@ -1,5 +1,6 @@
 #include "ctl/ctlargs.h"
 
+#include "link/linkoptions.h"
 #include "platform/portnames.h"
 
 #include <QCommandLineParser>
@@ -135,19 +136,11 @@ Parsed parseArguments(const QStringList &arguments) {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("Serial port: a number as in the console's Ports menu, or a device path."),
-        QStringLiteral("PORT"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Serial baud rate: 115200 (default) or 9600."),
-                                  QStringLiteral("RATE"));
-    const QCommandLineOption host(QStringLiteral("host"),
-                                  QStringLiteral("The supply's network address."),
-                                  QStringLiteral("HOST:PORT"));
+    const LinkOptions link;
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("One JSON object per command or watch line."));
-    parser.addOptions({port, baud, host, json});
+    link.addTo(parser);
+    parser.addOption(json);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See above."),
                                  QStringLiteral("COMMAND [ARGS] [then COMMAND ...]"));
     if (!parser.parse(arguments))
@@ -160,30 +153,18 @@ Parsed parseArguments(const QStringList &arguments) {
 
     Invocation run;
     run.json = parser.isSet(json);
-    if (parser.isSet(port) == parser.isSet(host))
+    const auto target = link.read(parser);
+    if (const auto *why = std::get_if<QString>(&target))
+        return failed(*why);
+    const LinkTarget &named = std::get<LinkTarget>(target);
+    if (!named.given())
         return failed(QStringLiteral("give either --port PORT or --host HOST:PORT"));
-    if (parser.isSet(port)) {
-        const auto device = serialDeviceFor(parser.value(port));
-        if (!device)
-            return failed(QStringLiteral("not a serial port: %1").arg(parser.value(port)));
-        run.serialDevice = *device;
-    }
-    if (parser.isSet(baud)) {
-        const QString rate = parser.value(baud);
-        if (parser.isSet(host) ||
-            (rate != QLatin1String("115200") && rate != QLatin1String("9600")))
-            return failed(QStringLiteral("--baud takes 115200 or 9600, with --port only"));
-        run.settings = rate + QStringLiteral(",n,8,1");
-    }
-    if (parser.isSet(host)) {
-        const QString text = parser.value(host);
-        const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-        const auto tcpPort = colon > 0 ? wholeNumber(text.mid(colon + 1), 1, 65535) : std::nullopt;
-        if (!tcpPort)
-            return failed(QStringLiteral("--host takes HOST:PORT, PORT from 1 to 65535"));
-        run.host = text.left(colon);
-        run.tcpPort = *tcpPort;
-    }
+    if (!named.port.isEmpty())
+        run.serialDevice = *serialDeviceFor(named.port);
+    if (!named.baud.isEmpty())
+        run.settings = named.baud + QStringLiteral(",n,8,1");
+    run.host = named.host;
+    run.tcpPort = named.tcpPort;
 
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty())
