@@ -120,7 +120,6 @@ private slots:
 
     void rawPageExistsHiddenFromFirstWrite() {
         Console c(false);
-        QVERIFY(!c.window.forms.find<frm_RAWDATA>());
         c.window.rawData().txt_RAWDACA->setText(QStringLiteral(" 2048"));
         frm_RAWDATA *page = c.window.forms.find<frm_RAWDATA>();
         QVERIFY(page && !page->isVisible());

@@ -93,9 +93,7 @@ struct SimSession : test::Console {
     SimSession(Transport transport, const QStringList &simArgs = {})
         : Console(false, true), transport(transport), simArgs(simArgs) {
         // Quiet monitors, so every read-back has one right value.
-        this->simArgs << "--noise"
-                      << "0"
-                      << "--log" << dir.filePath("sim.log");
+        this->simArgs += QStringList{"--noise", "0", "--log", dir.filePath("sim.log")};
         dialogs.onModal = [this](QDialog &dialog) {
             if (auto *baud = qobject_cast<frm_gui_baudrate *>(&dialog)) {
                 baud->ok_Click(); // the first rate offered, 115200
@@ -242,9 +240,8 @@ private slots:
 
     void operatorSession() {
         QFETCH(bool, tcp);
-        const Transport transport = tcp ? Transport::Tcp : Transport::Pty;
         // Network status messages when the supply's state changes, not on a clock.
-        SimSession s(transport, {"--status-ms", "600000"});
+        SimSession s(tcp ? Transport::Tcp : Transport::Pty, {"--status-ms", "600000"});
         QVERIFY(s.startSim());
         frm_SDIMAIN &w = s.window;
 
@@ -377,8 +374,7 @@ private slots:
 
     void peerVanishes() {
         QFETCH(bool, tcp);
-        const Transport transport = tcp ? Transport::Tcp : Transport::Pty;
-        SimSession s(transport);
+        SimSession s(tcp ? Transport::Tcp : Transport::Pty);
         QVERIFY(startPolling(s));
         s.window.tmr_COMMWDT.setInterval(100);
         // The operator takes longer over a box than the reply limit.
