@@ -23,11 +23,6 @@ const Wire Cycle{"VMON;", "IMON;", "FMON;", "VSET;",  "ISET;",  "STAT;",
                  "FLT;",  "LVPS;", "TEMP;", "SLVR ;", "SLIR ;", "WDTT;"};
 const Wire Identity{"HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;"};
 
-struct Logged {
-    qint64 ms;
-    QByteArray payload;
-};
-
 } // namespace
 
 // zor-ctl as a script runs it, against the real simulator over a
@@ -56,24 +51,11 @@ class TestCtl : public QObject {
         return {"--port", link};
     }
 
-    QList<Logged> logged() const {
-        QFile file(logPath());
-        QList<Logged> out;
-        if (!file.open(QIODevice::ReadOnly))
-            return out;
-        // "<ms> <link> <payload>"; the payload may hold blanks.
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            const QList<QByteArray> parts = line.split(' ');
-            if (parts.size() >= 3)
-                out.append(
-                    {parts[0].toLongLong(), line.mid(parts[0].size() + parts[1].size() + 2)});
-        }
-        return out;
-    }
+    QList<std::pair<qint64, QByteArray>> logged() const { return zor::simtest::readLog(logPath()); }
     Wire sent() const {
         Wire out;
-        for (const Logged &l : logged())
-            out << l.payload;
+        for (const auto &[ms, payload] : logged())
+            out << payload;
         return out;
     }
 
@@ -182,12 +164,9 @@ private slots:
             Wire{});
     }
     void commands() {
-        QFETCH(bool, tcp);
-        QFETCH(QStringList, sim);
-        QFETCH(QStringList, args);
-        QFETCH(int, code);
-        QFETCH(QString, out);
-        QFETCH(Wire, wire);
+        auto [tcp, sim, args, code, out, wire] =
+            zor::test::fetch<bool, QStringList, QStringList, int, QString, Wire>(
+                "tcp", "sim", "args", "code", "out", "wire");
         const QStringList link = startSim(tcp, sim);
         QProcess process;
         process.start(
@@ -205,11 +184,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(sent(), wire, 2000);
         if (wire.contains("99,0,")) {
             // Two exit ticks to the first zero, then a tick apart each (less arrival jitter).
-            const QList<Logged> log = logged().mid(wire.indexOf("99,0,"));
-            QVERIFY(log[1].ms - log[0].ms >= 140);
+            const auto log = logged().mid(wire.indexOf("99,0,"));
+            QVERIFY(log[1].first - log[0].first >= 140);
             for (int i = 2; i < log.size(); ++i)
-                QVERIFY(log[i].ms - log[i - 1].ms >= 50);
-            QVERIFY(log.last().ms - log[1].ms >= 3 * 75 - 10);
+                QVERIFY(log[i].first - log[i - 1].first >= 50);
+            QVERIFY(log.last().first - log[1].first >= 3 * 75 - 10);
         }
     }
 
@@ -223,9 +202,7 @@ private slots:
         row("supply gone tcp", true, true, 3);
     }
     void endsAWatch() {
-        QFETCH(bool, tcp);
-        QFETCH(bool, killSim);
-        QFETCH(int, code);
+        auto [tcp, killSim, code] = zor::test::fetch<bool, bool, int>("tcp", "killSim", "code");
         QProcess process;
         process.start(ctl(), startSim(tcp, {}) + QStringList{"hv", "on", "--confirm", "then",
                                                              "watch", "--interval", "100"});

@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,6 +31,7 @@
 #include <optional>
 
 using namespace zor;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -93,9 +93,7 @@ struct SimSession : test::Console {
     SimSession(Transport transport, const QStringList &simArgs = {})
         : Console(false, true), transport(transport), simArgs(simArgs) {
         // Quiet monitors, so every read-back has one right value.
-        this->simArgs << "--noise"
-                      << "0"
-                      << "--log" << dir.filePath("sim.log");
+        this->simArgs += QStringList{"--noise", "0", "--log", dir.filePath("sim.log")};
         dialogs.onModal = [this](QDialog &dialog) {
             if (auto *baud = qobject_cast<frm_gui_baudrate *>(&dialog)) {
                 baud->ok_Click(); // the first rate offered, 115200
@@ -142,12 +140,9 @@ struct SimSession : test::Console {
     QString simCommand(const QByteArray &line) { return sim ? sim->command(line) : QString(); }
     // The payloads in the simulator's --log ("<ms> <link> <payload>"), in order.
     QList<QByteArray> logged() const {
-        QFile file(dir.filePath("sim.log"));
         QList<QByteArray> out;
-        if (file.open(QIODevice::ReadOnly))
-            for (const QByteArray &line : file.readAll().split('\n'))
-                if (const QByteArrayList parts = line.split(' '); parts.size() > 2)
-                    out << parts.mid(2).join(' ');
+        for (const auto &[ms, payload] : simtest::readLog(dir.filePath("sim.log")))
+            out << payload;
         return out;
     }
     QString ptyLink() const { return dir.filePath("ttyZOR"); }
@@ -231,9 +226,9 @@ bool healthy(const std::vector<Exchange> &cycle) {
 }
 
 void addTransportRows() {
-    QTest::addColumn<bool>("tcp");
-    QTest::newRow("pseudo-terminal") << false;
-    QTest::newRow("tcp") << true;
+    test::columns<bool>("tcp");
+    test::row("pseudo-terminal", false);
+    test::row("tcp", true);
 }
 
 } // namespace
@@ -245,9 +240,8 @@ private slots:
 
     void operatorSession() {
         QFETCH(bool, tcp);
-        const Transport transport = tcp ? Transport::Tcp : Transport::Pty;
         // Network status messages when the supply's state changes, not on a clock.
-        SimSession s(transport, {"--status-ms", "600000"});
+        SimSession s(tcp ? Transport::Tcp : Transport::Pty, {"--status-ms", "600000"});
         QVERIFY(s.startSim());
         frm_SDIMAIN &w = s.window;
 
@@ -320,50 +314,38 @@ private slots:
     // The supply answers badly while the console reads the mA setpoint and the
     // status; then it answers well again.
     void replyFaults_data() {
-        QTest::addColumn<QByteArray>("inject");
-        QTest::addColumn<QByteArray>("heal");
-        QTest::addColumn<bool>("firstTimesOut");
-        QTest::addColumn<int>("errors");
-        QTest::newRow("no answer")
-            << QByteArray("silent on") << QByteArray("silent off") << true << 1;
+        test::columns<QByteArray, QByteArray, bool, int>("inject", "heal", "firstTimesOut",
+                                                         "errors");
+        test::row("no answer", "silent on"_ba, "silent off"_ba, true, 1);
         // After the limit: each late reply is drained before the next send, so
         // no read takes another's reply; all three come up empty.
-        QTest::newRow("late answer")
-            << QByteArray("delay 1200") << QByteArray("delay 0") << true << 1;
-        QTest::newRow("split answers")
-            << QByteArray("split on") << QByteArray("split off") << false << 0;
-        QTest::newRow("corrupted answers")
-            << QByteArray("corrupt 1") << QByteArray("corrupt 0") << false << 0;
+        test::row("late answer", "delay 1200"_ba, "delay 0"_ba, true, 1);
+        test::row("split answers", "split on"_ba, "split off"_ba, false, 0);
+        test::row("corrupted answers", "corrupt 1"_ba, "corrupt 0"_ba, false, 0);
     }
 
     void replyFaults() {
-        QFETCH(QByteArray, inject);
-        QFETCH(QByteArray, heal);
-        QFETCH(bool, firstTimesOut);
-        QFETCH(int, errors);
+        const auto [inject, heal, firstTimesOut, errors] =
+            test::fetch<QByteArray, QByteArray, bool, int>("inject", "heal", "firstTimesOut",
+                                                           "errors");
         SimSession s(Transport::Pty);
         QVERIFY(startPolling(s));
-        int from = -1;
-        int to = -1;
-        qint32 errorsAtFrom = 0;
-        qint32 errorsAtTo = 0;
-        QString maSetpointAtFrom, maSetpointAtTo;
-        qint16 arcsAtFrom = 0, arcsAtTo = 0;
+        // Exchange index, error count, mA setpoint and arc count at the inject and the heal.
+        struct Mark {
+            int at = -1;
+            qint32 errors = 0;
+            QString maSetpoint;
+            qint16 arcs = 0;
+        } at[2];
         s.trace.onSend = [&](const QByteArray &payload) {
-            if (from < 0 && payload == "ISET;") {
-                from = s.trace.size() - 1;
-                errorsAtFrom = s.window.commErrorCount;
-                maSetpointAtFrom = s.window.setpoints->txt_DACB->text();
-                arcsAtFrom = s.window.arcCount;
-                s.simCommand(inject);
-            } else if (from >= 0 && to < 0 && payload == "LVPS;") {
-                to = s.trace.size() - 1;
-                errorsAtTo = s.window.commErrorCount;
-                maSetpointAtTo = s.window.setpoints->txt_DACB->text();
-                arcsAtTo = s.window.arcCount;
-                s.simCommand(heal);
+            const int i = at[0].at < 0 ? 0 : 1;
+            if (payload == (i ? "LVPS;" : "ISET;") && at[i].at < 0) {
+                at[i] = {s.trace.size() - 1, s.window.commErrorCount,
+                         s.window.setpoints->txt_DACB->text(), s.window.arcCount};
+                s.simCommand(i ? heal : inject);
             }
         };
+        const int &from = at[0].at, &to = at[1].at;
         QTRY_VERIFY_WITH_TIMEOUT(to >= 0, 10000);
         const std::vector<Exchange> bad(s.trace.exchanges.begin() + from,
                                         s.trace.exchanges.begin() + to + 1);
@@ -373,16 +355,16 @@ private slots:
         for (std::size_t i = 0; i < 3; ++i)
             QVERIFY2(bad[i].empty() || bad[i].whole(), bad[i].reply->constData());
         // Only a status read that got nothing counts.
-        QCOMPARE(errorsAtTo - errorsAtFrom, errors);
+        QCOMPARE(at[1].errors - at[0].errors, errors);
         // No shifted reply reached a field: no arc counted, the mA setpoint kept.
-        QCOMPARE(arcsAtTo, arcsAtFrom);
+        QCOMPARE(at[1].arcs, at[0].arcs);
         if (firstTimesOut) {
-            QCOMPARE(maSetpointAtTo, maSetpointAtFrom);
+            QCOMPARE(at[1].maSetpoint, at[0].maSetpoint);
             QVERIFY(bad[1].empty() && bad[2].empty());
         }
 
         QVERIFY(healthy(cycleAfter(s, to)));
-        QCOMPARE(s.window.commErrorCount, errorsAtTo);
+        QCOMPARE(s.window.commErrorCount, at[1].errors);
         QCOMPARE(s.window.kvPerBit, 80.0 / 4095);
         QCOMPARE(s.texts({"txt_ADC1", "txt_ADC6"}), QStringList({"-15.00 V", "25.0"}));
     }
@@ -392,8 +374,7 @@ private slots:
 
     void peerVanishes() {
         QFETCH(bool, tcp);
-        const Transport transport = tcp ? Transport::Tcp : Transport::Pty;
-        SimSession s(transport);
+        SimSession s(tcp ? Transport::Tcp : Transport::Pty);
         QVERIFY(startPolling(s));
         s.window.tmr_COMMWDT.setInterval(100);
         // The operator takes longer over a box than the reply limit.

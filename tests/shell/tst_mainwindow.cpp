@@ -1,6 +1,5 @@
 #include "app/startup.h"
 #include "conditioning/frm_seasoning.h"
-#include "control/localremote.h"
 #include "datarows.h"
 #include "fakeports.h"
 #include "link/frm_gui_baudrate.h"
@@ -8,29 +7,22 @@
 #include "link/rememberedlink.h"
 #include "link/traffictrace.h"
 #include "platform/toggleswitch.h"
-#include "ptysupply.h"
 #include "scripteddialogs.h"
 #include "shell/frm_extras.h"
 #include "shell/frm_trace.h"
 #include "shell/mainwindow.h"
 #include "shell/statuspanels.h"
-#include "sim/simprocess.h"
 #include "testconsole.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -96,50 +88,12 @@ void pressWhileWaiting(Shell &c, const QByteArray &payload, QWidget *target, QKe
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void loadShowsPortPromptAndStartState() {
+    void loadPromptsForAPortAndSendsNothing() {
         Shell c;
         QCOMPARE(c.window.windowTitle(), QStringLiteral("ZOR80HR Interface"));
         QCOMPARE(c.loadMessages, QStringList{"        Please Select Port!          "});
-        QVERIFY(c.window.isVisible() && c.window.linkMode.isEmpty() && !c.window.autoUpdate);
-        QCOMPARE(c.window.maPerBit, 0.000341);
-        QVERIFY(!c.window.btn_HVONOFF->value() && c.window.btn_KVSET->isEnabled());
-        for (Timer *t : {&c.window.tmr_UPDATE, &c.window.tmr_EXIT, &c.window.tmr_COMMWDT,
-                         &c.window.tmr_RCVTIMER, &c.window.tmr_NETRCVTMR})
-            QVERIFY(!t->isEnabled());
-        QVERIFY(c.rig.supply.frames.isEmpty());
-        QStringList panels;
-        for (int i = 1; i <= StatusPanels::Count; ++i)
-            panels << (i < 5 ? c.window.StatusBar1->panelText(i) : "") + '|' +
-                          c.window.StatusBar1->panelToolTip(i);
-        QCOMPARE(panels, (QStringList{"SET PORT!|Comm Port Settings", "Comm Ch.|Selected Comm Port",
-                                      "RX|Data Received", "TX|Data Transmitted", "|Today's Date",
-                                      "|The Time Right Now!!"}));
-    }
-
-    // The trace panels change on every exchange; they must not lay out (and
-    // so repaint) the whole status bar each time, nor lose the frame's bytes.
-    void tracePanelsStayPut() {
-        Shell c;
-        c.window.show();
-        QCoreApplication::processEvents();
-        StatusPanels &bar = *c.window.StatusBar1;
-        struct Requests : QObject {
-            int layouts = 0;
-            bool eventFilter(QObject *, QEvent *e) override {
-                layouts += e->type() == QEvent::LayoutRequest;
-                return false;
-            }
-        } requests;
-        bar.installEventFilter(&requests);
-        const QSize before = bar.size();
-        for (const QString &reply : {u"100000001-A00001;t\r\n"_s, QString(), u"1;}\r\n"_s}) {
-            bar.setPanelText(3, "RX: " + Stx + reply);
-            bar.setPanelText(4, "TX: " + Stx + reply);
-            QCoreApplication::processEvents();
-        }
-        QCOMPARE(requests.layouts, 0);
-        QCOMPARE(bar.size(), before);
-        QCOMPARE(bar.panelText(3), "RX: " + Stx + "1;}\r\n");
+        QCOMPARE(c.window.StatusBar1->panelText(1), u"SET PORT!"_s);
+        QVERIFY(c.rig.supply.frames.isEmpty() && !c.window.tmr_UPDATE.isEnabled());
     }
 
     // Every entry in order: caption, then enabled, visible and checked as 0 or 1.
@@ -282,8 +236,7 @@ private slots:
         row("silent", QByteArray(), u"RX: "_s);
     }
     void traceInTheStatusBar() {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, rx);
+        auto [answer, rx] = fetch<QByteArray, QString>("answer", "rx");
         Shell c;
         c.connectSerial();
         answer.isEmpty() ? c.rig.supply.silentOn("VSET;") : c.rig.supply.on("VSET;", answer);
@@ -313,8 +266,7 @@ private slots:
         row("stray argument", u"COM1"_s, u"Unexpected argument: COM1"_s);
     }
     void commandLine() {
-        QFETCH(QString, arguments);
-        QFETCH(QString, parsed);
+        auto [arguments, parsed] = fetch<QString, QString>("arguments", "parsed");
         const auto result = parseCommandLine(QStringList{"zor-console"} + arguments.split(' '));
         const auto *e = std::get_if<CommandLineError>(&result);
         const auto *l = std::get_if<CommandLine>(&result);
@@ -337,32 +289,6 @@ private slots:
                  qPrintable(err));
     }
 
-    // One command gives a polling console: any box would have stopped the start.
-    void demoPollsTheSimulator() {
-        QTemporaryDir dir;
-        const QString link = dir.filePath("ttyZOR"), log = dir.filePath("sim.log");
-        simtest::SimProcess sim;
-        QString error;
-        QVERIFY2(sim.start({"--pty", link, "--log", log}, 1, &error), qPrintable(error));
-        QProcess console;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", dir.path()); // remembered settings stay in the test
-        console.setProcessEnvironment(env);
-        console.start(consoleProgram(), {"--port", link, "--auto-update"});
-        const auto payloads = [&log] { // log lines are "<ms> <link> <payload>"
-            QFile file(log);
-            if (!file.open(QIODevice::ReadOnly))
-                return QString();
-            static const QRegularExpression prefix(QStringLiteral("(?m)^\\S+ \\S+ "));
-            return QString::fromLatin1(file.readAll()).remove(prefix).replace('\n', '|');
-        };
-        QTRY_VERIFY2_WITH_TIMEOUT(payloads().contains(QString::fromLatin1(PollCycle.join('|'))),
-                                  qPrintable(payloads().left(400)), 30000);
-        QVERIFY(payloads().contains(QString::fromLatin1(Identity.join('|'))));
-        console.kill();
-        console.waitForFinished();
-    }
-
     void startUp_data() {
         columns<QString, QString, QByteArrayList, bool>("arguments", "checked", "sent", "opens");
         row("COMM1 polling", u"--port 1 --auto-update"_s, u"mnu_comm1"_s,
@@ -373,10 +299,8 @@ private slots:
             QByteArrayList(), false);
     }
     void startUp() {
-        QFETCH(QString, arguments);
-        QFETCH(QString, checked);
-        QFETCH(QByteArrayList, sent);
-        QFETCH(bool, opens);
+        auto [arguments, checked, sent, opens] =
+            fetch<QString, QString, QByteArrayList, bool>("arguments", "checked", "sent", "opens");
         ScriptedDialogs dialogs;
         FakeRig rig;
         answerPoll(rig.supply);
@@ -473,11 +397,7 @@ private slots:
         c.rig.supply.rawOn("VSET;", "640;\r\n");
         c.window.btn_KVSET_Click();
         const QByteArray late = Stx.toLatin1() + "1;}\r\n";
-        if (c.window.link.metaObject()->indexOfSignal("lateReplyDiscarded(QByteArray)") < 0)
-            trace.recordLate(late); // until the link reports the replies it throws away
-        else
-            QMetaObject::invokeMethod(&c.window.link, "lateReplyDiscarded",
-                                      Q_ARG(QByteArray, late));
+        emit c.window.link.lateReplyDiscarded(late);
         QCOMPARE(trace.rowCount(), TrafficTrace::MaxRows);
         const auto cells = [&trace](int row, QList<int> columns = {1, 2, 4}) {
             QStringList out;

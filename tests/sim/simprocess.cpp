@@ -62,6 +62,16 @@ QString SimProcess::command(const QByteArray &line) {
     return QString::fromLocal8Bit(readUntil("\n")).trimmed();
 }
 
+QList<std::pair<qint64, QByteArray>> readLog(const QString &path) {
+    QFile file(path);
+    QList<std::pair<qint64, QByteArray>> out;
+    if (file.open(QIODevice::ReadOnly)) // "<ms> <link> <payload>"
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (const QByteArrayList parts = line.split(' '); parts.size() > 2)
+                out.append({parts[0].toLongLong(), parts.mid(2).join(' ')});
+    return out;
+}
+
 QByteArray readUntil(QIODevice &device, const QByteArray &wanted, int timeoutMs,
                      const QByteArray &before) {
     QByteArray got;

@@ -35,6 +35,9 @@ private:
     QByteArray stdout_;
 };
 
+// The simulator's --log as (ms, payload) pairs, in order; a payload may hold blanks.
+QList<std::pair<qint64, QByteArray>> readLog(const QString &path);
+
 // What arrives until `wanted` is found in `before` plus it (with none wanted:
 // the first read), or the time is up.
 QByteArray readUntil(QIODevice &device, const QByteArray &wanted, int timeoutMs = 3000,

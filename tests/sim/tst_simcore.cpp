@@ -88,9 +88,8 @@ private slots:
             QStringList{"oversize", "ok:VSET;"});
     }
     void cutsFrames() {
-        QFETCH(bool, network);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, frames);
+        auto [network, bytes, frames] =
+            zor::test::fetch<bool, QByteArray, QStringList>("network", "bytes", "frames");
         const auto framing = network ? Framing::Network : Framing::Serial;
         FrameReader whole(framing);
         QCOMPARE(describe(whole.feed(bytes)), frames);
@@ -150,8 +149,7 @@ private slots:
             "VREF 4095;=;|ENBL 1;=;|@600000 FLT;=000000000;");
     }
     void conversations() {
-        QFETCH(double, tube);
-        QFETCH(QString, steps);
+        auto [tube, steps] = zor::test::fetch<double, QString>("tube", "steps");
         DeviceModel model(quiet(tube), T0);
         QCOMPARE(play(model, steps.split('|')).join("; "), QString());
     }

@@ -118,9 +118,8 @@ private slots:
         row("unknown code keeps the rate", "0"_ba, 115200, "0;"_ba);
     }
     void lineRate() {
-        QFETCH(QByteArray, code);
-        QFETCH(int, consoleBaud);
-        QFETCH(QByteArray, then);
+        auto [code, consoleBaud, then] =
+            zor::test::fetch<QByteArray, int, QByteArray>("code", "consoleBaud", "then");
         start();
         QCOMPARE(ask(port_, "BAUD " + code + ';'), serial(code == "0" ? "1" : ";"));
         QVERIFY(port_.setBaudRate(consoleBaud));
