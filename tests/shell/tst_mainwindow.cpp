@@ -12,6 +12,7 @@
 #include "shell/frm_trace.h"
 #include "shell/mainwindow.h"
 #include "shell/statuspanels.h"
+#include "sim/simprocess.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -287,6 +289,32 @@ private slots:
         QVERIFY2(err.startsWith("zor-console: --port 0: not a port") &&
                      err.contains("Usage: zor-console"),
                  qPrintable(err));
+    }
+
+    // The demo path: the real console, told where the simulator is, polls it
+    // with no box in the way.
+    void demoPollsTheSimulator() {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("ttyZOR"), log = dir.filePath("sim.log");
+        simtest::SimProcess sim;
+        QString error;
+        QVERIFY2(sim.start({"--pty", link, "--log", log}, 1, &error), qPrintable(error));
+        QProcess console;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.path()); // remembered settings stay in the test
+        console.setProcessEnvironment(env);
+        console.start(consoleProgram(), {"--port", link, "--auto-update"});
+        const auto payloads = [&log] {
+            QByteArrayList out;
+            for (const auto &entry : simtest::readLog(log))
+                out << entry.second;
+            return out.join('|');
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(payloads().contains(PollCycle.join('|')),
+                                  payloads().left(400).constData(), 30000);
+        QVERIFY(payloads().contains(Identity.join('|')));
+        console.kill();
+        console.waitForFinished();
     }
 
     void startUp_data() {
