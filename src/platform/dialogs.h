@@ -29,6 +29,13 @@ public:
     // Cancel yields an empty text.
     virtual QString input(const QString &prompt, const QString &title = {},
                           const QString &defaultText = {}) = 0;
+    // A file to write, chosen by the operator; empty on Cancel. Boxes that cannot
+    // browse ask for the path as text.
+    virtual QString saveFile(const QString &title, const QString &filter,
+                             const QString &suggested = {}) {
+        Q_UNUSED(filter);
+        return input(QStringLiteral("File name:"), title, suggested);
+    }
     // Shows one of the console's own dialog windows modally until it closes.
     virtual void runModal(QDialog &dialog) = 0;
 };

@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "shell/mainwindow.h"
+#include "trend/recordsmenu.h"
 
 #include <QCloseEvent>
 
@@ -44,6 +45,7 @@ void frm_SDIMAIN::mnu_EXIT_Click() {
 }
 
 void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
+    records->events.note(QStringLiteral("Shutdown"));
     localRemote->btn_local_remote->setValue(true);
     localRemote->btn_local_remote_Click();
     tmr_EXIT.setEnabled(true);

@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "shell/frm_extras.h"
+#include "trend/recordsmenu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -116,6 +117,7 @@ void frm_SDIMAIN::buildLayout() {
     diagnostics = new DiagnosticsMenu(*this);
     conditioning = new ConditioningMenu(*this);
     configMenu = new ConfigMenu(*this);
+    records = new RecordsMenu(supply, menu.mnu_Controls, StatusBar1, this);
 }
 
 void frm_SDIMAIN::connectMenu() {
