@@ -8,6 +8,7 @@
 #include "trend/trendwindow.h"
 
 #include <QApplication>
+#include <QChartView>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>

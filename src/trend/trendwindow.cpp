@@ -49,8 +49,10 @@ void fit(QValueAxis *axis, const QList<QPointF> &a, const QList<QPointF> &b,
             hi = any ? std::max(hi, p.y()) : p.y();
             any = true;
         }
-    const double room = std::max(0.05 * (hi - lo), 0.5);
-    axis->setRange(std::min(0.0, lo - room), hi + room);
+    // Zero stays the floor unless a value goes below it.
+    const double room = std::max(0.05 * (hi - lo), 0.1);
+    axis->setRange(lo >= 0 ? 0.0 : lo - room, hi + room);
+    axis->applyNiceNumbers();
 }
 
 } // namespace
