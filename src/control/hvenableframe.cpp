@@ -39,6 +39,11 @@ void HvEnableFrame::btn_HVONOFF_Click() {
     main_.command([this, on] { drive(on); });
 }
 
+void HvEnableFrame::switchOff() {
+    btn_HVONOFF->setValue(false);
+    main_.command([this] { drive(false); });
+}
+
 void HvEnableFrame::switchClicked(bool on) {
     main_.command([this, on] { drive(on); });
 }

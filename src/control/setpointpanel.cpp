@@ -3,6 +3,7 @@
 #include "diagnostics/frm_rawdata.h"
 #include "link/replycut.h"
 #include "platform/counts.h"
+#include "platform/dialogs.h"
 #include "platform/displaymask.h"
 #include "platform/numedit.h"
 #include "shell/frm_extras.h"
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
@@ -38,6 +40,9 @@ void setFieldColour(QLineEdit *field, const QColor &colour) {
     p.setColor(QPalette::Base, colour);
     field->setPalette(p);
 }
+
+// The largest count a 12-bit setpoint channel holds.
+constexpr int FullScaleCount = 4095;
 
 const QColor White(0xFF, 0xFF, 0xFF);
 const QColor Yellow(0xFF, 0xFF, 0x00);
@@ -210,10 +215,17 @@ void SetpointPanel::ctrl_SCALVAL_ValueChanged(double value) {
     coupling_ = true;
     if (std::isfinite(f) && f > 0.0) {
         const double counts = value / f;
-        ctrl_BITVAL->setValue(counts);
-        // Beyond the channel's 4095 counts: show what the count really gives.
-        if (ctrl_BITVAL->value() != counts)
+        if (counts >= FullScaleCount + 0.5) {
+            // Programming full scale instead would be a value nobody asked for.
             ctrl_SCALVAL->setValue(ctrl_BITVAL->value() * f);
+            coupling_ = false;
+            const QString unit = QString::fromLatin1(ch.unit).trimmed();
+            dialogs().message(QStringLiteral("%1 %2 is above the unit's full scale of %3 %2.")
+                                  .arg(QLocale::c().toString(value, 'g', 6), unit,
+                                       QLocale::c().toString(FullScaleCount * f, 'g', 5)));
+            return;
+        }
+        ctrl_BITVAL->setValue(counts);
     } else {
         // Before the scale is known no count can be made; the editor stays
         // where the count puts it rather than show a value that means nothing.
@@ -251,19 +263,19 @@ bool SetpointPanel::transmit(const Channel &ch, qint16 count) {
     return taken;
 }
 
+// Channel and count are taken at the click: a command held behind another
+// exchange must send what the operator saw when clicking, not what the editor
+// holds when its turn comes.
 void SetpointPanel::btn_UPDATE_Click() {
-    main_.command([this] {
-        const Channel &ch = selected();
-        transmit(ch, dacNew(ch));
-    });
+    const Channel &ch = selected();
+    const qint16 count = dacNew(ch);
+    main_.command([this, &ch, count] { transmit(ch, count); });
 }
 
 void SetpointPanel::btn_ACCEPT_Click() {
-    main_.command([this] {
-        // Channel and count are taken before the wait: the operator may switch
-        // channels or edit while the reply is awaited.
-        const Channel &ch = selected();
-        const qint16 count = dacNew(ch);
+    const Channel &ch = selected();
+    const qint16 count = dacNew(ch);
+    main_.command([this, &ch, count] {
         // Only a count the supply took becomes the one CANCEL returns to;
         // otherwise CANCEL would send a value that was never in force.
         if (!transmit(ch, count))
@@ -274,10 +286,10 @@ void SetpointPanel::btn_ACCEPT_Click() {
 }
 
 void SetpointPanel::btn_CANCEL_Click() {
-    main_.command([this] {
-        const Channel &ch = selected();
-        const qint16 count = dacAccepted(ch);
-        loadCount(ch, count);
+    const Channel &ch = selected();
+    const qint16 count = dacAccepted(ch);
+    loadCount(ch, count);
+    main_.command([this, &ch, count] {
         main_.outputOutputString(QByteArray(ch.revert) + QByteArray::number(count));
     });
 }

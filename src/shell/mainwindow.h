@@ -169,6 +169,7 @@ private:
     void connectMenu();
     void connectLink();
     QList<QWidget *> manualControls() const;
+    void runPollStep();
     void endProgram();
     void showTcpError(const QString &description);
 

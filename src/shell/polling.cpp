@@ -34,6 +34,13 @@ void frm_SDIMAIN::mnu_MANUAL_Click() {
 }
 
 void frm_SDIMAIN::tmr_UPDATE_Timer() {
+    // A tick that comes while a user's exchange waits is held once, not once
+    // per interval: the operator's next click must not queue behind a backlog.
+    link.command(
+        this, [this] { runPollStep(); }, &tmr_UPDATE);
+}
+
+void frm_SDIMAIN::runPollStep() {
     switch (pollStep) {
     case 0:
         ReadMonitors();
