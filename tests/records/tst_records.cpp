@@ -209,7 +209,12 @@ private slots:
         QMenu menu;
         QStatusBar bar(&owner);
         RecordsMenu records(poll.state, &menu, &bar, &owner);
-        QCOMPARE(records.startLogging(path), QString());
+        // Cancel in the file box logs nothing; a file chosen there starts the log.
+        dialogs.inputs = {u""_s, path};
+        records.mnu_LOGFILE->trigger();
+        QVERIFY(!records.dataLog.active());
+        records.mnu_LOGFILE->trigger();
+        QCOMPARE(dialogs.texts(u"save"_s), QStringList(2, u"Log to File"_s));
         QVERIFY(!records.lbl_LOGGING->isHidden());
         const qint64 header = QFileInfo(path).size();
         poll.cycles(1);

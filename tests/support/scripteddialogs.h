@@ -19,7 +19,7 @@ public:
     ~ScriptedDialogs() override;
 
     struct Shown {
-        QString kind; // "message", "confirm", "input" or "modal"
+        QString kind; // "message", "confirm", "input", "save" or "modal"
         QString text;
         QString title;
         QString informative;
@@ -63,6 +63,8 @@ public:
     }
     bool confirm(const QString &text, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &) override;
+    // Answered from `inputs`, like an input box.
+    QString saveFile(const QString &title, const QString &, const QString &) override;
     void runModal(QDialog &dialog) override;
 
 private:
