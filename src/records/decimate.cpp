@@ -11,6 +11,20 @@ QList<QPointF> decimate(const TrendHistory &h, TrendSeries s, qint64 fromNs, qin
         columns);
 }
 
+QList<QPointF> steps(const TrendHistory &h, TrendSeries s, qint64 fromNs, qint64 toNs) {
+    QList<QPointF> out;
+    const qsizetype begin = h.lowerBound(fromNs), end = h.lowerBound(toNs);
+    for (qsizetype i = begin; i < end; ++i) {
+        const double x = h.wallMs(h.at(i).monotonicNs), y = trendValue(h.at(i), s);
+        if (i == begin || i == end - 1 || y != out.last().y()) {
+            if (i > begin && y != out.last().y())
+                out.append({x, out.last().y()});
+            out.append({x, y});
+        }
+    }
+    return out;
+}
+
 QList<QPointF> arcMarks(const TrendHistory &h, qint64 fromNs, qint64 toNs, int columns) {
     QList<QPointF> out;
     const qsizetype begin = h.lowerBound(fromNs), end = h.lowerBound(toNs);

@@ -53,7 +53,11 @@ public:
     qsizetype size() const { return qsizetype(ring_.size()); }
     qsizetype capacity() const { return capacity_; }
     // 0 is the oldest sample kept.
-    const TrendPoint &at(qsizetype i) const { return ring_[(head_ + i) % ring_.size()]; }
+    const TrendPoint &at(qsizetype i) const {
+        // No division: this runs for every sample of every redraw.
+        const qsizetype j = head_ + i;
+        return ring_[j < qsizetype(ring_.size()) ? j : j - qsizetype(ring_.size())];
+    }
     // The first sample at or after monotonicNs (size() when none).
     qsizetype lowerBound(qint64 monotonicNs) const;
 

@@ -1,7 +1,7 @@
 #include "trend/eventlogwindow.h"
 
-#include "platform/dialogs.h"
 #include "records/eventlog.h"
+#include "trend/savebox.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -36,13 +36,8 @@ EventLogWindow::EventLogWindow(EventLog &log, QWidget *parent)
 }
 
 void EventLogWindow::btn_SAVE_Click() {
-    const QString path =
-        dialogs().saveFile(QStringLiteral("Save Event Log"), QStringLiteral("Text files (*.txt)"));
-    if (path.isEmpty())
-        return;
-    const QString error = log_.saveTo(path);
-    if (!error.isEmpty())
-        dialogs().message(QStringLiteral("Could not write %1: %2").arg(path, error));
+    writeChosenFile(QStringLiteral("Save Event Log"), QStringLiteral("Text files (*.txt)"),
+                    [this](const QString &path) { return log_.saveTo(path); });
 }
 
 } // namespace zor

@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "trend/eventlogwindow.h"
+#include "trend/savebox.h"
 #include "trend/trendwindow.h"
 
 #include <QAction>
@@ -79,13 +80,10 @@ void RecordsMenu::loggingChanged(bool on, const QString &path) {
 }
 
 void RecordsMenu::mnu_LOGFILE_Click() {
-    const QString path =
-        dialogs().saveFile(QStringLiteral("Log to File"), QStringLiteral("CSV files (*.csv)"));
-    if (path.isEmpty())
-        return;
-    const QString error = startLogging(path);
-    if (!error.isEmpty())
-        dialogs().message(QStringLiteral("Could not log to %1: %2").arg(path, error));
+    writeChosenFile(
+        QStringLiteral("Log to File"), QStringLiteral("CSV files (*.csv)"),
+        [this](const QString &path) { return startLogging(path); },
+        QStringLiteral("Could not log to %1: %2"));
 }
 
 TrendWindow &RecordsMenu::trend() {

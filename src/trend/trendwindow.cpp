@@ -1,8 +1,8 @@
 #include "trend/trendwindow.h"
 
-#include "platform/dialogs.h"
 #include "records/datalog.h"
 #include "records/decimate.h"
+#include "trend/savebox.h"
 
 #include <QChart>
 #include <QChartView>
@@ -17,6 +17,7 @@
 #include <QScatterSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <cmath>
 
 namespace zor {
 
@@ -38,21 +39,25 @@ const std::array<Look, LineCount> Looks{{
     {TrendSeries::MaSet, "mA set-point", QColor(0xc0, 0x39, 0x2b), true, true},
 }};
 
-// An axis range around the drawn points with a little room above and below.
-void fit(QValueAxis *axis, const QList<QPointF> &a, const QList<QPointF> &b,
-         const QList<QPointF> &c = {}) {
-    double lo = 0, hi = 1;
-    bool any = false;
-    for (const auto *points : {&a, &b, &c})
-        for (const QPointF &p : *points) {
-            lo = any ? std::min(lo, p.y()) : p.y();
-            hi = any ? std::max(hi, p.y()) : p.y();
-            any = true;
-        }
-    // Zero stays the floor unless a value goes below it.
-    const double room = std::max(0.05 * (hi - lo), 0.1);
-    axis->setRange(lo >= 0 ? 0.0 : lo - room, hi + room);
-    axis->applyNiceNumbers();
+// An axis range around the drawn points on round ticks, zero the floor unless a
+// value goes below it. Set only when it moves: each change re-lays out the chart.
+void fit(QValueAxis *axis, std::initializer_list<const QList<QPointF> *> series) {
+    double lo = 0, hi = 0;
+    for (const auto *points : series)
+        for (const QPointF &p : *points)
+            lo = std::min(lo, p.y()), hi = std::max(hi, p.y());
+    const double rough = std::max(hi - lo, 0.1) / 4;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = magnitude;
+    for (const double f : {2.0, 5.0, 10.0})
+        if (step < rough)
+            step = f * magnitude;
+    lo = std::floor(lo / step) * step;
+    hi = std::max(lo + step, std::ceil(hi * 1.02 / step) * step);
+    if (axis->min() != lo || axis->max() != hi) {
+        axis->setRange(lo, hi);
+        axis->setTickCount(int(std::lround((hi - lo) / step)) + 1);
+    }
 }
 
 } // namespace
@@ -170,17 +175,21 @@ void TrendWindow::redraw() {
     const qint64 to = endNs() + 1, from = to - spanNs();
     const int columns = std::max(100, int(chart_->plotArea().width()));
     std::array<QList<QPointF>, LineCount> points;
-    for (int i = 0; i < LineCount; ++i) {
-        points[i] = decimate(history_, Looks[i].series, from, to, columns);
-        lines_[i]->replace(points[i]);
-    }
-    arcs_->replace(arcMarks(history_, from, to, columns));
+    for (int i = 0; i < LineCount; ++i)
+        points[i] = Looks[i].dashed ? steps(history_, Looks[i].series, from, to)
+                                    : decimate(history_, Looks[i].series, from, to, columns);
+    // Axes first: the series then lay themselves out once, on the final scale.
     timeAxis_->setRange(history_.wallClock(from), history_.wallClock(to));
-    timeAxis_->setFormat(spanNs() > 3600LL * 1000 * 1000 * 1000 ? QStringLiteral("HH:mm")
-                                                                : QStringLiteral("HH:mm:ss"));
-    fit(kvAxis_, points[int(TrendSeries::Kv)], points[int(TrendSeries::KvSet)]);
-    fit(maAxis_, points[int(TrendSeries::Ma)], points[int(TrendSeries::MaSet)],
-        points[int(TrendSeries::FilamentA)]);
+    const QString format = spanNs() > 3600LL * 1000 * 1000 * 1000 ? QStringLiteral("HH:mm")
+                                                                  : QStringLiteral("HH:mm:ss");
+    if (timeAxis_->format() != format)
+        timeAxis_->setFormat(format);
+    fit(kvAxis_, {&points[int(TrendSeries::Kv)], &points[int(TrendSeries::KvSet)]});
+    fit(maAxis_, {&points[int(TrendSeries::Ma)], &points[int(TrendSeries::MaSet)],
+                  &points[int(TrendSeries::FilamentA)]});
+    for (int i = 0; i < LineCount; ++i)
+        lines_[i]->replace(points[i]);
+    arcs_->replace(arcMarks(history_, from, to, columns));
 }
 
 QString TrendWindow::readout(qint64 wallMs) const {
@@ -205,20 +214,17 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void TrendWindow::btn_PNG_Click() {
-    const QString path =
-        dialogs().saveFile(QStringLiteral("Export PNG"), QStringLiteral("PNG images (*.png)"));
-    if (!path.isEmpty() && !view_->grab().save(path, "PNG"))
-        dialogs().message(QStringLiteral("Could not write %1.").arg(path));
+    writeChosenFile(QStringLiteral("Export PNG"), QStringLiteral("PNG images (*.png)"),
+                    [this](const QString &path) {
+                        return view_->grab().save(path, "PNG")
+                                   ? QString()
+                                   : QStringLiteral("the image could not be saved");
+                    });
 }
 
 void TrendWindow::btn_CSV_Click() {
-    const QString path =
-        dialogs().saveFile(QStringLiteral("Export CSV"), QStringLiteral("CSV files (*.csv)"));
-    if (path.isEmpty())
-        return;
-    const QString error = exportCsv(path);
-    if (!error.isEmpty())
-        dialogs().message(QStringLiteral("Could not write %1: %2").arg(path, error));
+    writeChosenFile(QStringLiteral("Export CSV"), QStringLiteral("CSV files (*.csv)"),
+                    [this](const QString &path) { return exportCsv(path); });
 }
 
 QString TrendWindow::exportCsv(const QString &path) const {

@@ -33,18 +33,11 @@ struct PollRig {
     SupplyOps ops{link, state};
     qint64 now = 0;
     PollRig() {
-        for (const auto &[payload, reply] : {std::pair{"VMON;", "2048;"},
-                                             {"IMON;", "1024;"},
-                                             {"FMON;", "1000;"},
-                                             {"VSET;", "2000;"},
-                                             {"ISET;", "1000;"},
-                                             {"STAT;", "1;"},
-                                             {"FLT;", "000000000;"},
-                                             {"LVPS;", "1365;"},
-                                             {"TEMP;", "341;"},
-                                             {"SLVR ;", "7000;"},
-                                             {"SLIR ;", "856;"}})
-            rig.supply.on(payload, reply);
+        for (const QByteArray &rule : QByteArray("VMON;=2048;|IMON;=1024;|FMON;=1000;|VSET;=2000;|"
+                                                 "ISET;=1000;|STAT;=1;|FLT;=000000000;|LVPS;=1365;|"
+                                                 "TEMP;=341;|SLVR ;=7000;|SLIR ;=856;")
+                                          .split('|'))
+            rig.supply.on(rule.split('=')[0], rule.split('=')[1]);
         link.linkMode = u"comm1"_s;
         link.MSComm1().open();
         ops.setClocks([this] { return now += TrendHistory::CycleFloorNs; },
@@ -100,11 +93,8 @@ void apply(SupplyState &s, const QString &step) {
 
 QStringList lines(const QString &path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray all = f.readAll();
     // A last line without its line feed would show here as a trailing piece.
-    return QString::fromUtf8(all).split('\n');
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n') : QStringList();
 }
 
 } // namespace
