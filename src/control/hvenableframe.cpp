@@ -39,9 +39,12 @@ void HvEnableFrame::btn_HVONOFF_Click() {
     main_.command([this, on] { drive(on); });
 }
 
-void HvEnableFrame::switchOff() {
+void HvEnableFrame::switchOff(bool first) {
     btn_HVONOFF->setValue(false);
-    main_.command([this] { drive(false); });
+    if (first)
+        main_.link.commandFirst([this] { drive(false); });
+    else
+        main_.command([this] { drive(false); });
 }
 
 void HvEnableFrame::switchClicked(bool on) {

@@ -11,7 +11,7 @@
 
 namespace zor {
 
-void frm_SDIMAIN::Form_Load() {
+void frm_SDIMAIN::Form_Load(bool askForPort) {
     exitStep = 0;
     dacNewA = dacNewB = 0;
     tmr_EXIT.setEnabled(false);
@@ -30,7 +30,8 @@ void frm_SDIMAIN::Form_Load() {
     menu.mnu_PASSTHRU->setEnabled(false);
     menu.mnu_PASSTHRU->setVisible(false);
     show();
-    dialogs().message(QStringLiteral("        Please Select Port!          "));
+    if (askForPort)
+        dialogs().message(QStringLiteral("        Please Select Port!          "));
     arcArmed = 1;
     arcCount = 0;
 }

@@ -2,7 +2,6 @@
 
 #include "platform/dialogs.h"
 #include "trend/eventlogwindow.h"
-#include "trend/savebox.h"
 #include "trend/trendwindow.h"
 
 #include <QAction>
@@ -79,11 +78,17 @@ void RecordsMenu::loggingChanged(bool on, const QString &path) {
     lbl_LOGGING->setToolTip(on ? path : QString());
 }
 
+void RecordsMenu::logTo(const QString &path) {
+    const QString error = startLogging(path);
+    if (!error.isEmpty())
+        dialogs().message(QStringLiteral("Could not log to %1: %2").arg(path, error));
+}
+
 void RecordsMenu::mnu_LOGFILE_Click() {
-    writeChosenFile(
-        QStringLiteral("Log to File"), QStringLiteral("CSV files (*.csv)"),
-        [this](const QString &path) { return startLogging(path); },
-        QStringLiteral("Could not log to %1: %2"));
+    const QString path =
+        dialogs().saveFile(QStringLiteral("Log to File"), QStringLiteral("CSV files (*.csv)"));
+    if (!path.isEmpty())
+        logTo(path);
 }
 
 TrendWindow &RecordsMenu::trend() {

@@ -41,6 +41,8 @@ public:
     // Starts the data log and its event file beside it; the reason when it cannot.
     QString startLogging(const QString &path);
     void stopLogging();
+    // Starts logging, or says in a box why it cannot.
+    void logTo(const QString &path);
 
     void mnu_TREND_Click();
     void mnu_EVENTLOG_Click();
