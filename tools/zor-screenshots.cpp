@@ -88,7 +88,12 @@ public:
     void message(const QString &text, const QString &, Icon) override {
         std::printf("  message box: %s\n", qPrintable(text.simplified()));
     }
-    bool confirm(const QString &, const QString &) override { return false; }
+    // Only the seasoning schedule's question about steps beyond full scale is
+    // answered OK, so that its run window can be shown.
+    bool confirm(const QString &text, const QString &) override {
+        std::printf("  confirm box: %s\n", qPrintable(text.simplified()));
+        return text.endsWith(QLatin1String("Run the schedule anyway?"));
+    }
     QString input(const QString &prompt, const QString &title, const QString &) override {
         if (prompt.startsWith(QLatin1String("Enter your Comm Port")))
             return portPath;
