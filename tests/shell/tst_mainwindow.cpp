@@ -225,7 +225,7 @@ private slots:
         const auto &f = c.rig.supply.frames;
         for (int i = 3; i < f.size(); ++i) {
             const qint64 gap = f[i].atMs - f[i - 1].atMs;
-            QVERIFY2(gap >= 60 && gap < 150, qPrintable(QString::number(gap)));
+            QVERIFY2(gap >= 75 && gap < 330, qPrintable(QString::number(gap)));
         }
     }
 
