@@ -4,16 +4,22 @@
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
 #include "simchild.h"
+#include "trend/recordsmenu.h"
+#include "trend/trendwindow.h"
 
 #include <QApplication>
+#include <QChartView>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -33,12 +39,23 @@ double cpuSeconds() {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+double residentMiB() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0
+                             : -1;
+}
+
 double median(std::vector<double> v) {
     if (v.empty())
         return -1;
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
     return v[v.size() / 2];
 }
+
+constexpr int RedrawRuns = 30;
 
 struct PhaseResult {
     double cycleRatio = -1;
@@ -72,12 +89,17 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
     qint64 cycleStart = -1;
     double cycleExchanges = 0;
     int skipCycles = 2; // the first cycles carry the identity reads and warm-up
+    quint64 modelCycle = window.supply.pollCycle();
     std::vector<double> exchanges;
     std::vector<double> ratios;
     auto tx =
         QObject::connect(&window.link, &zor::DeviceLink::transmitted, [&](const QByteArray &frame) {
             const qint64 now = clock.nsecsElapsed();
             if (frame.startsWith("\x02VMON;")) {
+                // Closes the model's cycle here unless the poll already did.
+                if (window.supply.pollCycle() == modelCycle)
+                    window.supply.finishCycle(now, QDateTime::currentDateTime());
+                modelCycle = window.supply.pollCycle();
                 if (cycleStart >= 0 && skipCycles-- <= 0) {
                     const double period = (now - cycleStart) / 1e6;
                     ratios.push_back(period / (7 * 66 + cycleExchanges));
@@ -161,6 +183,49 @@ int main(int argc, char *argv[]) {
     getrusage(RUSAGE_SELF, &u);
     const double peakMiB = static_cast<double>(u.ru_maxrss) / 1024.0;
 
+    // The trend open at 1 h and every cycle logged, while polling.
+    QTemporaryDir logDir;
+    zor::TrendWindow &trend = window.records->trend();
+    trend.setSpanMinutes(60);
+    trend.show();
+    window.records->startLogging(logDir.filePath(QStringLiteral("bench.csv")));
+    const PhaseResult records = runPhase(window, simPath, 0, seconds);
+    window.records->stopLogging();
+
+    // Eight hours of samples fed at once, with the trend hidden.
+    trend.hide();
+    window.records->history.clear();
+    const double before = residentMiB();
+    zor::SupplySample sample = window.supply.sample();
+    const qint64 cycleNs = zor::TrendHistory::CycleFloorNs;
+    const QDateTime t0 = QDateTime::currentDateTime().addSecs(-8 * 3600);
+    for (qint64 i = 0; i < 8 * zor::TrendHistory::HourNs / cycleNs; ++i) {
+        sample.monotonicNs = i * cycleNs;
+        sample.wallClock = t0.addMSecs(sample.monotonicNs / 1000000);
+        sample.monitors[0].value = 40 + 10 * ((i / 40) % 2) - (i % 997 == 0 ? 30 : 0);
+        sample.monitors[1].value = 2 + (i % 13) * 0.01;
+        sample.arcCount = int(i / 997);
+        emit window.supply.sampled(sample);
+    }
+    const double historyMiB = residentMiB() - before;
+    trend.show();
+    // The median and the slowest redraw, painting included.
+    const auto redrawTimes = [&](int minutes) {
+        trend.setSpanMinutes(minutes);
+        std::vector<double> ms;
+        for (int i = 0; i < RedrawRuns; ++i) {
+            QElapsedTimer t;
+            t.start();
+            trend.redraw();
+            // The chart lays out and paints from the event loop.
+            QApplication::processEvents();
+            ms.push_back(t.nsecsElapsed() / 1e6);
+        }
+        return std::pair{median(ms), *std::max_element(ms.begin(), ms.end())};
+    };
+    const auto redraw1h = redrawTimes(60);
+    const auto redraw8h = redrawTimes(480);
+
     std::printf("# %d s per phase; %d cycles / %d exchanges (immediate), %d cycles / %d exchanges "
                 "(20 ms late)\n",
                 seconds, fast.cycles, fast.exchanges, slow.cycles, slow.exchanges);
@@ -173,6 +238,14 @@ int main(int argc, char *argv[]) {
                 "  bare pty echo, 66 ms apart like the poll", echoMs, fast.exchangeMedianMs);
     std::printf("%-48s %10.4f ms\n", "  bare pty echo, back to back", echoHotMs);
     line("peak resident memory", peakMiB, "MiB", "<=", 80);
+    line("poll cycle period / floor (trend 1 h, logging)", records.cycleRatio, "", "<=", 1.02);
+    line("CPU per second of polling (trend 1 h, logging)", records.cpuPerSecond, "s", "<=", 0.02);
+    line("8 h of trend history at the poll rate", historyMiB, "MiB", "<=", 20);
+    line("trend redraw, 1 h span of a full history", redraw1h.first, "ms", "<=", 10);
+    std::printf("%-48s %10.4f ms (median of %d)\n", "  trend redraw, 8 h span of a full history",
+                redraw8h.first, RedrawRuns);
+    std::printf("%-48s %10.4f ms / %.4f ms (1 h / 8 h)\n", "  slowest trend redraw",
+                redraw1h.second, redraw8h.second);
     line("start-up to main window shown", startupSeconds, "s", "<=", 0.5);
     return 0;
 }

@@ -22,6 +22,9 @@
 #include "platform/numedit.h"
 #include "shell/frm_extras.h"
 #include "shell/mainwindow.h"
+#include "trend/eventlogwindow.h"
+#include "trend/recordsmenu.h"
+#include "trend/trendwindow.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -36,6 +39,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -83,7 +88,12 @@ public:
     void message(const QString &text, const QString &, Icon) override {
         std::printf("  message box: %s\n", qPrintable(text.simplified()));
     }
-    bool confirm(const QString &, const QString &) override { return false; }
+    // Only the seasoning schedule's question about steps beyond full scale is
+    // answered OK, so that its run window can be shown.
+    bool confirm(const QString &text, const QString &) override {
+        std::printf("  confirm box: %s\n", qPrintable(text.simplified()));
+        return text.endsWith(QLatin1String("Run the schedule anyway?"));
+    }
     QString input(const QString &prompt, const QString &title, const QString &) override {
         if (prompt.startsWith(QLatin1String("Enter your Comm Port")))
             return portPath;
@@ -111,6 +121,54 @@ void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
     channel->click();
     panel.ctrl_SCALVAL->setValue(value);
     panel.btn_ACCEPT_Click();
+}
+
+// Feeds the model minutes of a conditioning run at once, ending now: the high
+// voltage comes on, kV and mA ramp to their set-points, two arcs trip.
+void feedRecords(frm_SDIMAIN &main, int seconds) {
+    SupplyState &s = main.supply;
+    main.records->history.clear(); // the fed minutes end now, after any polled sample
+    const qint64 cycleNs = TrendHistory::CycleFloorNs;
+    const int cycles = int(seconds * 1000000000LL / cycleNs);
+    const qint64 endNs = std::chrono::steady_clock::now().time_since_epoch().count();
+    const QDateTime end = QDateTime::currentDateTime();
+    QDateTime at;
+    main.records->events.setClock([&] { return at; });
+    const auto reading = [](double value, double perCount) {
+        const long long count = std::llround(value / perCount);
+        return Reading{QByteArray::number(count), count, value};
+    };
+    s.setKvPerBit(0.017094);
+    s.setMaPerBit(0.000209);
+    s.setStatus({{true, true, true, true, true, true, true, false, true}, false});
+    for (int i = 0; i < cycles; ++i) {
+        const double t = i * cycleNs / 1e9;
+        at = end.addMSecs(qint64((t - seconds) * 1000));
+        if (i == 40)
+            main.records->events.note(QStringLiteral("kV setpoint programmed: 45.000 kV"));
+        if (i == 45)
+            main.records->events.note(QStringLiteral("mA setpoint programmed: 0.800 mA"));
+        const bool on = t > 25;
+        s.setHvEnabled(on);
+        s.setXrayOn(t > 25.5);
+        const double ramp = on ? std::min(1.0, (t - 25) / 40) : 0;
+        const bool arc = i == 400 || i == 830;
+        StatusBits bits = s.status();
+        bits.faults.arcOk = !arc;
+        s.setStatus(bits);
+        if (arc)
+            s.countArc();
+        else if (i == 420 || i == 850)
+            s.setArcArmed(true);
+        const double wobble = std::sin(t / 7) * 0.15 + std::sin(t * 3.1) * 0.05;
+        s.setSetpoint(Channel::Kv, reading(45.0, 0.017094));
+        s.setSetpoint(Channel::Ma, reading(0.8, 0.000209));
+        s.setMonitor(Monitor::Kv, reading(arc ? 6.2 : 45.0 * ramp + wobble * ramp, 0.017094));
+        s.setMonitor(Monitor::Ma, reading(arc ? 0.05 : 0.8 * ramp + wobble * 0.02, 0.000209));
+        s.setMonitor(Monitor::FilamentA, reading(1.2 + 0.9 * ramp + wobble * 0.01, 0.0014652));
+        s.finishCycle(endNs - (cycles - i) * cycleNs, at);
+    }
+    main.records->events.setClock([] { return QDateTime::currentDateTime(); });
 }
 
 } // namespace
@@ -192,6 +250,20 @@ int main(int argc, char *argv[]) {
     main.menu.mnu_Controls->adjustSize();
     camera.shoot(*main.menu.mnu_Controls, "controls-menu");
 
+    // The trend after minutes of a run, with the cursor on the second arc, and the event log.
+    feedRecords(main, 570);
+    TrendWindow &trend = main.records->trend();
+    trend.resize(1000, 560);
+    main.records->mnu_TREND_Click();
+    pause(300);
+    trend.lbl_CURSOR->setText(trend.readout(QDateTime::currentMSecsSinceEpoch() - 186000));
+    camera.shoot(trend, "trend");
+    trend.close();
+    main.records->mnu_EVENTLOG_Click();
+    pause(200);
+    camera.shoot(main.records->eventLog(), "event-log");
+    main.records->eventLog().close();
+
     main.diagnostics->mnu_RAWDATA_Click();
     pause(1200);
     camera.shoot(main.rawData(), "raw-data");
@@ -253,5 +325,5 @@ int main(int argc, char *argv[]) {
     installDialogs(nullptr);
     std::printf("%d screenshots written to %s, %d failed\n", camera.written, qPrintable(out),
                 camera.failures);
-    return camera.failures == 0 && camera.written >= 14 ? 0 : 1;
+    return camera.failures == 0 && camera.written >= 16 ? 0 : 1;
 }

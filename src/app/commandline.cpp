@@ -11,12 +11,16 @@ struct Options {
     LinkOptions link;
     QCommandLineOption autoUpdate{QStringLiteral("auto-update"),
                                   QStringLiteral("Start polling once the link is open.")};
+    QCommandLineOption log{QStringLiteral("log"),
+                           QStringLiteral("Write one CSV row per poll cycle to FILE, and the "
+                                          "events to FILE.events.txt."),
+                           QStringLiteral("FILE")};
 
     Options() {
         parser.setApplicationDescription(
             QStringLiteral("Operator and service console for ZOR high-voltage supplies."));
         link.addTo(parser);
-        parser.addOption(autoUpdate);
+        parser.addOptions({autoUpdate, log});
         parser.addHelpOption();
         parser.addVersionOption();
     }
@@ -43,6 +47,7 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
     static_cast<LinkTarget &>(line) = std::get<LinkTarget>(target);
     if (line.autoUpdate && !line.given())
         return CommandLineError{QStringLiteral("--auto-update needs --port or --host.")};
+    line.logFile = o.parser.value(o.log);
     return line;
 }
 

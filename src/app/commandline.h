@@ -13,6 +13,8 @@ struct CommandLine : LinkTarget {
     enum class Action { Run, Help, Version };
     Action action = Action::Run;
     bool autoUpdate = false;
+    // The data log to start with; empty for none.
+    QString logFile;
 };
 
 struct CommandLineError {

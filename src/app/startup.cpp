@@ -3,6 +3,7 @@
 #include "link/rememberedlink.h"
 #include "link/transportselection.h"
 #include "shell/mainwindow.h"
+#include "trend/recordsmenu.h"
 
 namespace zor {
 
@@ -10,6 +11,8 @@ void startConsole(frm_SDIMAIN &window, const CommandLine &line) {
     const bool serial = !line.port.isEmpty();
     const bool network = !line.host.isEmpty();
     window.Form_Load(!serial && !network);
+    if (!line.logFile.isEmpty())
+        window.records->logTo(line.logFile);
     if (serial) {
         QString baud = line.baud;
         if (baud.isEmpty()) {

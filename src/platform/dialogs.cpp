@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -41,6 +42,12 @@ public:
         const QString text = QInputDialog::getText(QApplication::activeWindow(), titleOr(title),
                                                    prompt, QLineEdit::Normal, defaultText, &ok);
         return ok ? text : QString();
+    }
+
+    QString saveFile(const QString &title, const QString &filter,
+                     const QString &suggested) override {
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), titleOr(title), suggested,
+                                            filter);
     }
 
     QString choice(const QString &prompt, const QStringList &items, const QString &defaultText,

@@ -30,6 +30,13 @@ public:
     // Cancel yields an empty text.
     virtual QString input(const QString &prompt, const QString &title = {},
                           const QString &defaultText = {}) = 0;
+    // A file to write, chosen by the operator; empty on Cancel. Boxes that cannot
+    // browse ask for the path as text.
+    virtual QString saveFile(const QString &title, const QString &filter,
+                             const QString &suggested = {}) {
+        Q_UNUSED(filter);
+        return input(QStringLiteral("File name:"), title, suggested);
+    }
     // An editable list: one of the items or any typed text; Cancel yields an
     // empty text. The default text is offered first. Boxes without a list
     // answer it as an input box.

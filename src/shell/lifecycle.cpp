@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "shell/mainwindow.h"
+#include "trend/recordsmenu.h"
 
 #include <QCloseEvent>
 
@@ -48,6 +49,7 @@ void frm_SDIMAIN::mnu_EXIT_Click() {
 void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
     if (link.shuttingDown())
         return;
+    records->events.note(QStringLiteral("Shutdown"));
     // Nothing may reach the supply after the hand-back but the zeroing: the
     // poll, the runs and every timer that can send stop now. An exchange
     // already waiting finishes; the poll step it belongs to starts no other.

@@ -22,6 +22,7 @@
 #include "shell/frm_extras.h"
 #include "shell/frm_trace.h"
 #include "shell/linkindicator.h"
+#include "trend/recordsmenu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -152,6 +153,7 @@ void frm_SDIMAIN::buildLayout() {
     diagnostics = new DiagnosticsMenu(*this);
     conditioning = new ConditioningMenu(*this);
     configMenu = new ConfigMenu(*this);
+    records = new RecordsMenu(supply, menu.mnu_Controls, StatusBar1, this);
 }
 
 void frm_SDIMAIN::connectMenu() {

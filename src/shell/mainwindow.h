@@ -5,6 +5,7 @@
 #include "shell/formregistry.h"
 #include "shell/mainmenu.h"
 #include "shell/statuspanels.h"
+#include "supply/supplystate.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -30,6 +31,7 @@ class TransportSelection;
 class DiagnosticsMenu;
 class ConditioningMenu;
 class ConfigMenu;
+class RecordsMenu;
 class LinkHealth;
 class TrafficTrace;
 
@@ -66,6 +68,8 @@ public:
     void mnu_XRAYOFF_Click();
 
     // --- shared state -----------------------------------------------------
+    // The supply as typed values, for the views that only observe it.
+    SupplyState supply;
     QString &linkMode = link.linkMode;
     bool &autoUpdate = link.autoUpdate;
     int pollStep = 0;
@@ -119,6 +123,8 @@ public:
     ConditioningMenu *conditioning = nullptr;
     // Factory configuration, serial number, unit baud rate and user option pages.
     ConfigMenu *configMenu = nullptr;
+    // Trend, event log and data log.
+    RecordsMenu *records = nullptr;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;
     QPushButton *btn_KVSET;

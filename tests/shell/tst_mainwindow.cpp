@@ -115,7 +115,8 @@ private slots:
                  "Manual Update Mode 110;User Option Config 010;Serial Number 110;"
                  "Factory Config 110;Reset Total Hours 010;Set Unit BaudRate 110;"
                  "Enable WatchDog Timer 110;Cycle Test On 110;Start Tube Seasoning  110;"
-                 "Traffic Trace 110; 110;X-Ray Off\tEsc, Ctrl+Shift+X 110;[Help];About 110;"
+                 "Traffic Trace 110; 110;X-Ray Off\tEsc, Ctrl+Shift+X 110; 110;Trend... 110;"
+                 "Event Log... 110;Log to File... 110;Stop Logging 010;[Help];About 110;"
                  u"[Exit];Exit 110;Shutdown and Exit 110"_s);
     }
 
@@ -251,11 +252,12 @@ private slots:
 
     void commandLine_data() {
         columns<QString, QString>("arguments", "parsed"); // an error by its first words
-        row("port number", u"--port 3 --auto-update"_s, u"0|3|||0|1"_s);
-        row("path and baud", u"--port /dev/ttyUSB0 --baud 9600"_s, u"0|/dev/ttyUSB0|9600||0|0"_s);
-        row("host", u"--host 10.0.0.5:5025 --auto-update"_s, u"0|||10.0.0.5|5025|1"_s);
-        row("IPv6 host", u"--host [::1]:502"_s, u"0|||::1|502|0"_s);
-        row("help", u"--help"_s, u"1||||0|0"_s);
+        row("port number", u"--port 3 --auto-update"_s, u"0|3|||0|1|"_s);
+        row("path and baud", u"--port /dev/ttyUSB0 --baud 9600"_s, u"0|/dev/ttyUSB0|9600||0|0|"_s);
+        row("host", u"--host 10.0.0.5:5025 --auto-update"_s, u"0|||10.0.0.5|5025|1|"_s);
+        row("IPv6 host", u"--host [::1]:502"_s, u"0|||::1|502|0|"_s);
+        row("help", u"--help"_s, u"1||||0|0|"_s);
+        row("data log", u"--log run.csv"_s, u"0||||0|0|run.csv"_s);
         row("unknown option", u"--speed 9"_s, u"Unknown option 'speed'."_s);
         row("missing value", u"--port"_s, u"Missing value after '--port'."_s);
         row("port out of range", u"--port 256"_s, u"--port 256: not a port number from 1 to 255"_s);
@@ -274,7 +276,8 @@ private slots:
         const auto *l = std::get_if<CommandLine>(&result);
         QCOMPARE(e ? e->message.left(parsed.size())
                    : QStringList({QString::number(int(l->action)), l->port, l->baud, l->host,
-                                  QString::number(l->tcpPort), QString::number(l->autoUpdate)})
+                                  QString::number(l->tcpPort), QString::number(l->autoUpdate),
+                                  l->logFile})
                          .join('|'),
                  parsed);
     }

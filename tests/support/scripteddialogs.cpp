@@ -63,6 +63,11 @@ QString ScriptedDialogs::input(const QString &prompt, const QString &title, cons
     return take(inputs, QStringLiteral("input box: ") + prompt).value_or(QString());
 }
 
+QString ScriptedDialogs::saveFile(const QString &title, const QString &, const QString &) {
+    add(QStringLiteral("save"), title, title);
+    return take(inputs, QStringLiteral("save-file box: ") + title).value_or(QString());
+}
+
 void ScriptedDialogs::runModal(QDialog &dialog) {
     add(QStringLiteral("modal"), dialog.windowTitle(), {});
     if (onModal)

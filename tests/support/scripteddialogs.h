@@ -26,7 +26,7 @@ public:
     ~ScriptedDialogs() override;
 
     struct Shown {
-        QString kind; // "message", "confirm", "input" or "modal"
+        QString kind; // "message", "confirm", "input", "save" or "modal"
         QString text;
         QString title;
         QString informative;
@@ -70,6 +70,8 @@ public:
     }
     bool confirm(const QString &text, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &) override;
+    // Answered from `inputs`, like an input box.
+    QString saveFile(const QString &title, const QString &, const QString &) override;
     // An editable list answers from `inputs` like an input box.
     QString choice(const QString &prompt, const QStringList &, const QString &,
                    const QString &title) override {

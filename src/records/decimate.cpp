@@ -1,0 +1,46 @@
+#include "records/decimate.h"
+
+namespace zor {
+
+QList<QPointF> decimate(const TrendHistory &h, TrendSeries s, qint64 fromNs, qint64 toNs,
+                        int columns) {
+    return minMaxPerColumn(
+        h.lowerBound(fromNs), h.lowerBound(toNs),
+        [&](qsizetype i) { return h.wallMs(h.at(i).monotonicNs); },
+        [&](qsizetype i) { return trendValue(h.at(i), s); }, h.wallMs(fromNs), h.wallMs(toNs),
+        columns);
+}
+
+QList<QPointF> steps(const TrendHistory &h, TrendSeries s, qint64 fromNs, qint64 toNs) {
+    QList<QPointF> out;
+    const qsizetype begin = h.lowerBound(fromNs), end = h.lowerBound(toNs);
+    for (qsizetype i = begin; i < end; ++i) {
+        const double x = h.wallMs(h.at(i).monotonicNs), y = trendValue(h.at(i), s);
+        if (i == begin || i == end - 1 || y != out.last().y()) {
+            if (i > begin && y != out.last().y())
+                out.append({x, out.last().y()});
+            out.append({x, y});
+        }
+    }
+    return out;
+}
+
+QList<QPointF> arcMarks(const TrendHistory &h, qint64 fromNs, qint64 toNs, int columns) {
+    QList<QPointF> out;
+    const qsizetype begin = h.lowerBound(fromNs), end = h.lowerBound(toNs);
+    const double perColumn = columns / double(std::max<qint64>(1, toNs - fromNs));
+    int lastColumn = -1;
+    for (qsizetype i = std::max<qsizetype>(begin, 1); i < end; ++i) {
+        const TrendPoint &p = h.at(i);
+        if (p.arcCount <= h.at(i - 1).arcCount)
+            continue;
+        const int column = int((p.monotonicNs - fromNs) * perColumn);
+        if (column == lastColumn)
+            continue;
+        lastColumn = column;
+        out.append({h.wallMs(p.monotonicNs), double(p.kv)});
+    }
+    return out;
+}
+
+} // namespace zor

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "records/linefile.h"
+#include "supply/supplystate.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+namespace zor {
+
+class SupplyOps;
+
+// What the event log compares between two moments.
+struct EventSnapshot {
+    bool hvAsked = false; // the switch
+    bool hvOn = false;    // the lamp: the supply confirmed
+    StatusBits status;
+    int arcCount = 0;
+    bool arcArmed = true;
+    int failedReplies = 0;
+    bool linkAnswering = false;
+    bool linkLost = false; // latched from the first failed reply until an answer
+    bool operator==(const EventSnapshot &) const = default;
+};
+
+// The events between two snapshots, in a fixed order. Also carries the lost
+// link latch forward into `after`.
+QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after);
+
+// Everything that happened while the console ran, newest last, with time
+// stamps; copied line by line to a file while one is attached.
+class EventLog : public QObject {
+    Q_OBJECT
+public:
+    struct Entry {
+        QDateTime at;
+        QString text;
+    };
+
+    explicit EventLog(SupplyState &state, QObject *parent = nullptr);
+
+    void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    // Set-points programmed or refused, fault resets and hand-backs.
+    void watch(SupplyOps &ops);
+    // An event the model cannot see (seasoning, cycle test, shutdown).
+    void note(const QString &text);
+
+    const QList<Entry> &entries() const { return entries_; }
+    static QString line(const Entry &e);
+
+    // Copies every further event to path (after those so far); the reason when it cannot.
+    QString attach(const QString &path);
+    void detach() { file_.close(); }
+    // Writes every event so far to path; the reason when it cannot.
+    QString saveTo(const QString &path) const;
+
+signals:
+    void added(const zor::EventLog::Entry &entry);
+
+private:
+    void refresh();
+    void append(const QString &text);
+
+    SupplyState &state_;
+    EventSnapshot last_;
+    std::function<QDateTime()> clock_;
+    QList<Entry> entries_;
+    LineFile file_;
+};
+
+} // namespace zor

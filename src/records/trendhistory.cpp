@@ -1,0 +1,50 @@
+#include "records/trendhistory.h"
+
+#include <algorithm>
+
+namespace zor {
+
+TrendHistory::TrendHistory(qint64 spanNs, qint64 spacingNs)
+    : capacity_(qsizetype(spanNs / spacingNs) + 1) {}
+
+void TrendHistory::add(const SupplySample &s) {
+    TrendPoint p;
+    p.monotonicNs = s.monotonicNs;
+    p.kv = float(s.monitors[int(Monitor::Kv)].value);
+    p.ma = float(s.monitors[int(Monitor::Ma)].value);
+    p.filamentA = float(s.monitors[int(Monitor::FilamentA)].value);
+    p.kvSet = float(s.setpoints[int(Channel::Kv)].value);
+    p.maSet = float(s.setpoints[int(Channel::Ma)].value);
+    p.arcCount = s.arcCount;
+    add(p, s.wallClock);
+}
+
+void TrendHistory::add(const TrendPoint &p, const QDateTime &wallClock) {
+    if (qsizetype(ring_.size()) < capacity_) {
+        ring_.push_back(p);
+    } else {
+        ring_[head_] = p;
+        head_ = (head_ + 1) % capacity_;
+    }
+    anchorNs_ = p.monotonicNs;
+    anchorWallMs_ = wallClock.toMSecsSinceEpoch();
+}
+
+void TrendHistory::clear() {
+    ring_.clear();
+    head_ = 0;
+}
+
+qsizetype TrendHistory::lowerBound(qint64 monotonicNs) const {
+    qsizetype lo = 0, hi = size();
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (at(mid).monotonicNs < monotonicNs)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+} // namespace zor

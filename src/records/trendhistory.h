@@ -1,0 +1,84 @@
+#pragma once
+
+#include "supply/supplystate.h"
+
+#include <QDateTime>
+#include <cmath>
+#include <vector>
+
+namespace zor {
+
+// One poll cycle as the trend keeps it: 32 bytes.
+struct TrendPoint {
+    qint64 monotonicNs = 0;
+    float kv = 0, ma = 0, filamentA = 0;
+    float kvSet = 0, maSet = 0;
+    qint32 arcCount = 0;
+};
+
+// The channels a trend draws.
+enum class TrendSeries { Kv, Ma, FilamentA, KvSet, MaSet };
+
+inline float trendValue(const TrendPoint &p, TrendSeries s) {
+    switch (s) {
+    case TrendSeries::Kv:
+        return p.kv;
+    case TrendSeries::Ma:
+        return p.ma;
+    case TrendSeries::FilamentA:
+        return p.filamentA;
+    case TrendSeries::KvSet:
+        return p.kvSet;
+    case TrendSeries::MaSet:
+        return p.maSet;
+    }
+    return 0;
+}
+
+// The last hours of samples in a ring of fixed capacity: once full, each new
+// sample replaces the oldest, so memory stays flat however long the console runs.
+class TrendHistory {
+public:
+    static constexpr qint64 HourNs = 3600LL * 1000 * 1000 * 1000;
+    // The poll's shortest cycle: seven ticks of 66 ms.
+    static constexpr qint64 CycleFloorNs = 7LL * 66 * 1000 * 1000;
+
+    // Room for spanNs of samples spaced spacingNs apart.
+    explicit TrendHistory(qint64 spanNs = 8 * HourNs, qint64 spacingNs = CycleFloorNs);
+
+    void add(const SupplySample &s);
+    void add(const TrendPoint &p, const QDateTime &wallClock);
+    void clear();
+
+    qsizetype size() const { return qsizetype(ring_.size()); }
+    qsizetype capacity() const { return capacity_; }
+    // 0 is the oldest sample kept.
+    const TrendPoint &at(qsizetype i) const {
+        // No division: this runs for every sample of every redraw.
+        const qsizetype j = head_ + i;
+        return ring_[j < qsizetype(ring_.size()) ? j : j - qsizetype(ring_.size())];
+    }
+    // The first sample at or after monotonicNs (size() when none).
+    qsizetype lowerBound(qint64 monotonicNs) const;
+
+    // Wall clock (ms since the epoch, with fractions so that stamps under a
+    // millisecond apart stay in order) of a monotonic stamp, from the latest sample.
+    double wallMs(qint64 monotonicNs) const {
+        return double(anchorWallMs_) + double(monotonicNs - anchorNs_) / 1e6;
+    }
+    QDateTime wallClock(qint64 monotonicNs) const {
+        return QDateTime::fromMSecsSinceEpoch(qint64(std::floor(wallMs(monotonicNs))));
+    }
+    qint64 monotonicAt(qint64 wallMs) const {
+        return anchorNs_ + (wallMs - anchorWallMs_) * 1000000;
+    }
+
+private:
+    qsizetype capacity_;
+    std::vector<TrendPoint> ring_;
+    qsizetype head_ = 0; // index of the oldest once the ring is full
+    qint64 anchorNs_ = 0;
+    qint64 anchorWallMs_ = 0;
+};
+
+} // namespace zor

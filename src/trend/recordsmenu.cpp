@@ -1,0 +1,116 @@
+#include "trend/recordsmenu.h"
+
+#include "platform/dialogs.h"
+#include "trend/eventlogwindow.h"
+#include "trend/trendwindow.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace zor {
+
+namespace {
+
+QAction *entry(QMenu *menu, const char *name, const QString &text) {
+    QAction *a = menu->addAction(text);
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+} // namespace
+
+RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidget *owner)
+    : QObject(owner), events(state), owner_(owner) {
+    menu->addSeparator();
+    mnu_TREND = entry(menu, "mnu_TREND", QStringLiteral("Trend..."));
+    mnu_EVENTLOG = entry(menu, "mnu_EVENTLOG", QStringLiteral("Event Log..."));
+    mnu_LOGFILE = entry(menu, "mnu_LOGFILE", QStringLiteral("Log to File..."));
+    mnu_LOGSTOP = entry(menu, "mnu_LOGSTOP", QStringLiteral("Stop Logging"));
+    mnu_LOGSTOP->setEnabled(false);
+    lbl_LOGGING = new QLabel;
+    lbl_LOGGING->setObjectName(QStringLiteral("lbl_LOGGING"));
+    lbl_LOGGING->hide();
+    bar->addPermanentWidget(lbl_LOGGING);
+
+    connect(mnu_TREND, &QAction::triggered, this, &RecordsMenu::mnu_TREND_Click);
+    connect(mnu_EVENTLOG, &QAction::triggered, this, &RecordsMenu::mnu_EVENTLOG_Click);
+    connect(mnu_LOGFILE, &QAction::triggered, this, &RecordsMenu::mnu_LOGFILE_Click);
+    connect(mnu_LOGSTOP, &QAction::triggered, this, &RecordsMenu::stopLogging);
+    connect(&dataLog, &DataLog::activeChanged, this, &RecordsMenu::loggingChanged);
+    connect(&dataLog, &DataLog::failed, this, [this](const QString &message) {
+        // The sample arrives at the end of a poll cycle: the box opens after it,
+        // so the poll is never held inside its own step.
+        QTimer::singleShot(0, this,
+                           [message] { dialogs().message(message, {}, Dialogs::Icon::Warning); });
+    });
+    connect(&state, &SupplyState::sampled, this, [this](const SupplySample &s) {
+        history.add(s);
+        dataLog.write(s);
+        if (trend_)
+            trend_->sampleAdded();
+    });
+}
+
+QString RecordsMenu::startLogging(const QString &path) {
+    // The event file first, so that it opens with the start of logging.
+    events.attach(path + QStringLiteral(".events.txt"));
+    const QString error = dataLog.start(path);
+    if (!error.isEmpty())
+        events.detach();
+    return error;
+}
+
+void RecordsMenu::stopLogging() {
+    dataLog.stop();
+}
+
+void RecordsMenu::loggingChanged(bool on, const QString &path) {
+    events.note(on ? QStringLiteral("Logging to %1").arg(path) : QStringLiteral("Logging stopped"));
+    if (!on)
+        events.detach();
+    mnu_LOGSTOP->setEnabled(on);
+    lbl_LOGGING->setVisible(on);
+    lbl_LOGGING->setText(on ? QStringLiteral("LOG: ") + QFileInfo(path).fileName() : QString());
+    lbl_LOGGING->setToolTip(on ? path : QString());
+}
+
+void RecordsMenu::logTo(const QString &path) {
+    const QString error = startLogging(path);
+    if (!error.isEmpty())
+        dialogs().message(QStringLiteral("Could not log to %1: %2").arg(path, error));
+}
+
+void RecordsMenu::mnu_LOGFILE_Click() {
+    const QString path =
+        dialogs().saveFile(QStringLiteral("Log to File"), QStringLiteral("CSV files (*.csv)"));
+    if (!path.isEmpty())
+        logTo(path);
+}
+
+TrendWindow &RecordsMenu::trend() {
+    if (!trend_)
+        trend_ = new TrendWindow(history, owner_);
+    return *trend_;
+}
+
+EventLogWindow &RecordsMenu::eventLog() {
+    if (!eventLog_)
+        eventLog_ = new EventLogWindow(events, owner_);
+    return *eventLog_;
+}
+
+void RecordsMenu::mnu_TREND_Click() {
+    trend().show();
+    trend().raise();
+}
+
+void RecordsMenu::mnu_EVENTLOG_Click() {
+    eventLog().show();
+    eventLog().raise();
+}
+
+} // namespace zor

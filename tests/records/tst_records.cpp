@@ -1,0 +1,276 @@
+// What the console keeps of the supply: the trend's decimation, the data log's
+// file (format, locale, failures while the poll runs on) and event detection.
+#include "datarows.h"
+#include "fakeports.h"
+#include "link/devicelink.h"
+#include "records/decimate.h"
+#include "scripteddialogs.h"
+#include "supply/supplyops.h"
+#include "trend/recordsmenu.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace zor;
+using namespace zor::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint64 Second = 1000LL * 1000 * 1000;
+const QDateTime Start = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
+
+// A poll over a scripted supply that answers at once, with injected clocks:
+// each cycle is 0.462 s later on both.
+struct PollRig {
+    FakeRig rig;
+    DeviceLink link{rig.factory()};
+    SupplyState state;
+    SupplyOps ops{link, state};
+    qint64 now = 0;
+    PollRig() {
+        for (const QByteArray &rule : QByteArray("VMON;=2048;|IMON;=1024;|FMON;=1000;|VSET;=2000;|"
+                                                 "ISET;=1000;|STAT;=1;|FLT;=000000000;|LVPS;=1365;|"
+                                                 "TEMP;=341;|SLVR ;=7000;|SLIR ;=856;")
+                                          .split('|'))
+            rig.supply.on(rule.split('=')[0], rule.split('=')[1]);
+        link.linkMode = u"comm1"_s;
+        link.MSComm1().open();
+        ops.setClocks([this] { return now += TrendHistory::CycleFloorNs; },
+                      [this] { return Start.addMSecs(now / 1000000); });
+    }
+    void cycles(int n) {
+        for (int i = 0; i < n * 7; ++i)
+            ops.pollTick();
+    }
+};
+
+SupplySample sample(double kv, int arcs, std::optional<bool> interlock, double lvps) {
+    SupplySample s;
+    s.wallClock = QDateTime(QDate(2026, 3, 1), QTime(9, 5, 7, 89));
+    s.monitors[0] = {"2048", 2048, kv};
+    s.monitors[1] = {"1024", 1024, 0.0874};
+    s.monitors[3] = {"1365", 1365, lvps};
+    s.setpoints[0] = {"2000", 2000, 34.188};
+    s.status.faults.interlockOpen = interlock;
+    s.status.faults.overVoltageOk = false;
+    s.arcCount = arcs;
+    s.failedReplies = 3;
+    return s;
+}
+
+// Steps applied to a state: "hv=1", "xray=0", "ov=0" (over-voltage ok flag),
+// "ilk=1" (interlock open), "ps=1", "arc", "arm", "clear", "fail", "answer=1".
+void apply(SupplyState &s, const QString &step) {
+    const QString key = step.section('=', 0, 0);
+    const bool on = step.section('=', 1) == u"1";
+    StatusBits bits = s.status();
+    if (key == u"hv")
+        s.setHvEnabled(on);
+    else if (key == u"xray")
+        s.setXrayOn(on);
+    else if (key == u"arc")
+        s.countArc();
+    else if (key == u"arm")
+        s.setArcArmed(true);
+    else if (key == u"clear")
+        s.clearArcs();
+    else if (key == u"fail")
+        s.countFailedReply(), s.setLinkAnswering(false);
+    else if (key == u"answer")
+        s.setLinkAnswering(on);
+    else {
+        (key == u"ov"    ? bits.faults.overVoltageOk
+         : key == u"ilk" ? bits.faults.interlockOpen
+                         : bits.psFault) = on;
+        s.setStatus(bits);
+    }
+}
+
+QStringList lines(const QString &path) {
+    QFile f(path);
+    // A last line without its line feed would show here as a trailing piece.
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n') : QStringList();
+}
+
+} // namespace
+
+class TestRecords : public QObject {
+    Q_OBJECT
+private slots:
+    void decimation_data() {
+        columns<int, int, double, int>("minutes", "hoursFed", "spikeAt", "columns");
+        row("8 h, spike mid-span", 480, 8, 0.5, 800);
+        row("8 h, spike in the first column", 480, 8, 0.0001, 800);
+        row("8 h, spike in the newest sample", 480, 8, 1.0, 800);
+        row("8 h after 9 h fed: ring wrapped", 480, 9, 0.95, 640);
+        row("1 min, fewer samples than columns", 1, 1, 0.999, 800);
+    }
+    void decimation() {
+        QFETCH(int, minutes);
+        QFETCH(int, hoursFed);
+        QFETCH(double, spikeAt);
+        QFETCH(int, columns);
+        TrendHistory h;
+        const qsizetype n = hoursFed * 3600 * Second / TrendHistory::CycleFloorNs;
+        const qsizetype spike = std::min(n - 1, qsizetype(spikeAt * n));
+        for (qsizetype i = 0; i < n; ++i) {
+            TrendPoint p;
+            p.monotonicNs = i * TrendHistory::CycleFloorNs;
+            p.kv = i == spike ? 3.0f : 50.0f + float(i % 7) * 0.1f;
+            p.arcCount = i >= spike;
+            h.add(p, Start.addMSecs(p.monotonicNs / 1000000));
+        }
+        QVERIFY(h.size() <= h.capacity());
+        const qint64 to = h.at(h.size() - 1).monotonicNs + 1, from = to - minutes * 60 * Second;
+        const QList<QPointF> drawn = decimate(h, TrendSeries::Kv, from, to, columns);
+        QVERIFY(drawn.size() <= 2 * columns);
+        // Every column keeps exactly the lowest and highest value of its samples.
+        const double x0 = h.wallMs(from), perColumn = columns / (h.wallMs(to) - x0);
+        QMap<int, std::pair<double, double>> want, got;
+        const auto widen = [&](auto &map, double x, double v) {
+            const int c = std::min(columns - 1, int((x - x0) * perColumn));
+            auto &[lo, hi] = map.contains(c) ? map[c] : (map[c] = {v, v});
+            lo = std::min(lo, v), hi = std::max(hi, v);
+        };
+        for (qsizetype i = h.lowerBound(from); i < h.size(); ++i)
+            widen(want, h.wallMs(h.at(i).monotonicNs), h.at(i).kv);
+        for (const QPointF &p : drawn)
+            widen(got, p.x(), p.y());
+        QCOMPARE(got, want);
+        // The one-sample dip of an arc is drawn, and marked.
+        const QPointF dip(h.wallMs(spike * TrendHistory::CycleFloorNs), 3.0);
+        QVERIFY(drawn.contains(dip));
+        QVERIFY(arcMarks(h, from, to, columns).contains(dip));
+    }
+
+    void csvRoundTrip_data() {
+        columns<SupplySample, QString>("sample", "fields");
+        row("interlock closed, negative rail", sample(23.4567, 2, false, -0.6162),
+            u"23.457,0.087,,-0.616,,34.188,,0,0,,,0,,,,,,,0,2,3"_s);
+        row("interlock unknown, 8 kV", sample(8.0, 0, std::nullopt, -12.5),
+            u"8.000,0.087,,-12.500,,34.188,,0,0,,,0,,,,,,,,0,3"_s);
+    }
+    void csvRoundTrip() {
+        QFETCH(SupplySample, sample);
+        QFETCH(QString, fields);
+        // Decimal commas in the operator's locale must not reach the file.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QTemporaryDir dir;
+        DataLog log;
+        const QString path = dir.filePath(u"run.csv"_s);
+        QCOMPARE(log.start(path), QString());
+        log.write(sample);
+        log.write(sample);
+        log.stop();
+        QLocale::setDefault(QLocale::c());
+        const QStringList got = lines(path);
+        QCOMPARE(got.size(), 4); // header, two rows, nothing after the last line feed
+        QCOMPARE(got.last(), QString());
+        const QStringList header = got[0].split(',');
+        QCOMPARE(header.size(), 22);
+        for (const char *unit : {"[kV]", "[mA]", "[A]", "[V]", "[degC]", "[arcs]"})
+            QVERIFY2(header.filter(QLatin1String(unit)).size() >= 1, unit);
+        const QStringList cells = got[1].split(',');
+        QCOMPARE(cells.size(), 22);
+        QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs), sample.wallClock);
+        QCOMPARE(cells.mid(1).join(','), fields);
+        QCOMPARE(cells[1].toDouble(), std::round(sample.monitors[0].value * 1000) / 1000);
+        QCOMPARE(got[2], got[1]);
+    }
+
+    void failedWriteStopsLoggingOnly_data() {
+        columns<QString, QString>("failure", "reason");
+        row("disk full in mid-row", u"limit"_s, u"the disk took only part of a line"_s);
+        row("file removed", u"remove"_s, u"the file is gone"_s);
+    }
+    void failedWriteStopsLoggingOnly() {
+        QFETCH(QString, failure);
+        QFETCH(QString, reason);
+        ScriptedDialogs dialogs;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"run.csv"_s);
+        PollRig poll;
+        QWidget owner;
+        QMenu menu;
+        QStatusBar bar(&owner);
+        RecordsMenu records(poll.state, &menu, &bar, &owner);
+        // Cancel in the file box logs nothing; a file chosen there starts the log.
+        dialogs.inputs = {u""_s, path};
+        records.mnu_LOGFILE->trigger();
+        QVERIFY(!records.dataLog.active());
+        records.mnu_LOGFILE->trigger();
+        QCOMPARE(dialogs.texts(u"save"_s), QStringList(2, u"Log to File"_s));
+        QVERIFY(!records.lbl_LOGGING->isHidden());
+        const qint64 header = QFileInfo(path).size();
+        poll.cycles(1);
+        const qint64 rowBytes = QFileInfo(path).size() - header;
+        QVERIFY(rowBytes > 60);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        if (failure == u"limit") {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit = saved;
+            limit.rlim_cur = rlim_t(header + 2 * rowBytes + rowBytes / 2);
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        }
+        poll.cycles(1);
+        if (failure == u"remove")
+            QVERIFY(QFile::remove(path));
+        poll.cycles(3);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QTRY_COMPARE(dialogs.messages().size(), 1);
+
+        QCOMPARE(poll.state.pollCycle(), 5u);
+        QVERIFY(poll.rig.supply.payloads().count("VMON;") == 5);
+        QCOMPARE(dialogs.messages()[0], u"Logging to %1 stopped: %2. Polling goes on; the rows "
+                                        "written so far are kept."_s.arg(path, reason));
+        QVERIFY(!records.dataLog.active());
+        QVERIFY(records.lbl_LOGGING->isHidden());
+        if (failure == u"limit") {
+            const QStringList kept = lines(path);
+            QCOMPARE(kept.size(), 4); // header and two whole rows, each ended
+            QCOMPARE(kept[2].count(','), 21);
+        }
+        // Where the disk still takes the event file, it says when logging ended.
+        if (failure == u"remove")
+            QCOMPARE(lines(path + u".events.txt"_s).filter(u"Logging stopped"_s).size(), 1);
+    }
+
+    void events_data() {
+        columns<QString, QString>("steps", "events");
+        row("fault raised, cleared, raised again", u"ov=0,ov=1,ov=0,ov=0"_s,
+            u"Over voltage fault raised|Over voltage fault cleared|Over voltage fault raised"_s);
+        row("arc counts once until armed again", u"hv=1,arc,arc,arm,arc,clear"_s,
+            u"HV on asked|Arc counted (1)|Arc counting disarmed|Arc counting armed|Arc counted "
+            "(2)|Arc counting disarmed|Arc counting armed|Arc count cleared"_s);
+        row("no arcs counted with HV off", u"arc"_s, u""_s);
+        row("HV asked and confirmed apart", u"hv=1,xray=1,hv=0,xray=0"_s,
+            u"HV on asked|HV on confirmed|HV off asked|HV off confirmed"_s);
+        row("interlock and PS fault", u"ilk=1,ps=1,ilk=0,ps=0"_s,
+            u"Interlock open|PS fault raised|Interlock closed|PS fault cleared"_s);
+        row("link lost once, restored by an answer", u"answer=1,fail,fail,answer=1,fail"_s,
+            u"Link lost|Link restored|Link lost"_s);
+    }
+    void events() {
+        QFETCH(QString, steps);
+        SupplyState state;
+        EventLog log(state);
+        QTemporaryDir dir;
+        QCOMPARE(log.attach(dir.filePath(u"e.txt"_s)), QString());
+        for (const QString &step : steps.split(','))
+            apply(state, step);
+        QStringList texts;
+        for (const EventLog::Entry &e : log.entries())
+            texts << e.text;
+        QTEST(texts.join('|'), "events");
+        QCOMPARE(lines(dir.filePath(u"e.txt"_s)).size(), texts.size() + 1);
+    }
+};
+
+QTEST_MAIN(TestRecords)
+#include "tst_records.moc"
