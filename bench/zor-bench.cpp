@@ -58,9 +58,9 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
         return result;
     const QString port = sim.ptyPath();
 
-    window.MSComm1().setPortName(port);
-    window.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
-    if (!window.MSComm1().open()) {
+    window.link.MSComm1().setPortName(port);
+    window.link.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
+    if (!window.link.MSComm1().open()) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
         return result;
     }

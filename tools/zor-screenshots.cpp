@@ -175,7 +175,7 @@ int main(int argc, char *argv[]) {
     main.transport->mnu_USB_Click();
     main.transport->mnu_ethernet_Click();
     main.transport->mnu_userComm_Click();
-    if (!main.MSComm1().isOpen()) {
+    if (!main.link.MSComm1().isOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 1;
     }

@@ -146,7 +146,7 @@ public:
         std::printf("%7.1f s %-6s exchanges %7lld  failed %5lld  comm errors %5d  "
                     "injections %4d  RSS %.2f MiB  heap %.2f MiB\n",
                     clock_.elapsed() / 1000.0, label, sent_, timeouts_ + malformed_,
-                    main_.commErrorCount, injections_, rss, heapMiB());
+                    main_.state.failedReplies(), injections_, rss, heapMiB());
         std::fflush(stdout);
     }
 
@@ -154,7 +154,7 @@ public:
         std::printf("exchanges %lld (commands sent): %lld good replies, %lld failed (%lld no "
                     "reply, %lld garbled); console comm error count %d\n",
                     sent_, replies_, timeouts_ + malformed_, timeouts_, malformed_,
-                    main_.commErrorCount);
+                    main_.state.failedReplies());
         std::printf("injections %d:", injections_);
         for (const auto &[name, count] : counts_)
             std::printf(" %s %d", name.c_str(), count);
@@ -305,7 +305,7 @@ int main(int argc, char *argv[]) {
     main.setProgramEnd([] {});
     main.Form_Load();
     main.transport->mnu_userComm_Click();
-    if (!main.MSComm1().isOpen()) {
+    if (!main.link.MSComm1().isOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 2;
     }

@@ -125,9 +125,9 @@ std::optional<QString> frm_seasoning::rowFault(int row) const {
                               "to 32767.")
             .arg(row + 1)
             .arg(time);
-    if (auto fault = settingFault(row, combo_kv[row]->currentText(), main_.kvPerBit, "kV"))
+    if (auto fault = settingFault(row, combo_kv[row]->currentText(), main_.state.kvPerBit(), "kV"))
         return fault;
-    return settingFault(row, combo_ma[row]->currentText(), main_.maPerBit, "mA");
+    return settingFault(row, combo_ma[row]->currentText(), main_.state.maPerBit(), "mA");
 }
 
 std::optional<QString> frm_seasoning::scheduleFault() const {
@@ -142,8 +142,8 @@ bool frm_seasoning::SetKvandmA(const qint16 &step) {
         return false;
     // The texts are read now, when the step starts; a late edit cannot change
     // what a step that is already going out sends.
-    const auto kv = stepCount(combo_kv[step]->currentText(), main_.kvPerBit);
-    const auto ma = stepCount(combo_ma[step]->currentText(), main_.maPerBit);
+    const auto kv = stepCount(combo_kv[step]->currentText(), main_.state.kvPerBit());
+    const auto ma = stepCount(combo_ma[step]->currentText(), main_.state.maPerBit());
     if (!kv || !ma)
         return false;
     frm_SDIMAIN *main = &main_;
@@ -157,7 +157,7 @@ bool frm_seasoning::SetKvandmA(const qint16 &step) {
 }
 
 void frm_seasoning::Command1_Click() {
-    if (!scaleIsSet(main_.kvPerBit) || !scaleIsSet(main_.maPerBit)) {
+    if (!scaleIsSet(main_.state.kvPerBit()) || !scaleIsSet(main_.state.maPerBit())) {
         dialogs().message(ScalingNotSet);
         return;
     }

@@ -78,8 +78,8 @@ void RemoteHost::OKButton_Click() {
     rememberedPort_ = txtPortNumber->text();
     rememberedHost_ = txtHost->text();
     main_.StatusBar1->setPanelText(2, QStringLiteral("IP: ") + txtHost->text());
-    main_.tcpClient().remoteHost = host;
-    main_.tcpClient().remotePort = *port;
+    main_.link.tcpClient().remoteHost = host;
+    main_.link.tcpClient().remotePort = *port;
 }
 
 void RemoteHost::CancelButton_Click() {

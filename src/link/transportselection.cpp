@@ -56,7 +56,7 @@ void TransportSelection::serialPort(Entry entry) {
         return;
     main_.link.closeSerial();
     main_.commPortText = comm2 ? QStringLiteral("2") : QStringLiteral("1");
-    main_.MSComm1().setPortName(main_.commPortText);
+    main_.link.MSComm1().setPortName(main_.commPortText);
     // Polling a port that did not open would only count failures.
     if (!openSerial())
         return;
@@ -87,7 +87,7 @@ void TransportSelection::mnu_userComm_Click() {
         return;
     main_.link.closeSerial();
     main_.commPortText = typed;
-    main_.MSComm1().setPortName(typed);
+    main_.link.MSComm1().setPortName(typed);
     if (!openSerial())
         return;
     showSerialPanels();
@@ -115,7 +115,7 @@ void TransportSelection::mnu_USB_Click() {
     }
     main_.commPortText = chosen;
     main_.link.closeSerial();
-    main_.MSComm1().setPortName(chosen);
+    main_.link.MSComm1().setPortName(chosen);
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
     if (!openSerial())
         return;
@@ -131,7 +131,7 @@ void TransportSelection::mnu_ethernet_Click() {
     dialogs().runModal(dialog);
     if (superseded(choice))
         return;
-    TcpClientComponent &tcp = main_.tcpClient();
+    TcpClientComponent &tcp = main_.link.tcpClient();
     if (tcp.remoteHost.trimmed().isEmpty() || tcp.remotePort < 1 || tcp.remotePort > 65535) {
         dialogs().detailedMessage(
             QStringLiteral("No Remote Host!"),
@@ -155,7 +155,7 @@ void TransportSelection::mnu_ethernet_Click() {
 }
 
 void TransportSelection::waitForConnection(quint64 choice) {
-    TcpClientComponent &tcp = main_.tcpClient();
+    TcpClientComponent &tcp = main_.link.tcpClient();
     QElapsedTimer clock;
     clock.start();
     while (tcp.state() != TcpClientComponent::StateConnected) {
@@ -194,15 +194,15 @@ void TransportSelection::askBaudRate() {
 }
 
 bool TransportSelection::openSerial() {
-    if (main_.MSComm1().open())
+    if (main_.link.MSComm1().open())
         return true;
-    showInvalidPort(main_.MSComm1().openFailureReason());
+    showInvalidPort(main_.link.MSComm1().openFailureReason());
     return false;
 }
 
 void TransportSelection::showSerialPanels() {
     main_.StatusBar1->setPanelText(1, QStringLiteral("Comm Port Setting:  ") +
-                                          main_.MSComm1().settings());
+                                          main_.link.MSComm1().settings());
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
 }
 

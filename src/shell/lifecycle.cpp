@@ -11,26 +11,20 @@ namespace zor {
 
 void frm_SDIMAIN::Form_Load() {
     exitStep = 0;
-    dacNewA = dacNewB = 0;
     tmr_EXIT.setEnabled(false);
-    kvPerBit = 0.0;
-    maPerBit = 0.000341;
-    dacAcceptedA = dacAcceptedB = 0;
-    pollStep = 0;
+    state.setKvPerBit(convert::InitialKvPerBit);
+    state.setMaPerBit(convert::InitialMaPerBit);
     autoUpdate = false;
     tmr_UPDATE.setEnabled(false);
-    commErrorCount = 0;
     menu.mnu_EXTRAS->setEnabled(false);
     menu.mnu_EXTRAS->setVisible(false);
-    hwRevDefault = QStringLiteral("A01");
-    btn_HVONOFF->setValue(false);
+    state.setHvEnabled(false);
     tmr_COMMWDT.setEnabled(false);
     menu.mnu_PASSTHRU->setEnabled(false);
     menu.mnu_PASSTHRU->setVisible(false);
     show();
     dialogs().message(QStringLiteral("        Please Select Port!          "));
-    arcArmed = 1;
-    arcCount = 0;
+    state.clearArcs();
 }
 
 void frm_SDIMAIN::mnu_EXIT_Click() {

@@ -41,11 +41,16 @@ frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
     buildLayout();
     connectMenu();
     connectLink();
+    connectState();
     connect(&tmr_UPDATE, &Timer::tick, this, &frm_SDIMAIN::tmr_UPDATE_Timer);
     connect(&tmr_EXIT, &Timer::tick, this, &frm_SDIMAIN::tmr_EXIT_Timer);
 }
 
 frm_SDIMAIN::~frm_SDIMAIN() = default;
+
+ConsoleContext frm_SDIMAIN::context() {
+    return {link, state, ops, forms, menu};
+}
 
 QGroupBox *frm_SDIMAIN::frame(const QString &title) const {
     for (QGroupBox *box : frames_)
@@ -58,14 +63,15 @@ void frm_SDIMAIN::buildLayout() {
     auto *central = new QWidget(this);
     auto *grid = new QGridLayout(central);
 
-    statusFrame = new StatusFrame(*this);
-    readbacks = new AnalogReadbacks(*this);
-    identity = new IdentityFrame(*this);
-    setpoints = new SetpointPanel(*this);
-    hvEnable = new HvEnableFrame(*this);
-    faultReset = new FaultResetFrame(*this);
-    arcFrame = new ArcFrame(*this);
-    localRemote = new LocalRemote(*this);
+    const ConsoleContext ctx = context();
+    statusFrame = new StatusFrame(ctx);
+    readbacks = new AnalogReadbacks(state, this);
+    identity = new IdentityFrame(ctx);
+    setpoints = new SetpointPanel(ctx);
+    hvEnable = new HvEnableFrame(ctx);
+    faultReset = new FaultResetFrame(ctx);
+    arcFrame = new ArcFrame(state);
+    localRemote = new LocalRemote(ctx);
 
     auto *update = new QGroupBox(QStringLiteral("UPDATE DATA"));
     update->setObjectName(QStringLiteral("fra_UPDATE"));
@@ -102,16 +108,6 @@ void frm_SDIMAIN::buildLayout() {
     setCentralWidget(central);
 
     btn_HVONOFF = hvEnable->btn_HVONOFF;
-    btn_KVSET = setpoints->btn_KVSET;
-    btn_EMI = setpoints->btn_EMI;
-    btn_FILLIM = setpoints->btn_FILLIM;
-    btn_FILPREHEAT = setpoints->btn_FILPREHEAT;
-    btn_REQSTAT = statusFrame->btn_REQSTAT;
-    btn_HWREV = identity->btn_HWREV;
-    btn_MODNUM = identity->btn_MODNUM;
-    btn_SWREV = identity->btn_SWREV;
-    btn_SWBuild = identity->btn_SWBuild;
-    btn_serialNum_rqst = identity->btn_serialNum_rqst;
     transport = new TransportSelection(*this);
     diagnostics = new DiagnosticsMenu(*this);
     conditioning = new ConditioningMenu(*this);
@@ -142,6 +138,34 @@ void frm_SDIMAIN::connectLink() {
     connect(&link, &DeviceLink::tcpError, this, &frm_SDIMAIN::showTcpError);
 }
 
+// What the model reports that the comm diagnostics and raw data pages show;
+// both pages are loaded by the first report, shown or not.
+void frm_SDIMAIN::connectState() {
+    connect(&state, &SupplyState::failedRepliesChanged, this,
+            [this](int count) { extras().txt_COMMERRORS->setText(frm_EXTRAS::countText(count)); });
+    connect(&ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        using Op = SupplyOps::Operation;
+        if (op != Op::ProgramKv && op != Op::ProgramMa && op != Op::HvOn && op != Op::HvOff)
+            return;
+        const bool hv = op == Op::HvOn || op == Op::HvOff;
+        if (hv && ack == parse::Ack::Taken)
+            rawData().showInterlock1(op == Op::HvOn);
+        if (ack == parse::Ack::Refused)
+            extras().txt_LASTERROR->setText(QStringLiteral("1"));
+        extras().txt_COMMERRORS->setText(frm_EXTRAS::countText(state.failedReplies()));
+    });
+    connect(&ops, &SupplyOps::replied, this,
+            [this](const QByteArray &payload, const QByteArray &reply) {
+                // Any answer to the first monitor read ends an operator's update request.
+                if (payload == "VMON;" && !reply.isEmpty())
+                    btn_UPDATEDATA->setValue(false);
+            });
+    connect(&state, &SupplyState::monitorChanged, this,
+            [this](Monitor m, const Reading &r) { rawData().showMonitor(m, r); });
+    connect(&state, &SupplyState::setpointChanged, this,
+            [this](Channel c, const Reading &r) { rawData().showSetpoint(c, r); });
+}
+
 void frm_SDIMAIN::showTcpError(const QString &description) {
     // A dead peer raises errors in bursts; one box at a time is enough.
     if (tcpErrorShowing_)
@@ -168,7 +192,11 @@ frm_EXTRAS &frm_SDIMAIN::extras() {
 }
 
 frm_RAWDATA &frm_SDIMAIN::rawData() {
-    return forms.get<frm_RAWDATA>();
+    if (frm_RAWDATA *page = forms.find<frm_RAWDATA>())
+        return *page;
+    frm_RAWDATA &page = forms.get<frm_RAWDATA>();
+    page.showReadings(state);
+    return page;
 }
 
 void frm_SDIMAIN::openModalPage(std::function<void()> page) {
@@ -193,11 +221,6 @@ void frm_SDIMAIN::openModalPage(std::function<void()> page) {
             self->openModalPage(page);
         });
     });
-}
-
-void frm_SDIMAIN::countCommError() {
-    ++commErrorCount;
-    extras().txt_COMMERRORS->setText(QStringLiteral(" %1").arg(commErrorCount));
 }
 
 } // namespace zor

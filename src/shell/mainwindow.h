@@ -5,6 +5,9 @@
 #include "shell/formregistry.h"
 #include "shell/mainmenu.h"
 #include "shell/statuspanels.h"
+#include "supply/supplyops.h"
+#include "supply/supplystate.h"
+#include "ui/consolecontext.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -31,7 +34,7 @@ class DiagnosticsMenu;
 class ConditioningMenu;
 class ConfigMenu;
 
-// The console's main window: owns the link, the shared state every window
+// The console's main window: owns the link, the supply model every window
 // reads, the menu bar, the update modes, the poll and the three ways of ending.
 class frm_SDIMAIN : public QMainWindow {
     Q_OBJECT
@@ -43,33 +46,20 @@ public:
     void setProgramEnd(std::function<void()> end) { programEnd_ = std::move(end); }
     bool ended() const { return ended_; }
 
-    // --- link -------------------------------------------------------------
+    // --- link and the supply model ----------------------------------------
     DeviceLink link;
+    SupplyState state;
+    SupplyOps ops{link, state};
     FormRegistry forms;
-    SerialPortComponent &MSComm1() { return link.MSComm1(); }
-    TcpClientComponent &tcpClient() { return link.tcpClient(); }
-    void outputOutputString(const QByteArray &payload) { link.outputOutputString(payload); }
-    QByteArray inputInputString() { return link.inputInputString(); }
+    ConsoleContext context();
     // Runs one handler's exchanges inside the command bracket.
     void command(std::function<void()> body) { link.command(this, std::move(body)); }
 
-    // --- shared state -----------------------------------------------------
     QString &linkMode = link.linkMode;
     bool &autoUpdate = link.autoUpdate;
-    int pollStep = 0;
     int exitStep = 0;
-    double kvPerBit = 0.0;
-    double maPerBit = 0.000341;
-    qint32 commErrorCount = 0;
-    qint16 dacNewA = 0, dacNewB = 0;
-    qint16 dacAcceptedA = 0, dacAcceptedB = 0;
-    QString hwRevDefault = QStringLiteral("A01");
-    qint16 arcArmed = 1;
-    qint16 arcCount = 0;
     QString commPortText;
 
-    // Adds one failed reply and shows the count in the comm diagnostics window.
-    void countCommError();
     frm_EXTRAS &extras();
     frm_RAWDATA &rawData();
     // Shows the comm diagnostics window with the current failed-reply count.
@@ -109,16 +99,6 @@ public:
     ConfigMenu *configMenu = nullptr;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;
-    QPushButton *btn_KVSET;
-    QPushButton *btn_EMI;
-    QPushButton *btn_FILLIM;
-    QPushButton *btn_FILPREHEAT;
-    QPushButton *btn_REQSTAT;
-    QPushButton *btn_HWREV;
-    QPushButton *btn_MODNUM;
-    QPushButton *btn_SWREV;
-    QPushButton *btn_SWBuild;
-    QPushButton *btn_serialNum_rqst;
     QGroupBox *frame(const QString &title) const;
 
     // --- lifecycle --------------------------------------------------------
@@ -136,24 +116,10 @@ public:
     void DisableManualControls();
     void EnableManualControls();
 
-    // Operations other windows and the poll call; each runs its own command
-    // bracket in the panel that owns it.
+    // Operations other windows call; each runs in the panel that owns it.
     void btn_HVONOFF_Click();
-    void ReadMonitors();
     void btn_KVSET_Click();
-    void btn_EMI_Click();
     void btn_REQSTAT_Click();
-    void ReadAuxMonitors();
-    void getScaling_Click();
-    void TickleWatchdog();
-    void btn_HWREV_Click();
-    void btn_MODNUM_Click();
-    void btn_SWREV_Click();
-    void btn_SWBuild_Click();
-    void btn_serialNum_rqst_Click();
-
-    // Sends each payload and collects its reply, for reads whose display comes later.
-    void readPayloads(std::initializer_list<const char *> payloads);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -162,6 +128,7 @@ private:
     void buildLayout();
     void connectMenu();
     void connectLink();
+    void connectState();
     QList<QWidget *> manualControls() const;
     void endProgram();
     void showTcpError(const QString &description);

@@ -78,6 +78,11 @@ public:
 
 signals:
     void answered(zor::SupplyOps::Operation op, zor::parse::Ack ack);
+    // Every exchange, with its reply (empty when none came).
+    void replied(const QByteArray &payload, const QByteArray &reply);
+    // Every good set-point read-back, changed or not: a view that showed
+    // something else in its place (a programming outcome) repaints it.
+    void setpointRead(zor::Channel c, const zor::Reading &r);
 
 private:
     // Exchanges a payload and notes whether anything came back.

@@ -36,8 +36,8 @@ const Step DefaultRun[] = {{0, "1536", "585"},     {300, "1792", "585"},   {600,
 struct Conditioning : Console {
     Conditioning() {
         rig.supply.fallback = {";", 0, {}, 5, false, false};
-        window.kvPerBit = Kv80;
-        window.maPerBit = 1400.0 / 1000 / 4095;
+        window.state.setKvPerBit(Kv80);
+        window.state.setMaPerBit(1400.0 / 1000 / 4095);
         window.CycleTimer.setInterval(Never);
     }
     // The status read-back moves the switch, as the poll would.
@@ -251,7 +251,7 @@ private slots:
         QFETCH(QString, time);
         QFETCH(QString, message);
         Conditioning c;
-        c.window.kvPerBit = kvPerBit;
+        c.window.state.setKvPerBit(kvPerBit);
         c.dialogs.onModal = [&](QDialog &d) {
             auto &s = static_cast<frm_seasoning &>(d);
             s.combo_kv[row]->setEditText(kv);

@@ -63,16 +63,16 @@ private slots:
 
     void tenKilovoltsProgramsCount512() {
         Console c;
-        c.window.kvPerBit = Kv80;
+        c.window.state.setKvPerBit(Kv80);
         c.answer("VREF 512;", ";");
         SetpointPanel &p = *c.window.setpoints;
         p.ctrl_SCALVAL->enterText(QStringLiteral("10"));
         QCOMPARE(p.ctrl_BITVAL->value(), 511.875);
-        QCOMPARE(c.window.dacNewA, qint16(512));
+        QCOMPARE(c.window.setpoints->dacNewA, qint16(512));
         QTest::mouseClick(p.btn_ACCEPT, Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{"VREF 512;"});
         QCOMPARE(p.txt_DACA->text(), QStringLiteral("10.002 kV"));
-        QCOMPARE(c.window.dacAcceptedA, qint16(512));
+        QCOMPARE(c.window.setpoints->dacAcceptedA, qint16(512));
         QCOMPARE(c.window.rawData().txt_RAWDACA->text(), QStringLiteral(" 512"));
     }
 
@@ -93,24 +93,24 @@ private slots:
         QFETCH(int, count);
         QFETCH(double, scaled);
         Console c;
-        c.window.kvPerBit = kvPerBit;
+        c.window.state.setKvPerBit(kvPerBit);
         SetpointPanel &p = *c.window.setpoints;
         (typedScaled ? p.ctrl_SCALVAL : p.ctrl_BITVAL)->setValue(entered);
-        QCOMPARE(int(c.window.dacNewA), count);
+        QCOMPARE(int(c.window.setpoints->dacNewA), count);
         QCOMPARE(p.ctrl_SCALVAL->value(), scaled);
     }
 
     void selectingMaProgLoadsAcceptedValueAndLimits() {
         Console c;
         SetpointPanel &p = *c.window.setpoints;
-        c.window.dacAcceptedB = 293;
+        c.window.setpoints->dacAcceptedB = 293;
         QTest::mouseClick(p.opt_DACB, Qt::LeftButton);
         QCOMPARE(p.lbl_CHMOD->text(), QStringLiteral("Now Modifying MA_PROG"));
         QCOMPARE(p.ctrl_SCALVAL->maximum(), 8.56);
         QCOMPARE(p.ctrl_SCALVAL->increment(), 0.000341);
         QCOMPARE(p.ctrl_SCALVAL->value(), 0.099913);
         p.ctrl_SCALVAL->stepBy(1); // one arrow step is one count
-        QCOMPARE(c.window.dacNewB, qint16(294));
+        QCOMPARE(c.window.setpoints->dacNewB, qint16(294));
         QTest::mouseClick(p.opt_DACA, Qt::LeftButton);
         QCOMPARE(p.lbl_CHMOD->text(), QStringLiteral("Now Modifying KV_PROG"));
         QCOMPARE(p.ctrl_SCALVAL->maximum(), 70000.0);
@@ -118,13 +118,13 @@ private slots:
 
     void switchingChannelsWithEqualCountsKeepsEachValue() {
         Console c;
-        c.window.kvPerBit = Kv80;
-        c.window.dacAcceptedA = c.window.dacAcceptedB = 512;
+        c.window.state.setKvPerBit(Kv80);
+        c.window.setpoints->dacAcceptedA = c.window.setpoints->dacAcceptedB = 512;
         SetpointPanel &p = *c.window.setpoints;
         p.opt_DACA_Click();
         p.opt_DACB_Click();
         QCOMPARE(p.ctrl_SCALVAL->value(), 0.174592);
-        QCOMPARE(c.window.dacNewB, qint16(512));
+        QCOMPARE(c.window.setpoints->dacNewB, qint16(512));
     }
 
     // Only an acknowledged count becomes the accepted one (and its raw copy):
@@ -147,36 +147,36 @@ private slots:
         p.btn_ACCEPT_Click();
         QCOMPARE(c.sent(), Payloads{"IREF 293;"});
         frm_EXTRAS &extras = c.window.extras();
-        QCOMPARE(
-            QStringList({p.txt_DACB->text(), baseColour(p.txt_DACB), extras.txt_COMMERRORS->text(),
-                         extras.txt_LASTERROR->text(), QString::number(c.window.dacAcceptedB),
-                         c.window.rawData().txt_RAWDACB->text()})
-                .join('|'),
-            after);
+        QCOMPARE(QStringList({p.txt_DACB->text(), baseColour(p.txt_DACB),
+                              extras.txt_COMMERRORS->text(), extras.txt_LASTERROR->text(),
+                              QString::number(c.window.setpoints->dacAcceptedB),
+                              c.window.rawData().txt_RAWDACB->text()})
+                     .join('|'),
+                 after);
     }
 
     void cancelSendsAcceptedCountWithoutComma() {
         Console c;
-        c.window.kvPerBit = Kv80;
+        c.window.state.setKvPerBit(Kv80);
         SetpointPanel &p = *c.window.setpoints;
         p.ctrl_SCALVAL->enterText(QStringLiteral("10"));
         QTest::mouseClick(p.btn_CANCEL, Qt::LeftButton);
         QCOMPARE(c.rig.supply.frames.at(0).bytes, QByteArray::fromHex("0231302c30430d0a"));
         QCOMPARE(p.txt_DACA->text(), QStringLiteral("Channel A"));
         QCOMPARE(c.window.StatusBar1->panelText(3), QStringLiteral("RX")); // nothing collected
-        QCOMPARE(c.window.dacNewA, qint16(0));
+        QCOMPARE(c.window.setpoints->dacNewA, qint16(0));
     }
 
     void channelSwitchDuringProgramWaitAcceptsTheSentChannel() {
         Console c;
-        c.window.kvPerBit = Kv80;
+        c.window.state.setKvPerBit(Kv80);
         c.answer("VREF 512;", ";", 200);
         SetpointPanel &p = *c.window.setpoints;
         p.ctrl_SCALVAL->enterText(QStringLiteral("10"));
         QTimer::singleShot(50, &c.window, [&] { QTest::mouseClick(p.opt_DACB, Qt::LeftButton); });
         p.btn_ACCEPT_Click();
-        QCOMPARE(c.window.dacAcceptedA, qint16(512));
-        QCOMPARE(c.window.dacAcceptedB, qint16(0));
+        QCOMPARE(c.window.setpoints->dacAcceptedA, qint16(512));
+        QCOMPARE(c.window.setpoints->dacAcceptedB, qint16(0));
         QCOMPARE(p.txt_DACA->text(), QStringLiteral("10.002 kV"));
     }
 
@@ -201,7 +201,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, raw);
         Console c;
-        c.window.kvPerBit = kvPerBit;
+        c.window.state.setKvPerBit(kvPerBit);
         c.answer(payload, answer);
         const bool kv = payload == "VSET;";
         QLineEdit *target = kv ? c.window.setpoints->txt_DACA : c.window.setpoints->txt_DACB;
@@ -210,13 +210,14 @@ private slots:
         marked.setColor(QPalette::Base, Qt::red);
         target->setPalette(marked);
         const QString before = target->text(), rawBefore = rawTarget->text();
-        QTest::mouseClick(kv ? c.window.btn_KVSET : c.window.btn_EMI, Qt::LeftButton);
+        QTest::mouseClick(kv ? c.window.setpoints->btn_KVSET : c.window.setpoints->btn_EMI,
+                          Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{payload});
         QCOMPARE(target->text(), field.isEmpty() ? before : field);
         QCOMPARE(rawTarget->text(), field.isEmpty() ? rawBefore : raw);
         QCOMPARE(baseColour(target), field.isEmpty() ? "#ff0000" : "#ffffff");
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
-        QCOMPARE(c.window.commErrorCount, 0);
+        QCOMPARE(c.window.state.failedReplies(), 0);
     }
 
     // "switch|lamp label|comm errors|last error" after the toggle. The label is
@@ -280,7 +281,7 @@ private slots:
         QFETCH(bool, byClick);
         QFETCH(bool, statusSaysOn);
         Console c;
-        c.window.btn_HVONOFF->setValue(true);
+        c.window.state.setHvEnabled(true);
         c.answer("VSET;", "640;", 300);
         c.answer("ENBL 0;", ";");
         QTimer::singleShot(50, &c.window, [&] {
@@ -289,7 +290,7 @@ private slots:
             else
                 c.window.btn_HVONOFF_Click();
         });
-        QTimer::singleShot(100, &c.window, [&] { c.window.btn_HVONOFF->setValue(statusSaysOn); });
+        QTimer::singleShot(100, &c.window, [&] { c.window.state.setHvEnabled(statusSaysOn); });
         c.window.btn_KVSET_Click();
         QCOMPARE(c.sent(), (Payloads{"VSET;", "ENBL 0;"}));
         QVERIFY(!c.window.btn_HVONOFF->value());
@@ -309,7 +310,7 @@ private slots:
         QCOMPARE(c.window.localRemote->btn_local_remote->value(), remoteAfter);
         QTRY_COMPARE(c.ends, 1);
         QCOMPARE(c.sent(), (Payloads{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
-        QCOMPARE(c.window.commErrorCount, 0);
+        QCOMPARE(c.window.state.failedReplies(), 0);
     }
 
     void faultReset_data() {
@@ -327,19 +328,19 @@ private slots:
         QTest::mouseClick(sw, Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{"CLR;"});
         QCOMPARE(sw->text(), face);
-        QCOMPARE(c.window.commErrorCount, 0);
+        QCOMPARE(c.window.state.failedReplies(), 0);
     }
 
     void clearCountRearmsTheArcCounter() {
         Console c;
         c.answer("STAT;", "1;");
         c.answer("FLT;", "1;");
-        c.window.btn_HVONOFF->setValue(true);
-        c.window.arcCount = 3;
-        c.window.arcArmed = 0;
+        c.window.state.setHvEnabled(true);
+        c.window.state.setArcCount(3);
+        c.window.state.setArcArmed(false);
         QTest::mouseClick(c.window.arcFrame->btn_clrArc, Qt::LeftButton);
         QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), QStringLiteral("0"));
-        QCOMPARE(c.window.arcArmed, qint16(1));
+        QVERIFY(c.window.state.arcArmed());
         QVERIFY(c.sent().isEmpty());
         c.window.btn_REQSTAT_Click(); // FLT still reports the arc
         QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), QStringLiteral("1"));

@@ -92,7 +92,7 @@ private slots:
                      x->txt_MSCOMMBUFF->text(),
                  QStringLiteral(" 0|Text1|Text1"));
         for (int i = 0; i < 3; ++i)
-            c.window.countCommError();
+            c.window.state.countFailedReply();
         x->close();
         QTRY_VERIFY(x.isNull());
         c.window.mnu_EXTRAS_Click();
@@ -113,12 +113,12 @@ private slots:
         QFETCH(int, errors);
         Console c;
         if (!portOpen)
-            c.window.MSComm1().close();
+            c.window.link.MSComm1().close();
         c.answer("96,", answer);
         c.window.autoUpdate = true;
         c.window.tmr_UPDATE.setEnabled(true);
         c.window.diagnostics->mnu_PASSTHRU_Click();
-        QCOMPARE(c.window.commErrorCount, errors);
+        QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         QVERIFY(c.window.tmr_UPDATE.isEnabled());
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
@@ -220,7 +220,8 @@ private slots:
     void revealedEntriesWork() {
         Console c;
         c.answer("96,", "96,$");
-        c.window.commErrorCount = 2;
+        c.window.state.countFailedReply();
+        c.window.state.countFailedReply();
         enterModePassword(c, "qtv");
         c.window.extras().close();
         c.window.menu.mnu_EXTRAS->trigger();

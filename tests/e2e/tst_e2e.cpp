@@ -78,7 +78,7 @@ bool startPolling(SimSession &s) {
     if (!s.startSim())
         return false;
     s.selectPort();
-    return QTest::qWaitFor([&] { return s.window.kvPerBit > 0; }, 5000);
+    return QTest::qWaitFor([&] { return s.window.state.kvPerBit() > 0; }, 5000);
 }
 
 // The first whole poll cycle that starts after exchange `from`.
@@ -145,13 +145,13 @@ private slots:
             QCOMPARE(w.StatusBar1->panelText(2), "Comm Port:  " + s.ptyLink());
         }
         QVERIFY(w.menu.mnu_AUTOUPDATE->isChecked());
-        QVERIFY(!w.btn_KVSET->isEnabled());
+        QVERIFY(!w.setpoints->btn_KVSET->isEnabled());
         QCOMPARE(w.identity->txt_HWREV->text(), "A01");
         QCOMPARE(w.identity->txt_MODNUM->text(), "ZOR80HR");
         QCOMPARE(w.identity->txt_SWREV->text(), "ZORSIM 1.00");
         QCOMPARE(w.identity->txt_SWBUILD->text(), "0103");
         QCOMPARE(w.identity->txt_serialNum_rqst->text(), "100000001-A00001");
-        QTRY_COMPARE(w.kvPerBit, 80.0 / 4095);
+        QTRY_COMPARE(w.state.kvPerBit(), 80.0 / 4095);
         QTRY_COMPARE(w.readbacks->txt_ADC1->text(), "-15.00 V");
         QCOMPARE(w.readbacks->txt_ADC6->text(), "25.0");
         QCOMPARE(w.readbacks->txt_ADC2->text(), "0.000 kV");
@@ -312,8 +312,8 @@ private slots:
         w.menu.mnu_SHUTDOWN->trigger();
         QTRY_COMPARE(s.ends, 1);
         QVERIFY(!w.localRemote->btn_local_remote->value());
-        QVERIFY(!w.MSComm1().isOpen());
-        QVERIFY(w.tcpClient().state() != TcpClientComponent::StateConnected);
+        QVERIFY(!w.link.MSComm1().isOpen());
+        QVERIFY(w.link.tcpClient().state() != TcpClientComponent::StateConnected);
         QTRY_COMPARE(s.logged().last(), "13,0,");
         QCOMPARE(startingWith(s.logged().mid(shutdownFrom), {"1", "9"}),
                  QByteArrayList({"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
@@ -355,11 +355,11 @@ private slots:
         s.trace.onSend = [&](const QByteArray &payload) {
             if (from < 0 && payload == "ISET;") {
                 from = s.trace.size() - 1;
-                errorsAtFrom = s.window.commErrorCount;
+                errorsAtFrom = s.window.state.failedReplies();
                 s.simCommand(inject);
             } else if (from >= 0 && to < 0 && payload == "LVPS;") {
                 to = s.trace.size() - 1;
-                errorsAtTo = s.window.commErrorCount;
+                errorsAtTo = s.window.state.failedReplies();
                 s.simCommand(heal);
             }
         };
@@ -376,8 +376,8 @@ private slots:
 
         const std::vector<Exchange> next = cycleAfter(s, to);
         QVERIFY(healthy(next));
-        QCOMPARE(s.window.commErrorCount, errorsAtTo);
-        QCOMPARE(s.window.kvPerBit, 80.0 / 4095);
+        QCOMPARE(s.window.state.failedReplies(), errorsAtTo);
+        QCOMPARE(s.window.state.kvPerBit(), 80.0 / 4095);
         QCOMPARE(s.window.readbacks->txt_ADC1->text(), "-15.00 V");
         QCOMPARE(s.window.readbacks->txt_ADC6->text(), "25.0");
     }
@@ -407,7 +407,7 @@ private slots:
                     s.stopSim();
                     stopped = s.trace.size();
                     inFlight = s.trace.exchanges.back().doneMs < 0 ? stopped - 1 : -1;
-                    errorsBefore = s.window.commErrorCount;
+                    errorsBefore = s.window.state.failedReplies();
                 });
             }
         };
@@ -423,22 +423,23 @@ private slots:
         // A status read under way at the stop may have caught its reply or not.
         const bool lostInFlight = inFlight >= 0 && s.trace.exchanges[inFlight].payload == "STAT;" &&
                                   s.trace.exchanges[inFlight].empty();
-        QCOMPARE(s.window.commErrorCount - errorsBefore, qint32(stats.size()) + lostInFlight);
+        QCOMPARE(s.window.state.failedReplies() - errorsBefore,
+                 qint32(stats.size()) + lostInFlight);
         if (tcp)
             QCOMPARE(s.dialogs.messages().filter("TCP Error"),
                      QStringList{"TCP ErrorThe remote host closed the connection"});
         else
-            QVERIFY(!s.window.MSComm1().isOpen());
+            QVERIFY(!s.window.link.MSComm1().isOpen());
 
         // The supply returns at the same place.
         QVERIFY(s.startSim());
         if (tcp)
             s.selectPort(); // the operator chooses Ethernet again
         else
-            QTRY_VERIFY(s.window.MSComm1().isOpen()); // the watchdog re-opened it
-        const qint32 errorsBack = s.window.commErrorCount;
+            QTRY_VERIFY(s.window.link.MSComm1().isOpen()); // the watchdog re-opened it
+        const qint32 errorsBack = s.window.state.failedReplies();
         QVERIFY(healthy(cycleAfter(s, s.trace.size())));
-        QCOMPARE(s.window.commErrorCount, errorsBack);
+        QCOMPARE(s.window.state.failedReplies(), errorsBack);
         QVERIFY(!s.window.ended());
     }
 };

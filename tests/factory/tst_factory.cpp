@@ -214,7 +214,7 @@ private slots:
         QFETCH(Payloads, payloads);
         QFETCH(QString, box);
         Factory c;
-        c.window.kvPerBit = kvPerBit;
+        c.window.state.setKvPerBit(kvPerBit);
         c.config([&](frm_config &page) {
             c.unlock(page);
             page.kvFullScale = kvFullScale;
@@ -240,10 +240,10 @@ private slots:
             c.dialogs.inputs.push_back(QStringLiteral("88.89,2.22"));
             page.progScale_Click();
             QCOMPARE(page.kvFullScale, QStringLiteral("88.89"));
-            QCOMPARE(c.window.kvPerBit, 88.89 / 4095);
-            QCOMPARE(c.window.maPerBit, 0.000341);
+            QCOMPARE(c.window.state.kvPerBit(), 88.89 / 4095);
+            QCOMPARE(c.window.state.maPerBit(), 0.000341);
             // The page's own scale now serves the turn-on voltage.
-            c.window.kvPerBit = 0.0;
+            c.window.state.setKvPerBit(0.0);
             c.dialogs.inputs.push_back(QStringLiteral("10"));
             page.Btn_filTurnOn_Click();
         });
@@ -268,7 +268,7 @@ private slots:
             page.Btn_read_serialNum_Click();
             QCOMPARE(look(), QStringLiteral("101407139-A00041|#ffffff"));
         });
-        QCOMPARE(c.window.commErrorCount, 1);
+        QCOMPARE(c.window.state.failedReplies(), 1);
     }
 
     void serialNumberWriteIsLocked_data() {

@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
         QCOMPARE(c.dialogs.shown.last().informative,
                  QStringLiteral("There is no serial port /dev/ttyZOR404 on this computer."));
-        QVERIFY(!c.window.MSComm1().isOpen());
+        QVERIFY(!c.window.link.MSComm1().isOpen());
 
         PtyPair pty;
         QtSerialPort holder, second;
@@ -293,8 +293,8 @@ private slots:
         c.rig.supply.ethernet = true;
         c.ports().mnu_ethernet_Click();
         QCOMPARE(c.panel(2), QStringLiteral("IP: 127.0.0.1"));
-        QCOMPARE(c.window.tcpClient().remoteHost, QStringLiteral("127.0.0.1"));
-        QCOMPARE(c.window.tcpClient().remotePort, 5025);
+        QCOMPARE(c.window.link.tcpClient().remoteHost, QStringLiteral("127.0.0.1"));
+        QCOMPARE(c.window.link.tcpClient().remotePort, 5025);
         c.host = "localhost";
         c.port = "6000";
         c.hostOk = false;
@@ -303,7 +303,7 @@ private slots:
         QVERIFY(dialog); // hidden, not unloaded
         QCOMPARE(dialog->txtHost->text() + ':' + dialog->txtPortNumber->text(),
                  QStringLiteral("127.0.0.1:5025"));
-        QCOMPARE(c.window.tcpClient().remotePort, 5025);
+        QCOMPARE(c.window.link.tcpClient().remotePort, 5025);
         QCOMPARE(c.panel(2), QStringLiteral("IP: 127.0.0.1"));
         // Cancel still goes on with the earlier address.
         QCOMPARE(c.window.linkMode, QStringLiteral("ethernet"));
@@ -334,7 +334,7 @@ private slots:
         c.ports().mnu_ethernet_Click();
         // Ethernet without any accepted address: no connect attempt, nothing changes.
         QCOMPARE(c.dialogs.messages(), (QStringList{message, "No Remote Host!"}));
-        QCOMPARE(c.window.tcpClient().state(), TcpClientComponent::StateClosed);
+        QCOMPARE(c.window.link.tcpClient().state(), TcpClientComponent::StateClosed);
         QCOMPARE(c.state(), QStringLiteral("SET PORT!|Comm Ch.||00000|"));
     }
 
@@ -346,7 +346,7 @@ private slots:
         clock.start();
         c.ports().mnu_ethernet_Click();
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(c.window.tcpClient().state(), TcpClientComponent::StateConnected);
+        QCOMPARE(c.window.link.tcpClient().state(), TcpClientComponent::StateConnected);
         QCOMPARE(c.state(), QStringLiteral("Ethernet Comms|IP: 127.0.0.1|ethernet|00010|AURN"));
         QCOMPARE(peer.frames.mid(0, 7), StatusThenIdentity);
         QVERIFY(c.dialogs.messages().isEmpty());
@@ -374,7 +374,7 @@ private slots:
         const qint64 took = clock.elapsed();
         QVERIFY2(took > 400 && took < 3000, qPrintable(QString::number(took)));
         QVERIFY(servedAt >= 0 && servedAt < 400); // the window kept serving events
-        QVERIFY(c.window.tcpClient().state() != TcpClientComponent::StateConnected);
+        QVERIFY(c.window.link.tcpClient().state() != TcpClientComponent::StateConnected);
         // The handler goes on without a message; the exchanges find no connection.
         QVERIFY(c.dialogs.messages().isEmpty());
         QCOMPARE(c.state(), QStringLiteral("Ethernet Comms|IP: 127.0.0.1|ethernet|00010|AUN"));

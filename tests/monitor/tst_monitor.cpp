@@ -90,7 +90,7 @@ private slots:
         Console c;
         c.answer("STAT;", "1;");
         c.answer("FLT;", flt);
-        c.window.btn_REQSTAT->click();
+        c.window.statusFrame->btn_REQSTAT->click();
         StatusFrame &s = *c.window.statusFrame;
         QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
         QCOMPARE(faultLooks(s), looks);
@@ -130,14 +130,14 @@ private slots:
         Console c;
         c.answer("STAT;", stat);
         c.answer("FLT;", flt);
-        c.window.btn_HVONOFF->setValue(before);
+        c.window.state.setHvEnabled(before);
         c.window.btn_REQSTAT_Click();
         StatusFrame &s = *c.window.statusFrame;
         QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
         QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), hvLook);
         QCOMPARE(s.lbl_ARC->text(), arc);
         QCOMPARE(c.window.btn_HVONOFF->value(), after);
-        QCOMPARE(c.window.commErrorCount, errors);
+        QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
     }
 
@@ -157,14 +157,14 @@ private slots:
         QFETCH(QString, shown);
         Console c;
         c.answer("STAT;", hvOn ? "1;" : "0;");
-        c.window.btn_HVONOFF->setValue(hvOn);
-        c.window.arcCount = qint16(startCount);
+        c.window.state.setHvEnabled(hvOn);
+        c.window.state.setArcCount(qint16(startCount));
         QList<int> seenCounts, seenArmed;
         for (const char *arc : {"0", "1", "1", "0", "1"}) {
             c.answer("FLT;", QByteArray(arc) + "00000000;");
             c.window.btn_REQSTAT_Click();
-            seenCounts << c.window.arcCount;
-            seenArmed << c.window.arcArmed;
+            seenCounts << c.window.state.arcCount();
+            seenArmed << c.window.state.arcArmed();
         }
         QCOMPARE(seenCounts, counts);
         QCOMPARE(seenArmed, armed);
@@ -196,7 +196,7 @@ private slots:
         QFETCH(QStringList, looks);
         QFETCH(bool, switchAfter);
         Console c;
-        c.window.btn_HVONOFF->setValue(true);
+        c.window.state.setHvEnabled(true);
         StatusFrame &s = *c.window.statusFrame;
         s.decodeNetworkStatus(text);
         QCOMPARE(
@@ -213,10 +213,10 @@ private slots:
     void networkMessageInPiecesIsDecodedWhole() {
         Console c;
         c.rig.supply.ethernet = true;
-        c.window.tcpClient().connectToRemote();
-        QTRY_COMPARE(c.window.tcpClient().state(), int(TcpClientComponent::StateConnected));
+        c.window.link.tcpClient().connectToRemote();
+        QTRY_COMPARE(c.window.link.tcpClient().state(), int(TcpClientComponent::StateConnected));
         c.window.linkMode = QStringLiteral("ethernet");
-        c.window.btn_HVONOFF->setValue(true);
+        c.window.state.setHvEnabled(true);
         c.window.tmr_NETRCVTMR.setEnabled(true);
         c.rig.supply.push("\x02", 0);
         c.rig.supply.push("11101010\x03", 40);
@@ -271,12 +271,12 @@ private slots:
         if (scaled) {
             c.answer("SLVR ;", "8000;");
             c.answer("SLIR ;", "1400;");
-            c.window.getScaling_Click();
+            c.window.ops.readScaling();
         }
         c.answerAll({"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"}, "1;");
         c.answer(payload, reply);
-        c.window.ReadMonitors();
-        c.window.ReadAuxMonitors();
+        c.window.ops.readMonitors();
+        c.window.ops.readAuxMonitors();
         QCOMPARE(c.field(field)->text(), shown);
     }
 
@@ -301,9 +301,9 @@ private slots:
         Console c;
         c.answer("SLVR ;", slvr);
         c.answer("SLIR ;", slir);
-        c.window.getScaling_Click();
-        QCOMPARE(c.window.kvPerBit, kvPerBit);
-        QCOMPARE(c.window.maPerBit, maPerBit);
+        c.window.ops.readScaling();
+        QCOMPARE(c.window.state.kvPerBit(), kvPerBit);
+        QCOMPARE(c.window.state.maPerBit(), maPerBit);
         QCOMPARE(c.sent(), sent);
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
     }
@@ -338,10 +338,10 @@ private slots:
         c.answer("TEMP;", "341;");
         c.answer(payload, reply);
         c.window.btn_UPDATEDATA->setValue(true);
-        c.window.ReadMonitors();
+        c.window.ops.readMonitors();
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.btn_UPDATEDATA->value(), reply.isEmpty());
-        c.window.ReadAuxMonitors();
+        c.window.ops.readAuxMonitors();
         QCOMPARE(c.sent(), sent);
         QCOMPARE(monitorFields(c), fields);
     }
@@ -377,17 +377,17 @@ private slots:
         Console c;
         auto *press = c.window.findChild<QPushButton *>(button);
         QVERIFY(press);
-        c.window.MSComm1().close();
+        c.window.link.MSComm1().close();
         press->click();
         QCOMPARE(fieldLooks(c, fields),
                  QStringList(fields.size(), QStringLiteral("Unknown|#ff0000")));
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), QStringLiteral(" 1"));
-        c.window.MSComm1().open();
+        c.window.link.MSComm1().open();
         c.answer(payload, reply);
         press->click();
         QCOMPARE(fieldLooks(c, fields), looks);
         QCOMPARE(c.sent(), Payloads{payload});
-        QCOMPARE(c.window.commErrorCount, 1);
+        QCOMPARE(c.window.state.failedReplies(), 1);
     }
 
     void hardwareRevisionPrompt_data() {
@@ -423,7 +423,7 @@ private slots:
         if (confirmed)
             expected << "Enter the new HW Rev Number|Change Hardware Revision Number";
         QCOMPARE(boxes, expected);
-        QCOMPARE(c.window.commErrorCount, 0);
+        QCOMPARE(c.window.state.failedReplies(), 0);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "control/localremote.h"
+#include "control/setpointpanel.h"
 #include "fakeports.h"
+#include "monitor/identityframe.h"
 #include "platform/toggleswitch.h"
 #include "ptysupply.h"
 #include "scripteddialogs.h"
@@ -44,8 +46,8 @@ struct Console {
         window.Form_Load();
     }
     void connectSerial() {
-        window.MSComm1().setPortName(QStringLiteral("1"));
-        window.MSComm1().open();
+        window.link.MSComm1().setPortName(QStringLiteral("1"));
+        window.link.MSComm1().open();
         window.linkMode = QStringLiteral("comm1");
     }
     QList<QByteArray> sent() const { return rig.supply.payloads(); }
@@ -79,10 +81,10 @@ private slots:
         QCOMPARE(c.dialogs.messages(), QStringList{"        Please Select Port!          "});
         QVERIFY(c.window.linkMode.isEmpty());
         QVERIFY(!c.window.autoUpdate);
-        QCOMPARE(c.window.kvPerBit, 0.0);
-        QCOMPARE(c.window.maPerBit, 0.000341);
-        QCOMPARE(c.window.hwRevDefault, QStringLiteral("A01"));
-        QCOMPARE(c.window.arcArmed, 1);
+        QCOMPARE(c.window.state.kvPerBit(), 0.0);
+        QCOMPARE(c.window.state.maPerBit(), 0.000341);
+        QCOMPARE(c.window.identity->hwRevDefault, QStringLiteral("A01"));
+        QVERIFY(c.window.state.arcArmed());
         QVERIFY(!c.window.btn_HVONOFF->value());
         for (Timer *t : {&c.window.tmr_UPDATE, &c.window.tmr_EXIT, &c.window.tmr_COMMWDT,
                          &c.window.tmr_RCVTIMER, &c.window.tmr_NETRCVTMR})
@@ -90,7 +92,7 @@ private slots:
         QCOMPARE(c.window.tmr_UPDATE.interval(), 66);
         QCOMPARE(c.window.tmr_EXIT.interval(), 75);
         QCOMPARE(c.window.tmr_COMMWDT.interval(), 5000);
-        QVERIFY(c.window.btn_KVSET->isEnabled());
+        QVERIFY(c.window.setpoints->btn_KVSET->isEnabled());
         QVERIFY(c.rig.supply.frames.isEmpty());
         for (const char *title :
              {"READBACKS", "AUXILIARY VOLTAGE", "SYSTEM STATUS", "SYSTEM INFORMATION",
@@ -208,7 +210,7 @@ private slots:
         c.window.mnu_AUTOUPDATE_Click();
         QVERIFY(c.window.menu.mnu_AUTOUPDATE->isChecked());
         QVERIFY(!c.window.menu.mnu_MANUAL->isChecked());
-        QVERIFY(!c.window.btn_KVSET->isEnabled());
+        QVERIFY(!c.window.setpoints->btn_KVSET->isEnabled());
         QVERIFY(!c.window.btn_UPDATEDATA->isEnabled());
         QCOMPARE(c.sent(), Identity);
         QTRY_VERIFY_WITH_TIMEOUT(c.sent().size() >= Identity.size() + 2 * PollCycle.size(), 5000);
@@ -225,7 +227,7 @@ private slots:
         QList<int> steps;
         for (int i = 0; i < 8; ++i) {
             c.window.tmr_UPDATE_Timer();
-            steps << c.window.pollStep;
+            steps << c.window.ops.pollStep();
         }
         QCOMPARE(steps, (QList<int>{1, 2, 3, 4, 5, 6, 0, 1}));
     }
@@ -239,11 +241,11 @@ private slots:
         QVERIFY(!c.window.autoUpdate);
         QVERIFY(c.window.menu.mnu_MANUAL->isChecked());
         QVERIFY(!c.window.menu.mnu_AUTOUPDATE->isChecked());
-        QVERIFY(c.window.btn_serialNum_rqst->isEnabled());
+        QVERIFY(c.window.identity->btn_serialNum_rqst->isEnabled());
         const int before = c.sent().size();
         QTest::qWait(400);
         QCOMPARE(c.sent().size(), before);
-        const int step = c.window.pollStep;
+        const int step = c.window.ops.pollStep();
         c.window.mnu_AUTOUPDATE_Click();
         QCOMPARE(c.sent().mid(before), Identity);
         QTRY_VERIFY(c.sent().size() > before + Identity.size());
@@ -278,7 +280,7 @@ private slots:
         QCOMPARE(c.window.localRemote->btn_local_remote->value(), remoteAfter);
         QTRY_COMPARE(c.ends, 1);
         QCOMPARE(c.sent(), (QList<QByteArray>{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
-        QVERIFY(!c.window.MSComm1().isOpen());
+        QVERIFY(!c.window.link.MSComm1().isOpen());
         QVERIFY(!c.window.tmr_COMMWDT.isEnabled());
         const auto &f = c.rig.supply.frames;
         for (int i = 2; i < f.size(); ++i) {
@@ -299,15 +301,15 @@ private slots:
         int ends = 0;
         window.setProgramEnd([&] { ++ends; });
         window.Form_Load();
-        window.MSComm1().setPortName(pty.pty.slavePath());
-        window.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
-        QVERIFY(window.MSComm1().open());
+        window.link.MSComm1().setPortName(pty.pty.slavePath());
+        window.link.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
+        QVERIFY(window.link.MSComm1().open());
         window.linkMode = QStringLiteral("comm1");
         window.mnu_AUTOUPDATE_Click(); // the poll keeps running between the exit sends
         QTest::qWait(200);
         window.mnu_SHUTDOWN_Click();
         QTRY_COMPARE(ends, 1);
-        QVERIFY(!window.MSComm1().isOpen());
+        QVERIFY(!window.link.MSComm1().isOpen());
         QTRY_VERIFY(pty.supply.payloads().contains("13,0,"));
         QList<QByteArray> zeros;
         for (const auto &f : pty.supply.frames)
@@ -341,8 +343,8 @@ private slots:
         c.window.mnu_EXIT_Click();
         QCOMPARE(c.ends, 1);
         QVERIFY(c.sent().isEmpty());
-        QVERIFY(!c.window.MSComm1().isOpen());
-        QVERIFY(c.window.btn_KVSET->isEnabled());
+        QVERIFY(!c.window.link.MSComm1().isOpen());
+        QVERIFY(c.window.setpoints->btn_KVSET->isEnabled());
     }
 
     void closingMainWindowUnloadsTheOthers() {
@@ -354,7 +356,7 @@ private slots:
         QCOMPARE(c.ends, 1);
         QCOMPARE(c.window.forms.loadedCount(), 0);
         QTRY_VERIFY(extras.isNull());
-        QVERIFY(!c.window.MSComm1().isOpen());
+        QVERIFY(!c.window.link.MSComm1().isOpen());
         QVERIFY(c.sent().isEmpty());
     }
 
@@ -364,7 +366,7 @@ private slots:
         c.window.mnu_MANUAL_Click();
         c.rig.supply.on("VSET;", "640;", 300);
         QTimer::singleShot(50, &c.window,
-                           [&] { QTest::mouseClick(c.window.btn_EMI, Qt::LeftButton); });
+                           [&] { QTest::mouseClick(c.window.setpoints->btn_EMI, Qt::LeftButton); });
         c.window.btn_KVSET_Click();
         QTRY_COMPARE(c.sent().size(), 2);
         QCOMPARE(c.sent(), (QList<QByteArray>{"VSET;", "ISET;"}));
@@ -410,7 +412,7 @@ private slots:
     void tcpErrorNamesTheComponentsDescription() {
         Console c;
         c.rig.tcp->accepts = false;
-        c.window.tcpClient().connectToRemote();
+        c.window.link.tcpClient().connectToRemote();
         QTRY_COMPARE(c.dialogs.messages().size(), 2);
         QCOMPARE(c.dialogs.messages().last(),
                  QStringLiteral("TCP ErrorConnection is forcefully rejected"));
@@ -418,8 +420,8 @@ private slots:
 
     void commErrorsCountIntoExtras() {
         Console c;
-        c.window.countCommError();
-        c.window.countCommError();
+        c.window.state.countFailedReply();
+        c.window.state.countFailedReply();
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), QStringLiteral(" 2"));
         QCOMPARE(c.window.extras().txt_LASTERROR->text(), QStringLiteral("Text1"));
     }

@@ -23,8 +23,8 @@ struct Console {
         window.Form_Load();
         dialogs.shown.clear();
         if (open) {
-            window.MSComm1().setPortName(QStringLiteral("1"));
-            window.MSComm1().open();
+            window.link.MSComm1().setPortName(QStringLiteral("1"));
+            window.link.MSComm1().open();
             window.linkMode = QStringLiteral("comm1");
         }
     }
