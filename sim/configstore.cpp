@@ -71,11 +71,11 @@ bool FactoryConfig::write(const QByteArray &name, const QByteArray &argument) {
     if (name == "ARCP")
         return count(arcMode, 0, 1);
     if (name == "RAMP")
-        return rounded(kvRampMs, 1, 600000);
+        return rounded(kvRampMs, 20, 100);
     if (name == "MRMP")
-        return rounded(maRampMs, 1, 600000);
+        return rounded(maRampMs, 1, 500);
     if (name == "FRMP")
-        return rounded(filamentRampMs, 1, 600000);
+        return rounded(filamentRampMs, 50, 250);
     if (name == "FMAX")
         return count(filamentMax, 0, 4095);
     if (name == "MAOF")
@@ -93,7 +93,7 @@ QByteArray UserOptions::fields() const {
 
 UserOptions::Verdict UserOptions::apply(const QList<QByteArray> &fields) {
     if (fields.size() != 9)
-        return Verdict::Refused;
+        return Verdict::Invalid;
     struct Range {
         int min;
         int max;
@@ -104,13 +104,13 @@ UserOptions::Verdict UserOptions::apply(const QList<QByteArray> &fields) {
     for (int i = 0; i < 9; ++i) {
         const auto parsed = parseCount(fields.at(i), ranges[i].min, ranges[i].max);
         if (!parsed)
-            return Verdict::Refused;
+            return Verdict::Invalid;
         v[i] = *parsed;
     }
     const bool noArcDetectMode = v[8] == 1;
     // The supply rides out at most one arc per second: period / count >= 1 s.
     if (!noArcDetectMode && v[4] > 0 && v[5] < v[4])
-        return Verdict::Refused;
+        return Verdict::ArcRateTooHigh;
     overVoltageOn = v[0];
     overVoltagePercent = v[1];
     rampTenths = v[2];

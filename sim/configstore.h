@@ -13,13 +13,13 @@ struct FactoryConfig {
     int fullScaleKv = 8000;     // units of 0.01 kV
     int fullScaleMa = 1400;     // units of 0.001 mA
     int filamentPreheat = 2660; // DAC counts, 1 mA of filament current each
-    int kvRampMs = 2000;
+    int kvRampMs = 100;
     int arcMode = 0;          // 0 rides through arcs, 1 shuts down on the first
     int filamentTurnOn = 512; // counts of the kV channel
-    int maRampMs = 100;
-    int filamentRampMs = 150;
-    int maOffset = 0;       // counts of the mA channel
-    int filamentMax = 1500; // counts of a 10 A scale
+    int maRampMs = 100;       // the unit takes 1 to 500 ms
+    int filamentRampMs = 150; // 50 to 250 ms
+    int maOffset = 0;         // counts of the mA channel
+    int filamentMax = 1500;   // counts of a 10 A scale
 
     // Twelve fields, each followed by a comma.
     QByteArray confFields() const;
@@ -42,11 +42,11 @@ struct UserOptions {
     int reRamp = 1;
     int noArcDetect = 0;
 
-    enum class Verdict { Accepted, Refused, AcceptedWithoutArcDetect };
+    enum class Verdict { Accepted, AcceptedWithoutArcDetect, ArcRateTooHigh, Invalid };
 
     QByteArray fields() const;
-    // Refused leaves every option unchanged: a rate over one arc per second,
-    // a value out of range, or not exactly nine fields.
+    // Anything but an acceptance leaves every option unchanged: a rate over one
+    // arc per second, a value out of range, or not exactly nine fields.
     Verdict apply(const QList<QByteArray> &fields);
 };
 

@@ -11,10 +11,16 @@ namespace {
 constexpr std::array<const char *, FaultCount> FaultNames = {"arc", "temp", "ov",  "uv",
                                                              "oc",  "uc",   "wdt", "op"};
 const QByteArray Ack = ";";
+// The supply's one answer for a command it refuses or cannot read, in either
+// family; only "09," says more.
 const QByteArray Refused = "1";
 
 QByteArray numericReply(const QByteArray &code, const QByteArray &answer) {
     return code + ',' + answer;
+}
+
+double kvOf(double counts, int fullScaleKv) {
+    return counts / AnalogChannels::FullScale * fullScaleKv / 100.0;
 }
 
 } // namespace
@@ -28,7 +34,8 @@ std::optional<Fault> faultFromName(const QString &name) {
 }
 
 DeviceModel::DeviceModel(const ModelSettings &settings, qint64 nowMs)
-    : settings_(settings), lastMs_(nowMs), rng_(settings.seed) {
+    : settings_(settings), lastMs_(nowMs), rng_(settings.seed),
+      tube_(settings.tube, settings.fullScaleKv / 100.0, settings.seed) {
     factory_.kvRampMs = settings.kvRampMs;
     factory_.fullScaleKv = settings.fullScaleKv;
     factory_.fullScaleMa = settings.fullScaleMa;
@@ -59,14 +66,14 @@ QByteArray DeviceModel::numeric(const Command &cmd) {
         const auto arg = single();
         const auto value = arg ? parseCount(*arg, 0, 4095) : std::nullopt;
         if (!value)
-            return numericReply(code, Refused);
+            return Refused;
         dacs_[code.at(1) - '0'] = *value;
         return numericReply(code, "$");
     }
     if (code == "99") {
         const auto arg = single();
         if (!arg || (*arg != "0" && *arg != "1"))
-            return numericReply(code, Refused);
+            return Refused;
         remote_ = *arg == "1";
         return numericReply(code, "$");
     }
@@ -77,7 +84,7 @@ QByteArray DeviceModel::numeric(const Command &cmd) {
     if (code == "40") {
         const auto arg = single();
         if (!arg || arg->size() != 3 || !isStorableText(*arg, 3))
-            return numericReply(code, Refused);
+            return Refused;
         factory_.hardwareRevision = *arg;
         return numericReply(code, "$");
     }
@@ -89,16 +96,18 @@ QByteArray DeviceModel::numeric(const Command &cmd) {
             return numericReply(code, "$");
         case UserOptions::Verdict::AcceptedWithoutArcDetect:
             return numericReply(code, "2");
-        case UserOptions::Verdict::Refused:
+        case UserOptions::Verdict::ArcRateTooHigh:
+            return numericReply(code, "1");
+        case UserOptions::Verdict::Invalid:
             break;
         }
-        return numericReply(code, Refused);
+        return Refused;
     }
     if (code == "96" && cmd.fields.isEmpty()) {
         passThrough_ = !passThrough_;
         return numericReply(code, "$");
     }
-    return numericReply(code, Refused);
+    return Refused;
 }
 
 QByteArray DeviceModel::mnemonic(const Command &cmd, qint64 nowMs) {
@@ -134,7 +143,7 @@ std::optional<QByteArray> DeviceModel::query(const QByteArray &name) {
         return QByteArray(hvOn_ ? "1" : "0");
     if (name == "FLT") {
         const QByteArray flags = faultFlags();
-        // The arc flag reports each arc once; a standing fault stays until CLR.
+        // A single arc is reported once; an arc trip and the other faults stay until CLR.
         faults_[static_cast<int>(Fault::Arc)] = false;
         return flags;
     }
@@ -210,7 +219,8 @@ QByteArray DeviceModel::write(const Command &cmd, qint64 nowMs) {
         return Ack;
     }
     if (name == "BAUD") {
-        // Nothing to change on the simulated links; the code is only remembered.
+        // The acknowledgement still goes out at the old rate; the serial link
+        // listens at the new one from the next byte on.
         if (arg != "1" && arg != "2")
             return Refused;
         baudCode_ = arg.toInt();
@@ -229,28 +239,34 @@ QByteArray DeviceModel::faultFlags() const {
     for (int i = 0; i < FaultCount; ++i) {
         if (static_cast<Fault>(i) == Fault::Output)
             flags += interlockOpen_ ? '1' : '0';
-        flags += faults_[i] ? '1' : '0';
+        const bool arcShown = static_cast<Fault>(i) == Fault::Arc && arcTripped_;
+        flags += faults_[i] || arcShown ? '1' : '0';
     }
     return flags;
 }
 
 void DeviceModel::advance(qint64 nowMs) {
+    // In short steps, so the tube's arcs fall when they are due however
+    // seldom the caller looks.
     while (lastMs_ < nowMs) {
-        qint64 until = nowMs;
+        qint64 until = std::min(nowMs, lastMs_ + TubeModel::StepMs);
         bool expires = false;
         if (watchdogEnabled_ && !fault(Fault::Watchdog)) {
             // A keep-alive exactly on the deadline is still in time.
             const qint64 deadline = lastKickMs_ + settings_.watchdogMs;
-            if (deadline < nowMs) {
+            if (deadline < until) {
                 until = std::max(deadline, lastMs_);
                 expires = true;
             }
         }
-        integrate(until - lastMs_);
+        const qint64 dt = until - lastMs_;
+        integrate(dt);
         lastMs_ = until;
         if (expires) {
             faults_[static_cast<int>(Fault::Watchdog)] = true;
             hvOn_ = false;
+        } else if (hvOn_ && tube_.step(kvOf(analog_.kv, factory_.fullScaleKv), dt)) {
+            arc(until);
         }
     }
 }
@@ -280,6 +296,8 @@ int DeviceModel::noisy(double value, int amplitude) {
 }
 
 bool DeviceModel::anySupplyFault() const {
+    if (arcTripped_)
+        return true;
     for (int i = 0; i < FaultCount; ++i) {
         if (faults_[i] && static_cast<Fault>(i) != Fault::Arc)
             return true;
@@ -291,18 +309,26 @@ bool DeviceModel::triggerArc(qint64 nowMs) {
     advance(nowMs);
     if (!hvOn_)
         return false;
-    analog_.quench();
-    if (options_.noArcDetect == 1)
-        return true; // the arc happens, the supply just does not see it
-    faults_[static_cast<int>(Fault::Arc)] = true;
-    recentArcs_.push_back(nowMs);
-    while (!recentArcs_.empty() && recentArcs_.front() <= nowMs - options_.arcPeriodS * 1000LL)
-        recentArcs_.pop_front();
-    const bool tooMany =
-        options_.arcCount > 0 && static_cast<int>(recentArcs_.size()) > options_.arcCount;
-    if (factory_.arcMode == 1 || tooMany)
-        hvOn_ = false;
+    arc(nowMs);
     return true;
+}
+
+void DeviceModel::arc(qint64 nowMs) {
+    analog_.quench();
+    ++arcs_;
+    if (options_.noArcDetect == 1)
+        return; // the arc happens, the supply just does not see it
+    faults_[static_cast<int>(Fault::Arc)] = true;
+    // More arcs than the arc count within the arc period (both ends counted)
+    // trip the supply; single-arc mode trips on the first.
+    recentArcs_.push_back(nowMs);
+    while (recentArcs_.front() < nowMs - options_.arcPeriodS * 1000LL)
+        recentArcs_.pop_front();
+    if (factory_.arcMode == 1 || static_cast<int>(recentArcs_.size()) > options_.arcCount) {
+        hvOn_ = false;
+        arcTripped_ = true;
+        recentArcs_.clear();
+    }
 }
 
 void DeviceModel::setInterlockOpen(bool open, qint64 nowMs) {
@@ -315,6 +341,8 @@ void DeviceModel::setInterlockOpen(bool open, qint64 nowMs) {
 void DeviceModel::setFault(Fault f, bool raised, qint64 nowMs) {
     advance(nowMs);
     faults_[static_cast<int>(f)] = raised;
+    if (f == Fault::Arc && !raised)
+        arcTripped_ = false;
     if (raised && f != Fault::Arc)
         hvOn_ = false;
 }
@@ -322,6 +350,7 @@ void DeviceModel::setFault(Fault f, bool raised, qint64 nowMs) {
 void DeviceModel::clearFaults(qint64 nowMs) {
     advance(nowMs);
     faults_.fill(false);
+    arcTripped_ = false;
     recentArcs_.clear();
     lastKickMs_ = nowMs;
 }
@@ -336,6 +365,8 @@ QString DeviceModel::describe(qint64 nowMs) const {
         if (faults_[i])
             faults << QString::fromLatin1(FaultNames[i]);
     }
+    if (arcTripped_)
+        faults << QStringLiteral("arc-trip");
     const auto onOff = [](bool b) { return b ? QStringLiteral("on") : QStringLiteral("off"); };
     QStringList lines;
     lines << QStringLiteral("hv %1, interlock %2, %3 control, faults: %4")
@@ -368,8 +399,11 @@ QString DeviceModel::describe(qint64 nowMs) const {
                       QLatin1String(Build));
     lines << QStringLiteral("configuration: %1").arg(QString::fromLatin1(factory_.confFields()));
     lines << QStringLiteral("user options: %1").arg(QString::fromLatin1(options_.fields()));
-    lines << QStringLiteral("baud code %1, pass-through %2, hv time %3 s")
-                 .arg(baudCode_)
+    lines << QStringLiteral("tube: conditioned to %1 kV, %2 arcs so far")
+                 .arg(tube_.conditionedKv(), 0, 'f', 1)
+                 .arg(arcs_);
+    lines << QStringLiteral("unit baud %1, pass-through %2, hv time %3 s")
+                 .arg(unitBaud())
                  .arg(onOff(passThrough_))
                  .arg(hvOnMs_ / 1000);
     return lines.join('\n');

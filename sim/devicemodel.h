@@ -3,6 +3,7 @@
 #include "sim/analogchannels.h"
 #include "sim/command.h"
 #include "sim/configstore.h"
+#include "sim/tubemodel.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,12 +31,13 @@ inline constexpr int FaultCount = 8;
 std::optional<Fault> faultFromName(const QString &name);
 
 struct ModelSettings {
-    int kvRampMs = 2000;
+    int kvRampMs = 100; // the unit takes 20 to 100 ms
     int watchdogMs = 2000;
     int noiseCounts = 2;
     quint32 seed = 1;
     int fullScaleKv = 8000; // 80 kV in units of 0.01 kV
     int fullScaleMa = 1400; // 1.4 mA in units of 0.001 mA
+    TubeModel::Settings tube;
 };
 
 // The supply behind the link: pure logic, time passed in by the caller.
@@ -50,7 +52,7 @@ public:
     struct Status {
         bool hvOn = false;
         bool interlockOpen = false;
-        bool supplyFault = false; // any latched fault but an arc
+        bool supplyFault = false; // any latched fault, an arc trip too, but not a single arc
         bool operator==(const Status &) const = default;
     };
 
@@ -59,6 +61,9 @@ public:
     QByteArray handle(const QByteArray &payload, qint64 nowMs);
     // Runs the output and the watchdog up to nowMs.
     void advance(qint64 nowMs);
+
+    // The serial line rate the unit listens and answers at.
+    int unitBaud() const { return baudCode_ == 2 ? 9600 : 115200; }
 
     // Operator controls. triggerArc() is false when there is no high voltage to arc.
     bool triggerArc(qint64 nowMs);
@@ -73,7 +78,10 @@ public:
     bool fault(Fault f) const { return faults_[static_cast<int>(f)]; }
     bool interlockOpen() const { return interlockOpen_; }
     bool remote() const { return remote_; }
+    bool arcTripped() const { return arcTripped_; }
+    qint64 arcs() const { return arcs_; }
     qint64 hvOnMs() const { return hvOnMs_; }
+    const TubeModel &tube() const { return tube_; }
     const FactoryConfig &factory() const { return factory_; }
 
 private:
@@ -83,6 +91,7 @@ private:
     QByteArray write(const Command &cmd, qint64 nowMs);
     QByteArray faultFlags() const;
     void integrate(qint64 dtMs);
+    void arc(qint64 nowMs);
     int noisy(double value, int amplitude);
     bool anySupplyFault() const;
 
@@ -104,8 +113,11 @@ private:
     QByteArray serialNumber_ = "100000001-A00001";
     qint64 hvOnMs_ = 0;
     qint64 lastMs_;
-    std::deque<qint64> recentArcs_;
+    std::deque<qint64> recentArcs_; // within the arc period, pruned as they age
+    bool arcTripped_ = false;       // too many arcs: latched until CLR
+    qint64 arcs_ = 0;
     std::minstd_rand rng_;
+    TubeModel tube_;
 };
 
 } // namespace zor::sim

@@ -34,6 +34,11 @@ void LinkSession::sendUnsolicited(const QByteArray &bytes) {
 }
 
 void LinkSession::deliver(const QByteArray &text, int delayMs, bool split) {
+    if (pendingReplies_ >= MaxPendingReplies) {
+        sim_.dropReply();
+        return;
+    }
+    ++pendingReplies_;
     const QByteArray frame =
         ProcessOutputString(text, reader_.framing() == FrameReader::Framing::Network);
     const qint64 at = std::max(monotonicMs() + delayMs, nextFreeMs_);
@@ -59,6 +64,8 @@ void LinkSession::drain() {
     while (!queue_.empty() && queue_.front().atMs <= now) {
         Outgoing out = std::move(queue_.front());
         queue_.pop_front();
+        if (out.last)
+            --pendingReplies_;
         write(out.bytes, out.last);
     }
     if (!queue_.empty())

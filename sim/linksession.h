@@ -21,6 +21,9 @@ class LinkSession : public QObject {
 public:
     using Writer = std::function<void(const QByteArray &)>;
     static constexpr int SplitGapMs = 20;
+    // Replies waiting for their time (a delay or a split is set); past this a
+    // flood of commands gets no more answers, and the simulator counts them.
+    static constexpr int MaxPendingReplies = 64;
 
     LinkSession(Simulator &sim, FrameReader::Framing framing, QByteArray linkName, Writer writer,
                 QObject *parent = nullptr);
@@ -32,6 +35,7 @@ public:
     void setTrailer(std::function<QByteArray()> trailer) { trailer_ = std::move(trailer); }
 
     bool replyPending() const { return !queue_.empty(); }
+    int pendingReplies() const { return pendingReplies_; }
     bool midFrame() const { return reader_.midFrame(); }
     qint64 lastActivityMs() const { return lastActivityMs_; }
 
@@ -55,6 +59,7 @@ private:
     QByteArray previousReply_;
     qint64 nextFreeMs_ = 0;
     qint64 lastActivityMs_ = 0;
+    int pendingReplies_ = 0;
     std::deque<Outgoing> queue_; // due times never decrease, so FIFO order is send order
     QTimer drainTimer_;
 };

@@ -21,7 +21,14 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated ZOR high-voltage supply for the console, its tests and operator training.\n"
-        "Operator commands are read from standard input; type help for the list."));
+        "Operator commands are read from standard input; type help for the list.\n\n"
+        "The tube: it holds off voltage up to the level it is conditioned to. Above it,\n"
+        "arcs come at RATE x (e^(excess kV / 4) - 1) per second, at most 5 a second;\n"
+        "running at a voltage lifts the level towards that voltage + 2 kV with the time\n"
+        "constant of --tube-season, so a seasoning schedule makes the arcs die away.\n"
+        "More arcs than the user options' arc count within their arc period trip the\n"
+        "supply: high voltage off, arc fault latched until CLR; no-arc-detect mode never\n"
+        "trips. After BAUD the pseudo-terminal answers only at the new line rate."));
     parser.addHelpOption();
     const QCommandLineOption pty(QStringLiteral("pty"),
                                  QStringLiteral("Serve a pseudo-terminal; LINK becomes a symbolic "
@@ -35,7 +42,7 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
                                  QStringLiteral("Append every received payload to FILE."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption ramp(QStringLiteral("ramp-ms"),
-                                  QStringLiteral("kV ramp time, full scale (default 2000)."),
+                                  QStringLiteral("kV ramp time, full scale (default 100)."),
                                   QStringLiteral("MS"));
     const QCommandLineOption wdt(QStringLiteral("wdt-ms"),
                                  QStringLiteral("Watchdog timeout (default 2000)."),
@@ -47,11 +54,26 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
                                    QStringLiteral("Monitor noise, +/- counts (default 2)."),
                                    QStringLiteral("COUNTS"));
     const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Seed for noise and corruption (default 1)."),
+                                  QStringLiteral("Seed for noise, corruption and the tube's arcs "
+                                                 "(default 1); the same seed, the same run."),
                                   QStringLiteral("N"));
     const QCommandLineOption rating(QStringLiteral("rating"),
                                     QStringLiteral("Full scale as kV,mA (default 80,1.4)."),
                                     QStringLiteral("KV,MA"));
+    const QCommandLineOption tube(
+        QStringLiteral("tube"),
+        QStringLiteral("The tube's conditioned level at start: seasoned (full scale, the "
+                       "default; never arcs), cold (a quarter of full scale) or a kV value."),
+        QStringLiteral("LEVEL"));
+    const QCommandLineOption tubeArcs(
+        QStringLiteral("tube-arcs"),
+        QStringLiteral("Arc rate factor RATE, arcs per second (default 0.015)."),
+        QStringLiteral("RATE"));
+    const QCommandLineOption tubeSeason(
+        QStringLiteral("tube-season"),
+        QStringLiteral("Time constant in seconds of the level's climb towards the running "
+                       "voltage (default 150)."),
+        QStringLiteral("S"));
     const QCommandLineOption arcEvery(QStringLiteral("arc-every"),
                                       QStringLiteral("Arc every MS milliseconds while HV is on."),
                                       QStringLiteral("MS"));
@@ -72,8 +94,9 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
                                      QStringLiteral("FRACTION"));
     const QCommandLineOption wrong(
         QStringLiteral("wrong"), QStringLiteral("Answer with the reply to the previous command."));
-    parser.addOptions({pty, tcp, log, ramp, wdt, status, noise, seed, rating, arcEvery, interlock,
-                       fault, silent, delay, split, corrupt, wrong});
+    parser.addOptions({pty,   tcp,    log,   ramp,     wdt,        status,   noise,
+                       seed,  rating, tube,  tubeArcs, tubeSeason, arcEvery, interlock,
+                       fault, silent, delay, split,    corrupt,    wrong});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -131,6 +154,28 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
         }
         out.model.fullScaleKv = static_cast<int>(std::lround(kv * 100));
         out.model.fullScaleMa = static_cast<int>(std::lround(ma * 1000));
+    }
+    auto &tubeSettings = out.model.tube;
+    const QString level = parser.value(tube);
+    bool levelOk = true;
+    if (level == QLatin1String("cold")) {
+        tubeSettings.conditionedKv = out.model.fullScaleKv / 400.0;
+    } else if (!level.isEmpty() && level != QLatin1String("seasoned")) {
+        tubeSettings.conditionedKv = level.toDouble(&levelOk);
+        levelOk = levelOk && tubeSettings.conditionedKv >= 0;
+    }
+    const auto positive = [&](const QCommandLineOption &option, double &target) {
+        if (!parser.isSet(option))
+            return true;
+        bool ok = false;
+        target = parser.value(option).toDouble(&ok);
+        return ok && target >= 0;
+    };
+    if (!levelOk || !positive(tubeArcs, tubeSettings.arcRate) ||
+        !positive(tubeSeason, tubeSettings.seasonS)) {
+        *error = QStringLiteral("--tube needs cold, seasoned or kV; --tube-arcs and "
+                                "--tube-season need a number of at least 0");
+        return std::nullopt;
     }
 
     // The remaining flags are the operator commands of the same name.

@@ -22,11 +22,13 @@ namespace {
 // Nobody may be reading the slave; past this we drop replies instead of growing.
 constexpr qsizetype MaxOutbox = 64 * 1024;
 
+// Raw, and at the unit's initial rate, so a client that sets no rate is heard.
 bool makeRaw(int fd) {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0)
         return false;
     cfmakeraw(&tio);
+    cfsetspeed(&tio, B115200);
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
@@ -103,7 +105,14 @@ void PtyLink::onReadable() {
     for (;;) {
         const ssize_t n = ::read(master_, buf, sizeof buf);
         if (n > 0) {
-            session_->feed(QByteArrayView(buf, n));
+            if (lineBaud() == sim_.model().unitBaud()) {
+                session_->feed(QByteArrayView(buf, n));
+            } else {
+                // Sampled at the wrong rate every byte is a framing error; what
+                // the unit's receiver keeps of them is never a frame.
+                sim_.garbled(n);
+                session_->feed(QByteArray(n, '\xFF'));
+            }
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -114,6 +123,20 @@ void PtyLink::onReadable() {
         readNotifier_->setEnabled(false);
         QTimer::singleShot(50, this, [this] { readNotifier_->setEnabled(true); });
         return;
+    }
+}
+
+int PtyLink::lineBaud() const {
+    termios tio{};
+    if (tcgetattr(master_, &tio) != 0)
+        return 0;
+    switch (cfgetospeed(&tio)) {
+    case B9600:
+        return 9600;
+    case B115200:
+        return 115200;
+    default:
+        return -1; // a rate the unit never runs at
     }
 }
 

@@ -14,7 +14,8 @@ class Simulator;
 // The serial side: a pseudo-terminal whose slave the console opens as a serial
 // port. We keep a slave descriptor open ourselves, so the master never reads
 // an error while the console has the port closed, and the console can close
-// and re-open the port at will.
+// and re-open the port at will. The line rate the console sets is visible from
+// the master: bytes sent at another rate than the unit's arrive as noise.
 class PtyLink : public QObject {
     Q_OBJECT
 
@@ -31,6 +32,7 @@ private:
     void onReadable();
     void onWritable();
     void write(const QByteArray &bytes);
+    int lineBaud() const;
 
     Simulator &sim_;
     LinkSession *session_ = nullptr;

@@ -63,11 +63,14 @@ void Simulator::tick() {
 QString Simulator::describe() const {
     const auto &s = shaper_.settings();
     return model_.describe(now()) +
-           QStringLiteral("\nlink: %1 payloads, %2 bad checksum, %3 malformed, %4 oversize")
+           QStringLiteral("\nlink: %1 payloads, %2 bad checksum, %3 malformed, %4 oversize, "
+                          "%5 replies dropped (queue full), %6 bytes at a wrong line rate")
                .arg(received_)
                .arg(badChecksum_)
                .arg(malformed_)
-               .arg(oversize_) +
+               .arg(oversize_)
+               .arg(droppedReplies_)
+               .arg(garbledBytes_) +
            QStringLiteral("\ninjection: silent %1, delay %2 ms, split %3, corrupt %4 (%5 so far), "
                           "wrong %6, arc-every %7 ms")
                .arg(s.silent ? "on" : "off")

@@ -31,6 +31,10 @@ public:
                                              QByteArray &previousReply);
     // A frame that is not answered (bad checksum, no CR, too long).
     void reject(const QByteArray &link, const FrameReader::Frame &frame);
+    // A reply that found the link's queue full.
+    void dropReply() { ++droppedReplies_; }
+    // Bytes that came at another line rate than the unit's.
+    void garbled(qint64 bytes) { garbledBytes_ += bytes; }
 
     // Arcs on a schedule, for soak tests and training; 0 switches them off.
     void setArcInterval(int ms);
@@ -53,6 +57,8 @@ private:
     qint64 badChecksum_ = 0;
     qint64 malformed_ = 0;
     qint64 oversize_ = 0;
+    qint64 droppedReplies_ = 0;
+    qint64 garbledBytes_ = 0;
 };
 
 } // namespace zor::sim

@@ -19,6 +19,12 @@ void ConditioningMenu::menu_Season_Click() {
     main_.openModalPage([this] { openSchedule(); });
 }
 
+void ConditioningMenu::haltRuns() {
+    cycleTest->halt();
+    if (frm_seasoning *schedule = main_.forms.find<frm_seasoning>())
+        schedule->halt();
+}
+
 void ConditioningMenu::openSchedule() {
     QPointer<frm_seasoning> schedule = &main_.forms.get<frm_seasoning>(main_);
     dialogs().runModal(*schedule);

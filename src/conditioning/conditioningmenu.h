@@ -18,6 +18,9 @@ public:
 
     // Shows the seasoning table modally.
     void menu_Season_Click();
+    // Stops the cycle test and a seasoning run without sending anything; the
+    // caller switches the voltage off itself.
+    void haltRuns();
 
 private:
     void openSchedule();

@@ -2,6 +2,7 @@
 
 #include "conditioning/hvrequest.h"
 #include "conditioning/numbertext.h"
+#include "control/hvenableframe.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
 
@@ -29,14 +30,16 @@ void CycleTest::menu_cycleHv_Click() {
         start();
 }
 
-void CycleTest::stop() {
+void CycleTest::halt() {
     main_.menu.menu_cycleHv->setText(CaptionStart);
     main_.CycleTimer.setEnabled(false);
     cycleRunning = false;
     ++session_;
-    frm_SDIMAIN *main = &main_;
-    // Off if it is on; a stop never switches the voltage on.
-    main_.command([main] { requestHighVoltage(*main, false); });
+}
+
+void CycleTest::stop() {
+    halt();
+    main_.hvEnable->switchOff();
 }
 
 void CycleTest::refuse(const QString &why) {
@@ -90,19 +93,24 @@ void CycleTest::CycleTimer_Timer() {
     QPointer<CycleTest> self(this);
     frm_SDIMAIN *main = &main_;
     const quint64 id = session_;
-    main_.command([self, main, id] {
-        if (!self || !self->cycleRunning || self->session_ != id)
-            return;
-        // Each phase asks for the state it needs, so a switch moved by someone
-        // else cannot turn the test's phases upside down.
-        ++self->cycleCount;
-        if (self->cycleCount == self->cycleOnTime) {
-            requestHighVoltage(*main, false);
-        } else if (self->cycleCount == self->cyclePeriod) {
-            requestHighVoltage(*main, true);
-            self->cycleCount = 0;
-        }
-    });
+    // Held at most once behind another exchange or an open box: a late phase
+    // runs once, and asks for the state its phase needs rather than toggling,
+    // so neither a burst of ticks nor a switch moved by someone else can turn
+    // the test's phases upside down.
+    main_.link.command(
+        this,
+        [self, main, id] {
+            if (!self || !self->cycleRunning || self->session_ != id)
+                return;
+            ++self->cycleCount;
+            if (self->cycleCount == self->cycleOnTime) {
+                requestHighVoltage(*main, false);
+            } else if (self->cycleCount >= self->cyclePeriod) {
+                requestHighVoltage(*main, true);
+                self->cycleCount = 0;
+            }
+        },
+        &main_.CycleTimer);
 }
 
 } // namespace zor

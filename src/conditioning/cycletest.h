@@ -21,6 +21,8 @@ public:
 
     void menu_cycleHv_Click();
     void CycleTimer_Timer();
+    // Ends the test at once without a command of its own.
+    void halt();
 
 private:
     void start();

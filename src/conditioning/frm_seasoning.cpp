@@ -3,6 +3,7 @@
 #include "conditioning/frm_run_season.h"
 #include "conditioning/hvrequest.h"
 #include "conditioning/numbertext.h"
+#include "control/hvenableframe.h"
 #include "platform/dialogs.h"
 #include "shell/formregistry.h"
 #include "shell/mainwindow.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 
@@ -21,6 +23,8 @@ using namespace conditioning;
 namespace {
 
 const QString ScalingNotSet = QStringLiteral("Please Set Unit Scaling!");
+// The largest count a 12-bit setpoint channel holds.
+constexpr qint16 FullScaleCount = 4095;
 
 QLineEdit *cell(QWidget *parent, const QString &text) {
     auto *edit = new QLineEdit(text, parent);
@@ -137,6 +141,22 @@ std::optional<QString> frm_seasoning::scheduleFault() const {
     return std::nullopt;
 }
 
+QStringList frm_seasoning::stepsBeyondFullScale() const {
+    QStringList out;
+    for (int row = 0; row < FinalRow; ++row) {
+        const QString kv = combo_kv[row]->currentText().trimmed();
+        const QString ma = combo_ma[row]->currentText().trimmed();
+        QStringList over;
+        if (stepCount(kv, main_.state.kvPerBit()).value_or(0) > FullScaleCount)
+            over << kv + QStringLiteral(" kV");
+        if (stepCount(ma, main_.state.maPerBit()).value_or(0) > FullScaleCount)
+            over << ma + QStringLiteral(" mA");
+        if (!over.isEmpty())
+            out << QStringLiteral("Step %1: %2").arg(row + 1).arg(over.join(QStringLiteral(", ")));
+    }
+    return out;
+}
+
 bool frm_seasoning::SetKvandmA(const qint16 &step) {
     if (step < 0 || step >= StepRows)
         return false;
@@ -147,7 +167,14 @@ bool frm_seasoning::SetKvandmA(const qint16 &step) {
     if (!kv || !ma)
         return false;
     frm_SDIMAIN *main = &main_;
-    main_.command([main, kv = *kv, ma = *ma] {
+    QPointer<frm_seasoning> self(this);
+    // The closing zeros always go out; a step's setpoints only while the run
+    // that asked for them is still going when their turn comes.
+    const bool zeroing = step == FinalRow;
+    const quint64 id = runId_;
+    main_.command([main, self, zeroing, id, kv = *kv, ma = *ma] {
+        if (!zeroing && (!self || !self->running_ || self->runId_ != id))
+            return;
         // The current goes to zero before the voltage moves, and back after it.
         main->link.exchange("IREF 0;");
         main->link.exchange("VREF " + QByteArray::number(kv) + ';');
@@ -164,6 +191,16 @@ void frm_seasoning::Command1_Click() {
     if (const auto fault = scheduleFault()) {
         dialogs().message(*fault);
         return;
+    }
+    if (const QStringList beyond = stepsBeyondFullScale(); !beyond.isEmpty()) {
+        const QString question =
+            QStringLiteral("These steps are beyond the unit's full scale of %1 kV, %2 mA and "
+                           "will be refused by the supply:\n%3\n\nRun the schedule anyway?")
+                .arg(QLocale::c().toString(FullScaleCount * main_.state.kvPerBit(), 'g', 5),
+                     QLocale::c().toString(FullScaleCount * main_.state.maPerBit(), 'g', 5),
+                     beyond.join(QLatin1Char('\n')));
+        if (!dialogs().confirm(question, windowTitle()))
+            return;
     }
     Timer_Season.setEnabled(false);
     running_ = true;
@@ -238,17 +275,18 @@ void frm_seasoning::stopRun() {
 }
 
 void frm_seasoning::endRun(bool zeroSetpoints) {
-    running_ = false;
-    Timer_Season.setEnabled(false);
-    frm_SDIMAIN *main = &main_;
-    // Only ever off: with the switch already off (an interlock opened, the
-    // operator switched it) a toggle here would switch the voltage on.
-    main_.command([main] { requestHighVoltage(*main, false); });
+    halt();
+    main_.hvEnable->switchOff();
     if (zeroSetpoints)
         SetKvandmA(FinalRow);
     if (frm_run_season *run = main_.forms.find<frm_run_season>())
         main_.forms.unload(run);
     registry_.unload(this);
+}
+
+void frm_seasoning::halt() {
+    running_ = false;
+    Timer_Season.setEnabled(false);
 }
 
 void frm_seasoning::abandonRun(const QString &why) {

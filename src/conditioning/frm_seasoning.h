@@ -48,6 +48,8 @@ public:
     // Ends a run early: high voltage off if it is on, setpoints to zero, both
     // windows closed.
     void stopRun();
+    // Ends a run at once without a command of its own.
+    void halt();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -56,6 +58,8 @@ private:
     // The first row whose texts cannot run, as a message for the operator.
     std::optional<QString> scheduleFault() const;
     std::optional<QString> rowFault(int row) const;
+    // "Step n: 85 kV" for each step beyond what the unit can be set to.
+    QStringList stepsBeyondFullScale() const;
     void showProgress();
     // Lets the clock tick again once the step's setpoints have gone out.
     void resumeTicking();

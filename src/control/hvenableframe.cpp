@@ -31,4 +31,8 @@ void HvEnableFrame::btn_HVONOFF_Click() {
     ctx_.ops.setHighVoltage(!ctx_.state.hvEnabled());
 }
 
+void HvEnableFrame::switchOff() {
+    ctx_.ops.setHighVoltage(false);
+}
+
 } // namespace zor

@@ -18,6 +18,9 @@ public:
     ToggleSwitch *btn_HVONOFF;
     // Toggles the high voltage from the switch's current position.
     void btn_HVONOFF_Click();
+    // "ENBL 0;" whatever the switch shows: a stop must not rest on an earlier
+    // off having arrived.
+    void switchOff();
 
 private:
     ConsoleContext ctx_;

@@ -2,6 +2,7 @@
 
 #include "link/devicelink.h"
 #include "platform/counts.h"
+#include "platform/dialogs.h"
 #include "platform/displaymask.h"
 #include "platform/numedit.h"
 #include "supply/supplyops.h"
@@ -10,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
@@ -37,6 +39,9 @@ void setFieldColour(QLineEdit *field, const QColor &colour) {
     p.setColor(QPalette::Base, colour);
     field->setPalette(p);
 }
+
+// The largest count a 12-bit setpoint channel holds.
+constexpr int FullScaleCount = 4095;
 
 const QColor White(0xFF, 0xFF, 0xFF);
 const QColor Yellow(0xFF, 0xFF, 0x00);
@@ -212,10 +217,17 @@ void SetpointPanel::ctrl_SCALVAL_ValueChanged(double value) {
     coupling_ = true;
     if (std::isfinite(f) && f > 0.0) {
         const double counts = value / f;
-        ctrl_BITVAL->setValue(counts);
-        // Beyond the channel's 4095 counts: show what the count really gives.
-        if (ctrl_BITVAL->value() != counts)
+        if (counts >= FullScaleCount + 0.5) {
+            // Programming full scale instead would be a value nobody asked for.
             ctrl_SCALVAL->setValue(ctrl_BITVAL->value() * f);
+            coupling_ = false;
+            const QString unit = QString::fromLatin1(ch.unit).trimmed();
+            dialogs().message(QStringLiteral("%1 %2 is above the unit's full scale of %3 %2.")
+                                  .arg(QLocale::c().toString(value, 'g', 6), unit,
+                                       QLocale::c().toString(FullScaleCount * f, 'g', 5)));
+            return;
+        }
+        ctrl_BITVAL->setValue(counts);
     } else {
         // Before the scale is known no count can be made; the editor stays
         // where the count puts it rather than show a value that means nothing.
@@ -255,19 +267,19 @@ void SetpointPanel::showAnswer(const Channel &ch, qint16 count, parse::Ack ack) 
     }
 }
 
+// Channel and count are taken at the click: a command held behind another
+// exchange must send what the operator saw when clicking, not what the editor
+// holds when its turn comes.
 void SetpointPanel::btn_UPDATE_Click() {
-    ctx_.link.command(this, [this] {
-        const Channel &ch = selected();
-        transmit(ch, dacNew(ch));
-    });
+    const Channel &ch = selected();
+    const qint16 count = dacNew(ch);
+    ctx_.link.command(this, [this, &ch, count] { transmit(ch, count); });
 }
 
 void SetpointPanel::btn_ACCEPT_Click() {
-    ctx_.link.command(this, [this] {
-        // Channel and count are taken before the wait: the operator may switch
-        // channels or edit while the reply is awaited.
-        const Channel &ch = selected();
-        const qint16 count = dacNew(ch);
+    const Channel &ch = selected();
+    const qint16 count = dacNew(ch);
+    ctx_.link.command(this, [this, &ch, count] {
         // Only a count the supply took becomes the one CANCEL returns to;
         // otherwise CANCEL would send a value that was never in force.
         if (transmit(ch, count))
@@ -276,10 +288,10 @@ void SetpointPanel::btn_ACCEPT_Click() {
 }
 
 void SetpointPanel::btn_CANCEL_Click() {
-    ctx_.link.command(this, [this] {
-        const Channel &ch = selected();
-        const qint16 count = dacAccepted(ch);
-        loadCount(ch, count);
+    const Channel &ch = selected();
+    const qint16 count = dacAccepted(ch);
+    loadCount(ch, count);
+    ctx_.link.command(this, [this, &ch, count] {
         ctx_.link.outputOutputString(QByteArray(ch.revert) + QByteArray::number(count));
     });
 }

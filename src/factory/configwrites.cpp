@@ -4,6 +4,7 @@
 #include "link/payloadtext.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
+#include "supply/replyparse.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +23,9 @@ void frm_config::writeParameter(factory::Param id) {
 }
 
 void frm_config::writeEntry(const ParamRow &row, const QString &entry) {
+    // Cancel gives an empty text; writing it would erase what the supply stores.
+    if (entry.isEmpty())
+        return;
     QLineEdit *box = pair(row.id).box;
     switch (row.check) {
     case Check::None:
@@ -105,8 +109,15 @@ void frm_config::programScaling(const QString &entry) {
     const auto maArgument = ma ? factory::shortestDecimal(*ma * 1000.0) : std::nullopt;
     if (!maArgument)
         return;
-    main_.state.setKvPerBit(*kv / 4095.0);
-    main_.link.exchange("SLVP " + *kvArgument + ";");
+    // A zero or negative full scale would make every conversion meaningless.
+    if (!(*kv > 0.0) || !(*ma > 0.0)) {
+        dialogs().message(QStringLiteral("The full scales must be positive numbers: kV,mA."),
+                          windowTitle());
+        return;
+    }
+    // The scale follows the supply, so it changes only once the supply took it.
+    if (parse::writeAck(main_.link.exchange("SLVP " + *kvArgument + ";")) == parse::Ack::Taken)
+        main_.state.setKvPerBit(*kv / 4095.0);
     main_.link.outputOutputString("SLIP " + *maArgument + ";");
 }
 

@@ -42,6 +42,8 @@ void frm_baudRate::save_Click() {
     if (position >= 0) {
         main_.link.command(this, [this, position] {
             main_.link.exchange("BAUD " + QByteArray::number(position + 1) + ";");
+            // Even when held behind a poll step, whose end restarted the poll.
+            main_.link.leaveTimersStopped();
         });
         // The supply now talks at the new speed: polling and the reply timers
         // stay off until the user reopens the port or picks auto update again.

@@ -89,6 +89,9 @@ void Form1::Btn_serialNum_Click() {
     main_.link.command(this, [this] {
         const QString entry = dialogs().input(
             QStringLiteral("Enter Serial Number: EX. 101407139-A00041"), windowTitle());
+        // Cancel: an empty write would erase the stored serial number.
+        if (entry.isEmpty())
+            return;
         Txt_serialNum->setText(entry);
         main_.link.outputOutputString("SNUS " + typedPayloadText(entry) + ";");
     });

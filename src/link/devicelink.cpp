@@ -7,11 +7,14 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
 
 namespace zor {
 
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
     : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()) {
+    clock_.start();
     tmr_COMMWDT.setEnabled(false);
     connect(&tmr_RCVTIMER, &Timer::tick, this, &DeviceLink::tmr_RCVTIMER_Timer);
     connect(&tmr_COMMWDT, &Timer::tick, this, &DeviceLink::tmr_COMMWDT_Timer);
@@ -30,8 +33,18 @@ DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
 DeviceLink::~DeviceLink() = default;
 
 void DeviceLink::outputOutputString(const QByteArray &payload) {
+    if (gated())
+        return;
+    // On the way out nothing reads a reply but the local/remote hand-back, so
+    // the final sends do not wait for an owed reply.
+    if (!finalSends_)
+        drainLateReply();
+    // A status message cut short by this command would glue onto the next one.
+    networkPending_.clear();
     const QByteArray frame = ProcessOutputString(payload, isEthernet());
     emit transmitted(frame);
+    lastPayload_ = payload;
+    sentAtMs_ = clock_.elapsed();
     if (isEthernet()) {
         tcp_->send(frame);
         return;
@@ -40,6 +53,65 @@ void DeviceLink::outputOutputString(const QByteArray &payload) {
     if (!serial_->discardInput())
         return;
     serial_->write(frame);
+}
+
+std::optional<QByteArray> DeviceLink::readArrived() {
+    if (isEthernet())
+        return tcp_->getData();
+    return serial_->readAll();
+}
+
+// One mechanism keeps a late reply from being credited to the next command:
+// after a time-out the supply may still owe that reply for up to
+// LateWindowMs after the command went out, and without an echo in the
+// protocol it could not be told from the next command's own. So the next send
+// first drains the line until the owed reply has come and the line has been
+// quiet for QuietGuardMs, or the window has closed. A silent supply thus costs
+// up to one more second per failed exchange; no reply is ever misplaced.
+void DeviceLink::drainLateReply() {
+    if (lateUntilMs_ < 0)
+        return;
+    const qint64 until = lateUntilMs_;
+    lateUntilMs_ = -1;
+    const char terminator = isEthernet() ? ETX : LF;
+    QByteArray drained;
+    qint64 lastByteMs = -1;
+    for (;;) {
+        const auto chunk = readArrived();
+        if (!chunk)
+            break;
+        if (!chunk->isEmpty()) {
+            lastByteMs = clock_.elapsed();
+            if (drained.size() < MaxReplyBytes)
+                drained.append(chunk->left(MaxReplyBytes - drained.size()));
+        }
+        const qint64 now = clock_.elapsed();
+        const bool whole = drained.contains(terminator);
+        if (now >= until || (whole && now - lastByteMs >= QuietGuardMs) || shuttingDown_)
+            break;
+        const qint64 wait = whole ? lastByteMs + QuietGuardMs - now : until - now;
+        if (!waitForData(wait) ||
+            (isEthernet() && tcp_->state() != TcpClientComponent::StateConnected))
+            break;
+    }
+    if (!drained.isEmpty())
+        emit lateReplyDiscarded(drained);
+}
+
+bool DeviceLink::dropForeignReply(QByteArray &reply, char terminator) {
+    const qsizetype end = reply.indexOf(terminator);
+    if (end < 0)
+        return false;
+    // A numeric command ("99,0,") is answered with its code and commas; a
+    // reply with a ";" and no comma is a mnemonic command's and cannot be its.
+    const bool numeric = lastPayload_.size() >= 3 && std::isdigit(uchar(lastPayload_[0])) &&
+                         std::isdigit(uchar(lastPayload_[1])) && lastPayload_[2] == ',';
+    const QByteArray whole = reply.left(end + 1);
+    if (!numeric || !whole.contains(';') || whole.contains(','))
+        return false;
+    emit lateReplyDiscarded(whole);
+    reply.remove(0, end + 1);
+    return true;
 }
 
 bool DeviceLink::waitForData(qint64 remainingMs) {
@@ -68,6 +140,8 @@ QByteArray DeviceLink::receiveSerial(bool &failed) {
         }
         if (reply.size() < MaxReplyBytes)
             reply.append(chunk->left(MaxReplyBytes - reply.size()));
+        while (dropForeignReply(reply, LF)) {
+        }
         if (reply.contains(LF))
             break;
         const qint64 elapsed = clock.elapsed();
@@ -96,6 +170,8 @@ QByteArray DeviceLink::receiveNetwork(bool &failed) {
         const QByteArray chunk = tcp_->getData();
         if (reply.size() < MaxReplyBytes)
             reply.append(chunk.left(MaxReplyBytes - reply.size()));
+        while (dropForeignReply(reply, ETX)) {
+        }
         if (reply.contains(ETX))
             break;
         const qint64 elapsed = clock.elapsed();
@@ -110,10 +186,15 @@ QByteArray DeviceLink::receiveNetwork(bool &failed) {
 }
 
 QByteArray DeviceLink::inputInputString() {
+    if (gated())
+        return {};
     bool failed = false;
     const QByteArray reply = isEthernet() ? receiveNetwork(failed) : receiveSerial(failed);
     if (failed)
         return {};
+    // Without its terminator the reply, or the rest of it, may still come.
+    const bool timedOut = !reply.contains(isEthernet() ? ETX : LF);
+    lateUntilMs_ = timedOut ? sentAtMs_ + LateWindowMs : -1;
     emit received(reply);
     tmr_RCVTIMER.setEnabled(true);
     serial_->discardInput();
@@ -126,9 +207,12 @@ bool DeviceLink::mustHold() const {
     return depth_ > 0 && QThread::currentThread()->loopLevel() > loopLevelAtStart_;
 }
 
-void DeviceLink::command(QObject *owner, std::function<void()> body) {
+void DeviceLink::command(QObject *owner, std::function<void()> body, const void *tick) {
     if (mustHold()) {
-        held_.push_back({owner, owner != nullptr, std::move(body), true});
+        if (tick && std::any_of(held_.begin(), held_.end(),
+                                [tick](const Held &h) { return h.tick == tick; }))
+            return;
+        held_.push_back({owner, owner != nullptr, std::move(body), true, tick});
         return;
     }
     execute(body, true);
@@ -137,7 +221,7 @@ void DeviceLink::command(QObject *owner, std::function<void()> body) {
 void DeviceLink::sendAlone(QObject *owner, const QByteArray &payload) {
     std::function<void()> body = [this, payload] { outputOutputString(payload); };
     if (mustHold()) {
-        held_.push_back({owner, owner != nullptr, std::move(body), false});
+        held_.push_back({owner, owner != nullptr, std::move(body), false, nullptr});
         return;
     }
     execute(body, false);
@@ -187,6 +271,13 @@ void DeviceLink::runHeld() {
     running_held_ = false;
 }
 
+void DeviceLink::beginShutdown() {
+    shuttingDown_ = true;
+    held_.clear();
+    if (waitLoop_)
+        waitLoop_->quit();
+}
+
 void DeviceLink::tmr_RCVTIMER_Timer() {
     tmr_RCVTIMER.setEnabled(false);
 }
@@ -201,16 +292,23 @@ void DeviceLink::tmr_COMMWDT_Timer() {
 void DeviceLink::tmr_NETRCVTMR_Timer() {
     tmr_NETRCVTMR.setEnabled(false);
     if (isEthernet()) {
-        // A message may arrive in pieces: keep them until its ETX, then decode it whole.
+        // A message may arrive in pieces: keep them until its ETX, then decode
+        // it whole. Every STX starts a new message, so a stray fragment before
+        // it is dropped rather than glued on.
         networkPending_.append(tcp_->getData());
         if (networkPending_.size() > MaxReplyBytes)
             networkPending_.clear();
         qsizetype end;
         while ((end = networkPending_.indexOf(ETX)) >= 0) {
-            const QByteArray message = networkPending_.left(end + 1);
+            const qsizetype start = networkPending_.lastIndexOf(STX, end);
+            const QByteArray message =
+                start < 0 ? QByteArray() : networkPending_.mid(start, end - start + 1);
             networkPending_.remove(0, end + 1);
-            emit networkStatus(message);
+            if (!message.isEmpty())
+                emit networkStatus(message);
         }
+        if (const qsizetype start = networkPending_.lastIndexOf(STX); start > 0)
+            networkPending_.remove(0, start);
     }
     tmr_NETRCVTMR.setEnabled(true);
 }
@@ -235,6 +333,10 @@ CommandBracket::CommandBracket(DeviceLink &link) : link_(link) {
 }
 
 CommandBracket::~CommandBracket() {
+    if (link_.keepStopped_) {
+        link_.keepStopped_ = false;
+        return;
+    }
     if (link_.isEthernet())
         link_.tmr_NETRCVTMR.setEnabled(true);
     else

@@ -4,6 +4,7 @@
 #include "platform/timer.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace zor {
 
@@ -25,6 +27,11 @@ public:
     static constexpr int ReplyLimitMs = 1000;
     // A reply is a few dozen characters; noise beyond this is read and dropped.
     static constexpr qsizetype MaxReplyBytes = 1 << 20;
+    // A reply still owed by a command that timed out may come this long after
+    // that command went out; the next send waits it out (see drainLateReply).
+    static constexpr int LateWindowMs = 2 * ReplyLimitMs;
+    // Quiet time after a late reply before the line is taken to be clear.
+    static constexpr int QuietGuardMs = 30;
 
     explicit DeviceLink(const PortFactory &factory, QObject *parent = nullptr);
     ~DeviceLink() override;
@@ -55,8 +62,13 @@ public:
 
     // Runs a command handler inside the command bracket. A handler started while
     // another exchange is waiting for its reply is held and run right after it,
-    // in order; it is dropped only if its owner window is gone by then.
-    void command(QObject *owner, std::function<void()> body);
+    // in order; it is dropped only if its owner window is gone by then. A held
+    // handler runs late, so it must carry the values of the moment it was asked
+    // for, or re-check when it runs that what asked for it still holds.
+    // Handlers given the same `tick` key (a timer's) are held at most once: a
+    // tick that falls due while one is waiting is dropped, so a late tick runs
+    // once, never as a burst.
+    void command(QObject *owner, std::function<void()> body, const void *tick = nullptr);
     // A send without reply and without bracket, held like a command while an
     // exchange is waiting so it cannot take that exchange's reply.
     void sendAlone(QObject *owner, const QByteArray &payload);
@@ -67,6 +79,27 @@ public:
     // inside that wait: anything it sends now would be held.
     bool exchangeWaiting() const { return mustHold(); }
     int heldCount() const { return static_cast<int>(held_.size()); }
+    // The running handler's bracket leaves the reply and poll timers stopped.
+    void leaveTimersStopped() { keepStopped_ = true; }
+
+    // The console is ending: held handlers are dropped, a wait in progress ends
+    // as soon as it can, and from now on only sends made inside a FinalSends
+    // scope reach the wire; any other exchange returns an empty reply at once.
+    void beginShutdown();
+    bool shuttingDown() const { return shuttingDown_; }
+    class FinalSends {
+    public:
+        explicit FinalSends(DeviceLink &link) : link_(link), outer_(link.finalSends_) {
+            link_.finalSends_ = true;
+        }
+        ~FinalSends() { link_.finalSends_ = outer_; }
+        FinalSends(const FinalSends &) = delete;
+        FinalSends &operator=(const FinalSends &) = delete;
+
+    private:
+        DeviceLink &link_;
+        bool outer_;
+    };
 
     void tmr_RCVTIMER_Timer();
     void tmr_COMMWDT_Timer();
@@ -82,6 +115,10 @@ signals:
     void serialLeftover(const QByteArray &text);
     // A whole status message the supply sent on its own over the network.
     void networkStatus(const QByteArray &text);
+    // Bytes that arrived for a command other than the one waiting (a reply
+    // after its command's time-out, or one whose shape cannot belong to the
+    // command waiting) and were thrown away.
+    void lateReplyDiscarded(const QByteArray &bytes);
     void tcpError(const QString &description);
 
 private:
@@ -91,6 +128,7 @@ private:
         bool hasOwner;
         std::function<void()> body;
         bool bracketed;
+        const void *tick;
     };
 
     bool mustHold() const;
@@ -101,6 +139,13 @@ private:
     bool waitForData(qint64 remainingMs);
     QByteArray receiveSerial(bool &failed);
     QByteArray receiveNetwork(bool &failed);
+    bool gated() const { return shuttingDown_ && !finalSends_; }
+    // Reads what has arrived on the active transport; nullopt when it cannot be read.
+    std::optional<QByteArray> readArrived();
+    void drainLateReply();
+    // Takes the first whole reply out of `reply` when it cannot answer the
+    // command waiting; true when it did.
+    bool dropForeignReply(QByteArray &reply, char terminator);
 
     std::unique_ptr<SerialPortComponent> serial_;
     std::unique_ptr<TcpClientComponent> tcp_;
@@ -112,6 +157,14 @@ private:
     std::deque<std::function<void()>> idle_;
     QByteArray networkPending_;
     QEventLoop *waitLoop_ = nullptr;
+    QElapsedTimer clock_;
+    QByteArray lastPayload_;
+    qint64 sentAtMs_ = 0;
+    // While set, a reply owed by a timed-out command may still come until then.
+    qint64 lateUntilMs_ = -1;
+    bool keepStopped_ = false;
+    bool shuttingDown_ = false;
+    bool finalSends_ = false;
 };
 
 // Stops the reply and poll timers for a handler's exchanges and restarts them

@@ -49,6 +49,7 @@ void TransportSelection::mnu_comm2_Click() {
 void TransportSelection::serialPort(Entry entry) {
     const bool comm2 = entry == Entry::Comm2;
     const quint64 choice = begin();
+    const Before before = remember();
     main_.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     askBaudRate();
@@ -58,7 +59,7 @@ void TransportSelection::serialPort(Entry entry) {
     main_.commPortText = comm2 ? QStringLiteral("2") : QStringLiteral("1");
     main_.link.MSComm1().setPortName(main_.commPortText);
     // Polling a port that did not open would only count failures.
-    if (!openSerial())
+    if (!openSerial(before))
         return;
     showSerialPanels();
     main_.linkMode = comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
@@ -88,7 +89,7 @@ void TransportSelection::mnu_userComm_Click() {
     main_.link.closeSerial();
     main_.commPortText = typed;
     main_.link.MSComm1().setPortName(typed);
-    if (!openSerial())
+    if (!openSerial(before))
         return;
     showSerialPanels();
     main_.linkMode = QStringLiteral("comm1");
@@ -117,7 +118,7 @@ void TransportSelection::mnu_USB_Click() {
     main_.link.closeSerial();
     main_.link.MSComm1().setPortName(chosen);
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
-    if (!openSerial())
+    if (!openSerial(before))
         return;
     main_.tmr_RCVTIMER.setEnabled(true);
     main_.tmr_NETRCVTMR.setEnabled(false);
@@ -193,11 +194,41 @@ void TransportSelection::askBaudRate() {
     main_.forms.unload(&dialog);
 }
 
-bool TransportSelection::openSerial() {
+bool TransportSelection::openSerial(const Before &before) {
     if (main_.link.MSComm1().open())
         return true;
-    showInvalidPort(main_.link.MSComm1().openFailureReason());
+    const QString reason = main_.link.MSComm1().openFailureReason();
+    fallBack(before);
+    showInvalidPort(reason);
     return false;
+}
+
+void TransportSelection::fallBack(const Before &before) {
+    SerialPortComponent &port = main_.link.MSComm1();
+    bool works = false;
+    if (before.linkMode == LinkEthernet) {
+        works = main_.link.tcpClient().state() == TcpClientComponent::StateConnected;
+    } else if (!before.linkMode.isEmpty()) {
+        port.setPortName(before.portName);
+        port.setSettings(before.settings);
+        works = port.open();
+    }
+    if (works) {
+        restore(before);
+        main_.StatusBar1->setPanelText(2, before.panel2);
+        main_.commPortText = before.commPortText;
+        return;
+    }
+    for (QAction *a : entries())
+        a->setChecked(false);
+    main_.StatusBar1->setPanelText(1, QStringLiteral("SET PORT!"));
+    main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Ch."));
+    main_.linkMode.clear();
+    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.tmr_COMMWDT.setEnabled(false);
+    if (main_.autoUpdate)
+        main_.mnu_MANUAL_Click();
 }
 
 void TransportSelection::showSerialPanels() {
@@ -231,7 +262,11 @@ TransportSelection::Before TransportSelection::remember() const {
         before.checks.append(a->isChecked());
     before.rcvTimer = main_.tmr_RCVTIMER.isEnabled();
     before.panel1 = main_.StatusBar1->panelText(1);
+    before.panel2 = main_.StatusBar1->panelText(2);
     before.linkMode = main_.linkMode;
+    before.commPortText = main_.commPortText;
+    before.portName = main_.link.MSComm1().portName();
+    before.settings = main_.link.MSComm1().settings();
     return before;
 }
 

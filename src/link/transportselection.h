@@ -41,12 +41,22 @@ private:
         QList<bool> checks;
         bool rcvTimer = false;
         QString panel1;
+        QString panel2;
         QString linkMode;
+        QString commPortText;
+        QString portName;
+        QString settings;
     };
 
     void serialPort(Entry entry);
     void askBaudRate();
-    bool openSerial();
+    // Opens the serial port; when it will not open, falls back (see fallBack)
+    // and says "Invalid Comm Port!".
+    bool openSerial(const Before &before);
+    // After a port that would not open: the transport in use before, if it
+    // still works, else none; checks, panels, link mode, watchdog and poll all
+    // follow the one that is left.
+    void fallBack(const Before &before);
     void showSerialPanels();
     void showInvalidPort(const QString &reason);
     void waitForConnection(quint64 choice);

@@ -6,7 +6,10 @@
 namespace zor {
 
 // A window timer as the console's handlers expect it: enabling it (again)
-// restarts its interval, disabling it stops it.
+// restarts its interval, disabling it stops it. Ticks never stack: one that
+// falls due while the previous tick's handler still runs (waiting inside it)
+// is kept once and delivered right after that handler returns, if the timer
+// is still on.
 class Timer : public QObject {
     Q_OBJECT
 public:
@@ -22,7 +25,11 @@ signals:
     void tick();
 
 private:
+    void fire();
+
     QTimer timer_;
+    bool ticking_ = false;
+    bool due_ = false;
 };
 
 } // namespace zor

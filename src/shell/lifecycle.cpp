@@ -1,4 +1,5 @@
 // Start-up and the three ways the console ends.
+#include "conditioning/conditioningmenu.h"
 #include "control/localremote.h"
 #include "diagnostics/frm_rawdata.h"
 #include "platform/dialogs.h"
@@ -38,9 +39,26 @@ void frm_SDIMAIN::mnu_EXIT_Click() {
 }
 
 void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
+    if (link.shuttingDown())
+        return;
+    // Nothing may reach the supply after the hand-back but the zeroing: the
+    // poll, the runs and every timer that can send stop now. An exchange
+    // already waiting finishes; the poll step it belongs to starts no other.
+    autoUpdate = false;
+    tmr_UPDATE.setEnabled(false);
+    CycleTimer.setEnabled(false);
+    conditioning->haltRuns();
+    link.beginShutdown();
     localRemote->btn_local_remote->setValue(true);
-    localRemote->btn_local_remote_Click();
-    tmr_EXIT.setEnabled(true);
+    link.command(this, [this] {
+        DeviceLink::FinalSends finalSends(link);
+        // Off whatever the switch shows: an earlier off may have been lost.
+        // Its reply is not awaited, so the hand-back is not delayed by it.
+        link.outputOutputString("ENBL 0;");
+        state.setHvEnabled(false);
+        localRemote->btn_local_remote_Click();
+        tmr_EXIT.setEnabled(true);
+    });
 }
 
 void frm_SDIMAIN::tmr_EXIT_Timer() {
@@ -48,6 +66,7 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
     // exchange would take its reply; the step waits for the next tick instead.
     if (link.exchangeWaiting() || ended_)
         return;
+    DeviceLink::FinalSends finalSends(link);
     switch (exitStep) {
     case 1:
         link.sendAlone(this, "10,0,");

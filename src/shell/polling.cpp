@@ -30,7 +30,10 @@ void frm_SDIMAIN::mnu_MANUAL_Click() {
 }
 
 void frm_SDIMAIN::tmr_UPDATE_Timer() {
-    ops.pollTick();
+    // A tick that comes while a user's exchange waits is held once, not once
+    // per interval: the operator's next click must not queue behind a backlog.
+    link.command(
+        this, [this] { ops.pollTick(); }, &tmr_UPDATE);
 }
 
 void frm_SDIMAIN::btn_UPDATEDATA_ValueChanged() {

@@ -151,12 +151,11 @@ void frm_prog_conf::readOptions() {
         const QList<QString *> targets = members();
         for (qsizetype i = 0; i < fields.size(); ++i)
             *targets[i] = QString::fromLatin1(fields[i]);
-        if (fields.size() == userconfig::OptionCount)
-            showOptions();
+        readOk_ = fields.size() == userconfig::OptionCount && showOptions();
     });
 }
 
-void frm_prog_conf::showOptions() {
+bool frm_prog_conf::showOptions() {
     // Copies first: each control's change rewrites its own member.
     const QString rov = optRov, level = optOvLevel, ramp = optRampTenths, aol = optAol,
                   count = optArcCount, period = optArcPeriod, quench = optQuenchTime,
@@ -173,11 +172,10 @@ void frm_prog_conf::showOptions() {
             edit->setValue(*value / divisor);
         return value.has_value();
     };
-    static_cast<void>(setCheck(check_rov, rov) && setEditor(CWNumEdit1, level, 1) &&
-                      setEditor(CWNumEdit2, ramp, 10) && setCheck(check_aol, aol) &&
-                      setEditor(CWNumEdit3, count, 1) && setEditor(CWNumEdit4, period, 1) &&
-                      setEditor(CWNumEdit5, quench, 1) && setCheck(Check1, reRamp) &&
-                      setCheck(Check2, nad));
+    return setCheck(check_rov, rov) && setEditor(CWNumEdit1, level, 1) &&
+           setEditor(CWNumEdit2, ramp, 10) && setCheck(check_aol, aol) &&
+           setEditor(CWNumEdit3, count, 1) && setEditor(CWNumEdit4, period, 1) &&
+           setEditor(CWNumEdit5, quench, 1) && setCheck(Check1, reRamp) && setCheck(Check2, nad);
 }
 
 void frm_prog_conf::check_rov_Click() {
@@ -222,10 +220,19 @@ void frm_prog_conf::CWNumEdit5_ValueChanged() {
 }
 
 void frm_prog_conf::Command1_Click() {
-    main_.link.command(this, [this] {
-        QStringList fields;
-        for (const QString *member : members())
-            fields.append(*member);
+    // After a failed or partial read the page holds values the operator never
+    // saw from the supply; writing them would program options nobody chose.
+    if (!readOk_) {
+        dialogs().message(
+            QStringLiteral("The options could not be read from the supply, so nothing was "
+                           "saved. Close this page and open it again to read them."),
+            QStringLiteral("User Configs"), Dialogs::Icon::Warning);
+        return;
+    }
+    QStringList fields;
+    for (const QString *member : members())
+        fields.append(*member);
+    main_.link.command(this, [this, fields] {
         const QByteArray reply = main_.link.exchange(userconfig::optionsPayload(fields));
         const QString warning = userconfig::saveWarning(reply);
         if (!warning.isEmpty())

@@ -62,11 +62,13 @@ private:
     void buildLayout();
     void readOptions();
     // Sets the controls from the members, stopping at the first one that
-    // cannot take its text.
-    void showOptions();
+    // cannot take its text; true when all nine took theirs.
+    bool showOptions();
     QList<QString *> members();
 
     frm_SDIMAIN &main_;
+    // The last read gave all nine options; only then may they be saved.
+    bool readOk_ = false;
 };
 
 } // namespace zor

@@ -49,6 +49,8 @@ struct Conditioning : Console {
     }
     // Opens the table, lets `edit` change it and presses "Start Season".
     QPointer<frm_seasoning> startSeason(std::function<void(frm_seasoning &)> edit = {}) {
+        // Steps 12, 15 and 16 of the default schedule exceed an 80 kV, 1.4 mA unit.
+        dialogs.confirms.push_back(true);
         dialogs.onModal = [edit](QDialog &d) {
             auto &s = static_cast<frm_seasoning &>(d);
             s.Timer_Season.setInterval(Never); // the test ticks it
@@ -110,27 +112,6 @@ void setTimes(frm_seasoning &s, const QStringList &times) {
 class TestConditioning : public QObject {
     Q_OBJECT
 private slots:
-    void scheduleOpensWithDefaults() {
-        Conditioning c;
-        c.dialogs.onModal = [](QDialog &d) {
-            auto &s = static_cast<frm_seasoning &>(d);
-            QCOMPARE(s.combo_time[5]->itemText(3) + s.combo_time[5]->itemText(61), "20600");
-            QCOMPARE(s.combo_ma[17]->itemText(22) + s.combo_ma[17]->itemText(28), "1.172.0");
-            QCOMPARE(s.combo_kv[0]->count(), 101);
-            QVERIFY(!s.combo_kv[16]->isHidden() && s.combo_kv[17]->isHidden());
-            s.combo_kv[0]->setEditText(QStringLiteral("99"));
-            d.reject();
-        };
-        c.window.menu.menu_Season->trigger();
-        QCOMPARE(c.shown("modal"), QStringList{"Seansoning Profile"});
-        // Leaving without a run discards the edit.
-        c.dialogs.onModal = [](QDialog &d) {
-            QCOMPARE(static_cast<frm_seasoning &>(d).combo_kv[0]->currentText(), "30");
-        };
-        c.window.menu.menu_Season->trigger();
-        QVERIFY(c.sent().isEmpty());
-    }
-
     void startSendsStepOne_data() {
         columns<QByteArray, Payloads>("status", "expected");
         row("switch off", "0;"_ba, Payloads{"ENBL 1;", "IREF 0;", "VREF 1536;", "IREF 585;"});
@@ -191,7 +172,8 @@ private slots:
         QVERIFY(c.ended());
     }
 
-    // Stopping or ending switches the voltage off only when it is on.
+    // Stopping or ending sends "off" whatever the switch shows: an earlier off
+    // may have been lost.
     void stopAndEnd_data() {
         columns<bool, bool, QByteArray, QStringList>("pressStop", "closeRunWindow", "status",
                                                      "tail");
@@ -199,9 +181,9 @@ private slots:
         const QStringList zeroAt2{"2:IREF 0;", "2:VREF 0;", "2:IREF 0;"};
         const QStringList zeroAt19{"19:IREF 0;", "19:VREF 0;", "19:IREF 0;"};
         row("stop, on", true, false, "1;"_ba, QStringList{"2:ENBL 0;"} + zeroAt2);
-        row("stop, switched off", true, false, "0;"_ba, zeroAt2);
+        row("stop, switched off", true, false, "0;"_ba, QStringList{"2:ENBL 0;"} + zeroAt2);
         row("end, on", false, false, "1;"_ba, zeroAt19 + QStringList{"20:ENBL 0;"});
-        row("end, switched off", false, false, "0;"_ba, zeroAt19);
+        row("end, switched off", false, false, "0;"_ba, zeroAt19 + QStringList{"20:ENBL 0;"});
         row("run window closed", false, true, "1;"_ba, zeroAt19 + QStringList{"20:ENBL 0;"});
     }
     void stopAndEnd() {
@@ -280,7 +262,17 @@ private slots:
         QVERIFY(!s || !s->running());
     }
 
-    void stepDueDuringAnotherExchangeWaitsForIt() {
+    // A step due during another exchange waits for it; pressed meanwhile, Stop
+    // wins: the held step sends nothing and "off" goes out first.
+    void stepDueDuringAnotherExchange_data() {
+        columns<bool, Payloads>("stop", "wire");
+        row("runs after it", false, Payloads{"VSET;", "IREF 0;", "VREF 1792;", "IREF 585;"});
+        row("stop pressed meanwhile", true,
+            Payloads{"VSET;", "ENBL 0;", "IREF 0;", "VREF 0;", "IREF 0;"});
+    }
+    void stepDueDuringAnotherExchange() {
+        QFETCH(bool, stop);
+        QFETCH(Payloads, wire);
         Conditioning c;
         QPointer<frm_seasoning> s = c.startSeason([](frm_seasoning &s) { setTimes(s, {"1"}); });
         c.rig.supply.frames.clear();
@@ -289,12 +281,27 @@ private slots:
         QTimer::singleShot(50, &c.window, [&] {
             s->Timer_Season_Timer();
             tickingDuringWait = s->Timer_Season.isEnabled();
+            if (stop)
+                c.window.forms.find<frm_run_season>()->Command1->click();
         });
         c.window.btn_KVSET_Click();
-        QCOMPARE(c.sent(), (Payloads{"VSET;", "IREF 0;", "VREF 1792;", "IREF 585;"}));
+        QCOMPARE(c.sent(), wire);
         QVERIFY(c.rig.supply.frames[1].atMs - c.rig.supply.frames[0].atMs >= 290);
         QVERIFY(!tickingDuringWait);
-        QVERIFY(s->Timer_Season.isEnabled());
+        QCOMPARE(s && s->Timer_Season.isEnabled(), !stop);
+    }
+
+    void stepsBeyondFullScaleAskFirst() {
+        Conditioning c;
+        c.dialogs.confirms.push_back(false);
+        c.dialogs.onModal = [](QDialog &d) { static_cast<frm_seasoning &>(d).Command1_Click(); };
+        c.window.menu.menu_Season->trigger();
+        QCOMPARE(c.shown("confirm"),
+                 QStringList{"These steps are beyond the unit's full scale of 80 kV, 1.4 mA and "
+                             "will be refused by the supply:\nStep 12: 85 kV\nStep 14: 1.42 "
+                             "mA\nStep 15: 1.66 mA\n"
+                             "Step 16: 2.0 mA\n\nRun the schedule anyway?"});
+        QVERIFY(c.sent().isEmpty());
     }
 
     // The real timers, at a short interval, drive both runs to their end.
@@ -365,28 +372,21 @@ private slots:
         QCOMPARE(c.sent(), Payloads{"ENBL 1;"});
     }
 
-    void cycleStop_data() {
-        columns<int, Payloads>("ticks", "sentByStop");
-        row("on phase", 3, Payloads{"ENBL 0;"});
-        row("off phase", 15, Payloads{});
-        row("period boundary", 30, Payloads{"ENBL 0;"});
-    }
+    // In either phase the stop sends "off", and a tick already on its way does nothing.
     void cycleStop() {
-        QFETCH(int, ticks);
-        QFETCH(Payloads, sentByStop);
-        Conditioning c;
-        c.startCycle("10", "30");
-        for (int i = 0; i < ticks; ++i)
+        for (int ticks : {3, 15, 30}) {
+            Conditioning c;
+            c.startCycle("10", "30");
+            for (int i = 0; i < ticks; ++i)
+                c.cycle().CycleTimer_Timer();
+            c.rig.supply.frames.clear();
+            c.window.menu.menu_cycleHv->trigger();
             c.cycle().CycleTimer_Timer();
-        c.rig.supply.frames.clear();
-        c.window.menu.menu_cycleHv->trigger();
-        QCOMPARE(c.sent(), sentByStop);
-        QVERIFY(!c.window.btn_HVONOFF->value());
-        QVERIFY(!c.cycle().cycleRunning);
-        QVERIFY(!c.window.CycleTimer.isEnabled());
-        QCOMPARE(c.window.menu.menu_cycleHv->text(), QStringLiteral("Cycle Test On"));
-        c.cycle().CycleTimer_Timer(); // a tick already on its way does nothing
-        QCOMPARE(c.sent(), sentByStop);
+            QCOMPARE(c.sent(), Payloads{"ENBL 0;"});
+            QVERIFY(!c.window.btn_HVONOFF->value() && !c.cycle().cycleRunning);
+            QVERIFY(!c.window.CycleTimer.isEnabled());
+            QCOMPARE(c.window.menu.menu_cycleHv->text(), QStringLiteral("Cycle Test On"));
+        }
     }
 
     void cycleKeepsPhaseWhenStatusMovesSwitch() {

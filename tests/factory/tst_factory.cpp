@@ -174,19 +174,15 @@ private slots:
         const QString wide = QString::fromUtf8("A\u0102\u010A");
         // clang-format off
         row("RAMP 20",          "RAMP", "20",    0.0,  "0",     P{"RAMP 20;"},    "20");
-        row("RAMP 100",         "RAMP", "100",   0.0,  "0",     P{"RAMP 100;"},   "100");
         row("RAMP 19.9",        "RAMP", "19.9",  0.0,  "0",     P{},              "old");
         row("RAMP 100.1",       "RAMP", "100.1", 0.0,  "0",     P{},              "old");
         row("RAMP cancel",      "RAMP", "",      0.0,  "0",     P{},              "old");
-        row("MRMP 1",           "MRMP", "1",     0.0,  "0",     P{"MRMP 1;"},     "1");
         row("MRMP 500",         "MRMP", "500",   0.0,  "0",     P{"MRMP 500;"},   "500");
         row("MRMP 0.5",         "MRMP", "0.5",   0.0,  "0",     P{},              "old");
-        row("FRMP 50",          "FRMP", "50",    0.0,  "0",     P{"FRMP 50;"},    "50");
         row("FRMP 250",         "FRMP", "250",   0.0,  "0",     P{"FRMP 250;"},   "250");
         row("FRMP 251",         "FRMP", "251",   0.0,  "0",     P{},              "old");
         row("FMAX 4.5",         "FMAX", "4.5",   0.0,  "0",     P{"FMAX 1842;"},  "4.5");
         row("FMAX 4.51",        "FMAX", "4.51",  0.0,  "0",     P{},              "old");
-        row("FMAX 0",           "FMAX", "0",     0.0,  "0",     P{"FMAX 0;"},     "0");
         row("FMAX -100",        "FMAX", "-100",  0.0,  "0",     P{},              "-100");
         row("FTON kvPerBit",    "FTON", "20",    kv80, "0",     P{"FTON 1024;"},  "20");
         row("FTON page scale",  "FTON", "30",    0.0,  "80.00", P{"FTON 1536;"},  "30");
@@ -196,7 +192,8 @@ private slots:
         row("MAOF 0.1",         "MAOF", "0.1",   0.0,  "0",     P{"MAOF 293;"},   "0.1");
         row("FILP 5000",        "FILP", "5000",  0.0,  "0",     P{"FILP 5000;"},  "5000");
         row("HWVP",             "HWVP", "A01",   0.0,  "0",     P{"HWVP A01;"},   "A01");
-        row("MODP cancel",      "MODP", "",      0.0,  "0",     P{"MODP ;"},      "");
+        row("MODP cancel",      "MODP", "",      0.0,  "0",     P{},              "old");
+        row("HWVP cancel",      "HWVP", "",      0.0,  "0",     P{},              "old");
         row("ARCP",             "ARCP", "1",     0.0,  "0",     P{"ARCP 1;"},     "1");
         row("no second frame",  "MODP", framed,  0.0,  "0",     P{"MODP ZORVREF 4095;;"}, framed);
         row("beyond 8 bits",    "HWVP", wide,    0.0,  "0",     P{"HWVP A??;"},   wide);
@@ -204,6 +201,8 @@ private slots:
         row("scaling 8888.5",   "SLVP", "88.885,2.22", 0.0, "0", P{"SLVP 8888.5;", "SLIP 2220;"}, "88.885,2.22");
         row("scaling no comma", "SLVP", "88.89",       0.0, "0", P{},             "88.89");
         row("scaling bad mA",   "SLVP", "88.89,x",     0.0, "0", P{},             "88.89,x");
+        row("scaling zero kV",  "SLVP", "0,2.22",      0.0, "0", P{},             "0,2.22");
+        row("scaling minus mA", "SLVP", "88.89,-1",    0.0, "0", P{},             "88.89,-1");
         // clang-format on
     }
     void parameters() {
@@ -227,27 +226,36 @@ private slots:
             QCOMPARE(c.shown("input").last(), QString::fromLatin1(button.prompt));
         });
         QCOMPARE(c.sent().mid(1), payloads);
-        const bool unscaled = QTest::currentDataTag() == QLatin1String("FTON no scale");
-        QCOMPARE(c.dialogs.messages(),
-                 unscaled ? QStringList{"Please Set Unit Scaling!"} : QStringList());
+        const QHash<QString, QString> message = {
+            {"FTON no scale", "Please Set Unit Scaling!"},
+            {"scaling zero kV", "The full scales must be positive numbers: kV,mA."},
+            {"scaling minus mA", "The full scales must be positive numbers: kV,mA."}};
+        const QString shown = message.value(QString::fromLatin1(QTest::currentDataTag()));
+        QCOMPARE(c.dialogs.messages(), shown.isEmpty() ? QStringList() : QStringList{shown});
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
     }
 
-    void scalingSetsBothScales() {
+    // The scale changes only once the supply took the new full scale.
+    void scalingFollowsTheSupply_data() {
+        columns<QByteArray, double>("answer", "kvPerBit");
+        row("acknowledged", ";"_ba, 88.89 / 4095);
+        row("refused", "1"_ba, 0.0);
+        row("no reply", QByteArray(), 0.0);
+    }
+    void scalingFollowsTheSupply() {
+        QFETCH(QByteArray, answer);
+        QFETCH(double, kvPerBit);
         Factory c;
+        c.answer("SLVP 8889;", answer);
         c.config([&](frm_config &page) {
             c.unlock(page);
             c.dialogs.inputs.push_back(QStringLiteral("88.89,2.22"));
             page.progScale_Click();
             QCOMPARE(page.kvFullScale, QStringLiteral("88.89"));
-            QCOMPARE(c.window.state.kvPerBit(), 88.89 / 4095);
-            QCOMPARE(c.window.state.maPerBit(), 0.000341);
-            // The page's own scale now serves the turn-on voltage.
-            c.window.state.setKvPerBit(0.0);
-            c.dialogs.inputs.push_back(QStringLiteral("10"));
-            page.Btn_filTurnOn_Click();
         });
-        QCOMPARE(c.sent().mid(1), (Payloads{"SLVP 8889;", "SLIP 2220;", "FTON 461;"}));
+        QCOMPARE(c.window.state.kvPerBit(), kvPerBit);
+        QCOMPARE(c.window.state.maPerBit(), 0.000341);
+        QCOMPARE(c.sent().mid(1), (Payloads{"SLVP 8889;", "SLIP 2220;"}));
     }
 
     void serialNumberReadUnknownThenWhiteAgain() {
@@ -275,6 +283,7 @@ private slots:
         columns<QString, Payloads>("key", "payloads");
         row("right key", "2958", Payloads{"PASS 2958;", "SNUS 101407139-A00041;"});
         row("configuration key", "7061", Payloads{});
+        row("serial cancelled", "2958", Payloads{"PASS 2958;"});
     }
     void serialNumberWriteIsLocked() {
         QFETCH(QString, key);
@@ -284,10 +293,13 @@ private slots:
             QVERIFY(!page.Btn_serialNum->isEnabled());
             page.Btn_serialNum_Click();
             QVERIFY(c.shown("input").isEmpty());
-            c.dialogs.inputs = {key, QStringLiteral("101407139-A00041")};
+            const bool cancel = QTest::currentDataTag() == QLatin1String("serial cancelled");
+            c.dialogs.inputs = {key};
+            if (!payloads.isEmpty()) // the serial number is asked for only once unlocked
+                c.dialogs.inputs.push_back(cancel ? QString() : QStringLiteral("101407139-A00041"));
             page.Command1_Click();
             page.Btn_serialNum_Click();
-            if (!payloads.isEmpty())
+            if (payloads.size() == 2)
                 QCOMPARE(page.Txt_serialNum->text(), QStringLiteral("101407139-A00041"));
             page.Btn_ok_Click();
             QVERIFY(!page.Btn_serialNum->isEnabled());
@@ -298,31 +310,21 @@ private slots:
     }
 
     // The save leaves the poll and network timers stopped.
-    void baudSave_data() {
-        columns<int, QByteArray>("position", "payload");
-        row("115,200 untouched", 0, "BAUD 1;"_ba);
-        row("9600", 1, "BAUD 2;"_ba);
-    }
     void baudSave() {
-        QFETCH(int, position);
-        QFETCH(QByteArray, payload);
-        Factory c;
-        c.window.tmr_UPDATE.setInterval(100000);
-        c.window.autoUpdate = true;
-        c.window.tmr_UPDATE.setEnabled(true);
-        c.window.tmr_NETRCVTMR.setEnabled(true);
-        c.open<frm_baudRate>(&ConfigMenu::mnu_BaudRate_Click, [&](frm_baudRate &page) {
-            QCOMPARE(page.windowTitle(), QStringLiteral("RS-232 Baud Rate Setting"));
-            QVERIFY(!page.Bitslist->isEditable());
-            QCOMPARE(page.Bitslist->count(), 2);
-            QCOMPARE(page.Bitslist->currentText(), QStringLiteral("115,200"));
-            page.Bitslist->setCurrentIndex(position);
-            page.save_Click();
-            QCOMPARE(page.result(), int(QDialog::Accepted));
-        });
-        QCOMPARE(c.sent(), Payloads{payload});
-        QVERIFY(!c.window.tmr_UPDATE.isEnabled());
-        QVERIFY(!c.window.tmr_NETRCVTMR.isEnabled());
+        for (const auto &[position, payload] : {std::pair{0, "BAUD 1;"_ba}, {1, "BAUD 2;"_ba}}) {
+            Factory c;
+            c.window.tmr_UPDATE.setInterval(100000);
+            c.window.autoUpdate = true;
+            c.window.tmr_UPDATE.setEnabled(true);
+            c.window.tmr_NETRCVTMR.setEnabled(true);
+            c.open<frm_baudRate>(&ConfigMenu::mnu_BaudRate_Click, [&](frm_baudRate &page) {
+                QCOMPARE(page.Bitslist->currentText(), QStringLiteral("115,200"));
+                page.Bitslist->setCurrentIndex(position);
+                page.save_Click();
+            });
+            QCOMPARE(c.sent(), QList<QByteArray>{payload});
+            QVERIFY(!c.window.tmr_UPDATE.isEnabled() && !c.window.tmr_NETRCVTMR.isEnabled());
+        }
     }
 
     void pageOpensAfterAWaitingExchange() {

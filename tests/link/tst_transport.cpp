@@ -8,12 +8,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTextEdit>
 #include <QTimer>
 
 using namespace zor;
@@ -29,10 +25,8 @@ const Payloads StatusThenIdentity = Payloads{"STAT;", "FLT;"} + Identity;
 struct Ports : Console {
     int baudIndex = 0;          // -1 closes the baud dialog without OK
     QString usbPort = "3";      // typed into the USB dialog before DONE
-    bool usbDone = true;        // false closes the USB dialog without DONE
     QString host = "127.0.0.1"; // typed into the network dialog
     QString port = "5025";
-    bool hostOk = true; // false presses Cancel
     QStringList baudOffers;
 
     explicit Ports(bool realPorts = false) : Console(false, realPorts) {
@@ -50,14 +44,12 @@ struct Ports : Console {
             baud->Bitslist->setCurrentIndex(baudIndex);
             baud->ok->click();
         } else if (auto *usb = qobject_cast<frm_USB *>(&d)) {
-            if (!usbDone)
-                return usb->reject();
             usb->txt_USBPORT->setText(usbPort);
             usb->btn_DONE->click();
         } else if (auto *remote = qobject_cast<RemoteHost *>(&d)) {
             remote->txtHost->setText(host);
             remote->txtPortNumber->setText(port);
-            (hostOk ? remote->OKButton : remote->CancelButton)->click();
+            remote->OKButton->click();
         }
     }
     TransportSelection &ports() { return *window.transport; }
@@ -83,35 +75,14 @@ struct Ports : Console {
     }
 };
 
-// A loopback listener that answers every framed network command with "1;".
-struct AnsweringServer {
-    QTcpServer server;
-    QList<QByteArray> frames;
-    AnsweringServer() {
-        server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
-            QTcpSocket *peer = server.nextPendingConnection();
-            auto pending = std::make_shared<QByteArray>();
-            QObject::connect(peer, &QTcpSocket::readyRead, peer, [this, peer, pending] {
-                pending->append(peer->readAll());
-                for (qsizetype end; (end = pending->indexOf('\x03')) >= 0;) {
-                    frames << pending->mid(1, end - 1);
-                    pending->remove(0, end + 1);
-                    peer->write("\x02"
-                                "1;\x03");
-                }
-            });
-        });
-    }
-};
-
 } // namespace
 
 class TestTransport : public QObject {
     Q_OBJECT
 private slots:
     // COMM2 reads the status before the identity, COMM1 does not; a port that
-    // cannot be opened stops the handler: no status request, no auto update.
+    // cannot be opened leaves no transport at all: no checks, panels, link
+    // mode, watchdog or poll for it.
     void serialEntries_data() {
         columns<int, bool, int, QString, Payloads>("entry", "openable", "baud", "state", "sent");
         const QString setting = "Comm Port Setting:  ";
@@ -119,11 +90,9 @@ private slots:
             Identity);
         row("COMM2 at 9600", 2, true, 1, setting + "9600,n,8,1|Comm Port:  2|comm2|01000|AUR",
             StatusThenIdentity);
-        row("COMM1 cannot open", 1, false, 0, setting + "115200,n,8,1|Comm Ch.||10000|",
-            Payloads{});
-        row("COMM2 cannot open", 2, false, 0, setting + "115200,n,8,1|Comm Ch.||01000|",
-            Payloads{});
-        row("USB cannot open", 3, false, 0, "USB Comms|Comm Port:  3|USB|00001|", Payloads{});
+        for (int entry : {1, 2, 3})
+            row(qPrintable(QStringLiteral("entry %1 cannot open").arg(entry)), entry, false, 0,
+                QStringLiteral("SET PORT!|Comm Ch.||00000|"), Payloads{});
     }
     void serialEntries() {
         QFETCH(int, entry);
@@ -142,6 +111,20 @@ private slots:
                  openable ? QStringList() : QStringList{"Invalid Comm Port!"});
         if (openable)
             QCOMPARE(c.rig.serial->portName(), QString::number(entry));
+        QCOMPARE(c.window.tmr_COMMWDT.isEnabled(), openable);
+    }
+
+    // A serial port that will not open hands the link back to the network
+    // connection still up, with everything showing it.
+    void failedSerialFallsBackToTheNetwork() {
+        Ports c;
+        c.rig.supply.ethernet = true;
+        c.ports().mnu_ethernet_Click();
+        const QString before = c.state();
+        c.rig.serial->openable = false;
+        c.ports().mnu_comm1_Click();
+        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
+        QCOMPARE(c.state(), before);
     }
 
     // The baud dialog offers 115200 first every time; closing it keeps the setting.
@@ -168,7 +151,7 @@ private slots:
             "\"%1\" is neither a port number from 1 to 255 nor a serial device.";
         row("port 3", "3", true, "",
             "Comm Port Setting:  115200,n,8,1|Comm Port:  3|comm1|00100|R");
-        row("missing port", "7", false, "", "Comm Port Setting:  115200,n,8,1|Comm Ch.||00100|");
+        row("missing port", "7", false, "", "SET PORT!|Comm Ch.||00000|");
         row("not a number", "abc", true, neither.arg("abc"), "SET PORT!|Comm Ch.||00000|");
         row("out of range", "256", true, neither.arg("256"), "SET PORT!|Comm Ch.||00000|");
         row("cancelled", "", true, "No port number was given.", "SET PORT!|Comm Ch.||00000|");
@@ -198,6 +181,7 @@ private slots:
         const QString before = c.state();
         c.dialogs.inputs.push_back("COM");
         c.ports().mnu_userComm_Click();
+        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
         QVERIFY(c.rig.serial->isOpen());
         QCOMPARE(c.rig.serial->closeCount, 0);
         QCOMPARE(c.state(), before);
@@ -251,151 +235,6 @@ private slots:
         QVERIFY(!link.MSComm1().isOpen());
         QVERIFY(link.tmr_COMMWDT.isEnabled());
         QCOMPARE(link.exchange("STAT;"), QByteArray());
-    }
-
-    void usbUsesTheTypedPortWithoutBaudDialog() {
-        Ports c;
-        c.rig.serial->setSettings(QStringLiteral("9600,n,8,1"));
-        c.usbPort = "5";
-        c.dialogs.onModal = [&](QDialog &d) {
-            auto &usb = dynamic_cast<frm_USB &>(d);
-            QVERIFY(usb.rtf_USBDOCS->isReadOnly());
-            QCOMPARE(usb.txt_USBPORT->text(), QStringLiteral("3"));
-            c.answerDialog(d);
-        };
-        c.ports().mnu_USB_Click();
-        QCOMPARE(c.shown("modal"), QStringList{"USB Setup and Documentation"});
-        QCOMPARE(c.state(), QStringLiteral("USB Comms|Comm Port:  5|USB|00001|AUR"));
-        QCOMPARE(c.rig.serial->settings(), QStringLiteral("9600,n,8,1"));
-        QCOMPARE(c.sent(), StatusThenIdentity);
-    }
-
-    void usbWithAnUnusableText_data() {
-        columns<QString, bool>("typed", "done");
-        row("letters", "x", true);
-        row("empty", "", true);
-        row("closed before any DONE", "4", false);
-    }
-    void usbWithAnUnusableText() {
-        QFETCH(QString, typed);
-        QFETCH(bool, done);
-        Ports c;
-        c.usbPort = typed;
-        c.usbDone = done;
-        c.ports().mnu_USB_Click();
-        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
-        QCOMPARE(c.state(), QStringLiteral("SET PORT!|Comm Ch.||00000|"));
-        QCOMPARE(c.rig.serial->openCount, 0);
-    }
-
-    void remoteHostOkThenCancel() {
-        Ports c;
-        c.rig.supply.ethernet = true;
-        c.ports().mnu_ethernet_Click();
-        QCOMPARE(c.panel(2), QStringLiteral("IP: 127.0.0.1"));
-        QCOMPARE(c.window.link.tcpClient().remoteHost, QStringLiteral("127.0.0.1"));
-        QCOMPARE(c.window.link.tcpClient().remotePort, 5025);
-        c.host = "localhost";
-        c.port = "6000";
-        c.hostOk = false;
-        c.ports().mnu_ethernet_Click();
-        auto *dialog = c.window.forms.find<RemoteHost>();
-        QVERIFY(dialog); // hidden, not unloaded
-        QCOMPARE(dialog->txtHost->text() + ':' + dialog->txtPortNumber->text(),
-                 QStringLiteral("127.0.0.1:5025"));
-        QCOMPARE(c.window.link.tcpClient().remotePort, 5025);
-        QCOMPARE(c.panel(2), QStringLiteral("IP: 127.0.0.1"));
-        // Cancel still goes on with the earlier address.
-        QCOMPARE(c.window.linkMode, QStringLiteral("ethernet"));
-        QCOMPARE(c.shown("modal"), (QStringList{"Remote Host", "Remote Host"}));
-    }
-
-    void remoteHostRefusesABadAddress_data() {
-        columns<QString, QString, QString>("host", "port", "message");
-        row("port 0", "127.0.0.1", "0", "Invalid Port Number!");
-        row("port 65536", "127.0.0.1", "65536", "Invalid Port Number!");
-        row("port in words", "127.0.0.1", "http", "Invalid Port Number!");
-        row("no host", "  ", "5025", "Invalid Host!");
-    }
-    void remoteHostRefusesABadAddress() {
-        QFETCH(QString, host);
-        QFETCH(QString, port);
-        QFETCH(QString, message);
-        Ports c;
-        c.dialogs.onModal = [&](QDialog &d) {
-            auto &remote = dynamic_cast<RemoteHost &>(d);
-            remote.txtHost->setText(host);
-            remote.txtPortNumber->setText(port);
-            remote.OKButton->click();
-            QCOMPARE(remote.result(), int(QDialog::Rejected)); // still open
-            QCOMPARE(remote.rememberedPort(), QString());
-            remote.CancelButton->click();
-        };
-        c.ports().mnu_ethernet_Click();
-        // Ethernet without any accepted address: no connect attempt, nothing changes.
-        QCOMPARE(c.dialogs.messages(), (QStringList{message, "No Remote Host!"}));
-        QCOMPARE(c.window.link.tcpClient().state(), TcpClientComponent::StateClosed);
-        QCOMPARE(c.state(), QStringLiteral("SET PORT!|Comm Ch.||00000|"));
-    }
-
-    void ethernetToALoopbackListener() {
-        AnsweringServer peer;
-        Ports c(true);
-        c.port = QString::number(peer.server.serverPort());
-        QElapsedTimer clock;
-        clock.start();
-        c.ports().mnu_ethernet_Click();
-        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(c.window.link.tcpClient().state(), TcpClientComponent::StateConnected);
-        QCOMPARE(c.state(), QStringLiteral("Ethernet Comms|IP: 127.0.0.1|ethernet|00010|AURN"));
-        QCOMPARE(peer.frames.mid(0, 7), StatusThenIdentity);
-        QVERIFY(c.dialogs.messages().isEmpty());
-    }
-
-    void ethernetListenerThatNeverAccepts() {
-        // A listener whose accept queue is full drops the console's SYN, so the
-        // connect stays pending.
-        QTcpServer server;
-        server.setListenBacklogSize(0);
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        server.pauseAccepting();
-        QTcpSocket fill1, fill2;
-        fill1.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        fill2.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        QTest::qWait(50);
-        Ports c(true);
-        c.port = QString::number(server.serverPort());
-        c.ports().connectLimitMs = 400;
-        qint64 servedAt = -1;
-        QElapsedTimer clock;
-        clock.start();
-        QTimer::singleShot(50, [&] { servedAt = clock.elapsed(); });
-        c.ports().mnu_ethernet_Click();
-        const qint64 took = clock.elapsed();
-        QVERIFY2(took > 400 && took < 3000, qPrintable(QString::number(took)));
-        QVERIFY(servedAt >= 0 && servedAt < 400); // the window kept serving events
-        QVERIFY(c.window.link.tcpClient().state() != TcpClientComponent::StateConnected);
-        // The handler goes on without a message; the exchanges find no connection.
-        QVERIFY(c.dialogs.messages().isEmpty());
-        QCOMPARE(c.state(), QStringLiteral("Ethernet Comms|IP: 127.0.0.1|ethernet|00010|AUN"));
-    }
-
-    void choiceDuringTheConnectWaitTakesOver() {
-        Ports c;
-        c.rig.supply.ethernet = true;
-        c.rig.tcp->connectDelayMs = 60000;
-        c.ports().connectLimitMs = 5000;
-        QTimer::singleShot(30, [&] {
-            c.dialogs.inputs.push_back("4");
-            c.ports().mnu_userComm_Click();
-        });
-        QElapsedTimer clock;
-        clock.start();
-        c.ports().mnu_ethernet_Click();
-        QVERIFY(clock.elapsed() < 1000);
-        QCOMPARE(c.state(),
-                 QStringLiteral("Comm Port Setting:  115200,n,8,1|Comm Port:  4|comm1|00100|R"));
-        QVERIFY(c.sent().isEmpty());
     }
 };
 

@@ -28,20 +28,19 @@ QString look(Lamp *led, QLabel *label) {
         .arg(led->currentColor().name());
 }
 
-// Label texts of the FLT positions 2 to 10, each followed by + when its lamp is lit.
+// Label texts of the FLT positions 2 to 10, each followed by + when its lamp is
+// lit; then the ARC lamp, interlock lamp and interlock text colours.
 QString faultLooks(StatusFrame &s) {
     QStringList out;
-    for (const auto &[led, label] : {std::pair{s.led_ARC, s.lbl_ARC},
-                                     {s.led_TEMP, s.lbl_TEMP},
-                                     {s.led_OV, s.lbl_OV},
-                                     {s.led_UV, s.lbl_UV},
-                                     {s.led_OC, s.lbl_OC},
-                                     {s.led_UC, s.lbl_UC},
-                                     {s.led_wdtFault, s.lbl_wdtFault},
-                                     {s.led_INTRLKSTAT, s.lbl_INTRLKSTAT},
-                                     {s.led_opFault, s.lbl_opFault}})
-        out << label->text() + (led->value() ? "+" : "");
-    return out.join(QStringLiteral(", "));
+    for (const QString name :
+         {"ARC", "TEMP", "OV", "UV", "OC", "UC", "wdtFault", "INTRLKSTAT", "opFault"}) {
+        const bool lit = s.findChild<Lamp *>("led_" + name)->value();
+        out << s.findChild<QLabel *>("lbl_" + name)->text() + (lit ? "+" : "");
+    }
+    return out.join(", ") + QStringList{"", s.led_ARC->currentColor().name(),
+                                        s.led_INTRLKSTAT->currentColor().name(),
+                                        textColour(s.lbl_INTRLKSTAT)}
+                                .join(' ');
 }
 
 // "text|background" of the named fields.
@@ -54,9 +53,7 @@ QStringList fieldLooks(Console &c, const QStringList &names) {
 
 // kV, mA, filament, rail and temperature fields, then their raw copies.
 QStringList monitorFields(Console &c) {
-    QStringList out;
-    for (const char *name : {"txt_ADC2", "txt_ADC3", "txt_ADC13", "txt_ADC1", "txt_ADC6"})
-        out << c.field(QString::fromLatin1(name))->text();
+    QStringList out = c.texts({"txt_ADC2", "txt_ADC3", "txt_ADC13", "txt_ADC1", "txt_ADC6"});
     for (int i = 0; i < 5; ++i)
         out << c.window.rawData().txt_DATA[i]->text();
     return out;
@@ -67,78 +64,58 @@ QStringList monitorFields(Console &c) {
 class TestMonitor : public QObject {
     Q_OBJECT
 private slots:
-    void faultFlags_data() {
-        columns<QByteArray, QString, QString>("flt", "looks", "colours");
-        // colours: ARC lamp, interlock lamp, interlock text
-        row("all healthy", "000000000;"_ba,
-            "Arc OK+, Temp OK+, Over Voltage OK+, Under Voltage OK+, Over Current OK+, "
-            "Under Current OK+, WDT OK+, Interlock Closed, OP OK+",
-            "#ffff00 #ffff00 #000000");
-        row("all faulted", "111111111;"_ba,
-            "Arc Error, Temp Error, Over Voltage Error, Under Voltage Error, Over Current Error, "
-            "Under Current Error, WDT Fault, Interlock Open+, OP Fault",
-            "#ff0000 #ff0000 #ff0000");
-        row("other characters", "x0?1 0-1A;"_ba,
-            "ARC, Temp OK+, Over Voltage, Under Voltage Error, Over Current, Under Current OK+, "
-            "WDT Fault, Interlock Open+, OP Fault",
-            "#ff0000 #ff0000 #ff0000");
-    }
-    void faultFlags() {
-        QFETCH(QByteArray, flt);
-        QFETCH(QString, looks);
-        QFETCH(QString, colours);
-        Console c;
-        c.answer("STAT;", "1;");
-        c.answer("FLT;", flt);
-        c.window.statusFrame->btn_REQSTAT->click();
-        StatusFrame &s = *c.window.statusFrame;
-        QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
-        QCOMPARE(faultLooks(s), looks);
-        QCOMPARE(
-            QStringList({s.led_ARC->currentColor().name(), s.led_INTRLKSTAT->currentColor().name(),
-                         textColour(s.lbl_INTRLKSTAT)})
-                .join(' '),
-            colours);
-        // The supply-fault lamp answers to the network message only.
-        QCOMPARE(look(s.led_FAULT, s.lbl_FAULT), QStringLiteral("NO PS  FAULT|0|#ffff00"));
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
-    }
-
     // STAT moves the switch without running its handler (which would send
     // ENBL); an open interlock in FLT drops it. Only an empty STAT is an error
-    // (the empty rows wait out the reply limit).
-    void statusMovesTheSwitch_data() {
+    // (the empty rows wait out the reply limit). Fault looks are the texts of FLT
+    // positions 2 to 10 (+ when lit), then the ARC lamp, interlock lamp and text colours.
+    void statusRead_data() {
         columns<QByteArray, QByteArray, bool, QString, QString, bool, int>(
-            "stat", "flt", "before", "hvLook", "arc", "after", "errors");
+            "stat", "flt", "before", "hvLook", "faults", "after", "errors");
         const QByteArray clear("000000000;");
         const QString on = "X-RAY ON|1|#ffc080", off = "X-RAY OFF|0|#000000";
-        row("on while off", "1;"_ba, clear, false, on, "Arc OK", true, 0);
-        row("off while on", "0;"_ba, clear, true, off, "Arc OK", false, 0);
-        row("other STAT", "7;"_ba, clear, true, off, "Arc OK", true, 0);
-        row("interlock open", "1;"_ba, "000000010;"_ba, true, on, "Arc OK", false, 0);
-        row("empty STAT", QByteArray(), clear, false, off, "Arc OK", false, 1);
-        row("empty FLT", "1;"_ba, QByteArray(), false, on, "ARC", true, 0);
+        const QString healthy = "Arc OK+, Temp OK+, Over Voltage OK+, Under Voltage OK+, "
+                                "Over Current OK+, Under Current OK+, WDT OK+, Interlock Closed, "
+                                "OP OK+ #ffff00 #ffff00 #000000";
+        row("on while off", "1;"_ba, clear, false, on, healthy, true, 0);
+        row("off while on", "0;"_ba, clear, true, off, healthy, false, 0);
+        row("other STAT", "7;"_ba, clear, true, off, healthy, true, 0);
+        row("all faulted", "1;"_ba, "111111111;"_ba, true, on,
+            "Arc Error, Temp Error, Over Voltage Error, Under Voltage Error, Over Current Error, "
+            "Under Current Error, WDT Fault, Interlock Open+, OP Fault #ff0000 #ff0000 #ff0000",
+            false, 0);
+        row("other characters", "1;"_ba, "x0?1 0-1A;"_ba, true, on,
+            "ARC, Temp OK+, Over Voltage, Under Voltage Error, Over Current, Under Current OK+, "
+            "WDT Fault, Interlock Open+, OP Fault #ff0000 #ff0000 #ff0000",
+            false, 0);
+        row("empty STAT", QByteArray(), clear, false, off, healthy, false, 1);
+        row("empty FLT", "1;"_ba, QByteArray(), false, on,
+            "ARC, TEMP, Over Voltage, Under Voltage, Over Current, Under Current, WDT Fault, "
+            "INTERLOCK, OP Fault #ff0000 #ffff00 #000000",
+            true, 0);
     }
-    void statusMovesTheSwitch() {
+    void statusRead() {
         QFETCH(QByteArray, stat);
         QFETCH(QByteArray, flt);
         QFETCH(bool, before);
         QFETCH(QString, hvLook);
-        QFETCH(QString, arc);
+        QFETCH(QString, faults);
         QFETCH(bool, after);
         QFETCH(int, errors);
         Console c;
         c.answer("STAT;", stat);
         c.answer("FLT;", flt);
         c.window.state.setHvEnabled(before);
-        c.window.btn_REQSTAT_Click();
+        c.window.statusFrame->btn_REQSTAT->click();
         StatusFrame &s = *c.window.statusFrame;
         QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
         QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), hvLook);
-        QCOMPARE(s.lbl_ARC->text(), arc);
+        QCOMPARE(faultLooks(s), faults);
         QCOMPARE(c.window.btn_HVONOFF->value(), after);
         QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
+        // The supply-fault lamp answers to the network message only.
+        QCOMPARE(look(s.led_FAULT, s.lbl_FAULT), QStringLiteral("NO PS  FAULT|0|#ffff00"));
+        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
     }
 
     void arcCounting_data() {
@@ -171,34 +148,48 @@ private slots:
         QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), shown);
     }
 
+    // Messages the supply sends on its own over the network, decoded whole
+    // however they arrive: "\x02" alone, then the rest, reads off/closed/no fault
+    // where the second piece alone would read on and open.
     void networkStatus_data() {
         // HV, interlock and supply-fault looks, then their text colours
-        columns<QByteArray, QStringList, bool>("text", "looks", "switchAfter");
-        row("all set", "\x02xxx1x1x1\x03"_ba,
+        columns<QByteArrayList, QStringList, bool>("pieces", "looks", "switchAfter");
+        const QStringList clear{"X-RAY OFF|0|#000000",
+                                "Interlock Closed|0|#ffff00",
+                                "NO P.S. FAULT|0|#ffff00",
+                                "#000000",
+                                "#000000",
+                                "#000000"};
+        row("all set", QByteArrayList{"\x02xxx1x1x1\x03"},
             QStringList{"X-RAY ON|1|#ffc080", "Interlock Open|1|#ff0000", "P.S. FAULT|1|#ff0000",
                         "#ff0000", "#ff0000", "#ff0000"},
             true);
-        row("all clear", "\x02xxx0x0x0\x03"_ba,
-            QStringList{"X-RAY OFF|0|#000000", "Interlock Closed|0|#ffff00",
-                        "NO P.S. FAULT|0|#ffff00", "#000000", "#000000", "#000000"},
-            false);
-        row("interlock open only", "\x02xxx-x1x-\x03"_ba,
+        row("all clear", QByteArrayList{"\x02xxx0x0x0\x03"}, clear, false);
+        row("in two pieces", QByteArrayList{"\x02", "11101010\x03"}, clear, false);
+        row("interlock open only", QByteArrayList{"\x02xxx-x1x-\x03"},
             QStringList{"X-RAY OFF|0|#000000", "Interlock Open|1|#ff0000", "NO PS  FAULT|0|#ffff00",
                         "#000000", "#ff0000", "#000000"},
             true);
-        row("other characters", "\x02xxxAxBxC\x03"_ba,
+        row("other characters", QByteArrayList{"\x02xxxAxBxC\x03"},
             QStringList{"X-RAY OFF|0|#000000", "INTERLOCK|0|#ffff00", "NO PS  FAULT|0|#ffff00",
                         "#000000", "#000000", "#000000"},
             true);
     }
     void networkStatus() {
-        QFETCH(QByteArray, text);
+        QFETCH(QByteArrayList, pieces);
         QFETCH(QStringList, looks);
         QFETCH(bool, switchAfter);
-        Console c;
+        Console c(false);
+        c.rig.supply.ethernet = true;
+        c.window.link.tcpClient().connectToRemote();
+        QTRY_COMPARE(c.window.link.tcpClient().state(), int(TcpClientComponent::StateConnected));
+        c.window.linkMode = QStringLiteral("ethernet");
         c.window.state.setHvEnabled(true);
+        c.window.tmr_NETRCVTMR.setEnabled(true);
+        for (qsizetype i = 0; i < pieces.size(); ++i)
+            c.rig.supply.push(pieces[i], int(i) * 40);
+        QTRY_COMPARE(c.window.StatusBar1->panelText(3), QString::fromLatin1(pieces.join()));
         StatusFrame &s = *c.window.statusFrame;
-        s.decodeNetworkStatus(text);
         QCOMPARE(
             (QStringList{look(s.led_HVSTAT, s.lbl_HVSTAT), look(s.led_INTRLKSTAT, s.lbl_INTRLKSTAT),
                          look(s.led_FAULT, s.lbl_FAULT), textColour(s.lbl_HVSTAT),
@@ -206,28 +197,6 @@ private slots:
             looks);
         QCOMPARE(c.window.btn_HVONOFF->value(), switchAfter);
         QVERIFY(c.sent().isEmpty());
-    }
-
-    // Decoded alone, the second piece would read high voltage on and the
-    // interlock open; the whole message says off, closed, no fault.
-    void networkMessageInPiecesIsDecodedWhole() {
-        Console c;
-        c.rig.supply.ethernet = true;
-        c.window.link.tcpClient().connectToRemote();
-        QTRY_COMPARE(c.window.link.tcpClient().state(), int(TcpClientComponent::StateConnected));
-        c.window.linkMode = QStringLiteral("ethernet");
-        c.window.state.setHvEnabled(true);
-        c.window.tmr_NETRCVTMR.setEnabled(true);
-        c.rig.supply.push("\x02", 0);
-        c.rig.supply.push("11101010\x03", 40);
-        StatusFrame &s = *c.window.statusFrame;
-        QTRY_COMPARE(s.lbl_FAULT->text(), QStringLiteral("NO P.S. FAULT"));
-        QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), QStringLiteral("X-RAY OFF|0|#000000"));
-        QCOMPARE(look(s.led_INTRLKSTAT, s.lbl_INTRLKSTAT),
-                 QStringLiteral("Interlock Closed|0|#ffff00"));
-        QVERIFY(!c.window.btn_HVONOFF->value());
-        QCOMPARE(c.window.StatusBar1->panelText(3), QStringLiteral("\x02"
-                                                                   "11101010\x03"));
     }
 
     void watchdogToggleAlternates() {
@@ -248,49 +217,20 @@ private slots:
         QCOMPARE(c.sent(), (Payloads{"WDTE 1;", "WDTE 0;", "WDTE 1;"}));
     }
 
-    void shownValues_data() {
-        columns<bool, QByteArray, QByteArray, QString, QString>("scaled", "payload", "reply",
-                                                                "field", "shown");
-        row("kV before scaling", false, "VMON;"_ba, "2048;"_ba, "txt_ADC2", "0.000 kV");
-        row("mA start factor", false, "IMON;"_ba, "2048;"_ba, "txt_ADC3", "0.698 mA");
-        row("kV full scale", true, "VMON;"_ba, "4095;"_ba, "txt_ADC2", "80.000 kV");
-        row("kV half scale", true, "VMON;"_ba, "2048;"_ba, "txt_ADC2", "40.010 kV");
-        row("filament", false, "FMON;"_ba, "2048;"_ba, "txt_ADC13", "3.001 A");
-        row("rail", false, "LVPS;"_ba, "1562;"_ba, "txt_ADC1", "-15.00 V");
-        row("rail above zero point", false, "LVPS;"_ba, "4000;"_ba, "txt_ADC1", ".17 V");
-        row("temperature", false, "TEMP;"_ba, "341;"_ba, "txt_ADC6", "25.0");
-        row("temperature below one", false, "TEMP;"_ba, "5;"_ba, "txt_ADC6", ".4");
-    }
-    void shownValues() {
-        QFETCH(bool, scaled);
-        QFETCH(QByteArray, payload);
-        QFETCH(QByteArray, reply);
-        QFETCH(QString, field);
-        QFETCH(QString, shown);
-        Console c;
-        if (scaled) {
-            c.answer("SLVR ;", "8000;");
-            c.answer("SLIR ;", "1400;");
-            c.window.ops.readScaling();
-        }
-        c.answerAll({"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"}, "1;");
-        c.answer(payload, reply);
-        c.window.ops.readMonitors();
-        c.window.ops.readAuxMonitors();
-        QCOMPARE(c.field(field)->text(), shown);
-    }
-
+    // The scaling read, and the kV it gives a half-scale monitor count.
     void scaleFactors_data() {
-        columns<QByteArray, QByteArray, double, double, Payloads>("slvr", "slir", "kvPerBit",
-                                                                  "maPerBit", "sent");
+        columns<QByteArray, QByteArray, double, double, Payloads, QString>(
+            "slvr", "slir", "kvPerBit", "maPerBit", "sent", "halfScaleKv");
         const Payloads both{"SLVR ;", "SLIR ;"}, first{"SLVR ;"};
-        row("both", "8000;"_ba, "1400;"_ba, 0.019536019536019536, 0.00034188034188034188, both);
+        row("both", "8000;"_ba, "1400;"_ba, 0.019536019536019536, 0.00034188034188034188, both,
+            "40.010 kV");
         row("three characters", "800;"_ba, "100;"_ba, 0.0019536019536019536,
-            0.000024420024420024420, both);
-        row("zero", "000;"_ba, "0000;"_ba, 0.0, 0.0, both);
-        row("two characters", "80;"_ba, "1400;"_ba, 0.0, 0.000341, first);
-        row("signed voltage", "-8000;"_ba, "1400;"_ba, 0.0, 0.000341, first);
-        row("current not a number", "8000;"_ba, "14O0;"_ba, 0.019536019536019536, 0.000341, both);
+            0.000024420024420024420, both, "4.001 kV");
+        row("zero", "000;"_ba, "0000;"_ba, 0.0, 0.0, both, "0.000 kV");
+        row("two characters", "80;"_ba, "1400;"_ba, 0.0, 0.000341, first, "0.000 kV");
+        row("signed voltage", "-8000;"_ba, "1400;"_ba, 0.0, 0.000341, first, "0.000 kV");
+        row("current not a number", "8000;"_ba, "14O0;"_ba, 0.019536019536019536, 0.000341, both,
+            "40.010 kV");
     }
     void scaleFactors() {
         QFETCH(QByteArray, slvr);
@@ -298,6 +238,7 @@ private slots:
         QFETCH(double, kvPerBit);
         QFETCH(double, maPerBit);
         QFETCH(Payloads, sent);
+        QFETCH(QString, halfScaleKv);
         Console c;
         c.answer("SLVR ;", slvr);
         c.answer("SLIR ;", slir);
@@ -306,6 +247,9 @@ private slots:
         QCOMPARE(c.window.state.maPerBit(), maPerBit);
         QCOMPARE(c.sent(), sent);
         QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
+        c.window.ops.readMonitors();
+        QCOMPARE(c.field("txt_ADC2")->text(), halfScaleKv);
     }
 
     // A bad reply abandons the rest of its read and stops the update switch; an
@@ -344,6 +288,9 @@ private slots:
         c.window.ops.readAuxMonitors();
         QCOMPARE(c.sent(), sent);
         QCOMPARE(monitorFields(c), fields);
+        c.answer("LVPS;", "4000;"); // a rail above its zero point shows no sign
+        c.window.ops.readAuxMonitors();
+        QCOMPARE(c.field("txt_ADC1")->text(), ".17 V");
     }
 
     // Each read first fails on a closed port (no reply at once), then reads
@@ -413,7 +360,8 @@ private slots:
         c.answer("40,A02,", answer);
         c.answer("HWVR;", "A02;");
         c.dialogs.confirms.push_back(confirmed);
-        c.dialogs.inputs.push_back(typed);
+        if (confirmed)
+            c.dialogs.inputs.push_back(typed);
         c.window.identity->mnu_HWREV_Click();
         QCOMPARE(c.sent(), sent);
         QCOMPARE(c.window.identity->txt_HWREV->text(), shown);

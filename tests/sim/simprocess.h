@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-
-class QTcpSocket;
 
 namespace zor::simtest {
 
@@ -32,35 +31,13 @@ public:
 private:
     QProcess process_;
     QStringList lines_;
+    QString link_;
     QByteArray stdout_;
 };
 
-// The console's end of the pseudo-terminal, opened with plain POSIX calls.
-class PtyPort {
-public:
-    PtyPort() = default;
-    PtyPort(const PtyPort &) = delete;
-    PtyPort &operator=(const PtyPort &) = delete;
-    ~PtyPort() { close(); }
-
-    bool open(const QString &path);
-    void close();
-    bool writeAll(const QByteArray &bytes);
-    // One read as soon as anything arrives; empty after the timeout.
-    QByteArray readSome(int timeoutMs);
-    // Reads until the bytes contain `terminator`, or the time is up.
-    QByteArray readUntil(char terminator, int timeoutMs);
-    // Throws away whatever arrives until the line has been quiet for quietMs.
-    void drain(int quietMs = 150);
-    // Sends the payload in a serial frame and collects the reply up to its LF.
-    QByteArray ask(const QByteArray &payload, int timeoutMs = 2000);
-
-private:
-    int fd_ = -1;
-};
-
-// Network frames read from a socket until `count` have arrived or the time is up.
-QList<QByteArray> readNetworkFrames(QTcpSocket &socket, int count, int timeoutMs,
-                                    QByteArray *rest = nullptr);
+// What arrives until `wanted` is found in `before` plus it (with none wanted:
+// the first read), or the time is up.
+QByteArray readUntil(QIODevice &device, const QByteArray &wanted, int timeoutMs = 3000,
+                     const QByteArray &before = {});
 
 } // namespace zor::simtest

@@ -1,47 +1,47 @@
+#include "datarows.h"
 #include "link/framecodec.h"
-#include "sim/clock.h"
 #include "simprocess.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSerialPort>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
+#include <optional>
 
 using namespace zor::simtest;
+using zor::test::columns;
+using zor::test::row;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray serial(const QByteArray &text) {
-    return zor::ProcessOutputString(text, false);
-}
-QByteArray network(const QByteArray &text) {
-    return zor::ProcessOutputString(text, true);
-}
+const auto serial = [](const QByteArray &text) { return zor::ProcessOutputString(text, false); };
+const auto network = [](const QByteArray &text) { return zor::ProcessOutputString(text, true); };
 
-QByteArray randomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator rng(seed);
-    QByteArray bytes(size, '\0');
+// Random bytes, then a frame too long for any supply.
+QByteArray hostileBytes() {
+    QByteArray bytes(64 * 1024, '\0');
     for (auto &b : bytes)
-        b = static_cast<char>(rng.bounded(256));
-    return bytes;
+        b = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    return bytes + '\x02' + QByteArray(1 << 20, 'A') + '\x03';
 }
 
-// Reads network frames until `wanted` has come, skipping everything else.
-bool waitForFrame(QTcpSocket &socket, const QByteArray &wanted, int timeoutMs, QByteArray &rest) {
-    for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired();)
-        if (readNetworkFrames(socket, 1, 100, &rest).contains(wanted))
-            return true;
-    return false;
+bool writeAll(QIODevice &device, const QByteArray &bytes) {
+    device.write(bytes);
+    while (device.bytesToWrite() > 0 && device.waitForBytesWritten(5000)) {
+    }
+    return device.bytesToWrite() == 0;
 }
 
-bool connectTo(QTcpSocket &socket, const SimProcess &sim) {
-    socket.connectToHost(QHostAddress::LocalHost, sim.tcpPort());
-    return socket.waitForConnected(2000);
+// Sends the payload in a serial frame and collects the reply up to its LF.
+QByteArray ask(QSerialPort &port, const QByteArray &payload, int timeoutMs = 2000) {
+    port.clear();
+    return writeAll(port, serial(payload)) ? readUntil(port, "\n", timeoutMs) : QByteArray();
 }
 
 } // namespace
@@ -50,198 +50,117 @@ class TestSimProcess : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
+    std::optional<SimProcess> sim_;
+    QSerialPort port_;
 
     QString linkPath() const { return dir_.filePath(QStringLiteral("ttyZOR")); }
 
-    // Starts zor-sim on a pty (and TCP when asked) with fast time constants.
-    bool startSim(SimProcess &sim, QStringList extra = {}, bool tcp = false) {
+    // A fresh zor-sim with fast time constants, its pseudo-terminal opened at 115200.
+    void start(bool tcp = false) {
+        sim_.reset();
+        sim_.emplace();
         QStringList args{"--pty",     linkPath(), "--noise",     "0",
                          "--ramp-ms", "50",       "--status-ms", "100"};
-        if (tcp)
-            args << "--tcp"
-                 << "0";
         QString error;
-        if (!sim.start(args + extra, tcp ? 2 : 1, &error)) {
-            qWarning("%s", qPrintable(error));
-            return false;
-        }
-        return true;
+        QVERIFY2(
+            sim_->start(args + (tcp ? QStringList{"--tcp", "0"} : QStringList()), 1 + tcp, &error),
+            qPrintable(error));
+        port_.close();
+        port_.setPortName(linkPath());
+        QVERIFY(port_.open(QIODevice::ReadWrite) && port_.setBaudRate(115200));
+    }
+    QByteArray state() {
+        QByteArray text = sim_->command("state").toLatin1();
+        text += sim_->readUntil("arc-every");
+        return text + sim_->readUntil("\n");
     }
 
 private slots:
-    void initTestCase() {
-        if (SimProcess::program().isEmpty())
-            QSKIP("ZOR_SIM is not set");
-        QVERIFY(dir_.isValid());
-    }
-
     void servesThePseudoTerminal() {
-        SimProcess sim;
-        QVERIFY(startSim(sim));
-        QCOMPARE(QFileInfo(linkPath()).symLinkTarget(), sim.startupLine(0));
-        PtyPort port;
-        QVERIFY(port.open(linkPath()));
-        const auto ask = [&](const QList<std::pair<const char *, const char *>> &exchanges) {
-            for (const auto &[payload, reply] : exchanges)
-                QCOMPARE(port.ask(payload), serial(reply));
-        };
-        ask({{"SLVR ;", "8000;"},
-             {"SLIR ;", "1400;"},
-             {"VREF 2048;", ";"},
-             {"ENBL 1;", ";"},
-             {"STAT;", "1;"}});
-        QThread::msleep(150); // past the 50 ms ramp
-        ask({{"VMON;", "2048;"}, {"99,0,", "99,$"}, {"ENBL 0;", ";"}, {"STAT;", "0;"}});
-        // A wrong checksum is not answered, but counted; the next good frame is answered.
-        QVERIFY(port.writeAll("\x02VSET;D\r\n"));
-        QCOMPARE(port.readSome(300), QByteArray());
-        QCOMPARE(port.ask("VSET;"), serial("2048;"));
-        QVERIFY(sim.command("state").startsWith("hv off"));
-        QVERIFY(sim.readUntil("arc-every 0 ms\n").contains("1 bad checksum"));
-        QVERIFY(sim.command("fault smoke").startsWith("error:"));
-        sim.command("help");
-        QVERIFY(sim.readUntil("quit").contains("interlock open|close"));
-    }
+        start();
+        QCOMPARE(QFileInfo(linkPath()).symLinkTarget(), sim_->startupLine(0));
+        port_.close(); // nobody holds the port between the opens
+        QVERIFY(port_.open(QIODevice::ReadWrite));
+        for (const QByteArray step :
+             {"HWVR;=A01;", "VREF 2048;=;", "ENBL 1;=;", "STAT;=1;", "55,=1"})
+            QCOMPARE(ask(port_, step.split('=')[0]), serial(step.split('=')[1]));
+        QTest::qWait(150); // past the 50 ms ramp
+        QCOMPARE(ask(port_, "VMON;"), serial("2048;"));
+        // A wrong checksum is not answered, but counted.
+        QVERIFY(writeAll(port_, "\x02VSET;D\r\n"));
+        QCOMPARE(readUntil(port_, "\n", 300), QByteArray());
+        const QByteArray counted = state();
+        QVERIFY(counted.startsWith("hv on") && counted.contains(" 1 bad checksum"));
 
-    // Nobody holds the port between the opens; random bytes and a giant frame follow.
-    void survivesReopeningAndHostileInput() {
-        SimProcess sim;
-        QVERIFY(startSim(sim));
-        PtyPort port;
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(port.open(linkPath()));
-            QCOMPARE(port.ask("HWVR;"), serial("A01;"));
-            port.close();
-            QThread::msleep(120);
-        }
-        QVERIFY(port.open(linkPath()));
-        QVERIFY(port.writeAll(randomBytes(64 * 1024, 42)));
-        QVERIFY(port.writeAll('\x02' + QByteArray(1024 * 1024, 'A') + "\r\n"));
-        QVERIFY(port.writeAll(randomBytes(4096, 7) + "\x02\x02\r\n\n\x03"));
-        port.drain();
-        QCOMPARE(port.ask("MODR;"), serial("ZOR80HR;"));
-        QCOMPARE(sim.command("interlock open"), QStringLiteral("ok"));
-    }
-
-    void injectsFaults() {
-        SimProcess sim;
-        QVERIFY(startSim(sim, {"--delay", "200"}));
-        PtyPort port;
-        QVERIFY(port.open(linkPath()));
+        QCOMPARE(sim_->command("delay 200"), "ok");
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(port.ask("SOFT;"), serial("0103;"));
+        QCOMPARE(ask(port_, "SOFT;"), serial("0103;"));
         QVERIFY(clock.elapsed() >= 190);
-
-        QCOMPARE(sim.command("delay 0"), QStringLiteral("ok"));
-        QCOMPARE(sim.command("split on"), QStringLiteral("ok"));
-        bool sawSplit = false;
-        for (int attempt = 0; attempt < 5 && !sawSplit; ++attempt) {
-            QVERIFY(port.writeAll(serial("HWVR;")));
-            const QByteArray first = port.readSome(1000);
-            sawSplit = !first.contains('\n');
-            QCOMPARE(first + (sawSplit ? port.readUntil('\n', 1000) : QByteArray()),
-                     serial("A01;"));
-        }
-        QVERIFY(sawSplit);
-
-        QCOMPARE(sim.command("split off"), QStringLiteral("ok"));
-        // A corrupted reply keeps its framing.
-        QCOMPARE(sim.command("corrupt 1"), QStringLiteral("ok"));
-        const QByteArray garbled = port.ask("MODR;");
-        QCOMPARE(garbled.size(), serial("ZOR80HR;").size());
-        QVERIFY(garbled != serial("ZOR80HR;"));
+        QCOMPARE(sim_->command("delay 0"), "ok");
+        QCOMPARE(sim_->command("split on"), "ok");
+        QVERIFY(writeAll(port_, serial("HWVR;")));
+        const QByteArray first = readUntil(port_, "");
+        QVERIFY(!first.contains('\n'));
+        QCOMPARE(first + readUntil(port_, "\n"), serial("A01;"));
+        QCOMPARE(sim_->command("corrupt 1"), "ok");
+        const QByteArray garbled = ask(port_, "MODR;");
+        QVERIFY(garbled != serial("ZOR80HR;") && garbled.size() == serial("ZOR80HR;").size());
         QVERIFY(garbled.startsWith('\x02') && garbled.endsWith("\r\n"));
     }
 
-    void logsEveryPayload() {
-        const QString logPath = dir_.filePath(QStringLiteral("payloads.log"));
-        SimProcess sim;
-        QVERIFY(startSim(sim, {"--log", logPath}, true));
-        PtyPort port;
-        QVERIFY(port.open(linkPath()));
-        const qint64 before = zor::sim::monotonicMs();
-        port.ask("VSET;");
-        port.ask("10,0,");
-        QTcpSocket tcp;
-        QVERIFY(connectTo(tcp, sim));
-        tcp.write(network("ISET;"));
-        QByteArray rest;
-        QVERIFY(waitForFrame(tcp, network("0;"), 3000, rest));
-        const qint64 after = zor::sim::monotonicMs();
-
-        QFile log(logPath);
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = log.readAll().split('\n');
-        QCOMPARE(lines.size(), 4); // three lines and the empty rest after the last newline
-        const QList<QByteArray> expected{"pty VSET;", "pty 10,0,", "tcp ISET;"};
-        for (int i = 0; i < 3; ++i) {
-            const auto space = lines[i].indexOf(' ');
-            const qint64 ms = lines[i].left(space).toLongLong();
-            QVERIFY(ms >= before && ms <= after);
-            QCOMPARE(lines[i].mid(space + 1), expected[i]);
-        }
+    // After BAUD the unit hears only frames sent at its new rate.
+    void lineRate_data() {
+        columns<QByteArray, int, QByteArray>("code", "consoleBaud", "then");
+        row("unit to 9600, console stays", "2"_ba, 115200, ""_ba);
+        row("unit to 9600, console follows", "2"_ba, 9600, "0;"_ba);
+        row("unit stays, console to 9600", "1"_ba, 9600, ""_ba);
+        row("unknown code keeps the rate", "0"_ba, 115200, "0;"_ba);
+    }
+    void lineRate() {
+        QFETCH(QByteArray, code);
+        QFETCH(int, consoleBaud);
+        QFETCH(QByteArray, then);
+        start();
+        QCOMPARE(ask(port_, "BAUD " + code + ';'), serial(code == "0" ? "1" : ";"));
+        QVERIFY(port_.setBaudRate(consoleBaud));
+        QCOMPARE(ask(port_, "VSET;", 300), then.isEmpty() ? QByteArray() : serial(then));
+        QCOMPARE(state().contains(", 0 bytes at a wrong line rate"), !then.isEmpty());
     }
 
     void tcpAnswersAndSendsStatus() {
-        SimProcess sim;
-        QVERIFY(startSim(sim, {}, true));
-        QTcpSocket tcp;
-        QVERIFY(connectTo(tcp, sim));
-        QByteArray rest;
-        QCOMPARE(readNetworkFrames(tcp, 1, 1000, &rest).value(0), network("ST,0,0,0,"));
-
-        tcp.write(network("VREF 100;") + network("ENBL 1;") + network("SLVR ;"));
-        QList<QByteArray> replies;
-        for (int i = 0; i < 10 && replies.size() < 3; ++i)
-            for (const auto &f : readNetworkFrames(tcp, 1, 500, &rest))
-                if (!f.startsWith("\x02ST,"))
-                    replies << f;
-        QCOMPARE(replies, (QList<QByteArray>{network(";"), network(";"), network("8000;")}));
-
-        // High voltage, interlock and supply fault at characters 5, 7 and 9.
-        QVERIFY(waitForFrame(tcp, network("ST,1,0,0,"), 3000, rest));
-        QCOMPARE(sim.command("interlock open"), QStringLiteral("ok"));
-        QVERIFY(waitForFrame(tcp, network("ST,0,1,0,"), 3000, rest));
-        QCOMPARE(sim.command("fault temp"), QStringLiteral("ok"));
-        QVERIFY(waitForFrame(tcp, network("ST,0,1,1,"), 3000, rest));
-
-        // Periodic while connected: about one per 100 ms here.
-        readNetworkFrames(tcp, 100, 100, &rest);
-        rest.clear();
-        const auto periodic = readNetworkFrames(tcp, 100, 550, &rest);
-        QVERIFY2(periodic.size() >= 3 && periodic.size() <= 7,
-                 qPrintable(QString::number(periodic.size())));
-
-        QCOMPARE(sim.command("silent on"), QStringLiteral("ok"));
-        readNetworkFrames(tcp, 100, 50, &rest);
-        rest.clear();
-        QCOMPARE(readNetworkFrames(tcp, 1, 300, &rest).size(), 0);
-    }
-
-    void survivesHostileTcpClients() {
-        SimProcess sim;
-        QVERIFY(startSim(sim, {}, true));
-        {
-            QTcpSocket quitter; // leaves in the middle of a frame
-            QVERIFY(connectTo(quitter, sim));
-            quitter.write("\x02VSE");
-            QVERIFY(quitter.waitForBytesWritten(1000));
-            quitter.abort();
+        start(true);
+        QTcpSocket tcp, hostile;
+        for (QTcpSocket *socket : {&tcp, &hostile}) {
+            socket->connectToHost(QHostAddress::LocalHost, sim_->tcpPort());
+            QVERIFY(socket->waitForConnected(2000));
         }
-        QTcpSocket bystander, hostile;
-        QVERIFY(connectTo(bystander, sim));
-        QVERIFY(connectTo(hostile, sim));
-        hostile.write(randomBytes(64 * 1024, 3) + '\x02' + QByteArray(1024 * 1024, 'A') + '\x03' +
-                      network("SLVR ;"));
-        while (hostile.bytesToWrite() > 0)
-            QVERIFY(hostile.waitForBytesWritten(5000));
-        QByteArray rest;
-        QVERIFY(waitForFrame(hostile, network("8000;"), 5000, rest));
-        hostile.abort();
-        rest.clear();
-        bystander.write(network("SLIR ;"));
-        QVERIFY(waitForFrame(bystander, network("1400;"), 3000, rest));
+        QVERIFY(readUntil(tcp, network("ST,0,0,0,")).contains(network("ST,0,0,0,")));
+        // The unit's serial rate does not touch the network.
+        tcp.write(network("BAUD 2;") + network("VREF 100;") + network("ENBL 1;") +
+                  network("SLVR ;"));
+        static const QRegularExpression status(QStringLiteral("\x02ST,[^\x03]*\x03"));
+        QCOMPARE(QString(readUntil(tcp, network("8000;"))).remove(status),
+                 network(";").repeated(3) + network("8000;"));
+        // High voltage, interlock and supply fault at characters 5, 7 and 9.
+        for (const auto &[change, shown] : {std::pair{"", "ST,1,0,0,"},
+                                            {"interlock open", "ST,0,1,0,"},
+                                            {"fault temp", "ST,0,1,1,"}}) {
+            QVERIFY(!*change || sim_->command(change) == "ok");
+            QVERIFY2(readUntil(tcp, network(shown)).contains(network(shown)), shown);
+        }
+        // Periodic while connected: about one per 100 ms here.
+        readUntil(tcp, "", 100);
+        const auto periodic = readUntil(tcp, "never", 550).count("\x02ST,");
+        QVERIFY2(periodic >= 3 && periodic <= 7, qPrintable(QString::number(periodic)));
+        // Garbage and a giant frame on one client; both still answered.
+        QVERIFY(writeAll(hostile, hostileBytes() + network("SLVR ;")));
+        QVERIFY(readUntil(hostile, network("8000;"), 5000).contains(network("8000;")));
+        tcp.write(network("SLIR ;"));
+        QVERIFY(readUntil(tcp, network("1400;")).contains(network("1400;")));
+        QCOMPARE(sim_->command("silent on"), "ok");
+        readUntil(tcp, "", 100);
+        QCOMPARE(readUntil(tcp, "never", 300), QByteArray());
     }
 };
 

@@ -19,17 +19,26 @@ public:
 
     void setPortName(const QString &name) override { name_ = name; }
     QString portName() const override { return name_; }
-    bool setSettings(const QString &settings) override {
-        settings_ = settings;
-        return true;
-    }
+    bool setSettings(const QString &settings) override { return settings_ = settings, true; }
     QString settings() const override { return settings_; }
-    bool open() override;
-    void close() override;
+    bool open() override {
+        if (openable)
+            open_ = true, ++openCount;
+        return openable;
+    }
+    void close() override { open_ = false, ++closeCount, input_.clear(); }
     bool isOpen() const override { return open_; }
-    bool discardInput() override;
-    bool write(const QByteArray &data) override;
-    std::optional<QByteArray> readAll() override;
+    bool discardInput() override { return input_.clear(), open_; }
+    bool write(const QByteArray &data) override {
+        if (open_)
+            supply_.consume(data);
+        return open_;
+    }
+    std::optional<QByteArray> readAll() override {
+        if (!open_)
+            return std::nullopt;
+        return std::exchange(input_, {});
+    }
     void drain(int) override {}
 
 private:
@@ -51,13 +60,14 @@ public:
 
     void connectToRemote() override;
     int state() const override { return state_; }
-    bool send(const QByteArray &data) override;
-    QByteArray getData() override;
+    bool send(const QByteArray &data) override {
+        if (state_ == StateConnected)
+            supply_.consume(data);
+        return state_ == StateConnected;
+    }
+    QByteArray getData() override { return std::exchange(input_, {}); }
     void close() override { state_ = StateClosed; }
     void drain(int) override {}
-
-    // The peer goes away: state drops and the component reports the error.
-    void dropConnection(const QString &description);
 
 private:
     ScriptedSupply &supply_;

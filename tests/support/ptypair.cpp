@@ -1,7 +1,5 @@
 #include "ptypair.h"
 
-#include <QElapsedTimer>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -32,47 +30,25 @@ PtyPair::~PtyPair() {
         ::close(slave_);
 }
 
-QByteArray PtyPair::read(int timeoutMs) {
+QByteArray PtyPair::read() {
     QByteArray out;
-    pollfd p{master_, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0)
-        return out;
     char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(master_, buf, sizeof buf);
-        if (n <= 0)
-            break;
+    for (ssize_t n; (n = ::read(master_, buf, sizeof buf)) > 0;)
         out.append(buf, n);
-    }
-    return out;
-}
-
-QByteArray PtyPair::readUntil(char end, int count, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    QByteArray out;
-    while (out.count(end) < count) {
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0)
-            break;
-        out.append(read(static_cast<int>(left)));
-    }
     return out;
 }
 
 void PtyPair::write(const QByteArray &bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
+    for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EAGAIN) {
-                pollfd p{master_, POLLOUT, 0};
-                ::poll(&p, 1, 100);
-                continue;
-            }
+        if (n >= 0) {
+            done += n;
+        } else if (errno == EAGAIN) {
+            pollfd p{master_, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        } else {
             return;
         }
-        done += n;
     }
 }
 

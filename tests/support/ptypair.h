@@ -18,10 +18,8 @@ public:
     QString slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
 
-    // Reads what is there now, waiting at most timeoutMs for the first byte.
-    QByteArray read(int timeoutMs);
-    // Reads until `end` has been seen `count` times or the time is up.
-    QByteArray readUntil(char end, int count, int timeoutMs);
+    // What has arrived so far, without waiting.
+    QByteArray read();
     void write(const QByteArray &bytes);
 
 private:

@@ -9,16 +9,17 @@ namespace zor::test {
 
 // A scripted supply on the master side of a real pseudo-terminal, served from
 // the event loop so the console's own waits keep running.
-class PtySupply : public QObject {
-    Q_OBJECT
-public:
-    PtySupply();
-
+struct PtySupply : QObject {
     PtyPair pty;
     ScriptedSupply supply;
+    QSocketNotifier notifier{pty.masterFd(), QSocketNotifier::Read};
 
-private:
-    QSocketNotifier notifier_;
+    PtySupply() {
+        connect(&notifier, &QSocketNotifier::activated, this,
+                [this] { supply.consume(pty.read()); });
+        connect(&supply, &ScriptedSupply::deliver, this,
+                [this](const QByteArray &bytes) { pty.write(bytes); });
+    }
 };
 
 } // namespace zor::test

@@ -9,57 +9,65 @@
 
 namespace zor::test {
 
-// Answers every box from a script and remembers what was shown. Installs itself
-// for its lifetime.
+// Answers every box from a script and remembers what was shown; installs itself
+// for its lifetime. Strict: the test fails when a box opens that has no scripted
+// answer, when a message is never looked at (through messages() or shown), or
+// when a scripted answer is left over at the end.
 class ScriptedDialogs final : public Dialogs {
 public:
     ScriptedDialogs() { installDialogs(this); }
-    ~ScriptedDialogs() override { installDialogs(nullptr); }
+    ~ScriptedDialogs() override;
 
     struct Shown {
-        QString kind;
+        QString kind; // "message", "confirm", "input" or "modal"
         QString text;
         QString title;
         QString informative;
     };
-    QList<Shown> shown;
-    std::deque<QString> inputs; // Cancel when empty
-    std::deque<bool> confirms;  // OK when empty
-    // Drives a modal window of the console; accepts it when not set.
-    std::function<void(QDialog &)> onModal;
+    // The boxes so far; reading them counts as checking every message among them.
+    class Boxes {
+    public:
+        qsizetype size() const { return seen().size(); }
+        bool isEmpty() const { return seen().isEmpty(); }
+        const Shown &operator[](qsizetype i) const { return seen()[i]; }
+        const Shown &last() const { return seen().last(); }
+        auto begin() const { return seen().begin(); }
+        auto end() const { return seen().end(); }
+        void clear() { list_.clear(), checked_ = 0; } // forgets them, checked or not
 
-    QStringList messages() const;
+    private:
+        friend class ScriptedDialogs;
+        const QList<Shown> &seen() const { return checked_ = list_.size(), list_; }
+        QList<Shown> list_;
+        mutable qsizetype checked_ = 0;
+    };
+    Boxes shown;
+    std::deque<QString> inputs; // "" answers Cancel
+    std::deque<bool> confirms;
+    // Drives every modal window of the console; a fixture may set it for all its tests.
+    std::function<void(QDialog &)> onModal;
+    // Each box keeps the event loop turning this long before it answers, as a
+    // person reading it would.
+    int readingMs = 0;
+
+    // Texts of the boxes of one kind.
+    QStringList texts(const QString &kind) const;
+    QStringList messages() const { return texts(QStringLiteral("message")); }
 
     void message(const QString &text, const QString &title, Icon) override {
-        shown.append({QStringLiteral("message"), text, title, {}});
+        add(QStringLiteral("message"), text, title);
     }
     void detailedMessage(const QString &text, const QString &informative, const QString &title,
                          Icon) override {
-        shown.append({QStringLiteral("message"), text, title, informative});
+        add(QStringLiteral("message"), text, title, informative);
     }
-    bool confirm(const QString &text, const QString &title) override {
-        shown.append({QStringLiteral("confirm"), text, title, {}});
-        if (confirms.empty())
-            return true;
-        const bool answer = confirms.front();
-        confirms.pop_front();
-        return answer;
-    }
-    QString input(const QString &prompt, const QString &title, const QString &) override {
-        shown.append({QStringLiteral("input"), prompt, title, {}});
-        if (inputs.empty())
-            return {};
-        QString answer = inputs.front();
-        inputs.pop_front();
-        return answer;
-    }
-    void runModal(QDialog &dialog) override {
-        shown.append({QStringLiteral("modal"), dialog.windowTitle(), {}, {}});
-        if (onModal)
-            onModal(dialog);
-        else
-            dialog.accept();
-    }
+    bool confirm(const QString &text, const QString &title) override;
+    QString input(const QString &prompt, const QString &title, const QString &) override;
+    void runModal(QDialog &dialog) override;
+
+private:
+    void add(const QString &kind, const QString &text, const QString &title,
+             const QString &informative = {});
 };
 
 } // namespace zor::test

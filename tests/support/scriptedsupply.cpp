@@ -11,21 +11,6 @@ ScriptedSupply::ScriptedSupply(QObject *parent) : QObject(parent) {
     clock_.start();
 }
 
-void ScriptedSupply::on(const QByteArray &payload, const QByteArray &text, int delayMs) {
-    Answer a;
-    a.text = text;
-    a.delayMs = delayMs;
-    rules_[payload] = a;
-}
-
-void ScriptedSupply::rawOn(const QByteArray &payload, const QByteArray &bytes, int delayMs) {
-    Answer a;
-    a.text = bytes;
-    a.delayMs = delayMs;
-    a.raw = true;
-    rules_[payload] = a;
-}
-
 QList<QByteArray> ScriptedSupply::payloads() const {
     QList<QByteArray> out;
     for (const Frame &f : frames)

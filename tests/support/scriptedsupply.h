@@ -34,12 +34,14 @@ public:
     // Answer given to payloads that have no rule; silent by default.
     Answer fallback{{}, 0, {}, 5, true, false};
 
-    void on(const QByteArray &payload, const QByteArray &text, int delayMs = 0);
     void on(const QByteArray &payload, const Answer &answer) { rules_[payload] = answer; }
-    void silentOn(const QByteArray &payload) {
-        rules_[payload] = Answer{{}, 0, {}, 5, true, false};
+    void on(const QByteArray &payload, const QByteArray &text, int delayMs = 0) {
+        on(payload, {text, delayMs, {}, 5, false, false});
     }
-    void rawOn(const QByteArray &payload, const QByteArray &bytes, int delayMs = 0);
+    void silentOn(const QByteArray &payload) { on(payload, {{}, 0, {}, 5, true, false}); }
+    void rawOn(const QByteArray &payload, const QByteArray &bytes, int delayMs = 0) {
+        on(payload, {bytes, delayMs, {}, 5, false, true});
+    }
 
     // Bytes written by the console.
     void consume(const QByteArray &bytes);
@@ -48,7 +50,6 @@ public:
 
     QList<Frame> frames;
     QList<QByteArray> payloads() const;
-    qint64 elapsedMs() const { return clock_.elapsed(); }
 
 signals:
     void deliver(const QByteArray &bytes);

@@ -9,24 +9,29 @@
 
 namespace zor::test {
 
-// A loaded console on a scripted supply, on COMM1 in manual update unless told
-// otherwise. Boxes shown while loading are forgotten.
+// The console every test drives: loaded on a scripted supply (or on real
+// ports), on COMM1 in manual update unless told otherwise. The messages shown
+// while loading are kept aside in loadMessages.
 struct Console {
     ScriptedDialogs dialogs;
     FakeRig rig;
     frm_SDIMAIN window;
     int ends = 0;
+    QStringList loadMessages;
 
     explicit Console(bool open = true, bool realPorts = false)
         : window(realPorts ? PortFactory::real() : rig.factory()) {
         window.setProgramEnd([this] { ++ends; });
         window.Form_Load();
+        loadMessages = dialogs.messages();
         dialogs.shown.clear();
-        if (open) {
-            window.link.MSComm1().setPortName(QStringLiteral("1"));
-            window.link.MSComm1().open();
-            window.linkMode = QStringLiteral("comm1");
-        }
+        if (open)
+            connectSerial();
+    }
+    void connectSerial() {
+        window.link.MSComm1().setPortName(QStringLiteral("1"));
+        window.link.MSComm1().open();
+        window.linkMode = QStringLiteral("comm1");
     }
     // An empty text leaves the supply silent.
     void answer(const QByteArray &payload, const QByteArray &text, int delayMs = 0) {
@@ -45,14 +50,14 @@ struct Console {
         Q_ASSERT_X(edit, "field", qPrintable(name));
         return edit;
     }
-    // Texts of the boxes of one kind ("message", "input", "confirm", "modal").
-    QStringList shown(const QString &kind) const {
+    QStringList texts(const QStringList &names) const {
         QStringList out;
-        for (const auto &s : dialogs.shown)
-            if (s.kind == kind)
-                out << s.text;
+        for (const QString &name : names)
+            out << field(name)->text();
         return out;
     }
+    // Texts of the boxes of one kind ("message", "input", "confirm", "modal").
+    QStringList shown(const QString &kind) const { return dialogs.texts(kind); }
 };
 
 inline QString baseColour(const QWidget *w) {

@@ -1,0 +1,274 @@
+// Operator safety under load: a late or silent supply, a box left open, a
+// click during a wait. Each row names the supply's behaviour and what was done,
+// and checks what reached the wire (order and spacing) and what the windows show.
+#include "conditioning/conditioningmenu.h"
+#include "conditioning/cycletest.h"
+#include "control/localremote.h"
+#include "control/setpointpanel.h"
+#include "factory/frm_baudrate.h"
+#include "platform/numedit.h"
+#include "platform/toggleswitch.h"
+#include "testconsole.h"
+
+#include <QAction>
+#include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <sys/resource.h>
+
+using namespace zor;
+using namespace zor::test;
+
+namespace {
+
+using Payloads = QList<QByteArray>;
+const double Kv80 = 80.0 / 4095;
+
+void after(Console &c, int ms, std::function<void()> fn) {
+    QTimer::singleShot(ms, &c.window, std::move(fn));
+}
+
+// A modal box left open for `ms` inside a command, as a factory input box is.
+void boxOpenFor(Console &c, int ms) {
+    c.window.command([ms] {
+        QEventLoop box;
+        QTimer::singleShot(ms, &box, &QEventLoop::quit);
+        box.exec();
+    });
+}
+
+void startPoll(Console &c) {
+    c.window.autoUpdate = true;
+    c.window.tmr_UPDATE.setEnabled(true);
+}
+
+void stopPoll(Console &c) {
+    c.window.autoUpdate = false;
+    c.window.tmr_UPDATE.setEnabled(false);
+}
+
+qint64 gap(const Console &c, int from, int to) {
+    const auto &f = c.rig.supply.frames;
+    return f.value(to).atMs - f.value(from).atMs;
+}
+
+qint64 cpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+}
+
+struct Hazard {
+    const char *name;
+    std::function<void(Console &)> act;
+    Payloads wire;
+    // What the windows show (and spacing facts), joined with "|".
+    std::function<QString(Console &)> shows;
+    QString expected;
+};
+
+const Hazard Hazards[] = {
+    {"VSET late 300 ms; PROGRAM at 10 kV, then 20 kV typed before it ran",
+     [](Console &c) {
+         c.window.state.setKvPerBit(Kv80);
+         c.answer("VSET;", "640;", 300);
+         c.answer("VREF 512;", ";");
+         SetpointPanel &p = *c.window.setpoints;
+         after(c, 50, [&p] {
+             p.ctrl_SCALVAL->enterText(QStringLiteral("10"));
+             p.btn_ACCEPT->click();
+         });
+         after(c, 100, [&p] { p.ctrl_SCALVAL->enterText(QStringLiteral("20")); });
+         c.window.btn_KVSET_Click();
+     },
+     {"VSET;", "VREF 512;"},
+     [](Console &c) {
+         return QStringLiteral("%1|%2")
+             .arg(c.window.setpoints->dacAcceptedA)
+             .arg(c.window.setpoints->txt_DACA->text());
+     },
+     "512|10.002 kV"},
+    {"VSET late 300 ms; CANCEL, then MA_PROG chosen before it ran",
+     [](Console &c) {
+         c.window.setpoints->dacAcceptedA = 100;
+         c.answer("VSET;", "640;", 300);
+         SetpointPanel &p = *c.window.setpoints;
+         after(c, 50, [&p] { p.btn_CANCEL->click(); });
+         after(c, 100, [&p] { p.opt_DACB->click(); });
+         c.window.btn_KVSET_Click();
+     },
+     {"VSET;", "10,100"},
+     [](Console &c) { return c.window.setpoints->lbl_CHMOD->text(); },
+     "Now Modifying MA_PROG"},
+    {"box open 450 ms during a 1 s/2 s cycle test ticking every 100 ms",
+     [](Console &c) {
+         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+         c.window.CycleTimer.setInterval(100);
+         c.dialogs.inputs = {"1", "2"};
+         c.window.menu.menu_cycleHv->trigger();
+         boxOpenFor(c, 450);
+         c.window.menu.menu_cycleHv->trigger();
+     },
+     // Start, the one late phase (off), the stop's own off.
+     {"ENBL 1;", "ENBL 0;", "ENBL 0;"},
+     [](Console &c) { return QString::number(c.window.link.heldCount()); },
+     "0"},
+    {"acknowledging supply; Shutdown during a cycle test",
+     [](Console &c) {
+         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+         c.answer("99,0,", "99,$");
+         c.window.CycleTimer.setInterval(20);
+         c.dialogs.inputs = {"1", "2"};
+         c.window.menu.menu_cycleHv->trigger();
+         QTest::qWait(50);
+         c.rig.supply.frames.clear();
+         c.window.mnu_SHUTDOWN_Click();
+         QTRY_COMPARE(c.ends, 1);
+         QTest::qWait(100);
+     },
+     {"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"},
+     [](Console &c) {
+         return QStringLiteral("%1|%2")
+             .arg(c.window.conditioning->cycleTest->cycleRunning)
+             .arg(c.window.localRemote->btn_local_remote->value());
+     },
+     "0|0"},
+    {"silent supply, polling; Shutdown 300 ms into a poll step",
+     [](Console &c) {
+         startPoll(c);
+         qint64 clicked = 0;
+         QElapsedTimer clock;
+         clock.start();
+         after(c, 366, [&] {
+             clicked = clock.elapsed();
+             c.window.mnu_SHUTDOWN_Click();
+         });
+         QTRY_COMPARE_WITH_TIMEOUT(c.ends, 1, 5000);
+         const qint64 took = clock.elapsed() - clicked;
+         QVERIFY2(took < 2500, qPrintable(QString::number(took)));
+     },
+     {"VMON;", "ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"},
+     [](Console &c) {
+         // The zeroing goes out 75 ms apart after the hand-back's wait.
+         return QStringLiteral("%1|%2|%3")
+             .arg(gap(c, 2, 3) >= 1000)
+             .arg(gap(c, 3, 4) >= 60 && gap(c, 4, 5) >= 60 && gap(c, 5, 6) >= 60)
+             .arg(c.window.tmr_UPDATE.isEnabled());
+     },
+     "1|1|0"},
+    {"VSET late 300 ms while polling; unit baud rate saved during the wait",
+     [](Console &c) {
+         startPoll(c);
+         c.window.tmr_UPDATE.setEnabled(false);
+         c.answer("VSET;", "640;", 300);
+         c.answer("BAUD 1;", ";");
+         after(c, 50, [&c] { c.window.forms.get<frm_baudRate>(c.window).save_Click(); });
+         c.window.btn_KVSET_Click();
+         QTest::qWait(300);
+     },
+     {"VSET;", "BAUD 1;"},
+     [](Console &c) { return QString::number(c.window.tmr_UPDATE.isEnabled()); },
+     "0"},
+    {"VSET late by 1300 ms, ISET prompt",
+     [](Console &c) {
+         c.window.state.setMaPerBit(0.000341);
+         c.answer("VSET;", "4095;", 1300);
+         c.answer("ISET;", "293;");
+         QSignalSpy late(&c.window.link, &DeviceLink::lateReplyDiscarded);
+         c.window.btn_KVSET_Click();
+         c.window.setpoints->btn_EMI_Click();
+         QCOMPARE(late.count(), 1);
+     },
+     {"VSET;", "ISET;"},
+     [](Console &c) {
+         return QStringLiteral("%1|%2|%3")
+             .arg(c.window.setpoints->txt_DACA->text(), c.window.setpoints->txt_DACB->text())
+             .arg(gap(c, 0, 1) >= 1290);
+     },
+     "Channel A|0.100 mA|1"},
+    {"99,0, answered first by a stray write acknowledgement",
+     [](Console &c) {
+         c.rig.supply.rawOn("99,0,", stx(";C\r\n") + stx("99,$C\r\n"), 10);
+         c.window.localRemote->btn_local_remote->setValue(true);
+         c.window.localRemote->btn_local_remote_Click();
+     },
+     {"99,0,"},
+     [](Console &c) { return QString::number(c.window.localRemote->btn_local_remote->value()); },
+     "0"},
+    {"manual, VSET late 700 ms; Auto Update clicked, then Current Setpoint",
+     [](Console &c) {
+         c.rig.supply.fallback = {"1;", 0, {}, 5, false, false};
+         c.answer("VSET;", "640;", 700);
+         after(c, 50, [&c] { c.window.menu.mnu_AUTOUPDATE->trigger(); });
+         after(c, 600, [&c] { c.window.setpoints->btn_EMI_Click(); });
+         c.window.btn_KVSET_Click();
+         stopPoll(c);
+         // Later poll steps may follow; only what came before the click matters.
+         c.rig.supply.frames = c.rig.supply.frames.mid(0, 10);
+     },
+     // The identity, one late poll step, then the operator's click.
+     {"VSET;", "HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;", "VMON;", "IMON;", "FMON;", "ISET;"},
+     [](Console &c) { return c.window.menu.mnu_AUTOUPDATE->isChecked() ? "auto" : "manual"; },
+     "auto"},
+};
+
+} // namespace
+
+class TestHazards : public QObject {
+    Q_OBJECT
+private slots:
+    void hazards_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(Hazards)); ++i)
+            QTest::newRow(Hazards[i].name) << i;
+    }
+    void hazards() {
+        QFETCH(int, index);
+        const Hazard &h = Hazards[index];
+        Console c;
+        h.act(c);
+        if (QTest::currentTestFailed())
+            return;
+        stopPoll(c);
+        QCOMPARE(c.sent(), h.wire);
+        QCOMPARE(h.shows(c), h.expected);
+    }
+
+    // Waiting for a reply sleeps: a silent second costs little processor time.
+    void silentWaitDoesNotSpin() {
+        Console c;
+        QElapsedTimer wall;
+        wall.start();
+        const qint64 cpu = cpuMs();
+        QCOMPARE(c.window.link.exchange("VSET;"), QByteArray());
+        const qint64 used = cpuMs() - cpu;
+        QVERIFY(wall.elapsed() >= 1000);
+        QVERIFY2(used < 250, qPrintable(QString::number(used)));
+    }
+
+    // A tick that falls due while the previous one still waits runs once, late.
+    void timerTickDuringItsOwnWaitRunsOnceLate() {
+        Timer t(10);
+        int ticks = 0;
+        connect(&t, &Timer::tick, [&] {
+            if (++ticks == 1) {
+                QEventLoop wait;
+                QTimer::singleShot(200, &wait, &QEventLoop::quit);
+                wait.exec();
+            } else {
+                t.setEnabled(false);
+            }
+        });
+        t.setEnabled(true);
+        QTRY_VERIFY(!t.isEnabled());
+        QTest::qWait(50);
+        QCOMPARE(ticks, 2);
+    }
+};
+
+QTEST_MAIN(TestHazards)
+#include "tst_hazards.moc"
