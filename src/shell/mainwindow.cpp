@@ -9,7 +9,7 @@
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/frm_rawdata.h"
 #include "factory/configmenu.h"
-#include "link/transportselection.h"
+#include "ports/transportselection.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"

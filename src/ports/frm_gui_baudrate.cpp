@@ -1,4 +1,4 @@
-#include "link/frm_gui_baudrate.h"
+#include "ports/frm_gui_baudrate.h"
 
 #include "shell/mainwindow.h"
 

@@ -1,4 +1,4 @@
-#include "link/remotehost.h"
+#include "ports/remotehost.h"
 
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"

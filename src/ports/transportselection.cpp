@@ -1,10 +1,10 @@
-#include "link/transportselection.h"
+#include "ports/transportselection.h"
 
-#include "link/frm_gui_baudrate.h"
-#include "link/frm_usb.h"
-#include "link/remotehost.h"
 #include "platform/dialogs.h"
 #include "platform/portnames.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/frm_usb.h"
+#include "ports/remotehost.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
