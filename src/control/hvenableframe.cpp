@@ -31,8 +31,11 @@ void HvEnableFrame::btn_HVONOFF_Click() {
     ctx_.ops.setHighVoltage(!ctx_.state.hvEnabled());
 }
 
-void HvEnableFrame::switchOff() {
-    ctx_.ops.setHighVoltage(false);
+void HvEnableFrame::switchOff(bool first) {
+    if (first)
+        ctx_.ops.switchOffFirst();
+    else
+        ctx_.ops.setHighVoltage(false);
 }
 
 } // namespace zor

@@ -19,8 +19,9 @@ public:
     // Toggles the high voltage from the switch's current position.
     void btn_HVONOFF_Click();
     // "ENBL 0;" whatever the switch shows: a stop must not rest on an earlier
-    // off having arrived.
-    void switchOff();
+    // off having arrived. `first` (the X-ray off key) makes it the next frame
+    // on the wire, ahead of anything held.
+    void switchOff(bool first = false);
 
 private:
     ConsoleContext ctx_;

@@ -1,6 +1,6 @@
 // The parameter writes of the configuration page.
 #include "factory/frm_config.h"
-#include "factory/typedentry.h"
+#include "platform/typedentry.h"
 #include "link/payloadtext.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"

@@ -12,6 +12,22 @@
 
 namespace zor {
 
+namespace {
+
+ExchangeOutcome outcomeOf(const QByteArray &payload, const QByteArray &reply, bool ethernet) {
+    if (!reply.contains(ethernet ? ETX : LF))
+        return ExchangeOutcome::TimeOut;
+    if (!reply.startsWith(STX))
+        return ExchangeOutcome::Garbled;
+    // A mnemonic write ("ENBL 1;", not the query "SLVR ;") is refused with "1".
+    const bool write = payload.size() > 6 && payload.at(4) == ' ' && payload.at(5) != ';';
+    if (write && reply.size() > 1 && reply.at(1) == '1')
+        return ExchangeOutcome::Refused;
+    return ExchangeOutcome::Ok;
+}
+
+} // namespace
+
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
     : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()) {
     clock_.start();
@@ -35,6 +51,10 @@ DeviceLink::~DeviceLink() = default;
 void DeviceLink::outputOutputString(const QByteArray &payload) {
     if (gated())
         return;
+    flushSentAlone();
+    sentPayload_ = payload;
+    sentPending_ = true;
+    sentClock_.start();
     // On the way out nothing reads a reply but the local/remote hand-back, so
     // the final sends do not wait for an owed reply.
     if (!finalSends_)
@@ -190,14 +210,22 @@ QByteArray DeviceLink::inputInputString() {
         return {};
     bool failed = false;
     const QByteArray reply = isEthernet() ? receiveNetwork(failed) : receiveSerial(failed);
-    if (failed)
+    if (sentPending_) {
+        sentPending_ = false;
+        emit exchanged(sentPayload_, reply, sentClock_.elapsed(),
+                       outcomeOf(sentPayload_, reply, isEthernet()));
+    }
+    if (failed) {
+        runUrgent();
         return {};
+    }
     // Without its terminator the reply, or the rest of it, may still come.
     const bool timedOut = !reply.contains(isEthernet() ? ETX : LF);
     lateUntilMs_ = timedOut ? sentAtMs_ + LateWindowMs : -1;
     emit received(reply);
     tmr_RCVTIMER.setEnabled(true);
     serial_->discardInput();
+    runUrgent();
     return reply;
 }
 
@@ -218,8 +246,38 @@ void DeviceLink::command(QObject *owner, std::function<void()> body, const void 
     execute(body, true);
 }
 
+void DeviceLink::commandFirst(std::function<void()> body) {
+    // Only a waiting exchange can take its reply; a handler that is merely busy
+    // (a box of its own is open) holds its timers off already.
+    if (waitLoop_) {
+        urgent_.push_back(std::move(body));
+    } else if (depth_ > 0) {
+        body();
+    } else {
+        execute(body, true);
+    }
+}
+
+void DeviceLink::runUrgent() {
+    while (!urgent_.empty()) {
+        auto body = std::move(urgent_.front());
+        urgent_.pop_front();
+        body();
+    }
+}
+
+void DeviceLink::flushSentAlone() {
+    if (!sentPending_)
+        return;
+    sentPending_ = false;
+    emit exchanged(sentPayload_, {}, 0, ExchangeOutcome::SentAlone);
+}
+
 void DeviceLink::sendAlone(QObject *owner, const QByteArray &payload) {
-    std::function<void()> body = [this, payload] { outputOutputString(payload); };
+    std::function<void()> body = [this, payload] {
+        outputOutputString(payload);
+        flushSentAlone();
+    };
     if (mustHold()) {
         held_.push_back({owner, owner != nullptr, std::move(body), false, nullptr});
         return;
@@ -248,8 +306,11 @@ void DeviceLink::execute(std::function<void()> &body, bool bracketed) {
     } catch (...) {
         // A handler's failure ends in its own fields; it never reaches the caller.
     }
-    if (--depth_ == 0 && !running_held_)
-        runHeld();
+    if (--depth_ == 0) {
+        flushSentAlone();
+        if (!running_held_)
+            runHeld();
+    }
 }
 
 void DeviceLink::runHeld() {
@@ -311,6 +372,10 @@ void DeviceLink::tmr_NETRCVTMR_Timer() {
             networkPending_.remove(0, start);
     }
     tmr_NETRCVTMR.setEnabled(true);
+}
+
+bool DeviceLink::transportOpen() const {
+    return isEthernet() ? tcp_->state() == TcpClientComponent::StateConnected : serial_->isOpen();
 }
 
 void DeviceLink::closeSerial() {

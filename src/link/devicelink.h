@@ -18,6 +18,15 @@ namespace zor {
 
 inline const QString LinkEthernet = QStringLiteral("ethernet");
 
+// How one exchange ended, as the traffic trace and the link state see it.
+enum class ExchangeOutcome {
+    Ok,
+    Refused,   // a write the supply answered with "1"
+    TimeOut,   // no terminator within the limit, or the port could not be read
+    Garbled,   // a terminator, but no STX in front
+    SentAlone, // no reply was asked for
+};
+
 // The console's only path to the supply: one request/reply exchange at a time
 // over the chosen transport, the reply timers, the serial-port watchdog and the
 // command bracket every handler runs in.
@@ -69,6 +78,10 @@ public:
     // tick that falls due while one is waiting is dropped, so a late tick runs
     // once, never as a burst.
     void command(QObject *owner, std::function<void()> body, const void *tick = nullptr);
+    // A command that must not wait behind others (switching the high voltage
+    // off): while an exchange waits it runs right after that exchange's reply,
+    // before the rest of that handler and before anything held.
+    void commandFirst(std::function<void()> body);
     // A send without reply and without bracket, held like a command while an
     // exchange is waiting so it cannot take that exchange's reply.
     void sendAlone(QObject *owner, const QByteArray &payload);
@@ -106,6 +119,8 @@ public:
     void tmr_NETRCVTMR_Timer();
 
     // Closes the transports, pushing out what is still pending first.
+    // The active transport is open (serial) or connected (network).
+    bool transportOpen() const;
     void closeSerial();
     void closeTcp();
 
@@ -120,6 +135,9 @@ signals:
     // command waiting) and were thrown away.
     void lateReplyDiscarded(const QByteArray &bytes);
     void tcpError(const QString &description);
+    // One per finished exchange (and per send that asked for no reply).
+    void exchanged(const QByteArray &payload, const QByteArray &reply, qint64 durationMs,
+                   zor::ExchangeOutcome outcome);
 
 private:
     friend class CommandBracket;
@@ -134,6 +152,9 @@ private:
     bool mustHold() const;
     void execute(std::function<void()> &body, bool bracketed);
     void runHeld();
+    void runUrgent();
+    // Reports a send whose reply nobody collected.
+    void flushSentAlone();
     // Sleeps until the transport has data or the deadline passes; false when the
     // application is quitting and no further waiting is possible.
     bool waitForData(qint64 remainingMs);
@@ -157,6 +178,10 @@ private:
     std::deque<std::function<void()>> idle_;
     QByteArray networkPending_;
     QEventLoop *waitLoop_ = nullptr;
+    std::deque<std::function<void()>> urgent_;
+    QByteArray sentPayload_;
+    bool sentPending_ = false;
+    QElapsedTimer sentClock_;
     QElapsedTimer clock_;
     QByteArray lastPayload_;
     qint64 sentAtMs_ = 0;

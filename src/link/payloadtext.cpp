@@ -21,4 +21,24 @@ QByteArray typedPayloadText(const QString &entry) {
     return out;
 }
 
+QString visibleControls(const QByteArray &text) {
+    QString out;
+    for (const char byte : text) {
+        const auto u = static_cast<unsigned char>(byte);
+        if (byte == STX)
+            out += QLatin1String("<STX>");
+        else if (byte == ETX)
+            out += QLatin1String("<ETX>");
+        else if (byte == CR)
+            out += QLatin1String("<CR>");
+        else if (byte == LF)
+            out += QLatin1String("<LF>");
+        else if (u < 0x20 || u > 0x7E)
+            out += QString::asprintf("<x%02X>", u);
+        else
+            out += QLatin1Char(byte);
+    }
+    return out;
+}
+
 } // namespace zor

@@ -11,4 +11,8 @@ namespace zor {
 // 8 bits becomes "?" rather than its low byte, which could be one of those.
 QByteArray typedPayloadText(const QString &entry);
 
+// Wire text for people to read: the framing characters as <STX>, <ETX>, <CR>
+// and <LF>, any other control or non-ASCII byte as <xNN>.
+QString visibleControls(const QByteArray &text);
+
 } // namespace zor

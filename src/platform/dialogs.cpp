@@ -43,6 +43,18 @@ public:
         return ok ? text : QString();
     }
 
+    QString choice(const QString &prompt, const QStringList &items, const QString &defaultText,
+                   const QString &title) override {
+        QStringList offered = items;
+        offered.removeAll(defaultText);
+        if (!defaultText.isEmpty())
+            offered.prepend(defaultText);
+        bool ok = false;
+        const QString text = QInputDialog::getItem(QApplication::activeWindow(), titleOr(title),
+                                                   prompt, offered, 0, true, &ok);
+        return ok ? text : QString();
+    }
+
     void runModal(QDialog &dialog) override { dialog.exec(); }
 
 private:

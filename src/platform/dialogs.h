@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 
@@ -29,6 +30,14 @@ public:
     // Cancel yields an empty text.
     virtual QString input(const QString &prompt, const QString &title = {},
                           const QString &defaultText = {}) = 0;
+    // An editable list: one of the items or any typed text; Cancel yields an
+    // empty text. The default text is offered first. Boxes without a list
+    // answer it as an input box.
+    virtual QString choice(const QString &prompt, const QStringList &items,
+                           const QString &defaultText = {}, const QString &title = {}) {
+        Q_UNUSED(items);
+        return input(prompt, title, defaultText);
+    }
     // Shows one of the console's own dialog windows modally until it closes.
     virtual void runModal(QDialog &dialog) = 0;
 };

@@ -1,6 +1,8 @@
 #include "platform/portnames.h"
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QSerialPortInfo>
 
 namespace zor {
 
@@ -37,6 +39,18 @@ std::optional<QString> serialDeviceFor(const QString &typed) {
 #else
     return serialDeviceFor(typed, false);
 #endif
+}
+
+QStringList discoveredSerialPorts() {
+    QStringList ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        ports << info.systemLocation();
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QString &name : byId.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        ports << byId.filePath(name);
+    ports.sort();
+    ports.removeDuplicates();
+    return ports;
 }
 
 } // namespace zor

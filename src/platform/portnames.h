@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace zor {
@@ -14,5 +15,9 @@ inline constexpr int MaxPortNumber = 255;
 // anything else, including an empty text and numbers out of range.
 std::optional<QString> serialDeviceFor(const QString &typed, bool windows);
 std::optional<QString> serialDeviceFor(const QString &typed);
+
+// The serial ports the system reports, and on Linux their stable
+// /dev/serial/by-id/ names (which survive re-plugging), sorted.
+QStringList discoveredSerialPorts();
 
 } // namespace zor

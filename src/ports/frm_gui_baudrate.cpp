@@ -1,5 +1,6 @@
 #include "ports/frm_gui_baudrate.h"
 
+#include "link/rememberedlink.h"
 #include "shell/mainwindow.h"
 
 #include <QComboBox>
@@ -31,7 +32,8 @@ frm_gui_baudrate::frm_gui_baudrate(FormRegistry &, frm_SDIMAIN &main)
 void frm_gui_baudrate::Form_Load() {
     Bitslist->addItem(QStringLiteral("115200"));
     Bitslist->addItem(QStringLiteral("9600"));
-    Bitslist->setCurrentIndex(0);
+    // The rate that last opened a port is offered first; 115200 otherwise.
+    Bitslist->setCurrentIndex(qMax(0, Bitslist->findText(RememberedLink::load().baud)));
 }
 
 void frm_gui_baudrate::ok_Click() {

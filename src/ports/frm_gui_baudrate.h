@@ -12,7 +12,7 @@ class FormRegistry;
 class frm_SDIMAIN;
 
 // "GUI Baud Rate": the console's own serial speed, asked before a serial port
-// is opened. OK unloads it, so every opening offers 115200 first again.
+// is opened. OK unloads it, so every opening offers the remembered rate again.
 class frm_gui_baudrate : public QDialog {
     Q_OBJECT
 public:

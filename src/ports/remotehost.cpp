@@ -1,5 +1,6 @@
 #include "ports/remotehost.h"
 
+#include "link/rememberedlink.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
 
@@ -54,6 +55,11 @@ RemoteHost::RemoteHost(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main
 }
 
 void RemoteHost::Form_Load() {
+    // The address that last connected is offered until another is accepted.
+    if (const RememberedLink last = RememberedLink::load(); !last.host.isEmpty()) {
+        txtHost->setText(last.host);
+        txtPortNumber->setText(QString::number(last.tcpPort));
+    }
     rememberedPort_ = txtPortNumber->text();
     rememberedHost_ = txtHost->text();
 }

@@ -1,5 +1,6 @@
 #include "ports/transportselection.h"
 
+#include "link/rememberedlink.h"
 #include "platform/dialogs.h"
 #include "platform/portnames.h"
 #include "ports/frm_gui_baudrate.h"
@@ -47,7 +48,6 @@ void TransportSelection::mnu_comm2_Click() {
 }
 
 void TransportSelection::serialPort(Entry entry) {
-    const bool comm2 = entry == Entry::Comm2;
     const quint64 choice = begin();
     const Before before = remember();
     main_.tmr_RCVTIMER.setEnabled(false);
@@ -55,17 +55,11 @@ void TransportSelection::serialPort(Entry entry) {
     askBaudRate();
     if (superseded(choice))
         return;
-    main_.link.closeSerial();
-    main_.commPortText = comm2 ? QStringLiteral("2") : QStringLiteral("1");
-    main_.link.MSComm1().setPortName(main_.commPortText);
     // Polling a port that did not open would only count failures.
-    if (!openSerial(before))
+    if (!openChosen(entry, entry == Entry::Comm2 ? QStringLiteral("2") : QStringLiteral("1"),
+                    before))
         return;
-    showSerialPanels();
-    main_.linkMode = comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
-    main_.tmr_RCVTIMER.setEnabled(true);
-    main_.tmr_NETRCVTMR.setEnabled(false);
-    if (comm2)
+    if (entry == Entry::Comm2)
         main_.btn_REQSTAT_Click();
     main_.mnu_AUTOUPDATE_Click();
 }
@@ -75,7 +69,8 @@ void TransportSelection::mnu_userComm_Click() {
     const Before before = remember();
     main_.tmr_RCVTIMER.setEnabled(false);
     setChecks(Entry::UserComm);
-    const QString typed = dialogs().input(QStringLiteral("Enter your Comm Port Number"));
+    const QString typed = dialogs().choice(QStringLiteral("Enter your Comm Port Number"),
+                                           discoveredSerialPorts(), RememberedLink::load().port);
     if (superseded(choice))
         return;
     if (const auto problem = portTextProblem(typed)) {
@@ -86,15 +81,33 @@ void TransportSelection::mnu_userComm_Click() {
     askBaudRate();
     if (superseded(choice))
         return;
+    openChosen(Entry::UserComm, typed, before);
+}
+
+bool TransportSelection::connectSerial(const QString &port, const QString &baud) {
+    begin();
+    const Before before = remember();
+    const Entry entry = port == QStringLiteral("1")   ? Entry::Comm1
+                        : port == QStringLiteral("2") ? Entry::Comm2
+                                                      : Entry::UserComm;
+    main_.tmr_RCVTIMER.setEnabled(false);
+    setChecks(entry);
+    main_.link.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
+    return openChosen(entry, port, before);
+}
+
+bool TransportSelection::openChosen(Entry entry, const QString &portText, const Before &before) {
     main_.link.closeSerial();
-    main_.commPortText = typed;
-    main_.link.MSComm1().setPortName(typed);
+    main_.commPortText = portText;
+    main_.link.MSComm1().setPortName(portText);
     if (!openSerial(before))
-        return;
+        return false;
     showSerialPanels();
-    main_.linkMode = QStringLiteral("comm1");
+    main_.linkMode = entry == Entry::Comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
     main_.tmr_RCVTIMER.setEnabled(true);
     main_.tmr_NETRCVTMR.setEnabled(false);
+    RememberedLink::storeSerial(portText, main_.link.MSComm1().settings().section(u',', 0, 0));
+    return true;
 }
 
 void TransportSelection::mnu_USB_Click() {
@@ -122,6 +135,7 @@ void TransportSelection::mnu_USB_Click() {
         return;
     main_.tmr_RCVTIMER.setEnabled(true);
     main_.tmr_NETRCVTMR.setEnabled(false);
+    RememberedLink::storeSerial(chosen, main_.link.MSComm1().settings().section(u',', 0, 0));
     main_.btn_REQSTAT_Click();
     main_.mnu_AUTOUPDATE_Click();
 }
@@ -140,6 +154,23 @@ void TransportSelection::mnu_ethernet_Click() {
                            "supply."));
         return;
     }
+    if (!connectTcp(choice))
+        return;
+    main_.btn_REQSTAT_Click();
+    main_.mnu_AUTOUPDATE_Click();
+}
+
+bool TransportSelection::connectNetwork(const QString &host, int port) {
+    const quint64 choice = begin();
+    TcpClientComponent &tcp = main_.link.tcpClient();
+    tcp.remoteHost = host;
+    tcp.remotePort = port;
+    main_.StatusBar1->setPanelText(2, QStringLiteral("IP: ") + host);
+    return connectTcp(choice);
+}
+
+bool TransportSelection::connectTcp(quint64 choice) {
+    TcpClientComponent &tcp = main_.link.tcpClient();
     setChecks(Entry::Ethernet);
     main_.tmr_RCVTIMER.setEnabled(false);
     main_.tmr_NETRCVTMR.setEnabled(false);
@@ -149,10 +180,11 @@ void TransportSelection::mnu_ethernet_Click() {
     waitForConnection(choice);
     // Another choice made during the wait has taken over the link.
     if (superseded(choice))
-        return;
+        return false;
     main_.tmr_NETRCVTMR.setEnabled(true);
-    main_.btn_REQSTAT_Click();
-    main_.mnu_AUTOUPDATE_Click();
+    if (tcp.state() == TcpClientComponent::StateConnected)
+        RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
+    return true;
 }
 
 void TransportSelection::waitForConnection(quint64 choice) {

@@ -28,6 +28,13 @@ public:
     void mnu_USB_Click();
     void mnu_ethernet_Click();
 
+    // A link named at start-up, opened without the dialogs as the matching
+    // entry would (the entry is checked); false when it could not be opened,
+    // which has been shown as the menu shows it. The status request and the
+    // update mode are left to the caller.
+    bool connectSerial(const QString &port, const QString &baud);
+    bool connectNetwork(const QString &host, int port);
+
     // Tests shorten the connect wait; the console never changes it.
     int connectLimitMs = ConnectLimitMs;
     // The USB dialog's chosen port text; it outlives the dialog.
@@ -50,6 +57,11 @@ private:
 
     void serialPort(Entry entry);
     void askBaudRate();
+    // Opens the typed or chosen port and makes it the link.
+    bool openChosen(Entry entry, const QString &portText, const Before &before);
+    // Connects to the TCP client's remote address, waiting up to the limit;
+    // false when a later choice took over meanwhile.
+    bool connectTcp(quint64 choice);
     // Opens the serial port; when it will not open, falls back (see fallBack)
     // and says "Invalid Comm Port!".
     bool openSerial(const Before &before);

@@ -10,7 +10,7 @@
 
 namespace zor {
 
-void frm_SDIMAIN::Form_Load() {
+void frm_SDIMAIN::Form_Load(bool askForPort) {
     exitStep = 0;
     tmr_EXIT.setEnabled(false);
     state.setKvPerBit(convert::InitialKvPerBit);
@@ -24,7 +24,8 @@ void frm_SDIMAIN::Form_Load() {
     menu.mnu_PASSTHRU->setEnabled(false);
     menu.mnu_PASSTHRU->setVisible(false);
     show();
-    dialogs().message(QStringLiteral("        Please Select Port!          "));
+    if (askForPort)
+        dialogs().message(QStringLiteral("        Please Select Port!          "));
     state.clearArcs();
 }
 

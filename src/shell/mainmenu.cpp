@@ -1,6 +1,7 @@
 #include "shell/mainmenu.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -49,6 +50,12 @@ MainMenu::MainMenu(QMenuBar *bar) {
     enableWdt = entry(mnu_Controls, "enableWdt", "Enable WatchDog Timer");
     menu_cycleHv = entry(mnu_Controls, "menu_cycleHv", "Cycle Test On");
     menu_Season = entry(mnu_Controls, "menu_Season", "Start Tube Seasoning ");
+    mnu_TRACE = entry(mnu_Controls, "mnu_TRACE", "Traffic Trace");
+    mnu_sep2 = mnu_Controls->addSeparator();
+    // The text after the tab is the menu's key column: both keys, not just the first.
+    mnu_XRAYOFF = entry(mnu_Controls, "mnu_XRAYOFF", "X-Ray Off\tEsc, Ctrl+Shift+X");
+    mnu_XRAYOFF->setShortcuts(
+        {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X)});
 
     mnu_Help = bar->addMenu(QStringLiteral("Help"));
     mnu_ABOUT = entry(mnu_Help, "mnu_ABOUT", "About");

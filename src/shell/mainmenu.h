@@ -36,6 +36,10 @@ struct MainMenu {
     QAction *enableWdt;
     QAction *menu_cycleHv;
     QAction *menu_Season;
+    QAction *mnu_TRACE;
+    QAction *mnu_sep2;
+    // Esc in the main window, Ctrl+Shift+X in every window.
+    QAction *mnu_XRAYOFF;
 
     QMenu *mnu_Help;
     QAction *mnu_ABOUT;

@@ -1,6 +1,8 @@
 #include "shell/mainwindow.h"
 
 #include "conditioning/conditioningmenu.h"
+#include "conditioning/cycletest.h"
+#include "conditioning/frm_seasoning.h"
 #include "control/arcframe.h"
 #include "control/faultresetframe.h"
 #include "control/hvenableframe.h"
@@ -9,18 +11,23 @@
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/frm_rawdata.h"
 #include "factory/configmenu.h"
-#include "ports/transportselection.h"
+#include "link/linkhealth.h"
+#include "link/traffictrace.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
+#include "ports/transportselection.h"
 #include "shell/frm_extras.h"
+#include "shell/frm_trace.h"
+#include "shell/linkindicator.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
@@ -30,9 +37,36 @@
 
 namespace zor {
 
+namespace {
+
+// Ctrl+Shift+X from any window of the console, modal boxes included, which a
+// shortcut of the main window cannot reach while a box blocks it.
+class XrayOffKey final : public QObject {
+public:
+    explicit XrayOffKey(frm_SDIMAIN &main) : QObject(&main), main_(main) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_X ||
+            (key->modifiers() & ~Qt::KeypadModifier) != (Qt::ControlModifier | Qt::ShiftModifier))
+            return false;
+        if (!key->isAutoRepeat())
+            main_.mnu_XRAYOFF_Click();
+        return true;
+    }
+
+private:
+    frm_SDIMAIN &main_;
+};
+
+} // namespace
+
 frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
-    : QMainWindow(parent), link(ports), forms(link), StatusBar1(new StatusPanels(this)),
-      menu(menuBar()) {
+    : QMainWindow(parent), link(ports), forms(link), linkHealth(new LinkHealth(link)),
+      trace(new TrafficTrace(link)), StatusBar1(new StatusPanels(this)), menu(menuBar()) {
     setObjectName(QStringLiteral("frm_SDIMAIN"));
     setWindowTitle(QStringLiteral("ZOR80HR Interface"));
     setStatusBar(StatusBar1);
@@ -44,6 +78,8 @@ frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
     connectState();
     connect(&tmr_UPDATE, &Timer::tick, this, &frm_SDIMAIN::tmr_UPDATE_Timer);
     connect(&tmr_EXIT, &Timer::tick, this, &frm_SDIMAIN::tmr_EXIT_Timer);
+    StatusBar1->addIndicator(new LinkIndicator(*linkHealth, StatusBar1));
+    new XrayOffKey(*this);
 }
 
 frm_SDIMAIN::~frm_SDIMAIN() = default;
@@ -119,6 +155,8 @@ void frm_SDIMAIN::connectMenu() {
     connect(menu.mnu_MANUAL, &QAction::triggered, this, &frm_SDIMAIN::mnu_MANUAL_Click);
     connect(menu.mnu_EXIT, &QAction::triggered, this, &frm_SDIMAIN::mnu_EXIT_Click);
     connect(menu.mnu_SHUTDOWN, &QAction::triggered, this, &frm_SDIMAIN::mnu_SHUTDOWN_Click);
+    connect(menu.mnu_TRACE, &QAction::triggered, this, &frm_SDIMAIN::mnu_TRACE_Click);
+    connect(menu.mnu_XRAYOFF, &QAction::triggered, this, &frm_SDIMAIN::mnu_XRAYOFF_Click);
 }
 
 void frm_SDIMAIN::connectLink() {
@@ -221,6 +259,21 @@ void frm_SDIMAIN::openModalPage(std::function<void()> page) {
             self->openModalPage(page);
         });
     });
+}
+
+void frm_SDIMAIN::mnu_TRACE_Click() {
+    frm_TRACE &window = forms.get<frm_TRACE>(*trace);
+    window.show();
+    window.raise();
+}
+
+void frm_SDIMAIN::mnu_XRAYOFF_Click() {
+    hvEnable->switchOff(true);
+    CycleTest &cycle = *conditioning->cycleTest;
+    if (cycle.cycleRunning)
+        cycle.menu_cycleHv_Click();
+    if (frm_seasoning *season = forms.find<frm_seasoning>(); season && season->running())
+        season->stopRun();
 }
 
 } // namespace zor

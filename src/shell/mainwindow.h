@@ -33,6 +33,8 @@ class TransportSelection;
 class DiagnosticsMenu;
 class ConditioningMenu;
 class ConfigMenu;
+class LinkHealth;
+class TrafficTrace;
 
 // The console's main window: owns the link, the supply model every window
 // reads, the menu bar, the update modes, the poll and the three ways of ending.
@@ -54,6 +56,16 @@ public:
     ConsoleContext context();
     // Runs one handler's exchanges inside the command bracket.
     void command(std::function<void()> body) { link.command(this, std::move(body)); }
+
+    // Whether the supply answers (shown beside the status panels) and the
+    // last exchanges for the traffic trace window; both follow the link.
+    LinkHealth *linkHealth;
+    TrafficTrace *trace;
+    void mnu_TRACE_Click();
+    // Switches the high voltage off as the next frame on the wire, whatever
+    // the switch shows, and ends a cycle test or seasoning run that would
+    // switch it on again.
+    void mnu_XRAYOFF_Click();
 
     QString &linkMode = link.linkMode;
     bool &autoUpdate = link.autoUpdate;
@@ -102,7 +114,8 @@ public:
     QGroupBox *frame(const QString &title) const;
 
     // --- lifecycle --------------------------------------------------------
-    void Form_Load();
+    // A port named on the command line makes the port prompt needless.
+    void Form_Load(bool askForPort = true);
     void Form_Unload();
     void mnu_EXIT_Click();
     void mnu_SHUTDOWN_Click();

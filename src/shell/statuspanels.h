@@ -40,6 +40,8 @@ public:
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
     QString panelToolTip(int panel) const;
+    // A sign beside the trace panels, before the date and the time.
+    void addIndicator(QWidget *sign) { insertPermanentWidget(Count - 2, sign); }
 
 private:
     void refreshClock();

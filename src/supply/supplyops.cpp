@@ -167,15 +167,22 @@ void SupplyOps::setHighVoltage(bool on) {
     // The direction is fixed now: a request held behind another exchange must
     // not be turned round by a status read that moved the switch meanwhile.
     state_.setHvEnabled(on);
-    link_.command(this, [this, on] {
-        state_.setHvEnabled(on);
-        const parse::Ack ack = parse::writeAck(exchange(on ? "ENBL 1;" : "ENBL 0;"));
-        if (ack == parse::Ack::Taken)
-            state_.setXrayOn(on);
-        else if (ack == parse::Ack::NoReply)
-            state_.countFailedReply();
-        emit answered(on ? Operation::HvOn : Operation::HvOff, ack);
-    });
+    link_.command(this, [this, on] { driveHighVoltage(on); });
+}
+
+void SupplyOps::switchOffFirst() {
+    state_.setHvEnabled(false);
+    link_.commandFirst([this] { driveHighVoltage(false); });
+}
+
+void SupplyOps::driveHighVoltage(bool on) {
+    state_.setHvEnabled(on);
+    const parse::Ack ack = parse::writeAck(exchange(on ? "ENBL 1;" : "ENBL 0;"));
+    if (ack == parse::Ack::Taken)
+        state_.setXrayOn(on);
+    else if (ack == parse::Ack::NoReply)
+        state_.countFailedReply();
+    emit answered(on ? Operation::HvOn : Operation::HvOff, ack);
 }
 
 void SupplyOps::readIdentity(IdentityField f) {

@@ -53,6 +53,8 @@ public:
     void program(Channel c, int count);
     // "ENBL 1;" / "ENBL 0;". The switch moves at once; the lamp on ';'.
     void setHighVoltage(bool on);
+    // "ENBL 0;" as the next frame on the wire, ahead of anything held.
+    void switchOffFirst();
     // "HWVR;" "MODR;" "FREV;" (revision and build) "SOFT;" "SNUR;".
     void readIdentity(IdentityField f);
     // "WDTT;", sent without waiting for a reply.
@@ -91,6 +93,7 @@ private:
     bool readMonitor(const QByteArray &payload, Monitor m,
                      const std::function<double(long long)> &convert);
     void applyFaults(const parse::FaultFlags &flags);
+    void driveHighVoltage(bool on);
 
     DeviceLink &link_;
     SupplyState &state_;

@@ -87,7 +87,6 @@ private slots:
         c.window.mnu_EXTRAS_Click();
         QPointer<frm_EXTRAS> x = &c.window.extras();
         QVERIFY(x->isVisible());
-        QCOMPARE(x->windowTitle(), QStringLiteral("EXTRAS!"));
         QCOMPARE(x->txt_COMMERRORS->text() + '|' + x->txt_LASTERROR->text() + '|' +
                      x->txt_MSCOMMBUFF->text(),
                  QStringLiteral(" 0|Text1|Text1"));
@@ -133,31 +132,10 @@ private slots:
         frm_RAWDATA *page = c.window.forms.find<frm_RAWDATA>();
         QVERIFY(page && !page->isVisible());
         c.window.diagnostics->mnu_RAWDATA_Click();
-        QCOMPARE(&c.window.rawData(), page);
-        QVERIFY(page->isVisible());
-        QCOMPARE(page->windowTitle(), QStringLiteral("KOB Data (Unscaled) & Status"));
+        QVERIFY(&c.window.rawData() == page && page->isVisible());
         QCOMPARE(page->txt_RAWDACA->text(), QStringLiteral(" 2048"));
         page->mnu_misc->trigger(); // "Misc Information"
         QVERIFY(c.window.extras().isVisible());
-    }
-
-    void adcChannels() {
-        Console c(false);
-        frm_RAWDATA &page = c.window.rawData();
-        QStringList texts, tips, labels;
-        for (QLineEdit *box : page.txt_DATA) {
-            texts << box->text();
-            tips << box->toolTip();
-        }
-        for (QLabel *l : page.fra_ADC->findChildren<QLabel *>())
-            labels << l->text();
-        QCOMPARE(texts.first() + ".." + texts.last(), QStringLiteral("Channel 0..Channel 15"));
-        QCOMPARE(tips, (QStringList{"Ch. 0, CR45", "Ch. 1, CR31", "Ch. 2, CR26", "Ch. 3, CR46",
-                                    "Ch. 4, CR33", "Ch. 5, CR32", "Ch. 6, CR44", "Ch. 7, CR43",
-                                    "Ch. 8, CR47", "Ch. 0, CR45", "Ch. 10, CR48", "Ch. 11, CR49",
-                                    "Ch. 12, CR50", "Ch. 0, CR45", "Ch. 0, CR45", "Ch. 0, CR45"}));
-        QVERIFY(labels.contains("Ambient Temp.") && labels.contains("LVPS +24V"));
-        QVERIFY(labels.contains("Channel 15"));
     }
 
     // Only interlock 1 follows the high voltage; 2 and 3 keep their drawing.
@@ -183,17 +161,6 @@ private slots:
                                 "Relay Sense:          High|AUX:  JB8-10 To GND"));
     }
 
-    void aboutScreen() {
-        Console c(false);
-        c.window.menu.mnu_ABOUT->trigger();
-        RevScreen *about = c.window.forms.find<RevScreen>();
-        QVERIFY(about && about->isVisible());
-        QCOMPARE(about->windowTitle(), QStringLiteral("About the ZOR Interface"));
-        QVERIFY(!about->Picture1->pixmap().isNull());
-        QTest::mouseClick(about->ok, Qt::LeftButton);
-        QCOMPARE(c.window.forms.find<RevScreen>(), nullptr);
-    }
-
     void specialFunctionMode_data() {
         columns<QString, QStringList>("typed", "entries");
         row("right", "qtv", ServiceEntries);
@@ -205,7 +172,8 @@ private slots:
     void specialFunctionMode() {
         QFETCH(QString, typed);
         QFETCH(QStringList, entries);
-        Console c(false);
+        Console c;
+        c.answer("96,", "96,$");
         enterModePassword(c, typed);
         QCOMPARE(c.dialogs.shown.size(), 1);
         QCOMPARE(c.dialogs.shown[0].kind + '|' + c.dialogs.shown[0].text + '|' +
@@ -215,21 +183,10 @@ private slots:
         QCOMPARE(serviceEntries(c), entries);
         const frm_EXTRAS *extras = c.window.forms.find<frm_EXTRAS>();
         QCOMPARE(extras && extras->isVisible(), !entries.isEmpty());
-    }
-
-    void revealedEntriesWork() {
-        Console c;
-        c.answer("96,", "96,$");
-        c.window.state.countFailedReply();
-        c.window.state.countFailedReply();
-        enterModePassword(c, "qtv");
-        c.window.extras().close();
-        c.window.menu.mnu_EXTRAS->trigger();
-        QCOMPARE(c.window.extras().txt_COMMERRORS->text(), QStringLiteral(" 2"));
-        c.window.menu.mnu_PASSTHRU->trigger();
-        QCOMPARE(c.sent(), QList<QByteArray>{"96,"});
-        enterModePassword(c, "qtv"); // again: harmless
-        QCOMPARE(serviceEntries(c), ServiceEntries);
+        if (!entries.isEmpty()) { // and what they reveal works
+            c.window.menu.mnu_PASSTHRU->trigger();
+            QCOMPARE(c.sent(), QList<QByteArray>{"96,"});
+        }
     }
 
     void promptSurvivesTheWindowsBeingUnloaded() {

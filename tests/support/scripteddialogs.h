@@ -3,6 +3,8 @@
 #include "platform/dialogs.h"
 
 #include <QDialog>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -15,7 +17,12 @@ namespace zor::test {
 // when a scripted answer is left over at the end.
 class ScriptedDialogs final : public Dialogs {
 public:
-    ScriptedDialogs() { installDialogs(this); }
+    // Remembered settings go to a test location and start empty in each test.
+    ScriptedDialogs() {
+        installDialogs(this);
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
     ~ScriptedDialogs() override;
 
     struct Shown {
@@ -63,6 +70,11 @@ public:
     }
     bool confirm(const QString &text, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &) override;
+    // An editable list answers from `inputs` like an input box.
+    QString choice(const QString &prompt, const QStringList &, const QString &,
+                   const QString &title) override {
+        return input(prompt, title, {});
+    }
     void runModal(QDialog &dialog) override;
 
 private:

@@ -1,0 +1,38 @@
+#include "app/startup.h"
+
+#include "link/rememberedlink.h"
+#include "ports/transportselection.h"
+#include "shell/mainwindow.h"
+
+namespace zor {
+
+void startConsole(frm_SDIMAIN &window, const CommandLine &line) {
+    const bool serial = !line.port.isEmpty();
+    const bool network = !line.host.isEmpty();
+    window.Form_Load(!serial && !network);
+    if (serial) {
+        QString baud = line.baud;
+        if (baud.isEmpty()) {
+            const QString last = RememberedLink::load().baud;
+            baud = last.isEmpty() ? QStringLiteral("115200") : last;
+        }
+        if (!window.transport->connectSerial(line.port, baud))
+            return; // shown as "Invalid Comm Port!"; the console runs without a link
+        if (window.linkMode == QStringLiteral("comm2"))
+            window.btn_REQSTAT_Click();
+    } else if (network) {
+        if (!window.transport->connectNetwork(line.host, line.tcpPort))
+            return;
+        window.btn_REQSTAT_Click();
+    } else {
+        return;
+    }
+    if (line.autoUpdate) {
+        window.mnu_AUTOUPDATE_Click();
+        return;
+    }
+    for (int f = 0; f < IdentityFieldCount; ++f)
+        window.ops.readIdentity(IdentityField(f));
+}
+
+} // namespace zor

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/commandline.h"
+
+namespace zor {
+
+class frm_SDIMAIN;
+
+// Loads the main window and opens the link the command line names, as the
+// matching Ports entry would but without its dialogs; without one the
+// console asks for a port as usual.
+void startConsole(frm_SDIMAIN &window, const CommandLine &line);
+
+} // namespace zor

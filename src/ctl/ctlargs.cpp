@@ -1,0 +1,211 @@
+#include "ctl/ctlargs.h"
+
+#include "platform/portnames.h"
+
+#include <QCommandLineParser>
+#include <QLocale>
+#include <cmath>
+
+namespace zor::ctl {
+
+namespace {
+
+const char *const Description =
+    "Drives a ZOR high-voltage supply from scripts, without a window.\n"
+    "\n"
+    "Commands (chain several with \"then\"; they run in order on one link):\n"
+    "  identity                      hardware, model, software revision, build, serial\n"
+    "  status                        one full poll: monitors, setpoints, flags, arcs\n"
+    "  watch [--interval MS] [--count N] [--csv]\n"
+    "                                one line per poll cycle (interval >= 100, default 1000);\n"
+    "                                with --csv the other commands report on stderr\n"
+    "  set kv VALUE | set ma VALUE   program a setpoint in kV or mA; taken only on the\n"
+    "                                supply's acknowledgement, refused above full scale\n"
+    "  hv on --confirm | hv off      switch the high voltage\n"
+    "  reset                         fault reset\n"
+    "  shutdown                      local control, then all four setpoints to zero\n"
+    "  send PAYLOAD                  raw payload for service; prints the reply\n"
+    "\n"
+    "Ctrl+C ends a watch; if this run switched the high voltage on, \"ENBL 0;\"\n"
+    "is sent first.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  done\n"
+    "  2  usage: bad arguments, hv on without --confirm, a value above full scale\n"
+    "  3  the link could not be opened, or the supply did not answer\n"
+    "  4  the supply refused";
+
+Parsed failed(const QString &why) {
+    return {std::nullopt, QStringLiteral("zor-ctl: %1\nTry 'zor-ctl --help'.\n").arg(why),
+            ExitUsage};
+}
+
+std::optional<int> wholeNumber(const QString &text, int min, int max) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < min || n > max)
+        return std::nullopt;
+    return n;
+}
+
+// One command and its own options; nothing when it is wrong (`why` says how).
+std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why) {
+    const QString verb = words.value(0);
+    QCommandLineParser parser;
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption interval(QStringLiteral("interval"), {}, QStringLiteral("MS"));
+    const QCommandLineOption count(QStringLiteral("count"), {}, QStringLiteral("N"));
+    const QCommandLineOption csv(QStringLiteral("csv"));
+    const QCommandLineOption confirm(QStringLiteral("confirm"));
+    parser.addOption(jsonOption);
+    if (verb == QLatin1String("watch"))
+        parser.addOptions({interval, count, csv});
+    if (verb == QLatin1String("hv"))
+        parser.addOption(confirm);
+    if (!parser.parse(QStringList{QStringLiteral("zor-ctl")} + words)) {
+        why = QStringLiteral("%1: %2").arg(verb, parser.errorText());
+        return std::nullopt;
+    }
+    json = json || parser.isSet(jsonOption);
+    const QStringList args = parser.positionalArguments();
+    const auto wrong = [&](const QString &text) {
+        why = text;
+        return std::nullopt;
+    };
+    Step step;
+    const bool bare = args.size() == 1;
+    if (verb == QLatin1String("identity") && bare) {
+        step.verb = Verb::Identity;
+    } else if (verb == QLatin1String("status") && bare) {
+        step.verb = Verb::Status;
+    } else if (verb == QLatin1String("reset") && bare) {
+        step.verb = Verb::Reset;
+    } else if (verb == QLatin1String("shutdown") && bare) {
+        step.verb = Verb::Shutdown;
+    } else if (verb == QLatin1String("watch") && bare) {
+        step.verb = Verb::Watch;
+        step.csv = parser.isSet(csv);
+        if (parser.isSet(interval)) {
+            const auto ms = wholeNumber(parser.value(interval), 100, 86'400'000);
+            if (!ms)
+                return wrong(QStringLiteral("watch: --interval takes 100 to 86400000 ms"));
+            step.intervalMs = *ms;
+        }
+        if (parser.isSet(count)) {
+            const auto n = wholeNumber(parser.value(count), 1, 1'000'000'000);
+            if (!n)
+                return wrong(QStringLiteral("watch: --count takes a whole number from 1"));
+            step.count = *n;
+        }
+    } else if (verb == QLatin1String("set") && args.size() == 3 &&
+               (args[1] == QLatin1String("kv") || args[1] == QLatin1String("ma"))) {
+        step.verb = Verb::Set;
+        step.channel = args[1] == QLatin1String("kv") ? Channel::Kv : Channel::Ma;
+        bool ok = false;
+        step.value = QLocale::c().toDouble(args[2], &ok);
+        if (!ok || !std::isfinite(step.value) || step.value < 0)
+            return wrong(QStringLiteral("set: '%1' is not a value of 0 or more").arg(args[2]));
+    } else if (verb == QLatin1String("hv") && args.size() == 2 &&
+               (args[1] == QLatin1String("on") || args[1] == QLatin1String("off"))) {
+        step.verb = args[1] == QLatin1String("on") ? Verb::HvOn : Verb::HvOff;
+        if (step.verb == Verb::HvOn && !parser.isSet(confirm))
+            return wrong(QStringLiteral("hv on switches radiation on: add --confirm"));
+    } else if (verb == QLatin1String("send") && args.size() == 2 && !args[1].isEmpty()) {
+        step.verb = Verb::Send;
+        for (const QChar c : args[1]) {
+            // A framing character would end the frame early or start a second one.
+            if (c.unicode() > 0xFF || c == QChar(0x02) || c == QChar(0x03) || c == QChar('\r') ||
+                c == QChar('\n'))
+                return wrong(QStringLiteral("send: a payload may not hold STX, ETX, CR, LF or "
+                                            "characters beyond 8 bits"));
+        }
+        step.payload = args[1].toLatin1();
+    } else {
+        return wrong(verb.isEmpty() ? QStringLiteral("a command is missing after 'then'")
+                                    : QStringLiteral("not a command: %1").arg(words.join(' ')));
+    }
+    return step;
+}
+
+} // namespace
+
+Parsed parseArguments(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(Description));
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Serial port: a number as in the console's Ports menu, or a device path."),
+        QStringLiteral("PORT"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("Serial baud rate: 115200 (default) or 9600."),
+                                  QStringLiteral("RATE"));
+    const QCommandLineOption host(QStringLiteral("host"),
+                                  QStringLiteral("The supply's network address."),
+                                  QStringLiteral("HOST:PORT"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("One JSON object per command or watch line."));
+    parser.addOptions({port, baud, host, json});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See above."),
+                                 QStringLiteral("COMMAND [ARGS] [then COMMAND ...]"));
+    if (!parser.parse(arguments))
+        return failed(parser.errorText());
+    if (parser.isSet(help))
+        return {std::nullopt, parser.helpText(), ExitDone};
+    if (parser.isSet(version))
+        return {std::nullopt, QStringLiteral("zor-ctl %1\n").arg(QStringLiteral(ZOR_VERSION)),
+                ExitDone};
+
+    Invocation run;
+    run.json = parser.isSet(json);
+    if (parser.isSet(port) == parser.isSet(host))
+        return failed(QStringLiteral("give either --port PORT or --host HOST:PORT"));
+    if (parser.isSet(port)) {
+        const auto device = serialDeviceFor(parser.value(port));
+        if (!device)
+            return failed(QStringLiteral("not a serial port: %1").arg(parser.value(port)));
+        run.serialDevice = *device;
+    }
+    if (parser.isSet(baud)) {
+        const QString rate = parser.value(baud);
+        if (parser.isSet(host) ||
+            (rate != QLatin1String("115200") && rate != QLatin1String("9600")))
+            return failed(QStringLiteral("--baud takes 115200 or 9600, with --port only"));
+        run.settings = rate + QStringLiteral(",n,8,1");
+    }
+    if (parser.isSet(host)) {
+        const QString text = parser.value(host);
+        const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+        const auto tcpPort = colon > 0 ? wholeNumber(text.mid(colon + 1), 1, 65535) : std::nullopt;
+        if (!tcpPort)
+            return failed(QStringLiteral("--host takes HOST:PORT, PORT from 1 to 65535"));
+        run.host = text.left(colon);
+        run.tcpPort = *tcpPort;
+    }
+
+    const QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        return failed(QStringLiteral("no command given"));
+    QStringList segment;
+    for (qsizetype i = 0; i <= words.size(); ++i) {
+        if (i < words.size() && words[i] != QLatin1String("then")) {
+            segment << words[i];
+            continue;
+        }
+        QString why;
+        const auto step = parseStep(segment, run.json, why);
+        if (!step)
+            return failed(why);
+        run.steps << *step;
+        segment.clear();
+    }
+    for (const Step &s : run.steps) {
+        if (s.csv && run.json)
+            return failed(QStringLiteral("watch: --csv and --json exclude each other"));
+    }
+    return {run, {}, ExitDone};
+}
+
+} // namespace zor::ctl

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "supply/supplystate.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zor::ctl {
+
+// What a script gets back; --help lists them.
+enum ExitCode { ExitDone = 0, ExitUsage = 2, ExitNoSupply = 3, ExitRefused = 4 };
+
+enum class Verb { Identity, Status, Watch, Set, HvOn, HvOff, Reset, Shutdown, Send };
+
+// One command of a run; several are chained with "then".
+struct Step {
+    Verb verb = Verb::Status;
+    Channel channel = Channel::Kv; // set
+    double value = 0.0;            // set: kV or mA
+    int intervalMs = 1000;         // watch: from the start of one poll cycle to the next
+    int count = 0;                 // watch: cycles, 0 until interrupted
+    bool csv = false;              // watch
+    QByteArray payload;            // send
+};
+
+struct Invocation {
+    QString serialDevice; // empty on TCP
+    QString settings = QStringLiteral("115200,n,8,1");
+    QString host;
+    int tcpPort = 0;
+    bool json = false;
+    QList<Step> steps;
+};
+
+// Either a run, or a text to print (help, version, or what was wrong) and the exit code.
+struct Parsed {
+    std::optional<Invocation> invocation;
+    QString text;
+    int exitCode = ExitDone;
+};
+
+// arguments[0] is the program name.
+Parsed parseArguments(const QStringList &arguments);
+
+} // namespace zor::ctl

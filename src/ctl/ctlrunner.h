@@ -1,0 +1,71 @@
+#pragma once
+
+#include "ctl/ctlargs.h"
+#include "link/devicelink.h"
+#include "supply/supplyops.h"
+#include "supply/supplystate.h"
+
+#include <QJsonObject>
+#include <QTextStream>
+
+class QEventLoop;
+
+namespace zor::ctl {
+
+// Runs the commands of one invocation on one link and prints what they found.
+class Runner : public QObject {
+    Q_OBJECT
+public:
+    Runner(const PortFactory &factory, QTextStream &out, QTextStream &err,
+           QObject *parent = nullptr);
+
+    // The exit code.
+    int run(const Invocation &invocation);
+    // Ctrl+C: ends a watch, or the chain after the running command; "ENBL 0;"
+    // goes out first when this run switched the high voltage on. The shutdown
+    // sequence is never cut short.
+    void interrupt();
+
+private:
+    bool open(const Invocation &invocation);
+    void close();
+    int runStep(const Step &step);
+    int identity();
+    int status();
+    int watch(const Step &step);
+    int set(const Step &step);
+    int highVoltage(bool on);
+    int reset();
+    int shutdown();
+    int send(const Step &step);
+
+    // Runs an operation and returns how the supply answered it.
+    parse::Ack acknowledged(SupplyOps::Operation op, const std::function<void()> &run);
+    // Prints the outcome; a refusal, or an answer other than the acknowledgement
+    // when otherRefuses, gives ExitRefused.
+    int report(const QString &command, parse::Ack ack, QJsonObject json, const QString &people,
+               bool otherRefuses);
+    bool silent() const { return silentReplies_ > 0; }
+    int noReply(const QString &command);
+    void print(const QJsonObject &json, const QString &people);
+    void fail(const QString &message);
+    // Sleeps in the event loop, Ctrl+C or not.
+    void sleep(qint64 ms);
+    // Sleeps in the event loop; false when interrupted.
+    bool pause(int ms);
+
+    DeviceLink link_;
+    SupplyState state_;
+    SupplyOps ops_;
+    QTextStream &out_;
+    QTextStream &err_;
+    bool json_ = false;
+    bool csvRun_ = false;
+    int silentReplies_ = 0;
+    bool hvSwitchedOn_ = false;
+    bool interrupted_ = false;
+    bool csvHeaderDone_ = false;
+    QEventLoop *pausing_ = nullptr;
+};
+
+} // namespace zor::ctl

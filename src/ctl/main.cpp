@@ -1,0 +1,61 @@
+#include "ctl/ctlargs.h"
+#include "ctl/ctlrunner.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSigint(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ctrl+C reaches the runner as an ordinary event, between exchanges.
+void routeSigint(zor::ctl::Runner &runner) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &runner);
+    QObject::connect(notifier, &QSocketNotifier::activated, &runner, [&runner] {
+        char byte;
+        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
+        runner.interrupt();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSigint;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
+#endif
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zor-ctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZOR_VERSION));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    const zor::ctl::Parsed parsed = zor::ctl::parseArguments(QCoreApplication::arguments());
+    if (!parsed.invocation) {
+        (parsed.exitCode == zor::ctl::ExitDone ? out : err) << parsed.text;
+        return parsed.exitCode;
+    }
+    zor::ctl::Runner runner(zor::PortFactory::real(), out, err);
+#ifdef Q_OS_UNIX
+    routeSigint(runner);
+#endif
+    return runner.run(*parsed.invocation);
+}

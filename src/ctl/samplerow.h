@@ -1,0 +1,22 @@
+#pragma once
+
+#include "supply/supplystate.h"
+
+#include <QJsonObject>
+#include <QString>
+
+namespace zor::ctl {
+
+// One poll cycle as a row: the local time with milliseconds, the monitors,
+// the setpoints, the high voltage, every status and fault flag, the interlock,
+// the arc count and the failed replies so far. A value the supply has not
+// reported is empty in CSV, null in JSON and "?" for people.
+QString csvHeader();
+QString csvRow(const SupplySample &s);
+QJsonObject jsonRow(const SupplySample &s);
+// One line per cycle for a person watching.
+QString peopleLine(const SupplySample &s);
+// The whole row, one value a line.
+QString peopleReport(const SupplySample &s);
+
+} // namespace zor::ctl

@@ -1,0 +1,34 @@
+#include "link/linkhealth.h"
+
+namespace zor {
+
+LinkHealth::LinkHealth(DeviceLink &link, std::function<QDateTime()> now)
+    : QObject(&link), link_(link),
+      now_(now ? std::move(now) : [] { return QDateTime::currentDateTime(); }) {
+    connect(&link, &DeviceLink::exchanged, this, &LinkHealth::exchangeDone);
+}
+
+void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
+                              ExchangeOutcome outcome) {
+    switch (outcome) {
+    case ExchangeOutcome::Ok:
+    case ExchangeOutcome::Refused: // a refusal is an answer
+        lastGood_ = now_();
+        setState(State::Answering);
+        break;
+    case ExchangeOutcome::TimeOut:
+    case ExchangeOutcome::Garbled:
+        setState(link_.transportOpen() ? State::Failing : State::NoLink);
+        break;
+    case ExchangeOutcome::SentAlone:
+        break;
+    }
+}
+
+void LinkHealth::setState(State state) {
+    // The tool tip's time changes with every reply, so a view is told each time.
+    state_ = state;
+    emit changed(state);
+}
+
+} // namespace zor

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace zor {
+
+// The last serial port, baud rate and network address that opened, kept
+// between runs and offered as the defaults next time. Nothing is opened from
+// here: only the operator's or the command line's choice opens a port.
+struct RememberedLink {
+    QString port; // as typed: "1", "/dev/ttyUSB0"
+    QString baud; // "115200" or "9600"
+    QString host;
+    int tcpPort = 0;
+
+    static RememberedLink load();
+    static void storeSerial(const QString &port, const QString &baud);
+    static void storeNetwork(const QString &host, int tcpPort);
+};
+
+} // namespace zor

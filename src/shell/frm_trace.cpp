@@ -1,0 +1,113 @@
+#include "shell/frm_trace.h"
+
+#include "link/traffictrace.h"
+#include "platform/dialogs.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace zor {
+
+frm_TRACE::frm_TRACE(FormRegistry &registry, TrafficTrace &trace) : Form(registry), trace_(trace) {
+    setObjectName(QStringLiteral("frm_TRACE"));
+    setWindowTitle(QStringLiteral("Traffic Trace"));
+    auto *box = new QVBoxLayout(this);
+    auto *bar = new QHBoxLayout;
+    txt_FILTER = new QLineEdit(this);
+    txt_FILTER->setObjectName(QStringLiteral("txt_FILTER"));
+    txt_FILTER->setPlaceholderText(QStringLiteral("Filter by payload sent"));
+    btn_PAUSE = new QPushButton(QStringLiteral("Pause"), this);
+    btn_PAUSE->setObjectName(QStringLiteral("btn_PAUSE"));
+    btn_PAUSE->setCheckable(true);
+    btn_PAUSE->setChecked(trace.paused);
+    btn_CLEAR = new QPushButton(QStringLiteral("Clear"), this);
+    btn_CLEAR->setObjectName(QStringLiteral("btn_CLEAR"));
+    btn_COPY = new QPushButton(QStringLiteral("Copy"), this);
+    btn_COPY->setObjectName(QStringLiteral("btn_COPY"));
+    btn_SAVE = new QPushButton(QStringLiteral("Save..."), this);
+    btn_SAVE->setObjectName(QStringLiteral("btn_SAVE"));
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{txt_FILTER, btn_PAUSE, btn_CLEAR, btn_COPY, btn_SAVE})
+        bar->addWidget(w);
+    box->addLayout(bar);
+
+    filter_ = new QSortFilterProxyModel(this);
+    filter_->setSourceModel(&trace);
+    filter_->setFilterKeyColumn(TrafficTrace::Sent);
+    filter_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    lst_TRACE = new QTableView(this);
+    lst_TRACE->setObjectName(QStringLiteral("lst_TRACE"));
+    lst_TRACE->setModel(filter_);
+    lst_TRACE->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lst_TRACE->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lst_TRACE->setWordWrap(false);
+    // Fixed row heights and column widths: a new row is placed, never measured.
+    lst_TRACE->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lst_TRACE->verticalHeader()->hide();
+    lst_TRACE->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    lst_TRACE->horizontalHeader()->setStretchLastSection(true);
+    const int ch = fontMetrics().averageCharWidth();
+    for (const auto &[column, chars] : {std::pair{TrafficTrace::Time, 14},
+                                        {TrafficTrace::Sent, 14},
+                                        {TrafficTrace::Reply, 34},
+                                        {TrafficTrace::Duration, 6}})
+        lst_TRACE->setColumnWidth(column, chars * ch);
+    box->addWidget(lst_TRACE);
+    resize(760, 420);
+
+    connect(txt_FILTER, &QLineEdit::textChanged, filter_,
+            &QSortFilterProxyModel::setFilterFixedString);
+    connect(btn_PAUSE, &QPushButton::toggled, this, [this](bool on) { trace_.paused = on; });
+    connect(btn_CLEAR, &QPushButton::clicked, this, [this] { trace_.clear(); });
+    connect(btn_COPY, &QPushButton::clicked, this, &frm_TRACE::btn_COPY_Click);
+    connect(btn_SAVE, &QPushButton::clicked, this, &frm_TRACE::btn_SAVE_Click);
+    // Follows the newest row while the view is at the bottom.
+    connect(filter_, &QAbstractItemModel::rowsInserted, this, [this] {
+        QScrollBar *v = lst_TRACE->verticalScrollBar();
+        if (v->value() >= v->maximum() - 1)
+            lst_TRACE->scrollToBottom();
+    });
+}
+
+QString frm_TRACE::shownText() const {
+    QList<int> rows;
+    const QModelIndexList selected = lst_TRACE->selectionModel()->selectedRows();
+    if (selected.isEmpty()) {
+        for (int r = 0; r < filter_->rowCount(); ++r)
+            rows << filter_->mapToSource(filter_->index(r, 0)).row();
+    } else {
+        for (const QModelIndex &i : selected)
+            rows << filter_->mapToSource(i).row();
+        std::sort(rows.begin(), rows.end());
+    }
+    return trace_.text(rows);
+}
+
+void frm_TRACE::btn_COPY_Click() {
+    QApplication::clipboard()->setText(shownText());
+}
+
+void frm_TRACE::btn_SAVE_Click() {
+    const QString path = dialogs().input(QStringLiteral("Save the trace to file:"), windowTitle(),
+                                         QDir::home().filePath("zor-trace.txt"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
+        file.write(shownText().toUtf8()) < 0 || !file.flush())
+        dialogs().detailedMessage(QStringLiteral("Trace Not Saved!"), file.errorString());
+}
+
+} // namespace zor

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "shell/formregistry.h"
+
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+
+namespace zor {
+
+class TrafficTrace;
+
+// "Traffic Trace": the link's last exchanges for service staff, with pause,
+// clear, a filter on the payload sent, copy and save.
+class frm_TRACE : public Form {
+    Q_OBJECT
+public:
+    frm_TRACE(FormRegistry &registry, TrafficTrace &trace);
+
+    QLineEdit *txt_FILTER;
+    QPushButton *btn_PAUSE;
+    QPushButton *btn_CLEAR;
+    QPushButton *btn_COPY;
+    QPushButton *btn_SAVE;
+    QTableView *lst_TRACE;
+
+    void btn_COPY_Click();
+    void btn_SAVE_Click();
+
+private:
+    // The selected rows, or every row the filter shows when none is selected.
+    QString shownText() const;
+
+    TrafficTrace &trace_;
+    QSortFilterProxyModel *filter_;
+};
+
+} // namespace zor

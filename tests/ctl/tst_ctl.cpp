@@ -1,0 +1,255 @@
+#include "datarows.h"
+#include "sim/simprocess.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <memory>
+
+using zor::simtest::SimProcess;
+using zor::test::columns;
+using zor::test::row;
+
+namespace {
+
+using Wire = QByteArrayList;
+
+const Wire Scaling{"SLVR ;", "SLIR ;"};
+const Wire Cycle{"VMON;", "IMON;", "FMON;", "VSET;",  "ISET;",  "STAT;",
+                 "FLT;",  "LVPS;", "TEMP;", "SLVR ;", "SLIR ;", "WDTT;"};
+const Wire Identity{"HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;"};
+
+struct Logged {
+    qint64 ms;
+    QByteArray payload;
+};
+
+} // namespace
+
+// zor-ctl as a script runs it, against the real simulator over a
+// pseudo-terminal and over loopback TCP; the simulator's --log is the wire.
+class TestCtl : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    std::unique_ptr<SimProcess> sim_;
+
+    QString logPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
+
+    // A fresh simulator; returns zor-ctl's link options for it.
+    QStringList startSim(bool tcp, const QStringList &extra) {
+        sim_ = std::make_unique<SimProcess>();
+        QFile::remove(logPath());
+        const QString link = dir_.filePath(QStringLiteral("ttyZOR"));
+        QString error;
+        const QStringList args = QStringList{"--pty", link,    "--noise", "0",     "--ramp-ms",
+                                             "50",    "--log", logPath(), "--tcp", "0"} +
+                                 extra;
+        if (!sim_->start(args, 2, &error))
+            qWarning("%s", qPrintable(error));
+        if (tcp)
+            return {"--host", QStringLiteral("127.0.0.1:%1").arg(sim_->tcpPort())};
+        return {"--port", link};
+    }
+
+    QList<Logged> logged() const {
+        QFile file(logPath());
+        QList<Logged> out;
+        if (!file.open(QIODevice::ReadOnly))
+            return out;
+        // "<ms> <link> <payload>"; the payload may hold blanks.
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() >= 3)
+                out.append(
+                    {parts[0].toLongLong(), line.mid(parts[0].size() + parts[1].size() + 2)});
+        }
+        return out;
+    }
+    Wire sent() const {
+        Wire out;
+        for (const Logged &l : logged())
+            out << l.payload;
+        return out;
+    }
+
+    static QString ctl() { return qEnvironmentVariable("ZOR_CTL"); }
+
+private slots:
+    void initTestCase() {
+        if (SimProcess::program().isEmpty() || ctl().isEmpty())
+            QSKIP("ZOR_SIM or ZOR_CTL is not set");
+        QVERIFY(dir_.isValid());
+    }
+
+    void commands_data() {
+        columns<bool, QStringList, QStringList, int, QString, Wire>("tcp", "sim", "args", "code",
+                                                                    "out", "wire");
+        const QString none = QStringLiteral("^$");
+        row("identity", false, QStringList{}, QStringList{"identity"}, 0,
+            QStringLiteral("^hardware  A01\nmodel     ZOR80HR\nsoftware  ZORSIM 1.00\n"
+                           "build     0103\nserial    100000001-A00001\n$"),
+            Identity);
+        row("identity json", true, QStringList{}, QStringList{"--json", "identity"}, 0,
+            QStringLiteral("^\\{\"build\":\"0103\",\"command\":\"identity\",\"hardware\":\"A01\","
+                           "\"model\":\"ZOR80HR\",\"serial\":\"100000001-A00001\","
+                           "\"software\":\"ZORSIM 1.00\"\\}\n$"),
+            Identity);
+        // 40 kV of 80 is 2047.5 counts: halves go to the even neighbour.
+        row("set then status", false, QStringList{},
+            QStringList{"set", "kv", "40", "then", "status"}, 0,
+            QStringLiteral("^kV setpoint 40.010 kV \\(2048 counts\\): taken\n.*lvps +-15.00 V\n"
+                           "temperature +25.0 C\nkv_setpoint +40.010 kV\nma_setpoint +0.000 mA\n"
+                           "hv_on +no\n(.*_ok +yes\n){8}interlock_open +no\nps_fault +\\?\n"),
+            Scaling + Wire{"VREF 2048;"} + Scaling + Cycle);
+        row("status json", true, QStringList{"--interlock-open"}, QStringList{"--json", "status"},
+            0,
+            QStringLiteral("^\\{\"arc_count\":0,\"arc_ok\":true,\"command\":\"status\",.*"
+                           "\"interlock_open\":true,\"kv_monitor\":0,\"kv_setpoint\":0,"
+                           "\"lvps\":-15,.*\"temperature\":25,\"time\":\"\\d{4}-.*\\}\n$"),
+            Scaling + Cycle);
+        row("set mA json", false, QStringList{}, QStringList{"--json", "set", "ma", "0.7"}, 0,
+            QStringLiteral("^\\{\"channel\":\"ma\",\"command\":\"set\",\"count\":2048,"
+                           "\"result\":\"taken\",\"value\":0.7\\}\n$"),
+            Scaling + Wire{"IREF 2048;"});
+        row("full scale is allowed", true, QStringList{}, QStringList{"set", "kv", "80"}, 0,
+            QStringLiteral("^kV setpoint 80.000 kV \\(4095 counts\\): taken\n$"),
+            Scaling + Wire{"VREF 4095;"});
+        row("above full scale", true, QStringList{}, QStringList{"set", "kv", "80.01"}, 2, none,
+            Scaling);
+        row("hv on unconfirmed", false, QStringList{}, QStringList{"hv", "on"}, 2, none, Wire{});
+        row("hv on refused", false, QStringList{"--interlock-open"},
+            QStringList{"hv", "on", "--confirm"}, 4, QStringLiteral("^High voltage on: refused\n$"),
+            Wire{"ENBL 1;"});
+        row("hv on then off", true, QStringList{},
+            QStringList{"hv", "on", "--confirm", "then", "hv", "off"}, 0,
+            QStringLiteral("^High voltage on: taken\nHigh voltage off: taken\n$"),
+            Wire{"ENBL 1;", "ENBL 0;"});
+        row("shutdown", true, QStringList{}, QStringList{"shutdown"}, 0,
+            QStringLiteral("^Setpoints zeroed: 10,0, 11,0, 12,0, 13,0,\nLocal control: taken\n$"),
+            Wire{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
+        row("shutdown silent", false, QStringList{"--silent"}, QStringList{"shutdown"}, 3,
+            QStringLiteral("^Setpoints zeroed.*no reply\n$"),
+            Wire{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
+        row("send serial", false, QStringList{}, QStringList{"send", "VSET;"}, 0,
+            QStringLiteral("^<STX>0;.<CR><LF>\n$"), Wire{"VSET;"});
+        row("send tcp json", true, QStringList{}, QStringList{"--json", "send", "HWVR;"}, 0,
+            QStringLiteral("^\\{\"command\":\"send\",\"payload\":\"HWVR;\","
+                           "\"reply\":\"<STX>A01;<ETX>\"\\}\n$"),
+            Wire{"HWVR;"});
+        row("send framing", false, QStringList{}, QStringList{"send", "VSET;\r"}, 2, none, Wire{});
+        row("silent supply", true, QStringList{"--silent"}, QStringList{"--json", "hv", "off"}, 3,
+            QStringLiteral("^\\{\"command\":\"hv\",\"on\":false,\"result\":\"no reply\"\\}\n$"),
+            Wire{"ENBL 0;"});
+        row("watch csv", false, QStringList{},
+            QStringList{"watch", "--count", "2", "--interval", "100", "--csv"}, 0,
+            QStringLiteral("^time,kv_monitor \\(kV\\),ma_monitor \\(mA\\),filament \\(A\\),"
+                           "lvps \\(V\\),temperature \\(C\\),kv_setpoint \\(kV\\),.*,arc_count,"
+                           "failed_replies,cycle\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
+                           "0.000,-15.00,25.0,0.000,0.000,0(,1){8},0,,0,0,\\d\n){2}$"),
+            Scaling + Cycle + Cycle);
+        row("watch json", true, QStringList{}, QStringList{"--json", "watch", "--count", "1"}, 0,
+            QStringLiteral("^\\{\"arc_count\":0,.*\"command\":\"watch\",.*\\}\n$"),
+            Scaling + Cycle);
+        row("watch people", false, QStringList{"--fault", "temp", "--interlock-open"},
+            QStringList{"watch", "--count", "1"}, 0,
+            QStringLiteral(
+                "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  0.000 kV  0.000 mA  fil 0.000 A  set 0.000 kV "
+                "0.000 mA  hv off  interlock open  faults temp  arcs 0\n$"),
+            Scaling + Cycle);
+        row("reset then shutdown json", true, QStringList{"--fault", "temp"},
+            QStringList{"--json", "reset", "then", "shutdown"}, 0,
+            QStringLiteral("^\\{\"clearing\":false,\"command\":\"reset\",\"result\":\"taken\"\\}\n"
+                           "\\{\"command\":\"shutdown\",\"result\":\"taken\",\"zeroed\":"
+                           "\\[\"10,0,\",\"11,0,\",\"12,0,\",\"13,0,\"\\]\\}\n$"),
+            Wire{"CLR;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
+        const QString missing = dir_.filePath(QStringLiteral("missing"));
+        row("missing port", false, QStringList{}, QStringList{"--port", missing, "status"}, 3, none,
+            Wire{});
+        row("closed tcp port", false, QStringList{}, QStringList{"--host", "127.0.0.1:1", "status"},
+            3, none, Wire{});
+        row("two links", false, QStringList{},
+            QStringList{"--port", "1", "--host", "h:1", "status"}, 2, none, Wire{});
+        row("host without port", false, QStringList{}, QStringList{"--host", "h", "status"}, 2,
+            none, Wire{});
+        row("unknown command", false, QStringList{}, QStringList{"status", "then", "dance"}, 2,
+            none, Wire{});
+        row("negative value", false, QStringList{}, QStringList{"set", "ma", "-1"}, 2, none,
+            Wire{});
+    }
+    void commands() {
+        QFETCH(bool, tcp);
+        QFETCH(QStringList, sim);
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(Wire, wire);
+        const QStringList link = startSim(tcp, sim);
+        QProcess process;
+        process.start(
+            ctl(), args.first().startsWith("--") && args.first() != "--json" ? args : link + args);
+        QVERIFY(process.waitForFinished(15000));
+        const QString printed = QString::fromUtf8(process.readAllStandardOutput());
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption)
+                     .match(printed)
+                     .hasMatch(),
+                 qPrintable(printed));
+        QVERIFY2(process.exitCode() == code, qPrintable(errors));
+        // Every failure says why on stderr, and only a failure does.
+        QCOMPARE(errors.isEmpty(), code == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(sent(), wire, 2000);
+        if (wire.contains("99,0,")) {
+            // Two exit ticks to the first zero, then a tick apart each (less arrival jitter).
+            const QList<Logged> log = logged().mid(wire.indexOf("99,0,"));
+            QVERIFY(log[1].ms - log[0].ms >= 140);
+            for (int i = 2; i < log.size(); ++i)
+                QVERIFY(log[i].ms - log[i - 1].ms >= 50);
+            QVERIFY(log.last().ms - log[1].ms >= 3 * 75 - 10);
+        }
+    }
+
+    // Ctrl+C, or a supply that goes away, during a watch after "hv on": the
+    // high voltage goes off (when there is anyone left to hear it) and the tool ends.
+    void endsAWatch_data() {
+        columns<bool, bool, int>("tcp", "killSim", "code");
+        row("Ctrl+C serial", false, false, 0);
+        row("Ctrl+C tcp", true, false, 0);
+        row("supply gone serial", false, true, 3);
+        row("supply gone tcp", true, true, 3);
+    }
+    void endsAWatch() {
+        QFETCH(bool, tcp);
+        QFETCH(bool, killSim);
+        QFETCH(int, code);
+        QProcess process;
+        process.start(ctl(), startSim(tcp, {}) + QStringList{"hv", "on", "--confirm", "then",
+                                                             "watch", "--interval", "100"});
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT((printed += process.readAllStandardOutput()).contains(" hv on "),
+                                 5000);
+        const int before = sent().size();
+        QElapsedTimer clock;
+        clock.start();
+        if (killSim)
+            sim_.reset();
+        else
+            ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitCode(), code);
+        // Within the reply limit of the exchange under way and the one after it.
+        QVERIFY(clock.elapsed() < 2000 + 250 + 500);
+        // The poll stops and the switch-off is the last thing sent.
+        if (!killSim)
+            QTRY_VERIFY_WITH_TIMEOUT(sent().mid(before).endsWith("ENBL 0;"), 2000);
+        QVERIFY(
+            process.readAllStandardError().contains(killSim ? "did not answer" : "switched off"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCtl)
+#include "tst_ctl.moc"
