@@ -1,34 +1,12 @@
 #include "link/traffictrace.h"
 
-#include "link/framecodec.h"
+#include "link/payloadtext.h"
 
 namespace zor {
 
 TrafficTrace::TrafficTrace(DeviceLink &link) : QAbstractTableModel(&link) {
     connect(&link, &DeviceLink::exchanged, this, &TrafficTrace::record);
-    // Bound by name: only a link that throws late replies away reports them.
-    if (link.metaObject()->indexOfSignal("lateReplyDiscarded(QByteArray)") >= 0)
-        connect(&link, SIGNAL(lateReplyDiscarded(QByteArray)), this, SLOT(recordLate(QByteArray)));
-}
-
-QString TrafficTrace::visible(const QByteArray &bytes) {
-    QString out;
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == STX)
-            out += QStringLiteral("<STX>");
-        else if (c == ETX)
-            out += QStringLiteral("<ETX>");
-        else if (c == '\r')
-            out += QStringLiteral("<CR>");
-        else if (c == LF)
-            out += QStringLiteral("<LF>");
-        else if (u < 0x20 || u >= 0x7F)
-            out += QStringLiteral("<%1>").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            out += QLatin1Char(c);
-    }
-    return out;
+    connect(&link, &DeviceLink::lateReplyDiscarded, this, &TrafficTrace::recordLate);
 }
 
 QString TrafficTrace::outcomeText(ExchangeOutcome outcome) {
@@ -51,13 +29,14 @@ void TrafficTrace::record(const QByteArray &payload, const QByteArray &reply, qi
                           ExchangeOutcome outcome) {
     if (paused)
         return;
-    append(QTime::currentTime().addMSecs(-durationMs), QString::fromLatin1(payload), visible(reply),
-           QString::number(durationMs), outcomeText(outcome));
+    append(QTime::currentTime().addMSecs(-durationMs), QString::fromLatin1(payload),
+           visibleControls(reply), QString::number(durationMs), outcomeText(outcome));
 }
 
 void TrafficTrace::recordLate(const QByteArray &bytes) {
     if (!paused)
-        append(QTime::currentTime(), {}, visible(bytes), {}, QStringLiteral("late discarded"));
+        append(QTime::currentTime(), {}, visibleControls(bytes), {},
+               QStringLiteral("late discarded"));
 }
 
 void TrafficTrace::append(QTime time, const QString &sent, const QString &reply, const QString &ms,

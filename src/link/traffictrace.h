@@ -19,14 +19,12 @@ public:
 
     explicit TrafficTrace(DeviceLink &link);
 
-    // Control characters as <STX>, <ETX>, <CR>, <LF>, others as <hh>.
-    static QString visible(const QByteArray &bytes);
     static QString outcomeText(ExchangeOutcome outcome);
 
     void record(const QByteArray &payload, const QByteArray &reply, qint64 durationMs,
                 ExchangeOutcome outcome);
     // A reply that came after its exchange had given up, and was thrown away.
-    Q_INVOKABLE void recordLate(const QByteArray &bytes);
+    void recordLate(const QByteArray &bytes);
     void clear();
     // While paused nothing is recorded.
     bool paused = false;

@@ -93,6 +93,10 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
     default:
         break;
     }
+    // A late tick must not bring the next one closer than a full interval:
+    // enabling again restarts the interval from this send.
+    if (exitStep > 0)
+        tmr_EXIT.setEnabled(true);
     ++exitStep;
 }
 

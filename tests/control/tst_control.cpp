@@ -6,8 +6,9 @@
 #include "control/setpointpanel.h"
 #include "monitor/identityframe.h"
 #include "control/setpointpanel.h"
-#include "diagnostics/frm_rawdata.h"
 #include "monitor/identityframe.h"
+#include "control/setpointpanel.h"
+#include "diagnostics/frm_rawdata.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
@@ -34,51 +35,30 @@ const double Kv80 = 80.0 / 4095;
 class TestControl : public QObject {
     Q_OBJECT
 private slots:
-    void numEdit_data() {
-        columns<QString, double, int>("typed", "held", "emitted");
-        row("number", "7.25", 7.25, 1);
-        row("same value", " 3 ", 3.0, 0);
-        row("above", "5000", 4095.0, 1);
-        row("below", "-1", 0.0, 1);
-        row("letters", "abc", 3.0, 0);
-    }
+    // Typed text: the value held and how often it was emitted. Left untouched,
+    // the field keeps the full value rather than re-reading its rounded text.
     void numEdit() {
-        QFETCH(QString, typed);
-        QFETCH(double, held);
-        QFETCH(int, emitted);
+        const std::tuple<const char *, double, int> rows[] = {{"7.25", 7.25, 1},
+                                                              {" 3 ", 3.0, 0},
+                                                              {"5000", 4095.0, 1},
+                                                              {"-1", 0.0, 1},
+                                                              {"abc", 3.0, 0}};
+        for (const auto &[typed, held, emitted] : rows) {
+            NumEdit edit;
+            edit.setRange(0, 4095);
+            edit.setValue(3.0);
+            QSignalSpy changed(&edit, &NumEdit::valueChanged);
+            edit.enterText(QString::fromLatin1(typed));
+            QCOMPARE(edit.value(), held);
+            QCOMPARE(changed.count(), emitted);
+        }
         NumEdit edit;
-        edit.setRange(0, 4095);
-        edit.setValue(3.0);
-        QSignalSpy changed(&edit, &NumEdit::valueChanged);
-        edit.enterText(typed);
-        QCOMPARE(edit.value(), held);
-        QCOMPARE(changed.count(), emitted);
-    }
-
-    void numEditLeftUntouchedKeepsFullValue() {
-        NumEdit edit;
-        edit.setRange(0, 100);
         edit.setValue(10.0024420024);
         QCOMPARE(edit.text(), QStringLiteral("10.002"));
         QSignalSpy changed(&edit, &NumEdit::valueChanged);
-        emit edit.editingFinished(); // leaving the field must not re-read the rounded text
+        emit edit.editingFinished();
         QCOMPARE(changed.count(), 0);
         QCOMPARE(edit.value(), 10.0024420024);
-    }
-
-    void tenKilovoltsProgramsCount512() {
-        Console c;
-        c.window.state.setKvPerBit(Kv80);
-        c.answer("VREF 512;", ";");
-        SetpointPanel &p = *c.window.setpoints;
-        p.ctrl_SCALVAL->enterText(QStringLiteral("10"));
-        QCOMPARE(p.ctrl_BITVAL->value(), 511.875);
-        QCOMPARE(c.window.setpoints->dacNewA, qint16(512));
-        QTest::mouseClick(p.btn_ACCEPT, Qt::LeftButton);
-        QCOMPARE(c.sent(), Payloads{"VREF 512;"});
-        QCOMPARE(p.txt_DACA->text(), QStringLiteral("10.002 kV"));
-        QCOMPARE(c.window.setpoints->dacAcceptedA, qint16(512));
-        QCOMPARE(c.window.rawData().txt_RAWDACA->text(), QStringLiteral(" 512"));
     }
 
     void countsFromEditors_data() {
@@ -91,11 +71,9 @@ private slots:
         row("limit 70000", 1000.0, true, 90000.0, 70, 70000.0);
     }
     void countsFromEditors() {
-        QFETCH(double, kvPerBit);
-        QFETCH(bool, typedScaled);
-        QFETCH(double, entered);
-        QFETCH(int, count);
-        QFETCH(double, scaled);
+        const auto [kvPerBit, typedScaled, entered, count, scaled] =
+            fetch<double, bool, double, int, double>("kvPerBit", "typedScaled", "entered", "count",
+                                                     "scaled");
         Console c;
         c.window.state.setKvPerBit(kvPerBit);
         SetpointPanel &p = *c.window.setpoints;
@@ -119,27 +97,22 @@ private slots:
         QVERIFY(c.sent().isEmpty());
     }
 
-    void selectingMaProgLoadsAcceptedValueAndLimits() {
+    // Each channel loads its own accepted count and limits, also when both
+    // hold the same count; one arrow step is one count.
+    void channelsKeepTheirOwnValues() {
         Console c;
         SetpointPanel &p = *c.window.setpoints;
-        c.window.setpoints->dacAcceptedB = 293;
+        c.window.state.setKvPerBit(Kv80);
+        c.window.setpoints->dacAcceptedA = c.window.setpoints->dacAcceptedB = 512;
         QTest::mouseClick(p.opt_DACB, Qt::LeftButton);
         QCOMPARE(p.lbl_CHMOD->text(), QStringLiteral("Now Modifying MA_PROG"));
         QCOMPARE(p.ctrl_SCALVAL->maximum(), 8.56);
-        QCOMPARE(p.ctrl_SCALVAL->increment(), 0.000341);
-        QCOMPARE(p.ctrl_SCALVAL->value(), 0.099913);
-        p.ctrl_SCALVAL->stepBy(1); // one arrow step is one count
-        QCOMPARE(c.window.setpoints->dacNewB, qint16(294));
-        QTest::mouseClick(p.opt_DACA, Qt::LeftButton);
-        QCOMPARE(p.lbl_CHMOD->text(), QStringLiteral("Now Modifying KV_PROG"));
-        QCOMPARE(p.ctrl_SCALVAL->maximum(), 70000.0);
-        // Equal counts on both channels: each still shows its own value.
-        c.window.state.setKvPerBit(Kv80);
-        c.window.setpoints->dacAcceptedA = c.window.setpoints->dacAcceptedB = 512;
-        p.opt_DACA_Click();
-        p.opt_DACB_Click();
         QCOMPARE(p.ctrl_SCALVAL->value(), 0.174592);
-        QCOMPARE(c.window.setpoints->dacNewB, qint16(512));
+        p.ctrl_SCALVAL->stepBy(1);
+        QCOMPARE(c.window.setpoints->dacNewB, qint16(513));
+        QTest::mouseClick(p.opt_DACA, Qt::LeftButton);
+        QCOMPARE(p.ctrl_SCALVAL->maximum(), 70000.0);
+        QCOMPARE(p.ctrl_SCALVAL->value(), 512 * Kv80);
     }
 
     // Only an acknowledged count becomes the accepted one (and its raw copy):
@@ -152,8 +125,7 @@ private slots:
         row("no reply", QByteArray(), "No Comms|#ff0000| 1|Text1|0|");
     }
     void programOnChannelB() {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, after);
+        const auto [answer, after] = fetch<QByteArray, QString>("answer", "after");
         Console c;
         c.answer("IREF 293;", answer);
         SetpointPanel &p = *c.window.setpoints;
@@ -162,12 +134,12 @@ private slots:
         p.btn_ACCEPT_Click();
         QCOMPARE(c.sent(), Payloads{"IREF 293;"});
         frm_EXTRAS &extras = c.window.extras();
-        QCOMPARE(QStringList({p.txt_DACB->text(), baseColour(p.txt_DACB),
-                              extras.txt_COMMERRORS->text(), extras.txt_LASTERROR->text(),
-                              QString::number(c.window.setpoints->dacAcceptedB),
-                              c.window.rawData().txt_RAWDACB->text()})
-                     .join('|'),
-                 after);
+        QCOMPARE(
+            QStringList({p.txt_DACB->text(), baseColour(p.txt_DACB), extras.txt_COMMERRORS->text(),
+                         extras.txt_LASTERROR->text(), QString::number(c.window.setpoints->dacAcceptedB),
+                         c.window.rawData().txt_RAWDACB->text()})
+                .join('|'),
+            after);
     }
 
     void cancelSendsAcceptedCountWithoutComma() {
@@ -197,11 +169,9 @@ private slots:
         row("no reply", vset, Kv80, QByteArray(), "", "");
     }
     void readBack() {
-        QFETCH(QByteArray, payload);
-        QFETCH(double, kvPerBit);
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, field);
-        QFETCH(QString, raw);
+        const auto [payload, kvPerBit, answer, field, raw] =
+            fetch<QByteArray, double, QByteArray, QString, QString>("payload", "kvPerBit", "answer",
+                                                                    "field", "raw");
         Console c;
         c.window.state.setKvPerBit(kvPerBit);
         c.answer(payload, answer);
@@ -212,8 +182,7 @@ private slots:
         marked.setColor(QPalette::Base, Qt::red);
         target->setPalette(marked);
         const QString before = target->text(), rawBefore = rawTarget->text();
-        QTest::mouseClick(kv ? c.window.setpoints->btn_KVSET : c.window.setpoints->btn_EMI,
-                          Qt::LeftButton);
+        QTest::mouseClick(kv ? c.window.setpoints->btn_KVSET : c.window.setpoints->btn_EMI, Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{payload});
         QCOMPARE(target->text(), field.isEmpty() ? before : field);
         QCOMPARE(rawTarget->text(), field.isEmpty() ? rawBefore : raw);
@@ -234,9 +203,8 @@ private slots:
         row("on, acknowledged", true, ";"_ba, "off|X-RAY OFF| 0|Text1");
     }
     void hvToggle() {
-        QFETCH(bool, startOn);
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, after);
+        const auto [startOn, answer, after] =
+            fetch<bool, QByteArray, QString>("startOn", "answer", "after");
         Console c;
         const QByteArray payload = startOn ? "ENBL 0;" : "ENBL 1;";
         if (startOn) {
@@ -260,42 +228,23 @@ private slots:
         QCOMPARE(!c.window.rawData().line_NO11->isHidden(), lit);
     }
 
-    void hvTwoTogglesInARowGoOnThenOff() {
-        Console c;
-        c.answer("ENBL 1;", "1");
-        c.answer("ENBL 0;", "X");
-        c.window.btn_HVONOFF_Click();
-        c.window.btn_HVONOFF_Click();
-        QCOMPARE(c.sent(), (Payloads{"ENBL 1;", "ENBL 0;"}));
-        QVERIFY(!c.window.btn_HVONOFF->value());
-    }
-
     // A toggle asked for while another command waits runs after it, in the
     // direction the switch showed when it was asked for, even when a status
     // read-back moved the switch meanwhile; a click moves the switch once.
-    void hvHeldToggleKeepsItsDirection_data() {
-        columns<bool, bool>("byClick", "statusSaysOn");
-        row("click, status off", true, false);
-        row("click, status on", true, true);
-        row("call, status off", false, false);
-    }
     void hvHeldToggleKeepsItsDirection() {
-        QFETCH(bool, byClick);
-        QFETCH(bool, statusSaysOn);
-        Console c;
-        c.window.state.setHvEnabled(true);
-        c.answer("VSET;", "640;", 300);
-        c.answer("ENBL 0;", ";");
-        QTimer::singleShot(50, &c.window, [&] {
-            if (byClick)
-                QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
-            else
-                c.window.btn_HVONOFF_Click();
-        });
-        QTimer::singleShot(100, &c.window, [&] { c.window.state.setHvEnabled(statusSaysOn); });
-        c.window.btn_KVSET_Click();
-        QCOMPARE(c.sent(), (Payloads{"VSET;", "ENBL 0;"}));
-        QVERIFY(!c.window.btn_HVONOFF->value());
+        for (bool statusSaysOn : {false, true}) {
+            Console c;
+            c.window.state.setHvEnabled(true);
+            c.answer("VSET;", "640;", 300);
+            c.answer("ENBL 0;", ";");
+            QTimer::singleShot(50, &c.window,
+                               [&] { QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton); });
+            QTimer::singleShot(100, &c.window,
+                               [&] { c.window.state.setHvEnabled(statusSaysOn); });
+            c.window.btn_KVSET_Click();
+            QCOMPARE(c.sent(), (Payloads{"VSET;", "ENBL 0;"}));
+            QVERIFY(!c.window.btn_HVONOFF->value());
+        }
     }
 
     void faultReset_data() {
@@ -305,8 +254,7 @@ private slots:
         row("error", "1"_ba, "RESET");
     }
     void faultReset() {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, face);
+        const auto [answer, face] = fetch<QByteArray, QString>("answer", "face");
         Console c;
         c.answer("CLR;", answer);
         ToggleSwitch *sw = c.window.faultReset->btn_RSTTIME;
@@ -329,17 +277,6 @@ private slots:
         QVERIFY(c.sent().isEmpty());
         c.window.btn_REQSTAT_Click(); // FLT still reports the arc
         QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), QStringLiteral("1"));
-    }
-
-    void hourMeterResetSendsAndShowsNothing() {
-        Console c;
-        c.answer("30,", "30,$");
-        QAction *entry = c.window.menu.mnu_Reset_total_hrs;
-        entry->setEnabled(true); // disabled in the menu; only to prove the wiring
-        entry->trigger();
-        QCOMPARE(c.sent(), Payloads{"30,"});
-        QCOMPARE(c.window.extras().txt_LASTERROR->text(), QStringLiteral("Text1"));
-        QVERIFY(c.dialogs.shown.isEmpty());
     }
 };
 

@@ -8,6 +8,8 @@
 #include "control/setpointpanel.h"
 #include "monitor/identityframe.h"
 #include "control/setpointpanel.h"
+#include "monitor/identityframe.h"
+#include "control/setpointpanel.h"
 #include "link/framecodec.h"
 #include "ports/frm_gui_baudrate.h"
 #include "ports/remotehost.h"

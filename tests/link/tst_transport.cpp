@@ -95,11 +95,8 @@ private slots:
                 QStringLiteral("SET PORT!|Comm Ch.||00000|"), Payloads{});
     }
     void serialEntries() {
-        QFETCH(int, entry);
-        QFETCH(bool, openable);
-        QFETCH(int, baud);
-        QFETCH(QString, state);
-        QFETCH(Payloads, sent);
+        const auto [entry, openable, baud, state, sent] =
+            fetch<int, bool, int, QString, Payloads>("entry", "openable", "baud", "state", "sent");
         Ports c;
         c.baudIndex = baud;
         c.rig.serial->openable = openable;
@@ -114,17 +111,23 @@ private slots:
         QCOMPARE(c.window.tmr_COMMWDT.isEnabled(), openable);
     }
 
-    // A serial port that will not open hands the link back to the network
-    // connection still up, with everything showing it.
-    void failedSerialFallsBackToTheNetwork() {
-        Ports c;
-        c.rig.supply.ethernet = true;
-        c.ports().mnu_ethernet_Click();
-        const QString before = c.state();
-        c.rig.serial->openable = false;
-        c.ports().mnu_comm1_Click();
-        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
-        QCOMPARE(c.state(), before);
+    // A port that will not open leaves the transport that was up in charge:
+    // the network connection, or the open serial port.
+    void failedOpenKeepsTheTransportThatWasUp() {
+        for (bool network : {true, false}) {
+            Ports c;
+            c.rig.supply.ethernet = network;
+            network ? c.ports().mnu_ethernet_Click() : c.ports().mnu_comm2_Click();
+            const QString before = c.state();
+            c.rig.serial->openable = !network;
+            if (!network)
+                c.dialogs.inputs.push_back("COM");
+            network ? c.ports().mnu_comm1_Click() : c.ports().mnu_userComm_Click();
+            QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
+            QCOMPARE(c.state(), before);
+            QCOMPARE(c.rig.serial->isOpen(), !network);
+            QCOMPARE(c.rig.serial->closeCount, 0);
+        }
     }
 
     // The baud dialog offers the rate that last opened a port; closing it keeps the setting.
@@ -157,10 +160,8 @@ private slots:
         row("cancelled", "", true, "No port number was given.", "SET PORT!|Comm Ch.||00000|");
     }
     void userComm() {
-        QFETCH(QString, typed);
-        QFETCH(bool, openable);
-        QFETCH(QString, informative);
-        QFETCH(QString, state);
+        const auto [typed, openable, informative, state] =
+            fetch<QString, bool, QString, QString>("typed", "openable", "informative", "state");
         Ports c;
         c.rig.serial->openable = openable;
         c.dialogs.inputs.push_back(typed);
@@ -173,18 +174,6 @@ private slots:
         QCOMPARE(c.state(), state);
         QCOMPARE(c.rig.serial->openCount, opened ? 1 : 0);
         QVERIFY(c.sent().isEmpty());
-    }
-
-    void invalidTypedPortKeepsTheOpenPort() {
-        Ports c;
-        c.ports().mnu_comm2_Click();
-        const QString before = c.state();
-        c.dialogs.inputs.push_back("COM");
-        c.ports().mnu_userComm_Click();
-        QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
-        QVERIFY(c.rig.serial->isOpen());
-        QCOMPARE(c.rig.serial->closeCount, 0);
-        QCOMPARE(c.state(), before);
     }
 
     void userCommWithADevicePathThroughAPseudoTerminal() {

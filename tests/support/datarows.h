@@ -10,6 +10,12 @@ template <typename... T, typename... Name> void columns(const Name &...names) {
     (QTest::addColumn<T>(names), ...);
 }
 
+// The current row's columns in one line:
+// const auto [count, shown] = fetch<int, QString>("count", "shown");
+template <typename... T, typename... Name> std::tuple<T...> fetch(const Name &...names) {
+    return {*static_cast<T *>(QTest::qData(names, qMetaTypeId<T>()))...};
+}
+
 // One table row on one line.
 template <typename... A> void row(const char *name, const A &...values) {
     (QTest::newRow(name) << ... << values);

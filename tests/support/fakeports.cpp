@@ -24,7 +24,7 @@ FakeTcpClient::FakeTcpClient(ScriptedSupply &supply) : supply_(supply) {
 
 void FakeTcpClient::connectToRemote() {
     state_ = 6;
-    QTimer::singleShot(connectDelayMs, this, [this] {
+    QTimer::singleShot(0, this, [this] {
         state_ = accepts ? int(StateConnected) : 9;
         emit stateChanged();
         if (!accepts)

@@ -56,7 +56,6 @@ public:
     explicit FakeTcpClient(ScriptedSupply &supply);
 
     bool accepts = true;
-    int connectDelayMs = 0;
 
     void connectToRemote() override;
     int state() const override { return state_; }

@@ -72,9 +72,8 @@ private slots:
             QByteArray());
     }
     void readThenSaveAtOnce() {
-        QFETCH(QByteArray, reply);
-        QFETCH(QString, controls);
-        QFETCH(QByteArray, saved);
+        const auto [reply, controls, saved] =
+            fetch<QByteArray, QString, QByteArray>("reply", "controls", "saved");
         Console c;
         c.answer(saved, "09,$");
         openPage(c, reply, [&](frm_prog_conf &page) {
@@ -114,8 +113,7 @@ private slots:
         row("other digit", "09,3,"_ba, QStringList{});
     }
     void saveWarnings() {
-        QFETCH(QByteArray, answer);
-        QFETCH(QStringList, messages);
+        const auto [answer, messages] = fetch<QByteArray, QStringList>("answer", "messages");
         Console c;
         c.answer("09,0,0,1,0,0,0,0,0,0,", answer);
         openPage(c, "27,0,0,1,0,0,0,0,0,0,", [&](frm_prog_conf &page) { page.Command1_Click(); });
