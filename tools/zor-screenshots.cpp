@@ -14,12 +14,12 @@
 #include "factory/configmenu.h"
 #include "factory/frm_config.h"
 #include "factory/serialnumberpage.h"
+#include "platform/dialogs.h"
+#include "platform/numedit.h"
 #include "ports/frm_gui_baudrate.h"
 #include "ports/frm_usb.h"
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
-#include "platform/dialogs.h"
-#include "platform/numedit.h"
 #include "shell/frm_extras.h"
 #include "shell/mainwindow.h"
 
@@ -107,7 +107,7 @@ public:
 };
 
 void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
-    SetpointPanel &panel = *main.setpoints;
+    SetpointPanel &panel = *main.panels.setpoints;
     channel->click();
     panel.ctrl_SCALVAL->setValue(value);
     panel.btn_ACCEPT_Click();
@@ -172,9 +172,9 @@ int main(int argc, char *argv[]) {
         camera.shoot(d, "gui-baud-rate");
         static_cast<frm_gui_baudrate &>(d).ok_Click();
     };
-    main.transport->mnu_USB_Click();
-    main.transport->mnu_ethernet_Click();
-    main.transport->mnu_userComm_Click();
+    main.menus.transport->mnu_USB_Click();
+    main.menus.transport->mnu_ethernet_Click();
+    main.menus.transport->mnu_userComm_Click();
     if (!main.link.MSComm1().isOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 1;
@@ -183,8 +183,8 @@ int main(int argc, char *argv[]) {
     // Auto update fills identity, scaling and monitors; then kV, mA and HV on.
     main.mnu_AUTOUPDATE_Click();
     pause(1500);
-    program(main, main.setpoints->opt_DACA, 45.0);
-    program(main, main.setpoints->opt_DACB, 0.8);
+    program(main, main.panels.setpoints->opt_DACA, 45.0);
+    program(main, main.panels.setpoints->opt_DACB, 0.8);
     main.btn_HVONOFF_Click();
     sim.command(QStringLiteral("arc"));
     pause(2500);
@@ -192,7 +192,7 @@ int main(int argc, char *argv[]) {
     main.menu.mnu_Controls->adjustSize();
     camera.shoot(*main.menu.mnu_Controls, "controls-menu");
 
-    main.diagnostics->mnu_RAWDATA_Click();
+    main.menus.diagnostics->mnu_RAWDATA_Click();
     pause(1200);
     camera.shoot(main.rawData(), "raw-data");
     main.rawData().close();
@@ -200,7 +200,7 @@ int main(int argc, char *argv[]) {
     pause(200);
     camera.shoot(main.extras(), "extras");
     main.extras().close();
-    main.diagnostics->mnu_ABOUT_Click();
+    main.menus.diagnostics->mnu_ABOUT_Click();
     pause(200);
     if (RevScreen *about = main.forms.find<RevScreen>()) {
         camera.shoot(*about, "about");
@@ -212,7 +212,7 @@ int main(int argc, char *argv[]) {
         camera.shoot(d, "seasoning-schedule");
         static_cast<frm_seasoning &>(d).Command1_Click();
     };
-    main.conditioning->menu_Season_Click();
+    main.menus.conditioning->menu_Season_Click();
     pause(2200);
     if (frm_run_season *run = main.forms.find<frm_run_season>()) {
         camera.shoot(*run, "seasoning-run");
@@ -244,10 +244,10 @@ int main(int argc, char *argv[]) {
     boxes.pages[QStringLiteral("frm_prog_conf")] = [&](QDialog &d) {
         camera.shoot(d, "user-options");
     };
-    main.configMenu->mnu_Config_Click();
-    main.configMenu->mnu_Serial_Click();
-    main.configMenu->mnu_BaudRate_Click();
-    main.configMenu->mnu_UserConfig_Click();
+    main.menus.configMenu->mnu_Config_Click();
+    main.menus.configMenu->mnu_Serial_Click();
+    main.menus.configMenu->mnu_BaudRate_Click();
+    main.menus.configMenu->mnu_UserConfig_Click();
 
     main.mnu_EXIT_Click();
     installDialogs(nullptr);

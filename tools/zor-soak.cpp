@@ -9,11 +9,11 @@
 #include "control/faultresetframe.h"
 #include "control/setpointpanel.h"
 #include "link/framecodec.h"
-#include "ports/frm_gui_baudrate.h"
-#include "ports/transportselection.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/transportselection.h"
 #include "shell/mainwindow.h"
 
 #include <QApplication>
@@ -209,7 +209,7 @@ private:
         // The operator resets what latched and switches the voltage on again.
         if (name == QLatin1String("fault") || name == QLatin1String("interlock") ||
             name == QLatin1String("arcs")) {
-            QTimer::singleShot(300, this, [this] { main_.faultReset->btn_RSTTIME_Click(); });
+            QTimer::singleShot(300, this, [this] { main_.panels.faultReset->btn_RSTTIME_Click(); });
             QTimer::singleShot(700, this, [this] {
                 if (!main_.btn_HVONOFF->value())
                     main_.btn_HVONOFF_Click();
@@ -265,8 +265,8 @@ private:
 
 void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
     channel->click();
-    main.setpoints->ctrl_SCALVAL->setValue(value);
-    main.setpoints->btn_ACCEPT_Click();
+    main.panels.setpoints->ctrl_SCALVAL->setValue(value);
+    main.panels.setpoints->btn_ACCEPT_Click();
 }
 
 } // namespace
@@ -304,7 +304,7 @@ int main(int argc, char *argv[]) {
     frm_SDIMAIN main;
     main.setProgramEnd([] {});
     main.Form_Load();
-    main.transport->mnu_userComm_Click();
+    main.menus.transport->mnu_userComm_Click();
     if (!main.link.MSComm1().isOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 2;
@@ -334,8 +334,8 @@ int main(int argc, char *argv[]) {
     });
 
     soak.run(1500);
-    program(main, main.setpoints->opt_DACA, 40.0);
-    program(main, main.setpoints->opt_DACB, 0.5);
+    program(main, main.panels.setpoints->opt_DACA, 40.0);
+    program(main, main.panels.setpoints->opt_DACB, 0.5);
     main.btn_HVONOFF_Click();
     soak.startInjecting();
 

@@ -16,12 +16,12 @@ void startConsole(frm_SDIMAIN &window, const CommandLine &line) {
             const QString last = RememberedLink::load().baud;
             baud = last.isEmpty() ? QStringLiteral("115200") : last;
         }
-        if (!window.transport->connectSerial(line.port, baud))
+        if (!window.menus.transport->connectSerial(line.port, baud))
             return; // shown as "Invalid Comm Port!"; the console runs without a link
         if (window.linkMode == QStringLiteral("comm2"))
             window.btn_REQSTAT_Click();
     } else if (network) {
-        if (!window.transport->connectNetwork(line.host, line.tcpPort))
+        if (!window.menus.transport->connectNetwork(line.host, line.tcpPort))
             return;
         window.btn_REQSTAT_Click();
     } else {

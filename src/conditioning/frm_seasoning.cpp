@@ -276,7 +276,7 @@ void frm_seasoning::stopRun() {
 
 void frm_seasoning::endRun(bool zeroSetpoints) {
     halt();
-    main_.hvEnable->switchOff();
+    main_.panels.hvEnable->switchOff();
     if (zeroSetpoints)
         SetKvandmA(FinalRow);
     if (frm_run_season *run = main_.forms.find<frm_run_season>())

@@ -50,7 +50,7 @@ void TransportSelection::mnu_comm2_Click() {
 void TransportSelection::serialPort(Entry entry) {
     const quint64 choice = begin();
     const Before before = remember();
-    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     askBaudRate();
     if (superseded(choice))
@@ -67,7 +67,7 @@ void TransportSelection::serialPort(Entry entry) {
 void TransportSelection::mnu_userComm_Click() {
     const quint64 choice = begin();
     const Before before = remember();
-    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(Entry::UserComm);
     const QString typed = dialogs().choice(QStringLiteral("Enter your Comm Port Number"),
                                            discoveredSerialPorts(), RememberedLink::load().port);
@@ -90,7 +90,7 @@ bool TransportSelection::connectSerial(const QString &port, const QString &baud)
     const Entry entry = port == QStringLiteral("1")   ? Entry::Comm1
                         : port == QStringLiteral("2") ? Entry::Comm2
                                                       : Entry::UserComm;
-    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     main_.link.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
     return openChosen(entry, port, before);
@@ -104,8 +104,8 @@ bool TransportSelection::openChosen(Entry entry, const QString &portText, const 
         return false;
     showSerialPanels();
     main_.linkMode = entry == Entry::Comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
-    main_.tmr_RCVTIMER.setEnabled(true);
-    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(true);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
     RememberedLink::storeSerial(portText, main_.link.MSComm1().settings().section(u',', 0, 0));
     return true;
 }
@@ -133,8 +133,8 @@ void TransportSelection::mnu_USB_Click() {
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
     if (!openSerial(before))
         return;
-    main_.tmr_RCVTIMER.setEnabled(true);
-    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(true);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
     RememberedLink::storeSerial(chosen, main_.link.MSComm1().settings().section(u',', 0, 0));
     main_.btn_REQSTAT_Click();
     main_.mnu_AUTOUPDATE_Click();
@@ -172,8 +172,8 @@ bool TransportSelection::connectNetwork(const QString &host, int port) {
 bool TransportSelection::connectTcp(quint64 choice) {
     TcpClientComponent &tcp = main_.link.tcpClient();
     setChecks(Entry::Ethernet);
-    main_.tmr_RCVTIMER.setEnabled(false);
-    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
     main_.StatusBar1->setPanelText(1, QStringLiteral("Ethernet Comms"));
     main_.linkMode = LinkEthernet;
     tcp.connectToRemote();
@@ -181,7 +181,7 @@ bool TransportSelection::connectTcp(quint64 choice) {
     // Another choice made during the wait has taken over the link.
     if (superseded(choice))
         return false;
-    main_.tmr_NETRCVTMR.setEnabled(true);
+    main_.link.tmr_NETRCVTMR.setEnabled(true);
     if (tcp.state() == TcpClientComponent::StateConnected)
         RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
     return true;
@@ -256,9 +256,9 @@ void TransportSelection::fallBack(const Before &before) {
     main_.StatusBar1->setPanelText(1, QStringLiteral("SET PORT!"));
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Ch."));
     main_.linkMode.clear();
-    main_.tmr_RCVTIMER.setEnabled(false);
-    main_.tmr_NETRCVTMR.setEnabled(false);
-    main_.tmr_COMMWDT.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
+    main_.link.tmr_COMMWDT.setEnabled(false);
     if (main_.autoUpdate)
         main_.mnu_MANUAL_Click();
 }
@@ -292,7 +292,7 @@ TransportSelection::Before TransportSelection::remember() const {
     Before before;
     for (QAction *a : entries())
         before.checks.append(a->isChecked());
-    before.rcvTimer = main_.tmr_RCVTIMER.isEnabled();
+    before.rcvTimer = main_.link.tmr_RCVTIMER.isEnabled();
     before.panel1 = main_.StatusBar1->panelText(1);
     before.panel2 = main_.StatusBar1->panelText(2);
     before.linkMode = main_.linkMode;
@@ -309,7 +309,7 @@ void TransportSelection::restore(const Before &before) {
     main_.StatusBar1->setPanelText(1, before.panel1);
     main_.linkMode = before.linkMode;
     if (before.rcvTimer)
-        main_.tmr_RCVTIMER.setEnabled(true);
+        main_.link.tmr_RCVTIMER.setEnabled(true);
 }
 
 } // namespace zor

@@ -20,7 +20,7 @@ void frm_SDIMAIN::Form_Load(bool askForPort) {
     menu.mnu_EXTRAS->setEnabled(false);
     menu.mnu_EXTRAS->setVisible(false);
     state.setHvEnabled(false);
-    tmr_COMMWDT.setEnabled(false);
+    link.tmr_COMMWDT.setEnabled(false);
     menu.mnu_PASSTHRU->setEnabled(false);
     menu.mnu_PASSTHRU->setVisible(false);
     show();
@@ -35,7 +35,7 @@ void frm_SDIMAIN::mnu_EXIT_Click() {
     link.closeSerial();
     if (link.isEthernet())
         link.closeTcp();
-    tmr_COMMWDT.setEnabled(false);
+    link.tmr_COMMWDT.setEnabled(false);
     endProgram();
 }
 
@@ -48,16 +48,16 @@ void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
     autoUpdate = false;
     tmr_UPDATE.setEnabled(false);
     CycleTimer.setEnabled(false);
-    conditioning->haltRuns();
+    menus.conditioning->haltRuns();
     link.beginShutdown();
-    localRemote->btn_local_remote->setValue(true);
+    panels.localRemote->btn_local_remote->setValue(true);
     link.command(this, [this] {
         DeviceLink::FinalSends finalSends(link);
         // Off whatever the switch shows: an earlier off may have been lost.
         // Its reply is not awaited, so the hand-back is not delayed by it.
         link.outputOutputString("ENBL 0;");
         state.setHvEnabled(false);
-        localRemote->btn_local_remote_Click();
+        panels.localRemote->btn_local_remote_Click();
         tmr_EXIT.setEnabled(true);
     });
 }
@@ -87,7 +87,7 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
         EnableManualControls();
         link.closeSerial();
         link.closeTcp();
-        tmr_COMMWDT.setEnabled(false);
+        link.tmr_COMMWDT.setEnabled(false);
         endProgram();
         return;
     default:
@@ -101,12 +101,12 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
 }
 
 void frm_SDIMAIN::Form_Unload() {
-    localRemote->btn_local_remote->setValue(false);
+    panels.localRemote->btn_local_remote->setValue(false);
     forms.unloadAll();
     link.closeSerial();
     if (link.isEthernet())
         link.closeTcp();
-    tmr_COMMWDT.setEnabled(false);
+    link.tmr_COMMWDT.setEnabled(false);
     endProgram();
 }
 
@@ -118,8 +118,8 @@ void frm_SDIMAIN::closeEvent(QCloseEvent *event) {
 
 void frm_SDIMAIN::endProgram() {
     ended_ = true;
-    for (Timer *t :
-         {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &tmr_RCVTIMER, &tmr_NETRCVTMR, &tmr_COMMWDT})
+    for (Timer *t : {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &link.tmr_RCVTIMER, &link.tmr_NETRCVTMR,
+                     &link.tmr_COMMWDT})
         t->setEnabled(false);
     if (programEnd_)
         programEnd_();

@@ -43,7 +43,7 @@ namespace {
 // shortcut of the main window cannot reach while a box blocks it.
 class XrayOffKey final : public QObject {
 public:
-    explicit XrayOffKey(frm_SDIMAIN &main) : QObject(&main), main_(main) {
+    XrayOffKey(QObject *parent, std::function<void()> off) : QObject(parent), off_(std::move(off)) {
         QCoreApplication::instance()->installEventFilter(this);
     }
     bool eventFilter(QObject *, QEvent *event) override {
@@ -54,12 +54,12 @@ public:
             (key->modifiers() & ~Qt::KeypadModifier) != (Qt::ControlModifier | Qt::ShiftModifier))
             return false;
         if (!key->isAutoRepeat())
-            main_.mnu_XRAYOFF_Click();
+            off_();
         return true;
     }
 
 private:
-    frm_SDIMAIN &main_;
+    std::function<void()> off_;
 };
 
 } // namespace
@@ -79,7 +79,7 @@ frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
     connect(&tmr_UPDATE, &Timer::tick, this, &frm_SDIMAIN::tmr_UPDATE_Timer);
     connect(&tmr_EXIT, &Timer::tick, this, &frm_SDIMAIN::tmr_EXIT_Timer);
     StatusBar1->addIndicator(new LinkIndicator(*linkHealth, StatusBar1));
-    new XrayOffKey(*this);
+    new XrayOffKey(this, [this] { mnu_XRAYOFF_Click(); });
 }
 
 frm_SDIMAIN::~frm_SDIMAIN() = default;
@@ -100,14 +100,14 @@ void frm_SDIMAIN::buildLayout() {
     auto *grid = new QGridLayout(central);
 
     const ConsoleContext ctx = context();
-    statusFrame = new StatusFrame(ctx);
-    readbacks = new AnalogReadbacks(state, this);
-    identity = new IdentityFrame(ctx);
-    setpoints = new SetpointPanel(ctx);
-    hvEnable = new HvEnableFrame(ctx);
-    faultReset = new FaultResetFrame(ctx);
-    arcFrame = new ArcFrame(state);
-    localRemote = new LocalRemote(ctx);
+    panels.statusFrame = new StatusFrame(ctx);
+    panels.readbacks = new AnalogReadbacks(state, this);
+    panels.identity = new IdentityFrame(ctx);
+    panels.setpoints = new SetpointPanel(ctx);
+    panels.hvEnable = new HvEnableFrame(ctx);
+    panels.faultReset = new FaultResetFrame(ctx);
+    panels.arcFrame = new ArcFrame(state);
+    panels.localRemote = new LocalRemote(ctx);
 
     auto *update = new QGroupBox(QStringLiteral("UPDATE DATA"));
     update->setObjectName(QStringLiteral("fra_UPDATE"));
@@ -119,35 +119,35 @@ void frm_SDIMAIN::buildLayout() {
     connect(btn_UPDATEDATA, &ToggleSwitch::valueChanged, this,
             &frm_SDIMAIN::btn_UPDATEDATA_ValueChanged);
 
-    frames_ = {readbacks->fra_READBACKS,
-               readbacks->fra_AUX,
-               statusFrame,
-               identity,
-               setpoints,
-               hvEnable,
-               faultReset,
-               arcFrame,
+    frames_ = {panels.readbacks->fra_READBACKS,
+               panels.readbacks->fra_AUX,
+               panels.statusFrame,
+               panels.identity,
+               panels.setpoints,
+               panels.hvEnable,
+               panels.faultReset,
+               panels.arcFrame,
                update};
-    grid->addWidget(readbacks->fra_READBACKS, 0, 0);
-    grid->addWidget(readbacks->fra_AUX, 0, 1);
-    grid->addWidget(statusFrame, 0, 2, 3, 1);
-    grid->addWidget(setpoints, 1, 0);
-    grid->addWidget(hvEnable, 1, 1);
-    grid->addWidget(identity, 2, 0);
+    grid->addWidget(panels.readbacks->fra_READBACKS, 0, 0);
+    grid->addWidget(panels.readbacks->fra_AUX, 0, 1);
+    grid->addWidget(panels.statusFrame, 0, 2, 3, 1);
+    grid->addWidget(panels.setpoints, 1, 0);
+    grid->addWidget(panels.hvEnable, 1, 1);
+    grid->addWidget(panels.identity, 2, 0);
     auto *small = new QGridLayout;
-    small->addWidget(faultReset, 0, 0);
-    small->addWidget(arcFrame, 0, 1);
+    small->addWidget(panels.faultReset, 0, 0);
+    small->addWidget(panels.arcFrame, 0, 1);
     small->addWidget(update, 1, 0, 1, 2);
     grid->addLayout(small, 2, 1);
-    grid->addWidget(localRemote, 3, 0);
-    localRemote->hide();
+    grid->addWidget(panels.localRemote, 3, 0);
+    panels.localRemote->hide();
     setCentralWidget(central);
 
-    btn_HVONOFF = hvEnable->btn_HVONOFF;
-    transport = new TransportSelection(*this);
-    diagnostics = new DiagnosticsMenu(*this);
-    conditioning = new ConditioningMenu(*this);
-    configMenu = new ConfigMenu(*this);
+    btn_HVONOFF = panels.hvEnable->btn_HVONOFF;
+    menus.transport = new TransportSelection(*this);
+    menus.diagnostics = new DiagnosticsMenu(*this);
+    menus.conditioning = new ConditioningMenu(*this);
+    menus.configMenu = new ConfigMenu(*this);
 }
 
 void frm_SDIMAIN::connectMenu() {
@@ -171,7 +171,7 @@ void frm_SDIMAIN::connectLink() {
     });
     connect(&link, &DeviceLink::networkStatus, this, [this](const QByteArray &text) {
         StatusBar1->setPanelText(3, QString::fromLatin1(text));
-        statusFrame->decodeNetworkStatus(text);
+        panels.statusFrame->decodeNetworkStatus(text);
     });
     connect(&link, &DeviceLink::tcpError, this, &frm_SDIMAIN::showTcpError);
 }
@@ -268,8 +268,8 @@ void frm_SDIMAIN::mnu_TRACE_Click() {
 }
 
 void frm_SDIMAIN::mnu_XRAYOFF_Click() {
-    hvEnable->switchOff(true);
-    CycleTest &cycle = *conditioning->cycleTest;
+    panels.hvEnable->switchOff(true);
+    CycleTest &cycle = *menus.conditioning->cycleTest;
     if (cycle.cycleRunning)
         cycle.menu_cycleHv_Click();
     if (frm_seasoning *season = forms.find<frm_seasoning>(); season && season->running())

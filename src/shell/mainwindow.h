@@ -53,23 +53,20 @@ public:
     SupplyState state;
     SupplyOps ops{link, state};
     FormRegistry forms;
-    ConsoleContext context();
     // Runs one handler's exchanges inside the command bracket.
     void command(std::function<void()> body) { link.command(this, std::move(body)); }
 
-    // Whether the supply answers (shown beside the status panels) and the
-    // last exchanges for the traffic trace window; both follow the link.
+private:
+    // Whether the supply answers, shown beside the status panels.
     LinkHealth *linkHealth;
+
+public:
+    // The last exchanges for the traffic trace window.
     TrafficTrace *trace;
     void mnu_TRACE_Click();
-    // Switches the high voltage off as the next frame on the wire, whatever
-    // the switch shows, and ends a cycle test or seasoning run that would
-    // switch it on again.
-    void mnu_XRAYOFF_Click();
 
     QString &linkMode = link.linkMode;
     bool &autoUpdate = link.autoUpdate;
-    int exitStep = 0;
     QString commPortText;
 
     frm_EXTRAS &extras();
@@ -80,38 +77,37 @@ public:
     // a wait would hold that exchange, and its own commands behind it, until it
     // closed. Clicks while a page is open or pending are ignored.
     void openModalPage(std::function<void()> page);
-    bool modalPageBusy() const { return modalPageBusy_; }
 
     // --- timers -----------------------------------------------------------
     Timer tmr_UPDATE{66};
     Timer tmr_EXIT{75};
     Timer CycleTimer{1000};
-    Timer &tmr_RCVTIMER = link.tmr_RCVTIMER;
-    Timer &tmr_NETRCVTMR = link.tmr_NETRCVTMR;
-    Timer &tmr_COMMWDT = link.tmr_COMMWDT;
 
     // --- panels and controls ----------------------------------------------
     StatusPanels *StatusBar1;
     MainMenu menu;
-    StatusFrame *statusFrame;
-    AnalogReadbacks *readbacks;
-    IdentityFrame *identity;
-    SetpointPanel *setpoints;
-    HvEnableFrame *hvEnable;
-    FaultResetFrame *faultReset;
-    ArcFrame *arcFrame;
-    LocalRemote *localRemote;
-    // Ports menu handlers and their dialogs.
-    TransportSelection *transport = nullptr;
-    // Unscaled data page, pass-through and about screen entries.
-    DiagnosticsMenu *diagnostics = nullptr;
-    // Tube seasoning and the high-voltage cycle test.
-    ConditioningMenu *conditioning = nullptr;
-    // Factory configuration, serial number, unit baud rate and user option pages.
-    ConfigMenu *configMenu = nullptr;
+    // The frames of the window, each owning its controls and handlers.
+    struct Panels {
+        StatusFrame *statusFrame;
+        AnalogReadbacks *readbacks;
+        IdentityFrame *identity;
+        SetpointPanel *setpoints;
+        HvEnableFrame *hvEnable;
+        FaultResetFrame *faultReset;
+        ArcFrame *arcFrame;
+        LocalRemote *localRemote;
+    } panels{};
+    // Menu objects that connect their own entries: the Ports menu with its
+    // dialogs; raw data, pass-through and about; seasoning and the cycle test;
+    // factory configuration, serial number, unit baud rate and user options.
+    struct Menus {
+        TransportSelection *transport = nullptr;
+        DiagnosticsMenu *diagnostics = nullptr;
+        ConditioningMenu *conditioning = nullptr;
+        ConfigMenu *configMenu = nullptr;
+    } menus;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;
-    QGroupBox *frame(const QString &title) const;
 
     // --- lifecycle --------------------------------------------------------
     // A port named on the command line makes the port prompt needless.
@@ -126,8 +122,6 @@ public:
     void mnu_MANUAL_Click();
     void tmr_UPDATE_Timer();
     void btn_UPDATEDATA_ValueChanged();
-    void DisableManualControls();
-    void EnableManualControls();
 
     // Operations other windows call; each runs in the panel that owns it.
     void btn_HVONOFF_Click();
@@ -138,6 +132,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    ConsoleContext context();
+    // Switches the high voltage off as the next frame on the wire, whatever
+    // the switch shows, and ends a cycle test or seasoning run that would
+    // switch it on again.
+    void mnu_XRAYOFF_Click();
+    QGroupBox *frame(const QString &title) const;
+    void DisableManualControls();
+    void EnableManualControls();
     void buildLayout();
     void connectMenu();
     void connectLink();
@@ -146,6 +148,7 @@ private:
     void endProgram();
     void showTcpError(const QString &description);
 
+    int exitStep = 0;
     std::function<void()> programEnd_;
     bool ended_ = false;
     bool tcpErrorShowing_ = false;

@@ -42,10 +42,17 @@ void frm_SDIMAIN::btn_UPDATEDATA_ValueChanged() {
 }
 
 QList<QWidget *> frm_SDIMAIN::manualControls() const {
-    return {btn_UPDATEDATA,        setpoints->btn_KVSET,        setpoints->btn_EMI,
-            setpoints->btn_FILLIM, setpoints->btn_FILPREHEAT,   statusFrame->btn_REQSTAT,
-            identity->btn_HWREV,   identity->btn_MODNUM,        identity->btn_SWREV,
-            identity->btn_SWBuild, identity->btn_serialNum_rqst};
+    return {btn_UPDATEDATA,
+            panels.setpoints->btn_KVSET,
+            panels.setpoints->btn_EMI,
+            panels.setpoints->btn_FILLIM,
+            panels.setpoints->btn_FILPREHEAT,
+            panels.statusFrame->btn_REQSTAT,
+            panels.identity->btn_HWREV,
+            panels.identity->btn_MODNUM,
+            panels.identity->btn_SWREV,
+            panels.identity->btn_SWBuild,
+            panels.identity->btn_serialNum_rqst};
 }
 
 void frm_SDIMAIN::DisableManualControls() {
@@ -59,15 +66,15 @@ void frm_SDIMAIN::EnableManualControls() {
 }
 
 void frm_SDIMAIN::btn_KVSET_Click() {
-    setpoints->btn_KVSET_Click();
+    panels.setpoints->btn_KVSET_Click();
 }
 
 void frm_SDIMAIN::btn_REQSTAT_Click() {
-    statusFrame->btn_REQSTAT_Click();
+    panels.statusFrame->btn_REQSTAT_Click();
 }
 
 void frm_SDIMAIN::btn_HVONOFF_Click() {
-    hvEnable->btn_HVONOFF_Click();
+    panels.hvEnable->btn_HVONOFF_Click();
 }
 
 } // namespace zor

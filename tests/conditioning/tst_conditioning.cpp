@@ -63,7 +63,7 @@ struct Conditioning : Console {
         window.menu.menu_Season->trigger();
         return window.forms.find<frm_seasoning>();
     }
-    CycleTest &cycle() { return *window.conditioning->cycleTest; }
+    CycleTest &cycle() { return *window.menus.conditioning->cycleTest; }
     void startCycle(const QString &on, const QString &period) {
         dialogs.inputs = {on, period};
         window.menu.menu_cycleHv->trigger();

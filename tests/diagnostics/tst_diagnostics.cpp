@@ -32,7 +32,7 @@ QStringList serviceEntries(const Console &c) {
 }
 
 void enterModePassword(Console &c, const QString &typed) {
-    c.window.diagnostics->mnu_ABOUT_Click();
+    c.window.menus.diagnostics->mnu_ABOUT_Click();
     c.dialogs.inputs.push_back(typed);
     QTest::mouseDClick(c.window.forms.find<RevScreen>()->Label3, Qt::LeftButton);
 }
@@ -116,11 +116,11 @@ private slots:
         c.answer("96,", answer);
         c.window.autoUpdate = true;
         c.window.tmr_UPDATE.setEnabled(true);
-        c.window.diagnostics->mnu_PASSTHRU_Click();
+        c.window.menus.diagnostics->mnu_PASSTHRU_Click();
         QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         QVERIFY(c.window.tmr_UPDATE.isEnabled());
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         if (portOpen)
             QCOMPARE(c.rig.supply.frames.first().bytes, QByteArray::fromHex("0239362c650d0a"));
     }
@@ -131,7 +131,7 @@ private slots:
         c.window.rawData().txt_RAWDACA->setText(QStringLiteral(" 2048"));
         frm_RAWDATA *page = c.window.forms.find<frm_RAWDATA>();
         QVERIFY(page && !page->isVisible());
-        c.window.diagnostics->mnu_RAWDATA_Click();
+        c.window.menus.diagnostics->mnu_RAWDATA_Click();
         QVERIFY(&c.window.rawData() == page && page->isVisible());
         QCOMPARE(page->txt_RAWDACA->text(), QStringLiteral(" 2048"));
         page->mnu_misc->trigger(); // "Misc Information"
@@ -191,7 +191,7 @@ private slots:
 
     void promptSurvivesTheWindowsBeingUnloaded() {
         Console c(false);
-        c.window.diagnostics->mnu_ABOUT_Click();
+        c.window.menus.diagnostics->mnu_ABOUT_Click();
         QPointer<RevScreen> about = c.window.forms.find<RevScreen>();
         {
             UnloadingDialogs unloading(c.window);

@@ -4,21 +4,16 @@
 #include "control/faultresetframe.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
 #include "link/framecodec.h"
-#include "ports/frm_gui_baudrate.h"
-#include "ports/remotehost.h"
-#include "ports/transportselection.h"
 #include "monitor/analogreadbacks.h"
+#include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/remotehost.h"
+#include "ports/transportselection.h"
 #include "shell/mainmenu.h"
 #include "sim/simprocess.h"
 #include "testconsole.h"
@@ -135,7 +130,7 @@ struct SimSession : test::Console {
     // or the Ethernet handler (its menu entry stays disabled) with its host dialog.
     void selectPort() {
         if (transport == Transport::Tcp)
-            return window.transport->mnu_ethernet_Click();
+            return window.menus.transport->mnu_ethernet_Click();
         dialogs.inputs = {ptyLink()};
         window.menu.mnu_userComm->trigger();
         window.menu.mnu_AUTOUPDATE->trigger();
@@ -260,16 +255,16 @@ private slots:
         // The port; auto update reads the identity before the poll starts.
         s.selectPort();
         QCOMPARE(w.StatusBar1->panelText(2), tcp ? "IP: 127.0.0.1" : "Comm Port:  " + s.ptyLink());
-        QVERIFY(w.menu.mnu_AUTOUPDATE->isChecked() && !w.setpoints->btn_KVSET->isEnabled());
+        QVERIFY(w.menu.mnu_AUTOUPDATE->isChecked() && !w.panels.setpoints->btn_KVSET->isEnabled());
         QCOMPARE(s.texts({"txt_MODNUM", "txt_SWREV", "txt_SWBUILD"}),
                  QStringList({"ZOR80HR", "ZORSIM 1.00", "0103"}));
         QTRY_COMPARE(w.state.kvPerBit(), 80.0 / 4095);
         QTRY_COMPARE(s.texts({"txt_ADC1", "txt_ADC6", "txt_ADC2"}),
                      QStringList({"-15.00 V", "25.0", "0.000 kV"}));
-        QCOMPARE(w.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
+        QCOMPARE(w.panels.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
 
         // kV and mA setpoints.
-        SetpointPanel &panel = *w.setpoints;
+        SetpointPanel &panel = *w.panels.setpoints;
         panel.opt_DACA->click();
         panel.ctrl_SCALVAL->setValue(40);
         s.settle();
@@ -286,28 +281,30 @@ private slots:
         // High voltage on: the monitors reach the setpoints.
         s.settle();
         QTest::mouseClick(w.btn_HVONOFF, Qt::LeftButton);
-        QCOMPARE(w.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
-        QTRY_COMPARE_WITH_TIMEOUT(w.readbacks->txt_ADC2->text(), "40.010 kV", 5000);
-        QTRY_COMPARE(w.readbacks->txt_ADC3->text(), "1.000 mA");
+        QCOMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
+        QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->txt_ADC2->text(), "40.010 kV", 5000);
+        QTRY_COMPARE(w.panels.readbacks->txt_ADC3->text(), "1.000 mA");
 
         // The interlock opens: the supply drops the voltage and the switch follows.
         QCOMPARE(s.simCommand("interlock open"), "ok");
         QTRY_VERIFY(!w.btn_HVONOFF->value());
-        QTRY_COMPARE(w.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Open");
-        QTRY_COMPARE(w.statusFrame->lbl_HVSTAT->text(), "X-RAY OFF");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Open");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY OFF");
         QCOMPARE(s.simCommand("interlock close"), "ok");
-        QTRY_COMPARE(w.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
 
         // A latched fault and its reset.
         QCOMPARE(s.simCommand("fault ov"), "ok");
-        QTRY_COMPARE(w.statusFrame->lbl_OV->text(), "Over Voltage Error");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_OV->text(), "Over Voltage Error");
         if (tcp) // only the supply's own network messages carry the fault summary
-            QTRY_COMPARE(w.statusFrame->lbl_FAULT->text(), "P.S. FAULT");
+            QTRY_COMPARE(w.panels.statusFrame->lbl_FAULT->text(), "P.S. FAULT");
         s.settle();
-        QTest::mouseClick(w.faultReset->btn_RSTTIME, Qt::LeftButton);
-        QCOMPARE(w.faultReset->btn_RSTTIME->text(), "RESET"); // acknowledged with ";", not "$"
-        QTRY_COMPARE(w.statusFrame->lbl_OV->text(), "Over Voltage OK");
-        QTRY_COMPARE(w.statusFrame->lbl_FAULT->text(), tcp ? "NO P.S. FAULT" : "NO PS  FAULT");
+        QTest::mouseClick(w.panels.faultReset->btn_RSTTIME, Qt::LeftButton);
+        QCOMPARE(w.panels.faultReset->btn_RSTTIME->text(),
+                 "RESET"); // acknowledged with ";", not "$"
+        QTRY_COMPARE(w.panels.statusFrame->lbl_OV->text(), "Over Voltage OK");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_FAULT->text(),
+                     tcp ? "NO P.S. FAULT" : "NO PS  FAULT");
         QVERIFY(s.logged().contains("CLR;"));
 
         // Shutdown and Exit: local control, all four channels to zero, port closed.
@@ -315,7 +312,7 @@ private slots:
         s.settle();
         w.menu.mnu_SHUTDOWN->trigger();
         QTRY_COMPARE(s.ends, 1);
-        QVERIFY(!w.localRemote->btn_local_remote->value());
+        QVERIFY(!w.panels.localRemote->btn_local_remote->value());
         QVERIFY(!w.link.MSComm1().isOpen());
         QVERIFY(w.link.tcpClient().state() != TcpClientComponent::StateConnected);
         QTRY_COMPARE(s.logged().last(), "13,0,");
@@ -359,13 +356,13 @@ private slots:
             if (from < 0 && payload == "ISET;") {
                 from = s.trace.size() - 1;
                 errorsAtFrom = s.window.state.failedReplies();
-                maSetpointAtFrom = s.window.setpoints->txt_DACB->text();
+                maSetpointAtFrom = s.window.panels.setpoints->txt_DACB->text();
                 arcsAtFrom = s.window.state.arcCount();
                 s.simCommand(inject);
             } else if (from >= 0 && to < 0 && payload == "LVPS;") {
                 to = s.trace.size() - 1;
                 errorsAtTo = s.window.state.failedReplies();
-                maSetpointAtTo = s.window.setpoints->txt_DACB->text();
+                maSetpointAtTo = s.window.panels.setpoints->txt_DACB->text();
                 arcsAtTo = s.window.state.arcCount();
                 s.simCommand(heal);
             }
@@ -401,7 +398,7 @@ private slots:
         const Transport transport = tcp ? Transport::Tcp : Transport::Pty;
         SimSession s(transport);
         QVERIFY(startPolling(s));
-        s.window.tmr_COMMWDT.setInterval(100);
+        s.window.link.tmr_COMMWDT.setInterval(100);
         // The operator takes longer over a box than the reply limit.
         s.dialogs.readingMs = 1500;
         // Gone while the console waits for the kV setpoint, which comes late.

@@ -105,8 +105,8 @@ private slots:
         c.answer("STAT;", stat);
         c.answer("FLT;", flt);
         c.window.state.setHvEnabled(before);
-        c.window.statusFrame->btn_REQSTAT->click();
-        StatusFrame &s = *c.window.statusFrame;
+        c.window.panels.statusFrame->btn_REQSTAT->click();
+        StatusFrame &s = *c.window.panels.statusFrame;
         QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
         QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), hvLook);
         QCOMPARE(faultLooks(s), faults);
@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         // The supply-fault lamp answers to the network message only.
         QCOMPARE(look(s.led_FAULT, s.lbl_FAULT), QStringLiteral("NO PS  FAULT|0|#ffff00"));
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
     }
 
     void arcCounting_data() {
@@ -145,7 +145,7 @@ private slots:
         }
         QCOMPARE(seenCounts, counts);
         QCOMPARE(seenArmed, armed);
-        QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), shown);
+        QCOMPARE(c.window.panels.arcFrame->Txt_arcCount->text(), shown);
     }
 
     // Messages the supply sends on its own over the network, decoded whole
@@ -185,11 +185,11 @@ private slots:
         QTRY_COMPARE(c.window.link.tcpClient().state(), int(TcpClientComponent::StateConnected));
         c.window.linkMode = QStringLiteral("ethernet");
         c.window.state.setHvEnabled(true);
-        c.window.tmr_NETRCVTMR.setEnabled(true);
+        c.window.link.tmr_NETRCVTMR.setEnabled(true);
         for (qsizetype i = 0; i < pieces.size(); ++i)
             c.rig.supply.push(pieces[i], int(i) * 40);
         QTRY_COMPARE(c.window.StatusBar1->panelText(3), QString::fromLatin1(pieces.join()));
-        StatusFrame &s = *c.window.statusFrame;
+        StatusFrame &s = *c.window.panels.statusFrame;
         QCOMPARE(
             (QStringList{look(s.led_HVSTAT, s.lbl_HVSTAT), look(s.led_INTRLKSTAT, s.lbl_INTRLKSTAT),
                          look(s.led_FAULT, s.lbl_FAULT), textColour(s.lbl_HVSTAT),
@@ -203,7 +203,7 @@ private slots:
         Console c;
         c.answer("WDTE 1;", "1;"); // refused: the console changes state all the same
         c.answer("WDTE 0;", ";");
-        StatusFrame &s = *c.window.statusFrame;
+        StatusFrame &s = *c.window.panels.statusFrame;
         QAction *entry = c.window.menu.enableWdt;
         QStringList seen{entry->text() + "|" + look(s.led_wdt, s.lbl_wdt)};
         for (int i = 0; i < 3; ++i) {
@@ -246,7 +246,7 @@ private slots:
         QCOMPARE(c.window.state.kvPerBit(), kvPerBit);
         QCOMPARE(c.window.state.maPerBit(), maPerBit);
         QCOMPARE(c.sent(), sent);
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
         c.window.ops.readMonitors();
         QCOMPARE(c.field("txt_ADC2")->text(), halfScaleKv);
@@ -283,7 +283,7 @@ private slots:
         c.answer(payload, reply);
         c.window.btn_UPDATEDATA->setValue(true);
         c.window.ops.readMonitors();
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.btn_UPDATEDATA->value(), reply.isEmpty());
         c.window.ops.readAuxMonitors();
         QCOMPARE(c.sent(), sent);
@@ -362,9 +362,9 @@ private slots:
         c.dialogs.confirms.push_back(confirmed);
         if (confirmed)
             c.dialogs.inputs.push_back(typed);
-        c.window.identity->mnu_HWREV_Click();
+        c.window.panels.identity->mnu_HWREV_Click();
         QCOMPARE(c.sent(), sent);
-        QCOMPARE(c.window.identity->txt_HWREV->text(), shown);
+        QCOMPARE(c.window.panels.identity->txt_HWREV->text(), shown);
         QStringList boxes, expected{"Are you sure you want to change the Rev Number?|Decide Now!"};
         for (const auto &box : c.dialogs.shown)
             boxes << box.text + '|' + box.title;

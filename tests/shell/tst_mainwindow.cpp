@@ -2,26 +2,14 @@
 #include "conditioning/frm_seasoning.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
-#include "control/setpointpanel.h"
-#include "monitor/identityframe.h"
 #include "datarows.h"
 #include "fakeports.h"
-#include "ports/frm_gui_baudrate.h"
 #include "link/linkhealth.h"
 #include "link/rememberedlink.h"
 #include "link/traffictrace.h"
+#include "monitor/identityframe.h"
 #include "platform/toggleswitch.h"
+#include "ports/frm_gui_baudrate.h"
 #include "ptysupply.h"
 #include "scripteddialogs.h"
 #include "shell/frm_extras.h"
@@ -116,9 +104,10 @@ private slots:
         QCOMPARE(c.loadMessages, QStringList{"        Please Select Port!          "});
         QVERIFY(c.window.isVisible() && c.window.linkMode.isEmpty() && !c.window.autoUpdate);
         QCOMPARE(c.window.state.maPerBit(), 0.000341);
-        QVERIFY(!c.window.btn_HVONOFF->value() && c.window.setpoints->btn_KVSET->isEnabled());
-        for (Timer *t : {&c.window.tmr_UPDATE, &c.window.tmr_EXIT, &c.window.tmr_COMMWDT,
-                         &c.window.tmr_RCVTIMER, &c.window.tmr_NETRCVTMR})
+        QVERIFY(!c.window.btn_HVONOFF->value() &&
+                c.window.panels.setpoints->btn_KVSET->isEnabled());
+        for (Timer *t : {&c.window.tmr_UPDATE, &c.window.tmr_EXIT, &c.window.link.tmr_COMMWDT,
+                         &c.window.link.tmr_RCVTIMER, &c.window.link.tmr_NETRCVTMR})
             QVERIFY(!t->isEnabled());
         QVERIFY(c.rig.supply.frames.isEmpty());
         QStringList panels;
@@ -183,7 +172,7 @@ private slots:
         c.window.mnu_AUTOUPDATE_Click();
         QVERIFY(c.window.menu.mnu_AUTOUPDATE->isChecked());
         QVERIFY(!c.window.menu.mnu_MANUAL->isChecked());
-        QVERIFY(!c.window.setpoints->btn_KVSET->isEnabled());
+        QVERIFY(!c.window.panels.setpoints->btn_KVSET->isEnabled());
         QVERIFY(!c.window.btn_UPDATEDATA->isEnabled());
         QCOMPARE(c.sent(), Identity);
         QTRY_VERIFY_WITH_TIMEOUT(c.sent().size() >= Identity.size() + 2 * PollCycle.size(), 5000);
@@ -203,7 +192,7 @@ private slots:
         QVERIFY(!c.window.autoUpdate);
         QVERIFY(c.window.menu.mnu_MANUAL->isChecked());
         QVERIFY(!c.window.menu.mnu_AUTOUPDATE->isChecked());
-        QVERIFY(c.window.identity->btn_serialNum_rqst->isEnabled());
+        QVERIFY(c.window.panels.identity->btn_serialNum_rqst->isEnabled());
         const int before = c.sent().size();
         QTest::qWait(400);
         QCOMPARE(c.sent().size(), before);
@@ -234,7 +223,7 @@ private slots:
         QTRY_COMPARE(c.ends, 1);
         QCOMPARE(c.sent(),
                  (QList<QByteArray>{"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
-        QVERIFY(!c.window.link.MSComm1().isOpen() && !c.window.tmr_COMMWDT.isEnabled());
+        QVERIFY(!c.window.link.MSComm1().isOpen() && !c.window.link.tmr_COMMWDT.isEnabled());
         const auto &f = c.rig.supply.frames;
         for (int i = 3; i < f.size(); ++i) {
             const qint64 gap = f[i].atMs - f[i - 1].atMs;
@@ -270,7 +259,7 @@ private slots:
         exit ? c.window.mnu_EXIT_Click() : (void)c.window.close();
         QCOMPARE(c.ends, 1);
         QVERIFY(c.sent().isEmpty() && !c.window.link.MSComm1().isOpen());
-        QVERIFY(c.window.setpoints->btn_KVSET->isEnabled());
+        QVERIFY(c.window.panels.setpoints->btn_KVSET->isEnabled());
         if (!exit)
             QTRY_VERIFY(extras.isNull() && c.window.forms.loadedCount() == 0);
     }
@@ -304,7 +293,7 @@ private slots:
         c.window.btn_KVSET_Click();
         QCOMPARE(c.window.StatusBar1->panelText(4), QString::fromLatin1("TX: \x02VSET;C\r\n"));
         QCOMPARE(c.window.StatusBar1->panelText(3).left(rx.size() + answer.isEmpty()), rx);
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
     }
 
