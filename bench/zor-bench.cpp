@@ -75,9 +75,9 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
         return result;
     const QString port = sim.ptyPath();
 
-    window.MSComm1().setPortName(port);
-    window.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
-    if (!window.MSComm1().open()) {
+    window.link.MSComm1().setPortName(port);
+    window.link.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
+    if (!window.link.MSComm1().open()) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
         return result;
     }
@@ -89,7 +89,7 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
     qint64 cycleStart = -1;
     double cycleExchanges = 0;
     int skipCycles = 2; // the first cycles carry the identity reads and warm-up
-    quint64 modelCycle = window.supply.pollCycle();
+    quint64 modelCycle = window.state.pollCycle();
     std::vector<double> exchanges;
     std::vector<double> ratios;
     auto tx =
@@ -97,9 +97,9 @@ PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delay
             const qint64 now = clock.nsecsElapsed();
             if (frame.startsWith("\x02VMON;")) {
                 // Closes the model's cycle here unless the poll already did.
-                if (window.supply.pollCycle() == modelCycle)
-                    window.supply.finishCycle(now, QDateTime::currentDateTime());
-                modelCycle = window.supply.pollCycle();
+                if (window.state.pollCycle() == modelCycle)
+                    window.state.finishCycle(now, QDateTime::currentDateTime());
+                modelCycle = window.state.pollCycle();
                 if (cycleStart >= 0 && skipCycles-- <= 0) {
                     const double period = (now - cycleStart) / 1e6;
                     ratios.push_back(period / (7 * 66 + cycleExchanges));
@@ -185,18 +185,18 @@ int main(int argc, char *argv[]) {
 
     // The trend open at 1 h and every cycle logged, while polling.
     QTemporaryDir logDir;
-    zor::TrendWindow &trend = window.records->trend();
+    zor::TrendWindow &trend = window.menus.records->trend();
     trend.setSpanMinutes(60);
     trend.show();
-    window.records->startLogging(logDir.filePath(QStringLiteral("bench.csv")));
+    window.menus.records->startLogging(logDir.filePath(QStringLiteral("bench.csv")));
     const PhaseResult records = runPhase(window, simPath, 0, seconds);
-    window.records->stopLogging();
+    window.menus.records->stopLogging();
 
     // Eight hours of samples fed at once, with the trend hidden.
     trend.hide();
-    window.records->history.clear();
+    window.menus.records->history.clear();
     const double before = residentMiB();
-    zor::SupplySample sample = window.supply.sample();
+    zor::SupplySample sample = window.state.sample();
     const qint64 cycleNs = zor::TrendHistory::CycleFloorNs;
     const QDateTime t0 = QDateTime::currentDateTime().addSecs(-8 * 3600);
     for (qint64 i = 0; i < 8 * zor::TrendHistory::HourNs / cycleNs; ++i) {
@@ -205,7 +205,7 @@ int main(int argc, char *argv[]) {
         sample.monitors[0].value = 40 + 10 * ((i / 40) % 2) - (i % 997 == 0 ? 30 : 0);
         sample.monitors[1].value = 2 + (i % 13) * 0.01;
         sample.arcCount = int(i / 997);
-        emit window.supply.sampled(sample);
+        emit window.state.sampled(sample);
     }
     const double historyMiB = residentMiB() - before;
     trend.show();

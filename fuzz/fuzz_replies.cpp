@@ -14,8 +14,7 @@ struct Harness {
     zor::test::FakeRig rig;
     std::unique_ptr<zor::frm_SDIMAIN> window;
 
-    Harness()
-    {
+    Harness() {
         window = std::make_unique<zor::frm_SDIMAIN>(rig.factory());
         window->setProgramEnd([] {});
         window->Form_Load();
@@ -29,8 +28,7 @@ Harness *harness = nullptr;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Never destroyed: the fuzzer ends the process from exit handlers, after
     // Qt's own globals are gone.
@@ -39,8 +37,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The reply ends in LF so each exchange completes at once instead of timing out.
     QByteArray reply(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     reply.append('\n');
@@ -48,17 +45,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     supply.fallback = zor::test::ScriptedSupply::Answer{reply, 0, {}, 0, false, true};
     supply.frames.clear();
     zor::frm_SDIMAIN &w = *harness->window;
-    w.ReadMonitors();
-    w.ReadAuxMonitors();
-    w.getScaling_Click();
+    w.ops.readMonitors();
+    w.ops.readAuxMonitors();
+    w.ops.readScaling();
     w.btn_KVSET_Click();
-    w.btn_EMI_Click();
+    w.panels.setpoints->btn_EMI_Click();
     w.btn_REQSTAT_Click();
-    w.btn_HWREV_Click();
-    w.btn_MODNUM_Click();
-    w.btn_SWREV_Click();
-    w.btn_SWBuild_Click();
-    w.btn_serialNum_rqst_Click();
+    w.panels.identity->btn_HWREV_Click();
+    w.panels.identity->btn_MODNUM_Click();
+    w.panels.identity->btn_SWREV_Click();
+    w.panels.identity->btn_SWBuild_Click();
+    w.panels.identity->btn_serialNum_rqst_Click();
     w.btn_HVONOFF_Click();
     w.btn_HVONOFF_Click();
     emit w.link.networkStatus(reply);

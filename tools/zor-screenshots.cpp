@@ -14,12 +14,12 @@
 #include "factory/configmenu.h"
 #include "factory/frm_config.h"
 #include "factory/serialnumberpage.h"
-#include "link/frm_gui_baudrate.h"
-#include "link/frm_usb.h"
-#include "link/remotehost.h"
-#include "link/transportselection.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/frm_usb.h"
+#include "ports/remotehost.h"
+#include "ports/transportselection.h"
 #include "shell/frm_extras.h"
 #include "shell/mainwindow.h"
 #include "trend/eventlogwindow.h"
@@ -117,7 +117,7 @@ public:
 };
 
 void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
-    SetpointPanel &panel = *main.setpoints;
+    SetpointPanel &panel = *main.panels.setpoints;
     channel->click();
     panel.ctrl_SCALVAL->setValue(value);
     panel.btn_ACCEPT_Click();
@@ -126,14 +126,14 @@ void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
 // Feeds the model minutes of a conditioning run at once, ending now: the high
 // voltage comes on, kV and mA ramp to their set-points, two arcs trip.
 void feedRecords(frm_SDIMAIN &main, int seconds) {
-    SupplyState &s = main.supply;
-    main.records->history.clear(); // the fed minutes end now, after any polled sample
+    SupplyState &s = main.state;
+    main.menus.records->history.clear(); // the fed minutes end now, after any polled sample
     const qint64 cycleNs = TrendHistory::CycleFloorNs;
     const int cycles = int(seconds * 1000000000LL / cycleNs);
     const qint64 endNs = std::chrono::steady_clock::now().time_since_epoch().count();
     const QDateTime end = QDateTime::currentDateTime();
     QDateTime at;
-    main.records->events.setClock([&] { return at; });
+    main.menus.records->events.setClock([&] { return at; });
     const auto reading = [](double value, double perCount) {
         const long long count = std::llround(value / perCount);
         return Reading{QByteArray::number(count), count, value};
@@ -145,9 +145,9 @@ void feedRecords(frm_SDIMAIN &main, int seconds) {
         const double t = i * cycleNs / 1e9;
         at = end.addMSecs(qint64((t - seconds) * 1000));
         if (i == 40)
-            main.records->events.note(QStringLiteral("kV setpoint programmed: 45.000 kV"));
+            main.menus.records->events.note(QStringLiteral("kV setpoint programmed: 45.000 kV"));
         if (i == 45)
-            main.records->events.note(QStringLiteral("mA setpoint programmed: 0.800 mA"));
+            main.menus.records->events.note(QStringLiteral("mA setpoint programmed: 0.800 mA"));
         const bool on = t > 25;
         s.setHvEnabled(on);
         s.setXrayOn(t > 25.5);
@@ -168,7 +168,7 @@ void feedRecords(frm_SDIMAIN &main, int seconds) {
         s.setMonitor(Monitor::FilamentA, reading(1.2 + 0.9 * ramp + wobble * 0.01, 0.0014652));
         s.finishCycle(endNs - (cycles - i) * cycleNs, at);
     }
-    main.records->events.setClock([] { return QDateTime::currentDateTime(); });
+    main.menus.records->events.setClock([] { return QDateTime::currentDateTime(); });
 }
 
 } // namespace
@@ -230,10 +230,10 @@ int main(int argc, char *argv[]) {
         camera.shoot(d, "gui-baud-rate");
         static_cast<frm_gui_baudrate &>(d).ok_Click();
     };
-    main.transport->mnu_USB_Click();
-    main.transport->mnu_ethernet_Click();
-    main.transport->mnu_userComm_Click();
-    if (!main.MSComm1().isOpen()) {
+    main.menus.transport->mnu_USB_Click();
+    main.menus.transport->mnu_ethernet_Click();
+    main.menus.transport->mnu_userComm_Click();
+    if (!main.link.MSComm1().isOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 1;
     }
@@ -241,8 +241,8 @@ int main(int argc, char *argv[]) {
     // Auto update fills identity, scaling and monitors; then kV, mA and HV on.
     main.mnu_AUTOUPDATE_Click();
     pause(1500);
-    program(main, main.setpoints->opt_DACA, 45.0);
-    program(main, main.setpoints->opt_DACB, 0.8);
+    program(main, main.panels.setpoints->opt_DACA, 45.0);
+    program(main, main.panels.setpoints->opt_DACB, 0.8);
     main.btn_HVONOFF_Click();
     sim.command(QStringLiteral("arc"));
     pause(2500);
@@ -252,19 +252,19 @@ int main(int argc, char *argv[]) {
 
     // The trend after minutes of a run, with the cursor on the second arc, and the event log.
     feedRecords(main, 570);
-    TrendWindow &trend = main.records->trend();
+    TrendWindow &trend = main.menus.records->trend();
     trend.resize(1000, 560);
-    main.records->mnu_TREND_Click();
+    main.menus.records->mnu_TREND_Click();
     pause(300);
     trend.lbl_CURSOR->setText(trend.readout(QDateTime::currentMSecsSinceEpoch() - 186000));
     camera.shoot(trend, "trend");
     trend.close();
-    main.records->mnu_EVENTLOG_Click();
+    main.menus.records->mnu_EVENTLOG_Click();
     pause(200);
-    camera.shoot(main.records->eventLog(), "event-log");
-    main.records->eventLog().close();
+    camera.shoot(main.menus.records->eventLog(), "event-log");
+    main.menus.records->eventLog().close();
 
-    main.diagnostics->mnu_RAWDATA_Click();
+    main.menus.diagnostics->mnu_RAWDATA_Click();
     pause(1200);
     camera.shoot(main.rawData(), "raw-data");
     main.rawData().close();
@@ -272,7 +272,7 @@ int main(int argc, char *argv[]) {
     pause(200);
     camera.shoot(main.extras(), "extras");
     main.extras().close();
-    main.diagnostics->mnu_ABOUT_Click();
+    main.menus.diagnostics->mnu_ABOUT_Click();
     pause(200);
     if (RevScreen *about = main.forms.find<RevScreen>()) {
         camera.shoot(*about, "about");
@@ -284,7 +284,7 @@ int main(int argc, char *argv[]) {
         camera.shoot(d, "seasoning-schedule");
         static_cast<frm_seasoning &>(d).Command1_Click();
     };
-    main.conditioning->menu_Season_Click();
+    main.menus.conditioning->menu_Season_Click();
     pause(2200);
     if (frm_run_season *run = main.forms.find<frm_run_season>()) {
         camera.shoot(*run, "seasoning-run");
@@ -316,10 +316,10 @@ int main(int argc, char *argv[]) {
     boxes.pages[QStringLiteral("frm_prog_conf")] = [&](QDialog &d) {
         camera.shoot(d, "user-options");
     };
-    main.configMenu->mnu_Config_Click();
-    main.configMenu->mnu_Serial_Click();
-    main.configMenu->mnu_BaudRate_Click();
-    main.configMenu->mnu_UserConfig_Click();
+    main.menus.configMenu->mnu_Config_Click();
+    main.menus.configMenu->mnu_Serial_Click();
+    main.menus.configMenu->mnu_BaudRate_Click();
+    main.menus.configMenu->mnu_UserConfig_Click();
 
     main.mnu_EXIT_Click();
     installDialogs(nullptr);

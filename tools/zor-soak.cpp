@@ -9,11 +9,11 @@
 #include "control/faultresetframe.h"
 #include "control/setpointpanel.h"
 #include "link/framecodec.h"
-#include "link/frm_gui_baudrate.h"
-#include "link/transportselection.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/transportselection.h"
 #include "shell/mainwindow.h"
 
 #include <QApplication>
@@ -146,7 +146,7 @@ public:
         std::printf("%7.1f s %-6s exchanges %7lld  failed %5lld  comm errors %5d  "
                     "injections %4d  RSS %.2f MiB  heap %.2f MiB\n",
                     clock_.elapsed() / 1000.0, label, sent_, timeouts_ + malformed_,
-                    main_.commErrorCount, injections_, rss, heapMiB());
+                    main_.state.failedReplies(), injections_, rss, heapMiB());
         std::fflush(stdout);
     }
 
@@ -154,7 +154,7 @@ public:
         std::printf("exchanges %lld (commands sent): %lld good replies, %lld failed (%lld no "
                     "reply, %lld garbled); console comm error count %d\n",
                     sent_, replies_, timeouts_ + malformed_, timeouts_, malformed_,
-                    main_.commErrorCount);
+                    main_.state.failedReplies());
         std::printf("injections %d:", injections_);
         for (const auto &[name, count] : counts_)
             std::printf(" %s %d", name.c_str(), count);
@@ -209,7 +209,7 @@ private:
         // The operator resets what latched and switches the voltage on again.
         if (name == QLatin1String("fault") || name == QLatin1String("interlock") ||
             name == QLatin1String("arcs")) {
-            QTimer::singleShot(300, this, [this] { main_.faultReset->btn_RSTTIME_Click(); });
+            QTimer::singleShot(300, this, [this] { main_.panels.faultReset->btn_RSTTIME_Click(); });
             QTimer::singleShot(700, this, [this] {
                 if (!main_.btn_HVONOFF->value())
                     main_.btn_HVONOFF_Click();
@@ -265,8 +265,8 @@ private:
 
 void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
     channel->click();
-    main.setpoints->ctrl_SCALVAL->setValue(value);
-    main.setpoints->btn_ACCEPT_Click();
+    main.panels.setpoints->ctrl_SCALVAL->setValue(value);
+    main.panels.setpoints->btn_ACCEPT_Click();
 }
 
 } // namespace
@@ -304,8 +304,8 @@ int main(int argc, char *argv[]) {
     frm_SDIMAIN main;
     main.setProgramEnd([] {});
     main.Form_Load();
-    main.transport->mnu_userComm_Click();
-    if (!main.MSComm1().isOpen()) {
+    main.menus.transport->mnu_userComm_Click();
+    if (!main.link.MSComm1().isOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 2;
     }
@@ -334,8 +334,8 @@ int main(int argc, char *argv[]) {
     });
 
     soak.run(1500);
-    program(main, main.setpoints->opt_DACA, 40.0);
-    program(main, main.setpoints->opt_DACB, 0.5);
+    program(main, main.panels.setpoints->opt_DACA, 40.0);
+    program(main, main.panels.setpoints->opt_DACB, 0.5);
     main.btn_HVONOFF_Click();
     soak.startInjecting();
 

@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
 #include "link/rememberedlink.h"
-#include "link/transportselection.h"
+#include "ports/transportselection.h"
 #include "shell/mainwindow.h"
 #include "trend/recordsmenu.h"
 
@@ -12,19 +12,19 @@ void startConsole(frm_SDIMAIN &window, const CommandLine &line) {
     const bool network = !line.host.isEmpty();
     window.Form_Load(!serial && !network);
     if (!line.logFile.isEmpty())
-        window.records->logTo(line.logFile);
+        window.menus.records->logTo(line.logFile);
     if (serial) {
         QString baud = line.baud;
         if (baud.isEmpty()) {
             const QString last = RememberedLink::load().baud;
             baud = last.isEmpty() ? QStringLiteral("115200") : last;
         }
-        if (!window.transport->connectSerial(line.port, baud))
+        if (!window.menus.transport->connectSerial(line.port, baud))
             return; // shown as "Invalid Comm Port!"; the console runs without a link
         if (window.linkMode == QStringLiteral("comm2"))
             window.btn_REQSTAT_Click();
     } else if (network) {
-        if (!window.transport->connectNetwork(line.host, line.tcpPort))
+        if (!window.menus.transport->connectNetwork(line.host, line.tcpPort))
             return;
         window.btn_REQSTAT_Click();
     } else {
@@ -34,11 +34,8 @@ void startConsole(frm_SDIMAIN &window, const CommandLine &line) {
         window.mnu_AUTOUPDATE_Click();
         return;
     }
-    window.btn_HWREV_Click();
-    window.btn_MODNUM_Click();
-    window.btn_SWREV_Click();
-    window.btn_SWBuild_Click();
-    window.btn_serialNum_rqst_Click();
+    for (int f = 0; f < IdentityFieldCount; ++f)
+        window.ops.readIdentity(IdentityField(f));
 }
 
 } // namespace zor

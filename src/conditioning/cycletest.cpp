@@ -39,7 +39,7 @@ void CycleTest::halt() {
 
 void CycleTest::stop() {
     halt();
-    main_.hvEnable->switchOff();
+    main_.panels.hvEnable->switchOff();
 }
 
 void CycleTest::refuse(const QString &why) {

@@ -129,9 +129,9 @@ std::optional<QString> frm_seasoning::rowFault(int row) const {
                               "to 32767.")
             .arg(row + 1)
             .arg(time);
-    if (auto fault = settingFault(row, combo_kv[row]->currentText(), main_.kvPerBit, "kV"))
+    if (auto fault = settingFault(row, combo_kv[row]->currentText(), main_.state.kvPerBit(), "kV"))
         return fault;
-    return settingFault(row, combo_ma[row]->currentText(), main_.maPerBit, "mA");
+    return settingFault(row, combo_ma[row]->currentText(), main_.state.maPerBit(), "mA");
 }
 
 std::optional<QString> frm_seasoning::scheduleFault() const {
@@ -147,9 +147,9 @@ QStringList frm_seasoning::stepsBeyondFullScale() const {
         const QString kv = combo_kv[row]->currentText().trimmed();
         const QString ma = combo_ma[row]->currentText().trimmed();
         QStringList over;
-        if (stepCount(kv, main_.kvPerBit).value_or(0) > FullScaleCount)
+        if (stepCount(kv, main_.state.kvPerBit()).value_or(0) > FullScaleCount)
             over << kv + QStringLiteral(" kV");
-        if (stepCount(ma, main_.maPerBit).value_or(0) > FullScaleCount)
+        if (stepCount(ma, main_.state.maPerBit()).value_or(0) > FullScaleCount)
             over << ma + QStringLiteral(" mA");
         if (!over.isEmpty())
             out << QStringLiteral("Step %1: %2").arg(row + 1).arg(over.join(QStringLiteral(", ")));
@@ -162,8 +162,8 @@ bool frm_seasoning::SetKvandmA(const qint16 &step) {
         return false;
     // The texts are read now, when the step starts; a late edit cannot change
     // what a step that is already going out sends.
-    const auto kv = stepCount(combo_kv[step]->currentText(), main_.kvPerBit);
-    const auto ma = stepCount(combo_ma[step]->currentText(), main_.maPerBit);
+    const auto kv = stepCount(combo_kv[step]->currentText(), main_.state.kvPerBit());
+    const auto ma = stepCount(combo_ma[step]->currentText(), main_.state.maPerBit());
     if (!kv || !ma)
         return false;
     frm_SDIMAIN *main = &main_;
@@ -184,7 +184,7 @@ bool frm_seasoning::SetKvandmA(const qint16 &step) {
 }
 
 void frm_seasoning::Command1_Click() {
-    if (!scaleIsSet(main_.kvPerBit) || !scaleIsSet(main_.maPerBit)) {
+    if (!scaleIsSet(main_.state.kvPerBit()) || !scaleIsSet(main_.state.maPerBit())) {
         dialogs().message(ScalingNotSet);
         return;
     }
@@ -196,8 +196,8 @@ void frm_seasoning::Command1_Click() {
         const QString question =
             QStringLiteral("These steps are beyond the unit's full scale of %1 kV, %2 mA and "
                            "will be refused by the supply:\n%3\n\nRun the schedule anyway?")
-                .arg(QLocale::c().toString(FullScaleCount * main_.kvPerBit, 'g', 5),
-                     QLocale::c().toString(FullScaleCount * main_.maPerBit, 'g', 5),
+                .arg(QLocale::c().toString(FullScaleCount * main_.state.kvPerBit(), 'g', 5),
+                     QLocale::c().toString(FullScaleCount * main_.state.maPerBit(), 'g', 5),
                      beyond.join(QLatin1Char('\n')));
         if (!dialogs().confirm(question, windowTitle()))
             return;
@@ -276,7 +276,7 @@ void frm_seasoning::stopRun() {
 
 void frm_seasoning::endRun(bool zeroSetpoints) {
     halt();
-    main_.hvEnable->switchOff();
+    main_.panels.hvEnable->switchOff();
     if (zeroSetpoints)
         SetKvandmA(FinalRow);
     if (frm_run_season *run = main_.forms.find<frm_run_season>())

@@ -6,7 +6,7 @@
 namespace zor::conditioning {
 
 void requestHighVoltage(frm_SDIMAIN &main, bool on) {
-    if (main.btn_HVONOFF->value() != on)
+    if (main.state.hvEnabled() != on)
         main.btn_HVONOFF_Click();
 }
 

@@ -1,6 +1,6 @@
 #include "control/arcframe.h"
 
-#include "shell/mainwindow.h"
+#include "supply/supplystate.h"
 
 #include <QFormLayout>
 #include <QLineEdit>
@@ -8,7 +8,7 @@
 
 namespace zor {
 
-ArcFrame::ArcFrame(frm_SDIMAIN &main) : QGroupBox(QStringLiteral("ARC")), main_(main) {
+ArcFrame::ArcFrame(SupplyState &state) : QGroupBox(QStringLiteral("ARC")), state_(state) {
     setObjectName(QStringLiteral("fra_ARC"));
     auto *form = new QFormLayout(this);
     Txt_arcCount = new QLineEdit(QStringLiteral("0"), this);
@@ -18,13 +18,13 @@ ArcFrame::ArcFrame(frm_SDIMAIN &main) : QGroupBox(QStringLiteral("ARC")), main_(
     btn_clrArc->setObjectName(QStringLiteral("btn_clrArc"));
     form->addRow(btn_clrArc);
     connect(btn_clrArc, &QPushButton::clicked, this, &ArcFrame::btn_clrArc_Click);
+    connect(&state_, &SupplyState::arcCountChanged, Txt_arcCount,
+            [this](int count) { Txt_arcCount->setText(QString::number(count)); });
 }
 
 // Local to the console: nothing is sent, so it may run while a command waits.
 void ArcFrame::btn_clrArc_Click() {
-    main_.arcArmed = 1;
-    main_.arcCount = 0;
-    Txt_arcCount->setText(QStringLiteral("0"));
+    state_.clearArcs();
 }
 
 } // namespace zor

@@ -7,20 +7,21 @@ class QPushButton;
 
 namespace zor {
 
-class frm_SDIMAIN;
+class SupplyState;
 
 // "ARC": the console's arc counter.
 class ArcFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit ArcFrame(frm_SDIMAIN &main);
+    explicit ArcFrame(SupplyState &state);
 
     QPushButton *btn_clrArc;
     QLineEdit *Txt_arcCount;
+
     void btn_clrArc_Click();
 
 private:
-    frm_SDIMAIN &main_;
+    SupplyState &state_;
 };
 
 } // namespace zor

@@ -1,16 +1,17 @@
 #include "control/faultresetframe.h"
 
-#include "link/replycut.h"
+#include "link/devicelink.h"
 #include "platform/toggleswitch.h"
-#include "shell/mainwindow.h"
+#include "shell/mainmenu.h"
+#include "supply/supplyops.h"
 
 #include <QAction>
 #include <QVBoxLayout>
 
 namespace zor {
 
-FaultResetFrame::FaultResetFrame(frm_SDIMAIN &main)
-    : QGroupBox(QStringLiteral("RESET FAULT")), main_(main) {
+FaultResetFrame::FaultResetFrame(ConsoleContext ctx)
+    : QGroupBox(QStringLiteral("RESET FAULT")), ctx_(ctx) {
     setObjectName(QStringLiteral("fra_rsttime"));
     setToolTip(QStringLiteral("Reset Faults"));
     auto *box = new QVBoxLayout(this);
@@ -18,23 +19,25 @@ FaultResetFrame::FaultResetFrame(frm_SDIMAIN &main)
     btn_RSTTIME->setObjectName(QStringLiteral("btn_RSTTIME"));
     box->addWidget(btn_RSTTIME);
     connect(btn_RSTTIME, &ToggleSwitch::valueChanged, this, &FaultResetFrame::btn_RSTTIME_Click);
-    connect(main_.menu.mnu_Reset_total_hrs, &QAction::triggered, this,
+    connect(ctx_.menu.mnu_Reset_total_hrs, &QAction::triggered, this,
             &FaultResetFrame::mnu_Reset_total_hrs_Click);
+    connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        if (op != SupplyOps::Operation::ResetFault)
+            return;
+        btn_RSTTIME->setValue(true);
+        if (ack != parse::Ack::Taken)
+            btn_RSTTIME->setValue(false);
+    });
 }
 
 void FaultResetFrame::btn_RSTTIME_Click() {
-    main_.command([this] {
-        const QByteArray reply = main_.link.exchange("CLR;");
-        btn_RSTTIME->setValue(true);
-        if (reply::charAt(reply, 2) != '$')
-            btn_RSTTIME->setValue(false);
-    });
+    ctx_.ops.resetFault();
 }
 
 void FaultResetFrame::mnu_Reset_total_hrs_Click() {
     // The supply's answer is collected so it cannot be taken for the next
     // command's reply; nothing depends on it.
-    main_.command([this] { main_.link.exchange("30,"); });
+    ctx_.link.command(this, [this] { ctx_.link.exchange("30,"); });
 }
 
 } // namespace zor

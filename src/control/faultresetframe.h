@@ -1,17 +1,18 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QGroupBox>
 
 namespace zor {
 
-class frm_SDIMAIN;
 class ToggleSwitch;
 
 // "RESET FAULT": clears the supply's latched faults.
 class FaultResetFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit FaultResetFrame(frm_SDIMAIN &main);
+    explicit FaultResetFrame(ConsoleContext ctx);
 
     ToggleSwitch *btn_RSTTIME;
     // Sends "CLR;"; the switch stays at "In Process!" only when the supply answered "$".
@@ -20,7 +21,7 @@ public:
     void mnu_Reset_total_hrs_Click();
 
 private:
-    frm_SDIMAIN &main_;
+    ConsoleContext ctx_;
 };
 
 } // namespace zor

@@ -1,21 +1,15 @@
 #include "control/hvenableframe.h"
 
-#include "diagnostics/frm_rawdata.h"
-#include "link/replycut.h"
-#include "monitor/statusframe.h"
-#include "platform/lamp.h"
 #include "platform/toggleswitch.h"
-#include "shell/frm_extras.h"
-#include "shell/mainwindow.h"
+#include "supply/supplyops.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QVBoxLayout>
 
 namespace zor {
 
-HvEnableFrame::HvEnableFrame(frm_SDIMAIN &main)
-    : QGroupBox(QStringLiteral("X-Ray Enable")), main_(main) {
+HvEnableFrame::HvEnableFrame(ConsoleContext ctx)
+    : QGroupBox(QStringLiteral("X-Ray Enable")), ctx_(ctx) {
     setObjectName(QStringLiteral("fra_HVON"));
     auto *box = new QVBoxLayout(this);
     box->addWidget(new QLabel(QStringLiteral("ENABLE"), this));
@@ -25,54 +19,23 @@ HvEnableFrame::HvEnableFrame(frm_SDIMAIN &main)
     btn_HVONOFF->setColors(QColor(0x80, 0x80, 0x80), QColor(0xFF, 0x00, 0x00));
     box->addWidget(btn_HVONOFF);
     box->addWidget(new QLabel(QStringLiteral("DISABLE"), this));
-    connect(btn_HVONOFF, &ToggleSwitch::valueChanged, this, &HvEnableFrame::switchClicked);
+    // A click has already moved the switch to the position the operator wants.
+    connect(btn_HVONOFF, &ToggleSwitch::valueChanged, &ctx_.ops, &SupplyOps::setHighVoltage);
+    connect(&ctx_.state, &SupplyState::hvEnabledChanged, btn_HVONOFF, &ToggleSwitch::setValue);
 }
 
-// The direction is fixed when the toggle is asked for, not when its turn comes:
-// a toggle held behind another exchange's wait must not be turned round by a
-// status read-back that moved the switch meanwhile, which could switch the
-// high voltage on when the operator asked for off. Moving the switch at once
-// also lets two toggles asked for during one wait go on and off in turn.
+// The direction is fixed when the toggle is asked for, not when its turn comes
+// (the operation moves the switch at once), so two toggles asked for during
+// one wait go on and off in turn.
 void HvEnableFrame::btn_HVONOFF_Click() {
-    const bool on = !btn_HVONOFF->value();
-    btn_HVONOFF->setValue(on);
-    main_.command([this, on] { drive(on); });
+    ctx_.ops.setHighVoltage(!ctx_.state.hvEnabled());
 }
 
 void HvEnableFrame::switchOff(bool first) {
-    btn_HVONOFF->setValue(false);
     if (first)
-        main_.link.commandFirst([this] { drive(false); });
+        ctx_.ops.switchOffFirst();
     else
-        main_.command([this] { drive(false); });
-}
-
-void HvEnableFrame::switchClicked(bool on) {
-    main_.command([this, on] { drive(on); });
-}
-
-void HvEnableFrame::drive(bool on) {
-    btn_HVONOFF->setValue(on);
-    const QByteArray reply = main_.link.exchange(on ? "ENBL 1;" : "ENBL 0;");
-    const auto c = reply::charAt(reply, 2);
-    if (!c)
-        main_.countCommError();
-    else if (*c == ';')
-        showAcknowledged(on);
-    else if (*c == '1')
-        main_.extras().txt_LASTERROR->setText(QStringLiteral("1"));
-    // "2" and anything else change nothing.
-    main_.extras().txt_COMMERRORS->setText(QStringLiteral(" %1").arg(main_.commErrorCount));
-}
-
-void HvEnableFrame::showAcknowledged(bool on) {
-    StatusFrame &status = *main_.statusFrame;
-    status.led_HVSTAT->setValue(on);
-    status.lbl_HVSTAT->setText(on ? QStringLiteral("X-RAY ON") : QStringLiteral("X-RAY OFF"));
-    QPalette p = status.lbl_HVSTAT->palette();
-    p.setColor(QPalette::WindowText, on ? QColor(0xFF, 0x00, 0x00) : QColor(0x00, 0x00, 0x00));
-    status.lbl_HVSTAT->setPalette(p);
-    main_.rawData().showInterlock1(on);
+        ctx_.ops.setHighVoltage(false);
 }
 
 } // namespace zor

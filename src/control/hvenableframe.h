@@ -1,17 +1,19 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QGroupBox>
 
 namespace zor {
 
-class frm_SDIMAIN;
 class ToggleSwitch;
 
-// "X-Ray Enable": the operator's high-voltage switch.
+// "X-Ray Enable": the operator's high-voltage switch; it shows the switch
+// position the supply model holds.
 class HvEnableFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit HvEnableFrame(frm_SDIMAIN &main);
+    explicit HvEnableFrame(ConsoleContext ctx);
 
     ToggleSwitch *btn_HVONOFF;
     // Toggles the high voltage from the switch's current position.
@@ -22,13 +24,7 @@ public:
     void switchOff(bool first = false);
 
 private:
-    // A click has already moved the switch to the position the operator wants.
-    void switchClicked(bool on);
-    // Moves the switch to `on`, sends the command and shows the supply's answer.
-    void drive(bool on);
-    void showAcknowledged(bool on);
-
-    frm_SDIMAIN &main_;
+    ConsoleContext ctx_;
 };
 
 } // namespace zor

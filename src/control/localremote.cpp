@@ -1,16 +1,15 @@
 #include "control/localremote.h"
 
-#include "link/replycut.h"
 #include "platform/toggleswitch.h"
-#include "shell/mainwindow.h"
+#include "supply/supplyops.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace zor {
 
-LocalRemote::LocalRemote(frm_SDIMAIN &main)
-    : QGroupBox(QStringLiteral("LOCAL/REMOTE")), main_(main) {
+LocalRemote::LocalRemote(ConsoleContext ctx)
+    : QGroupBox(QStringLiteral("LOCAL/REMOTE")), ctx_(ctx) {
     setObjectName(QStringLiteral("fra_local_remote"));
     auto *box = new QVBoxLayout(this);
     box->addWidget(new QLabel(QStringLiteral("REMOTE"), this));
@@ -20,15 +19,15 @@ LocalRemote::LocalRemote(frm_SDIMAIN &main)
     box->addWidget(new QLabel(QStringLiteral("LOCAL"), this));
     connect(btn_local_remote, &ToggleSwitch::valueChanged, this,
             &LocalRemote::btn_local_remote_Click);
+    connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        if (op == SupplyOps::Operation::LocalControl && ack == parse::Ack::Taken)
+            btn_local_remote->setValue(false);
+    });
     hide();
 }
 
 void LocalRemote::btn_local_remote_Click() {
-    main_.command([this] {
-        const QByteArray reply = main_.link.exchange("99,0,");
-        if (reply::charAt(reply, 5) == '$')
-            btn_local_remote->setValue(false);
-    });
+    ctx_.ops.localControl();
 }
 
 } // namespace zor

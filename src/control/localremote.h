@@ -1,10 +1,11 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QGroupBox>
 
 namespace zor {
 
-class frm_SDIMAIN;
 class ToggleSwitch;
 
 // "LOCAL/REMOTE": never shown; its switch is the state of the hand-back to
@@ -12,14 +13,14 @@ class ToggleSwitch;
 class LocalRemote : public QGroupBox {
     Q_OBJECT
 public:
-    explicit LocalRemote(frm_SDIMAIN &main);
+    explicit LocalRemote(ConsoleContext ctx);
 
     ToggleSwitch *btn_local_remote;
     // Sends "99,0,"; the switch goes off (local) only when the supply acknowledged.
     void btn_local_remote_Click();
 
 private:
-    frm_SDIMAIN &main_;
+    ConsoleContext ctx_;
 };
 
 } // namespace zor

@@ -1,13 +1,11 @@
 #include "control/setpointpanel.h"
 
-#include "diagnostics/frm_rawdata.h"
-#include "link/replycut.h"
+#include "link/devicelink.h"
 #include "platform/counts.h"
 #include "platform/dialogs.h"
 #include "platform/displaymask.h"
 #include "platform/numedit.h"
-#include "shell/frm_extras.h"
-#include "shell/mainwindow.h"
+#include "supply/supplyops.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,6 +20,7 @@ namespace zor {
 
 // Everything that differs between the kV channel (A) and the mA channel (B).
 struct SetpointPanel::Channel {
+    zor::Channel id;
     bool isA;
     const char *caption;
     double scaledMaximum;
@@ -48,20 +47,17 @@ const QColor White(0xFF, 0xFF, 0xFF);
 const QColor Yellow(0xFF, 0xFF, 0x00);
 const QColor Red(0xFF, 0x00, 0x00);
 
-// A count as the raw data page shows it: one leading blank unless negative.
-QString rawText(long long count) {
-    return count < 0 ? QString::number(count) : QStringLiteral(" %1").arg(count);
-}
-
 } // namespace
 
 const SetpointPanel::Channel SetpointPanel::ChannelA{
-    true, "Now Modifying KV_PROG", 70000.0, "VREF ", "#0.##0", "10,", "VSET;", "#0.000", " kV"};
+    zor::Channel::Kv, true, "Now Modifying KV_PROG", 70000.0, "VREF ", "#0.##0", "10,", "VSET;",
+    "#0.000",         " kV"};
 const SetpointPanel::Channel SetpointPanel::ChannelB{
-    false, "Now Modifying MA_PROG", 8.56, "IREF ", "0.##0", "11,", "ISET;", "0.000", " mA"};
+    zor::Channel::Ma, false, "Now Modifying MA_PROG", 8.56, "IREF ", "0.##0", "11,", "ISET;",
+    "0.000",          " mA"};
 
-SetpointPanel::SetpointPanel(frm_SDIMAIN &main)
-    : QGroupBox(QStringLiteral("SET DAC CHANNELS")), main_(main) {
+SetpointPanel::SetpointPanel(ConsoleContext ctx)
+    : QGroupBox(QStringLiteral("SET DAC CHANNELS")), ctx_(ctx) {
     setObjectName(QStringLiteral("fra_SETDACS"));
     auto *grid = new QGridLayout(this);
     const auto button = [this](const char *name, const char *caption) {
@@ -139,6 +135,17 @@ SetpointPanel::SetpointPanel(frm_SDIMAIN &main)
     connect(btn_UPDATE, &QPushButton::clicked, this, &SetpointPanel::btn_UPDATE_Click);
     connect(btn_ACCEPT, &QPushButton::clicked, this, &SetpointPanel::btn_ACCEPT_Click);
     connect(btn_CANCEL, &QPushButton::clicked, this, &SetpointPanel::btn_CANCEL_Click);
+    connect(&ctx_.ops, &SupplyOps::setpointRead, this, &SetpointPanel::showReadBack);
+    connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        const bool program =
+            op == SupplyOps::Operation::ProgramKv || op == SupplyOps::Operation::ProgramMa;
+        if (program && programming_)
+            showAnswer(*programming_, programmingCount_, ack);
+    });
+}
+
+const SetpointPanel::Channel &SetpointPanel::channel(zor::Channel c) {
+    return c == zor::Channel::Kv ? ChannelA : ChannelB;
 }
 
 const SetpointPanel::Channel &SetpointPanel::selected() const {
@@ -146,24 +153,19 @@ const SetpointPanel::Channel &SetpointPanel::selected() const {
 }
 
 double SetpointPanel::factor(const Channel &ch) const {
-    return ch.isA ? main_.kvPerBit : main_.maPerBit;
+    return ctx_.state.perBit(ch.id);
 }
 
 qint16 &SetpointPanel::dacNew(const Channel &ch) {
-    return ch.isA ? main_.dacNewA : main_.dacNewB;
+    return ch.isA ? dacNewA : dacNewB;
 }
 
 qint16 &SetpointPanel::dacAccepted(const Channel &ch) {
-    return ch.isA ? main_.dacAcceptedA : main_.dacAcceptedB;
+    return ch.isA ? dacAcceptedA : dacAcceptedB;
 }
 
 QLineEdit *SetpointPanel::valueField(const Channel &ch) const {
     return ch.isA ? txt_DACA : txt_DACB;
-}
-
-QLineEdit *SetpointPanel::rawField(const Channel &ch) {
-    frm_RAWDATA &page = main_.rawData();
-    return ch.isA ? page.txt_RAWDACA : page.txt_RAWDACB;
 }
 
 // --- channel selection and the coupled editors ----------------------------
@@ -239,28 +241,30 @@ void SetpointPanel::ctrl_SCALVAL_ValueChanged(double value) {
 bool SetpointPanel::transmit(const Channel &ch, qint16 count) {
     QLineEdit *field = valueField(ch);
     setFieldColour(field, White);
-    main_.outputOutputString(QByteArray(ch.transmit) + QByteArray::number(count) + ';');
     field->setText(QStringLiteral("Not Set"));
-    const QByteArray reply = main_.inputInputString();
-    const auto c = reply::charAt(reply, 2);
-    bool taken = false;
-    if (c == ';') {
-        rawField(ch)->setText(rawText(count));
+    shown_[ch.isA ? 0 : 1].reset();
+    programming_ = &ch;
+    programmingCount_ = count;
+    taken_ = false;
+    ctx_.ops.program(ch.id, count);
+    programming_ = nullptr;
+    return taken_;
+}
+
+void SetpointPanel::showAnswer(const Channel &ch, qint16 count, parse::Ack ack) {
+    QLineEdit *field = valueField(ch);
+    taken_ = ack == parse::Ack::Taken;
+    if (taken_) {
         field->setText(formatMask(count * factor(ch), QString::fromLatin1(ch.programMask)) +
                        QString::fromLatin1(ch.unit));
         setFieldColour(field, White);
-        taken = true;
-    } else if (c == '1') {
+    } else if (ack == parse::Ack::Refused) {
         field->setText(QStringLiteral("Invalid"));
         setFieldColour(field, Yellow);
-        main_.extras().txt_LASTERROR->setText(QStringLiteral("1"));
     } else {
-        main_.countCommError();
         field->setText(QStringLiteral("No Comms"));
         setFieldColour(field, Red);
     }
-    main_.extras().txt_COMMERRORS->setText(QStringLiteral(" %1").arg(main_.commErrorCount));
-    return taken;
 }
 
 // Channel and count are taken at the click: a command held behind another
@@ -269,19 +273,17 @@ bool SetpointPanel::transmit(const Channel &ch, qint16 count) {
 void SetpointPanel::btn_UPDATE_Click() {
     const Channel &ch = selected();
     const qint16 count = dacNew(ch);
-    main_.command([this, &ch, count] { transmit(ch, count); });
+    ctx_.link.command(this, [this, &ch, count] { transmit(ch, count); });
 }
 
 void SetpointPanel::btn_ACCEPT_Click() {
     const Channel &ch = selected();
     const qint16 count = dacNew(ch);
-    main_.command([this, &ch, count] {
+    ctx_.link.command(this, [this, &ch, count] {
         // Only a count the supply took becomes the one CANCEL returns to;
         // otherwise CANCEL would send a value that was never in force.
-        if (!transmit(ch, count))
-            return;
-        dacAccepted(ch) = count;
-        rawField(ch)->setText(rawText(count));
+        if (transmit(ch, count))
+            dacAccepted(ch) = count;
     });
 }
 
@@ -289,38 +291,31 @@ void SetpointPanel::btn_CANCEL_Click() {
     const Channel &ch = selected();
     const qint16 count = dacAccepted(ch);
     loadCount(ch, count);
-    main_.command([this, &ch, count] {
-        main_.outputOutputString(QByteArray(ch.revert) + QByteArray::number(count));
+    ctx_.link.command(this, [this, &ch, count] {
+        ctx_.link.outputOutputString(QByteArray(ch.revert) + QByteArray::number(count));
     });
 }
 
 // --- read-backs ---------------------------------------------------------------
 
-void SetpointPanel::readBack(const Channel &ch) {
-    main_.command([this, &ch] {
-        const QByteArray reply = main_.link.exchange(ch.query);
-        // A reply that cannot be cut or read leaves the fields as they were.
-        const auto text = reply::valueBeforeSemicolon(reply);
-        if (!text)
-            return;
-        const auto count = reply::toInteger(*text);
-        if (!count)
-            return;
-        QLineEdit *field = valueField(ch);
-        field->setText(
-            formatMask(static_cast<double>(*count) * factor(ch), QString::fromLatin1(ch.readMask)) +
-            QString::fromLatin1(ch.unit));
-        rawField(ch)->setText(rawText(*count));
-        setFieldColour(field, White);
-    });
+void SetpointPanel::showReadBack(zor::Channel c, const Reading &r) {
+    auto &shown = shown_[c == zor::Channel::Kv ? 0 : 1];
+    if (shown == r)
+        return;
+    shown = r;
+    const Channel &ch = channel(c);
+    QLineEdit *field = valueField(ch);
+    field->setText(formatMask(r.value, QString::fromLatin1(ch.readMask)) +
+                   QString::fromLatin1(ch.unit));
+    setFieldColour(field, White);
 }
 
 void SetpointPanel::btn_KVSET_Click() {
-    readBack(ChannelA);
+    ctx_.ops.readSetpoint(zor::Channel::Kv);
 }
 
 void SetpointPanel::btn_EMI_Click() {
-    readBack(ChannelB);
+    ctx_.ops.readSetpoint(zor::Channel::Ma);
 }
 
 } // namespace zor

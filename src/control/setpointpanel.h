@@ -1,6 +1,11 @@
 #pragma once
 
+#include "supply/supplystate.h"
+#include "ui/consolecontext.h"
+
 #include <QGroupBox>
+#include <array>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -9,14 +14,13 @@ class QRadioButton;
 
 namespace zor {
 
-class frm_SDIMAIN;
 class NumEdit;
 
 // "SET DAC CHANNELS": programming the kV and mA setpoints and reading them back.
 class SetpointPanel : public QGroupBox {
     Q_OBJECT
 public:
-    explicit SetpointPanel(frm_SDIMAIN &main);
+    explicit SetpointPanel(ConsoleContext ctx);
 
     QPushButton *btn_KVSET;
     QPushButton *btn_EMI;
@@ -37,6 +41,10 @@ public:
     // The transmit step of PROGRAM; never shown.
     QPushButton *btn_UPDATE;
 
+    // The count in the editors and the count the supply last took, per channel.
+    qint16 dacNewA = 0, dacNewB = 0;
+    qint16 dacAcceptedA = 0, dacAcceptedB = 0;
+
     // Read-backs of the setpoints in force (poll steps 1 and 2).
     void btn_KVSET_Click();
     void btn_EMI_Click();
@@ -56,20 +64,27 @@ private:
     struct Channel;
     static const Channel ChannelA;
     static const Channel ChannelB;
+    static const Channel &channel(zor::Channel c);
     const Channel &selected() const;
     double factor(const Channel &ch) const;
     qint16 &dacNew(const Channel &ch);
     qint16 &dacAccepted(const Channel &ch);
     QLineEdit *valueField(const Channel &ch) const;
-    QLineEdit *rawField(const Channel &ch);
     void selectChannel(const Channel &ch);
     // Puts a count into the bit editor and its value into the scaled editor.
     void loadCount(const Channel &ch, qint16 count);
     // One transmit without a bracket of its own; true when the supply took it.
     bool transmit(const Channel &ch, qint16 count);
-    void readBack(const Channel &ch);
+    void showAnswer(const Channel &ch, qint16 count, parse::Ack ack);
+    void showReadBack(zor::Channel c, const Reading &r);
 
-    frm_SDIMAIN &main_;
+    ConsoleContext ctx_;
+    // The read-back each field shows, until a programming outcome takes its place.
+    std::array<std::optional<Reading>, 2> shown_;
+    // The channel and count being programmed, while its answer is awaited.
+    const Channel *programming_ = nullptr;
+    qint16 programmingCount_ = 0;
+    bool taken_ = false;
     // Set while one editor is being brought in line with the other, so the
     // echo of that change is not fed back.
     bool coupling_ = false;

@@ -25,9 +25,9 @@ void DiagnosticsMenu::mnu_RAWDATA_Click() {
 void DiagnosticsMenu::mnu_PASSTHRU_Click() {
     // The console keeps no pass-through state; only a missing reply counts.
     main_.command([this] {
-        main_.outputOutputString("96,");
-        if (main_.inputInputString().isEmpty())
-            main_.countCommError();
+        main_.link.outputOutputString("96,");
+        if (main_.link.inputInputString().isEmpty())
+            main_.state.countFailedReply();
     });
 }
 

@@ -230,4 +230,26 @@ void frm_RAWDATA::showInterlock1(bool energized) {
                                 : QStringLiteral("AUX:  JB8-10 To GND"));
 }
 
+void frm_RAWDATA::showMonitor(Monitor m, const Reading &r) {
+    static constexpr std::array<int, MonitorCount> Channels{2, 3, 4, 1, 0};
+    txt_DATA[Channels[static_cast<int>(m)]]->setText(QString::fromLatin1(r.text));
+}
+
+void frm_RAWDATA::showSetpoint(Channel c, const Reading &r) {
+    if (!r.count)
+        return;
+    // One leading blank unless negative.
+    const long long n = *r.count;
+    (c == Channel::Kv ? txt_RAWDACA : txt_RAWDACB)
+        ->setText(n < 0 ? QString::number(n) : QStringLiteral(" %1").arg(n));
+}
+
+void frm_RAWDATA::showReadings(const SupplyState &state) {
+    for (int i = 0; i < MonitorCount; ++i)
+        if (const Reading r = state.monitor(Monitor(i)); r != Reading{})
+            showMonitor(Monitor(i), r);
+    for (Channel c : {Channel::Kv, Channel::Ma})
+        showSetpoint(c, state.setpoint(c));
+}
+
 } // namespace zor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/formregistry.h"
+#include "supply/supplystate.h"
 
 #include <array>
 
@@ -60,6 +61,11 @@ public:
 
     // Interlock 1 follows the acknowledged high-voltage state.
     void showInterlock1(bool energized);
+    // What the supply sent for a monitor, also when it is not a number.
+    void showMonitor(Monitor m, const Reading &r);
+    void showSetpoint(Channel c, const Reading &r);
+    // Everything the model has read so far, for a page loaded after the reads.
+    void showReadings(const SupplyState &state);
 
 private:
     struct Relay {

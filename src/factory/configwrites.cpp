@@ -1,10 +1,10 @@
 // The parameter writes of the configuration page.
 #include "factory/frm_config.h"
-#include "factory/typedentry.h"
+#include "platform/typedentry.h"
 #include "link/payloadtext.h"
-#include "link/replycut.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
+#include "supply/replyparse.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,10 +54,10 @@ void frm_config::writeEntry(const ParamRow &row, const QString &entry) {
         return;
     case Check::MaOffset: {
         box->setText(entry);
-        if (!(main_.maPerBit > 0.0))
+        if (!(main_.state.maPerBit() > 0.0))
             return;
         if (const auto ma = factory::typedNumber(entry))
-            sendCount(row, *ma * 4095.0 / (main_.maPerBit * 4095.0), false);
+            sendCount(row, *ma * 4095.0 / (main_.state.maPerBit() * 4095.0), false);
         return;
     }
     case Check::Scaling:
@@ -69,11 +69,11 @@ void frm_config::writeEntry(const ParamRow &row, const QString &entry) {
 void frm_config::filamentTurnOn(const ParamRow &row, const QString &entry) {
     // The supply's own scale when it has been read, else the one on this page.
     double counts = 0.0;
-    if (main_.kvPerBit > 0.0) {
+    if (main_.state.kvPerBit() > 0.0) {
         const auto kv = factory::typedNumber(entry);
         if (!kv)
             return;
-        counts = *kv * 4095.0 / (main_.kvPerBit * 4095.0);
+        counts = *kv * 4095.0 / (main_.state.kvPerBit() * 4095.0);
     } else if (const double full = factory::typedNumber(kvFullScale).value_or(0.0); full > 0.0) {
         const auto kv = factory::typedNumber(entry);
         if (!kv)
@@ -116,13 +116,13 @@ void frm_config::programScaling(const QString &entry) {
         return;
     }
     // The scale follows the supply, so it changes only once the supply took it.
-    if (reply::charAt(main_.link.exchange("SLVP " + *kvArgument + ";"), 2) == ';')
-        main_.kvPerBit = *kv / 4095.0;
-    main_.outputOutputString("SLIP " + *maArgument + ";");
+    if (parse::writeAck(main_.link.exchange("SLVP " + *kvArgument + ";")) == parse::Ack::Taken)
+        main_.state.setKvPerBit(*kv / 4095.0);
+    main_.link.outputOutputString("SLIP " + *maArgument + ";");
 }
 
 void frm_config::send(const char *command, const QByteArray &argument) {
-    main_.outputOutputString(QByteArray(command) + argument + ";");
+    main_.link.outputOutputString(QByteArray(command) + argument + ";");
 }
 
 } // namespace zor

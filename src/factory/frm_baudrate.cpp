@@ -47,7 +47,7 @@ void frm_baudRate::save_Click() {
         });
         // The supply now talks at the new speed: polling and the reply timers
         // stay off until the user reopens the port or picks auto update again.
-        main_.tmr_NETRCVTMR.setEnabled(false);
+        main_.link.tmr_NETRCVTMR.setEnabled(false);
         if (main_.autoUpdate)
             main_.tmr_UPDATE.setEnabled(false);
     }

@@ -99,8 +99,9 @@ void frm_config::Command2_Click() {
     for (QPushButton *button :
          {hardware, model, filaPreHeat, progScale, arc, btn_getConf, Btn_filTurnOn})
         button->setEnabled(true);
-    main_.link.command(
-        this, [this, key] { main_.outputOutputString("PASS " + typedPayloadText(key) + ";"); });
+    main_.link.command(this, [this, key] {
+        main_.link.outputOutputString("PASS " + typedPayloadText(key) + ";");
+    });
 }
 
 void frm_config::btn_getConf_Click() {

@@ -61,8 +61,9 @@ void Form1::Command1_Click() {
         return;
     }
     Btn_serialNum->setEnabled(true);
-    main_.link.command(
-        this, [this, key] { main_.outputOutputString("PASS " + typedPayloadText(key) + ";"); });
+    main_.link.command(this, [this, key] {
+        main_.link.outputOutputString("PASS " + typedPayloadText(key) + ";");
+    });
 }
 
 void Form1::Btn_read_serialNum_Click() {
@@ -71,7 +72,7 @@ void Form1::Btn_read_serialNum_Click() {
         if (reply.isEmpty()) {
             Txt_serialNum->setText(QStringLiteral("Unknown"));
             setBackground(Qt::red);
-            main_.countCommError();
+            main_.state.countFailedReply();
             return;
         }
         if (const auto serial = reply::valueBeforeSemicolon(reply)) {
@@ -92,7 +93,7 @@ void Form1::Btn_serialNum_Click() {
         if (entry.isEmpty())
             return;
         Txt_serialNum->setText(entry);
-        main_.outputOutputString("SNUS " + typedPayloadText(entry) + ";");
+        main_.link.outputOutputString("SNUS " + typedPayloadText(entry) + ";");
     });
 }
 

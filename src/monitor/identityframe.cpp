@@ -1,8 +1,9 @@
 #include "monitor/identityframe.h"
 
-#include "link/replycut.h"
+#include "link/devicelink.h"
 #include "platform/dialogs.h"
-#include "shell/mainwindow.h"
+#include "shell/mainmenu.h"
+#include "supply/supplyops.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -16,8 +17,8 @@ namespace {
 const QColor White(255, 255, 255);
 const QColor Red(255, 0, 0);
 
-void showValue(QLineEdit *field, const QByteArray &text, const QColor &background) {
-    field->setText(QString::fromLatin1(text));
+void showValue(QLineEdit *field, const QString &text, const QColor &background) {
+    field->setText(text);
     QPalette p = field->palette();
     p.setColor(QPalette::Base, background);
     field->setPalette(p);
@@ -36,8 +37,8 @@ bool sendableRevision(const QString &text) {
 
 } // namespace
 
-IdentityFrame::IdentityFrame(frm_SDIMAIN &main)
-    : QGroupBox(QStringLiteral("SYSTEM INFORMATION")), main_(main) {
+IdentityFrame::IdentityFrame(ConsoleContext ctx)
+    : QGroupBox(QStringLiteral("SYSTEM INFORMATION")), ctx_(ctx) {
     setObjectName(QStringLiteral("fra_SYSINFO"));
     auto *grid = new QGridLayout(this);
     int row = 0;
@@ -64,60 +65,44 @@ IdentityFrame::IdentityFrame(frm_SDIMAIN &main)
     connect(btn_SWBuild, &QPushButton::clicked, this, &IdentityFrame::btn_SWBuild_Click);
     connect(btn_serialNum_rqst, &QPushButton::clicked, this,
             &IdentityFrame::btn_serialNum_rqst_Click);
-    connect(main_.menu.mnu_HWREV, &QAction::triggered, this, &IdentityFrame::mnu_HWREV_Click);
+    connect(ctx_.menu.mnu_HWREV, &QAction::triggered, this, &IdentityFrame::mnu_HWREV_Click);
+    connect(&ctx_.state, &SupplyState::identityChanged, this,
+            [this](IdentityField f, const QString &text) { showValue(field(f), text, White); });
+    // No reply: the field shows "Unknown" on red.
+    connect(&ctx_.state, &SupplyState::identityUnknown, this,
+            [this](IdentityField f) { showValue(field(f), QStringLiteral("Unknown"), Red); });
 }
 
-void IdentityFrame::showUnknown(std::initializer_list<QLineEdit *> fields) {
-    for (QLineEdit *field : fields)
-        showValue(field, "Unknown", Red);
-    main_.countCommError();
-}
-
-void IdentityFrame::readText(const QByteArray &payload, QLineEdit *field) {
-    main_.command([this, payload, field] {
-        const QByteArray reply = main_.link.exchange(payload);
-        if (reply.isEmpty()) {
-            showUnknown({field});
-            return;
-        }
-        if (const auto value = reply::valueBeforeSemicolon(reply))
-            showValue(field, *value, White);
-    });
+QLineEdit *IdentityFrame::field(IdentityField f) const {
+    const std::array<QLineEdit *, IdentityFieldCount> fields{txt_HWREV, txt_MODNUM, txt_SWREV,
+                                                             txt_SWBUILD, txt_serialNum_rqst};
+    return fields[static_cast<int>(f)];
 }
 
 void IdentityFrame::btn_HWREV_Click() {
-    main_.command([this] {
-        const QByteArray reply = main_.link.exchange("HWVR;");
-        if (reply.isEmpty())
-            showUnknown({txt_HWREV});
-        else
-            showValue(txt_HWREV, reply.mid(1, 3), White);
-    });
+    ctx_.ops.readIdentity(IdentityField::HardwareRevision);
 }
 
 void IdentityFrame::btn_MODNUM_Click() {
-    readText("MODR;", txt_MODNUM);
+    ctx_.ops.readIdentity(IdentityField::Model);
 }
 
 void IdentityFrame::btn_SWREV_Click() {
-    main_.command([this] {
-        const QByteArray reply = main_.link.exchange("FREV;");
-        if (reply.isEmpty()) {
-            showUnknown({txt_SWREV, txt_SWBUILD});
-            return;
-        }
-        showValue(txt_SWREV, reply.mid(1, 11), White);
-        if (const auto build = reply::fieldUntil(reply, 17, ','))
-            showValue(txt_SWBUILD, *build, White);
-    });
+    ctx_.ops.readIdentity(IdentityField::FirmwareRevision);
 }
 
 void IdentityFrame::btn_SWBuild_Click() {
-    readText("SOFT;", txt_SWBUILD);
+    ctx_.ops.readIdentity(IdentityField::SoftwareBuild);
 }
 
 void IdentityFrame::btn_serialNum_rqst_Click() {
-    readText("SNUR;", txt_serialNum_rqst);
+    ctx_.ops.readIdentity(IdentityField::SerialNumber);
+}
+
+void IdentityFrame::showChangeFailed() {
+    txt_HWREV->setText(QStringLiteral("Change Failed"));
+    // The next read shows the revision again, even an unchanged one.
+    ctx_.state.forgetIdentity(IdentityField::HardwareRevision);
 }
 
 void IdentityFrame::mnu_HWREV_Click() {
@@ -126,19 +111,18 @@ void IdentityFrame::mnu_HWREV_Click() {
         return;
     const QString revision =
         dialogs().input(QStringLiteral("Enter the new HW Rev Number"),
-                        QStringLiteral("Change Hardware Revision Number"), main_.hwRevDefault);
+                        QStringLiteral("Change Hardware Revision Number"), hwRevDefault);
     if (!sendableRevision(revision)) {
-        txt_HWREV->setText(QStringLiteral("Change Failed"));
+        showChangeFailed();
         return;
     }
     // The bracket may be held until a running exchange is done, so the outcome
     // is shown from inside it; the read-back then runs at once as its own command.
-    main_.command([this, revision] {
-        const QByteArray reply = main_.link.exchange("40," + revision.toLatin1() + ",");
-        if (reply::charAt(reply, 5) == '$')
+    ctx_.link.command(this, [this, revision] {
+        if (parse::numericTaken(ctx_.link.exchange("40," + revision.toLatin1() + ",")))
             btn_HWREV_Click();
         else
-            txt_HWREV->setText(QStringLiteral("Change Failed"));
+            showChangeFailed();
     });
 }
 

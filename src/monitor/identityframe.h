@@ -1,5 +1,8 @@
 #pragma once
 
+#include "supply/supplystate.h"
+#include "ui/consolecontext.h"
+
 #include <QGroupBox>
 
 class QLineEdit;
@@ -7,13 +10,11 @@ class QPushButton;
 
 namespace zor {
 
-class frm_SDIMAIN;
-
 // "SYSTEM INFORMATION": what the supply says about itself.
 class IdentityFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit IdentityFrame(frm_SDIMAIN &main);
+    explicit IdentityFrame(ConsoleContext ctx);
 
     QPushButton *btn_HWREV;
     QPushButton *btn_MODNUM;
@@ -32,14 +33,14 @@ public:
     void btn_SWBuild_Click();
     void btn_serialNum_rqst_Click();
     void mnu_HWREV_Click();
+    // Offered when the operator changes the hardware revision.
+    QString hwRevDefault = QStringLiteral("A01");
 
 private:
-    // Reads a text that ends at the first ';' into one field.
-    void readText(const QByteArray &payload, QLineEdit *field);
-    // No reply: the fields show "Unknown" on red and one more failure is counted.
-    void showUnknown(std::initializer_list<QLineEdit *> fields);
+    QLineEdit *field(IdentityField f) const;
+    void showChangeFailed();
 
-    frm_SDIMAIN &main_;
+    ConsoleContext ctx_;
 };
 
 } // namespace zor

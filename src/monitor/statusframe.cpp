@@ -1,17 +1,14 @@
 #include "monitor/statusframe.h"
 
-#include "control/arcframe.h"
-#include "link/replycut.h"
+#include "link/devicelink.h"
 #include "platform/lamp.h"
-#include "platform/toggleswitch.h"
-#include "shell/mainwindow.h"
+#include "shell/mainmenu.h"
+#include "supply/supplystate.h"
 
 #include <QAction>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <limits>
 
 namespace zor {
 
@@ -29,8 +26,8 @@ void setTextColour(QLabel *label, const QColor &colour) {
 
 } // namespace
 
-StatusFrame::StatusFrame(frm_SDIMAIN &main)
-    : QGroupBox(QStringLiteral("SYSTEM STATUS")), main_(main) {
+StatusFrame::StatusFrame(ConsoleContext ctx)
+    : QGroupBox(QStringLiteral("SYSTEM STATUS")), ctx_(ctx) {
     setObjectName(QStringLiteral("fra_STATUS"));
     auto *grid = new QGridLayout(this);
     int row = 0;
@@ -66,80 +63,61 @@ StatusFrame::StatusFrame(frm_SDIMAIN &main)
     grid->addWidget(btn_REQSTAT, row, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     connect(btn_REQSTAT, &QPushButton::clicked, this, &StatusFrame::btn_REQSTAT_Click);
-    connect(main_.menu.enableWdt, &QAction::triggered, this, &StatusFrame::enableWdt_Click);
+    connect(ctx_.menu.enableWdt, &QAction::triggered, this, &StatusFrame::enableWdt_Click);
 
-    // FLT reply positions 2..10 except the interlock at 9, which works the other way round.
-    faultFlags_ = {{3, led_TEMP, lbl_TEMP, "Temp OK", "Temp Error"},
-                   {4, led_OV, lbl_OV, "Over Voltage OK", "Over Voltage Error"},
-                   {5, led_UV, lbl_UV, "Under Voltage OK", "Under Voltage Error"},
-                   {6, led_OC, lbl_OC, "Over Current OK", "Over Current Error"},
-                   {7, led_UC, lbl_UC, "Under Current OK", "Under Current Error"},
-                   {8, led_wdtFault, lbl_wdtFault, "WDT OK", "WDT Fault"},
-                   {10, led_opFault, lbl_opFault, "OP OK", "OP Fault"}};
-}
+    using F = parse::FaultFlags;
+    faultFlags_ = {{&F::arcOk, led_ARC, lbl_ARC, "Arc OK", "Arc Error"},
+                   {&F::tempOk, led_TEMP, lbl_TEMP, "Temp OK", "Temp Error"},
+                   {&F::overVoltageOk, led_OV, lbl_OV, "Over Voltage OK", "Over Voltage Error"},
+                   {&F::underVoltageOk, led_UV, lbl_UV, "Under Voltage OK", "Under Voltage Error"},
+                   {&F::overCurrentOk, led_OC, lbl_OC, "Over Current OK", "Over Current Error"},
+                   {&F::underCurrentOk, led_UC, lbl_UC, "Under Current OK", "Under Current Error"},
+                   {&F::watchdogOk, led_wdtFault, lbl_wdtFault, "WDT OK", "WDT Fault"},
+                   {&F::operationOk, led_opFault, lbl_opFault, "OP OK", "OP Fault"}};
 
-void StatusFrame::btn_REQSTAT_Click() {
-    main_.command([this] {
-        const QByteArray stat = main_.link.exchange("STAT;");
-        if (stat.isEmpty())
-            main_.countCommError();
-        else
-            showStat(stat);
-        // An empty or short FLT reply simply leaves the lamps as they are.
-        showFaults(main_.link.exchange("FLT;"));
+    SupplyState &state = ctx_.state;
+    connect(&state, &SupplyState::xrayOnChanged, this, &StatusFrame::showXray);
+    connect(&state, &SupplyState::statusChanged, this, &StatusFrame::showStatus);
+    connect(&state, &SupplyState::watchdogEnabledChanged, this, &StatusFrame::showWatchdog);
+    // An acknowledged switch-over also colours the caption.
+    connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        if (ack != parse::Ack::Taken ||
+            (op != SupplyOps::Operation::HvOn && op != SupplyOps::Operation::HvOff))
+            return;
+        showXrayColour(op == SupplyOps::Operation::HvOn);
     });
 }
 
-void StatusFrame::showStat(const QByteArray &reply) {
-    const auto hv = reply::charAt(reply, 2);
-    if (hv == '1') {
-        led_HVSTAT->setValue(true);
-        lbl_HVSTAT->setText(QStringLiteral("X-RAY ON"));
-        if (!main_.btn_HVONOFF->value())
-            main_.btn_HVONOFF->setValue(true);
-    } else if (hv == '0') {
-        led_HVSTAT->setValue(false);
-        lbl_HVSTAT->setText(QStringLiteral("X-RAY OFF"));
-        main_.btn_HVONOFF->setValue(false);
-    }
+void StatusFrame::btn_REQSTAT_Click() {
+    ctx_.ops.requestStatus();
 }
 
-void StatusFrame::showFaults(const QByteArray &reply) {
-    const auto arc = reply::charAt(reply, 2);
-    if (arc == '0') {
-        led_ARC->setValue(true);
-        lbl_ARC->setText(QStringLiteral("Arc OK"));
-        main_.arcArmed = 1;
-    } else if (arc == '1') {
-        led_ARC->setValue(false);
-        lbl_ARC->setText(QStringLiteral("Arc Error"));
-        countArc();
-    }
+void StatusFrame::showXray(bool on) {
+    led_HVSTAT->setValue(on);
+    lbl_HVSTAT->setText(on ? QStringLiteral("X-RAY ON") : QStringLiteral("X-RAY OFF"));
+}
+
+void StatusFrame::showXrayColour(bool on) {
+    setTextColour(lbl_HVSTAT, on ? Red : Black);
+}
+
+void StatusFrame::showStatus(const StatusBits &bits) {
     for (const FaultFlag &flag : faultFlags_) {
-        const auto c = reply::charAt(reply, flag.position);
-        if (c != '0' && c != '1')
+        const std::optional<bool> healthy = bits.faults.*flag.flag;
+        if (!healthy || healthy == shown_.faults.*flag.flag)
             continue;
-        const bool healthy = c == '0';
-        flag.led->setValue(healthy);
-        flag.label->setText(QString::fromLatin1(healthy ? flag.okText : flag.errorText));
+        flag.led->setValue(*healthy);
+        flag.label->setText(QString::fromLatin1(*healthy ? flag.okText : flag.errorText));
     }
-    const auto interlock = reply::charAt(reply, 9);
-    if (interlock == '0') {
-        showInterlock(false);
-    } else if (interlock == '1') {
-        showInterlock(true);
-        main_.btn_HVONOFF->setValue(false);
+    if (bits.faults.interlockOpen && bits.faults.interlockOpen != shown_.faults.interlockOpen)
+        showInterlock(*bits.faults.interlockOpen);
+    if (bits.psFault && bits.psFault != shown_.psFault) {
+        led_FAULT->setValue(*bits.psFault);
+        lbl_FAULT->setText(*bits.psFault ? QStringLiteral("P.S. FAULT")
+                                         : QStringLiteral("NO P.S. FAULT"));
+        setTextColour(lbl_FAULT, *bits.psFault ? Red : Black);
     }
-}
-
-void StatusFrame::countArc() {
-    // One arc per change from OK to error while the high voltage is switched on.
-    if (!main_.btn_HVONOFF->value() || main_.arcArmed != 1)
-        return;
-    if (main_.arcCount < std::numeric_limits<qint16>::max())
-        ++main_.arcCount;
-    main_.arcFrame->Txt_arcCount->setText(QString::number(main_.arcCount));
-    main_.arcArmed = 0;
+    shown_ = bits;
 }
 
 void StatusFrame::showInterlock(bool open) {
@@ -150,56 +128,23 @@ void StatusFrame::showInterlock(bool open) {
 }
 
 void StatusFrame::decodeNetworkStatus(const QByteArray &text) {
-    const auto hv = reply::charAt(text, 5);
-    if (hv == '1') {
-        led_HVSTAT->setValue(true);
-        lbl_HVSTAT->setText(QStringLiteral("X-RAY ON"));
-        if (!main_.btn_HVONOFF->value())
-            main_.btn_HVONOFF->setValue(true);
-        setTextColour(lbl_HVSTAT, Red);
-    } else if (hv == '0') {
-        // Off reads as the status request shows it, back in the start colour.
-        led_HVSTAT->setValue(false);
-        lbl_HVSTAT->setText(QStringLiteral("X-RAY OFF"));
-        main_.btn_HVONOFF->setValue(false);
-        setTextColour(lbl_HVSTAT, Black);
-    }
-    // The supply's own message reports the interlock only; the switch stays put.
-    const auto interlock = reply::charAt(text, 7);
-    if (interlock == '1' || interlock == '0')
-        showInterlock(interlock == '1');
-    const auto fault = reply::charAt(text, 9);
-    if (fault == '1') {
-        led_FAULT->setValue(true);
-        lbl_FAULT->setText(QStringLiteral("P.S. FAULT"));
-        setTextColour(lbl_FAULT, Red);
-    } else if (fault == '0') {
-        led_FAULT->setValue(false);
-        lbl_FAULT->setText(QStringLiteral("NO P.S. FAULT"));
-        setTextColour(lbl_FAULT, Black);
-    }
+    ctx_.ops.applyNetworkStatus(text);
+    // The supply's own report colours the caption; off goes back to the start colour.
+    if (const auto on = parse::networkStatus(text).hvOn)
+        showXrayColour(*on);
 }
 
 void StatusFrame::enableWdt_Click() {
-    main_.command([this] {
-        if (!watchdogOff) {
-            main_.link.exchange("WDTE 0;");
-            watchdogOff = true;
-            main_.menu.enableWdt->setText(QStringLiteral("Enable Watchdog Timer"));
-            led_wdt->setValue(false);
-            lbl_wdt->setText(QStringLiteral("WDT Off"));
-        } else {
-            main_.link.exchange("WDTE 1;");
-            watchdogOff = false;
-            main_.menu.enableWdt->setText(QStringLiteral("Disable Watchdog Timer"));
-            led_wdt->setValue(true);
-            lbl_wdt->setText(QStringLiteral("WDT On"));
-        }
-    });
+    // The direction is taken when the toggle's turn comes, so two toggles asked
+    // for during one wait go on and off in turn.
+    ctx_.link.command(this, [this] { ctx_.ops.setWatchdog(!ctx_.state.watchdogEnabled()); });
 }
 
-void StatusFrame::TickleWatchdog() {
-    main_.command([this] { main_.outputOutputString("WDTT;"); });
+void StatusFrame::showWatchdog(bool on) {
+    ctx_.menu.enableWdt->setText(on ? QStringLiteral("Disable Watchdog Timer")
+                                    : QStringLiteral("Enable Watchdog Timer"));
+    led_wdt->setValue(on);
+    lbl_wdt->setText(on ? QStringLiteral("WDT On") : QStringLiteral("WDT Off"));
 }
 
 } // namespace zor

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "supply/supplyops.h"
+#include "ui/consolecontext.h"
+
 #include <QGroupBox>
 
 class QLabel;
@@ -7,16 +10,15 @@ class QPushButton;
 
 namespace zor {
 
-class frm_SDIMAIN;
 class Lamp;
 
 // "SYSTEM STATUS": high voltage, interlock, supply fault, the fault flags and
-// the watchdog, with the status request, the network status reader and the
-// watchdog toggle and keep-alive.
+// the watchdog as the supply model holds them, with the status request and
+// the watchdog toggle. The only writer of the high-voltage lamp.
 class StatusFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit StatusFrame(frm_SDIMAIN &main);
+    explicit StatusFrame(ConsoleContext ctx);
 
     QPushButton *btn_REQSTAT;
     Lamp *led_HVSTAT;
@@ -44,32 +46,31 @@ public:
     Lamp *led_wdt;
     QLabel *lbl_wdt;
 
-    // The supply's watchdog is taken as off at start, as the window shows it,
-    // so the first toggle switches it on.
-    bool watchdogOff = true;
-
     void btn_REQSTAT_Click();
-    void TickleWatchdog();
+    // The supply's watchdog is taken as off at start, so the first toggle switches it on.
     void enableWdt_Click();
     // A whole status message the supply sent on its own over the network.
     void decodeNetworkStatus(const QByteArray &text);
 
 private:
     struct FaultFlag {
-        int position;
+        std::optional<bool> parse::FaultFlags::*flag;
         Lamp *led;
         QLabel *label;
         const char *okText;
         const char *errorText;
     };
 
-    void showStat(const QByteArray &reply);
-    void showFaults(const QByteArray &reply);
-    void countArc();
+    void showXray(bool on);
+    void showXrayColour(bool on);
+    void showStatus(const StatusBits &bits);
     void showInterlock(bool open);
+    void showWatchdog(bool on);
 
-    frm_SDIMAIN &main_;
+    ConsoleContext ctx_;
     QList<FaultFlag> faultFlags_;
+    // What the lamps show now, so a report repaints only the flags that moved.
+    StatusBits shown_;
 };
 
 } // namespace zor

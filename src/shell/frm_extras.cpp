@@ -45,7 +45,7 @@ void frm_SDIMAIN::mnu_EXTRAS_Click() {
     frm_EXTRAS &form = extras();
     form.show();
     form.raise();
-    form.txt_COMMERRORS->setText(frm_EXTRAS::countText(commErrorCount));
+    form.txt_COMMERRORS->setText(frm_EXTRAS::countText(state.failedReplies()));
 }
 
 } // namespace zor

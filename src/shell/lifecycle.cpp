@@ -13,27 +13,21 @@ namespace zor {
 
 void frm_SDIMAIN::Form_Load(bool askForPort) {
     exitStep = 0;
-    dacNewA = dacNewB = 0;
     tmr_EXIT.setEnabled(false);
-    kvPerBit = 0.0;
-    maPerBit = 0.000341;
-    dacAcceptedA = dacAcceptedB = 0;
-    pollStep = 0;
+    state.setKvPerBit(convert::InitialKvPerBit);
+    state.setMaPerBit(convert::InitialMaPerBit);
     autoUpdate = false;
     tmr_UPDATE.setEnabled(false);
-    commErrorCount = 0;
     menu.mnu_EXTRAS->setEnabled(false);
     menu.mnu_EXTRAS->setVisible(false);
-    hwRevDefault = QStringLiteral("A01");
-    btn_HVONOFF->setValue(false);
-    tmr_COMMWDT.setEnabled(false);
+    state.setHvEnabled(false);
+    link.tmr_COMMWDT.setEnabled(false);
     menu.mnu_PASSTHRU->setEnabled(false);
     menu.mnu_PASSTHRU->setVisible(false);
     show();
     if (askForPort)
         dialogs().message(QStringLiteral("        Please Select Port!          "));
-    arcArmed = 1;
-    arcCount = 0;
+    state.clearArcs();
 }
 
 void frm_SDIMAIN::mnu_EXIT_Click() {
@@ -42,30 +36,30 @@ void frm_SDIMAIN::mnu_EXIT_Click() {
     link.closeSerial();
     if (link.isEthernet())
         link.closeTcp();
-    tmr_COMMWDT.setEnabled(false);
+    link.tmr_COMMWDT.setEnabled(false);
     endProgram();
 }
 
 void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
     if (link.shuttingDown())
         return;
-    records->events.note(QStringLiteral("Shutdown"));
+    menus.records->events.note(QStringLiteral("Shutdown"));
     // Nothing may reach the supply after the hand-back but the zeroing: the
     // poll, the runs and every timer that can send stop now. An exchange
     // already waiting finishes; the poll step it belongs to starts no other.
     autoUpdate = false;
     tmr_UPDATE.setEnabled(false);
     CycleTimer.setEnabled(false);
-    conditioning->haltRuns();
+    menus.conditioning->haltRuns();
     link.beginShutdown();
-    localRemote->btn_local_remote->setValue(true);
+    panels.localRemote->btn_local_remote->setValue(true);
     link.command(this, [this] {
         DeviceLink::FinalSends finalSends(link);
         // Off whatever the switch shows: an earlier off may have been lost.
         // Its reply is not awaited, so the hand-back is not delayed by it.
         link.outputOutputString("ENBL 0;");
-        btn_HVONOFF->setValue(false);
-        localRemote->btn_local_remote_Click();
+        state.setHvEnabled(false);
+        panels.localRemote->btn_local_remote_Click();
         tmr_EXIT.setEnabled(true);
     });
 }
@@ -95,7 +89,7 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
         EnableManualControls();
         link.closeSerial();
         link.closeTcp();
-        tmr_COMMWDT.setEnabled(false);
+        link.tmr_COMMWDT.setEnabled(false);
         endProgram();
         return;
     default:
@@ -109,12 +103,12 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
 }
 
 void frm_SDIMAIN::Form_Unload() {
-    localRemote->btn_local_remote->setValue(false);
+    panels.localRemote->btn_local_remote->setValue(false);
     forms.unloadAll();
     link.closeSerial();
     if (link.isEthernet())
         link.closeTcp();
-    tmr_COMMWDT.setEnabled(false);
+    link.tmr_COMMWDT.setEnabled(false);
     endProgram();
 }
 
@@ -126,8 +120,8 @@ void frm_SDIMAIN::closeEvent(QCloseEvent *event) {
 
 void frm_SDIMAIN::endProgram() {
     ended_ = true;
-    for (Timer *t :
-         {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &tmr_RCVTIMER, &tmr_NETRCVTMR, &tmr_COMMWDT})
+    for (Timer *t : {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &link.tmr_RCVTIMER, &link.tmr_NETRCVTMR,
+                     &link.tmr_COMMWDT})
         t->setEnabled(false);
     if (programEnd_)
         programEnd_();

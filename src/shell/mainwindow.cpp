@@ -13,12 +13,12 @@
 #include "factory/configmenu.h"
 #include "link/linkhealth.h"
 #include "link/traffictrace.h"
-#include "link/transportselection.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
+#include "ports/transportselection.h"
 #include "shell/frm_extras.h"
 #include "shell/frm_trace.h"
 #include "shell/linkindicator.h"
@@ -44,7 +44,7 @@ namespace {
 // shortcut of the main window cannot reach while a box blocks it.
 class XrayOffKey final : public QObject {
 public:
-    explicit XrayOffKey(frm_SDIMAIN &main) : QObject(&main), main_(main) {
+    XrayOffKey(QObject *parent, std::function<void()> off) : QObject(parent), off_(std::move(off)) {
         QCoreApplication::instance()->installEventFilter(this);
     }
     bool eventFilter(QObject *, QEvent *event) override {
@@ -55,12 +55,12 @@ public:
             (key->modifiers() & ~Qt::KeypadModifier) != (Qt::ControlModifier | Qt::ShiftModifier))
             return false;
         if (!key->isAutoRepeat())
-            main_.mnu_XRAYOFF_Click();
+            off_();
         return true;
     }
 
 private:
-    frm_SDIMAIN &main_;
+    std::function<void()> off_;
 };
 
 } // namespace
@@ -76,13 +76,18 @@ frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
     buildLayout();
     connectMenu();
     connectLink();
+    connectState();
     connect(&tmr_UPDATE, &Timer::tick, this, &frm_SDIMAIN::tmr_UPDATE_Timer);
     connect(&tmr_EXIT, &Timer::tick, this, &frm_SDIMAIN::tmr_EXIT_Timer);
     StatusBar1->addIndicator(new LinkIndicator(*linkHealth, StatusBar1));
-    new XrayOffKey(*this);
+    new XrayOffKey(this, [this] { mnu_XRAYOFF_Click(); });
 }
 
 frm_SDIMAIN::~frm_SDIMAIN() = default;
+
+ConsoleContext frm_SDIMAIN::context() {
+    return {link, state, ops, forms, menu};
+}
 
 QGroupBox *frm_SDIMAIN::frame(const QString &title) const {
     for (QGroupBox *box : frames_)
@@ -95,14 +100,15 @@ void frm_SDIMAIN::buildLayout() {
     auto *central = new QWidget(this);
     auto *grid = new QGridLayout(central);
 
-    statusFrame = new StatusFrame(*this);
-    readbacks = new AnalogReadbacks(*this);
-    identity = new IdentityFrame(*this);
-    setpoints = new SetpointPanel(*this);
-    hvEnable = new HvEnableFrame(*this);
-    faultReset = new FaultResetFrame(*this);
-    arcFrame = new ArcFrame(*this);
-    localRemote = new LocalRemote(*this);
+    const ConsoleContext ctx = context();
+    panels.statusFrame = new StatusFrame(ctx);
+    panels.readbacks = new AnalogReadbacks(state, this);
+    panels.identity = new IdentityFrame(ctx);
+    panels.setpoints = new SetpointPanel(ctx);
+    panels.hvEnable = new HvEnableFrame(ctx);
+    panels.faultReset = new FaultResetFrame(ctx);
+    panels.arcFrame = new ArcFrame(state);
+    panels.localRemote = new LocalRemote(ctx);
 
     auto *update = new QGroupBox(QStringLiteral("UPDATE DATA"));
     update->setObjectName(QStringLiteral("fra_UPDATE"));
@@ -114,46 +120,36 @@ void frm_SDIMAIN::buildLayout() {
     connect(btn_UPDATEDATA, &ToggleSwitch::valueChanged, this,
             &frm_SDIMAIN::btn_UPDATEDATA_ValueChanged);
 
-    frames_ = {readbacks->fra_READBACKS,
-               readbacks->fra_AUX,
-               statusFrame,
-               identity,
-               setpoints,
-               hvEnable,
-               faultReset,
-               arcFrame,
+    frames_ = {panels.readbacks->fra_READBACKS,
+               panels.readbacks->fra_AUX,
+               panels.statusFrame,
+               panels.identity,
+               panels.setpoints,
+               panels.hvEnable,
+               panels.faultReset,
+               panels.arcFrame,
                update};
-    grid->addWidget(readbacks->fra_READBACKS, 0, 0);
-    grid->addWidget(readbacks->fra_AUX, 0, 1);
-    grid->addWidget(statusFrame, 0, 2, 3, 1);
-    grid->addWidget(setpoints, 1, 0);
-    grid->addWidget(hvEnable, 1, 1);
-    grid->addWidget(identity, 2, 0);
+    grid->addWidget(panels.readbacks->fra_READBACKS, 0, 0);
+    grid->addWidget(panels.readbacks->fra_AUX, 0, 1);
+    grid->addWidget(panels.statusFrame, 0, 2, 3, 1);
+    grid->addWidget(panels.setpoints, 1, 0);
+    grid->addWidget(panels.hvEnable, 1, 1);
+    grid->addWidget(panels.identity, 2, 0);
     auto *small = new QGridLayout;
-    small->addWidget(faultReset, 0, 0);
-    small->addWidget(arcFrame, 0, 1);
+    small->addWidget(panels.faultReset, 0, 0);
+    small->addWidget(panels.arcFrame, 0, 1);
     small->addWidget(update, 1, 0, 1, 2);
     grid->addLayout(small, 2, 1);
-    grid->addWidget(localRemote, 3, 0);
-    localRemote->hide();
+    grid->addWidget(panels.localRemote, 3, 0);
+    panels.localRemote->hide();
     setCentralWidget(central);
 
-    btn_HVONOFF = hvEnable->btn_HVONOFF;
-    btn_KVSET = setpoints->btn_KVSET;
-    btn_EMI = setpoints->btn_EMI;
-    btn_FILLIM = setpoints->btn_FILLIM;
-    btn_FILPREHEAT = setpoints->btn_FILPREHEAT;
-    btn_REQSTAT = statusFrame->btn_REQSTAT;
-    btn_HWREV = identity->btn_HWREV;
-    btn_MODNUM = identity->btn_MODNUM;
-    btn_SWREV = identity->btn_SWREV;
-    btn_SWBuild = identity->btn_SWBuild;
-    btn_serialNum_rqst = identity->btn_serialNum_rqst;
-    transport = new TransportSelection(*this);
-    diagnostics = new DiagnosticsMenu(*this);
-    conditioning = new ConditioningMenu(*this);
-    configMenu = new ConfigMenu(*this);
-    records = new RecordsMenu(supply, menu.mnu_Controls, StatusBar1, this);
+    btn_HVONOFF = panels.hvEnable->btn_HVONOFF;
+    menus.transport = new TransportSelection(*this);
+    menus.diagnostics = new DiagnosticsMenu(*this);
+    menus.conditioning = new ConditioningMenu(*this);
+    menus.configMenu = new ConfigMenu(*this);
+    menus.records = new RecordsMenu(state, menu.mnu_Controls, StatusBar1, this);
 }
 
 void frm_SDIMAIN::connectMenu() {
@@ -177,9 +173,37 @@ void frm_SDIMAIN::connectLink() {
     });
     connect(&link, &DeviceLink::networkStatus, this, [this](const QByteArray &text) {
         StatusBar1->setPanelText(3, QString::fromLatin1(text));
-        statusFrame->decodeNetworkStatus(text);
+        panels.statusFrame->decodeNetworkStatus(text);
     });
     connect(&link, &DeviceLink::tcpError, this, &frm_SDIMAIN::showTcpError);
+}
+
+// What the model reports that the comm diagnostics and raw data pages show;
+// both pages are loaded by the first report, shown or not.
+void frm_SDIMAIN::connectState() {
+    connect(&state, &SupplyState::failedRepliesChanged, this,
+            [this](int count) { extras().txt_COMMERRORS->setText(frm_EXTRAS::countText(count)); });
+    connect(&ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        using Op = SupplyOps::Operation;
+        if (op != Op::ProgramKv && op != Op::ProgramMa && op != Op::HvOn && op != Op::HvOff)
+            return;
+        const bool hv = op == Op::HvOn || op == Op::HvOff;
+        if (hv && ack == parse::Ack::Taken)
+            rawData().showInterlock1(op == Op::HvOn);
+        if (ack == parse::Ack::Refused)
+            extras().txt_LASTERROR->setText(QStringLiteral("1"));
+        extras().txt_COMMERRORS->setText(frm_EXTRAS::countText(state.failedReplies()));
+    });
+    connect(&ops, &SupplyOps::replied, this,
+            [this](const QByteArray &payload, const QByteArray &reply) {
+                // Any answer to the first monitor read ends an operator's update request.
+                if (payload == "VMON;" && !reply.isEmpty())
+                    btn_UPDATEDATA->setValue(false);
+            });
+    connect(&state, &SupplyState::monitorChanged, this,
+            [this](Monitor m, const Reading &r) { rawData().showMonitor(m, r); });
+    connect(&state, &SupplyState::setpointChanged, this,
+            [this](Channel c, const Reading &r) { rawData().showSetpoint(c, r); });
 }
 
 void frm_SDIMAIN::showTcpError(const QString &description) {
@@ -208,7 +232,11 @@ frm_EXTRAS &frm_SDIMAIN::extras() {
 }
 
 frm_RAWDATA &frm_SDIMAIN::rawData() {
-    return forms.get<frm_RAWDATA>();
+    if (frm_RAWDATA *page = forms.find<frm_RAWDATA>())
+        return *page;
+    frm_RAWDATA &page = forms.get<frm_RAWDATA>();
+    page.showReadings(state);
+    return page;
 }
 
 void frm_SDIMAIN::openModalPage(std::function<void()> page) {
@@ -242,17 +270,12 @@ void frm_SDIMAIN::mnu_TRACE_Click() {
 }
 
 void frm_SDIMAIN::mnu_XRAYOFF_Click() {
-    hvEnable->switchOff(true);
-    CycleTest &cycle = *conditioning->cycleTest;
+    panels.hvEnable->switchOff(true);
+    CycleTest &cycle = *menus.conditioning->cycleTest;
     if (cycle.cycleRunning)
         cycle.menu_cycleHv_Click();
     if (frm_seasoning *season = forms.find<frm_seasoning>(); season && season->running())
         season->stopRun();
-}
-
-void frm_SDIMAIN::countCommError() {
-    ++commErrorCount;
-    extras().txt_COMMERRORS->setText(QStringLiteral(" %1").arg(commErrorCount));
 }
 
 } // namespace zor

@@ -54,6 +54,7 @@ void SupplyOps::setClocks(std::function<qint64()> monotonicNs,
 QByteArray SupplyOps::exchange(const QByteArray &payload) {
     const QByteArray reply = link_.exchange(payload);
     state_.setLinkAnswering(!reply.isEmpty());
+    emit replied(payload, reply);
     return reply;
 }
 
@@ -106,8 +107,11 @@ void SupplyOps::readScaling() {
 void SupplyOps::readSetpoint(Channel c) {
     link_.command(this, [this, c] {
         const QByteArray reply = exchange(c == Channel::Kv ? "VSET;" : "ISET;");
-        if (const auto count = parse::setpointCount(reply))
-            state_.setSetpoint(c, {QByteArray::number(*count), count, *count * state_.perBit(c)});
+        if (const auto count = parse::setpointCount(reply)) {
+            const Reading r{QByteArray::number(*count), count, *count * state_.perBit(c)};
+            state_.setSetpoint(c, r);
+            emit setpointRead(c, r);
+        }
     });
 }
 
@@ -163,15 +167,22 @@ void SupplyOps::setHighVoltage(bool on) {
     // The direction is fixed now: a request held behind another exchange must
     // not be turned round by a status read that moved the switch meanwhile.
     state_.setHvEnabled(on);
-    link_.command(this, [this, on] {
-        state_.setHvEnabled(on);
-        const parse::Ack ack = parse::writeAck(exchange(on ? "ENBL 1;" : "ENBL 0;"));
-        if (ack == parse::Ack::Taken)
-            state_.setXrayOn(on);
-        else if (ack == parse::Ack::NoReply)
-            state_.countFailedReply();
-        emit answered(on ? Operation::HvOn : Operation::HvOff, ack);
-    });
+    link_.command(this, [this, on] { driveHighVoltage(on); });
+}
+
+void SupplyOps::switchOffFirst() {
+    state_.setHvEnabled(false);
+    link_.commandFirst([this] { driveHighVoltage(false); });
+}
+
+void SupplyOps::driveHighVoltage(bool on) {
+    state_.setHvEnabled(on);
+    const parse::Ack ack = parse::writeAck(exchange(on ? "ENBL 1;" : "ENBL 0;"));
+    if (ack == parse::Ack::Taken)
+        state_.setXrayOn(on);
+    else if (ack == parse::Ack::NoReply)
+        state_.countFailedReply();
+    emit answered(on ? Operation::HvOn : Operation::HvOff, ack);
 }
 
 void SupplyOps::readIdentity(IdentityField f) {
@@ -180,9 +191,9 @@ void SupplyOps::readIdentity(IdentityField f) {
     link_.command(this, [this, f] {
         const QByteArray reply = exchange(Payloads[static_cast<int>(f)]);
         if (reply.isEmpty()) {
-            emit state_.identityUnknown(f);
+            state_.setIdentityUnknown(f);
             if (f == IdentityField::FirmwareRevision)
-                emit state_.identityUnknown(IdentityField::SoftwareBuild);
+                state_.setIdentityUnknown(IdentityField::SoftwareBuild);
             state_.countFailedReply();
             return;
         }

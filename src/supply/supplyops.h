@@ -53,6 +53,8 @@ public:
     void program(Channel c, int count);
     // "ENBL 1;" / "ENBL 0;". The switch moves at once; the lamp on ';'.
     void setHighVoltage(bool on);
+    // "ENBL 0;" as the next frame on the wire, ahead of anything held.
+    void switchOffFirst();
     // "HWVR;" "MODR;" "FREV;" (revision and build) "SOFT;" "SNUR;".
     void readIdentity(IdentityField f);
     // "WDTT;", sent without waiting for a reply.
@@ -78,6 +80,11 @@ public:
 
 signals:
     void answered(zor::SupplyOps::Operation op, zor::parse::Ack ack);
+    // Every exchange, with its reply (empty when none came).
+    void replied(const QByteArray &payload, const QByteArray &reply);
+    // Every good set-point read-back, changed or not: a view that showed
+    // something else in its place (a programming outcome) repaints it.
+    void setpointRead(zor::Channel c, const zor::Reading &r);
 
 private:
     // Exchanges a payload and notes whether anything came back.
@@ -86,6 +93,7 @@ private:
     bool readMonitor(const QByteArray &payload, Monitor m,
                      const std::function<double(long long)> &convert);
     void applyFaults(const parse::FaultFlags &flags);
+    void driveHighVoltage(bool on);
 
     DeviceLink &link_;
     SupplyState &state_;

@@ -1,6 +1,7 @@
 #include "supply/supplystate.h"
 
 #include <limits>
+#include <utility>
 
 namespace zor {
 
@@ -76,8 +77,14 @@ void SupplyState::setWatchdogEnabled(bool on) {
 }
 
 void SupplyState::setIdentity(IdentityField f, const QString &text) {
-    if (assign(identity_[index(f)], text))
+    const bool wasKnown = std::exchange(identityKnown_[index(f)], true);
+    if (assign(identity_[index(f)], text) || !wasKnown)
         emit identityChanged(f, text);
+}
+
+void SupplyState::setIdentityUnknown(IdentityField f) {
+    forgetIdentity(f);
+    emit identityUnknown(f);
 }
 
 void SupplyState::setKvPerBit(double v) {

@@ -91,7 +91,13 @@ public:
     void setWatchdogEnabled(bool on);
 
     QString identity(IdentityField f) const { return identity_[index(f)]; }
+    // A field read after a failed read signals even when its text is as before.
     void setIdentity(IdentityField f, const QString &text);
+    // A read of this field got no reply: the text is kept but no longer trusted.
+    void setIdentityUnknown(IdentityField f);
+    // The next read signals even when its text is as before: a view showed
+    // something else in the field's place.
+    void forgetIdentity(IdentityField f) { identityKnown_[index(f)] = false; }
 
     double kvPerBit() const { return kvPerBit_; }
     double maPerBit() const { return maPerBit_; }
@@ -101,6 +107,7 @@ public:
 
     // Replies that failed where the console counts them; never reset.
     int failedReplies() const { return failedReplies_; }
+    int commErrorCount() const { return failedReplies_; }
     void countFailedReply();
 
     // The last exchange got an answer (false after a silent one).
@@ -143,6 +150,7 @@ private:
     bool arcArmed_ = true;
     bool watchdogEnabled_ = false;
     std::array<QString, IdentityFieldCount> identity_;
+    std::array<bool, IdentityFieldCount> identityKnown_{};
     double kvPerBit_ = convert::InitialKvPerBit;
     double maPerBit_ = convert::InitialMaPerBit;
     int failedReplies_ = 0;

@@ -1,6 +1,6 @@
 #include "userconfig/frm_prog_conf.h"
 
-#include "factory/typedentry.h"
+#include "platform/typedentry.h"
 #include "platform/counts.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"

@@ -36,8 +36,8 @@ const Step DefaultRun[] = {{0, "1536", "585"},     {300, "1792", "585"},   {600,
 struct Conditioning : Console {
     Conditioning() {
         rig.supply.fallback = {";", 0, {}, 5, false, false};
-        window.kvPerBit = Kv80;
-        window.maPerBit = 1400.0 / 1000 / 4095;
+        window.state.setKvPerBit(Kv80);
+        window.state.setMaPerBit(1400.0 / 1000 / 4095);
         window.CycleTimer.setInterval(Never);
     }
     // The status read-back moves the switch, as the poll would.
@@ -63,7 +63,7 @@ struct Conditioning : Console {
         window.menu.menu_Season->trigger();
         return window.forms.find<frm_seasoning>();
     }
-    CycleTest &cycle() { return *window.conditioning->cycleTest; }
+    CycleTest &cycle() { return *window.menus.conditioning->cycleTest; }
     void startCycle(const QString &on, const QString &period) {
         dialogs.inputs = {on, period};
         window.menu.menu_cycleHv->trigger();
@@ -204,7 +204,7 @@ private slots:
             fetch<double, int, QString, QString, QString>("kvPerBit", "row", "kv", "time",
                                                           "message");
         Conditioning c;
-        c.window.kvPerBit = kvPerBit;
+        c.window.state.setKvPerBit(kvPerBit);
         c.dialogs.onModal = [&](QDialog &d) {
             auto &s = static_cast<frm_seasoning &>(d);
             s.combo_kv[row]->setEditText(kv);

@@ -3,6 +3,7 @@
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
 #include "diagnostics/frm_rawdata.h"
+#include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
@@ -69,10 +70,10 @@ private slots:
             fetch<double, bool, double, int, double>("kvPerBit", "typedScaled", "entered", "count",
                                                      "scaled");
         Console c;
-        c.window.kvPerBit = kvPerBit;
-        SetpointPanel &p = *c.window.setpoints;
+        c.window.state.setKvPerBit(kvPerBit);
+        SetpointPanel &p = *c.window.panels.setpoints;
         (typedScaled ? p.ctrl_SCALVAL : p.ctrl_BITVAL)->setValue(entered);
-        QCOMPARE(int(c.window.dacNewA), count);
+        QCOMPARE(int(c.window.panels.setpoints->dacNewA), count);
         QCOMPARE(p.ctrl_SCALVAL->value(), scaled);
     }
 
@@ -80,13 +81,13 @@ private slots:
     // value it had and nothing is sent.
     void aboveFullScaleRefused() {
         Console c;
-        c.window.kvPerBit = Kv80;
-        SetpointPanel &p = *c.window.setpoints;
+        c.window.state.setKvPerBit(Kv80);
+        SetpointPanel &p = *c.window.panels.setpoints;
         p.ctrl_SCALVAL->enterText(QStringLiteral("40"));
         p.ctrl_SCALVAL->enterText(QStringLiteral("400"));
         QCOMPARE(c.dialogs.messages(),
                  QStringList{"400 kV is above the unit's full scale of 80 kV."});
-        QCOMPARE(c.window.dacNewA, qint16(2048));
+        QCOMPARE(c.window.panels.setpoints->dacNewA, qint16(2048));
         QCOMPARE(p.ctrl_SCALVAL->value(), 40.0);
         QVERIFY(c.sent().isEmpty());
     }
@@ -95,15 +96,15 @@ private slots:
     // hold the same count; one arrow step is one count.
     void channelsKeepTheirOwnValues() {
         Console c;
-        SetpointPanel &p = *c.window.setpoints;
-        c.window.kvPerBit = Kv80;
-        c.window.dacAcceptedA = c.window.dacAcceptedB = 512;
+        SetpointPanel &p = *c.window.panels.setpoints;
+        c.window.state.setKvPerBit(Kv80);
+        c.window.panels.setpoints->dacAcceptedA = c.window.panels.setpoints->dacAcceptedB = 512;
         QTest::mouseClick(p.opt_DACB, Qt::LeftButton);
         QCOMPARE(p.lbl_CHMOD->text(), QStringLiteral("Now Modifying MA_PROG"));
         QCOMPARE(p.ctrl_SCALVAL->maximum(), 8.56);
         QCOMPARE(p.ctrl_SCALVAL->value(), 0.174592);
         p.ctrl_SCALVAL->stepBy(1);
-        QCOMPARE(c.window.dacNewB, qint16(513));
+        QCOMPARE(c.window.panels.setpoints->dacNewB, qint16(513));
         QTest::mouseClick(p.opt_DACA, Qt::LeftButton);
         QCOMPARE(p.ctrl_SCALVAL->maximum(), 70000.0);
         QCOMPARE(p.ctrl_SCALVAL->value(), 512 * Kv80);
@@ -122,30 +123,30 @@ private slots:
         const auto [answer, after] = fetch<QByteArray, QString>("answer", "after");
         Console c;
         c.answer("IREF 293;", answer);
-        SetpointPanel &p = *c.window.setpoints;
+        SetpointPanel &p = *c.window.panels.setpoints;
         p.opt_DACB_Click();
         p.ctrl_BITVAL->setValue(293);
         p.btn_ACCEPT_Click();
         QCOMPARE(c.sent(), Payloads{"IREF 293;"});
         frm_EXTRAS &extras = c.window.extras();
-        QCOMPARE(
-            QStringList({p.txt_DACB->text(), baseColour(p.txt_DACB), extras.txt_COMMERRORS->text(),
-                         extras.txt_LASTERROR->text(), QString::number(c.window.dacAcceptedB),
-                         c.window.rawData().txt_RAWDACB->text()})
-                .join('|'),
-            after);
+        QCOMPARE(QStringList({p.txt_DACB->text(), baseColour(p.txt_DACB),
+                              extras.txt_COMMERRORS->text(), extras.txt_LASTERROR->text(),
+                              QString::number(c.window.panels.setpoints->dacAcceptedB),
+                              c.window.rawData().txt_RAWDACB->text()})
+                     .join('|'),
+                 after);
     }
 
     void cancelSendsAcceptedCountWithoutComma() {
         Console c;
-        c.window.kvPerBit = Kv80;
-        SetpointPanel &p = *c.window.setpoints;
+        c.window.state.setKvPerBit(Kv80);
+        SetpointPanel &p = *c.window.panels.setpoints;
         p.ctrl_SCALVAL->enterText(QStringLiteral("10"));
         QTest::mouseClick(p.btn_CANCEL, Qt::LeftButton);
         QCOMPARE(c.rig.supply.frames.at(0).bytes, QByteArray::fromHex("0231302c30430d0a"));
         QCOMPARE(p.txt_DACA->text(), QStringLiteral("Channel A"));
         QCOMPARE(c.window.StatusBar1->panelText(3), QStringLiteral("RX")); // nothing collected
-        QCOMPARE(c.window.dacNewA, qint16(0));
+        QCOMPARE(c.window.panels.setpoints->dacNewA, qint16(0));
     }
 
     void readBack_data() {
@@ -167,22 +168,25 @@ private slots:
             fetch<QByteArray, double, QByteArray, QString, QString>("payload", "kvPerBit", "answer",
                                                                     "field", "raw");
         Console c;
-        c.window.kvPerBit = kvPerBit;
+        c.window.state.setKvPerBit(kvPerBit);
         c.answer(payload, answer);
         const bool kv = payload == "VSET;";
-        QLineEdit *target = kv ? c.window.setpoints->txt_DACA : c.window.setpoints->txt_DACB;
+        QLineEdit *target =
+            kv ? c.window.panels.setpoints->txt_DACA : c.window.panels.setpoints->txt_DACB;
         QLineEdit *rawTarget = kv ? c.window.rawData().txt_RAWDACA : c.window.rawData().txt_RAWDACB;
         QPalette marked = target->palette(); // as a failed transmit left it
         marked.setColor(QPalette::Base, Qt::red);
         target->setPalette(marked);
         const QString before = target->text(), rawBefore = rawTarget->text();
-        QTest::mouseClick(kv ? c.window.btn_KVSET : c.window.btn_EMI, Qt::LeftButton);
+        QTest::mouseClick(kv ? c.window.panels.setpoints->btn_KVSET
+                             : c.window.panels.setpoints->btn_EMI,
+                          Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{payload});
         QCOMPARE(target->text(), field.isEmpty() ? before : field);
         QCOMPARE(rawTarget->text(), field.isEmpty() ? rawBefore : raw);
         QCOMPARE(baseColour(target), field.isEmpty() ? "#ff0000" : "#ffffff");
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
-        QCOMPARE(c.window.commErrorCount, 0);
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QCOMPARE(c.window.state.failedReplies(), 0);
     }
 
     // "switch|lamp label|comm errors|last error" after the toggle. The label is
@@ -208,7 +212,7 @@ private slots:
         c.answer(payload, answer);
         c.window.btn_HVONOFF_Click();
         QCOMPARE(c.sent(), (startOn ? Payloads{"ENBL 1;", payload} : Payloads{payload}));
-        StatusFrame &status = *c.window.statusFrame;
+        StatusFrame &status = *c.window.panels.statusFrame;
         frm_EXTRAS &extras = c.window.extras();
         QCOMPARE(
             QStringList({c.window.btn_HVONOFF->value() ? "on" : "off", status.lbl_HVSTAT->text(),
@@ -228,13 +232,12 @@ private slots:
     void hvHeldToggleKeepsItsDirection() {
         for (bool statusSaysOn : {false, true}) {
             Console c;
-            c.window.btn_HVONOFF->setValue(true);
+            c.window.state.setHvEnabled(true);
             c.answer("VSET;", "640;", 300);
             c.answer("ENBL 0;", ";");
             QTimer::singleShot(50, &c.window,
                                [&] { QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton); });
-            QTimer::singleShot(100, &c.window,
-                               [&] { c.window.btn_HVONOFF->setValue(statusSaysOn); });
+            QTimer::singleShot(100, &c.window, [&] { c.window.state.setHvEnabled(statusSaysOn); });
             c.window.btn_KVSET_Click();
             QCOMPARE(c.sent(), (Payloads{"VSET;", "ENBL 0;"}));
             QVERIFY(!c.window.btn_HVONOFF->value());
@@ -251,26 +254,26 @@ private slots:
         const auto [answer, face] = fetch<QByteArray, QString>("answer", "face");
         Console c;
         c.answer("CLR;", answer);
-        ToggleSwitch *sw = c.window.faultReset->btn_RSTTIME;
+        ToggleSwitch *sw = c.window.panels.faultReset->btn_RSTTIME;
         QTest::mouseClick(sw, Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{"CLR;"});
         QCOMPARE(sw->text(), face);
-        QCOMPARE(c.window.commErrorCount, 0);
+        QCOMPARE(c.window.state.failedReplies(), 0);
     }
 
     void clearCountRearmsTheArcCounter() {
         Console c;
         c.answer("STAT;", "1;");
         c.answer("FLT;", "1;");
-        c.window.btn_HVONOFF->setValue(true);
-        c.window.arcCount = 3;
-        c.window.arcArmed = 0;
-        QTest::mouseClick(c.window.arcFrame->btn_clrArc, Qt::LeftButton);
-        QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), QStringLiteral("0"));
-        QCOMPARE(c.window.arcArmed, qint16(1));
+        c.window.state.setHvEnabled(true);
+        c.window.state.setArcCount(3);
+        c.window.state.setArcArmed(false);
+        QTest::mouseClick(c.window.panels.arcFrame->btn_clrArc, Qt::LeftButton);
+        QCOMPARE(c.window.panels.arcFrame->Txt_arcCount->text(), QStringLiteral("0"));
+        QVERIFY(c.window.state.arcArmed());
         QVERIFY(c.sent().isEmpty());
         c.window.btn_REQSTAT_Click(); // FLT still reports the arc
-        QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), QStringLiteral("1"));
+        QCOMPARE(c.window.panels.arcFrame->Txt_arcCount->text(), QStringLiteral("1"));
     }
 };
 

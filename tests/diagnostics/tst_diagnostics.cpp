@@ -30,7 +30,7 @@ QStringList serviceEntries(const Console &c) {
 }
 
 void enterModePassword(Console &c, const QString &typed) {
-    c.window.diagnostics->mnu_ABOUT_Click();
+    c.window.menus.diagnostics->mnu_ABOUT_Click();
     c.dialogs.inputs.push_back(typed);
     QTest::mouseDClick(c.window.forms.find<RevScreen>()->Label3, Qt::LeftButton);
 }
@@ -85,7 +85,7 @@ private slots:
         c.window.mnu_EXTRAS_Click();
         QPointer<frm_EXTRAS> x = &c.window.extras();
         for (int i = 0; i < 3; ++i)
-            c.window.countCommError();
+            c.window.state.countFailedReply();
         x->close();
         QTRY_VERIFY(x.isNull());
         c.window.mnu_EXTRAS_Click();
@@ -105,15 +105,15 @@ private slots:
             fetch<bool, QByteArray, int>("portOpen", "answer", "errors");
         Console c;
         if (!portOpen)
-            c.window.MSComm1().close();
+            c.window.link.MSComm1().close();
         c.answer("96,", answer);
         c.window.autoUpdate = true;
         c.window.tmr_UPDATE.setEnabled(true);
-        c.window.diagnostics->mnu_PASSTHRU_Click();
-        QCOMPARE(c.window.commErrorCount, errors);
+        c.window.menus.diagnostics->mnu_PASSTHRU_Click();
+        QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         QVERIFY(c.window.tmr_UPDATE.isEnabled());
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         if (portOpen)
             QCOMPARE(c.rig.supply.frames.first().bytes, QByteArray::fromHex("0239362c650d0a"));
     }
@@ -123,7 +123,7 @@ private slots:
         c.window.rawData().txt_RAWDACA->setText(QStringLiteral(" 2048"));
         frm_RAWDATA *page = c.window.forms.find<frm_RAWDATA>();
         QVERIFY(page && !page->isVisible());
-        c.window.diagnostics->mnu_RAWDATA_Click();
+        c.window.menus.diagnostics->mnu_RAWDATA_Click();
         QVERIFY(&c.window.rawData() == page && page->isVisible());
         QCOMPARE(page->txt_RAWDACA->text(), QStringLiteral(" 2048"));
         page->mnu_misc->trigger(); // "Misc Information"
@@ -176,7 +176,7 @@ private slots:
 
     void promptSurvivesTheWindowsBeingUnloaded() {
         Console c(false);
-        c.window.diagnostics->mnu_ABOUT_Click();
+        c.window.menus.diagnostics->mnu_ABOUT_Click();
         QPointer<RevScreen> about = c.window.forms.find<RevScreen>();
         {
             UnloadingDialogs unloading(c.window);

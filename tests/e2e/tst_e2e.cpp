@@ -5,14 +5,15 @@
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
 #include "link/framecodec.h"
-#include "link/frm_gui_baudrate.h"
-#include "link/remotehost.h"
-#include "link/transportselection.h"
 #include "monitor/analogreadbacks.h"
+#include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/remotehost.h"
+#include "ports/transportselection.h"
 #include "shell/mainmenu.h"
 #include "sim/simprocess.h"
 #include "testconsole.h"
@@ -127,7 +128,7 @@ struct SimSession : test::Console {
     // or the Ethernet handler (its menu entry stays disabled) with its host dialog.
     void selectPort() {
         if (transport == Transport::Tcp)
-            return window.transport->mnu_ethernet_Click();
+            return window.menus.transport->mnu_ethernet_Click();
         dialogs.inputs = {ptyLink()};
         window.menu.mnu_userComm->trigger();
         window.menu.mnu_AUTOUPDATE->trigger();
@@ -199,7 +200,7 @@ bool startPolling(SimSession &s) {
     if (!s.startSim())
         return false;
     s.selectPort();
-    return QTest::qWaitFor([&] { return s.window.kvPerBit > 0; }, 5000);
+    return QTest::qWaitFor([&] { return s.window.state.kvPerBit() > 0; }, 5000);
 }
 
 // The first whole poll cycle that starts after exchange `from`.
@@ -248,16 +249,16 @@ private slots:
         // The port; auto update reads the identity before the poll starts.
         s.selectPort();
         QCOMPARE(w.StatusBar1->panelText(2), tcp ? "IP: 127.0.0.1" : "Comm Port:  " + s.ptyLink());
-        QVERIFY(w.menu.mnu_AUTOUPDATE->isChecked() && !w.btn_KVSET->isEnabled());
+        QVERIFY(w.menu.mnu_AUTOUPDATE->isChecked() && !w.panels.setpoints->btn_KVSET->isEnabled());
         QCOMPARE(s.texts({"txt_MODNUM", "txt_SWREV", "txt_SWBUILD"}),
                  QStringList({"ZOR80HR", "ZORSIM 1.00", "0103"}));
-        QTRY_COMPARE(w.kvPerBit, 80.0 / 4095);
+        QTRY_COMPARE(w.state.kvPerBit(), 80.0 / 4095);
         QTRY_COMPARE(s.texts({"txt_ADC1", "txt_ADC6", "txt_ADC2"}),
                      QStringList({"-15.00 V", "25.0", "0.000 kV"}));
-        QCOMPARE(w.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
+        QCOMPARE(w.panels.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
 
         // kV and mA setpoints.
-        SetpointPanel &panel = *w.setpoints;
+        SetpointPanel &panel = *w.panels.setpoints;
         panel.opt_DACA->click();
         panel.ctrl_SCALVAL->setValue(40);
         s.settle();
@@ -274,28 +275,30 @@ private slots:
         // High voltage on: the monitors reach the setpoints.
         s.settle();
         QTest::mouseClick(w.btn_HVONOFF, Qt::LeftButton);
-        QCOMPARE(w.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
-        QTRY_COMPARE_WITH_TIMEOUT(w.readbacks->txt_ADC2->text(), "40.010 kV", 5000);
-        QTRY_COMPARE(w.readbacks->txt_ADC3->text(), "1.000 mA");
+        QCOMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
+        QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->txt_ADC2->text(), "40.010 kV", 5000);
+        QTRY_COMPARE(w.panels.readbacks->txt_ADC3->text(), "1.000 mA");
 
         // The interlock opens: the supply drops the voltage and the switch follows.
         QCOMPARE(s.simCommand("interlock open"), "ok");
         QTRY_VERIFY(!w.btn_HVONOFF->value());
-        QTRY_COMPARE(w.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Open");
-        QTRY_COMPARE(w.statusFrame->lbl_HVSTAT->text(), "X-RAY OFF");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Open");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY OFF");
         QCOMPARE(s.simCommand("interlock close"), "ok");
-        QTRY_COMPARE(w.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_INTRLKSTAT->text(), "Interlock Closed");
 
         // A latched fault and its reset.
         QCOMPARE(s.simCommand("fault ov"), "ok");
-        QTRY_COMPARE(w.statusFrame->lbl_OV->text(), "Over Voltage Error");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_OV->text(), "Over Voltage Error");
         if (tcp) // only the supply's own network messages carry the fault summary
-            QTRY_COMPARE(w.statusFrame->lbl_FAULT->text(), "P.S. FAULT");
+            QTRY_COMPARE(w.panels.statusFrame->lbl_FAULT->text(), "P.S. FAULT");
         s.settle();
-        QTest::mouseClick(w.faultReset->btn_RSTTIME, Qt::LeftButton);
-        QCOMPARE(w.faultReset->btn_RSTTIME->text(), "RESET"); // acknowledged with ";", not "$"
-        QTRY_COMPARE(w.statusFrame->lbl_OV->text(), "Over Voltage OK");
-        QTRY_COMPARE(w.statusFrame->lbl_FAULT->text(), tcp ? "NO P.S. FAULT" : "NO PS  FAULT");
+        QTest::mouseClick(w.panels.faultReset->btn_RSTTIME, Qt::LeftButton);
+        QCOMPARE(w.panels.faultReset->btn_RSTTIME->text(),
+                 "RESET"); // acknowledged with ";", not "$"
+        QTRY_COMPARE(w.panels.statusFrame->lbl_OV->text(), "Over Voltage OK");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_FAULT->text(),
+                     tcp ? "NO P.S. FAULT" : "NO PS  FAULT");
         QVERIFY(s.logged().contains("CLR;"));
 
         // Shutdown and Exit: local control, all four channels to zero, port closed.
@@ -303,9 +306,9 @@ private slots:
         s.settle();
         w.menu.mnu_SHUTDOWN->trigger();
         QTRY_COMPARE(s.ends, 1);
-        QVERIFY(!w.localRemote->btn_local_remote->value());
-        QVERIFY(!w.MSComm1().isOpen());
-        QVERIFY(w.tcpClient().state() != TcpClientComponent::StateConnected);
+        QVERIFY(!w.panels.localRemote->btn_local_remote->value());
+        QVERIFY(!w.link.MSComm1().isOpen());
+        QVERIFY(w.link.tcpClient().state() != TcpClientComponent::StateConnected);
         QTRY_COMPARE(s.logged().last(), "13,0,");
         QCOMPARE(channelWrites(s.logged().mid(shutdownFrom)),
                  QByteArrayList({"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
@@ -335,13 +338,13 @@ private slots:
             int at = -1;
             qint32 errors = 0;
             QString maSetpoint;
-            qint16 arcs = 0;
+            int arcs = 0;
         } at[2];
         s.trace.onSend = [&](const QByteArray &payload) {
             const int i = at[0].at < 0 ? 0 : 1;
             if (payload == (i ? "LVPS;" : "ISET;") && at[i].at < 0) {
-                at[i] = {s.trace.size() - 1, s.window.commErrorCount,
-                         s.window.setpoints->txt_DACB->text(), s.window.arcCount};
+                at[i] = {s.trace.size() - 1, s.window.state.failedReplies(),
+                         s.window.panels.setpoints->txt_DACB->text(), s.window.state.arcCount()};
                 s.simCommand(i ? heal : inject);
             }
         };
@@ -364,8 +367,8 @@ private slots:
         }
 
         QVERIFY(healthy(cycleAfter(s, to)));
-        QCOMPARE(s.window.commErrorCount, at[1].errors);
-        QCOMPARE(s.window.kvPerBit, 80.0 / 4095);
+        QCOMPARE(s.window.state.failedReplies(), at[1].errors);
+        QCOMPARE(s.window.state.kvPerBit(), 80.0 / 4095);
         QCOMPARE(s.texts({"txt_ADC1", "txt_ADC6"}), QStringList({"-15.00 V", "25.0"}));
     }
 
@@ -376,7 +379,7 @@ private slots:
         QFETCH(bool, tcp);
         SimSession s(tcp ? Transport::Tcp : Transport::Pty);
         QVERIFY(startPolling(s));
-        s.window.tmr_COMMWDT.setInterval(100);
+        s.window.link.tmr_COMMWDT.setInterval(100);
         // The operator takes longer over a box than the reply limit.
         s.dialogs.readingMs = 1500;
         // Gone while the console waits for the kV setpoint, which comes late.
@@ -391,7 +394,7 @@ private slots:
                     s.stopSim();
                     stopped = s.trace.size();
                     inFlight = s.trace.exchanges.back().doneMs < 0 ? stopped - 1 : -1;
-                    errorsBefore = s.window.commErrorCount;
+                    errorsBefore = s.window.state.failedReplies();
                 });
             }
         };
@@ -407,22 +410,23 @@ private slots:
         // A status read under way at the stop may have caught its reply or not.
         const bool lostInFlight = inFlight >= 0 && s.trace.exchanges[inFlight].payload == "STAT;" &&
                                   s.trace.exchanges[inFlight].empty();
-        QCOMPARE(s.window.commErrorCount - errorsBefore, qint32(stats.size()) + lostInFlight);
+        QCOMPARE(s.window.state.failedReplies() - errorsBefore,
+                 qint32(stats.size()) + lostInFlight);
         if (tcp)
             QCOMPARE(s.dialogs.messages().filter("TCP Error"),
                      QStringList{"TCP ErrorThe remote host closed the connection"});
         else
-            QVERIFY(!s.window.MSComm1().isOpen());
+            QVERIFY(!s.window.link.MSComm1().isOpen());
 
         // The supply returns at the same place.
         QVERIFY(s.startSim());
         if (tcp)
             s.selectPort(); // the operator chooses Ethernet again
         else
-            QTRY_VERIFY(s.window.MSComm1().isOpen()); // the watchdog re-opened it
-        const qint32 errorsBack = s.window.commErrorCount;
+            QTRY_VERIFY(s.window.link.MSComm1().isOpen()); // the watchdog re-opened it
+        const qint32 errorsBack = s.window.state.failedReplies();
         QVERIFY(healthy(cycleAfter(s, s.trace.size())));
-        QCOMPARE(s.window.commErrorCount, errorsBack);
+        QCOMPARE(s.window.state.failedReplies(), errorsBack);
         QVERIFY(!s.window.ended());
     }
 };

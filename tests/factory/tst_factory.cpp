@@ -30,7 +30,7 @@ struct Factory : Console {
     void open(void (ConfigMenu::*entry)(), const std::function<void(Page &)> &script) {
         dialogs.onModal = [script](QDialog &dialog) { script(dynamic_cast<Page &>(dialog)); };
         // std::invoke: with GCC 12 and UBSan, `(p->*entry)()` here crashed on a null pointer.
-        std::invoke(entry, window.configMenu);
+        std::invoke(entry, window.menus.configMenu);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     void config(const std::function<void(frm_config &)> &script) {
@@ -103,7 +103,7 @@ private slots:
             QCOMPARE(page.kvFullScale, kvFullScale);
         });
         QCOMPARE(c.sent(), (Payloads{"PASS 7061;", "CONF;"}));
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
     }
 
     void unlock_data() {
@@ -188,7 +188,7 @@ private slots:
             fetch<QString, QString, double, QString, Payloads, QString>(
                 "command", "entry", "kvPerBit", "kvFullScale", "payloads", "box");
         Factory c;
-        c.window.kvPerBit = kvPerBit;
+        c.window.state.setKvPerBit(kvPerBit);
         c.config([&](frm_config &page) {
             c.unlock(page);
             page.kvFullScale = kvFullScale;
@@ -207,7 +207,7 @@ private slots:
             {"scaling minus mA", "The full scales must be positive numbers: kV,mA."}};
         const QString shown = message.value(QString::fromLatin1(QTest::currentDataTag()));
         QCOMPARE(c.dialogs.messages(), shown.isEmpty() ? QStringList() : QStringList{shown});
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
     }
 
     // The scale changes only once the supply took the new full scale.
@@ -227,8 +227,8 @@ private slots:
             page.progScale_Click();
             QCOMPARE(page.kvFullScale, QStringLiteral("88.89"));
         });
-        QCOMPARE(c.window.kvPerBit, kvPerBit);
-        QCOMPARE(c.window.maPerBit, 0.000341);
+        QCOMPARE(c.window.state.kvPerBit(), kvPerBit);
+        QCOMPARE(c.window.state.maPerBit(), 0.000341);
         QCOMPARE(c.sent().mid(1), (Payloads{"SLVP 8889;", "SLIP 2220;"}));
     }
 
@@ -250,7 +250,7 @@ private slots:
             page.Btn_read_serialNum_Click();
             QCOMPARE(look(), QStringLiteral("101407139-A00041|#ffffff"));
         });
-        QCOMPARE(c.window.commErrorCount, 1);
+        QCOMPARE(c.window.state.failedReplies(), 1);
     }
 
     void serialNumberWriteIsLocked_data() {
@@ -289,14 +289,14 @@ private slots:
             c.window.tmr_UPDATE.setInterval(100000);
             c.window.autoUpdate = true;
             c.window.tmr_UPDATE.setEnabled(true);
-            c.window.tmr_NETRCVTMR.setEnabled(true);
+            c.window.link.tmr_NETRCVTMR.setEnabled(true);
             c.open<frm_baudRate>(&ConfigMenu::mnu_BaudRate_Click, [&](frm_baudRate &page) {
                 QCOMPARE(page.Bitslist->currentText(), QStringLiteral("115,200"));
                 page.Bitslist->setCurrentIndex(position);
                 page.save_Click();
             });
             QCOMPARE(c.sent(), QList<QByteArray>{payload});
-            QVERIFY(!c.window.tmr_UPDATE.isEnabled() && !c.window.tmr_NETRCVTMR.isEnabled());
+            QVERIFY(!c.window.tmr_UPDATE.isEnabled() && !c.window.link.tmr_NETRCVTMR.isEnabled());
         }
     }
 
@@ -308,7 +308,7 @@ private slots:
             waitedFor = !c.window.link.busy() && c.sent() == Payloads{"VSET;"};
             dynamic_cast<frm_baudRate &>(dialog).save_Click();
         };
-        QTimer::singleShot(30, &c.window, [&] { c.window.configMenu->mnu_BaudRate_Click(); });
+        QTimer::singleShot(30, &c.window, [&] { c.window.menus.configMenu->mnu_BaudRate_Click(); });
         c.window.command([&] { c.window.link.exchange("VSET;"); });
         QTRY_COMPARE(c.sent(), (Payloads{"VSET;", "BAUD 1;"}));
         QVERIFY(waitedFor);

@@ -6,6 +6,7 @@
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
 #include "factory/frm_baudrate.h"
+#include "monitor/identityframe.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
 #include "testconsole.h"
@@ -67,10 +68,10 @@ const Hazard Hazards[] = {
      {"VSET;", "VREF 512;"},
      "512|10.002 kV",
      [](Console &c) {
-         c.window.kvPerBit = Kv80;
+         c.window.state.setKvPerBit(Kv80);
          c.answer("VSET;", "640;", 300);
          c.answer("VREF 512;", ";");
-         SetpointPanel &p = *c.window.setpoints;
+         SetpointPanel &p = *c.window.panels.setpoints;
          after(c, 50, [&p] {
              p.ctrl_SCALVAL->enterText(QStringLiteral("10"));
              p.btn_ACCEPT->click();
@@ -78,16 +79,16 @@ const Hazard Hazards[] = {
          after(c, 100, [&p] { p.ctrl_SCALVAL->enterText(QStringLiteral("20")); });
          c.window.btn_KVSET_Click();
          return QStringLiteral("%1|%2")
-             .arg(c.window.dacAcceptedA)
-             .arg(c.window.setpoints->txt_DACA->text());
+             .arg(c.window.panels.setpoints->dacAcceptedA)
+             .arg(c.window.panels.setpoints->txt_DACA->text());
      }},
     {"VSET late 300 ms; CANCEL, then MA_PROG chosen before it ran",
      {"VSET;", "10,100"},
      "Now Modifying MA_PROG",
      [](Console &c) {
-         c.window.dacAcceptedA = 100;
+         c.window.panels.setpoints->dacAcceptedA = 100;
          c.answer("VSET;", "640;", 300);
-         SetpointPanel &p = *c.window.setpoints;
+         SetpointPanel &p = *c.window.panels.setpoints;
          after(c, 50, [&p] { p.btn_CANCEL->click(); });
          after(c, 100, [&p] { p.opt_DACB->click(); });
          c.window.btn_KVSET_Click();
@@ -122,8 +123,8 @@ const Hazard Hazards[] = {
          QTest::qWait(100);
          return QStringLiteral("%1|%2|%3")
              .arg(c.ends)
-             .arg(c.window.conditioning->cycleTest->cycleRunning)
-             .arg(c.window.localRemote->btn_local_remote->value());
+             .arg(c.window.menus.conditioning->cycleTest->cycleRunning)
+             .arg(c.window.panels.localRemote->btn_local_remote->value());
      }},
     {"silent supply, polling; Shutdown 300 ms into a poll step",
      {"VMON;", "ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"},
@@ -163,15 +164,16 @@ const Hazard Hazards[] = {
      {"VSET;", "ISET;"},
      "1|Channel A|0.100 mA|1",
      [](Console &c) {
-         c.window.maPerBit = 0.000341;
+         c.window.state.setMaPerBit(0.000341);
          c.answer("VSET;", "4095;", 1300);
          c.answer("ISET;", "293;");
          QSignalSpy late(&c.window.link, &DeviceLink::lateReplyDiscarded);
          c.window.btn_KVSET_Click();
-         c.window.btn_EMI_Click();
+         c.window.panels.setpoints->btn_EMI_Click();
          return QStringLiteral("%1|%2|%3|%4")
              .arg(late.count())
-             .arg(c.window.setpoints->txt_DACA->text(), c.window.setpoints->txt_DACB->text())
+             .arg(c.window.panels.setpoints->txt_DACA->text(),
+                  c.window.panels.setpoints->txt_DACB->text())
              .arg(gap(c, 0, 1) >= 1290);
      }},
     {"99,0, answered first by a stray write acknowledgement",
@@ -179,9 +181,9 @@ const Hazard Hazards[] = {
      "0",
      [](Console &c) {
          c.rig.supply.rawOn("99,0,", stx(";C\r\n") + stx("99,$C\r\n"), 10);
-         c.window.localRemote->btn_local_remote->setValue(true);
-         c.window.localRemote->btn_local_remote_Click();
-         return QString::number(c.window.localRemote->btn_local_remote->value());
+         c.window.panels.localRemote->btn_local_remote->setValue(true);
+         c.window.panels.localRemote->btn_local_remote_Click();
+         return QString::number(c.window.panels.localRemote->btn_local_remote->value());
      }},
     {"manual, VSET late 700 ms; Auto Update clicked, then Current Setpoint",
      // The identity, one late poll step, then the operator's click.
@@ -191,7 +193,7 @@ const Hazard Hazards[] = {
          c.rig.supply.fallback = {"1;", 0, {}, 5, false, false};
          c.answer("VSET;", "640;", 700);
          after(c, 50, [&c] { c.window.menu.mnu_AUTOUPDATE->trigger(); });
-         after(c, 600, [&c] { c.window.btn_EMI_Click(); });
+         after(c, 600, [&c] { c.window.panels.setpoints->btn_EMI_Click(); });
          c.window.btn_KVSET_Click();
          stopPoll(c);
          // Later poll steps may follow; only what came before the click matters.

@@ -1,8 +1,8 @@
-#include "link/frm_gui_baudrate.h"
-#include "link/frm_usb.h"
-#include "link/remotehost.h"
-#include "link/transportselection.h"
 #include "platform/qtserialport.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/frm_usb.h"
+#include "ports/remotehost.h"
+#include "ports/transportselection.h"
 #include "ptysupply.h"
 #include "testconsole.h"
 
@@ -52,7 +52,7 @@ struct Ports : Console {
             remote->OKButton->click();
         }
     }
-    TransportSelection &ports() { return *window.transport; }
+    TransportSelection &ports() { return *window.menus.transport; }
     // Check marks in menu order: COMM1, COMM2, COMM USER, Ethernet, USB.
     QString checks() const {
         QString marks;
@@ -67,8 +67,8 @@ struct Ports : Console {
         QString flags;
         for (const auto &[on, letter] : {std::pair{window.autoUpdate, 'A'},
                                          {window.tmr_UPDATE.isEnabled(), 'U'},
-                                         {window.tmr_RCVTIMER.isEnabled(), 'R'},
-                                         {window.tmr_NETRCVTMR.isEnabled(), 'N'}})
+                                         {window.link.tmr_RCVTIMER.isEnabled(), 'R'},
+                                         {window.link.tmr_NETRCVTMR.isEnabled(), 'N'}})
             if (on)
                 flags += letter;
         return QStringList{panel(1), panel(2), window.linkMode, checks(), flags}.join('|');
@@ -108,7 +108,7 @@ private slots:
                  openable ? QStringList() : QStringList{"Invalid Comm Port!"});
         if (openable)
             QCOMPARE(c.rig.serial->portName(), QString::number(entry));
-        QCOMPARE(c.window.tmr_COMMWDT.isEnabled(), openable);
+        QCOMPARE(c.window.link.tmr_COMMWDT.isEnabled(), openable);
     }
 
     // A port that will not open leaves the transport that was up in charge:
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
         QCOMPARE(c.dialogs.shown.last().informative,
                  QStringLiteral("There is no serial port /dev/ttyZOR404 on this computer."));
-        QVERIFY(!c.window.MSComm1().isOpen());
+        QVERIFY(!c.window.link.MSComm1().isOpen());
 
         PtyPair pty;
         QtSerialPort holder, second;

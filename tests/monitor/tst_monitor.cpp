@@ -104,18 +104,18 @@ private slots:
         Console c;
         c.answer("STAT;", stat);
         c.answer("FLT;", flt);
-        c.window.btn_HVONOFF->setValue(before);
-        c.window.btn_REQSTAT->click();
-        StatusFrame &s = *c.window.statusFrame;
+        c.window.state.setHvEnabled(before);
+        c.window.panels.statusFrame->btn_REQSTAT->click();
+        StatusFrame &s = *c.window.panels.statusFrame;
         QCOMPARE(c.sent(), (Payloads{"STAT;", "FLT;"}));
         QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), hvLook);
         QCOMPARE(faultLooks(s), faults);
         QCOMPARE(c.window.btn_HVONOFF->value(), after);
-        QCOMPARE(c.window.commErrorCount, errors);
+        QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         // The supply-fault lamp answers to the network message only.
         QCOMPARE(look(s.led_FAULT, s.lbl_FAULT), QStringLiteral("NO PS  FAULT|0|#ffff00"));
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
     }
 
     void arcCounting_data() {
@@ -134,18 +134,18 @@ private slots:
         QFETCH(QString, shown);
         Console c;
         c.answer("STAT;", hvOn ? "1;" : "0;");
-        c.window.btn_HVONOFF->setValue(hvOn);
-        c.window.arcCount = qint16(startCount);
+        c.window.state.setHvEnabled(hvOn);
+        c.window.state.setArcCount(qint16(startCount));
         QList<int> seenCounts, seenArmed;
         for (const char *arc : {"0", "1", "1", "0", "1"}) {
             c.answer("FLT;", QByteArray(arc) + "00000000;");
             c.window.btn_REQSTAT_Click();
-            seenCounts << c.window.arcCount;
-            seenArmed << c.window.arcArmed;
+            seenCounts << c.window.state.arcCount();
+            seenArmed << c.window.state.arcArmed();
         }
         QCOMPARE(seenCounts, counts);
         QCOMPARE(seenArmed, armed);
-        QCOMPARE(c.window.arcFrame->Txt_arcCount->text(), shown);
+        QCOMPARE(c.window.panels.arcFrame->Txt_arcCount->text(), shown);
     }
 
     // Messages the supply sends on its own over the network, decoded whole
@@ -181,15 +181,15 @@ private slots:
         QFETCH(bool, switchAfter);
         Console c(false);
         c.rig.supply.ethernet = true;
-        c.window.tcpClient().connectToRemote();
-        QTRY_COMPARE(c.window.tcpClient().state(), int(TcpClientComponent::StateConnected));
+        c.window.link.tcpClient().connectToRemote();
+        QTRY_COMPARE(c.window.link.tcpClient().state(), int(TcpClientComponent::StateConnected));
         c.window.linkMode = QStringLiteral("ethernet");
-        c.window.btn_HVONOFF->setValue(true);
-        c.window.tmr_NETRCVTMR.setEnabled(true);
+        c.window.state.setHvEnabled(true);
+        c.window.link.tmr_NETRCVTMR.setEnabled(true);
         for (qsizetype i = 0; i < pieces.size(); ++i)
             c.rig.supply.push(pieces[i], int(i) * 40);
         QTRY_COMPARE(c.window.StatusBar1->panelText(3), QString::fromLatin1(pieces.join()));
-        StatusFrame &s = *c.window.statusFrame;
+        StatusFrame &s = *c.window.panels.statusFrame;
         QCOMPARE(
             (QStringList{look(s.led_HVSTAT, s.lbl_HVSTAT), look(s.led_INTRLKSTAT, s.lbl_INTRLKSTAT),
                          look(s.led_FAULT, s.lbl_FAULT), textColour(s.lbl_HVSTAT),
@@ -203,7 +203,7 @@ private slots:
         Console c;
         c.answer("WDTE 1;", "1;"); // refused: the console changes state all the same
         c.answer("WDTE 0;", ";");
-        StatusFrame &s = *c.window.statusFrame;
+        StatusFrame &s = *c.window.panels.statusFrame;
         QAction *entry = c.window.menu.enableWdt;
         QStringList seen{entry->text() + "|" + look(s.led_wdt, s.lbl_wdt)};
         for (int i = 0; i < 3; ++i) {
@@ -242,13 +242,13 @@ private slots:
         Console c;
         c.answer("SLVR ;", slvr);
         c.answer("SLIR ;", slir);
-        c.window.getScaling_Click();
-        QCOMPARE(c.window.kvPerBit, kvPerBit);
-        QCOMPARE(c.window.maPerBit, maPerBit);
+        c.window.ops.readScaling();
+        QCOMPARE(c.window.state.kvPerBit(), kvPerBit);
+        QCOMPARE(c.window.state.maPerBit(), maPerBit);
         QCOMPARE(c.sent(), sent);
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
-        c.window.ReadMonitors();
+        c.window.ops.readMonitors();
         QCOMPARE(c.field("txt_ADC2")->text(), halfScaleKv);
     }
 
@@ -282,14 +282,14 @@ private slots:
         c.answer("TEMP;", "341;");
         c.answer(payload, reply);
         c.window.btn_UPDATEDATA->setValue(true);
-        c.window.ReadMonitors();
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        c.window.ops.readMonitors();
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.btn_UPDATEDATA->value(), reply.isEmpty());
-        c.window.ReadAuxMonitors();
+        c.window.ops.readAuxMonitors();
         QCOMPARE(c.sent(), sent);
         QCOMPARE(monitorFields(c), fields);
         c.answer("LVPS;", "4000;"); // a rail above its zero point shows no sign
-        c.window.ReadAuxMonitors();
+        c.window.ops.readAuxMonitors();
         QCOMPARE(c.field("txt_ADC1")->text(), ".17 V");
     }
 
@@ -324,17 +324,17 @@ private slots:
         Console c;
         auto *press = c.window.findChild<QPushButton *>(button);
         QVERIFY(press);
-        c.window.MSComm1().close();
+        c.window.link.MSComm1().close();
         press->click();
         QCOMPARE(fieldLooks(c, fields),
                  QStringList(fields.size(), QStringLiteral("Unknown|#ff0000")));
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), QStringLiteral(" 1"));
-        c.window.MSComm1().open();
+        c.window.link.MSComm1().open();
         c.answer(payload, reply);
         press->click();
         QCOMPARE(fieldLooks(c, fields), looks);
         QCOMPARE(c.sent(), Payloads{payload});
-        QCOMPARE(c.window.commErrorCount, 1);
+        QCOMPARE(c.window.state.failedReplies(), 1);
     }
 
     void hardwareRevisionPrompt_data() {
@@ -362,16 +362,16 @@ private slots:
         c.dialogs.confirms.push_back(confirmed);
         if (confirmed)
             c.dialogs.inputs.push_back(typed);
-        c.window.identity->mnu_HWREV_Click();
+        c.window.panels.identity->mnu_HWREV_Click();
         QCOMPARE(c.sent(), sent);
-        QCOMPARE(c.window.identity->txt_HWREV->text(), shown);
+        QCOMPARE(c.window.panels.identity->txt_HWREV->text(), shown);
         QStringList boxes, expected{"Are you sure you want to change the Rev Number?|Decide Now!"};
         for (const auto &box : c.dialogs.shown)
             boxes << box.text + '|' + box.title;
         if (confirmed)
             expected << "Enter the new HW Rev Number|Change Hardware Revision Number";
         QCOMPARE(boxes, expected);
-        QCOMPARE(c.window.commErrorCount, 0);
+        QCOMPARE(c.window.state.failedReplies(), 0);
     }
 };
 

@@ -1,12 +1,15 @@
 #include "app/startup.h"
 #include "conditioning/frm_seasoning.h"
+#include "control/localremote.h"
+#include "control/setpointpanel.h"
 #include "datarows.h"
 #include "fakeports.h"
-#include "link/frm_gui_baudrate.h"
 #include "link/linkhealth.h"
 #include "link/rememberedlink.h"
 #include "link/traffictrace.h"
+#include "monitor/identityframe.h"
 #include "platform/toggleswitch.h"
+#include "ports/frm_gui_baudrate.h"
 #include "scripteddialogs.h"
 #include "shell/frm_extras.h"
 #include "shell/frm_trace.h"
@@ -126,7 +129,7 @@ private slots:
         c.window.mnu_AUTOUPDATE_Click();
         QVERIFY(c.window.menu.mnu_AUTOUPDATE->isChecked());
         QVERIFY(!c.window.menu.mnu_MANUAL->isChecked());
-        QVERIFY(!c.window.btn_KVSET->isEnabled());
+        QVERIFY(!c.window.panels.setpoints->btn_KVSET->isEnabled());
         QVERIFY(!c.window.btn_UPDATEDATA->isEnabled());
         QCOMPARE(c.sent(), Identity);
         QTRY_VERIFY_WITH_TIMEOUT(c.sent().size() >= Identity.size() + 2 * PollCycle.size(), 5000);
@@ -146,11 +149,11 @@ private slots:
         QVERIFY(!c.window.autoUpdate);
         QVERIFY(c.window.menu.mnu_MANUAL->isChecked());
         QVERIFY(!c.window.menu.mnu_AUTOUPDATE->isChecked());
-        QVERIFY(c.window.btn_serialNum_rqst->isEnabled());
+        QVERIFY(c.window.panels.identity->btn_serialNum_rqst->isEnabled());
         const int before = c.sent().size();
         QTest::qWait(400);
         QCOMPARE(c.sent().size(), before);
-        const int step = c.window.pollStep;
+        const int step = c.window.ops.pollStep();
         c.window.mnu_AUTOUPDATE_Click();
         QCOMPARE(c.sent().mid(before), Identity);
         QTRY_VERIFY(c.sent().size() > before + Identity.size());
@@ -177,7 +180,7 @@ private slots:
         QTRY_COMPARE(c.ends, 1);
         QCOMPARE(c.sent(),
                  (QList<QByteArray>{"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
-        QVERIFY(!c.window.MSComm1().isOpen() && !c.window.tmr_COMMWDT.isEnabled());
+        QVERIFY(!c.window.link.MSComm1().isOpen() && !c.window.link.tmr_COMMWDT.isEnabled());
         const auto &f = c.rig.supply.frames;
         for (int i = 3; i < f.size(); ++i) {
             const qint64 gap = f[i].atMs - f[i - 1].atMs;
@@ -212,8 +215,8 @@ private slots:
         extras->show();
         exit ? c.window.mnu_EXIT_Click() : (void)c.window.close();
         QCOMPARE(c.ends, 1);
-        QVERIFY(c.sent().isEmpty() && !c.window.MSComm1().isOpen());
-        QVERIFY(c.window.btn_KVSET->isEnabled());
+        QVERIFY(c.sent().isEmpty() && !c.window.link.MSComm1().isOpen());
+        QVERIFY(c.window.panels.setpoints->btn_KVSET->isEnabled());
         if (!exit)
             QTRY_VERIFY(extras.isNull() && c.window.forms.loadedCount() == 0);
     }
@@ -246,7 +249,7 @@ private slots:
         c.window.btn_KVSET_Click();
         QCOMPARE(c.window.StatusBar1->panelText(4), QString::fromLatin1("TX: \x02VSET;C\r\n"));
         QCOMPARE(c.window.StatusBar1->panelText(3).left(rx.size() + answer.isEmpty()), rx);
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
     }
 
@@ -376,8 +379,8 @@ private slots:
             };
             c.window.menu.mnu_comm1->trigger();
         } else {
-            c.window.kvPerBit = 100.0 / 4095; // the default schedule fits: no warning
-            c.window.maPerBit = 2.0 / 4095;
+            c.window.state.setKvPerBit(100.0 / 4095); // the default schedule fits: no warning
+            c.window.state.setMaPerBit(2.0 / 4095);
             QPointer<frm_seasoning> table = &c.window.forms.get<frm_seasoning>(c.window);
             pressWhileWaiting(c, waiting, table, CtrlShiftX);
             table->Command1_Click();
@@ -414,7 +417,7 @@ private slots:
         answerPoll(c.rig.supply);
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::Answering, 2500);
         QCOMPARE(health.lastGoodReply(), now);
-        c.window.MSComm1().close();
+        c.window.link.MSComm1().close();
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::NoLink, 2500);
     }
 

@@ -29,8 +29,8 @@ struct Console {
             connectSerial();
     }
     void connectSerial() {
-        window.MSComm1().setPortName(QStringLiteral("1"));
-        window.MSComm1().open();
+        window.link.MSComm1().setPortName(QStringLiteral("1"));
+        window.link.MSComm1().open();
         window.linkMode = QStringLiteral("comm1");
     }
     // An empty text leaves the supply silent.

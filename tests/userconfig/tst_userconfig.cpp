@@ -34,7 +34,7 @@ void openPage(Console &c, const QByteArray &options,
               const std::function<void(frm_prog_conf &)> &script) {
     c.answer("27,", options);
     c.dialogs.onModal = [script](QDialog &d) { script(dynamic_cast<frm_prog_conf &>(d)); };
-    c.window.configMenu->mnu_UserConfig_Click();
+    c.window.menus.configMenu->mnu_UserConfig_Click();
 }
 
 // Check states and editor values in field order, "x" after a disabled editor.
@@ -84,7 +84,7 @@ private slots:
         const bool refused = saved.isEmpty();
         QCOMPARE(c.sent(), (refused ? QList<QByteArray>{"27,"} : QList<QByteArray>{"27,", saved}));
         QCOMPARE(c.dialogs.messages(), refused ? QStringList{ReadFailed} : QStringList());
-        QVERIFY(c.window.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
     }
 
     void controlsRewriteTheirOptions() {

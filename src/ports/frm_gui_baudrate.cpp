@@ -1,4 +1,4 @@
-#include "link/frm_gui_baudrate.h"
+#include "ports/frm_gui_baudrate.h"
 
 #include "link/rememberedlink.h"
 #include "shell/mainwindow.h"
@@ -38,10 +38,10 @@ void frm_gui_baudrate::Form_Load() {
 
 void frm_gui_baudrate::ok_Click() {
     if (Bitslist->currentIndex() >= 0) {
-        main_.MSComm1().setSettings(Bitslist->itemText(Bitslist->currentIndex()) +
-                                    QStringLiteral(",n,8,1"));
+        main_.link.MSComm1().setSettings(Bitslist->itemText(Bitslist->currentIndex()) +
+                                         QStringLiteral(",n,8,1"));
         main_.StatusBar1->setPanelText(1, QStringLiteral("Comm Port Setting:  ") +
-                                              main_.MSComm1().settings());
+                                              main_.link.MSComm1().settings());
     }
     accept();
 }

@@ -1,11 +1,11 @@
-#include "link/transportselection.h"
+#include "ports/transportselection.h"
 
-#include "link/frm_gui_baudrate.h"
-#include "link/frm_usb.h"
 #include "link/rememberedlink.h"
-#include "link/remotehost.h"
 #include "platform/dialogs.h"
 #include "platform/portnames.h"
+#include "ports/frm_gui_baudrate.h"
+#include "ports/frm_usb.h"
+#include "ports/remotehost.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -50,7 +50,7 @@ void TransportSelection::mnu_comm2_Click() {
 void TransportSelection::serialPort(Entry entry) {
     const quint64 choice = begin();
     const Before before = remember();
-    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     askBaudRate();
     if (superseded(choice))
@@ -67,7 +67,7 @@ void TransportSelection::serialPort(Entry entry) {
 void TransportSelection::mnu_userComm_Click() {
     const quint64 choice = begin();
     const Before before = remember();
-    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(Entry::UserComm);
     const QString typed = dialogs().choice(QStringLiteral("Enter your Comm Port Number"),
                                            discoveredSerialPorts(), RememberedLink::load().port);
@@ -90,23 +90,23 @@ bool TransportSelection::connectSerial(const QString &port, const QString &baud)
     const Entry entry = port == QStringLiteral("1")   ? Entry::Comm1
                         : port == QStringLiteral("2") ? Entry::Comm2
                                                       : Entry::UserComm;
-    main_.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
-    main_.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
+    main_.link.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
     return openChosen(entry, port, before);
 }
 
 bool TransportSelection::openChosen(Entry entry, const QString &portText, const Before &before) {
     main_.link.closeSerial();
     main_.commPortText = portText;
-    main_.MSComm1().setPortName(portText);
+    main_.link.MSComm1().setPortName(portText);
     if (!openSerial(before))
         return false;
     showSerialPanels();
     main_.linkMode = entry == Entry::Comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
-    main_.tmr_RCVTIMER.setEnabled(true);
-    main_.tmr_NETRCVTMR.setEnabled(false);
-    RememberedLink::storeSerial(portText, main_.MSComm1().settings().section(u',', 0, 0));
+    main_.link.tmr_RCVTIMER.setEnabled(true);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
+    RememberedLink::storeSerial(portText, main_.link.MSComm1().settings().section(u',', 0, 0));
     return true;
 }
 
@@ -129,13 +129,13 @@ void TransportSelection::mnu_USB_Click() {
     }
     main_.commPortText = chosen;
     main_.link.closeSerial();
-    main_.MSComm1().setPortName(chosen);
+    main_.link.MSComm1().setPortName(chosen);
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
     if (!openSerial(before))
         return;
-    main_.tmr_RCVTIMER.setEnabled(true);
-    main_.tmr_NETRCVTMR.setEnabled(false);
-    RememberedLink::storeSerial(chosen, main_.MSComm1().settings().section(u',', 0, 0));
+    main_.link.tmr_RCVTIMER.setEnabled(true);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
+    RememberedLink::storeSerial(chosen, main_.link.MSComm1().settings().section(u',', 0, 0));
     main_.btn_REQSTAT_Click();
     main_.mnu_AUTOUPDATE_Click();
 }
@@ -146,7 +146,7 @@ void TransportSelection::mnu_ethernet_Click() {
     dialogs().runModal(dialog);
     if (superseded(choice))
         return;
-    TcpClientComponent &tcp = main_.tcpClient();
+    TcpClientComponent &tcp = main_.link.tcpClient();
     if (tcp.remoteHost.trimmed().isEmpty() || tcp.remotePort < 1 || tcp.remotePort > 65535) {
         dialogs().detailedMessage(
             QStringLiteral("No Remote Host!"),
@@ -162,7 +162,7 @@ void TransportSelection::mnu_ethernet_Click() {
 
 bool TransportSelection::connectNetwork(const QString &host, int port) {
     const quint64 choice = begin();
-    TcpClientComponent &tcp = main_.tcpClient();
+    TcpClientComponent &tcp = main_.link.tcpClient();
     tcp.remoteHost = host;
     tcp.remotePort = port;
     main_.StatusBar1->setPanelText(2, QStringLiteral("IP: ") + host);
@@ -170,10 +170,10 @@ bool TransportSelection::connectNetwork(const QString &host, int port) {
 }
 
 bool TransportSelection::connectTcp(quint64 choice) {
-    TcpClientComponent &tcp = main_.tcpClient();
+    TcpClientComponent &tcp = main_.link.tcpClient();
     setChecks(Entry::Ethernet);
-    main_.tmr_RCVTIMER.setEnabled(false);
-    main_.tmr_NETRCVTMR.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
     main_.StatusBar1->setPanelText(1, QStringLiteral("Ethernet Comms"));
     main_.linkMode = LinkEthernet;
     tcp.connectToRemote();
@@ -181,14 +181,14 @@ bool TransportSelection::connectTcp(quint64 choice) {
     // Another choice made during the wait has taken over the link.
     if (superseded(choice))
         return false;
-    main_.tmr_NETRCVTMR.setEnabled(true);
+    main_.link.tmr_NETRCVTMR.setEnabled(true);
     if (tcp.state() == TcpClientComponent::StateConnected)
         RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
     return true;
 }
 
 void TransportSelection::waitForConnection(quint64 choice) {
-    TcpClientComponent &tcp = main_.tcpClient();
+    TcpClientComponent &tcp = main_.link.tcpClient();
     QElapsedTimer clock;
     clock.start();
     while (tcp.state() != TcpClientComponent::StateConnected) {
@@ -227,19 +227,19 @@ void TransportSelection::askBaudRate() {
 }
 
 bool TransportSelection::openSerial(const Before &before) {
-    if (main_.MSComm1().open())
+    if (main_.link.MSComm1().open())
         return true;
-    const QString reason = main_.MSComm1().openFailureReason();
+    const QString reason = main_.link.MSComm1().openFailureReason();
     fallBack(before);
     showInvalidPort(reason);
     return false;
 }
 
 void TransportSelection::fallBack(const Before &before) {
-    SerialPortComponent &port = main_.MSComm1();
+    SerialPortComponent &port = main_.link.MSComm1();
     bool works = false;
     if (before.linkMode == LinkEthernet) {
-        works = main_.tcpClient().state() == TcpClientComponent::StateConnected;
+        works = main_.link.tcpClient().state() == TcpClientComponent::StateConnected;
     } else if (!before.linkMode.isEmpty()) {
         port.setPortName(before.portName);
         port.setSettings(before.settings);
@@ -256,16 +256,16 @@ void TransportSelection::fallBack(const Before &before) {
     main_.StatusBar1->setPanelText(1, QStringLiteral("SET PORT!"));
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Ch."));
     main_.linkMode.clear();
-    main_.tmr_RCVTIMER.setEnabled(false);
-    main_.tmr_NETRCVTMR.setEnabled(false);
-    main_.tmr_COMMWDT.setEnabled(false);
+    main_.link.tmr_RCVTIMER.setEnabled(false);
+    main_.link.tmr_NETRCVTMR.setEnabled(false);
+    main_.link.tmr_COMMWDT.setEnabled(false);
     if (main_.autoUpdate)
         main_.mnu_MANUAL_Click();
 }
 
 void TransportSelection::showSerialPanels() {
     main_.StatusBar1->setPanelText(1, QStringLiteral("Comm Port Setting:  ") +
-                                          main_.MSComm1().settings());
+                                          main_.link.MSComm1().settings());
     main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
 }
 
@@ -292,13 +292,13 @@ TransportSelection::Before TransportSelection::remember() const {
     Before before;
     for (QAction *a : entries())
         before.checks.append(a->isChecked());
-    before.rcvTimer = main_.tmr_RCVTIMER.isEnabled();
+    before.rcvTimer = main_.link.tmr_RCVTIMER.isEnabled();
     before.panel1 = main_.StatusBar1->panelText(1);
     before.panel2 = main_.StatusBar1->panelText(2);
     before.linkMode = main_.linkMode;
     before.commPortText = main_.commPortText;
-    before.portName = main_.MSComm1().portName();
-    before.settings = main_.MSComm1().settings();
+    before.portName = main_.link.MSComm1().portName();
+    before.settings = main_.link.MSComm1().settings();
     return before;
 }
 
@@ -309,7 +309,7 @@ void TransportSelection::restore(const Before &before) {
     main_.StatusBar1->setPanelText(1, before.panel1);
     main_.linkMode = before.linkMode;
     if (before.rcvTimer)
-        main_.tmr_RCVTIMER.setEnabled(true);
+        main_.link.tmr_RCVTIMER.setEnabled(true);
 }
 
 } // namespace zor

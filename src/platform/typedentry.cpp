@@ -1,4 +1,4 @@
-#include "factory/typedentry.h"
+#include "platform/typedentry.h"
 
 #include "platform/counts.h"
 

@@ -1,4 +1,4 @@
-#include "link/remotehost.h"
+#include "ports/remotehost.h"
 
 #include "link/rememberedlink.h"
 #include "platform/dialogs.h"
@@ -84,8 +84,8 @@ void RemoteHost::OKButton_Click() {
     rememberedPort_ = txtPortNumber->text();
     rememberedHost_ = txtHost->text();
     main_.StatusBar1->setPanelText(2, QStringLiteral("IP: ") + txtHost->text());
-    main_.tcpClient().remoteHost = host;
-    main_.tcpClient().remotePort = *port;
+    main_.link.tcpClient().remoteHost = host;
+    main_.link.tcpClient().remotePort = *port;
 }
 
 void RemoteHost::CancelButton_Click() {

@@ -1,4 +1,4 @@
-#include "link/frm_usb.h"
+#include "ports/frm_usb.h"
 
 #include <QGridLayout>
 #include <QLabel>
