@@ -39,6 +39,7 @@ void CycleTest::halt() {
 
 void CycleTest::stop() {
     halt();
+    main_.state.note(QStringLiteral("Cycle test stopped"));
     main_.panels.hvEnable->switchOff();
 }
 
@@ -86,6 +87,9 @@ void CycleTest::start() {
         requestHighVoltage(*main, true);
         self->cycleCount = 0;
         main->CycleTimer.setEnabled(true);
+        main->state.note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
+                             .arg(self->cycleOnTime)
+                             .arg(self->cyclePeriod));
     });
 }
 

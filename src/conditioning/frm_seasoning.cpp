@@ -215,6 +215,7 @@ void frm_seasoning::Command1_Click() {
         if (self && self->running_ && self->runId_ == id)
             requestHighVoltage(*main, true);
     });
+    main_.state.note(QStringLiteral("Seasoning started"));
     SetKvandmA(stepIndex);
     resumeTicking();
 
@@ -266,6 +267,7 @@ void frm_seasoning::Timer_Season_Timer() {
         return;
     }
     stepTimeLeft = wholeSecondsFrom(combo_time[stepIndex]->currentText()).value_or(0);
+    main_.state.note(QStringLiteral("Seasoning step %1").arg(stepIndex + 1));
     SetKvandmA(stepIndex);
     resumeTicking();
 }
@@ -276,6 +278,8 @@ void frm_seasoning::stopRun() {
 
 void frm_seasoning::endRun(bool zeroSetpoints) {
     halt();
+    main_.state.note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
+                                   : QStringLiteral("Seasoning finished"));
     main_.panels.hvEnable->switchOff();
     if (zeroSetpoints)
         SetKvandmA(FinalRow);

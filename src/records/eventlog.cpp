@@ -77,6 +77,7 @@ EventLog::EventLog(SupplyState &state, QObject *parent)
     connect(&state, &SupplyState::statusChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::arcCountChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::failedRepliesChanged, this, &EventLog::refresh);
+    connect(&state, &SupplyState::noted, this, &EventLog::note);
 }
 
 void EventLog::refresh() {

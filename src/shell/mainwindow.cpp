@@ -150,6 +150,7 @@ void frm_SDIMAIN::buildLayout() {
     menus.conditioning = new ConditioningMenu(*this);
     menus.configMenu = new ConfigMenu(*this);
     menus.records = new RecordsMenu(state, menu.mnu_Controls, StatusBar1, this);
+    menus.records->events.watch(ops);
 }
 
 void frm_SDIMAIN::connectMenu() {

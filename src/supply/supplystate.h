@@ -110,6 +110,10 @@ public:
     int commErrorCount() const { return failedReplies_; }
     void countFailedReply();
 
+    // Something the operator started or ended that no reply shows (a seasoning
+    // run, a cycle test), for the event log.
+    void note(const QString &text) { emit noted(text); }
+
     // The last exchange got an answer (false after a silent one).
     bool linkAnswering() const { return linkAnswering_; }
     void setLinkAnswering(bool answering);
@@ -120,6 +124,7 @@ public:
     SupplySample sample() const;
 
 signals:
+    void noted(const QString &text);
     void monitorChanged(zor::Monitor m, const zor::Reading &r);
     void setpointChanged(zor::Channel c, const zor::Reading &r);
     void hvEnabledChanged(bool on);
