@@ -1,5 +1,7 @@
 // Every handler of the console that cuts up a reply, answered with any bytes.
+#include "control/setpointpanel.h"
 #include "fakeports.h"
+#include "monitor/identityframe.h"
 #include "scripteddialogs.h"
 #include "shell/mainwindow.h"
 
@@ -18,8 +20,8 @@ struct Harness {
         window = std::make_unique<zor::frm_SDIMAIN>(rig.factory());
         window->setProgramEnd([] {});
         window->Form_Load();
-        window->MSComm1().setPortName(QStringLiteral("1"));
-        window->MSComm1().open();
+        window->link.MSComm1().setPortName(QStringLiteral("1"));
+        window->link.MSComm1().open();
         window->linkMode = QStringLiteral("comm1");
     }
 };
