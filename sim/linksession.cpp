@@ -67,6 +67,10 @@ void LinkSession::drain() {
         if (out.last)
             --pendingReplies_;
         write(out.bytes, out.last);
+        // The second half of a split reply keeps its gap even when this pass
+        // came late, or the two halves would reach the console as one read.
+        if (!out.last && !queue_.empty())
+            queue_.front().atMs = std::max(queue_.front().atMs, now + SplitGapMs);
     }
     if (!queue_.empty())
         drainTimer_.start(static_cast<int>(queue_.front().atMs - now));
