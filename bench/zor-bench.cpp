@@ -65,7 +65,7 @@ struct PhaseResult {
     int exchanges = 0;
 };
 
-PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delayMs, int seconds) {
+PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayMs, int seconds) {
     PhaseResult result;
     zor::tools::SimChild sim;
     QStringList extra;
@@ -167,7 +167,7 @@ int main(int argc, char *argv[]) {
 
     QuietDialogs dialogs;
     zor::installDialogs(&dialogs);
-    zor::frm_SDIMAIN window;
+    zor::MainWindow window;
     window.setProgramEnd([] {});
     window.Form_Load();
     QApplication::processEvents();
