@@ -3,35 +3,39 @@
 #include "conditioning/cycletest.h"
 #include "conditioning/seasoningpage.h"
 #include "platform/dialogs.h"
-#include "shell/mainwindow.h"
+#include "ui/formregistry.h"
+#include "ui/mainmenu.h"
+#include "ui/shellactions.h"
 
 #include <QAction>
 #include <QPointer>
 
 namespace zor {
 
-ConditioningMenu::ConditioningMenu(MainWindow &main)
-    : QObject(&main), cycleTest(new CycleTest(main, this)), main_(main) {
-    connect(main.menu.menu_Season, &QAction::triggered, this, &ConditioningMenu::menu_Season_Click);
+ConditioningMenu::ConditioningMenu(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer,
+                                   QObject *parent)
+    : QObject(parent), cycleTest(new CycleTest(ctx, shell, cycleTimer, this)), ctx_(ctx),
+      shell_(shell) {
+    connect(ctx_.menu.menu_Season, &QAction::triggered, this, &ConditioningMenu::menu_Season_Click);
 }
 
 void ConditioningMenu::menu_Season_Click() {
-    main_.openModalPage([this] { openSchedule(); });
+    shell_.openModalPage([this] { openSchedule(); });
 }
 
 void ConditioningMenu::haltRuns() {
     cycleTest->halt();
-    if (SeasoningPage *schedule = main_.forms.find<SeasoningPage>())
+    if (SeasoningPage *schedule = ctx_.forms.find<SeasoningPage>())
         schedule->halt();
 }
 
 void ConditioningMenu::openSchedule() {
-    QPointer<SeasoningPage> schedule = &main_.forms.get<SeasoningPage>(main_);
+    QPointer<SeasoningPage> schedule = &ctx_.forms.get<SeasoningPage>(ctx_, shell_);
     dialogs().runModal(*schedule);
     // Leaving the table without a run discards it; the next opening starts
     // from the default schedule again. A running schedule stays, hidden.
     if (schedule && !schedule->running())
-        main_.forms.unload(schedule);
+        ctx_.forms.unload(schedule);
 }
 
 } // namespace zor

@@ -1,18 +1,21 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QObject>
 
 namespace zor {
 
-class MainWindow;
 class CycleTest;
+class ShellActions;
+class Timer;
 
 // The Controls-menu entries of tube conditioning: the seasoning table and the
 // cycle test.
 class ConditioningMenu : public QObject {
     Q_OBJECT
 public:
-    explicit ConditioningMenu(MainWindow &main);
+    ConditioningMenu(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer, QObject *parent);
 
     CycleTest *cycleTest;
 
@@ -25,7 +28,8 @@ public:
 private:
     void openSchedule();
 
-    MainWindow &main_;
+    ConsoleContext ctx_;
+    ShellActions &shell_;
 };
 
 } // namespace zor

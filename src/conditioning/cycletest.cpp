@@ -2,9 +2,12 @@
 
 #include "conditioning/hvrequest.h"
 #include "conditioning/numbertext.h"
-#include "control/hvenableframe.h"
+#include "link/devicelink.h"
 #include "platform/dialogs.h"
-#include "shell/mainwindow.h"
+#include "platform/timer.h"
+#include "supply/supplyops.h"
+#include "supply/supplystate.h"
+#include "ui/mainmenu.h"
 
 #include <QAction>
 #include <QPointer>
@@ -18,9 +21,10 @@ const QString CaptionStart = QStringLiteral("Cycle Test On");
 const QString CaptionStop = QStringLiteral("Cycle Test Off");
 } // namespace
 
-CycleTest::CycleTest(MainWindow &main, QObject *parent) : QObject(parent), main_(main) {
-    connect(main.menu.menu_cycleHv, &QAction::triggered, this, &CycleTest::menu_cycleHv_Click);
-    connect(&main.CycleTimer, &Timer::tick, this, &CycleTest::CycleTimer_Timer);
+CycleTest::CycleTest(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer, QObject *parent)
+    : QObject(parent), ctx_(ctx), shell_(shell), cycleTimer_(cycleTimer) {
+    connect(ctx_.menu.menu_cycleHv, &QAction::triggered, this, &CycleTest::menu_cycleHv_Click);
+    connect(&cycleTimer_, &Timer::tick, this, &CycleTest::CycleTimer_Timer);
 }
 
 void CycleTest::menu_cycleHv_Click() {
@@ -31,27 +35,28 @@ void CycleTest::menu_cycleHv_Click() {
 }
 
 void CycleTest::halt() {
-    main_.menu.menu_cycleHv->setText(CaptionStart);
-    main_.CycleTimer.setEnabled(false);
+    ctx_.menu.menu_cycleHv->setText(CaptionStart);
+    cycleTimer_.setEnabled(false);
     cycleRunning = false;
     ++session_;
 }
 
 void CycleTest::stop() {
     halt();
-    main_.state.note(QStringLiteral("Cycle test stopped"));
-    main_.panels.hvEnable->switchOff();
+    ctx_.state.note(QStringLiteral("Cycle test stopped"));
+    // Off whatever the switch shows: an earlier off may have been lost.
+    ctx_.ops.setHighVoltage(false);
 }
 
 void CycleTest::refuse(const QString &why) {
     cycleRunning = false;
-    main_.menu.menu_cycleHv->setText(CaptionStart);
+    ctx_.menu.menu_cycleHv->setText(CaptionStart);
     dialogs().message(why);
 }
 
 void CycleTest::start() {
     cycleRunning = true;
-    main_.menu.menu_cycleHv->setText(CaptionStop);
+    ctx_.menu.menu_cycleHv->setText(CaptionStop);
 
     // An on time under a second would never be reached by the count, and the
     // voltage switched on at the start would stay on for good.
@@ -77,44 +82,49 @@ void CycleTest::start() {
 
     const quint64 id = ++session_;
     QPointer<CycleTest> self(this);
-    MainWindow *main = &main_;
-    main_.command([self, main, id] {
+    SupplyState *state = &ctx_.state;
+    ShellActions *shell = &shell_;
+    Timer *timer = &cycleTimer_;
+    // Owned by the link, not by the test: the first switching is not dropped
+    // with any window.
+    ctx_.link.command(&ctx_.link, [self, state, shell, timer, id] {
         if (!self || !self->cycleRunning || self->session_ != id)
             return;
         // With the voltage already on, off and on again: every test begins
         // with a fresh on phase.
-        requestHighVoltage(*main, false);
-        requestHighVoltage(*main, true);
+        requestHighVoltage(*state, *shell, false);
+        requestHighVoltage(*state, *shell, true);
         self->cycleCount = 0;
-        main->CycleTimer.setEnabled(true);
-        main->state.note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
-                             .arg(self->cycleOnTime)
-                             .arg(self->cyclePeriod));
+        timer->setEnabled(true);
+        state->note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
+                        .arg(self->cycleOnTime)
+                        .arg(self->cyclePeriod));
     });
 }
 
 void CycleTest::CycleTimer_Timer() {
     QPointer<CycleTest> self(this);
-    MainWindow *main = &main_;
+    SupplyState *state = &ctx_.state;
+    ShellActions *shell = &shell_;
     const quint64 id = session_;
     // Held at most once behind another exchange or an open box: a late phase
     // runs once, and asks for the state its phase needs rather than toggling,
     // so neither a burst of ticks nor a switch moved by someone else can turn
     // the test's phases upside down.
-    main_.link.command(
+    ctx_.link.command(
         this,
-        [self, main, id] {
+        [self, state, shell, id] {
             if (!self || !self->cycleRunning || self->session_ != id)
                 return;
             ++self->cycleCount;
             if (self->cycleCount == self->cycleOnTime) {
-                requestHighVoltage(*main, false);
+                requestHighVoltage(*state, *shell, false);
             } else if (self->cycleCount >= self->cyclePeriod) {
-                requestHighVoltage(*main, true);
+                requestHighVoltage(*state, *shell, true);
                 self->cycleCount = 0;
             }
         },
-        &main_.CycleTimer);
+        &cycleTimer_);
 }
 
 } // namespace zor

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QObject>
 
 namespace zor {
 
-class MainWindow;
+class ShellActions;
+class Timer;
 
 // The unattended high-voltage cycle test: on for cycleOnTime seconds, off until
 // cyclePeriod seconds are complete, again and again until the operator stops it
@@ -12,7 +15,7 @@ class MainWindow;
 class CycleTest : public QObject {
     Q_OBJECT
 public:
-    CycleTest(MainWindow &main, QObject *parent);
+    CycleTest(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer, QObject *parent);
 
     bool cycleRunning = false;
     qint16 cycleOnTime = 0;
@@ -29,7 +32,9 @@ private:
     void stop();
     void refuse(const QString &why);
 
-    MainWindow &main_;
+    ConsoleContext ctx_;
+    ShellActions &shell_;
+    Timer &cycleTimer_;
     // Tells a late command of an earlier test from one of the current test.
     quint64 session_ = 0;
 };

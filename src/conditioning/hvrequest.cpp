@@ -1,13 +1,13 @@
 #include "conditioning/hvrequest.h"
 
-#include "platform/toggleswitch.h"
-#include "shell/mainwindow.h"
+#include "supply/supplystate.h"
+#include "ui/shellactions.h"
 
 namespace zor::conditioning {
 
-void requestHighVoltage(MainWindow &main, bool on) {
-    if (main.state.hvEnabled() != on)
-        main.btn_HVONOFF_Click();
+void requestHighVoltage(const SupplyState &state, ShellActions &shell, bool on) {
+    if (state.hvEnabled() != on)
+        shell.btn_HVONOFF_Click();
 }
 
 } // namespace zor::conditioning

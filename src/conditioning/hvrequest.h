@@ -1,8 +1,9 @@
 #pragma once
 
 namespace zor {
-class MainWindow;
-}
+class ShellActions;
+class SupplyState;
+} // namespace zor
 
 namespace zor::conditioning {
 
@@ -12,6 +13,6 @@ namespace zor::conditioning {
 // moved the switch; a request cannot switch radiation on when off is wanted.
 // Call it from inside a command body, so the position it reads is the one the
 // toggle then acts on.
-void requestHighVoltage(MainWindow &main, bool on);
+void requestHighVoltage(const SupplyState &state, ShellActions &shell, bool on);
 
 } // namespace zor::conditioning

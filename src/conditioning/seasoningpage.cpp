@@ -3,10 +3,11 @@
 #include "conditioning/hvrequest.h"
 #include "conditioning/numbertext.h"
 #include "conditioning/seasoningrunwindow.h"
-#include "control/hvenableframe.h"
+#include "link/devicelink.h"
 #include "platform/dialogs.h"
-#include "shell/formregistry.h"
-#include "shell/mainwindow.h"
+#include "supply/supplyops.h"
+#include "supply/supplystate.h"
+#include "ui/formregistry.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -70,8 +71,8 @@ std::optional<QString> settingFault(int row, const QString &text, double perBit,
 
 } // namespace
 
-SeasoningPage::SeasoningPage(FormRegistry &registry, MainWindow &main)
-    : QDialog(nullptr), registry_(registry), main_(main) {
+SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
+    : QDialog(nullptr), ctx_(ctx), shell_(shell) {
     setObjectName(QStringLiteral("frm_seasoning"));
     setWindowTitle(QStringLiteral("Seansoning Profile"));
     auto *grid = new QGridLayout(this);
@@ -129,9 +130,9 @@ std::optional<QString> SeasoningPage::rowFault(int row) const {
                               "to 32767.")
             .arg(row + 1)
             .arg(time);
-    if (auto fault = settingFault(row, combo_kv[row]->currentText(), main_.state.kvPerBit(), "kV"))
+    if (auto fault = settingFault(row, combo_kv[row]->currentText(), ctx_.state.kvPerBit(), "kV"))
         return fault;
-    return settingFault(row, combo_ma[row]->currentText(), main_.state.maPerBit(), "mA");
+    return settingFault(row, combo_ma[row]->currentText(), ctx_.state.maPerBit(), "mA");
 }
 
 std::optional<QString> SeasoningPage::scheduleFault() const {
@@ -147,9 +148,9 @@ QStringList SeasoningPage::stepsBeyondFullScale() const {
         const QString kv = combo_kv[row]->currentText().trimmed();
         const QString ma = combo_ma[row]->currentText().trimmed();
         QStringList over;
-        if (stepCount(kv, main_.state.kvPerBit()).value_or(0) > FullScaleCount)
+        if (stepCount(kv, ctx_.state.kvPerBit()).value_or(0) > FullScaleCount)
             over << kv + QStringLiteral(" kV");
-        if (stepCount(ma, main_.state.maPerBit()).value_or(0) > FullScaleCount)
+        if (stepCount(ma, ctx_.state.maPerBit()).value_or(0) > FullScaleCount)
             over << ma + QStringLiteral(" mA");
         if (!over.isEmpty())
             out << QStringLiteral("Step %1: %2").arg(row + 1).arg(over.join(QStringLiteral(", ")));
@@ -162,29 +163,30 @@ bool SeasoningPage::SetKvandmA(const qint16 &step) {
         return false;
     // The texts are read now, when the step starts; a late edit cannot change
     // what a step that is already going out sends.
-    const auto kv = stepCount(combo_kv[step]->currentText(), main_.state.kvPerBit());
-    const auto ma = stepCount(combo_ma[step]->currentText(), main_.state.maPerBit());
+    const auto kv = stepCount(combo_kv[step]->currentText(), ctx_.state.kvPerBit());
+    const auto ma = stepCount(combo_ma[step]->currentText(), ctx_.state.maPerBit());
     if (!kv || !ma)
         return false;
-    MainWindow *main = &main_;
+    DeviceLink *link = &ctx_.link;
     QPointer<SeasoningPage> self(this);
     // The closing zeros always go out; a step's setpoints only while the run
-    // that asked for them is still going when their turn comes.
+    // that asked for them is still going when their turn comes. Owned by the
+    // link, so unloading this page cannot drop the zeros.
     const bool zeroing = step == FinalRow;
     const quint64 id = runId_;
-    main_.command([main, self, zeroing, id, kv = *kv, ma = *ma] {
+    link->command(link, [link, self, zeroing, id, kv = *kv, ma = *ma] {
         if (!zeroing && (!self || !self->running_ || self->runId_ != id))
             return;
         // The current goes to zero before the voltage moves, and back after it.
-        main->link.exchange("IREF 0;");
-        main->link.exchange("VREF " + QByteArray::number(kv) + ';');
-        main->link.exchange("IREF " + QByteArray::number(ma) + ';');
+        link->exchange("IREF 0;");
+        link->exchange("VREF " + QByteArray::number(kv) + ';');
+        link->exchange("IREF " + QByteArray::number(ma) + ';');
     });
     return true;
 }
 
 void SeasoningPage::Command1_Click() {
-    if (!scaleIsSet(main_.state.kvPerBit()) || !scaleIsSet(main_.state.maPerBit())) {
+    if (!scaleIsSet(ctx_.state.kvPerBit()) || !scaleIsSet(ctx_.state.maPerBit())) {
         dialogs().message(ScalingNotSet);
         return;
     }
@@ -196,8 +198,8 @@ void SeasoningPage::Command1_Click() {
         const QString question =
             QStringLiteral("These steps are beyond the unit's full scale of %1 kV, %2 mA and "
                            "will be refused by the supply:\n%3\n\nRun the schedule anyway?")
-                .arg(QLocale::c().toString(FullScaleCount * main_.state.kvPerBit(), 'g', 5),
-                     QLocale::c().toString(FullScaleCount * main_.state.maPerBit(), 'g', 5),
+                .arg(QLocale::c().toString(FullScaleCount * ctx_.state.kvPerBit(), 'g', 5),
+                     QLocale::c().toString(FullScaleCount * ctx_.state.maPerBit(), 'g', 5),
                      beyond.join(QLatin1Char('\n')));
         if (!dialogs().confirm(question, windowTitle()))
             return;
@@ -209,17 +211,18 @@ void SeasoningPage::Command1_Click() {
     stepTimeLeft = wholeSecondsFrom(combo_time[0]->currentText()).value_or(0);
 
     QPointer<SeasoningPage> self(this);
-    MainWindow *main = &main_;
-    main_.command([self, main, id] {
+    SupplyState *state = &ctx_.state;
+    ShellActions *shell = &shell_;
+    ctx_.link.command(&ctx_.link, [self, state, shell, id] {
         // A run stopped before this came round must not switch the voltage on.
         if (self && self->running_ && self->runId_ == id)
-            requestHighVoltage(*main, true);
+            requestHighVoltage(*state, *shell, true);
     });
-    main_.state.note(QStringLiteral("Seasoning started"));
+    ctx_.state.note(QStringLiteral("Seasoning started"));
     SetKvandmA(stepIndex);
     resumeTicking();
 
-    SeasoningRunWindow &run = main_.forms.get<SeasoningRunWindow>(main_);
+    SeasoningRunWindow &run = ctx_.forms.get<SeasoningRunWindow>(ctx_, shell_);
     run.txt_step1->setText(QString::number(stepIndex + 1));
     run.txt_time->setText(QString::number(stepTimeLeft));
     hide();
@@ -231,14 +234,14 @@ void SeasoningPage::resumeTicking() {
     const quint64 id = runId_;
     // Queued behind the step's setpoint commands when those had to wait for
     // another exchange, so ticks never overlap a step's programming.
-    main_.command([self, id] {
+    ctx_.link.command(&ctx_.link, [self, id] {
         if (self && self->running_ && self->runId_ == id)
             self->Timer_Season.setEnabled(true);
     });
 }
 
 void SeasoningPage::showProgress() {
-    if (SeasoningRunWindow *run = main_.forms.find<SeasoningRunWindow>()) {
+    if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>()) {
         run->txt_step1->setText(QString::number(stepIndex + 1));
         run->txt_time->setText(QString::number(stepTimeLeft));
     }
@@ -267,7 +270,7 @@ void SeasoningPage::Timer_Season_Timer() {
         return;
     }
     stepTimeLeft = wholeSecondsFrom(combo_time[stepIndex]->currentText()).value_or(0);
-    main_.state.note(QStringLiteral("Seasoning step %1").arg(stepIndex + 1));
+    ctx_.state.note(QStringLiteral("Seasoning step %1").arg(stepIndex + 1));
     SetKvandmA(stepIndex);
     resumeTicking();
 }
@@ -278,14 +281,15 @@ void SeasoningPage::stopRun() {
 
 void SeasoningPage::endRun(bool zeroSetpoints) {
     halt();
-    main_.state.note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
-                                   : QStringLiteral("Seasoning finished"));
-    main_.panels.hvEnable->switchOff();
+    ctx_.state.note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
+                                  : QStringLiteral("Seasoning finished"));
+    // Off whatever the switch shows: an earlier off may have been lost.
+    ctx_.ops.setHighVoltage(false);
     if (zeroSetpoints)
         SetKvandmA(FinalRow);
-    if (SeasoningRunWindow *run = main_.forms.find<SeasoningRunWindow>())
-        main_.forms.unload(run);
-    registry_.unload(this);
+    if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>())
+        ctx_.forms.unload(run);
+    ctx_.forms.unload(this);
 }
 
 void SeasoningPage::halt() {
@@ -307,7 +311,7 @@ void SeasoningPage::closeEvent(QCloseEvent *event) {
         return;
     }
     event->accept();
-    registry_.unload(this);
+    ctx_.forms.unload(this);
 }
 
 } // namespace zor

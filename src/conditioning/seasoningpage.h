@@ -2,6 +2,7 @@
 
 #include "conditioning/seasoningsteps.h"
 #include "platform/timer.h"
+#include "ui/consolecontext.h"
 
 #include <QDialog>
 #include <array>
@@ -13,9 +14,8 @@ class QPushButton;
 
 namespace zor {
 
-class FormRegistry;
-class MainWindow;
 class SeasoningRunWindow;
+class ShellActions;
 
 // "Seansoning Profile": the tube-seasoning table and the clock that runs it.
 // Each step programs its kV and mA and holds them for its time; the end of a
@@ -23,7 +23,7 @@ class SeasoningRunWindow;
 class SeasoningPage : public QDialog {
     Q_OBJECT
 public:
-    SeasoningPage(FormRegistry &registry, MainWindow &main);
+    SeasoningPage(ConsoleContext ctx, ShellActions &shell);
 
     // Step numbers at 0..17, column headings at 20..23; 18 and 19 are not used.
     std::array<QLineEdit *, 24> Text1{};
@@ -66,8 +66,8 @@ private:
     void endRun(bool zeroSetpoints);
     void abandonRun(const QString &why);
 
-    FormRegistry &registry_;
-    MainWindow &main_;
+    ConsoleContext ctx_;
+    ShellActions &shell_;
     bool running_ = false;
     // Tells a late command of an earlier run from one of the current run.
     quint64 runId_ = 0;

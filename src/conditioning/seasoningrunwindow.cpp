@@ -2,7 +2,7 @@
 
 #include "conditioning/hvrequest.h"
 #include "conditioning/seasoningpage.h"
-#include "shell/mainwindow.h"
+#include "link/devicelink.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -29,8 +29,8 @@ QLineEdit *box(QWidget *parent, const char *name, const QString &text, bool fixe
 
 } // namespace
 
-SeasoningRunWindow::SeasoningRunWindow(FormRegistry &registry, MainWindow &main)
-    : Form(registry), main_(main) {
+SeasoningRunWindow::SeasoningRunWindow(ConsoleContext ctx, ShellActions &shell)
+    : ctx_(ctx), shell_(shell) {
     setObjectName(QStringLiteral("frm_run_season"));
     setWindowTitle(QStringLiteral("Season"));
     auto *grid = new QGridLayout(this);
@@ -51,14 +51,17 @@ SeasoningRunWindow::SeasoningRunWindow(FormRegistry &registry, MainWindow &main)
 }
 
 void SeasoningRunWindow::Command1_Click() {
-    if (SeasoningPage *schedule = main_.forms.find<SeasoningPage>()) {
+    if (SeasoningPage *schedule = ctx_.forms.find<SeasoningPage>()) {
         schedule->stopRun();
         return;
     }
     // Without its schedule no run can be going; the button still means off.
-    MainWindow *main = &main_;
-    main_.command([main] { conditioning::requestHighVoltage(*main, false); });
-    main_.forms.unload(this);
+    // Owned by the link: unloading this window must not drop it.
+    SupplyState *state = &ctx_.state;
+    ShellActions *shell = &shell_;
+    ctx_.link.command(&ctx_.link,
+                      [state, shell] { conditioning::requestHighVoltage(*state, *shell, false); });
+    ctx_.forms.unload(this);
 }
 
 } // namespace zor

@@ -1,20 +1,21 @@
 #pragma once
 
-#include "shell/formregistry.h"
+#include "ui/consolecontext.h"
+#include "ui/formregistry.h"
 
 class QLineEdit;
 class QPushButton;
 
 namespace zor {
 
-class MainWindow;
+class ShellActions;
 
 // "Season": shows the running step and its seconds left, and stops the run.
 // Closing it with its close box leaves the run going unseen.
 class SeasoningRunWindow : public Form {
     Q_OBJECT
 public:
-    SeasoningRunWindow(FormRegistry &registry, MainWindow &main);
+    SeasoningRunWindow(ConsoleContext ctx, ShellActions &shell);
 
     QLineEdit *txt_name;
     QLineEdit *txt_timRemain;
@@ -27,7 +28,8 @@ public:
     void Command1_Click();
 
 private:
-    MainWindow &main_;
+    ConsoleContext ctx_;
+    ShellActions &shell_;
 };
 
 } // namespace zor

@@ -1,24 +1,27 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QObject>
 
 namespace zor {
 
-class MainWindow;
+class ShellActions;
 
 // The main window's service entries: the unscaled data page, the pass-through
 // toggle and the about screen (which reveals the special function mode).
 class DiagnosticsMenu : public QObject {
     Q_OBJECT
 public:
-    explicit DiagnosticsMenu(MainWindow &main);
+    DiagnosticsMenu(ConsoleContext ctx, ShellActions &shell, QObject *parent);
 
     void mnu_RAWDATA_Click();
     void mnu_PASSTHRU_Click();
     void mnu_ABOUT_Click();
 
 private:
-    MainWindow &main_;
+    ConsoleContext ctx_;
+    ShellActions &shell_;
 };
 
 } // namespace zor

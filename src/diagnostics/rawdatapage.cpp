@@ -2,7 +2,6 @@
 
 #include "platform/lamp.h"
 #include "platform/toggleswitch.h"
-#include "shell/commdiagnosticspage.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -52,7 +51,7 @@ const std::array<const char *, 16> AdcTips = {
 
 } // namespace
 
-RawDataPage::RawDataPage(FormRegistry &registry) : Form(registry) {
+RawDataPage::RawDataPage(const SupplyState &state, ShellActions &shell) : shell_(shell) {
     setObjectName(QStringLiteral("frm_RAWDATA"));
     setWindowTitle(QStringLiteral("KOB Data (Unscaled) & Status"));
     auto *grid = new QGridLayout(this);
@@ -147,6 +146,8 @@ RawDataPage::RawDataPage(FormRegistry &registry) : Form(registry) {
     grid->addWidget(fra_DIGIN, 1, 1);
     grid->addWidget(fra_DIGOUT, 1, 2);
     grid->addWidget(fra_DAC, 1, 3);
+    // Loaded after the first reads, the page shows what the model has so far.
+    showReadings(state);
 }
 
 RawDataPage::Relay RawDataPage::buildRelay(int n, const char *com, const char *nc, const char *no,
@@ -209,9 +210,7 @@ RawDataPage::Relay RawDataPage::buildRelay(int n, const char *com, const char *n
 }
 
 void RawDataPage::mnu_misc_Click() {
-    CommDiagnosticsPage &extras = registry_.get<CommDiagnosticsPage>();
-    extras.show();
-    extras.raise();
+    shell_.showCommDiagnostics();
 }
 
 void RawDataPage::showInterlock1(bool energized) {

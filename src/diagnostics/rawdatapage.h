@@ -1,7 +1,8 @@
 #pragma once
 
-#include "shell/formregistry.h"
 #include "supply/supplystate.h"
+#include "ui/formregistry.h"
+#include "ui/shellactions.h"
 
 #include <array>
 
@@ -20,7 +21,7 @@ class ToggleSwitch;
 class RawDataPage : public Form {
     Q_OBJECT
 public:
-    explicit RawDataPage(FormRegistry &registry);
+    RawDataPage(const SupplyState &state, ShellActions &shell);
 
     // "DAC Data to DSP"
     QGroupBox *fra_DAC;
@@ -68,6 +69,7 @@ public:
     void showReadings(const SupplyState &state);
 
 private:
+    ShellActions &shell_;
     struct Relay {
         QGroupBox *frame;
         QLabel *state;

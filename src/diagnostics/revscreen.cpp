@@ -1,8 +1,6 @@
 #include "diagnostics/revscreen.h"
 
 #include "platform/dialogs.h"
-#include "shell/commdiagnosticspage.h"
-#include "shell/mainwindow.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -39,7 +37,8 @@ void DoubleClickLabel::mouseDoubleClickEvent(QMouseEvent *event) {
     emit doubleClicked();
 }
 
-RevScreen::RevScreen(FormRegistry &registry, MainWindow &main) : Form(registry), main_(main) {
+RevScreen::RevScreen(FormRegistry &forms, MainMenu &menu, ShellActions &shell)
+    : forms_(forms), menu_(menu), shell_(shell) {
     setObjectName(QStringLiteral("RevScreen"));
     setWindowTitle(QStringLiteral("About the ZOR Interface"));
     auto *grid = new QGridLayout(this);
@@ -70,22 +69,20 @@ RevScreen::RevScreen(FormRegistry &registry, MainWindow &main) : Form(registry),
 }
 
 void RevScreen::ok_Click() {
-    registry_.unload(this);
+    forms_.unload(this);
 }
 
 void RevScreen::Label3_DblClick() {
     // The console may unload every window while the prompt is open: nothing
     // of this one is touched after it unless it still exists.
     QPointer<RevScreen> self(this);
-    MainWindow &main = main_;
-    FormRegistry &registry = registry_;
+    FormRegistry &registry = forms_;
+    MainMenu &menu = menu_;
+    ShellActions &shell = shell_;
     const QString typed = dialogs().input(QStringLiteral("Enter Mode Password"),
                                           QStringLiteral("Enable Special Function Mode"), {});
-    if (typed == ModePassword && !main.ended()) {
-        CommDiagnosticsPage &extras = main.extras();
-        extras.show();
-        extras.raise();
-        MainMenu &menu = main.menu;
+    if (typed == ModePassword && !shell.ended()) {
+        shell.showCommDiagnostics();
         menu.mnu_EXTRAS->setEnabled(true);
         menu.mnu_EXTRAS->setVisible(true);
         menu.mnu_PASSTHRU->setEnabled(true);

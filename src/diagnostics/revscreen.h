@@ -1,14 +1,14 @@
 #pragma once
 
-#include "shell/formregistry.h"
+#include "ui/formregistry.h"
+#include "ui/mainmenu.h"
+#include "ui/shellactions.h"
 
 #include <QLabel>
 
 class QPushButton;
 
 namespace zor {
-
-class MainWindow;
 
 // A label that reports a double click.
 class DoubleClickLabel : public QLabel {
@@ -28,7 +28,7 @@ protected:
 class RevScreen : public Form {
     Q_OBJECT
 public:
-    RevScreen(FormRegistry &registry, MainWindow &main);
+    RevScreen(FormRegistry &forms, MainMenu &menu, ShellActions &shell);
 
     QLabel *Picture1;
     QLabel *Label1;
@@ -41,7 +41,9 @@ public:
     void Label3_DblClick();
 
 private:
-    MainWindow &main_;
+    FormRegistry &forms_;
+    MainMenu &menu_;
+    ShellActions &shell_;
 };
 
 } // namespace zor

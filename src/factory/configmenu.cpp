@@ -4,7 +4,9 @@
 #include "factory/serialnumberpage.h"
 #include "factory/unitbaudratedialog.h"
 #include "platform/dialogs.h"
-#include "shell/mainwindow.h"
+#include "ui/formregistry.h"
+#include "ui/mainmenu.h"
+#include "ui/shellactions.h"
 #include "userconfig/useroptionspage.h"
 
 #include <QAction>
@@ -12,40 +14,37 @@
 
 namespace zor {
 
-ConfigMenu::ConfigMenu(MainWindow &main) : QObject(&main), main_(main) {
-    connect(main.menu.mnu_Config, &QAction::triggered, this, &ConfigMenu::mnu_Config_Click);
-    connect(main.menu.mnu_Serial, &QAction::triggered, this, &ConfigMenu::mnu_Serial_Click);
-    connect(main.menu.mnu_BaudRate, &QAction::triggered, this, &ConfigMenu::mnu_BaudRate_Click);
-    connect(main.menu.mnu_UserConfig, &QAction::triggered, this, &ConfigMenu::mnu_UserConfig_Click);
+ConfigMenu::ConfigMenu(ConsoleContext ctx, ShellActions &shell, Timer &pollTimer, QWidget *window)
+    : QObject(window), ctx_(ctx), shell_(shell), pollTimer_(pollTimer), window_(window) {
+    connect(ctx_.menu.mnu_Config, &QAction::triggered, this, &ConfigMenu::mnu_Config_Click);
+    connect(ctx_.menu.mnu_Serial, &QAction::triggered, this, &ConfigMenu::mnu_Serial_Click);
+    connect(ctx_.menu.mnu_BaudRate, &QAction::triggered, this, &ConfigMenu::mnu_BaudRate_Click);
+    connect(ctx_.menu.mnu_UserConfig, &QAction::triggered, this, &ConfigMenu::mnu_UserConfig_Click);
 }
 
 void ConfigMenu::mnu_Config_Click() {
-    open([this] { run<FactoryConfigPage>(); });
+    shell_.openModalPage([this] { run<FactoryConfigPage>(ctx_.link, ctx_.state, window_); });
 }
 
 void ConfigMenu::mnu_Serial_Click() {
-    open([this] { run<SerialNumberPage>(); });
+    shell_.openModalPage([this] { run<SerialNumberPage>(ctx_.link, ctx_.state, window_); });
 }
 
 void ConfigMenu::mnu_BaudRate_Click() {
-    open([this] { run<UnitBaudRateDialog>(); });
+    shell_.openModalPage([this] { run<UnitBaudRateDialog>(ctx_.link, pollTimer_, window_); });
 }
 
 void ConfigMenu::mnu_UserConfig_Click() {
-    open([this] { run<UserOptionsPage>(); });
+    shell_.openModalPage([this] { run<UserOptionsPage>(ctx_.link, window_); });
 }
 
-template <class Page> void ConfigMenu::run() {
+template <class Page, class... Args> void ConfigMenu::run(Args &&...args) {
     // Loading the page runs its load handler, which may already talk to the supply.
-    Page &page = main_.forms.get<Page>(main_);
+    Page &page = ctx_.forms.get<Page>(std::forward<Args>(args)...);
     QPointer<QDialog> guard(&page);
     dialogs().runModal(page);
     if (guard)
-        main_.forms.unload(guard);
-}
-
-void ConfigMenu::open(std::function<void()> page) {
-    main_.openModalPage(std::move(page));
+        ctx_.forms.unload(guard);
 }
 
 } // namespace zor

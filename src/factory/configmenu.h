@@ -1,18 +1,24 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QObject>
 #include <functional>
 
+class QWidget;
+
 namespace zor {
 
-class MainWindow;
+class ShellActions;
+class Timer;
 
 // The menu entries of the factory and user configuration pages, each a modal
-// page opened through the main window's modal-page gate.
+// page over `window`, opened through the main window's modal-page gate.
 class ConfigMenu : public QObject {
     Q_OBJECT
 public:
-    explicit ConfigMenu(MainWindow &main);
+    // pollTimer: the main window's tmr_UPDATE, which the unit baud rate page holds off.
+    ConfigMenu(ConsoleContext ctx, ShellActions &shell, Timer &pollTimer, QWidget *window);
 
     void mnu_Config_Click();
     void mnu_Serial_Click();
@@ -20,10 +26,12 @@ public:
     void mnu_UserConfig_Click();
 
 private:
-    template <class Page> void run();
-    void open(std::function<void()> page);
+    template <class Page, class... Args> void run(Args &&...args);
 
-    MainWindow &main_;
+    ConsoleContext ctx_;
+    ShellActions &shell_;
+    Timer &pollTimer_;
+    QWidget *window_;
 };
 
 } // namespace zor

@@ -1,10 +1,11 @@
 // The parameter writes of the configuration page.
 #include "factory/factoryconfigpage.h"
+#include "link/devicelink.h"
 #include "link/payloadtext.h"
 #include "platform/dialogs.h"
 #include "platform/typedentry.h"
-#include "shell/mainwindow.h"
 #include "supply/replyparse.h"
+#include "supply/supplystate.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,7 +17,7 @@ using factory::ParamRow;
 
 void FactoryConfigPage::writeParameter(factory::Param id) {
     const ParamRow &row = factory::paramRow(id);
-    main_.link.command(this, [this, &row] {
+    link_.command(this, [this, &row] {
         const QString entry = dialogs().input(QString::fromLatin1(row.prompt), windowTitle());
         writeEntry(row, entry);
     });
@@ -54,10 +55,10 @@ void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
         return;
     case Check::MaOffset: {
         box->setText(entry);
-        if (!(main_.state.maPerBit() > 0.0))
+        if (!(state_.maPerBit() > 0.0))
             return;
         if (const auto ma = factory::typedNumber(entry))
-            sendCount(row, *ma * 4095.0 / (main_.state.maPerBit() * 4095.0), false);
+            sendCount(row, *ma * 4095.0 / (state_.maPerBit() * 4095.0), false);
         return;
     }
     case Check::Scaling:
@@ -69,11 +70,11 @@ void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
 void FactoryConfigPage::filamentTurnOn(const ParamRow &row, const QString &entry) {
     // The supply's own scale when it has been read, else the one on this page.
     double counts = 0.0;
-    if (main_.state.kvPerBit() > 0.0) {
+    if (state_.kvPerBit() > 0.0) {
         const auto kv = factory::typedNumber(entry);
         if (!kv)
             return;
-        counts = *kv * 4095.0 / (main_.state.kvPerBit() * 4095.0);
+        counts = *kv * 4095.0 / (state_.kvPerBit() * 4095.0);
     } else if (const double full = factory::typedNumber(kvFullScale).value_or(0.0); full > 0.0) {
         const auto kv = factory::typedNumber(entry);
         if (!kv)
@@ -116,13 +117,13 @@ void FactoryConfigPage::programScaling(const QString &entry) {
         return;
     }
     // The scale follows the supply, so it changes only once the supply took it.
-    if (parse::writeAck(main_.link.exchange("SLVP " + *kvArgument + ";")) == parse::Ack::Taken)
-        main_.state.setKvPerBit(*kv / 4095.0);
-    main_.link.outputOutputString("SLIP " + *maArgument + ";");
+    if (parse::writeAck(link_.exchange("SLVP " + *kvArgument + ";")) == parse::Ack::Taken)
+        state_.setKvPerBit(*kv / 4095.0);
+    link_.outputOutputString("SLIP " + *maArgument + ";");
 }
 
 void FactoryConfigPage::send(const char *command, const QByteArray &argument) {
-    main_.link.outputOutputString(QByteArray(command) + argument + ";");
+    link_.outputOutputString(QByteArray(command) + argument + ";");
 }
 
 } // namespace zor

@@ -1,9 +1,8 @@
 #include "factory/factoryconfigpage.h"
 
+#include "factory/accesskey.h"
 #include "factory/configreadback.h"
-#include "link/payloadtext.h"
-#include "platform/dialogs.h"
-#include "shell/mainwindow.h"
+#include "link/devicelink.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -14,8 +13,8 @@ namespace zor {
 using factory::Param;
 using factory::ParamRow;
 
-FactoryConfigPage::FactoryConfigPage(FormRegistry &, MainWindow &main)
-    : QDialog(&main), main_(main) {
+FactoryConfigPage::FactoryConfigPage(DeviceLink &link, SupplyState &state, QWidget *parent)
+    : QDialog(parent), link_(link), state_(state) {
     setObjectName(QStringLiteral("frm_config"));
     setWindowTitle(QStringLiteral("Configure"));
     buildLayout();
@@ -92,22 +91,16 @@ void FactoryConfigPage::Form_Load() {
 }
 
 void FactoryConfigPage::Command2_Click() {
-    const QString key = dialogs().input(QStringLiteral("Enter Key to UnLock:"), windowTitle());
-    if (key != QLatin1String(AccessKey)) {
-        reject();
-        return;
-    }
-    for (QPushButton *button :
-         {hardware, model, filaPreHeat, progScale, arc, btn_getConf, Btn_filTurnOn})
-        button->setEnabled(true);
-    main_.link.command(this, [this, key] {
-        main_.link.outputOutputString("PASS " + typedPayloadText(key) + ";");
+    factory::unlockWithAccessKey(*this, link_, AccessKey, [this] {
+        for (QPushButton *button :
+             {hardware, model, filaPreHeat, progScale, arc, btn_getConf, Btn_filTurnOn})
+            button->setEnabled(true);
     });
 }
 
 void FactoryConfigPage::btn_getConf_Click() {
-    main_.link.command(
-        this, [this] { showReadBack(factory::configurationTexts(main_.link.exchange("CONF;"))); });
+    link_.command(this,
+                  [this] { showReadBack(factory::configurationTexts(link_.exchange("CONF;"))); });
 }
 
 void FactoryConfigPage::showReadBack(const QStringList &texts) {

@@ -11,8 +11,8 @@ class QPushButton;
 
 namespace zor {
 
-class FormRegistry;
-class MainWindow;
+class DeviceLink;
+class SupplyState;
 
 // "Configure": the supply's factory configuration behind an access key. Reads
 // the stored configuration back and writes each factory parameter.
@@ -21,7 +21,7 @@ class FactoryConfigPage : public QDialog {
 public:
     static constexpr const char *AccessKey = "7061";
 
-    FactoryConfigPage(FormRegistry &registry, MainWindow &main);
+    FactoryConfigPage(DeviceLink &link, SupplyState &state, QWidget *parent);
 
     // Full-scale kV as text ("88.89"); "0" until read back or programmed.
     QString kvFullScale;
@@ -86,7 +86,8 @@ private:
     void programScaling(const QString &entry);
     void send(const char *command, const QByteArray &argument);
 
-    MainWindow &main_;
+    DeviceLink &link_;
+    SupplyState &state_;
     std::array<Pair, factory::ParamCount> pairs_{};
 };
 

@@ -1,9 +1,11 @@
 #include "factory/serialnumberpage.h"
 
+#include "factory/accesskey.h"
+#include "link/devicelink.h"
 #include "link/payloadtext.h"
 #include "link/replycut.h"
 #include "platform/dialogs.h"
-#include "shell/mainwindow.h"
+#include "supply/supplystate.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -11,7 +13,8 @@
 
 namespace zor {
 
-SerialNumberPage::SerialNumberPage(FormRegistry &, MainWindow &main) : QDialog(&main), main_(main) {
+SerialNumberPage::SerialNumberPage(DeviceLink &link, SupplyState &state, QWidget *parent)
+    : QDialog(parent), link_(link), state_(state) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Serial Number"));
     auto *grid = new QGridLayout(this);
@@ -56,24 +59,17 @@ void SerialNumberPage::setBackground(const QColor &colour) {
 }
 
 void SerialNumberPage::Command1_Click() {
-    const QString key = dialogs().input(QStringLiteral("Enter Key to UnLock:"), windowTitle());
-    if (key != QLatin1String(AccessKey)) {
-        reject();
-        return;
-    }
-    Btn_serialNum->setEnabled(true);
-    main_.link.command(this, [this, key] {
-        main_.link.outputOutputString("PASS " + typedPayloadText(key) + ";");
-    });
+    factory::unlockWithAccessKey(*this, link_, AccessKey,
+                                 [this] { Btn_serialNum->setEnabled(true); });
 }
 
 void SerialNumberPage::Btn_read_serialNum_Click() {
-    main_.link.command(this, [this] {
-        const QByteArray reply = main_.link.exchange("SNUR;");
+    link_.command(this, [this] {
+        const QByteArray reply = link_.exchange("SNUR;");
         if (reply.isEmpty()) {
             Txt_serialNum->setText(QStringLiteral("Unknown"));
             setBackground(Qt::red);
-            main_.state.countFailedReply();
+            state_.countFailedReply();
             return;
         }
         if (const auto serial = reply::valueBeforeSemicolon(reply)) {
@@ -87,14 +83,14 @@ void SerialNumberPage::Btn_serialNum_Click() {
     // Writing stays locked until this page's key has been given.
     if (!Btn_serialNum->isEnabled())
         return;
-    main_.link.command(this, [this] {
+    link_.command(this, [this] {
         const QString entry = dialogs().input(
             QStringLiteral("Enter Serial Number: EX. 101407139-A00041"), windowTitle());
         // Cancel: an empty write would erase the stored serial number.
         if (entry.isEmpty())
             return;
         Txt_serialNum->setText(entry);
-        main_.link.outputOutputString("SNUS " + typedPayloadText(entry) + ";");
+        link_.outputOutputString("SNUS " + typedPayloadText(entry) + ";");
     });
 }
 

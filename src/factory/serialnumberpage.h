@@ -7,8 +7,8 @@ class QPushButton;
 
 namespace zor {
 
-class FormRegistry;
-class MainWindow;
+class DeviceLink;
+class SupplyState;
 
 // "Serial Number": reads the supply's serial number; writes a new one after
 // this page's own access key.
@@ -17,7 +17,7 @@ class SerialNumberPage : public QDialog {
 public:
     static constexpr const char *AccessKey = "2958";
 
-    SerialNumberPage(FormRegistry &registry, MainWindow &main);
+    SerialNumberPage(DeviceLink &link, SupplyState &state, QWidget *parent);
 
     QLineEdit *Txt_serialNum;
     QPushButton *Btn_read_serialNum;
@@ -34,7 +34,8 @@ public:
 private:
     void setBackground(const QColor &colour);
 
-    MainWindow &main_;
+    DeviceLink &link_;
+    SupplyState &state_;
 };
 
 } // namespace zor

@@ -1,6 +1,7 @@
 #include "factory/unitbaudratedialog.h"
 
-#include "shell/mainwindow.h"
+#include "link/devicelink.h"
+#include "platform/timer.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -9,8 +10,8 @@
 
 namespace zor {
 
-UnitBaudRateDialog::UnitBaudRateDialog(FormRegistry &, MainWindow &main)
-    : QDialog(&main), main_(main) {
+UnitBaudRateDialog::UnitBaudRateDialog(DeviceLink &link, Timer &pollTimer, QWidget *parent)
+    : QDialog(parent), link_(link), pollTimer_(pollTimer) {
     setObjectName(QStringLiteral("frm_baudRate"));
     setWindowTitle(QStringLiteral("RS-232 Baud Rate Setting"));
     auto *box = new QVBoxLayout(this);
@@ -41,16 +42,16 @@ void UnitBaudRateDialog::save_Click() {
     saved_ = true;
     const int position = Bitslist->currentIndex();
     if (position >= 0) {
-        main_.link.command(this, [this, position] {
-            main_.link.exchange("BAUD " + QByteArray::number(position + 1) + ";");
+        link_.command(this, [this, position] {
+            link_.exchange("BAUD " + QByteArray::number(position + 1) + ";");
             // Even when held behind a poll step, whose end restarted the poll.
-            main_.link.leaveTimersStopped();
+            link_.leaveTimersStopped();
         });
         // The supply now talks at the new speed: polling and the reply timers
         // stay off until the user reopens the port or picks auto update again.
-        main_.link.tmr_NETRCVTMR.setEnabled(false);
-        if (main_.autoUpdate)
-            main_.tmr_UPDATE.setEnabled(false);
+        link_.tmr_NETRCVTMR.setEnabled(false);
+        if (link_.autoUpdate)
+            pollTimer_.setEnabled(false);
     }
     accept();
 }

@@ -8,15 +8,16 @@ class QPushButton;
 
 namespace zor {
 
-class FormRegistry;
-class MainWindow;
+class DeviceLink;
+class Timer;
 
 // "RS-232 Baud Rate Setting": switches the speed of the supply's own serial
 // port. The console keeps its own speed; the user reopens the port to match.
 class UnitBaudRateDialog : public QDialog {
     Q_OBJECT
 public:
-    UnitBaudRateDialog(FormRegistry &registry, MainWindow &main);
+    // pollTimer: the main window's tmr_UPDATE, held off after a save.
+    UnitBaudRateDialog(DeviceLink &link, Timer &pollTimer, QWidget *parent);
 
     QLabel *Text1;
     QComboBox *Bitslist;
@@ -26,7 +27,8 @@ public:
     void save_Click();
 
 private:
-    MainWindow &main_;
+    DeviceLink &link_;
+    Timer &pollTimer_;
     bool saved_ = false;
 };
 

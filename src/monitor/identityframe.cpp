@@ -2,8 +2,8 @@
 
 #include "link/devicelink.h"
 #include "platform/dialogs.h"
-#include "shell/mainmenu.h"
 #include "supply/supplyops.h"
+#include "ui/mainmenu.h"
 
 #include <QAction>
 #include <QGridLayout>

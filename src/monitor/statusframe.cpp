@@ -2,8 +2,8 @@
 
 #include "link/devicelink.h"
 #include "platform/lamp.h"
-#include "shell/mainmenu.h"
 #include "supply/supplystate.h"
+#include "ui/mainmenu.h"
 
 #include <QAction>
 #include <QGridLayout>

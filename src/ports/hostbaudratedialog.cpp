@@ -1,7 +1,8 @@
 #include "ports/hostbaudratedialog.h"
 
+#include "link/devicelink.h"
 #include "link/rememberedlink.h"
-#include "shell/mainwindow.h"
+#include "ui/shellactions.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,8 +11,8 @@
 
 namespace zor {
 
-HostBaudRateDialog::HostBaudRateDialog(FormRegistry &, MainWindow &main)
-    : QDialog(&main), main_(main) {
+HostBaudRateDialog::HostBaudRateDialog(DeviceLink &link, ShellActions &shell, QWidget *parent)
+    : QDialog(parent), link_(link), shell_(shell) {
     setObjectName(QStringLiteral("frm_gui_baudrate"));
     setWindowTitle(QStringLiteral("GUI Baud Rate"));
     auto *box = new QVBoxLayout(this);
@@ -38,10 +39,10 @@ void HostBaudRateDialog::Form_Load() {
 
 void HostBaudRateDialog::ok_Click() {
     if (Bitslist->currentIndex() >= 0) {
-        main_.link.MSComm1().setSettings(Bitslist->itemText(Bitslist->currentIndex()) +
-                                         QStringLiteral(",n,8,1"));
-        main_.StatusBar1->setPanelText(1, QStringLiteral("Comm Port Setting:  ") +
-                                              main_.link.MSComm1().settings());
+        link_.MSComm1().setSettings(Bitslist->itemText(Bitslist->currentIndex()) +
+                                    QStringLiteral(",n,8,1"));
+        shell_.setStatusPanelText(1, QStringLiteral("Comm Port Setting:  ") +
+                                         link_.MSComm1().settings());
     }
     accept();
 }

@@ -8,15 +8,15 @@ class QPushButton;
 
 namespace zor {
 
-class FormRegistry;
-class MainWindow;
+class DeviceLink;
+class ShellActions;
 
 // "GUI Baud Rate": the console's own serial speed, asked before a serial port
 // is opened. OK unloads it, so every opening offers the remembered rate again.
 class HostBaudRateDialog : public QDialog {
     Q_OBJECT
 public:
-    HostBaudRateDialog(FormRegistry &registry, MainWindow &main);
+    HostBaudRateDialog(DeviceLink &link, ShellActions &shell, QWidget *parent);
 
     QLabel *lbl_CAPTION;
     QComboBox *Bitslist;
@@ -27,7 +27,8 @@ public:
 private:
     void Form_Load();
 
-    MainWindow &main_;
+    DeviceLink &link_;
+    ShellActions &shell_;
 };
 
 } // namespace zor

@@ -1,8 +1,9 @@
 #include "ports/remotehost.h"
 
+#include "link/devicelink.h"
 #include "link/rememberedlink.h"
 #include "platform/dialogs.h"
-#include "shell/mainwindow.h"
+#include "ui/shellactions.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -30,7 +31,8 @@ std::optional<int> tcpPortFrom(const QString &text) {
 
 } // namespace
 
-RemoteHost::RemoteHost(FormRegistry &, MainWindow &main) : QDialog(&main), main_(main) {
+RemoteHost::RemoteHost(DeviceLink &link, ShellActions &shell, QWidget *parent)
+    : QDialog(parent), link_(link), shell_(shell) {
     setObjectName(QStringLiteral("RemoteHost"));
     setWindowTitle(QStringLiteral("Remote Host"));
     auto *grid = new QGridLayout(this);
@@ -83,9 +85,9 @@ void RemoteHost::OKButton_Click() {
     accept();
     rememberedPort_ = txtPortNumber->text();
     rememberedHost_ = txtHost->text();
-    main_.StatusBar1->setPanelText(2, QStringLiteral("IP: ") + txtHost->text());
-    main_.link.tcpClient().remoteHost = host;
-    main_.link.tcpClient().remotePort = *port;
+    shell_.setStatusPanelText(2, QStringLiteral("IP: ") + txtHost->text());
+    link_.tcpClient().remoteHost = host;
+    link_.tcpClient().remotePort = *port;
 }
 
 void RemoteHost::CancelButton_Click() {

@@ -7,8 +7,8 @@ class QPushButton;
 
 namespace zor {
 
-class FormRegistry;
-class MainWindow;
+class DeviceLink;
+class ShellActions;
 
 // "Remote Host": the supply's network address. Hidden rather than unloaded
 // when it closes, so the last accepted texts stay until the console ends and
@@ -16,7 +16,7 @@ class MainWindow;
 class RemoteHost : public QDialog {
     Q_OBJECT
 public:
-    RemoteHost(FormRegistry &registry, MainWindow &main);
+    RemoteHost(DeviceLink &link, ShellActions &shell, QWidget *parent);
 
     QLineEdit *txtHost;
     QLineEdit *txtPortNumber;
@@ -34,7 +34,8 @@ public:
 private:
     void Form_Load();
 
-    MainWindow &main_;
+    DeviceLink &link_;
+    ShellActions &shell_;
     QString rememberedHost_;
     QString rememberedPort_;
 };

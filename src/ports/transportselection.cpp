@@ -1,12 +1,15 @@
 #include "ports/transportselection.h"
 
+#include "link/devicelink.h"
 #include "link/rememberedlink.h"
 #include "platform/dialogs.h"
 #include "platform/portnames.h"
 #include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/usbportdialog.h"
-#include "shell/mainwindow.h"
+#include "ui/formregistry.h"
+#include "ui/mainmenu.h"
+#include "ui/shellactions.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -30,8 +33,9 @@ std::optional<QString> portTextProblem(const QString &typed) {
 
 } // namespace
 
-TransportSelection::TransportSelection(MainWindow &main) : QObject(&main), main_(main) {
-    MainMenu &menu = main_.menu;
+TransportSelection::TransportSelection(ConsoleContext ctx, ShellActions &shell, QWidget *window)
+    : QObject(window), ctx_(ctx), shell_(shell), window_(window) {
+    MainMenu &menu = ctx_.menu;
     connect(menu.mnu_comm1, &QAction::triggered, this, &TransportSelection::mnu_comm1_Click);
     connect(menu.mnu_comm2, &QAction::triggered, this, &TransportSelection::mnu_comm2_Click);
     connect(menu.mnu_userComm, &QAction::triggered, this, &TransportSelection::mnu_userComm_Click);
@@ -50,7 +54,7 @@ void TransportSelection::mnu_comm2_Click() {
 void TransportSelection::serialPort(Entry entry) {
     const quint64 choice = begin();
     const Before before = remember();
-    main_.link.tmr_RCVTIMER.setEnabled(false);
+    ctx_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     askBaudRate();
     if (superseded(choice))
@@ -60,14 +64,14 @@ void TransportSelection::serialPort(Entry entry) {
                     before))
         return;
     if (entry == Entry::Comm2)
-        main_.btn_REQSTAT_Click();
-    main_.mnu_AUTOUPDATE_Click();
+        shell_.btn_REQSTAT_Click();
+    shell_.mnu_AUTOUPDATE_Click();
 }
 
 void TransportSelection::mnu_userComm_Click() {
     const quint64 choice = begin();
     const Before before = remember();
-    main_.link.tmr_RCVTIMER.setEnabled(false);
+    ctx_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(Entry::UserComm);
     const QString typed = dialogs().choice(QStringLiteral("Enter your Comm Port Number"),
                                            discoveredSerialPorts(), RememberedLink::load().port);
@@ -90,23 +94,23 @@ bool TransportSelection::connectSerial(const QString &port, const QString &baud)
     const Entry entry = port == QStringLiteral("1")   ? Entry::Comm1
                         : port == QStringLiteral("2") ? Entry::Comm2
                                                       : Entry::UserComm;
-    main_.link.tmr_RCVTIMER.setEnabled(false);
+    ctx_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
-    main_.link.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
+    ctx_.link.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
     return openChosen(entry, port, before);
 }
 
 bool TransportSelection::openChosen(Entry entry, const QString &portText, const Before &before) {
-    main_.link.closeSerial();
-    main_.commPortText = portText;
-    main_.link.MSComm1().setPortName(portText);
+    ctx_.link.closeSerial();
+    commPortText = portText;
+    ctx_.link.MSComm1().setPortName(portText);
     if (!openSerial(before))
         return false;
     showSerialPanels();
-    main_.linkMode = entry == Entry::Comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
-    main_.link.tmr_RCVTIMER.setEnabled(true);
-    main_.link.tmr_NETRCVTMR.setEnabled(false);
-    RememberedLink::storeSerial(portText, main_.link.MSComm1().settings().section(u',', 0, 0));
+    ctx_.link.linkMode = entry == Entry::Comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
+    ctx_.link.tmr_RCVTIMER.setEnabled(true);
+    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
+    RememberedLink::storeSerial(portText, ctx_.link.MSComm1().settings().section(u',', 0, 0));
     return true;
 }
 
@@ -114,11 +118,11 @@ void TransportSelection::mnu_USB_Click() {
     const quint64 choice = begin();
     const Before before = remember();
     setChecks(Entry::Usb);
-    main_.StatusBar1->setPanelText(1, QStringLiteral("USB Comms"));
-    main_.linkMode = QStringLiteral("USB");
-    auto &dialog = main_.forms.get<UsbPortDialog>(usbChosenPortText, &main_);
+    shell_.setStatusPanelText(1, QStringLiteral("USB Comms"));
+    ctx_.link.linkMode = QStringLiteral("USB");
+    auto &dialog = ctx_.forms.get<UsbPortDialog>(usbChosenPortText, window_);
     dialogs().runModal(dialog);
-    main_.forms.unload(&dialog);
+    ctx_.forms.unload(&dialog);
     if (superseded(choice))
         return;
     const QString chosen = usbChosenPortText;
@@ -127,26 +131,26 @@ void TransportSelection::mnu_USB_Click() {
         showInvalidPort(*problem);
         return;
     }
-    main_.commPortText = chosen;
-    main_.link.closeSerial();
-    main_.link.MSComm1().setPortName(chosen);
-    main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
+    commPortText = chosen;
+    ctx_.link.closeSerial();
+    ctx_.link.MSComm1().setPortName(chosen);
+    shell_.setStatusPanelText(2, QStringLiteral("Comm Port:  ") + commPortText);
     if (!openSerial(before))
         return;
-    main_.link.tmr_RCVTIMER.setEnabled(true);
-    main_.link.tmr_NETRCVTMR.setEnabled(false);
-    RememberedLink::storeSerial(chosen, main_.link.MSComm1().settings().section(u',', 0, 0));
-    main_.btn_REQSTAT_Click();
-    main_.mnu_AUTOUPDATE_Click();
+    ctx_.link.tmr_RCVTIMER.setEnabled(true);
+    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
+    RememberedLink::storeSerial(chosen, ctx_.link.MSComm1().settings().section(u',', 0, 0));
+    shell_.btn_REQSTAT_Click();
+    shell_.mnu_AUTOUPDATE_Click();
 }
 
 void TransportSelection::mnu_ethernet_Click() {
     const quint64 choice = begin();
-    auto &dialog = main_.forms.get<RemoteHost>(main_);
+    auto &dialog = ctx_.forms.get<RemoteHost>(ctx_.link, shell_, window_);
     dialogs().runModal(dialog);
     if (superseded(choice))
         return;
-    TcpClientComponent &tcp = main_.link.tcpClient();
+    TcpClientComponent &tcp = ctx_.link.tcpClient();
     if (tcp.remoteHost.trimmed().isEmpty() || tcp.remotePort < 1 || tcp.remotePort > 65535) {
         dialogs().detailedMessage(
             QStringLiteral("No Remote Host!"),
@@ -156,39 +160,39 @@ void TransportSelection::mnu_ethernet_Click() {
     }
     if (!connectTcp(choice))
         return;
-    main_.btn_REQSTAT_Click();
-    main_.mnu_AUTOUPDATE_Click();
+    shell_.btn_REQSTAT_Click();
+    shell_.mnu_AUTOUPDATE_Click();
 }
 
 bool TransportSelection::connectNetwork(const QString &host, int port) {
     const quint64 choice = begin();
-    TcpClientComponent &tcp = main_.link.tcpClient();
+    TcpClientComponent &tcp = ctx_.link.tcpClient();
     tcp.remoteHost = host;
     tcp.remotePort = port;
-    main_.StatusBar1->setPanelText(2, QStringLiteral("IP: ") + host);
+    shell_.setStatusPanelText(2, QStringLiteral("IP: ") + host);
     return connectTcp(choice);
 }
 
 bool TransportSelection::connectTcp(quint64 choice) {
-    TcpClientComponent &tcp = main_.link.tcpClient();
+    TcpClientComponent &tcp = ctx_.link.tcpClient();
     setChecks(Entry::Ethernet);
-    main_.link.tmr_RCVTIMER.setEnabled(false);
-    main_.link.tmr_NETRCVTMR.setEnabled(false);
-    main_.StatusBar1->setPanelText(1, QStringLiteral("Ethernet Comms"));
-    main_.linkMode = LinkEthernet;
+    ctx_.link.tmr_RCVTIMER.setEnabled(false);
+    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
+    shell_.setStatusPanelText(1, QStringLiteral("Ethernet Comms"));
+    ctx_.link.linkMode = LinkEthernet;
     tcp.connectToRemote();
     waitForConnection(choice);
     // Another choice made during the wait has taken over the link.
     if (superseded(choice))
         return false;
-    main_.link.tmr_NETRCVTMR.setEnabled(true);
+    ctx_.link.tmr_NETRCVTMR.setEnabled(true);
     if (tcp.state() == TcpClientComponent::StateConnected)
         RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
     return true;
 }
 
 void TransportSelection::waitForConnection(quint64 choice) {
-    TcpClientComponent &tcp = main_.link.tcpClient();
+    TcpClientComponent &tcp = ctx_.link.tcpClient();
     QElapsedTimer clock;
     clock.start();
     while (tcp.state() != TcpClientComponent::StateConnected) {
@@ -221,25 +225,25 @@ quint64 TransportSelection::begin() {
 }
 
 void TransportSelection::askBaudRate() {
-    auto &dialog = main_.forms.get<HostBaudRateDialog>(main_);
+    auto &dialog = ctx_.forms.get<HostBaudRateDialog>(ctx_.link, shell_, window_);
     dialogs().runModal(dialog);
-    main_.forms.unload(&dialog);
+    ctx_.forms.unload(&dialog);
 }
 
 bool TransportSelection::openSerial(const Before &before) {
-    if (main_.link.MSComm1().open())
+    if (ctx_.link.MSComm1().open())
         return true;
-    const QString reason = main_.link.MSComm1().openFailureReason();
+    const QString reason = ctx_.link.MSComm1().openFailureReason();
     fallBack(before);
     showInvalidPort(reason);
     return false;
 }
 
 void TransportSelection::fallBack(const Before &before) {
-    SerialPortComponent &port = main_.link.MSComm1();
+    SerialPortComponent &port = ctx_.link.MSComm1();
     bool works = false;
     if (before.linkMode == LinkEthernet) {
-        works = main_.link.tcpClient().state() == TcpClientComponent::StateConnected;
+        works = ctx_.link.tcpClient().state() == TcpClientComponent::StateConnected;
     } else if (!before.linkMode.isEmpty()) {
         port.setPortName(before.portName);
         port.setSettings(before.settings);
@@ -247,26 +251,26 @@ void TransportSelection::fallBack(const Before &before) {
     }
     if (works) {
         restore(before);
-        main_.StatusBar1->setPanelText(2, before.panel2);
-        main_.commPortText = before.commPortText;
+        shell_.setStatusPanelText(2, before.panel2);
+        commPortText = before.commPortText;
         return;
     }
     for (QAction *a : entries())
         a->setChecked(false);
-    main_.StatusBar1->setPanelText(1, QStringLiteral("SET PORT!"));
-    main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Ch."));
-    main_.linkMode.clear();
-    main_.link.tmr_RCVTIMER.setEnabled(false);
-    main_.link.tmr_NETRCVTMR.setEnabled(false);
-    main_.link.tmr_COMMWDT.setEnabled(false);
-    if (main_.autoUpdate)
-        main_.mnu_MANUAL_Click();
+    shell_.setStatusPanelText(1, QStringLiteral("SET PORT!"));
+    shell_.setStatusPanelText(2, QStringLiteral("Comm Ch."));
+    ctx_.link.linkMode.clear();
+    ctx_.link.tmr_RCVTIMER.setEnabled(false);
+    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
+    ctx_.link.tmr_COMMWDT.setEnabled(false);
+    if (ctx_.link.autoUpdate)
+        shell_.mnu_MANUAL_Click();
 }
 
 void TransportSelection::showSerialPanels() {
-    main_.StatusBar1->setPanelText(1, QStringLiteral("Comm Port Setting:  ") +
-                                          main_.link.MSComm1().settings());
-    main_.StatusBar1->setPanelText(2, QStringLiteral("Comm Port:  ") + main_.commPortText);
+    shell_.setStatusPanelText(1, QStringLiteral("Comm Port Setting:  ") +
+                                     ctx_.link.MSComm1().settings());
+    shell_.setStatusPanelText(2, QStringLiteral("Comm Port:  ") + commPortText);
 }
 
 void TransportSelection::showInvalidPort(const QString &reason) {
@@ -274,11 +278,11 @@ void TransportSelection::showInvalidPort(const QString &reason) {
 }
 
 bool TransportSelection::superseded(quint64 choice) const {
-    return main_.ended() || choice != choice_;
+    return shell_.ended() || choice != choice_;
 }
 
 QList<QAction *> TransportSelection::entries() const {
-    const MainMenu &m = main_.menu;
+    const MainMenu &m = ctx_.menu;
     return {m.mnu_comm1, m.mnu_comm2, m.mnu_userComm, m.mnu_USB, m.mnu_ethernet};
 }
 
@@ -292,13 +296,13 @@ TransportSelection::Before TransportSelection::remember() const {
     Before before;
     for (QAction *a : entries())
         before.checks.append(a->isChecked());
-    before.rcvTimer = main_.link.tmr_RCVTIMER.isEnabled();
-    before.panel1 = main_.StatusBar1->panelText(1);
-    before.panel2 = main_.StatusBar1->panelText(2);
-    before.linkMode = main_.linkMode;
-    before.commPortText = main_.commPortText;
-    before.portName = main_.link.MSComm1().portName();
-    before.settings = main_.link.MSComm1().settings();
+    before.rcvTimer = ctx_.link.tmr_RCVTIMER.isEnabled();
+    before.panel1 = shell_.statusPanelText(1);
+    before.panel2 = shell_.statusPanelText(2);
+    before.linkMode = ctx_.link.linkMode;
+    before.commPortText = commPortText;
+    before.portName = ctx_.link.MSComm1().portName();
+    before.settings = ctx_.link.MSComm1().settings();
     return before;
 }
 
@@ -306,10 +310,10 @@ void TransportSelection::restore(const Before &before) {
     const QList<QAction *> all = entries();
     for (int i = 0; i < all.size() && i < before.checks.size(); ++i)
         all[i]->setChecked(before.checks[i]);
-    main_.StatusBar1->setPanelText(1, before.panel1);
-    main_.linkMode = before.linkMode;
+    shell_.setStatusPanelText(1, before.panel1);
+    ctx_.link.linkMode = before.linkMode;
     if (before.rcvTimer)
-        main_.link.tmr_RCVTIMER.setEnabled(true);
+        ctx_.link.tmr_RCVTIMER.setEnabled(true);
 }
 
 } // namespace zor

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "ui/consolecontext.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 
 class QAction;
 class QEventLoop;
+class QWidget;
 
 namespace zor {
 
-class MainWindow;
+class ShellActions;
 
 // The Ports menu: chooses and opens the transport, marks the chosen entry,
 // writes the first two status panels, arms the reply timer of that transport
@@ -20,7 +23,8 @@ public:
     // How long the Ethernet handler waits for the connection before it goes on.
     static constexpr int ConnectLimitMs = 10000;
 
-    explicit TransportSelection(MainWindow &main);
+    // The dialogs open over `window`.
+    TransportSelection(ConsoleContext ctx, ShellActions &shell, QWidget *window);
 
     void mnu_comm1_Click();
     void mnu_comm2_Click();
@@ -39,6 +43,8 @@ public:
     int connectLimitMs = ConnectLimitMs;
     // The USB dialog's chosen port text; it outlives the dialog.
     QString usbChosenPortText;
+    // The serial port as chosen: "1", "2", the typed text or the USB dialog's text.
+    QString commPortText;
 
 private:
     // In the order of the Ports menu's entries as the handlers mark them.
@@ -81,7 +87,9 @@ private:
     Before remember() const;
     void restore(const Before &before);
 
-    MainWindow &main_;
+    ConsoleContext ctx_;
+    ShellActions &shell_;
+    QWidget *window_;
     quint64 choice_ = 0;
     QEventLoop *connectWait_ = nullptr;
 };

@@ -34,7 +34,7 @@ const char *const UsbSetup =
 
 } // namespace
 
-UsbPortDialog::UsbPortDialog(FormRegistry &, QString &chosenPortText, QWidget *parent)
+UsbPortDialog::UsbPortDialog(QString &chosenPortText, QWidget *parent)
     : QDialog(parent), chosenPortText_(chosenPortText) {
     setObjectName(QStringLiteral("frm_USB"));
     setWindowTitle(QStringLiteral("USB Setup and Documentation"));

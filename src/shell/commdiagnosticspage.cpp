@@ -8,7 +8,7 @@
 
 namespace zor {
 
-CommDiagnosticsPage::CommDiagnosticsPage(FormRegistry &registry) : Form(registry) {
+CommDiagnosticsPage::CommDiagnosticsPage() {
     setObjectName(QStringLiteral("frm_EXTRAS"));
     setWindowTitle(QStringLiteral("EXTRAS!"));
     auto *grid = new QGridLayout(this);

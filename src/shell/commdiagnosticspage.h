@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/formregistry.h"
+#include "ui/formregistry.h"
 
 class QLineEdit;
 
@@ -11,7 +11,7 @@ namespace zor {
 class CommDiagnosticsPage : public Form {
     Q_OBJECT
 public:
-    explicit CommDiagnosticsPage(FormRegistry &registry);
+    CommDiagnosticsPage();
 
     QLineEdit *txt_COMMERRORS;
     QLineEdit *txt_LASTERROR;

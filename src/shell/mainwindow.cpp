@@ -145,10 +145,10 @@ void MainWindow::buildLayout() {
     setCentralWidget(central);
 
     btn_HVONOFF = panels.hvEnable->btn_HVONOFF;
-    menus.transport = new TransportSelection(*this);
-    menus.diagnostics = new DiagnosticsMenu(*this);
-    menus.conditioning = new ConditioningMenu(*this);
-    menus.configMenu = new ConfigMenu(*this);
+    menus.transport = new TransportSelection(ctx, *this, this);
+    menus.diagnostics = new DiagnosticsMenu(ctx, *this, this);
+    menus.conditioning = new ConditioningMenu(ctx, *this, CycleTimer, this);
+    menus.configMenu = new ConfigMenu(ctx, *this, tmr_UPDATE, this);
     menus.records = new RecordsMenu(state, menu.mnu_Controls, StatusBar1, this);
     menus.records->events.watch(ops);
 }
@@ -158,6 +158,7 @@ void MainWindow::connectMenu() {
     connect(menu.mnu_MANUAL, &QAction::triggered, this, &MainWindow::mnu_MANUAL_Click);
     connect(menu.mnu_EXIT, &QAction::triggered, this, &MainWindow::mnu_EXIT_Click);
     connect(menu.mnu_SHUTDOWN, &QAction::triggered, this, &MainWindow::mnu_SHUTDOWN_Click);
+    connect(menu.mnu_EXTRAS, &QAction::triggered, this, &MainWindow::mnu_EXTRAS_Click);
     connect(menu.mnu_TRACE, &QAction::triggered, this, &MainWindow::mnu_TRACE_Click);
     connect(menu.mnu_XRAYOFF, &QAction::triggered, this, &MainWindow::mnu_XRAYOFF_Click);
 }
@@ -234,11 +235,21 @@ CommDiagnosticsPage &MainWindow::extras() {
 }
 
 RawDataPage &MainWindow::rawData() {
-    if (RawDataPage *page = forms.find<RawDataPage>())
-        return *page;
-    RawDataPage &page = forms.get<RawDataPage>();
-    page.showReadings(state);
-    return page;
+    return forms.get<RawDataPage>(state, *this);
+}
+
+void MainWindow::showCommDiagnostics() {
+    CommDiagnosticsPage &page = extras();
+    page.show();
+    page.raise();
+}
+
+void MainWindow::setStatusPanelText(int panel, const QString &text) {
+    StatusBar1->setPanelText(panel, text);
+}
+
+QString MainWindow::statusPanelText(int panel) const {
+    return StatusBar1->panelText(panel);
 }
 
 void MainWindow::openModalPage(std::function<void()> page) {

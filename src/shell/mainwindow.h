@@ -2,12 +2,13 @@
 
 #include "link/devicelink.h"
 #include "platform/timer.h"
-#include "shell/formregistry.h"
-#include "shell/mainmenu.h"
 #include "shell/statuspanels.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 #include "ui/consolecontext.h"
+#include "ui/formregistry.h"
+#include "ui/mainmenu.h"
+#include "ui/shellactions.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -39,7 +40,7 @@ class TrafficTrace;
 
 // The console's main window: owns the link, the supply model every window
 // reads, the menu bar, the update modes, the poll and the three ways of ending.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public ShellActions {
     Q_OBJECT
 public:
     explicit MainWindow(const PortFactory &ports = PortFactory::real(), QWidget *parent = nullptr);
@@ -47,13 +48,15 @@ public:
 
     // How the program ends; tests record the call instead of ending the process.
     void setProgramEnd(std::function<void()> end) { programEnd_ = std::move(end); }
-    bool ended() const { return ended_; }
+    bool ended() const override { return ended_; }
 
     // --- link and the supply model ----------------------------------------
     DeviceLink link;
     SupplyState state;
     SupplyOps ops{link, state};
     FormRegistry forms;
+    // What the windows get instead of the main window.
+    ConsoleContext context();
     // Runs one handler's exchanges inside the command bracket.
     void command(std::function<void()> body) { link.command(this, std::move(body)); }
 
@@ -68,16 +71,12 @@ public:
 
     QString &linkMode = link.linkMode;
     bool &autoUpdate = link.autoUpdate;
-    QString commPortText;
 
     CommDiagnosticsPage &extras();
     RawDataPage &rawData();
     // Shows the comm diagnostics window with the current failed-reply count.
     void mnu_EXTRAS_Click();
-    // Opens a modal page once no exchange is waiting: a page opened inside such
-    // a wait would hold that exchange, and its own commands behind it, until it
-    // closed. Clicks while a page is open or pending are ignored.
-    void openModalPage(std::function<void()> page);
+    void openModalPage(std::function<void()> page) override;
 
     // --- timers -----------------------------------------------------------
     Timer tmr_UPDATE{66};
@@ -121,21 +120,23 @@ public:
     void tmr_EXIT_Timer();
 
     // --- update modes and poll --------------------------------------------
-    void mnu_AUTOUPDATE_Click();
-    void mnu_MANUAL_Click();
+    void mnu_AUTOUPDATE_Click() override;
+    void mnu_MANUAL_Click() override;
     void tmr_UPDATE_Timer();
     void btn_UPDATEDATA_ValueChanged();
 
     // Operations other windows call; each runs in the panel that owns it.
-    void btn_HVONOFF_Click();
+    void btn_HVONOFF_Click() override;
     void btn_KVSET_Click();
-    void btn_REQSTAT_Click();
+    void btn_REQSTAT_Click() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    ConsoleContext context();
+    void setStatusPanelText(int panel, const QString &text) override;
+    QString statusPanelText(int panel) const override;
+    void showCommDiagnostics() override;
     // Switches the high voltage off as the next frame on the wire, whatever
     // the switch shows, and ends a cycle test or seasoning run that would
     // switch it on again.

@@ -20,8 +20,7 @@
 
 namespace zor {
 
-TraceWindow::TraceWindow(FormRegistry &registry, TrafficTrace &trace)
-    : Form(registry), trace_(trace) {
+TraceWindow::TraceWindow(TrafficTrace &trace) : trace_(trace) {
     setObjectName(QStringLiteral("frm_TRACE"));
     setWindowTitle(QStringLiteral("Traffic Trace"));
     auto *box = new QVBoxLayout(this);

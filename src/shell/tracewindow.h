@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/formregistry.h"
+#include "ui/formregistry.h"
 
 class QLineEdit;
 class QPushButton;
@@ -16,7 +16,7 @@ class TrafficTrace;
 class TraceWindow : public Form {
     Q_OBJECT
 public:
-    TraceWindow(FormRegistry &registry, TrafficTrace &trace);
+    explicit TraceWindow(TrafficTrace &trace);
 
     QLineEdit *txt_FILTER;
     QPushButton *btn_PAUSE;

@@ -1,10 +1,10 @@
 #include "userconfig/useroptionspage.h"
 
+#include "link/devicelink.h"
 #include "platform/counts.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
 #include "platform/typedentry.h"
-#include "shell/mainwindow.h"
 #include "userconfig/useroptions.h"
 
 #include <QCheckBox>
@@ -49,7 +49,7 @@ std::optional<Qt::CheckState> checkStateFrom(const QString &text) {
 
 } // namespace
 
-UserOptionsPage::UserOptionsPage(FormRegistry &, MainWindow &main) : QDialog(&main), main_(main) {
+UserOptionsPage::UserOptionsPage(DeviceLink &link, QWidget *parent) : QDialog(parent), link_(link) {
     setObjectName(QStringLiteral("frm_prog_conf"));
     setWindowTitle(QStringLiteral("Form1"));
     buildLayout();
@@ -146,8 +146,8 @@ void UserOptionsPage::Form_Load() {
 }
 
 void UserOptionsPage::readOptions() {
-    main_.link.command(this, [this] {
-        const QList<QByteArray> fields = userconfig::optionFields(main_.link.exchange("27,"));
+    link_.command(this, [this] {
+        const QList<QByteArray> fields = userconfig::optionFields(link_.exchange("27,"));
         const QList<QString *> targets = members();
         for (qsizetype i = 0; i < fields.size(); ++i)
             *targets[i] = QString::fromLatin1(fields[i]);
@@ -232,8 +232,8 @@ void UserOptionsPage::Command1_Click() {
     QStringList fields;
     for (const QString *member : members())
         fields.append(*member);
-    main_.link.command(this, [this, fields] {
-        const QByteArray reply = main_.link.exchange(userconfig::optionsPayload(fields));
+    link_.command(this, [this, fields] {
+        const QByteArray reply = link_.exchange(userconfig::optionsPayload(fields));
         const QString warning = userconfig::saveWarning(reply);
         if (!warning.isEmpty())
             dialogs().message(warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);

@@ -9,16 +9,15 @@ class QPushButton;
 
 namespace zor {
 
-class FormRegistry;
+class DeviceLink;
 class NumEdit;
-class MainWindow;
 
 // "Form1": the supply's user protection options (over-voltage, ramp rate,
 // over-current, arc handling). Reads them when it loads, writes all at once.
 class UserOptionsPage : public QDialog {
     Q_OBJECT
 public:
-    UserOptionsPage(FormRegistry &registry, MainWindow &main);
+    UserOptionsPage(DeviceLink &link, QWidget *parent);
 
     // The nine options as they travel on the wire, in wire order.
     QString optRov;
@@ -66,7 +65,7 @@ private:
     bool showOptions();
     QList<QString *> members();
 
-    MainWindow &main_;
+    DeviceLink &link_;
     // The last read gave all nine options; only then may they be saved.
     bool readOk_ = false;
 };

@@ -14,9 +14,9 @@
 #include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
-#include "shell/mainmenu.h"
 #include "sim/simprocess.h"
 #include "testconsole.h"
+#include "ui/mainmenu.h"
 
 #include <QAction>
 #include <QElapsedTimer>

@@ -63,7 +63,7 @@ struct Shell : Console {
 // A window of the console with one handler that waits for a reply.
 class WaitingForm : public Form {
 public:
-    WaitingForm(FormRegistry &registry, MainWindow &main) : Form(registry), main_(main) {}
+    explicit WaitingForm(MainWindow &main) : main_(main) {}
     void ask() {
         main_.command([this] {
             reply = main_.link.exchange("VSET;");
@@ -349,7 +349,8 @@ private slots:
         // Only a port that opened is remembered, and its rate is offered first next time.
         QCOMPARE(RememberedLink::load().port, opens ? arguments.section(' ', 1, 1) : QString());
         const bool slow = arguments.contains("9600");
-        QCOMPARE(window.forms.get<HostBaudRateDialog>(window).Bitslist->currentText(),
+        QCOMPARE(window.forms.get<HostBaudRateDialog>(window.link, window, &window)
+                     .Bitslist->currentText(),
                  slow ? u"9600"_s : u"115200"_s);
     }
 
@@ -381,7 +382,8 @@ private slots:
         } else {
             c.window.state.setKvPerBit(100.0 / 4095); // the default schedule fits: no warning
             c.window.state.setMaPerBit(2.0 / 4095);
-            QPointer<SeasoningPage> table = &c.window.forms.get<SeasoningPage>(c.window);
+            QPointer<SeasoningPage> table =
+                &c.window.forms.get<SeasoningPage>(c.window.context(), c.window);
             pressWhileWaiting(c, waiting, table, CtrlShiftX);
             table->Command1_Click();
             QVERIFY(!table || !table->running()); // it would switch the voltage on again

@@ -2,24 +2,27 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <type_traits>
 #include <typeindex>
 #include <vector>
 
 namespace zor {
 
 class DeviceLink;
-class FormRegistry;
 
 // A single-instance window. Created hidden on first touch; closing it with its
-// close box unloads it, and the next touch loads a fresh one.
+// close box unloads it from the registry that made it, and the next touch
+// loads a fresh one.
 class Form : public QWidget {
     Q_OBJECT
 public:
-    explicit Form(FormRegistry &registry);
+    Form();
+
+signals:
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    FormRegistry &registry_;
 };
 
 class FormRegistry : public QObject {
@@ -28,12 +31,14 @@ public:
     explicit FormRegistry(DeviceLink &link, QObject *parent = nullptr);
     ~FormRegistry() override;
 
-    // The loaded instance, or a new hidden one.
+    // The loaded instance, or a new hidden one made from args.
     template <class F, class... Args> F &get(Args &&...args) {
         if (F *existing = find<F>())
             return *existing;
-        F *form = new F(*this, std::forward<Args>(args)...);
+        F *form = new F(std::forward<Args>(args)...);
         forms_.push_back({std::type_index(typeid(F)), form});
+        if constexpr (std::is_base_of_v<Form, F>)
+            connect(form, &Form::closed, this, [this, form] { unload(form); });
         return *form;
     }
 

@@ -1,4 +1,4 @@
-#include "shell/formregistry.h"
+#include "ui/formregistry.h"
 
 #include "link/devicelink.h"
 
@@ -6,11 +6,11 @@
 
 namespace zor {
 
-Form::Form(FormRegistry &registry) : QWidget(nullptr, Qt::Window), registry_(registry) {}
+Form::Form() : QWidget(nullptr, Qt::Window) {}
 
 void Form::closeEvent(QCloseEvent *event) {
     event->accept();
-    registry_.unload(this);
+    emit closed();
 }
 
 FormRegistry::FormRegistry(DeviceLink &link, QObject *parent) : QObject(parent), link_(link) {}

@@ -1,4 +1,4 @@
-#include "shell/mainmenu.h"
+#include "ui/mainmenu.h"
 
 #include <QAction>
 #include <QKeySequence>

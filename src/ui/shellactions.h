@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace zor {
+
+// The few actions of the main window that other windows start: the update
+// modes, the status request and the high-voltage toggle, the modal-page gate,
+// the first status panels and the comm diagnostics window. The main window
+// implements it, so a window that needs one of them does not need the main
+// window itself.
+class ShellActions {
+public:
+    virtual void mnu_AUTOUPDATE_Click() = 0;
+    virtual void mnu_MANUAL_Click() = 0;
+    virtual void btn_REQSTAT_Click() = 0;
+    virtual void btn_HVONOFF_Click() = 0;
+    // Opens a modal page once no exchange is waiting: a page opened inside such
+    // a wait would hold that exchange, and its own commands behind it, until it
+    // closed. Clicks while a page is open or pending are ignored.
+    virtual void openModalPage(std::function<void()> page) = 0;
+    // Panels count from 1 as the operators' manuals do.
+    virtual void setStatusPanelText(int panel, const QString &text) = 0;
+    virtual QString statusPanelText(int panel) const = 0;
+    // Shows the comm diagnostics window as it stands.
+    virtual void showCommDiagnostics() = 0;
+    // The console has ended; whatever a handler still meant to do is void.
+    virtual bool ended() const = 0;
+
+protected:
+    ~ShellActions() = default;
+};
+
+} // namespace zor
