@@ -14,8 +14,8 @@
 
 namespace zor {
 
-ConfigMenu::ConfigMenu(ConsoleContext ctx, ShellActions &shell, Timer &pollTimer, QWidget *window)
-    : QObject(window), ctx_(ctx), shell_(shell), pollTimer_(pollTimer), window_(window) {
+ConfigMenu::ConfigMenu(ConsoleContext ctx, ShellActions &shell, QWidget *window)
+    : QObject(window), ctx_(ctx), shell_(shell), window_(window) {
     connect(ctx_.menu.mnu_Config, &QAction::triggered, this, &ConfigMenu::mnu_Config_Click);
     connect(ctx_.menu.mnu_Serial, &QAction::triggered, this, &ConfigMenu::mnu_Serial_Click);
     connect(ctx_.menu.mnu_BaudRate, &QAction::triggered, this, &ConfigMenu::mnu_BaudRate_Click);
@@ -31,7 +31,7 @@ void ConfigMenu::mnu_Serial_Click() {
 }
 
 void ConfigMenu::mnu_BaudRate_Click() {
-    shell_.openModalPage([this] { run<UnitBaudRateDialog>(ctx_.link, pollTimer_, window_); });
+    shell_.openModalPage([this] { run<UnitBaudRateDialog>(ctx_.link, window_); });
 }
 
 void ConfigMenu::mnu_UserConfig_Click() {

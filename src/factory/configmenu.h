@@ -10,15 +10,13 @@ class QWidget;
 namespace zor {
 
 class ShellActions;
-class Timer;
 
 // The menu entries of the factory and user configuration pages, each a modal
 // page over `window`, opened through the main window's modal-page gate.
 class ConfigMenu : public QObject {
     Q_OBJECT
 public:
-    // pollTimer: the main window's tmr_UPDATE, which the unit baud rate page holds off.
-    ConfigMenu(ConsoleContext ctx, ShellActions &shell, Timer &pollTimer, QWidget *window);
+    ConfigMenu(ConsoleContext ctx, ShellActions &shell, QWidget *window);
 
     void mnu_Config_Click();
     void mnu_Serial_Click();
@@ -30,7 +28,6 @@ private:
 
     ConsoleContext ctx_;
     ShellActions &shell_;
-    Timer &pollTimer_;
     QWidget *window_;
 };
 

@@ -10,8 +10,8 @@
 
 namespace zor {
 
-UnitBaudRateDialog::UnitBaudRateDialog(DeviceLink &link, Timer &pollTimer, QWidget *parent)
-    : QDialog(parent), link_(link), pollTimer_(pollTimer) {
+UnitBaudRateDialog::UnitBaudRateDialog(DeviceLink &link, QWidget *parent)
+    : QDialog(parent), link_(link) {
     setObjectName(QStringLiteral("frm_baudRate"));
     setWindowTitle(QStringLiteral("RS-232 Baud Rate Setting"));
     auto *box = new QVBoxLayout(this);
@@ -50,8 +50,8 @@ void UnitBaudRateDialog::save_Click() {
         // The supply now talks at the new speed: polling and the reply timers
         // stay off until the user reopens the port or picks auto update again.
         link_.tmr_NETRCVTMR.setEnabled(false);
-        if (link_.autoUpdate)
-            pollTimer_.setEnabled(false);
+        if (link_.autoUpdate && link_.pollTimer())
+            link_.pollTimer()->setEnabled(false);
     }
     accept();
 }

@@ -59,6 +59,7 @@ public:
     Timer tmr_COMMWDT{5000};
     // The poll timer belongs to the main window; the bracket only stops and restarts it.
     void setPollTimer(Timer *timer) { pollTimer_ = timer; }
+    Timer *pollTimer() const { return pollTimer_; }
 
     // Frames a payload and writes it to the active transport.
     void outputOutputString(const QByteArray &payload);

@@ -16,7 +16,7 @@ class ShellActions;
 class HostBaudRateDialog : public QDialog {
     Q_OBJECT
 public:
-    HostBaudRateDialog(DeviceLink &link, ShellActions &shell, QWidget *parent);
+    HostBaudRateDialog(DeviceLink &link, ShellActions &shell, QWidget *parent = nullptr);
 
     QLabel *lbl_CAPTION;
     QComboBox *Bitslist;

@@ -148,7 +148,7 @@ void MainWindow::buildLayout() {
     menus.transport = new TransportSelection(ctx, *this, this);
     menus.diagnostics = new DiagnosticsMenu(ctx, *this, this);
     menus.conditioning = new ConditioningMenu(ctx, *this, CycleTimer, this);
-    menus.configMenu = new ConfigMenu(ctx, *this, tmr_UPDATE, this);
+    menus.configMenu = new ConfigMenu(ctx, *this, this);
     menus.records = new RecordsMenu(state, menu.mnu_Controls, StatusBar1, this);
     menus.records->events.watch(ops);
 }

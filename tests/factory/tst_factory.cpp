@@ -111,7 +111,6 @@ private slots:
         row("right", "7061", true);
         row("trailing blank", "7061 ", false);
         row("cancel", "", false);
-        row("serial page key", "2958", false);
     }
     void unlock() {
         const auto [key, opens] = fetch<QString, bool>("key", "opens");

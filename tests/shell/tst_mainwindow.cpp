@@ -349,8 +349,7 @@ private slots:
         // Only a port that opened is remembered, and its rate is offered first next time.
         QCOMPARE(RememberedLink::load().port, opens ? arguments.section(' ', 1, 1) : QString());
         const bool slow = arguments.contains("9600");
-        QCOMPARE(window.forms.get<HostBaudRateDialog>(window.link, window, &window)
-                     .Bitslist->currentText(),
+        QCOMPARE(window.forms.get<HostBaudRateDialog>(window.link, window).Bitslist->currentText(),
                  slow ? u"9600"_s : u"115200"_s);
     }
 
@@ -382,8 +381,7 @@ private slots:
         } else {
             c.window.state.setKvPerBit(100.0 / 4095); // the default schedule fits: no warning
             c.window.state.setMaPerBit(2.0 / 4095);
-            QPointer<SeasoningPage> table =
-                &c.window.forms.get<SeasoningPage>(c.window.context(), c.window);
+            QPointer table = &c.window.forms.get<SeasoningPage>(c.window.context(), c.window);
             pressWhileWaiting(c, waiting, table, CtrlShiftX);
             table->Command1_Click();
             QVERIFY(!table || !table->running()); // it would switch the voltage on again
