@@ -41,11 +41,8 @@ Parsed failed(const QString &why) {
 }
 
 std::optional<int> wholeNumber(const QString &text, int min, int max) {
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    if (!ok || n < min || n > max)
-        return std::nullopt;
-    return n;
+    const auto n = plainWhole(text, max);
+    return n && *n >= min ? n : std::nullopt;
 }
 
 // One command and its own options; nothing when it is wrong (`why` says how).
