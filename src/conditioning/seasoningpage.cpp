@@ -1,10 +1,10 @@
 #include "conditioning/seasoningpage.h"
 
 #include "conditioning/hvrequest.h"
-#include "conditioning/numbertext.h"
 #include "conditioning/seasoningrunwindow.h"
 #include "link/devicelink.h"
 #include "platform/dialogs.h"
+#include "platform/numbertext.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 #include "ui/formregistry.h"
@@ -54,7 +54,7 @@ void select(QComboBox *combo, const char *text) {
 
 // Why one kV or mA text cannot be programmed, or nothing when it can.
 std::optional<QString> settingFault(int row, const QString &text, double perBit, const char *unit) {
-    const auto value = numberFrom(text);
+    const auto value = decimalNumber(text);
     if (!value || *value < 0.0)
         return QStringLiteral("Step %1: \"%2\" is not a valid %3 setting. Enter a number of 0 or "
                               "more.")

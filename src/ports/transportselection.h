@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/wait.h"
 #include "ui/consolecontext.h"
 
 #include <QList>
@@ -7,7 +8,6 @@
 #include <QString>
 
 class QAction;
-class QEventLoop;
 class QWidget;
 
 namespace zor {
@@ -91,7 +91,7 @@ private:
     ShellActions &shell_;
     QWidget *window_;
     quint64 choice_ = 0;
-    QEventLoop *connectWait_ = nullptr;
+    Wait connectWait_;
 };
 
 } // namespace zor
