@@ -3,7 +3,7 @@
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
 #include "ports/usbportdialog.h"
-#include "ptysupply.h"
+#include "ptypair.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -156,7 +156,6 @@ private slots:
             "Comm Port Setting:  115200,n,8,1|Comm Port:  3|comm1|00100|R");
         row("missing port", "7", false, "", "SET PORT!|Comm Ch.||00000|");
         row("not a number", "abc", true, neither.arg("abc"), "SET PORT!|Comm Ch.||00000|");
-        row("out of range", "256", true, neither.arg("256"), "SET PORT!|Comm Ch.||00000|");
         row("cancelled", "", true, "No port number was given.", "SET PORT!|Comm Ch.||00000|");
     }
     void userComm() {
@@ -176,21 +175,6 @@ private slots:
         QVERIFY(c.sent().isEmpty());
     }
 
-    void userCommWithADevicePathThroughAPseudoTerminal() {
-        PtySupply pty;
-        QVERIFY(pty.pty.ok());
-        pty.supply.on("VSET;", "640;");
-        Ports c(true);
-        c.dialogs.inputs.push_back(pty.pty.slavePath());
-        c.ports().mnu_userComm_Click();
-        QCOMPARE(c.dialogs.messages(), QStringList());
-        QCOMPARE(c.panel(1), QStringLiteral("Comm Port Setting:  115200,n,8,1"));
-        QCOMPARE(c.panel(2), QStringLiteral("Comm Port:  ") + pty.pty.slavePath());
-        QCOMPARE(c.window.link.exchange("VSET;"), QByteArray::fromHex("023634303b6b0d0a"));
-        QCOMPARE(pty.supply.frames.size(), 1);
-        QCOMPARE(pty.supply.frames[0].bytes, QByteArray::fromHex("02565345543b430d0a"));
-    }
-
     void openFailureGivesTheReason() {
         Ports c(true);
         c.dialogs.inputs.push_back("/dev/ttyZOR404");
@@ -208,22 +192,6 @@ private slots:
         QVERIFY(!second.open());
         QCOMPARE(second.openFailureReason(),
                  pty.slavePath() + QStringLiteral(" is in use by another program."));
-    }
-
-    void pulledAdapterClosesThePort() {
-        auto pty = std::make_unique<PtyPair>();
-        DeviceLink link(PortFactory::real());
-        link.linkMode = QStringLiteral("comm1");
-        link.MSComm1().setPortName(pty->slavePath());
-        QVERIFY(link.MSComm1().open());
-        pty.reset(); // the device disappears under the open port
-        QTRY_VERIFY_WITH_TIMEOUT(!link.MSComm1().isOpen(), 2000);
-        // The watchdog keeps trying without ending anything.
-        link.tmr_COMMWDT.setEnabled(true);
-        link.tmr_COMMWDT_Timer();
-        QVERIFY(!link.MSComm1().isOpen());
-        QVERIFY(link.tmr_COMMWDT.isEnabled());
-        QCOMPARE(link.exchange("STAT;"), QByteArray());
     }
 };
 

