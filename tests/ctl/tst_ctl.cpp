@@ -124,8 +124,6 @@ private slots:
             "failed_replies,cycle\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
             "0.000,-15.00,25.0,0.000,0.000,0(,1){8},0,,0,0,\\d\n){2}$",
             Scaling + Cycle + Cycle);
-        row("watch json", true, "", "--json watch --count 1", 0,
-            "^\\{\"arc_count\":0,.*\"command\":\"watch\",.*\\}\n$", Scaling + Cycle);
         row("watch people", false, "--fault temp --interlock-open", "watch --count 1", 0,
             "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  0.000 kV  0.000 mA  fil 0.000 A  set 0.000 kV "
             "0.000 mA  hv off  interlock open  faults temp  arcs 0\n$",
