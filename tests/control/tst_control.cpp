@@ -1,9 +1,6 @@
-#include "control/arcframe.h"
 #include "control/faultresetframe.h"
-#include "control/localremote.h"
 #include "control/setpointpanel.h"
 #include "diagnostics/rawdatapage.h"
-#include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
@@ -11,7 +8,6 @@
 #include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
-#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -249,21 +245,6 @@ private slots:
         QCOMPARE(c.sent(), Payloads{"CLR;"});
         QCOMPARE(sw->text(), face);
         QCOMPARE(c.window.state.failedReplies(), 0);
-    }
-
-    void clearCountRearmsTheArcCounter() {
-        Console c;
-        c.answer("STAT;", "1;");
-        c.answer("FLT;", "1;");
-        c.window.state.setHvEnabled(true);
-        c.window.state.setArcCount(3);
-        c.window.state.setArcArmed(false);
-        QTest::mouseClick(c.window.panels.arcFrame->btn_clrArc, Qt::LeftButton);
-        QCOMPARE(c.window.panels.arcFrame->Txt_arcCount->text(), QStringLiteral("0"));
-        QVERIFY(c.window.state.arcArmed());
-        QVERIFY(c.sent().isEmpty());
-        c.window.btn_REQSTAT_Click(); // FLT still reports the arc
-        QCOMPARE(c.window.panels.arcFrame->Txt_arcCount->text(), QStringLiteral("1"));
     }
 };
 
