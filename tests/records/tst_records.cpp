@@ -66,29 +66,24 @@ SupplySample sample(double kv, int arcs, std::optional<bool> interlock, double l
 // Steps applied to a state: "hv=1", "xray=0", "ov=0" (over-voltage ok flag),
 // "ilk=1" (interlock open), "ps=1", "arc", "arm", "clear", "fail", "answer=1".
 void apply(SupplyState &s, const QString &step) {
-    const QString key = step.section('=', 0, 0);
     const bool on = step.section('=', 1) == u"1";
     StatusBits bits = s.status();
-    if (key == u"hv")
-        s.setHvEnabled(on);
-    else if (key == u"xray")
-        s.setXrayOn(on);
-    else if (key == u"arc")
-        s.countArc();
-    else if (key == u"arm")
-        s.setArcArmed(true);
-    else if (key == u"clear")
-        s.clearArcs();
-    else if (key == u"fail")
-        s.countFailedReply(), s.setLinkAnswering(false);
-    else if (key == u"answer")
-        s.setLinkAnswering(on);
-    else {
-        (key == u"ov"    ? bits.faults.overVoltageOk
-         : key == u"ilk" ? bits.faults.interlockOpen
-                         : bits.psFault) = on;
+    const auto flag = [&](std::optional<bool> &f) {
+        f = on;
         s.setStatus(bits);
-    }
+    };
+    const QHash<QString, std::function<void()>> steps{
+        {u"hv"_s, [&] { s.setHvEnabled(on); }},
+        {u"xray"_s, [&] { s.setXrayOn(on); }},
+        {u"arc"_s, [&] { s.countArc(); }},
+        {u"arm"_s, [&] { s.setArcArmed(true); }},
+        {u"clear"_s, [&] { s.clearArcs(); }},
+        {u"fail"_s, [&] { s.countFailedReply(), s.setLinkAnswering(false); }},
+        {u"answer"_s, [&] { s.setLinkAnswering(on); }},
+        {u"ov"_s, [&] { flag(bits.faults.overVoltageOk); }},
+        {u"ilk"_s, [&] { flag(bits.faults.interlockOpen); }},
+        {u"ps"_s, [&] { flag(bits.psFault); }}};
+    steps[step.section('=', 0, 0)]();
 }
 
 QStringList lines(const QString &path) {

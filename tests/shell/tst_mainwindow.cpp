@@ -263,8 +263,6 @@ private slots:
 
     void startUp_data() {
         columns<QString, QString, QByteArrayList, bool>("arguments", "checked", "sent", "opens");
-        row("COMM1 polling", u"--port 1 --auto-update"_s, u"mnu_comm1"_s,
-            Identity + PollCycle.mid(0, 3), true);
         row("COMM2 status first", u"--port 2 --baud 9600"_s, u"mnu_comm2"_s,
             QByteArrayList{"STAT;", "FLT;"} + Identity, true);
         row("port that does not open", u"--port /dev/ttyUSB9"_s, u"mnu_userComm"_s,
