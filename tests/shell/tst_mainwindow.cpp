@@ -55,9 +55,9 @@ QString consoleProgram() {
     return QFileInfo(qEnvironmentVariable("ZOR_SIM")).dir().filePath("zor-console");
 }
 
-// A console on a scripted supply that answers every read at once.
+// A console on COMM1 whose scripted supply answers every read at once.
 struct Shell : Console {
-    Shell() : Console(false) { answerPoll(rig.supply); }
+    Shell() { answerPoll(rig.supply); }
 };
 
 // A window of the console with one handler that waits for a reply.
@@ -126,7 +126,6 @@ private slots:
     // poll at the step where it stopped.
     void updateModes() {
         Shell c;
-        c.connectSerial();
         c.window.mnu_AUTOUPDATE_Click();
         QVERIFY(c.window.menu.mnu_AUTOUPDATE->isChecked() &&
                 !c.window.menu.mnu_MANUAL->isChecked());
@@ -168,7 +167,6 @@ private slots:
     void endingWithoutShutdown() {
         QFETCH(bool, exit);
         Shell c;
-        c.connectSerial();
         QPointer<CommDiagnosticsPage> extras = &c.window.extras();
         extras->show();
         exit ? c.window.mnu_EXIT_Click() : (void)c.window.close();
@@ -181,7 +179,6 @@ private slots:
 
     void windowClosedWhileItsHandlerWaits() {
         Shell c;
-        c.connectSerial();
         c.rig.supply.on("VSET;", "640;", 200);
         QPointer<WaitingForm> form = &c.window.forms.get<WaitingForm>(c.window);
         form->show();
@@ -299,7 +296,6 @@ private slots:
     void xrayOffKey() {
         QFETCH(QString, during);
         Shell c;
-        c.connectSerial();
         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
         const QByteArray waiting = during == "poll" ? "IMON;" : during == "season" ? "IREF 0;" : "";
         c.rig.supply.on(waiting, ";", 300);
@@ -332,7 +328,6 @@ private slots:
     // The indicator follows the supply within one poll cycle.
     void linkStateFollowsTheSupply() {
         Shell c;
-        c.connectSerial();
         QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5));
         const QDateTime first = now;
         LinkHealth health(c.window.link, [&now] { return now; });
@@ -361,7 +356,6 @@ private slots:
     // came); the trace keeps the last rows.
     void trace() {
         Shell c;
-        c.connectSerial();
         c.rig.supply.silentOn("VSET;");
         c.window.btn_KVSET_Click();
         QCOMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s);
