@@ -166,10 +166,6 @@ private slots:
                         "#ff0000", "#ff0000", "#ff0000"},
             true);
         row("all clear", QByteArrayList{"\x02xxx0x0x0\x03"}, clear, false);
-        row("interlock open only", QByteArrayList{"\x02xxx-x1x-\x03"},
-            QStringList{"X-RAY OFF|0|#000000", "Interlock Open|1|#ff0000", "NO PS  FAULT|0|#ffff00",
-                        "#000000", "#ff0000", "#000000"},
-            true);
         row("other characters", QByteArrayList{"\x02xxxAxBxC\x03"},
             QStringList{"X-RAY OFF|0|#000000", "INTERLOCK|0|#ffff00", "NO PS  FAULT|0|#ffff00",
                         "#000000", "#000000", "#000000"},

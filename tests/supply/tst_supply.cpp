@@ -133,6 +133,7 @@ private slots:
         textRow("full scale not a number", "fullScale", "^14O0;", "none");
         textRow("flt short keeps rest unknown", "flt", "^01x", "10???????");
         textRow("net off, closed, no fault", "net", "^ABC0x0x0", "000");
+        textRow("net interlock open only", "net", "^xxx-x1x-", "?1?");
         textRow("text without ;", "text", "^A0", "none|A0");
         textRow("firmware without build", "frev", "^REV", "REV|none");
     }
