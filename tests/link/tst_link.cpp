@@ -50,8 +50,6 @@ private slots:
         const std::tuple<QByteArray, bool, const char *> rows[] = {
             {"VSET;", false, "02565345543b430d0a"},
             {"99,1,", false, "0239392c312c450d0a"},
-            {"10,0,", false, "0231302c302c570d0a"},
-            {"STAT;", false, "02535441543b490d0a"},
             {"", false, "02400d0a"},
             {"", true, "0203"},
             {"VSET;", true, "02565345543b03"},
