@@ -88,7 +88,6 @@ private slots:
         c.window.state.setKvPerBit(Kv80);
         p.dacAcceptedA = p.dacAcceptedB = 512;
         QTest::mouseClick(p.opt_DACB, Qt::LeftButton);
-        QCOMPARE(p.lbl_CHMOD->text(), QStringLiteral("Now Modifying MA_PROG"));
         QCOMPARE(p.ctrl_SCALVAL->maximum(), 8.56);
         QCOMPARE(p.ctrl_SCALVAL->value(), 0.174592);
         p.ctrl_SCALVAL->stepBy(1);

@@ -107,7 +107,6 @@ private slots:
         QCOMPARE(look(s.led_HVSTAT, s.lbl_HVSTAT), hvLook);
         QCOMPARE(faultLooks(s), faults);
         QCOMPARE(c.window.btn_HVONOFF->value(), after);
-        QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         // The supply-fault lamp answers to the network message only.
         QCOMPARE(look(s.led_FAULT, s.lbl_FAULT), QStringLiteral("NO PS  FAULT|0|#ffff00"));

@@ -138,7 +138,6 @@ private slots:
         const qint64 gap = f[Identity.size() + 3].atMs - f[Identity.size() + 2].atMs;
         QVERIFY2(gap >= 60 && gap < 200, qPrintable(QString::number(gap)));
         c.window.mnu_MANUAL_Click();
-        QVERIFY(!c.window.autoUpdate);
         QVERIFY(c.window.menu.mnu_MANUAL->isChecked() &&
                 !c.window.menu.mnu_AUTOUPDATE->isChecked());
         QVERIFY(c.window.panels.identity->btn_serialNum_rqst->isEnabled());
