@@ -3,7 +3,7 @@
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
 #include "ports/usbportdialog.h"
-#include "ptypair.h"
+#include "ptysupply.h"
 #include "testconsole.h"
 
 #include <QAction>
