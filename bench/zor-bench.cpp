@@ -76,7 +76,7 @@ struct PhaseResult {
     int measuredExchanges = 0;
 };
 
-PhaseResult runPhase(zor::frm_SDIMAIN &window, const QString &simPath, int delayMs, int seconds,
+PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayMs, int seconds,
                      bool countInstructions = false) {
     PhaseResult result;
     zor::tools::SimChild sim;
@@ -193,7 +193,7 @@ int main(int argc, char *argv[]) {
 
     QuietDialogs dialogs;
     zor::installDialogs(&dialogs);
-    zor::frm_SDIMAIN window;
+    zor::MainWindow window;
     window.setProgramEnd([] {});
     window.Form_Load();
     QApplication::processEvents();

@@ -14,10 +14,10 @@ namespace {
 struct Harness {
     zor::test::ScriptedDialogs dialogs;
     zor::test::FakeRig rig;
-    std::unique_ptr<zor::frm_SDIMAIN> window;
+    std::unique_ptr<zor::MainWindow> window;
 
     Harness() {
-        window = std::make_unique<zor::frm_SDIMAIN>(rig.factory());
+        window = std::make_unique<zor::MainWindow>(rig.factory());
         window->setProgramEnd([] {});
         window->Form_Load();
         window->link.MSComm1().setPortName(QStringLiteral("1"));
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     auto &supply = harness->rig.supply;
     supply.fallback = zor::test::ScriptedSupply::Answer{reply, 0, {}, 0, false, true};
     supply.frames.clear();
-    zor::frm_SDIMAIN &w = *harness->window;
+    zor::MainWindow &w = *harness->window;
     w.ops.readMonitors();
     w.ops.readAuxMonitors();
     w.ops.readScaling();

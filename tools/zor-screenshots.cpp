@@ -5,22 +5,22 @@
 #include "simchild.h"
 
 #include "conditioning/conditioningmenu.h"
-#include "conditioning/frm_run_season.h"
-#include "conditioning/frm_seasoning.h"
+#include "conditioning/seasoningpage.h"
+#include "conditioning/seasoningrunwindow.h"
 #include "control/setpointpanel.h"
 #include "diagnostics/diagnosticsmenu.h"
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 #include "diagnostics/revscreen.h"
 #include "factory/configmenu.h"
-#include "factory/frm_config.h"
+#include "factory/factoryconfigpage.h"
 #include "factory/serialnumberpage.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
-#include "ports/frm_gui_baudrate.h"
-#include "ports/frm_usb.h"
+#include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
-#include "shell/frm_extras.h"
+#include "ports/usbportdialog.h"
+#include "shell/commdiagnosticspage.h"
 #include "shell/mainwindow.h"
 #include "trend/eventlogwindow.h"
 #include "trend/recordsmenu.h"
@@ -98,8 +98,9 @@ public:
         if (prompt.startsWith(QLatin1String("Enter your Comm Port")))
             return portPath;
         if (prompt.startsWith(QLatin1String("Enter Key to UnLock")))
-            return QString::fromLatin1(
-                title == QLatin1String("Serial Number") ? Form1::AccessKey : frm_config::AccessKey);
+            return QString::fromLatin1(title == QLatin1String("Serial Number")
+                                           ? SerialNumberPage::AccessKey
+                                           : FactoryConfigPage::AccessKey);
         return {};
     }
     void runModal(QDialog &dialog) override {
@@ -116,7 +117,7 @@ public:
     }
 };
 
-void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
+void program(MainWindow &main, QRadioButton *channel, double value) {
     SetpointPanel &panel = *main.panels.setpoints;
     channel->click();
     panel.ctrl_SCALVAL->setValue(value);
@@ -125,7 +126,7 @@ void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
 
 // Feeds the model minutes of a conditioning run at once, ending now: the high
 // voltage comes on, kV and mA ramp to their set-points, two arcs trip.
-void feedRecords(frm_SDIMAIN &main, int seconds) {
+void feedRecords(MainWindow &main, int seconds) {
     SupplyState &s = main.state;
     main.menus.records->history.clear(); // the fed minutes end now, after any polled sample
     const qint64 cycleNs = TrendHistory::CycleFloorNs;
@@ -205,7 +206,7 @@ int main(int argc, char *argv[]) {
     boxes.portPath = sim.ptyPath();
     installDialogs(&boxes);
 
-    frm_SDIMAIN main;
+    MainWindow main;
     main.setProgramEnd([] {});
     if (qEnvironmentVariableIsSet("TRACE_TMP")) {
         QObject::connect(&main.link, &DeviceLink::transmitted, [](const QByteArray &f) {
@@ -228,7 +229,7 @@ int main(int argc, char *argv[]) {
     };
     boxes.pages[QStringLiteral("frm_gui_baudrate")] = [&](QDialog &d) {
         camera.shoot(d, "gui-baud-rate");
-        static_cast<frm_gui_baudrate &>(d).ok_Click();
+        static_cast<HostBaudRateDialog &>(d).ok_Click();
     };
     main.menus.transport->mnu_USB_Click();
     main.menus.transport->mnu_ethernet_Click();
@@ -282,11 +283,11 @@ int main(int argc, char *argv[]) {
     // Seasoning: the schedule, then a run of it, stopped after a moment.
     boxes.pages[QStringLiteral("frm_seasoning")] = [&](QDialog &d) {
         camera.shoot(d, "seasoning-schedule");
-        static_cast<frm_seasoning &>(d).Command1_Click();
+        static_cast<SeasoningPage &>(d).Command1_Click();
     };
     main.menus.conditioning->menu_Season_Click();
     pause(2200);
-    if (frm_run_season *run = main.forms.find<frm_run_season>()) {
+    if (SeasoningRunWindow *run = main.forms.find<SeasoningRunWindow>()) {
         camera.shoot(*run, "seasoning-run");
         run->Command1_Click();
     } else {
@@ -297,14 +298,14 @@ int main(int argc, char *argv[]) {
 
     // Factory and user configuration pages.
     boxes.pages[QStringLiteral("frm_config")] = [&](QDialog &d) {
-        auto &page = static_cast<frm_config &>(d);
+        auto &page = static_cast<FactoryConfigPage &>(d);
         page.Command2_Click();
         pause(300); // the operator's pace: the key's answer has come and gone
         page.btn_getConf_Click();
         camera.shoot(d, "factory-config");
     };
     boxes.pages[QStringLiteral("Form1")] = [&](QDialog &d) {
-        auto &page = static_cast<Form1 &>(d);
+        auto &page = static_cast<SerialNumberPage &>(d);
         page.Command1_Click();
         pause(300);
         page.Btn_read_serialNum_Click();

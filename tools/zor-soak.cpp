@@ -12,7 +12,7 @@
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
-#include "ports/frm_gui_baudrate.h"
+#include "ports/hostbaudratedialog.h"
 #include "ports/transportselection.h"
 #include "shell/mainwindow.h"
 
@@ -83,7 +83,7 @@ public:
         return prompt.startsWith(QLatin1String("Enter your Comm Port")) ? portPath : QString();
     }
     void runModal(QDialog &dialog) override {
-        if (auto *baud = qobject_cast<frm_gui_baudrate *>(&dialog))
+        if (auto *baud = qobject_cast<HostBaudRateDialog *>(&dialog))
             baud->ok_Click();
         else
             dialog.reject();
@@ -100,7 +100,7 @@ struct Fault {
 
 class Soak : public QObject {
 public:
-    Soak(frm_SDIMAIN &main, tools::SimChild &sim, quint32 seed)
+    Soak(MainWindow &main, tools::SimChild &sim, quint32 seed)
         : main_(main), sim_(sim), random_(seed) {
         clock_.start();
         connect(&main_.link, &DeviceLink::transmitted, this, [this] {
@@ -242,7 +242,7 @@ private:
                         main_.link.heldCount());
     }
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     tools::SimChild &sim_;
     QRandomGenerator random_;
     QElapsedTimer clock_;
@@ -263,7 +263,7 @@ private:
     bool stuck_ = false;
 };
 
-void program(frm_SDIMAIN &main, QRadioButton *channel, double value) {
+void program(MainWindow &main, QRadioButton *channel, double value) {
     channel->click();
     main.panels.setpoints->ctrl_SCALVAL->setValue(value);
     main.panels.setpoints->btn_ACCEPT_Click();
@@ -301,7 +301,7 @@ int main(int argc, char *argv[]) {
     SoakBoxes boxes;
     boxes.portPath = sim.ptyPath();
     installDialogs(&boxes);
-    frm_SDIMAIN main;
+    MainWindow main;
     main.setProgramEnd([] {});
     main.Form_Load();
     main.menus.transport->mnu_userComm_Click();

@@ -29,7 +29,7 @@ int main(int argc, char *argv[]) {
         return 0;
     }
     QApplication app(argc, argv);
-    zor::frm_SDIMAIN window;
+    zor::MainWindow window;
     zor::startConsole(window, line);
     return QApplication::exec();
 }

@@ -7,7 +7,7 @@
 
 namespace zor {
 
-void startConsole(frm_SDIMAIN &window, const CommandLine &line) {
+void startConsole(MainWindow &window, const CommandLine &line) {
     const bool serial = !line.port.isEmpty();
     const bool network = !line.host.isEmpty();
     window.Form_Load(!serial && !network);

@@ -4,11 +4,11 @@
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 
 // Loads the main window and opens the link the command line names, as the
 // matching Ports entry would but without its dialogs; without one the
 // console asks for a port as usual.
-void startConsole(frm_SDIMAIN &window, const CommandLine &line);
+void startConsole(MainWindow &window, const CommandLine &line);
 
 } // namespace zor

@@ -1,7 +1,7 @@
 #include "conditioning/conditioningmenu.h"
 
 #include "conditioning/cycletest.h"
-#include "conditioning/frm_seasoning.h"
+#include "conditioning/seasoningpage.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
 
@@ -10,7 +10,7 @@
 
 namespace zor {
 
-ConditioningMenu::ConditioningMenu(frm_SDIMAIN &main)
+ConditioningMenu::ConditioningMenu(MainWindow &main)
     : QObject(&main), cycleTest(new CycleTest(main, this)), main_(main) {
     connect(main.menu.menu_Season, &QAction::triggered, this, &ConditioningMenu::menu_Season_Click);
 }
@@ -21,12 +21,12 @@ void ConditioningMenu::menu_Season_Click() {
 
 void ConditioningMenu::haltRuns() {
     cycleTest->halt();
-    if (frm_seasoning *schedule = main_.forms.find<frm_seasoning>())
+    if (SeasoningPage *schedule = main_.forms.find<SeasoningPage>())
         schedule->halt();
 }
 
 void ConditioningMenu::openSchedule() {
-    QPointer<frm_seasoning> schedule = &main_.forms.get<frm_seasoning>(main_);
+    QPointer<SeasoningPage> schedule = &main_.forms.get<SeasoningPage>(main_);
     dialogs().runModal(*schedule);
     // Leaving the table without a run discards it; the next opening starts
     // from the default schedule again. A running schedule stays, hidden.

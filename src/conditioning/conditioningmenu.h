@@ -4,7 +4,7 @@
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 class CycleTest;
 
 // The Controls-menu entries of tube conditioning: the seasoning table and the
@@ -12,7 +12,7 @@ class CycleTest;
 class ConditioningMenu : public QObject {
     Q_OBJECT
 public:
-    explicit ConditioningMenu(frm_SDIMAIN &main);
+    explicit ConditioningMenu(MainWindow &main);
 
     CycleTest *cycleTest;
 
@@ -25,7 +25,7 @@ public:
 private:
     void openSchedule();
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 } // namespace zor

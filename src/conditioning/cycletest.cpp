@@ -18,7 +18,7 @@ const QString CaptionStart = QStringLiteral("Cycle Test On");
 const QString CaptionStop = QStringLiteral("Cycle Test Off");
 } // namespace
 
-CycleTest::CycleTest(frm_SDIMAIN &main, QObject *parent) : QObject(parent), main_(main) {
+CycleTest::CycleTest(MainWindow &main, QObject *parent) : QObject(parent), main_(main) {
     connect(main.menu.menu_cycleHv, &QAction::triggered, this, &CycleTest::menu_cycleHv_Click);
     connect(&main.CycleTimer, &Timer::tick, this, &CycleTest::CycleTimer_Timer);
 }
@@ -77,7 +77,7 @@ void CycleTest::start() {
 
     const quint64 id = ++session_;
     QPointer<CycleTest> self(this);
-    frm_SDIMAIN *main = &main_;
+    MainWindow *main = &main_;
     main_.command([self, main, id] {
         if (!self || !self->cycleRunning || self->session_ != id)
             return;
@@ -95,7 +95,7 @@ void CycleTest::start() {
 
 void CycleTest::CycleTimer_Timer() {
     QPointer<CycleTest> self(this);
-    frm_SDIMAIN *main = &main_;
+    MainWindow *main = &main_;
     const quint64 id = session_;
     // Held at most once behind another exchange or an open box: a late phase
     // runs once, and asks for the state its phase needs rather than toggling,

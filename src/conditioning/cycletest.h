@@ -4,7 +4,7 @@
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 
 // The unattended high-voltage cycle test: on for cycleOnTime seconds, off until
 // cyclePeriod seconds are complete, again and again until the operator stops it
@@ -12,7 +12,7 @@ class frm_SDIMAIN;
 class CycleTest : public QObject {
     Q_OBJECT
 public:
-    CycleTest(frm_SDIMAIN &main, QObject *parent);
+    CycleTest(MainWindow &main, QObject *parent);
 
     bool cycleRunning = false;
     qint16 cycleOnTime = 0;
@@ -29,7 +29,7 @@ private:
     void stop();
     void refuse(const QString &why);
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     // Tells a late command of an earlier test from one of the current test.
     quint64 session_ = 0;
 };

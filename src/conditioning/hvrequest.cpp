@@ -5,7 +5,7 @@
 
 namespace zor::conditioning {
 
-void requestHighVoltage(frm_SDIMAIN &main, bool on) {
+void requestHighVoltage(MainWindow &main, bool on) {
     if (main.state.hvEnabled() != on)
         main.btn_HVONOFF_Click();
 }

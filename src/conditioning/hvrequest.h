@@ -1,7 +1,7 @@
 #pragma once
 
 namespace zor {
-class frm_SDIMAIN;
+class MainWindow;
 }
 
 namespace zor::conditioning {
@@ -12,6 +12,6 @@ namespace zor::conditioning {
 // moved the switch; a request cannot switch radiation on when off is wanted.
 // Call it from inside a command body, so the position it reads is the one the
 // toggle then acts on.
-void requestHighVoltage(frm_SDIMAIN &main, bool on);
+void requestHighVoltage(MainWindow &main, bool on);
 
 } // namespace zor::conditioning

@@ -1,6 +1,6 @@
 #include "diagnostics/diagnosticsmenu.h"
 
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 #include "diagnostics/revscreen.h"
 #include "shell/mainwindow.h"
 
@@ -8,16 +8,16 @@
 
 namespace zor {
 
-DiagnosticsMenu::DiagnosticsMenu(frm_SDIMAIN &main) : QObject(&main), main_(main) {
+DiagnosticsMenu::DiagnosticsMenu(MainWindow &main) : QObject(&main), main_(main) {
     MainMenu &menu = main_.menu;
     connect(menu.mnu_RAWDATA, &QAction::triggered, this, &DiagnosticsMenu::mnu_RAWDATA_Click);
     connect(menu.mnu_PASSTHRU, &QAction::triggered, this, &DiagnosticsMenu::mnu_PASSTHRU_Click);
     connect(menu.mnu_ABOUT, &QAction::triggered, this, &DiagnosticsMenu::mnu_ABOUT_Click);
-    connect(menu.mnu_EXTRAS, &QAction::triggered, &main_, &frm_SDIMAIN::mnu_EXTRAS_Click);
+    connect(menu.mnu_EXTRAS, &QAction::triggered, &main_, &MainWindow::mnu_EXTRAS_Click);
 }
 
 void DiagnosticsMenu::mnu_RAWDATA_Click() {
-    frm_RAWDATA &page = main_.rawData();
+    RawDataPage &page = main_.rawData();
     page.show();
     page.raise();
 }

@@ -4,21 +4,21 @@
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 
 // The main window's service entries: the unscaled data page, the pass-through
 // toggle and the about screen (which reveals the special function mode).
 class DiagnosticsMenu : public QObject {
     Q_OBJECT
 public:
-    explicit DiagnosticsMenu(frm_SDIMAIN &main);
+    explicit DiagnosticsMenu(MainWindow &main);
 
     void mnu_RAWDATA_Click();
     void mnu_PASSTHRU_Click();
     void mnu_ABOUT_Click();
 
 private:
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 } // namespace zor

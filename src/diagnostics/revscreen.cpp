@@ -1,7 +1,7 @@
 #include "diagnostics/revscreen.h"
 
 #include "platform/dialogs.h"
-#include "shell/frm_extras.h"
+#include "shell/commdiagnosticspage.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -39,7 +39,7 @@ void DoubleClickLabel::mouseDoubleClickEvent(QMouseEvent *event) {
     emit doubleClicked();
 }
 
-RevScreen::RevScreen(FormRegistry &registry, frm_SDIMAIN &main) : Form(registry), main_(main) {
+RevScreen::RevScreen(FormRegistry &registry, MainWindow &main) : Form(registry), main_(main) {
     setObjectName(QStringLiteral("RevScreen"));
     setWindowTitle(QStringLiteral("About the ZOR Interface"));
     auto *grid = new QGridLayout(this);
@@ -77,12 +77,12 @@ void RevScreen::Label3_DblClick() {
     // The console may unload every window while the prompt is open: nothing
     // of this one is touched after it unless it still exists.
     QPointer<RevScreen> self(this);
-    frm_SDIMAIN &main = main_;
+    MainWindow &main = main_;
     FormRegistry &registry = registry_;
     const QString typed = dialogs().input(QStringLiteral("Enter Mode Password"),
                                           QStringLiteral("Enable Special Function Mode"), {});
     if (typed == ModePassword && !main.ended()) {
-        frm_EXTRAS &extras = main.extras();
+        CommDiagnosticsPage &extras = main.extras();
         extras.show();
         extras.raise();
         MainMenu &menu = main.menu;

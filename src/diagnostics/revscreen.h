@@ -8,7 +8,7 @@ class QPushButton;
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 
 // A label that reports a double click.
 class DoubleClickLabel : public QLabel {
@@ -28,7 +28,7 @@ protected:
 class RevScreen : public Form {
     Q_OBJECT
 public:
-    RevScreen(FormRegistry &registry, frm_SDIMAIN &main);
+    RevScreen(FormRegistry &registry, MainWindow &main);
 
     QLabel *Picture1;
     QLabel *Label1;
@@ -41,7 +41,7 @@ public:
     void Label3_DblClick();
 
 private:
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 } // namespace zor

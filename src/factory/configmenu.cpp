@@ -1,18 +1,18 @@
 #include "factory/configmenu.h"
 
-#include "factory/frm_baudrate.h"
-#include "factory/frm_config.h"
+#include "factory/factoryconfigpage.h"
 #include "factory/serialnumberpage.h"
+#include "factory/unitbaudratedialog.h"
 #include "platform/dialogs.h"
 #include "shell/mainwindow.h"
-#include "userconfig/frm_prog_conf.h"
+#include "userconfig/useroptionspage.h"
 
 #include <QAction>
 #include <QPointer>
 
 namespace zor {
 
-ConfigMenu::ConfigMenu(frm_SDIMAIN &main) : QObject(&main), main_(main) {
+ConfigMenu::ConfigMenu(MainWindow &main) : QObject(&main), main_(main) {
     connect(main.menu.mnu_Config, &QAction::triggered, this, &ConfigMenu::mnu_Config_Click);
     connect(main.menu.mnu_Serial, &QAction::triggered, this, &ConfigMenu::mnu_Serial_Click);
     connect(main.menu.mnu_BaudRate, &QAction::triggered, this, &ConfigMenu::mnu_BaudRate_Click);
@@ -20,19 +20,19 @@ ConfigMenu::ConfigMenu(frm_SDIMAIN &main) : QObject(&main), main_(main) {
 }
 
 void ConfigMenu::mnu_Config_Click() {
-    open([this] { run<frm_config>(); });
+    open([this] { run<FactoryConfigPage>(); });
 }
 
 void ConfigMenu::mnu_Serial_Click() {
-    open([this] { run<Form1>(); });
+    open([this] { run<SerialNumberPage>(); });
 }
 
 void ConfigMenu::mnu_BaudRate_Click() {
-    open([this] { run<frm_baudRate>(); });
+    open([this] { run<UnitBaudRateDialog>(); });
 }
 
 void ConfigMenu::mnu_UserConfig_Click() {
-    open([this] { run<frm_prog_conf>(); });
+    open([this] { run<UserOptionsPage>(); });
 }
 
 template <class Page> void ConfigMenu::run() {

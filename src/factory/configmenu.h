@@ -5,14 +5,14 @@
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 
 // The menu entries of the factory and user configuration pages, each a modal
 // page opened through the main window's modal-page gate.
 class ConfigMenu : public QObject {
     Q_OBJECT
 public:
-    explicit ConfigMenu(frm_SDIMAIN &main);
+    explicit ConfigMenu(MainWindow &main);
 
     void mnu_Config_Click();
     void mnu_Serial_Click();
@@ -23,7 +23,7 @@ private:
     template <class Page> void run();
     void open(std::function<void()> page);
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 } // namespace zor

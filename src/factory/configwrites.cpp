@@ -1,8 +1,8 @@
 // The parameter writes of the configuration page.
-#include "factory/frm_config.h"
-#include "platform/typedentry.h"
+#include "factory/factoryconfigpage.h"
 #include "link/payloadtext.h"
 #include "platform/dialogs.h"
+#include "platform/typedentry.h"
 #include "shell/mainwindow.h"
 #include "supply/replyparse.h"
 
@@ -14,7 +14,7 @@ namespace zor {
 using factory::Check;
 using factory::ParamRow;
 
-void frm_config::writeParameter(factory::Param id) {
+void FactoryConfigPage::writeParameter(factory::Param id) {
     const ParamRow &row = factory::paramRow(id);
     main_.link.command(this, [this, &row] {
         const QString entry = dialogs().input(QString::fromLatin1(row.prompt), windowTitle());
@@ -22,7 +22,7 @@ void frm_config::writeParameter(factory::Param id) {
     });
 }
 
-void frm_config::writeEntry(const ParamRow &row, const QString &entry) {
+void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
     // Cancel gives an empty text; writing it would erase what the supply stores.
     if (entry.isEmpty())
         return;
@@ -66,7 +66,7 @@ void frm_config::writeEntry(const ParamRow &row, const QString &entry) {
     }
 }
 
-void frm_config::filamentTurnOn(const ParamRow &row, const QString &entry) {
+void FactoryConfigPage::filamentTurnOn(const ParamRow &row, const QString &entry) {
     // The supply's own scale when it has been read, else the one on this page.
     double counts = 0.0;
     if (main_.state.kvPerBit() > 0.0) {
@@ -86,14 +86,14 @@ void frm_config::filamentTurnOn(const ParamRow &row, const QString &entry) {
     sendCount(row, counts, false);
 }
 
-void frm_config::sendCount(const ParamRow &row, double value, bool floored) {
+void FactoryConfigPage::sendCount(const ParamRow &row, double value, bool floored) {
     const auto counts = floored ? factory::flooredCount(value) : factory::roundedCount(value);
     if (!counts)
         return;
     send(row.command, QByteArray::number(*counts));
 }
 
-void frm_config::programScaling(const QString &entry) {
+void FactoryConfigPage::programScaling(const QString &entry) {
     Txt_scale->setText(entry);
     const auto comma = entry.indexOf(QLatin1Char(','));
     if (comma < 0)
@@ -121,7 +121,7 @@ void frm_config::programScaling(const QString &entry) {
     main_.link.outputOutputString("SLIP " + *maArgument + ";");
 }
 
-void frm_config::send(const char *command, const QByteArray &argument) {
+void FactoryConfigPage::send(const char *command, const QByteArray &argument) {
     main_.link.outputOutputString(QByteArray(command) + argument + ";");
 }
 

@@ -11,7 +11,7 @@
 
 namespace zor {
 
-Form1::Form1(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+SerialNumberPage::SerialNumberPage(FormRegistry &, MainWindow &main) : QDialog(&main), main_(main) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Serial Number"));
     auto *grid = new QGridLayout(this);
@@ -32,14 +32,15 @@ Form1::Form1(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
     grid->addWidget(Btn_serialNum, 1, 1);
     grid->addWidget(Command1, 2, 0);
     grid->addWidget(Btn_ok, 2, 1);
-    connect(Btn_read_serialNum, &QPushButton::clicked, this, &Form1::Btn_read_serialNum_Click);
-    connect(Btn_serialNum, &QPushButton::clicked, this, &Form1::Btn_serialNum_Click);
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(Btn_ok, &QPushButton::clicked, this, &Form1::Btn_ok_Click);
+    connect(Btn_read_serialNum, &QPushButton::clicked, this,
+            &SerialNumberPage::Btn_read_serialNum_Click);
+    connect(Btn_serialNum, &QPushButton::clicked, this, &SerialNumberPage::Btn_serialNum_Click);
+    connect(Command1, &QPushButton::clicked, this, &SerialNumberPage::Command1_Click);
+    connect(Btn_ok, &QPushButton::clicked, this, &SerialNumberPage::Btn_ok_Click);
     Form_Load();
 }
 
-void Form1::Form_Load() {
+void SerialNumberPage::Form_Load() {
     Txt_serialNum->clear();
     setBackground(Qt::white);
     Btn_read_serialNum->setEnabled(true);
@@ -48,13 +49,13 @@ void Form1::Form_Load() {
     Btn_ok->setEnabled(true);
 }
 
-void Form1::setBackground(const QColor &colour) {
+void SerialNumberPage::setBackground(const QColor &colour) {
     QPalette p = Txt_serialNum->palette();
     p.setColor(QPalette::Base, colour);
     Txt_serialNum->setPalette(p);
 }
 
-void Form1::Command1_Click() {
+void SerialNumberPage::Command1_Click() {
     const QString key = dialogs().input(QStringLiteral("Enter Key to UnLock:"), windowTitle());
     if (key != QLatin1String(AccessKey)) {
         reject();
@@ -66,7 +67,7 @@ void Form1::Command1_Click() {
     });
 }
 
-void Form1::Btn_read_serialNum_Click() {
+void SerialNumberPage::Btn_read_serialNum_Click() {
     main_.link.command(this, [this] {
         const QByteArray reply = main_.link.exchange("SNUR;");
         if (reply.isEmpty()) {
@@ -82,7 +83,7 @@ void Form1::Btn_read_serialNum_Click() {
     });
 }
 
-void Form1::Btn_serialNum_Click() {
+void SerialNumberPage::Btn_serialNum_Click() {
     // Writing stays locked until this page's key has been given.
     if (!Btn_serialNum->isEnabled())
         return;
@@ -97,7 +98,7 @@ void Form1::Btn_serialNum_Click() {
     });
 }
 
-void Form1::Btn_ok_Click() {
+void SerialNumberPage::Btn_ok_Click() {
     Btn_serialNum->setEnabled(false);
     accept();
 }

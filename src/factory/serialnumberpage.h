@@ -8,16 +8,16 @@ class QPushButton;
 namespace zor {
 
 class FormRegistry;
-class frm_SDIMAIN;
+class MainWindow;
 
 // "Serial Number": reads the supply's serial number; writes a new one after
 // this page's own access key.
-class Form1 : public QDialog {
+class SerialNumberPage : public QDialog {
     Q_OBJECT
 public:
     static constexpr const char *AccessKey = "2958";
 
-    Form1(FormRegistry &registry, frm_SDIMAIN &main);
+    SerialNumberPage(FormRegistry &registry, MainWindow &main);
 
     QLineEdit *Txt_serialNum;
     QPushButton *Btn_read_serialNum;
@@ -34,7 +34,7 @@ public:
 private:
     void setBackground(const QColor &colour);
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 } // namespace zor

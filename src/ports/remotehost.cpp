@@ -30,7 +30,7 @@ std::optional<int> tcpPortFrom(const QString &text) {
 
 } // namespace
 
-RemoteHost::RemoteHost(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+RemoteHost::RemoteHost(FormRegistry &, MainWindow &main) : QDialog(&main), main_(main) {
     setObjectName(QStringLiteral("RemoteHost"));
     setWindowTitle(QStringLiteral("Remote Host"));
     auto *grid = new QGridLayout(this);

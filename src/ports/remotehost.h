@@ -8,7 +8,7 @@ class QPushButton;
 namespace zor {
 
 class FormRegistry;
-class frm_SDIMAIN;
+class MainWindow;
 
 // "Remote Host": the supply's network address. Hidden rather than unloaded
 // when it closes, so the last accepted texts stay until the console ends and
@@ -16,7 +16,7 @@ class frm_SDIMAIN;
 class RemoteHost : public QDialog {
     Q_OBJECT
 public:
-    RemoteHost(FormRegistry &registry, frm_SDIMAIN &main);
+    RemoteHost(FormRegistry &registry, MainWindow &main);
 
     QLineEdit *txtHost;
     QLineEdit *txtPortNumber;
@@ -34,7 +34,7 @@ public:
 private:
     void Form_Load();
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     QString rememberedHost_;
     QString rememberedPort_;
 };

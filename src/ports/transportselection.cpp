@@ -3,9 +3,9 @@
 #include "link/rememberedlink.h"
 #include "platform/dialogs.h"
 #include "platform/portnames.h"
-#include "ports/frm_gui_baudrate.h"
-#include "ports/frm_usb.h"
+#include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
+#include "ports/usbportdialog.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -30,7 +30,7 @@ std::optional<QString> portTextProblem(const QString &typed) {
 
 } // namespace
 
-TransportSelection::TransportSelection(frm_SDIMAIN &main) : QObject(&main), main_(main) {
+TransportSelection::TransportSelection(MainWindow &main) : QObject(&main), main_(main) {
     MainMenu &menu = main_.menu;
     connect(menu.mnu_comm1, &QAction::triggered, this, &TransportSelection::mnu_comm1_Click);
     connect(menu.mnu_comm2, &QAction::triggered, this, &TransportSelection::mnu_comm2_Click);
@@ -116,7 +116,7 @@ void TransportSelection::mnu_USB_Click() {
     setChecks(Entry::Usb);
     main_.StatusBar1->setPanelText(1, QStringLiteral("USB Comms"));
     main_.linkMode = QStringLiteral("USB");
-    auto &dialog = main_.forms.get<frm_USB>(usbChosenPortText, &main_);
+    auto &dialog = main_.forms.get<UsbPortDialog>(usbChosenPortText, &main_);
     dialogs().runModal(dialog);
     main_.forms.unload(&dialog);
     if (superseded(choice))
@@ -221,7 +221,7 @@ quint64 TransportSelection::begin() {
 }
 
 void TransportSelection::askBaudRate() {
-    auto &dialog = main_.forms.get<frm_gui_baudrate>(main_);
+    auto &dialog = main_.forms.get<HostBaudRateDialog>(main_);
     dialogs().runModal(dialog);
     main_.forms.unload(&dialog);
 }

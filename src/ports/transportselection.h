@@ -9,7 +9,7 @@ class QEventLoop;
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 
 // The Ports menu: chooses and opens the transport, marks the chosen entry,
 // writes the first two status panels, arms the reply timer of that transport
@@ -20,7 +20,7 @@ public:
     // How long the Ethernet handler waits for the connection before it goes on.
     static constexpr int ConnectLimitMs = 10000;
 
-    explicit TransportSelection(frm_SDIMAIN &main);
+    explicit TransportSelection(MainWindow &main);
 
     void mnu_comm1_Click();
     void mnu_comm2_Click();
@@ -81,7 +81,7 @@ private:
     Before remember() const;
     void restore(const Before &before);
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     quint64 choice_ = 0;
     QEventLoop *connectWait_ = nullptr;
 };

@@ -1,7 +1,7 @@
 // Start-up and the three ways the console ends.
 #include "conditioning/conditioningmenu.h"
 #include "control/localremote.h"
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "shell/mainwindow.h"
@@ -11,7 +11,7 @@
 
 namespace zor {
 
-void frm_SDIMAIN::Form_Load(bool askForPort) {
+void MainWindow::Form_Load(bool askForPort) {
     exitStep = 0;
     tmr_EXIT.setEnabled(false);
     state.setKvPerBit(convert::InitialKvPerBit);
@@ -30,7 +30,7 @@ void frm_SDIMAIN::Form_Load(bool askForPort) {
     state.clearArcs();
 }
 
-void frm_SDIMAIN::mnu_EXIT_Click() {
+void MainWindow::mnu_EXIT_Click() {
     tmr_UPDATE.setEnabled(false);
     EnableManualControls();
     link.closeSerial();
@@ -40,7 +40,7 @@ void frm_SDIMAIN::mnu_EXIT_Click() {
     endProgram();
 }
 
-void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
+void MainWindow::mnu_SHUTDOWN_Click() {
     if (link.shuttingDown())
         return;
     menus.records->events.note(QStringLiteral("Shutdown"));
@@ -64,7 +64,7 @@ void frm_SDIMAIN::mnu_SHUTDOWN_Click() {
     });
 }
 
-void frm_SDIMAIN::tmr_EXIT_Timer() {
+void MainWindow::tmr_EXIT_Timer() {
     // A zeroing send must not land inside another exchange's wait, where that
     // exchange would take its reply; the step waits for the next tick instead.
     if (link.exchangeWaiting() || ended_)
@@ -83,7 +83,7 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
     case 4:
         tmr_EXIT.setEnabled(false);
         link.sendAlone(this, "13,0,");
-        if (frm_RAWDATA *page = forms.find<frm_RAWDATA>())
+        if (RawDataPage *page = forms.find<RawDataPage>())
             page->hide();
         tmr_UPDATE.setEnabled(false);
         EnableManualControls();
@@ -102,7 +102,7 @@ void frm_SDIMAIN::tmr_EXIT_Timer() {
     ++exitStep;
 }
 
-void frm_SDIMAIN::Form_Unload() {
+void MainWindow::Form_Unload() {
     panels.localRemote->btn_local_remote->setValue(false);
     forms.unloadAll();
     link.closeSerial();
@@ -112,13 +112,13 @@ void frm_SDIMAIN::Form_Unload() {
     endProgram();
 }
 
-void frm_SDIMAIN::closeEvent(QCloseEvent *event) {
+void MainWindow::closeEvent(QCloseEvent *event) {
     event->accept();
     if (!ended_)
         Form_Unload();
 }
 
-void frm_SDIMAIN::endProgram() {
+void MainWindow::endProgram() {
     ended_ = true;
     for (Timer *t : {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &link.tmr_RCVTIMER, &link.tmr_NETRCVTMR,
                      &link.tmr_COMMWDT})

@@ -2,14 +2,14 @@
 
 #include "conditioning/conditioningmenu.h"
 #include "conditioning/cycletest.h"
-#include "conditioning/frm_seasoning.h"
+#include "conditioning/seasoningpage.h"
 #include "control/arcframe.h"
 #include "control/faultresetframe.h"
 #include "control/hvenableframe.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
 #include "diagnostics/diagnosticsmenu.h"
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 #include "factory/configmenu.h"
 #include "link/linkhealth.h"
 #include "link/traffictrace.h"
@@ -19,9 +19,9 @@
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "ports/transportselection.h"
-#include "shell/frm_extras.h"
-#include "shell/frm_trace.h"
+#include "shell/commdiagnosticspage.h"
 #include "shell/linkindicator.h"
+#include "shell/tracewindow.h"
 #include "trend/recordsmenu.h"
 
 #include <QAction>
@@ -65,7 +65,7 @@ private:
 
 } // namespace
 
-frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
+MainWindow::MainWindow(const PortFactory &ports, QWidget *parent)
     : QMainWindow(parent), link(ports), forms(link), linkHealth(new LinkHealth(link)),
       trace(new TrafficTrace(link)), StatusBar1(new StatusPanels(this)), menu(menuBar()) {
     setObjectName(QStringLiteral("frm_SDIMAIN"));
@@ -77,26 +77,26 @@ frm_SDIMAIN::frm_SDIMAIN(const PortFactory &ports, QWidget *parent)
     connectMenu();
     connectLink();
     connectState();
-    connect(&tmr_UPDATE, &Timer::tick, this, &frm_SDIMAIN::tmr_UPDATE_Timer);
-    connect(&tmr_EXIT, &Timer::tick, this, &frm_SDIMAIN::tmr_EXIT_Timer);
+    connect(&tmr_UPDATE, &Timer::tick, this, &MainWindow::tmr_UPDATE_Timer);
+    connect(&tmr_EXIT, &Timer::tick, this, &MainWindow::tmr_EXIT_Timer);
     StatusBar1->addIndicator(new LinkIndicator(*linkHealth, StatusBar1));
     new XrayOffKey(this, [this] { mnu_XRAYOFF_Click(); });
 }
 
-frm_SDIMAIN::~frm_SDIMAIN() = default;
+MainWindow::~MainWindow() = default;
 
-ConsoleContext frm_SDIMAIN::context() {
+ConsoleContext MainWindow::context() {
     return {link, state, ops, forms, menu};
 }
 
-QGroupBox *frm_SDIMAIN::frame(const QString &title) const {
+QGroupBox *MainWindow::frame(const QString &title) const {
     for (QGroupBox *box : frames_)
         if (box->title() == title)
             return box;
     return nullptr;
 }
 
-void frm_SDIMAIN::buildLayout() {
+void MainWindow::buildLayout() {
     auto *central = new QWidget(this);
     auto *grid = new QGridLayout(central);
 
@@ -118,7 +118,7 @@ void frm_SDIMAIN::buildLayout() {
     btn_UPDATEDATA->setToolTip(QStringLiteral("Update Analog Data Fields"));
     updateBox->addWidget(btn_UPDATEDATA);
     connect(btn_UPDATEDATA, &ToggleSwitch::valueChanged, this,
-            &frm_SDIMAIN::btn_UPDATEDATA_ValueChanged);
+            &MainWindow::btn_UPDATEDATA_ValueChanged);
 
     frames_ = {panels.readbacks->fra_READBACKS,
                panels.readbacks->fra_AUX,
@@ -153,16 +153,16 @@ void frm_SDIMAIN::buildLayout() {
     menus.records->events.watch(ops);
 }
 
-void frm_SDIMAIN::connectMenu() {
-    connect(menu.mnu_AUTOUPDATE, &QAction::triggered, this, &frm_SDIMAIN::mnu_AUTOUPDATE_Click);
-    connect(menu.mnu_MANUAL, &QAction::triggered, this, &frm_SDIMAIN::mnu_MANUAL_Click);
-    connect(menu.mnu_EXIT, &QAction::triggered, this, &frm_SDIMAIN::mnu_EXIT_Click);
-    connect(menu.mnu_SHUTDOWN, &QAction::triggered, this, &frm_SDIMAIN::mnu_SHUTDOWN_Click);
-    connect(menu.mnu_TRACE, &QAction::triggered, this, &frm_SDIMAIN::mnu_TRACE_Click);
-    connect(menu.mnu_XRAYOFF, &QAction::triggered, this, &frm_SDIMAIN::mnu_XRAYOFF_Click);
+void MainWindow::connectMenu() {
+    connect(menu.mnu_AUTOUPDATE, &QAction::triggered, this, &MainWindow::mnu_AUTOUPDATE_Click);
+    connect(menu.mnu_MANUAL, &QAction::triggered, this, &MainWindow::mnu_MANUAL_Click);
+    connect(menu.mnu_EXIT, &QAction::triggered, this, &MainWindow::mnu_EXIT_Click);
+    connect(menu.mnu_SHUTDOWN, &QAction::triggered, this, &MainWindow::mnu_SHUTDOWN_Click);
+    connect(menu.mnu_TRACE, &QAction::triggered, this, &MainWindow::mnu_TRACE_Click);
+    connect(menu.mnu_XRAYOFF, &QAction::triggered, this, &MainWindow::mnu_XRAYOFF_Click);
 }
 
-void frm_SDIMAIN::connectLink() {
+void MainWindow::connectLink() {
     connect(&link, &DeviceLink::transmitted, this, [this](const QByteArray &frame) {
         StatusBar1->setPanelText(4, QStringLiteral("TX: ") + QString::fromLatin1(frame));
     });
@@ -176,14 +176,15 @@ void frm_SDIMAIN::connectLink() {
         StatusBar1->setPanelText(3, QString::fromLatin1(text));
         panels.statusFrame->decodeNetworkStatus(text);
     });
-    connect(&link, &DeviceLink::tcpError, this, &frm_SDIMAIN::showTcpError);
+    connect(&link, &DeviceLink::tcpError, this, &MainWindow::showTcpError);
 }
 
 // What the model reports that the comm diagnostics and raw data pages show;
 // both pages are loaded by the first report, shown or not.
-void frm_SDIMAIN::connectState() {
-    connect(&state, &SupplyState::failedRepliesChanged, this,
-            [this](int count) { extras().txt_COMMERRORS->setText(frm_EXTRAS::countText(count)); });
+void MainWindow::connectState() {
+    connect(&state, &SupplyState::failedRepliesChanged, this, [this](int count) {
+        extras().txt_COMMERRORS->setText(CommDiagnosticsPage::countText(count));
+    });
     connect(&ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
         using Op = SupplyOps::Operation;
         if (op != Op::ProgramKv && op != Op::ProgramMa && op != Op::HvOn && op != Op::HvOff)
@@ -193,7 +194,7 @@ void frm_SDIMAIN::connectState() {
             rawData().showInterlock1(op == Op::HvOn);
         if (ack == parse::Ack::Refused)
             extras().txt_LASTERROR->setText(QStringLiteral("1"));
-        extras().txt_COMMERRORS->setText(frm_EXTRAS::countText(state.failedReplies()));
+        extras().txt_COMMERRORS->setText(CommDiagnosticsPage::countText(state.failedReplies()));
     });
     connect(&ops, &SupplyOps::replied, this,
             [this](const QByteArray &payload, const QByteArray &reply) {
@@ -207,7 +208,7 @@ void frm_SDIMAIN::connectState() {
             [this](Channel c, const Reading &r) { rawData().showSetpoint(c, r); });
 }
 
-void frm_SDIMAIN::showTcpError(const QString &description) {
+void MainWindow::showTcpError(const QString &description) {
     // A dead peer raises errors in bursts; one box at a time is enough.
     if (tcpErrorShowing_)
         return;
@@ -228,19 +229,19 @@ void frm_SDIMAIN::showTcpError(const QString &description) {
     tcpErrorShowing_ = false;
 }
 
-frm_EXTRAS &frm_SDIMAIN::extras() {
-    return forms.get<frm_EXTRAS>();
+CommDiagnosticsPage &MainWindow::extras() {
+    return forms.get<CommDiagnosticsPage>();
 }
 
-frm_RAWDATA &frm_SDIMAIN::rawData() {
-    if (frm_RAWDATA *page = forms.find<frm_RAWDATA>())
+RawDataPage &MainWindow::rawData() {
+    if (RawDataPage *page = forms.find<RawDataPage>())
         return *page;
-    frm_RAWDATA &page = forms.get<frm_RAWDATA>();
+    RawDataPage &page = forms.get<RawDataPage>();
     page.showReadings(state);
     return page;
 }
 
-void frm_SDIMAIN::openModalPage(std::function<void()> page) {
+void MainWindow::openModalPage(std::function<void()> page) {
     if (modalPageBusy_ || ended_)
         return;
     modalPageBusy_ = true;
@@ -251,7 +252,7 @@ void frm_SDIMAIN::openModalPage(std::function<void()> page) {
     }
     // Open from the main event loop once the exchange is over, not from inside
     // the link's clean-up.
-    QPointer<frm_SDIMAIN> self(this);
+    QPointer<MainWindow> self(this);
     link.whenIdle([self, page] {
         if (!self)
             return;
@@ -264,18 +265,18 @@ void frm_SDIMAIN::openModalPage(std::function<void()> page) {
     });
 }
 
-void frm_SDIMAIN::mnu_TRACE_Click() {
-    frm_TRACE &window = forms.get<frm_TRACE>(*trace);
+void MainWindow::mnu_TRACE_Click() {
+    TraceWindow &window = forms.get<TraceWindow>(*trace);
     window.show();
     window.raise();
 }
 
-void frm_SDIMAIN::mnu_XRAYOFF_Click() {
+void MainWindow::mnu_XRAYOFF_Click() {
     panels.hvEnable->switchOff(true);
     CycleTest &cycle = *menus.conditioning->cycleTest;
     if (cycle.cycleRunning)
         cycle.menu_cycleHv_Click();
-    if (frm_seasoning *season = forms.find<frm_seasoning>(); season && season->running())
+    if (SeasoningPage *season = forms.find<SeasoningPage>(); season && season->running())
         season->stopRun();
 }
 

@@ -19,8 +19,8 @@ class QPushButton;
 namespace zor {
 
 class ToggleSwitch;
-class frm_EXTRAS;
-class frm_RAWDATA;
+class CommDiagnosticsPage;
+class RawDataPage;
 class LocalRemote;
 class StatusFrame;
 class AnalogReadbacks;
@@ -39,11 +39,11 @@ class TrafficTrace;
 
 // The console's main window: owns the link, the supply model every window
 // reads, the menu bar, the update modes, the poll and the three ways of ending.
-class frm_SDIMAIN : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frm_SDIMAIN(const PortFactory &ports = PortFactory::real(), QWidget *parent = nullptr);
-    ~frm_SDIMAIN() override;
+    explicit MainWindow(const PortFactory &ports = PortFactory::real(), QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // How the program ends; tests record the call instead of ending the process.
     void setProgramEnd(std::function<void()> end) { programEnd_ = std::move(end); }
@@ -70,8 +70,8 @@ public:
     bool &autoUpdate = link.autoUpdate;
     QString commPortText;
 
-    frm_EXTRAS &extras();
-    frm_RAWDATA &rawData();
+    CommDiagnosticsPage &extras();
+    RawDataPage &rawData();
     // Shows the comm diagnostics window with the current failed-reply count.
     void mnu_EXTRAS_Click();
     // Opens a modal page once no exchange is waiting: a page opened inside such

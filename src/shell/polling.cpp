@@ -11,7 +11,7 @@
 
 namespace zor {
 
-void frm_SDIMAIN::mnu_AUTOUPDATE_Click() {
+void MainWindow::mnu_AUTOUPDATE_Click() {
     menu.mnu_AUTOUPDATE->setChecked(true);
     menu.mnu_MANUAL->setChecked(false);
     DisableManualControls();
@@ -21,7 +21,7 @@ void frm_SDIMAIN::mnu_AUTOUPDATE_Click() {
     tmr_UPDATE.setEnabled(true);
 }
 
-void frm_SDIMAIN::mnu_MANUAL_Click() {
+void MainWindow::mnu_MANUAL_Click() {
     autoUpdate = false;
     menu.mnu_AUTOUPDATE->setChecked(false);
     menu.mnu_MANUAL->setChecked(true);
@@ -29,19 +29,19 @@ void frm_SDIMAIN::mnu_MANUAL_Click() {
     EnableManualControls();
 }
 
-void frm_SDIMAIN::tmr_UPDATE_Timer() {
+void MainWindow::tmr_UPDATE_Timer() {
     // A tick that comes while a user's exchange waits is held once, not once
     // per interval: the operator's next click must not queue behind a backlog.
     link.command(
         this, [this] { ops.pollTick(); }, &tmr_UPDATE);
 }
 
-void frm_SDIMAIN::btn_UPDATEDATA_ValueChanged() {
+void MainWindow::btn_UPDATEDATA_ValueChanged() {
     ops.readMonitors();
     ops.readAuxMonitors();
 }
 
-QList<QWidget *> frm_SDIMAIN::manualControls() const {
+QList<QWidget *> MainWindow::manualControls() const {
     return {btn_UPDATEDATA,
             panels.setpoints->btn_KVSET,
             panels.setpoints->btn_EMI,
@@ -55,25 +55,25 @@ QList<QWidget *> frm_SDIMAIN::manualControls() const {
             panels.identity->btn_serialNum_rqst};
 }
 
-void frm_SDIMAIN::DisableManualControls() {
+void MainWindow::DisableManualControls() {
     for (QWidget *w : manualControls())
         w->setEnabled(false);
 }
 
-void frm_SDIMAIN::EnableManualControls() {
+void MainWindow::EnableManualControls() {
     for (QWidget *w : manualControls())
         w->setEnabled(true);
 }
 
-void frm_SDIMAIN::btn_KVSET_Click() {
+void MainWindow::btn_KVSET_Click() {
     panels.setpoints->btn_KVSET_Click();
 }
 
-void frm_SDIMAIN::btn_REQSTAT_Click() {
+void MainWindow::btn_REQSTAT_Click() {
     panels.statusFrame->btn_REQSTAT_Click();
 }
 
-void frm_SDIMAIN::btn_HVONOFF_Click() {
+void MainWindow::btn_HVONOFF_Click() {
     panels.hvEnable->btn_HVONOFF_Click();
 }
 

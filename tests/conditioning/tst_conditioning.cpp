@@ -1,7 +1,7 @@
 #include "conditioning/conditioningmenu.h"
 #include "conditioning/cycletest.h"
-#include "conditioning/frm_run_season.h"
-#include "conditioning/frm_seasoning.h"
+#include "conditioning/seasoningpage.h"
+#include "conditioning/seasoningrunwindow.h"
 #include "platform/toggleswitch.h"
 #include "testconsole.h"
 
@@ -48,11 +48,11 @@ struct Conditioning : Console {
             rig.supply.frames.clear();
     }
     // Opens the table, lets `edit` change it and presses "Start Season".
-    QPointer<frm_seasoning> startSeason(std::function<void(frm_seasoning &)> edit = {}) {
+    QPointer<SeasoningPage> startSeason(std::function<void(SeasoningPage &)> edit = {}) {
         // Steps 12, 15 and 16 of the default schedule exceed an 80 kV, 1.4 mA unit.
         dialogs.confirms.push_back(true);
         dialogs.onModal = [edit](QDialog &d) {
-            auto &s = static_cast<frm_seasoning &>(d);
+            auto &s = static_cast<SeasoningPage &>(d);
             s.Timer_Season.setInterval(Never); // the test ticks it
             if (edit)
                 edit(s);
@@ -61,7 +61,7 @@ struct Conditioning : Console {
             s.exec();
         };
         window.menu.menu_Season->trigger();
-        return window.forms.find<frm_seasoning>();
+        return window.forms.find<SeasoningPage>();
     }
     CycleTest &cycle() { return *window.menus.conditioning->cycleTest; }
     void startCycle(const QString &on, const QString &period) {
@@ -86,7 +86,7 @@ struct Conditioning : Console {
         }
         return out;
     }
-    QStringList runSeason(QPointer<frm_seasoning> s, int from = 0,
+    QStringList runSeason(QPointer<SeasoningPage> s, int from = 0,
                           const std::function<void(int)> &ticked = {}) {
         return timeline(
             [&](int i) {
@@ -100,12 +100,12 @@ struct Conditioning : Console {
             from);
     }
     bool ended() const {
-        return !window.btn_HVONOFF->value() && !window.forms.find<frm_seasoning>() &&
-               !window.forms.find<frm_run_season>();
+        return !window.btn_HVONOFF->value() && !window.forms.find<SeasoningPage>() &&
+               !window.forms.find<SeasoningRunWindow>();
     }
 };
 
-void setTimes(frm_seasoning &s, const QStringList &times) {
+void setTimes(SeasoningPage &s, const QStringList &times) {
     for (int row = 0; row < 18; ++row)
         s.combo_time[row]->setEditText(times.value(row, QStringLiteral("0")));
 }
@@ -126,9 +126,9 @@ private slots:
         auto [status, expected] = fetch<QByteArray, QStringList>("status", "expected");
         Conditioning c;
         c.statusSays(status);
-        QPointer<frm_seasoning> s = c.startSeason();
+        QPointer<SeasoningPage> s = c.startSeason();
         QVERIFY(s && s->running() && s->isHidden());
-        auto *run = c.window.forms.find<frm_run_season>();
+        auto *run = c.window.forms.find<SeasoningRunWindow>();
         QVERIFY(run && run->isVisible());
         QCOMPARE(run->txt_step1->text() + "/" + run->txt_time->text(), QStringLiteral("1/300"));
         QString secondTick;
@@ -165,8 +165,8 @@ private slots:
             fetch<bool, bool, QByteArray, QStringList>("pressStop", "closeRunWindow", "status",
                                                        "tail");
         Conditioning c;
-        QPointer<frm_seasoning> s = c.startSeason([](frm_seasoning &s) { setTimes(s, {"3"}); });
-        QPointer<frm_run_season> run = c.window.forms.find<frm_run_season>();
+        QPointer<SeasoningPage> s = c.startSeason([](SeasoningPage &s) { setTimes(s, {"3"}); });
+        QPointer<SeasoningRunWindow> run = c.window.forms.find<SeasoningRunWindow>();
         if (closeRunWindow) {
             run->close();
             QTRY_VERIFY(!run);
@@ -206,7 +206,7 @@ private slots:
         Conditioning c;
         c.window.state.setKvPerBit(kvPerBit);
         c.dialogs.onModal = [&](QDialog &d) {
-            auto &s = static_cast<frm_seasoning &>(d);
+            auto &s = static_cast<SeasoningPage &>(d);
             s.combo_kv[row]->setEditText(kv);
             s.combo_time[row]->setEditText(time);
             s.Command1_Click();
@@ -217,12 +217,12 @@ private slots:
         QCOMPARE(c.dialogs.messages(), QStringList{message});
         QVERIFY(c.sent().isEmpty());
         QVERIFY(!c.window.btn_HVONOFF->value());
-        QCOMPARE(c.window.forms.find<frm_run_season>(), nullptr);
+        QCOMPARE(c.window.forms.find<SeasoningRunWindow>(), nullptr);
     }
 
     void rowSpoiledDuringRunEndsItSafely() {
         Conditioning c;
-        QPointer<frm_seasoning> s = c.startSeason([](frm_seasoning &s) { setTimes(s, {"1"}); });
+        QPointer<SeasoningPage> s = c.startSeason([](SeasoningPage &s) { setTimes(s, {"1"}); });
         c.rig.supply.frames.clear();
         s->combo_ma[1]->setEditText(QStringLiteral("lots"));
         s->Timer_Season_Timer();
@@ -244,7 +244,7 @@ private slots:
     void stepDueDuringAnotherExchange() {
         const auto [stop, wire] = fetch<bool, Payloads>("stop", "wire");
         Conditioning c;
-        QPointer<frm_seasoning> s = c.startSeason([](frm_seasoning &s) { setTimes(s, {"1"}); });
+        QPointer<SeasoningPage> s = c.startSeason([](SeasoningPage &s) { setTimes(s, {"1"}); });
         c.rig.supply.frames.clear();
         c.answer("VSET;", "640;", 300);
         bool tickingDuringWait = true;
@@ -252,7 +252,7 @@ private slots:
             s->Timer_Season_Timer();
             tickingDuringWait = s->Timer_Season.isEnabled();
             if (stop)
-                c.window.forms.find<frm_run_season>()->Command1->click();
+                c.window.forms.find<SeasoningRunWindow>()->Command1->click();
         });
         c.window.btn_KVSET_Click();
         QCOMPARE(c.sent(), wire);
@@ -264,7 +264,7 @@ private slots:
     void stepsBeyondFullScaleAskFirst() {
         Conditioning c;
         c.dialogs.confirms.push_back(false);
-        c.dialogs.onModal = [](QDialog &d) { static_cast<frm_seasoning &>(d).Command1_Click(); };
+        c.dialogs.onModal = [](QDialog &d) { static_cast<SeasoningPage &>(d).Command1_Click(); };
         c.window.menu.menu_Season->trigger();
         QCOMPARE(c.shown("confirm"),
                  QStringList{"These steps are beyond the unit's full scale of 80 kV, 1.4 mA and "
@@ -277,7 +277,7 @@ private slots:
     // The real timer, at a short interval, drives the run to its end.
     void timerDrivesTheRun() {
         Conditioning c;
-        QPointer<frm_seasoning> s = c.startSeason([](frm_seasoning &s) {
+        QPointer<SeasoningPage> s = c.startSeason([](SeasoningPage &s) {
             setTimes(s, {});
             s.Timer_Season.setInterval(5);
         });

@@ -2,13 +2,13 @@
 #include "control/faultresetframe.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
-#include "shell/frm_extras.h"
+#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -128,7 +128,7 @@ private slots:
         p.ctrl_BITVAL->setValue(293);
         p.btn_ACCEPT_Click();
         QCOMPARE(c.sent(), Payloads{"IREF 293;"});
-        frm_EXTRAS &extras = c.window.extras();
+        CommDiagnosticsPage &extras = c.window.extras();
         QCOMPARE(QStringList({p.txt_DACB->text(), baseColour(p.txt_DACB),
                               extras.txt_COMMERRORS->text(), extras.txt_LASTERROR->text(),
                               QString::number(c.window.panels.setpoints->dacAcceptedB),
@@ -213,7 +213,7 @@ private slots:
         c.window.btn_HVONOFF_Click();
         QCOMPARE(c.sent(), (startOn ? Payloads{"ENBL 1;", payload} : Payloads{payload}));
         StatusFrame &status = *c.window.panels.statusFrame;
-        frm_EXTRAS &extras = c.window.extras();
+        CommDiagnosticsPage &extras = c.window.extras();
         QCOMPARE(
             QStringList({c.window.btn_HVONOFF->value() ? "on" : "off", status.lbl_HVSTAT->text(),
                          extras.txt_COMMERRORS->text(), extras.txt_LASTERROR->text()})

@@ -1,8 +1,8 @@
 #include "diagnostics/diagnosticsmenu.h"
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 #include "diagnostics/revscreen.h"
 #include "platform/lamp.h"
-#include "shell/frm_extras.h"
+#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -39,7 +39,7 @@ void enterModePassword(Console &c, const QString &typed) {
 // is open, as closing the main window there would.
 class UnloadingDialogs final : public Dialogs {
 public:
-    explicit UnloadingDialogs(frm_SDIMAIN &main) : main_(main) { installDialogs(this); }
+    explicit UnloadingDialogs(MainWindow &main) : main_(main) { installDialogs(this); }
     ~UnloadingDialogs() override { installDialogs(nullptr); }
     void message(const QString &, const QString &, Icon) override {}
     bool confirm(const QString &, const QString &) override { return true; }
@@ -51,12 +51,12 @@ public:
     void runModal(QDialog &) override {}
 
 private:
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 // Label, lamps (interlock, NC, COM, NO, relay sense), which contact lines show,
 // relay sense and AUX texts of interlock 1.
-QString relayState(frm_RAWDATA &page) {
+QString relayState(RawDataPage &page) {
     const auto on = [](Lamp *l) { return l->value() ? '1' : '0'; };
     const auto shown = [&page](QWidget *w) { return w->isVisibleTo(&page) ? '1' : '0'; };
     return QStringLiteral("%1|%2%3%4%5%6|NC%7%8 NO%9%10 COM%11|%12|%13")
@@ -83,7 +83,7 @@ private slots:
     void extrasCountSurvivesClosing() {
         Console c(false);
         c.window.mnu_EXTRAS_Click();
-        QPointer<frm_EXTRAS> x = &c.window.extras();
+        QPointer<CommDiagnosticsPage> x = &c.window.extras();
         for (int i = 0; i < 3; ++i)
             c.window.state.countFailedReply();
         x->close();
@@ -121,7 +121,7 @@ private slots:
     void rawPageExistsHiddenFromFirstWrite() {
         Console c(false);
         c.window.rawData().txt_RAWDACA->setText(QStringLiteral(" 2048"));
-        frm_RAWDATA *page = c.window.forms.find<frm_RAWDATA>();
+        RawDataPage *page = c.window.forms.find<RawDataPage>();
         QVERIFY(page && !page->isVisible());
         c.window.menus.diagnostics->mnu_RAWDATA_Click();
         QVERIFY(&c.window.rawData() == page && page->isVisible());
@@ -133,7 +133,7 @@ private slots:
     // Only interlock 1 follows the high voltage; 2 and 3 keep their drawing.
     void interlock1AfterOnAndOff() {
         Console c(false);
-        frm_RAWDATA &page = c.window.rawData();
+        RawDataPage &page = c.window.rawData();
         QCOMPARE(relayState(page), QStringLiteral("De-Energized|00000|NC11 NO00 COM1|"
                                                   "Relay Sense:         High|AUX  JB8-10 To GND"));
         page.showInterlock1(true);
@@ -166,7 +166,7 @@ private slots:
                  QStringLiteral("input|Enter Mode Password|Enable Special Function Mode"));
         QCOMPARE(c.window.forms.find<RevScreen>(), nullptr); // closed in every case
         QCOMPARE(serviceEntries(c), entries);
-        const frm_EXTRAS *extras = c.window.forms.find<frm_EXTRAS>();
+        const CommDiagnosticsPage *extras = c.window.forms.find<CommDiagnosticsPage>();
         QCOMPARE(extras && extras->isVisible(), !entries.isEmpty());
         if (!entries.isEmpty()) { // and what they reveal works
             c.window.menu.mnu_PASSTHRU->trigger();

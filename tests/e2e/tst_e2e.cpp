@@ -11,7 +11,7 @@
 #include "platform/lamp.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
-#include "ports/frm_gui_baudrate.h"
+#include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
 #include "shell/mainmenu.h"
@@ -96,7 +96,7 @@ struct SimSession : test::Console {
         // Quiet monitors, so every read-back has one right value.
         this->simArgs += QStringList{"--noise", "0", "--log", dir.filePath("sim.log")};
         dialogs.onModal = [this](QDialog &dialog) {
-            if (auto *baud = qobject_cast<frm_gui_baudrate *>(&dialog)) {
+            if (auto *baud = qobject_cast<HostBaudRateDialog *>(&dialog)) {
                 baud->ok_Click(); // the first rate offered, 115200
             } else if (auto *host = qobject_cast<RemoteHost *>(&dialog)) {
                 host->txtHost->setText(QStringLiteral("127.0.0.1"));
@@ -244,7 +244,7 @@ private slots:
         // Network status messages when the supply's state changes, not on a clock.
         SimSession s(tcp ? Transport::Tcp : Transport::Pty, {"--status-ms", "600000"});
         QVERIFY(s.startSim());
-        frm_SDIMAIN &w = s.window;
+        MainWindow &w = s.window;
 
         // The port; auto update reads the identity before the poll starts.
         s.selectPort();

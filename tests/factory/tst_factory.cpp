@@ -1,8 +1,8 @@
 #include "factory/configmenu.h"
-#include "factory/frm_baudrate.h"
-#include "factory/frm_config.h"
+#include "factory/factoryconfigpage.h"
 #include "factory/serialnumberpage.h"
-#include "shell/frm_extras.h"
+#include "factory/unitbaudratedialog.h"
+#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QComboBox>
@@ -33,16 +33,16 @@ struct Factory : Console {
         std::invoke(entry, window.menus.configMenu);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    void config(const std::function<void(frm_config &)> &script) {
-        open<frm_config>(&ConfigMenu::mnu_Config_Click, script);
+    void config(const std::function<void(FactoryConfigPage &)> &script) {
+        open<FactoryConfigPage>(&ConfigMenu::mnu_Config_Click, script);
     }
-    void unlock(frm_config &page) {
+    void unlock(FactoryConfigPage &page) {
         dialogs.inputs.push_back(QStringLiteral("7061"));
         page.Command2_Click();
     }
 };
 
-QStringList boxTexts(const frm_config &page) {
+QStringList boxTexts(const FactoryConfigPage &page) {
     QStringList out;
     for (const QLineEdit *box :
          {page.Txt_hwd, page.Txt_modl, page.Txt_scale, page.Txt_preheat, page.Txt_rampRate,
@@ -54,23 +54,23 @@ QStringList boxTexts(const frm_config &page) {
 
 // Each parameter's handler, text box and exact prompt, by its command.
 struct Button {
-    void (frm_config::*handler)();
+    void (FactoryConfigPage::*handler)();
     const char *box;
     const char *prompt;
 };
 // clang-format off
 const QHash<QString, Button> Buttons = {
-    {"HWVP", {&frm_config::hardware_Click, "Txt_hwd", "Enter HardWare Revision: EX. A01"}},
-    {"MODP", {&frm_config::model_Click, "Txt_modl", "Enter Model Number: EX. ZOR80HR"}},
-    {"SLVP", {&frm_config::progScale_Click, "Txt_scale", "Enter Voltage and Current separated by a comma:      EX. 88.89,2.22"}},
-    {"FILP", {&frm_config::filaPreHeat_Click, "Txt_preheat", "Enter Filament PreHeat: 0-4095 (2660 bits = 2.66A)"}},
-    {"FTON", {&frm_config::Btn_filTurnOn_Click, "Txt_FilaOn", "Enter The Filament Turn On Voltage(KV)"}},
-    {"ARCP", {&frm_config::arc_Click, "Txt_arc", "Enter Arc Config: EX. 0 for Multiple Arcs, 1 Single Arc"}},
-    {"RAMP", {&frm_config::KV_Ramp_Time_Click, "Txt_rampRate", "Enter KV Ramp Time: 20 - 100 (ms)"}},
-    {"MRMP", {&frm_config::Btn_mA_Ramp_Time_Click, "Txt_mA_ramp_rate", "Enter mA Ramp Time: 1 - 500 (ms)"}},
-    {"MAOF", {&frm_config::Btn_mA_offset_Click, "Txt_mA_Offset", "Enter the mA Offset: 0 - 0.300 (mA)"}},
-    {"FMAX", {&frm_config::Fil_Limit_Max_Click, "Txt_Fil_Ramp_Max", "Enter the Filament Limit max value: 0 - 4.5 (A)"}},
-    {"FRMP", {&frm_config::Btn_Fil_Ramp_Time_Click, "Txt_Fil_Ramp_Rate", "Enter the Filament Ramp time: 50 - 250 (ms)"}},
+    {"HWVP", {&FactoryConfigPage::hardware_Click, "Txt_hwd", "Enter HardWare Revision: EX. A01"}},
+    {"MODP", {&FactoryConfigPage::model_Click, "Txt_modl", "Enter Model Number: EX. ZOR80HR"}},
+    {"SLVP", {&FactoryConfigPage::progScale_Click, "Txt_scale", "Enter Voltage and Current separated by a comma:      EX. 88.89,2.22"}},
+    {"FILP", {&FactoryConfigPage::filaPreHeat_Click, "Txt_preheat", "Enter Filament PreHeat: 0-4095 (2660 bits = 2.66A)"}},
+    {"FTON", {&FactoryConfigPage::Btn_filTurnOn_Click, "Txt_FilaOn", "Enter The Filament Turn On Voltage(KV)"}},
+    {"ARCP", {&FactoryConfigPage::arc_Click, "Txt_arc", "Enter Arc Config: EX. 0 for Multiple Arcs, 1 Single Arc"}},
+    {"RAMP", {&FactoryConfigPage::KV_Ramp_Time_Click, "Txt_rampRate", "Enter KV Ramp Time: 20 - 100 (ms)"}},
+    {"MRMP", {&FactoryConfigPage::Btn_mA_Ramp_Time_Click, "Txt_mA_ramp_rate", "Enter mA Ramp Time: 1 - 500 (ms)"}},
+    {"MAOF", {&FactoryConfigPage::Btn_mA_offset_Click, "Txt_mA_Offset", "Enter the mA Offset: 0 - 0.300 (mA)"}},
+    {"FMAX", {&FactoryConfigPage::Fil_Limit_Max_Click, "Txt_Fil_Ramp_Max", "Enter the Filament Limit max value: 0 - 4.5 (A)"}},
+    {"FRMP", {&FactoryConfigPage::Btn_Fil_Ramp_Time_Click, "Txt_Fil_Ramp_Rate", "Enter the Filament Ramp time: 50 - 250 (ms)"}},
 };
 // clang-format on
 
@@ -96,7 +96,7 @@ private slots:
             fetch<QByteArray, QString, QString>("reply", "boxes", "kvFullScale");
         Factory c;
         c.answer("CONF;", reply);
-        c.config([&](frm_config &page) {
+        c.config([&](FactoryConfigPage &page) {
             c.unlock(page);
             page.btn_getConf_Click();
             QCOMPARE(boxTexts(page).join(u'|'), boxes);
@@ -116,7 +116,7 @@ private slots:
     void unlock() {
         const auto [key, opens] = fetch<QString, bool>("key", "opens");
         Factory c;
-        c.config([&](frm_config &page) {
+        c.config([&](FactoryConfigPage &page) {
             const QList<QPushButton *> keyed = {page.hardware,      page.model,
                                                 page.progScale,     page.filaPreHeat,
                                                 page.Btn_filTurnOn, page.btn_getConf};
@@ -136,7 +136,7 @@ private slots:
         });
         QCOMPARE(c.shown("input"), QStringList{"Enter Key to UnLock:"});
         QCOMPARE(c.sent(), opens ? Payloads{"PASS 7061;"} : Payloads{});
-        c.config([&](frm_config &page) { // locked again on every opening
+        c.config([&](FactoryConfigPage &page) { // locked again on every opening
             QVERIFY(!page.hardware->isEnabled() && !page.btn_getConf->isEnabled());
             QCOMPARE(page.kvFullScale, QStringLiteral("0"));
         });
@@ -189,7 +189,7 @@ private slots:
                 "command", "entry", "kvPerBit", "kvFullScale", "payloads", "box");
         Factory c;
         c.window.state.setKvPerBit(kvPerBit);
-        c.config([&](frm_config &page) {
+        c.config([&](FactoryConfigPage &page) {
             c.unlock(page);
             page.kvFullScale = kvFullScale;
             for (QLineEdit *b : page.findChildren<QLineEdit *>())
@@ -221,7 +221,7 @@ private slots:
         const auto [answer, kvPerBit] = fetch<QByteArray, double>("answer", "kvPerBit");
         Factory c;
         c.answer("SLVP 8889;", answer);
-        c.config([&](frm_config &page) {
+        c.config([&](FactoryConfigPage &page) {
             c.unlock(page);
             c.dialogs.inputs.push_back(QStringLiteral("88.89,2.22"));
             page.progScale_Click();
@@ -235,7 +235,7 @@ private slots:
     void serialNumberReadUnknownThenWhiteAgain() {
         Factory c;
         c.answer("SNUR;", "");
-        c.open<Form1>(&ConfigMenu::mnu_Serial_Click, [&](Form1 &page) {
+        c.open<SerialNumberPage>(&ConfigMenu::mnu_Serial_Click, [&](SerialNumberPage &page) {
             QCOMPARE(page.windowTitle(), QStringLiteral("Serial Number"));
             const auto look = [&] {
                 return page.Txt_serialNum->text() + '|' + baseColour(page.Txt_serialNum);
@@ -262,7 +262,7 @@ private slots:
     void serialNumberWriteIsLocked() {
         const auto [key, payloads] = fetch<QString, Payloads>("key", "payloads");
         Factory c;
-        c.open<Form1>(&ConfigMenu::mnu_Serial_Click, [&](Form1 &page) {
+        c.open<SerialNumberPage>(&ConfigMenu::mnu_Serial_Click, [&](SerialNumberPage &page) {
             QVERIFY(!page.Btn_serialNum->isEnabled());
             page.Btn_serialNum_Click();
             QVERIFY(c.shown("input").isEmpty());
@@ -278,8 +278,9 @@ private slots:
             QVERIFY(!page.Btn_serialNum->isEnabled());
         });
         QCOMPARE(c.sent(), payloads);
-        c.open<Form1>(&ConfigMenu::mnu_Serial_Click,
-                      [&](Form1 &page) { QVERIFY(!page.Btn_serialNum->isEnabled()); });
+        c.open<SerialNumberPage>(&ConfigMenu::mnu_Serial_Click, [&](SerialNumberPage &page) {
+            QVERIFY(!page.Btn_serialNum->isEnabled());
+        });
     }
 
     // The save leaves the poll and network timers stopped.
@@ -290,11 +291,12 @@ private slots:
             c.window.autoUpdate = true;
             c.window.tmr_UPDATE.setEnabled(true);
             c.window.link.tmr_NETRCVTMR.setEnabled(true);
-            c.open<frm_baudRate>(&ConfigMenu::mnu_BaudRate_Click, [&](frm_baudRate &page) {
-                QCOMPARE(page.Bitslist->currentText(), QStringLiteral("115,200"));
-                page.Bitslist->setCurrentIndex(position);
-                page.save_Click();
-            });
+            c.open<UnitBaudRateDialog>(
+                &ConfigMenu::mnu_BaudRate_Click, [&](UnitBaudRateDialog &page) {
+                    QCOMPARE(page.Bitslist->currentText(), QStringLiteral("115,200"));
+                    page.Bitslist->setCurrentIndex(position);
+                    page.save_Click();
+                });
             QCOMPARE(c.sent(), QList<QByteArray>{payload});
             QVERIFY(!c.window.tmr_UPDATE.isEnabled() && !c.window.link.tmr_NETRCVTMR.isEnabled());
         }
@@ -306,7 +308,7 @@ private slots:
         bool waitedFor = false;
         c.dialogs.onModal = [&](QDialog &dialog) {
             waitedFor = !c.window.link.busy() && c.sent() == Payloads{"VSET;"};
-            dynamic_cast<frm_baudRate &>(dialog).save_Click();
+            dynamic_cast<UnitBaudRateDialog &>(dialog).save_Click();
         };
         QTimer::singleShot(30, &c.window, [&] { c.window.menus.configMenu->mnu_BaudRate_Click(); });
         c.window.command([&] { c.window.link.exchange("VSET;"); });

@@ -5,7 +5,7 @@
 #include "conditioning/cycletest.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
-#include "factory/frm_baudrate.h"
+#include "factory/unitbaudratedialog.h"
 #include "monitor/identityframe.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
@@ -155,7 +155,7 @@ const Hazard Hazards[] = {
          c.window.tmr_UPDATE.setEnabled(false);
          c.answer("VSET;", "640;", 300);
          c.answer("BAUD 1;", ";");
-         after(c, 50, [&c] { c.window.forms.get<frm_baudRate>(c.window).save_Click(); });
+         after(c, 50, [&c] { c.window.forms.get<UnitBaudRateDialog>(c.window).save_Click(); });
          c.window.btn_KVSET_Click();
          QTest::qWait(300);
          return QString::number(c.window.tmr_UPDATE.isEnabled());

@@ -1,8 +1,8 @@
 #include "platform/qtserialport.h"
-#include "ports/frm_gui_baudrate.h"
-#include "ports/frm_usb.h"
+#include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
+#include "ports/usbportdialog.h"
 #include "ptysupply.h"
 #include "testconsole.h"
 
@@ -36,14 +36,14 @@ struct Ports : Console {
         dialogs.onModal = [this](QDialog &d) { answerDialog(d); };
     }
     void answerDialog(QDialog &d) {
-        if (auto *baud = qobject_cast<frm_gui_baudrate *>(&d)) {
+        if (auto *baud = qobject_cast<HostBaudRateDialog *>(&d)) {
             baudOffers << baud->Bitslist->itemText(0) + '|' + baud->Bitslist->itemText(1) + '@' +
                               baud->Bitslist->currentText();
             if (baudIndex < 0)
                 return baud->reject();
             baud->Bitslist->setCurrentIndex(baudIndex);
             baud->ok->click();
-        } else if (auto *usb = qobject_cast<frm_USB *>(&d)) {
+        } else if (auto *usb = qobject_cast<UsbPortDialog *>(&d)) {
             usb->txt_USBPORT->setText(usbPort);
             usb->btn_DONE->click();
         } else if (auto *remote = qobject_cast<RemoteHost *>(&d)) {
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(c.rig.serial->isOpen());
         QCOMPARE(c.baudOffers, (QStringList{"115200|9600@115200", "115200|9600@9600"}));
         QCOMPARE(c.panel(1), QStringLiteral("Comm Port Setting:  9600,n,8,1"));
-        QCOMPARE(c.window.forms.find<frm_gui_baudrate>(), nullptr);
+        QCOMPARE(c.window.forms.find<HostBaudRateDialog>(), nullptr);
     }
 
     // COMM USER never polls by itself; a text it cannot use changes nothing.

@@ -1,11 +1,11 @@
 #include "control/arcframe.h"
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/toggleswitch.h"
-#include "shell/frm_extras.h"
+#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QAction>

@@ -1,5 +1,5 @@
 #include "app/startup.h"
-#include "conditioning/frm_seasoning.h"
+#include "conditioning/seasoningpage.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
 #include "datarows.h"
@@ -9,12 +9,12 @@
 #include "link/traffictrace.h"
 #include "monitor/identityframe.h"
 #include "platform/toggleswitch.h"
-#include "ports/frm_gui_baudrate.h"
+#include "ports/hostbaudratedialog.h"
 #include "scripteddialogs.h"
-#include "shell/frm_extras.h"
-#include "shell/frm_trace.h"
+#include "shell/commdiagnosticspage.h"
 #include "shell/mainwindow.h"
 #include "shell/statuspanels.h"
+#include "shell/tracewindow.h"
 #include "sim/simprocess.h"
 #include "testconsole.h"
 
@@ -63,7 +63,7 @@ struct Shell : Console {
 // A window of the console with one handler that waits for a reply.
 class WaitingForm : public Form {
 public:
-    WaitingForm(FormRegistry &registry, frm_SDIMAIN &main) : Form(registry), main_(main) {}
+    WaitingForm(FormRegistry &registry, MainWindow &main) : Form(registry), main_(main) {}
     void ask() {
         main_.command([this] {
             reply = main_.link.exchange("VSET;");
@@ -73,7 +73,7 @@ public:
     QByteArray reply;
 
 private:
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 // Presses `key` on `target` once `payload` is waiting for its reply.
@@ -211,7 +211,7 @@ private slots:
         QFETCH(bool, exit);
         Shell c;
         c.connectSerial();
-        QPointer<frm_EXTRAS> extras = &c.window.extras();
+        QPointer<CommDiagnosticsPage> extras = &c.window.extras();
         extras->show();
         exit ? c.window.mnu_EXIT_Click() : (void)c.window.close();
         QCOMPARE(c.ends, 1);
@@ -338,7 +338,7 @@ private slots:
         ScriptedDialogs dialogs;
         FakeRig rig;
         answerPoll(rig.supply);
-        frm_SDIMAIN window(rig.factory());
+        MainWindow window(rig.factory());
         rig.serial->openable = opens;
         startConsole(window, std::get<CommandLine>(parseCommandLine(QStringList{"zor-console"} +
                                                                     arguments.split(' '))));
@@ -349,7 +349,7 @@ private slots:
         // Only a port that opened is remembered, and its rate is offered first next time.
         QCOMPARE(RememberedLink::load().port, opens ? arguments.section(' ', 1, 1) : QString());
         const bool slow = arguments.contains("9600");
-        QCOMPARE(window.forms.get<frm_gui_baudrate>(window).Bitslist->currentText(),
+        QCOMPARE(window.forms.get<HostBaudRateDialog>(window).Bitslist->currentText(),
                  slow ? u"9600"_s : u"115200"_s);
     }
 
@@ -375,13 +375,13 @@ private slots:
         } else if (during == "box") {
             c.dialogs.onModal = [](QDialog &d) {
                 QTest::keyClick(&d, Qt::Key_X, CtrlShiftX.keyboardModifiers());
-                static_cast<frm_gui_baudrate &>(d).ok_Click();
+                static_cast<HostBaudRateDialog &>(d).ok_Click();
             };
             c.window.menu.mnu_comm1->trigger();
         } else {
             c.window.state.setKvPerBit(100.0 / 4095); // the default schedule fits: no warning
             c.window.state.setMaPerBit(2.0 / 4095);
-            QPointer<frm_seasoning> table = &c.window.forms.get<frm_seasoning>(c.window);
+            QPointer<SeasoningPage> table = &c.window.forms.get<SeasoningPage>(c.window);
             pressWhileWaiting(c, waiting, table, CtrlShiftX);
             table->Command1_Click();
             QVERIFY(!table || !table->running()); // it would switch the voltage on again
@@ -444,7 +444,7 @@ private slots:
         QCOMPARE(cells(1999), u"\t<STX>1;}<CR><LF>\tlate discarded"_s);
         // The window filters by payload; copying takes the rows it shows.
         c.window.mnu_TRACE_Click();
-        auto *window = c.window.forms.find<frm_TRACE>();
+        auto *window = c.window.forms.find<TraceWindow>();
         window->txt_FILTER->setText("VSET");
         QCOMPARE(window->lst_TRACE->model()->rowCount(), 1);
         window->btn_COPY_Click();

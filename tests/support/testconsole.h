@@ -15,7 +15,7 @@ namespace zor::test {
 struct Console {
     ScriptedDialogs dialogs;
     FakeRig rig;
-    frm_SDIMAIN window;
+    MainWindow window;
     int ends = 0;
     QStringList loadMessages;
 

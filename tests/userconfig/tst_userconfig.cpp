@@ -1,7 +1,7 @@
 #include "factory/configmenu.h"
 #include "platform/numedit.h"
 #include "testconsole.h"
-#include "userconfig/frm_prog_conf.h"
+#include "userconfig/useroptionspage.h"
 
 #include <QCheckBox>
 
@@ -31,14 +31,14 @@ const QString ReadFailed =
 // Opens the page as its (disabled) menu entry would, on a supply answering
 // "27," with `options`, and runs the script on it.
 void openPage(Console &c, const QByteArray &options,
-              const std::function<void(frm_prog_conf &)> &script) {
+              const std::function<void(UserOptionsPage &)> &script) {
     c.answer("27,", options);
-    c.dialogs.onModal = [script](QDialog &d) { script(dynamic_cast<frm_prog_conf &>(d)); };
+    c.dialogs.onModal = [script](QDialog &d) { script(dynamic_cast<UserOptionsPage &>(d)); };
     c.window.menus.configMenu->mnu_UserConfig_Click();
 }
 
 // Check states and editor values in field order, "x" after a disabled editor.
-QString controls(const frm_prog_conf &p) {
+QString controls(const UserOptionsPage &p) {
     const auto check = [](const QCheckBox *b) {
         return b->checkState() == Qt::Checked ? "1" : b->checkState() == Qt::Unchecked ? "0" : "2";
     };
@@ -76,7 +76,7 @@ private slots:
             fetch<QByteArray, QString, QByteArray>("reply", "controls", "saved");
         Console c;
         c.answer(saved, "09,$");
-        openPage(c, reply, [&](frm_prog_conf &page) {
+        openPage(c, reply, [&](UserOptionsPage &page) {
             QCOMPARE(page.windowTitle(), QStringLiteral("Form1"));
             QCOMPARE(::controls(page), controls);
             page.Command1_Click();
@@ -90,7 +90,7 @@ private slots:
     void controlsRewriteTheirOptions() {
         Console c;
         c.answer("09,0,105,1,1,3,10,7,0,0,", "09,$");
-        openPage(c, "27,1,105,25,0,3,10,20,1,1,", [&](frm_prog_conf &page) {
+        openPage(c, "27,1,105,25,0,3,10,20,1,1,", [&](UserOptionsPage &page) {
             QVERIFY(!page.CWNumEdit3->isEnabled() && !page.CWNumEdit4->isEnabled());
             page.Check2->setChecked(false); // no arc detect off
             QVERIFY(page.CWNumEdit3->isEnabled() && page.CWNumEdit4->isEnabled());
@@ -116,7 +116,7 @@ private slots:
         const auto [answer, messages] = fetch<QByteArray, QStringList>("answer", "messages");
         Console c;
         c.answer("09,0,0,1,0,0,0,0,0,0,", answer);
-        openPage(c, "27,0,0,1,0,0,0,0,0,0,", [&](frm_prog_conf &page) { page.Command1_Click(); });
+        openPage(c, "27,0,0,1,0,0,0,0,0,0,", [&](UserOptionsPage &page) { page.Command1_Click(); });
         QCOMPARE(c.dialogs.messages(), messages);
         for (const auto &shown : c.dialogs.shown)
             if (shown.kind == QLatin1String("message"))

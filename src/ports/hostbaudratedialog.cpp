@@ -1,4 +1,4 @@
-#include "ports/frm_gui_baudrate.h"
+#include "ports/hostbaudratedialog.h"
 
 #include "link/rememberedlink.h"
 #include "shell/mainwindow.h"
@@ -10,7 +10,7 @@
 
 namespace zor {
 
-frm_gui_baudrate::frm_gui_baudrate(FormRegistry &, frm_SDIMAIN &main)
+HostBaudRateDialog::HostBaudRateDialog(FormRegistry &, MainWindow &main)
     : QDialog(&main), main_(main) {
     setObjectName(QStringLiteral("frm_gui_baudrate"));
     setWindowTitle(QStringLiteral("GUI Baud Rate"));
@@ -25,18 +25,18 @@ frm_gui_baudrate::frm_gui_baudrate(FormRegistry &, frm_SDIMAIN &main)
     box->addWidget(lbl_CAPTION);
     box->addWidget(Bitslist);
     box->addWidget(ok);
-    connect(ok, &QPushButton::clicked, this, &frm_gui_baudrate::ok_Click);
+    connect(ok, &QPushButton::clicked, this, &HostBaudRateDialog::ok_Click);
     Form_Load();
 }
 
-void frm_gui_baudrate::Form_Load() {
+void HostBaudRateDialog::Form_Load() {
     Bitslist->addItem(QStringLiteral("115200"));
     Bitslist->addItem(QStringLiteral("9600"));
     // The rate that last opened a port is offered first; 115200 otherwise.
     Bitslist->setCurrentIndex(qMax(0, Bitslist->findText(RememberedLink::load().baud)));
 }
 
-void frm_gui_baudrate::ok_Click() {
+void HostBaudRateDialog::ok_Click() {
     if (Bitslist->currentIndex() >= 0) {
         main_.link.MSComm1().setSettings(Bitslist->itemText(Bitslist->currentIndex()) +
                                          QStringLiteral(",n,8,1"));

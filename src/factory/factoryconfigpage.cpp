@@ -1,4 +1,4 @@
-#include "factory/frm_config.h"
+#include "factory/factoryconfigpage.h"
 
 #include "factory/configreadback.h"
 #include "link/payloadtext.h"
@@ -14,14 +14,15 @@ namespace zor {
 using factory::Param;
 using factory::ParamRow;
 
-frm_config::frm_config(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+FactoryConfigPage::FactoryConfigPage(FormRegistry &, MainWindow &main)
+    : QDialog(&main), main_(main) {
     setObjectName(QStringLiteral("frm_config"));
     setWindowTitle(QStringLiteral("Configure"));
     buildLayout();
     Form_Load();
 }
 
-void frm_config::buildLayout() {
+void FactoryConfigPage::buildLayout() {
     auto *grid = new QGridLayout(this);
     int row = 0;
     for (const ParamRow &param : factory::paramRows()) {
@@ -73,12 +74,12 @@ void frm_config::buildLayout() {
     Txt_Fil_Ramp_Max = pair(Param::FilamentLimitMax).box;
     Txt_Fil_Ramp_Rate = pair(Param::FilamentRampTime).box;
 
-    connect(btn_getConf, &QPushButton::clicked, this, &frm_config::btn_getConf_Click);
-    connect(Command2, &QPushButton::clicked, this, &frm_config::Command2_Click);
-    connect(Command1, &QPushButton::clicked, this, &frm_config::Command1_Click);
+    connect(btn_getConf, &QPushButton::clicked, this, &FactoryConfigPage::btn_getConf_Click);
+    connect(Command2, &QPushButton::clicked, this, &FactoryConfigPage::Command2_Click);
+    connect(Command1, &QPushButton::clicked, this, &FactoryConfigPage::Command1_Click);
 }
 
-void frm_config::Form_Load() {
+void FactoryConfigPage::Form_Load() {
     kvFullScale = QStringLiteral("0");
     for (const ParamRow &param : factory::paramRows()) {
         pair(param.id).button->setEnabled(false);
@@ -90,7 +91,7 @@ void frm_config::Form_Load() {
     Command1->setEnabled(true);
 }
 
-void frm_config::Command2_Click() {
+void FactoryConfigPage::Command2_Click() {
     const QString key = dialogs().input(QStringLiteral("Enter Key to UnLock:"), windowTitle());
     if (key != QLatin1String(AccessKey)) {
         reject();
@@ -104,12 +105,12 @@ void frm_config::Command2_Click() {
     });
 }
 
-void frm_config::btn_getConf_Click() {
+void FactoryConfigPage::btn_getConf_Click() {
     main_.link.command(
         this, [this] { showReadBack(factory::configurationTexts(main_.link.exchange("CONF;"))); });
 }
 
-void frm_config::showReadBack(const QStringList &texts) {
+void FactoryConfigPage::showReadBack(const QStringList &texts) {
     static constexpr Param Boxes[] = {Param::Hardware,   Param::Model,
                                       Param::Scaling,    Param::Scaling,
                                       Param::PreHeat,    Param::KvRampTime,
@@ -129,7 +130,7 @@ void frm_config::showReadBack(const QStringList &texts) {
     }
 }
 
-void frm_config::Command1_Click() {
+void FactoryConfigPage::Command1_Click() {
     model->setEnabled(false);
     hardware->setEnabled(false);
     accept();

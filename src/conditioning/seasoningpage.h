@@ -14,16 +14,16 @@ class QPushButton;
 namespace zor {
 
 class FormRegistry;
-class frm_SDIMAIN;
-class frm_run_season;
+class MainWindow;
+class SeasoningRunWindow;
 
 // "Seansoning Profile": the tube-seasoning table and the clock that runs it.
 // Each step programs its kV and mA and holds them for its time; the end of a
 // run and Stop take the setpoints to zero and switch the high voltage off.
-class frm_seasoning : public QDialog {
+class SeasoningPage : public QDialog {
     Q_OBJECT
 public:
-    frm_seasoning(FormRegistry &registry, frm_SDIMAIN &main);
+    SeasoningPage(FormRegistry &registry, MainWindow &main);
 
     // Step numbers at 0..17, column headings at 20..23; 18 and 19 are not used.
     std::array<QLineEdit *, 24> Text1{};
@@ -67,7 +67,7 @@ private:
     void abandonRun(const QString &why);
 
     FormRegistry &registry_;
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     bool running_ = false;
     // Tells a late command of an earlier run from one of the current run.
     quint64 runId_ = 0;

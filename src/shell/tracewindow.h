@@ -13,10 +13,10 @@ class TrafficTrace;
 
 // "Traffic Trace": the link's last exchanges for service staff, with pause,
 // clear, a filter on the payload sent, copy and save.
-class frm_TRACE : public Form {
+class TraceWindow : public Form {
     Q_OBJECT
 public:
-    frm_TRACE(FormRegistry &registry, TrafficTrace &trace);
+    TraceWindow(FormRegistry &registry, TrafficTrace &trace);
 
     QLineEdit *txt_FILTER;
     QPushButton *btn_PAUSE;

@@ -9,14 +9,14 @@ class QPushButton;
 namespace zor {
 
 class FormRegistry;
-class frm_SDIMAIN;
+class MainWindow;
 
 // "GUI Baud Rate": the console's own serial speed, asked before a serial port
 // is opened. OK unloads it, so every opening offers the remembered rate again.
-class frm_gui_baudrate : public QDialog {
+class HostBaudRateDialog : public QDialog {
     Q_OBJECT
 public:
-    frm_gui_baudrate(FormRegistry &registry, frm_SDIMAIN &main);
+    HostBaudRateDialog(FormRegistry &registry, MainWindow &main);
 
     QLabel *lbl_CAPTION;
     QComboBox *Bitslist;
@@ -27,7 +27,7 @@ public:
 private:
     void Form_Load();
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 } // namespace zor

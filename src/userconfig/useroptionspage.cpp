@@ -1,9 +1,9 @@
-#include "userconfig/frm_prog_conf.h"
+#include "userconfig/useroptionspage.h"
 
-#include "platform/typedentry.h"
 #include "platform/counts.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
+#include "platform/typedentry.h"
 #include "shell/mainwindow.h"
 #include "userconfig/useroptions.h"
 
@@ -49,14 +49,14 @@ std::optional<Qt::CheckState> checkStateFrom(const QString &text) {
 
 } // namespace
 
-frm_prog_conf::frm_prog_conf(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+UserOptionsPage::UserOptionsPage(FormRegistry &, MainWindow &main) : QDialog(&main), main_(main) {
     setObjectName(QStringLiteral("frm_prog_conf"));
     setWindowTitle(QStringLiteral("Form1"));
     buildLayout();
     Form_Load();
 }
 
-void frm_prog_conf::buildLayout() {
+void UserOptionsPage::buildLayout() {
     auto *layout = new QVBoxLayout(this);
     const auto frame = [&](const char *name, const char *caption) {
         auto *box = new QGroupBox(QString::fromLatin1(caption), this);
@@ -120,24 +120,24 @@ void frm_prog_conf::buildLayout() {
     layout->addWidget(Command1);
 
     // Fires for the program's changes as for the user's, and only on a real change.
-    connect(check_rov, &QCheckBox::stateChanged, this, &frm_prog_conf::check_rov_Click);
-    connect(check_aol, &QCheckBox::stateChanged, this, &frm_prog_conf::check_aol_Click);
-    connect(Check1, &QCheckBox::stateChanged, this, &frm_prog_conf::Check1_Click);
-    connect(Check2, &QCheckBox::stateChanged, this, &frm_prog_conf::Check2_Click);
-    connect(CWNumEdit1, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit1_ValueChanged);
-    connect(CWNumEdit2, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit2_ValueChanged);
-    connect(CWNumEdit3, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit3_ValueChanged);
-    connect(CWNumEdit4, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit4_ValueChanged);
-    connect(CWNumEdit5, &NumEdit::valueChanged, this, &frm_prog_conf::CWNumEdit5_ValueChanged);
-    connect(Command1, &QPushButton::clicked, this, &frm_prog_conf::Command1_Click);
+    connect(check_rov, &QCheckBox::stateChanged, this, &UserOptionsPage::check_rov_Click);
+    connect(check_aol, &QCheckBox::stateChanged, this, &UserOptionsPage::check_aol_Click);
+    connect(Check1, &QCheckBox::stateChanged, this, &UserOptionsPage::Check1_Click);
+    connect(Check2, &QCheckBox::stateChanged, this, &UserOptionsPage::Check2_Click);
+    connect(CWNumEdit1, &NumEdit::valueChanged, this, &UserOptionsPage::CWNumEdit1_ValueChanged);
+    connect(CWNumEdit2, &NumEdit::valueChanged, this, &UserOptionsPage::CWNumEdit2_ValueChanged);
+    connect(CWNumEdit3, &NumEdit::valueChanged, this, &UserOptionsPage::CWNumEdit3_ValueChanged);
+    connect(CWNumEdit4, &NumEdit::valueChanged, this, &UserOptionsPage::CWNumEdit4_ValueChanged);
+    connect(CWNumEdit5, &NumEdit::valueChanged, this, &UserOptionsPage::CWNumEdit5_ValueChanged);
+    connect(Command1, &QPushButton::clicked, this, &UserOptionsPage::Command1_Click);
 }
 
-QList<QString *> frm_prog_conf::members() {
+QList<QString *> UserOptionsPage::members() {
     return {&optRov,       &optOvLevel,    &optRampTenths, &optAol, &optArcCount,
             &optArcPeriod, &optQuenchTime, &optReRamp,     &optNad};
 }
 
-void frm_prog_conf::Form_Load() {
+void UserOptionsPage::Form_Load() {
     for (QString *member : members())
         *member = QStringLiteral("0");
     // The over-voltage level only counts while ROV is on.
@@ -145,7 +145,7 @@ void frm_prog_conf::Form_Load() {
     readOptions();
 }
 
-void frm_prog_conf::readOptions() {
+void UserOptionsPage::readOptions() {
     main_.link.command(this, [this] {
         const QList<QByteArray> fields = userconfig::optionFields(main_.link.exchange("27,"));
         const QList<QString *> targets = members();
@@ -155,7 +155,7 @@ void frm_prog_conf::readOptions() {
     });
 }
 
-bool frm_prog_conf::showOptions() {
+bool UserOptionsPage::showOptions() {
     // Copies first: each control's change rewrites its own member.
     const QString rov = optRov, level = optOvLevel, ramp = optRampTenths, aol = optAol,
                   count = optArcCount, period = optArcPeriod, quench = optQuenchTime,
@@ -178,20 +178,20 @@ bool frm_prog_conf::showOptions() {
            setEditor(CWNumEdit5, quench, 1) && setCheck(Check1, reRamp) && setCheck(Check2, nad);
 }
 
-void frm_prog_conf::check_rov_Click() {
+void UserOptionsPage::check_rov_Click() {
     optRov = stateText(check_rov);
     CWNumEdit1->setEnabled(check_rov->checkState() == Qt::Checked);
 }
 
-void frm_prog_conf::check_aol_Click() {
+void UserOptionsPage::check_aol_Click() {
     optAol = stateText(check_aol);
 }
 
-void frm_prog_conf::Check1_Click() {
+void UserOptionsPage::Check1_Click() {
     optReRamp = stateText(Check1);
 }
 
-void frm_prog_conf::Check2_Click() {
+void UserOptionsPage::Check2_Click() {
     optNad = stateText(Check2);
     // Without arc detection the arc count and period mean nothing.
     const bool counting = Check2->checkState() != Qt::Checked;
@@ -199,27 +199,27 @@ void frm_prog_conf::Check2_Click() {
     CWNumEdit4->setEnabled(counting);
 }
 
-void frm_prog_conf::CWNumEdit1_ValueChanged() {
+void UserOptionsPage::CWNumEdit1_ValueChanged() {
     optOvLevel = valueText(CWNumEdit1);
 }
 
-void frm_prog_conf::CWNumEdit2_ValueChanged() {
+void UserOptionsPage::CWNumEdit2_ValueChanged() {
     optRampTenths = QString::number(countFrom(CWNumEdit2->value() * 10.0));
 }
 
-void frm_prog_conf::CWNumEdit3_ValueChanged() {
+void UserOptionsPage::CWNumEdit3_ValueChanged() {
     optArcCount = valueText(CWNumEdit3);
 }
 
-void frm_prog_conf::CWNumEdit4_ValueChanged() {
+void UserOptionsPage::CWNumEdit4_ValueChanged() {
     optArcPeriod = valueText(CWNumEdit4);
 }
 
-void frm_prog_conf::CWNumEdit5_ValueChanged() {
+void UserOptionsPage::CWNumEdit5_ValueChanged() {
     optQuenchTime = valueText(CWNumEdit5);
 }
 
-void frm_prog_conf::Command1_Click() {
+void UserOptionsPage::Command1_Click() {
     // After a failed or partial read the page holds values the operator never
     // saw from the supply; writing them would program options nobody chose.
     if (!readOk_) {

@@ -1,8 +1,8 @@
-#include "conditioning/frm_seasoning.h"
+#include "conditioning/seasoningpage.h"
 
-#include "conditioning/frm_run_season.h"
 #include "conditioning/hvrequest.h"
 #include "conditioning/numbertext.h"
+#include "conditioning/seasoningrunwindow.h"
 #include "control/hvenableframe.h"
 #include "platform/dialogs.h"
 #include "shell/formregistry.h"
@@ -70,7 +70,7 @@ std::optional<QString> settingFault(int row, const QString &text, double perBit,
 
 } // namespace
 
-frm_seasoning::frm_seasoning(FormRegistry &registry, frm_SDIMAIN &main)
+SeasoningPage::SeasoningPage(FormRegistry &registry, MainWindow &main)
     : QDialog(nullptr), registry_(registry), main_(main) {
     setObjectName(QStringLiteral("frm_seasoning"));
     setWindowTitle(QStringLiteral("Seansoning Profile"));
@@ -100,12 +100,12 @@ frm_seasoning::frm_seasoning(FormRegistry &registry, frm_SDIMAIN &main)
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
     grid->addWidget(Command1, StepRows + 1, 0, 1, 4);
-    connect(Command1, &QPushButton::clicked, this, &frm_seasoning::Command1_Click);
-    connect(&Timer_Season, &Timer::tick, this, &frm_seasoning::Timer_Season_Timer);
+    connect(Command1, &QPushButton::clicked, this, &SeasoningPage::Command1_Click);
+    connect(&Timer_Season, &Timer::tick, this, &SeasoningPage::Timer_Season_Timer);
     Form_Load();
 }
 
-void frm_seasoning::Form_Load() {
+void SeasoningPage::Form_Load() {
     const QStringList kv = kvEntries();
     const QStringList ma = maEntries();
     const QStringList time = timeEntries();
@@ -122,7 +122,7 @@ void frm_seasoning::Form_Load() {
     }
 }
 
-std::optional<QString> frm_seasoning::rowFault(int row) const {
+std::optional<QString> SeasoningPage::rowFault(int row) const {
     const QString time = combo_time[row]->currentText();
     if (!wholeSecondsFrom(time))
         return QStringLiteral("Step %1: \"%2\" is not a valid time. Enter whole seconds from 0 "
@@ -134,14 +134,14 @@ std::optional<QString> frm_seasoning::rowFault(int row) const {
     return settingFault(row, combo_ma[row]->currentText(), main_.state.maPerBit(), "mA");
 }
 
-std::optional<QString> frm_seasoning::scheduleFault() const {
+std::optional<QString> SeasoningPage::scheduleFault() const {
     for (int row = 0; row < StepRows; ++row)
         if (auto fault = rowFault(row))
             return fault;
     return std::nullopt;
 }
 
-QStringList frm_seasoning::stepsBeyondFullScale() const {
+QStringList SeasoningPage::stepsBeyondFullScale() const {
     QStringList out;
     for (int row = 0; row < FinalRow; ++row) {
         const QString kv = combo_kv[row]->currentText().trimmed();
@@ -157,7 +157,7 @@ QStringList frm_seasoning::stepsBeyondFullScale() const {
     return out;
 }
 
-bool frm_seasoning::SetKvandmA(const qint16 &step) {
+bool SeasoningPage::SetKvandmA(const qint16 &step) {
     if (step < 0 || step >= StepRows)
         return false;
     // The texts are read now, when the step starts; a late edit cannot change
@@ -166,8 +166,8 @@ bool frm_seasoning::SetKvandmA(const qint16 &step) {
     const auto ma = stepCount(combo_ma[step]->currentText(), main_.state.maPerBit());
     if (!kv || !ma)
         return false;
-    frm_SDIMAIN *main = &main_;
-    QPointer<frm_seasoning> self(this);
+    MainWindow *main = &main_;
+    QPointer<SeasoningPage> self(this);
     // The closing zeros always go out; a step's setpoints only while the run
     // that asked for them is still going when their turn comes.
     const bool zeroing = step == FinalRow;
@@ -183,7 +183,7 @@ bool frm_seasoning::SetKvandmA(const qint16 &step) {
     return true;
 }
 
-void frm_seasoning::Command1_Click() {
+void SeasoningPage::Command1_Click() {
     if (!scaleIsSet(main_.state.kvPerBit()) || !scaleIsSet(main_.state.maPerBit())) {
         dialogs().message(ScalingNotSet);
         return;
@@ -208,8 +208,8 @@ void frm_seasoning::Command1_Click() {
     stepIndex = 0;
     stepTimeLeft = wholeSecondsFrom(combo_time[0]->currentText()).value_or(0);
 
-    QPointer<frm_seasoning> self(this);
-    frm_SDIMAIN *main = &main_;
+    QPointer<SeasoningPage> self(this);
+    MainWindow *main = &main_;
     main_.command([self, main, id] {
         // A run stopped before this came round must not switch the voltage on.
         if (self && self->running_ && self->runId_ == id)
@@ -219,15 +219,15 @@ void frm_seasoning::Command1_Click() {
     SetKvandmA(stepIndex);
     resumeTicking();
 
-    frm_run_season &run = main_.forms.get<frm_run_season>(main_);
+    SeasoningRunWindow &run = main_.forms.get<SeasoningRunWindow>(main_);
     run.txt_step1->setText(QString::number(stepIndex + 1));
     run.txt_time->setText(QString::number(stepTimeLeft));
     hide();
     run.show();
 }
 
-void frm_seasoning::resumeTicking() {
-    QPointer<frm_seasoning> self(this);
+void SeasoningPage::resumeTicking() {
+    QPointer<SeasoningPage> self(this);
     const quint64 id = runId_;
     // Queued behind the step's setpoint commands when those had to wait for
     // another exchange, so ticks never overlap a step's programming.
@@ -237,14 +237,14 @@ void frm_seasoning::resumeTicking() {
     });
 }
 
-void frm_seasoning::showProgress() {
-    if (frm_run_season *run = main_.forms.find<frm_run_season>()) {
+void SeasoningPage::showProgress() {
+    if (SeasoningRunWindow *run = main_.forms.find<SeasoningRunWindow>()) {
         run->txt_step1->setText(QString::number(stepIndex + 1));
         run->txt_time->setText(QString::number(stepTimeLeft));
     }
 }
 
-void frm_seasoning::Timer_Season_Timer() {
+void SeasoningPage::Timer_Season_Timer() {
     if (!running_) {
         Timer_Season.setEnabled(false);
         return;
@@ -272,33 +272,33 @@ void frm_seasoning::Timer_Season_Timer() {
     resumeTicking();
 }
 
-void frm_seasoning::stopRun() {
+void SeasoningPage::stopRun() {
     endRun(true);
 }
 
-void frm_seasoning::endRun(bool zeroSetpoints) {
+void SeasoningPage::endRun(bool zeroSetpoints) {
     halt();
     main_.state.note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
                                    : QStringLiteral("Seasoning finished"));
     main_.panels.hvEnable->switchOff();
     if (zeroSetpoints)
         SetKvandmA(FinalRow);
-    if (frm_run_season *run = main_.forms.find<frm_run_season>())
+    if (SeasoningRunWindow *run = main_.forms.find<SeasoningRunWindow>())
         main_.forms.unload(run);
     registry_.unload(this);
 }
 
-void frm_seasoning::halt() {
+void SeasoningPage::halt() {
     running_ = false;
     Timer_Season.setEnabled(false);
 }
 
-void frm_seasoning::abandonRun(const QString &why) {
+void SeasoningPage::abandonRun(const QString &why) {
     endRun(true);
     dialogs().message(why);
 }
 
-void frm_seasoning::closeEvent(QCloseEvent *event) {
+void SeasoningPage::closeEvent(QCloseEvent *event) {
     // Closing the table must not strand a run with the voltage on and no clock
     // to end it: while one is going, the table only hides.
     if (running_) {

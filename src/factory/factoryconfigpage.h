@@ -12,16 +12,16 @@ class QPushButton;
 namespace zor {
 
 class FormRegistry;
-class frm_SDIMAIN;
+class MainWindow;
 
 // "Configure": the supply's factory configuration behind an access key. Reads
 // the stored configuration back and writes each factory parameter.
-class frm_config : public QDialog {
+class FactoryConfigPage : public QDialog {
     Q_OBJECT
 public:
     static constexpr const char *AccessKey = "7061";
 
-    frm_config(FormRegistry &registry, frm_SDIMAIN &main);
+    FactoryConfigPage(FormRegistry &registry, MainWindow &main);
 
     // Full-scale kV as text ("88.89"); "0" until read back or programmed.
     QString kvFullScale;
@@ -86,7 +86,7 @@ private:
     void programScaling(const QString &entry);
     void send(const char *command, const QByteArray &argument);
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     std::array<Pair, factory::ParamCount> pairs_{};
 };
 

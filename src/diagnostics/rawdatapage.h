@@ -17,10 +17,10 @@ class ToggleSwitch;
 
 // "KOB Data (Unscaled) & Status": raw counts and relay states, written by the
 // handlers of other windows whether the page is shown or not.
-class frm_RAWDATA : public Form {
+class RawDataPage : public Form {
     Q_OBJECT
 public:
-    explicit frm_RAWDATA(FormRegistry &registry);
+    explicit RawDataPage(FormRegistry &registry);
 
     // "DAC Data to DSP"
     QGroupBox *fra_DAC;

@@ -7,14 +7,14 @@ class QPushButton;
 
 namespace zor {
 
-class frm_SDIMAIN;
+class MainWindow;
 
 // "Season": shows the running step and its seconds left, and stops the run.
 // Closing it with its close box leaves the run going unseen.
-class frm_run_season : public Form {
+class SeasoningRunWindow : public Form {
     Q_OBJECT
 public:
-    frm_run_season(FormRegistry &registry, frm_SDIMAIN &main);
+    SeasoningRunWindow(FormRegistry &registry, MainWindow &main);
 
     QLineEdit *txt_name;
     QLineEdit *txt_timRemain;
@@ -27,7 +27,7 @@ public:
     void Command1_Click();
 
 private:
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
 };
 
 } // namespace zor

@@ -1,8 +1,8 @@
-#include "diagnostics/frm_rawdata.h"
+#include "diagnostics/rawdatapage.h"
 
 #include "platform/lamp.h"
 #include "platform/toggleswitch.h"
-#include "shell/frm_extras.h"
+#include "shell/commdiagnosticspage.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -52,7 +52,7 @@ const std::array<const char *, 16> AdcTips = {
 
 } // namespace
 
-frm_RAWDATA::frm_RAWDATA(FormRegistry &registry) : Form(registry) {
+RawDataPage::RawDataPage(FormRegistry &registry) : Form(registry) {
     setObjectName(QStringLiteral("frm_RAWDATA"));
     setWindowTitle(QStringLiteral("KOB Data (Unscaled) & Status"));
     auto *grid = new QGridLayout(this);
@@ -61,7 +61,7 @@ frm_RAWDATA::frm_RAWDATA(FormRegistry &registry) : Form(registry) {
     mnu_misc = bar->addAction(QStringLiteral("Misc Information"));
     mnu_misc->setObjectName(QStringLiteral("mnu_misc"));
     grid->setMenuBar(bar);
-    connect(mnu_misc, &QAction::triggered, this, &frm_RAWDATA::mnu_misc_Click);
+    connect(mnu_misc, &QAction::triggered, this, &RawDataPage::mnu_misc_Click);
 
     fra_ADC = new QGroupBox(QStringLiteral("DSP ADC Data"), this);
     fra_ADC->setObjectName(QStringLiteral("fra_ADC"));
@@ -149,7 +149,7 @@ frm_RAWDATA::frm_RAWDATA(FormRegistry &registry) : Form(registry) {
     grid->addWidget(fra_DAC, 1, 3);
 }
 
-frm_RAWDATA::Relay frm_RAWDATA::buildRelay(int n, const char *com, const char *nc, const char *no,
+RawDataPage::Relay RawDataPage::buildRelay(int n, const char *com, const char *nc, const char *no,
                                            const char *sense, const char *aux) {
     const auto name = [n](const char *prefix, const char *suffix = "") {
         return QString::fromLatin1(prefix) + QString::number(n) + QString::fromLatin1(suffix);
@@ -208,13 +208,13 @@ frm_RAWDATA::Relay frm_RAWDATA::buildRelay(int n, const char *com, const char *n
     return r;
 }
 
-void frm_RAWDATA::mnu_misc_Click() {
-    frm_EXTRAS &extras = registry_.get<frm_EXTRAS>();
+void RawDataPage::mnu_misc_Click() {
+    CommDiagnosticsPage &extras = registry_.get<CommDiagnosticsPage>();
     extras.show();
     extras.raise();
 }
 
-void frm_RAWDATA::showInterlock1(bool energized) {
+void RawDataPage::showInterlock1(bool energized) {
     lbl_INTRLK1->setText(energized ? QStringLiteral("Energized") : QStringLiteral("De-Energized"));
     led_INTRLK1->setValue(energized);
     led_I1NC->setValue(energized);
@@ -230,12 +230,12 @@ void frm_RAWDATA::showInterlock1(bool energized) {
                                 : QStringLiteral("AUX:  JB8-10 To GND"));
 }
 
-void frm_RAWDATA::showMonitor(Monitor m, const Reading &r) {
+void RawDataPage::showMonitor(Monitor m, const Reading &r) {
     static constexpr std::array<int, MonitorCount> Channels{2, 3, 4, 1, 0};
     txt_DATA[Channels[static_cast<int>(m)]]->setText(QString::fromLatin1(r.text));
 }
 
-void frm_RAWDATA::showSetpoint(Channel c, const Reading &r) {
+void RawDataPage::showSetpoint(Channel c, const Reading &r) {
     if (!r.count)
         return;
     // One leading blank unless negative.
@@ -244,7 +244,7 @@ void frm_RAWDATA::showSetpoint(Channel c, const Reading &r) {
         ->setText(n < 0 ? QString::number(n) : QStringLiteral(" %1").arg(n));
 }
 
-void frm_RAWDATA::showReadings(const SupplyState &state) {
+void RawDataPage::showReadings(const SupplyState &state) {
     for (int i = 0; i < MonitorCount; ++i)
         if (const Reading r = state.monitor(Monitor(i)); r != Reading{})
             showMonitor(Monitor(i), r);

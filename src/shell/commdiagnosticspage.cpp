@@ -1,4 +1,4 @@
-#include "shell/frm_extras.h"
+#include "shell/commdiagnosticspage.h"
 
 #include "shell/mainwindow.h"
 
@@ -8,7 +8,7 @@
 
 namespace zor {
 
-frm_EXTRAS::frm_EXTRAS(FormRegistry &registry) : Form(registry) {
+CommDiagnosticsPage::CommDiagnosticsPage(FormRegistry &registry) : Form(registry) {
     setObjectName(QStringLiteral("frm_EXTRAS"));
     setWindowTitle(QStringLiteral("EXTRAS!"));
     auto *grid = new QGridLayout(this);
@@ -33,19 +33,19 @@ frm_EXTRAS::frm_EXTRAS(FormRegistry &registry) : Form(registry) {
     Form_Load();
 }
 
-void frm_EXTRAS::Form_Load() {
+void CommDiagnosticsPage::Form_Load() {
     txt_COMMERRORS->clear();
 }
 
-QString frm_EXTRAS::countText(qint32 count) {
+QString CommDiagnosticsPage::countText(qint32 count) {
     return QStringLiteral(" %1").arg(count);
 }
 
-void frm_SDIMAIN::mnu_EXTRAS_Click() {
-    frm_EXTRAS &form = extras();
+void MainWindow::mnu_EXTRAS_Click() {
+    CommDiagnosticsPage &form = extras();
     form.show();
     form.raise();
-    form.txt_COMMERRORS->setText(frm_EXTRAS::countText(state.failedReplies()));
+    form.txt_COMMERRORS->setText(CommDiagnosticsPage::countText(state.failedReplies()));
 }
 
 } // namespace zor

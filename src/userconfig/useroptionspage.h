@@ -11,14 +11,14 @@ namespace zor {
 
 class FormRegistry;
 class NumEdit;
-class frm_SDIMAIN;
+class MainWindow;
 
 // "Form1": the supply's user protection options (over-voltage, ramp rate,
 // over-current, arc handling). Reads them when it loads, writes all at once.
-class frm_prog_conf : public QDialog {
+class UserOptionsPage : public QDialog {
     Q_OBJECT
 public:
-    frm_prog_conf(FormRegistry &registry, frm_SDIMAIN &main);
+    UserOptionsPage(FormRegistry &registry, MainWindow &main);
 
     // The nine options as they travel on the wire, in wire order.
     QString optRov;
@@ -66,7 +66,7 @@ private:
     bool showOptions();
     QList<QString *> members();
 
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     // The last read gave all nine options; only then may they be saved.
     bool readOk_ = false;
 };

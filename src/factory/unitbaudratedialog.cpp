@@ -1,4 +1,4 @@
-#include "factory/frm_baudrate.h"
+#include "factory/unitbaudratedialog.h"
 
 #include "shell/mainwindow.h"
 
@@ -9,7 +9,8 @@
 
 namespace zor {
 
-frm_baudRate::frm_baudRate(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), main_(main) {
+UnitBaudRateDialog::UnitBaudRateDialog(FormRegistry &, MainWindow &main)
+    : QDialog(&main), main_(main) {
     setObjectName(QStringLiteral("frm_baudRate"));
     setWindowTitle(QStringLiteral("RS-232 Baud Rate Setting"));
     auto *box = new QVBoxLayout(this);
@@ -23,17 +24,17 @@ frm_baudRate::frm_baudRate(FormRegistry &, frm_SDIMAIN &main) : QDialog(&main), 
     box->addWidget(Text1);
     box->addWidget(Bitslist);
     box->addWidget(save);
-    connect(save, &QPushButton::clicked, this, &frm_baudRate::save_Click);
+    connect(save, &QPushButton::clicked, this, &UnitBaudRateDialog::save_Click);
     Form_Load();
 }
 
-void frm_baudRate::Form_Load() {
+void UnitBaudRateDialog::Form_Load() {
     Bitslist->addItem(QStringLiteral("115,200"));
     Bitslist->addItem(QStringLiteral("9600"));
     Bitslist->setCurrentIndex(0);
 }
 
-void frm_baudRate::save_Click() {
+void UnitBaudRateDialog::save_Click() {
     // A second click while the first waits for its reply must not switch twice.
     if (saved_)
         return;

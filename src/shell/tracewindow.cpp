@@ -1,4 +1,4 @@
-#include "shell/frm_trace.h"
+#include "shell/tracewindow.h"
 
 #include "link/traffictrace.h"
 #include "platform/dialogs.h"
@@ -20,7 +20,8 @@
 
 namespace zor {
 
-frm_TRACE::frm_TRACE(FormRegistry &registry, TrafficTrace &trace) : Form(registry), trace_(trace) {
+TraceWindow::TraceWindow(FormRegistry &registry, TrafficTrace &trace)
+    : Form(registry), trace_(trace) {
     setObjectName(QStringLiteral("frm_TRACE"));
     setWindowTitle(QStringLiteral("Traffic Trace"));
     auto *box = new QVBoxLayout(this);
@@ -71,8 +72,8 @@ frm_TRACE::frm_TRACE(FormRegistry &registry, TrafficTrace &trace) : Form(registr
             &QSortFilterProxyModel::setFilterFixedString);
     connect(btn_PAUSE, &QPushButton::toggled, this, [this](bool on) { trace_.paused = on; });
     connect(btn_CLEAR, &QPushButton::clicked, this, [this] { trace_.clear(); });
-    connect(btn_COPY, &QPushButton::clicked, this, &frm_TRACE::btn_COPY_Click);
-    connect(btn_SAVE, &QPushButton::clicked, this, &frm_TRACE::btn_SAVE_Click);
+    connect(btn_COPY, &QPushButton::clicked, this, &TraceWindow::btn_COPY_Click);
+    connect(btn_SAVE, &QPushButton::clicked, this, &TraceWindow::btn_SAVE_Click);
     // Follows the newest row while the view is at the bottom.
     connect(filter_, &QAbstractItemModel::rowsInserted, this, [this] {
         QScrollBar *v = lst_TRACE->verticalScrollBar();
@@ -81,7 +82,7 @@ frm_TRACE::frm_TRACE(FormRegistry &registry, TrafficTrace &trace) : Form(registr
     });
 }
 
-QString frm_TRACE::shownText() const {
+QString TraceWindow::shownText() const {
     QList<int> rows;
     const QModelIndexList selected = lst_TRACE->selectionModel()->selectedRows();
     if (selected.isEmpty()) {
@@ -95,11 +96,11 @@ QString frm_TRACE::shownText() const {
     return trace_.text(rows);
 }
 
-void frm_TRACE::btn_COPY_Click() {
+void TraceWindow::btn_COPY_Click() {
     QApplication::clipboard()->setText(shownText());
 }
 
-void frm_TRACE::btn_SAVE_Click() {
+void TraceWindow::btn_SAVE_Click() {
     const QString path = dialogs().input(QStringLiteral("Save the trace to file:"), windowTitle(),
                                          QDir::home().filePath("zor-trace.txt"));
     if (path.isEmpty())

@@ -13,10 +13,10 @@ class FormRegistry;
 // "USB Setup and Documentation": the COM number of the supply's USB bridge,
 // with the set-up steps beside it. DONE stores the typed number in the shared
 // chosen port text and unloads the dialog.
-class frm_USB : public QDialog {
+class UsbPortDialog : public QDialog {
     Q_OBJECT
 public:
-    frm_USB(FormRegistry &registry, QString &chosenPortText, QWidget *parent = nullptr);
+    UsbPortDialog(FormRegistry &registry, QString &chosenPortText, QWidget *parent = nullptr);
 
     QLineEdit *txt_USBPORT;
     QPushButton *btn_DONE;

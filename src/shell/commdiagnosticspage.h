@@ -8,10 +8,10 @@ namespace zor {
 
 // "EXTRAS!": failed-reply count, last unexpected answer, and what the serial
 // port still held after the last reply. Written whether shown or not.
-class frm_EXTRAS : public Form {
+class CommDiagnosticsPage : public Form {
     Q_OBJECT
 public:
-    explicit frm_EXTRAS(FormRegistry &registry);
+    explicit CommDiagnosticsPage(FormRegistry &registry);
 
     QLineEdit *txt_COMMERRORS;
     QLineEdit *txt_LASTERROR;

@@ -1,7 +1,7 @@
-#include "conditioning/frm_run_season.h"
+#include "conditioning/seasoningrunwindow.h"
 
-#include "conditioning/frm_seasoning.h"
 #include "conditioning/hvrequest.h"
+#include "conditioning/seasoningpage.h"
 #include "shell/mainwindow.h"
 
 #include <QGridLayout>
@@ -29,7 +29,7 @@ QLineEdit *box(QWidget *parent, const char *name, const QString &text, bool fixe
 
 } // namespace
 
-frm_run_season::frm_run_season(FormRegistry &registry, frm_SDIMAIN &main)
+SeasoningRunWindow::SeasoningRunWindow(FormRegistry &registry, MainWindow &main)
     : Form(registry), main_(main) {
     setObjectName(QStringLiteral("frm_run_season"));
     setWindowTitle(QStringLiteral("Season"));
@@ -47,16 +47,16 @@ frm_run_season::frm_run_season(FormRegistry &registry, frm_SDIMAIN &main)
     grid->addWidget(txt_timRemain, 2, 0);
     grid->addWidget(txt_time, 2, 1);
     grid->addWidget(Command1, 3, 0, 1, 2);
-    connect(Command1, &QPushButton::clicked, this, &frm_run_season::Command1_Click);
+    connect(Command1, &QPushButton::clicked, this, &SeasoningRunWindow::Command1_Click);
 }
 
-void frm_run_season::Command1_Click() {
-    if (frm_seasoning *schedule = main_.forms.find<frm_seasoning>()) {
+void SeasoningRunWindow::Command1_Click() {
+    if (SeasoningPage *schedule = main_.forms.find<SeasoningPage>()) {
         schedule->stopRun();
         return;
     }
     // Without its schedule no run can be going; the button still means off.
-    frm_SDIMAIN *main = &main_;
+    MainWindow *main = &main_;
     main_.command([main] { conditioning::requestHighVoltage(*main, false); });
     main_.forms.unload(this);
 }

@@ -9,14 +9,14 @@ class QPushButton;
 namespace zor {
 
 class FormRegistry;
-class frm_SDIMAIN;
+class MainWindow;
 
 // "RS-232 Baud Rate Setting": switches the speed of the supply's own serial
 // port. The console keeps its own speed; the user reopens the port to match.
-class frm_baudRate : public QDialog {
+class UnitBaudRateDialog : public QDialog {
     Q_OBJECT
 public:
-    frm_baudRate(FormRegistry &registry, frm_SDIMAIN &main);
+    UnitBaudRateDialog(FormRegistry &registry, MainWindow &main);
 
     QLabel *Text1;
     QComboBox *Bitslist;
@@ -26,7 +26,7 @@ public:
     void save_Click();
 
 private:
-    frm_SDIMAIN &main_;
+    MainWindow &main_;
     bool saved_ = false;
 };
 

@@ -1,4 +1,4 @@
-#include "ports/frm_usb.h"
+#include "ports/usbportdialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -34,7 +34,7 @@ const char *const UsbSetup =
 
 } // namespace
 
-frm_USB::frm_USB(FormRegistry &, QString &chosenPortText, QWidget *parent)
+UsbPortDialog::UsbPortDialog(FormRegistry &, QString &chosenPortText, QWidget *parent)
     : QDialog(parent), chosenPortText_(chosenPortText) {
     setObjectName(QStringLiteral("frm_USB"));
     setWindowTitle(QStringLiteral("USB Setup and Documentation"));
@@ -60,10 +60,10 @@ frm_USB::frm_USB(FormRegistry &, QString &chosenPortText, QWidget *parent)
     grid->addWidget(btn_DONE, 2, 0);
     grid->setRowStretch(3, 1);
     grid->addWidget(rtf_USBDOCS, 0, 1, 4, 1);
-    connect(btn_DONE, &QPushButton::clicked, this, &frm_USB::btn_DONE_Click);
+    connect(btn_DONE, &QPushButton::clicked, this, &UsbPortDialog::btn_DONE_Click);
 }
 
-void frm_USB::btn_DONE_Click() {
+void UsbPortDialog::btn_DONE_Click() {
     chosenPortText_ = txt_USBPORT->text();
     accept();
 }
