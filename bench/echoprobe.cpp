@@ -1,24 +1,17 @@
 #include "echoprobe.h"
 
+#include "ptypair.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-void makeRaw(int fd) {
-    termios tio{};
-    tcgetattr(fd, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(fd, TCSANOW, &tio);
-}
 
 // Reads until an LF arrives; false on error or after a second without one.
 bool readLine(int fd) {
@@ -38,11 +31,11 @@ bool readLine(int fd) {
 } // namespace
 
 double bareEchoMedianMs(int rounds, int gapMs) {
-    int master = -1;
-    int slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+    const zor::tools::PtyPair pty;
+    if (!pty.ok())
         return -1;
-    makeRaw(slave);
+    const int master = pty.masterFd();
+    const int slave = pty.slaveFd();
     std::atomic<bool> stop{false};
     std::thread echo([&] {
         char buf[256];
@@ -69,8 +62,6 @@ double bareEchoMedianMs(int rounds, int gapMs) {
     }
     stop = true;
     echo.join();
-    close(master);
-    close(slave);
     if (ms.empty())
         return -1;
     std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());

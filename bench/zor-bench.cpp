@@ -2,18 +2,17 @@
 // pseudo-terminal and prints one line per figure, each with its target.
 #include "echoprobe.h"
 #include "platform/dialogs.h"
+#include "platform/wait.h"
 #include "shell/mainwindow.h"
-#include "simchild.h"
+#include "simlauncher.h"
 #include "trend/recordsmenu.h"
 #include "trend/trendwindow.h"
 
 #include <QApplication>
 #include <QChartView>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -79,11 +78,11 @@ struct PhaseResult {
 PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayMs, int seconds,
                      bool countInstructions = false) {
     PhaseResult result;
-    zor::tools::SimChild sim;
+    zor::tools::SimLauncher sim;
     QStringList extra;
     if (delayMs > 0)
         extra << QStringLiteral("--delay") << QString::number(delayMs);
-    if (!sim.start(simPath, extra))
+    if (!sim.startOnPty(simPath, extra))
         return result;
     const QString port = sim.ptyPath();
 
@@ -132,20 +131,16 @@ PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayM
     });
 
     window.mnu_AUTOUPDATE_Click();
-    QEventLoop settle;
-    QTimer::singleShot(1500, &settle, &QEventLoop::quit);
-    settle.exec();
+    zor::sleepFor(1500);
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     measuring = true;
     if (countInstructions) {
         CALLGRIND_ZERO_STATS;
         CALLGRIND_TOGGLE_COLLECT;
     }
-    loop.exec();
+    zor::sleepFor(seconds * 1000);
     if (countInstructions)
         CALLGRIND_TOGGLE_COLLECT;
     measuring = false;
@@ -183,7 +178,7 @@ int main(int argc, char *argv[]) {
 
     int seconds = 20;
     const QStringList args = QApplication::arguments();
-    const QString simPath = zor::tools::SimChild::defaultProgram(args);
+    const QString simPath = zor::tools::SimLauncher::defaultProgram(args);
     for (int i = 1; i + 1 < args.size(); ++i)
         if (args[i] == QLatin1String("--seconds"))
             seconds = std::max(1, args[i + 1].toInt());

@@ -2,7 +2,7 @@
 // polls the simulated supply with the high voltage on, then each dialog and
 // page, opened through the menu handlers an operator would use.
 //   zor-screenshots [--out DIR] [--sim PATH]
-#include "simchild.h"
+#include "simlauncher.h"
 
 #include "conditioning/conditioningmenu.h"
 #include "conditioning/seasoningpage.h"
@@ -16,6 +16,7 @@
 #include "factory/serialnumberpage.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
+#include "platform/wait.h"
 #include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
@@ -29,7 +30,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -37,7 +37,6 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <chrono>
 #include <cmath>
@@ -48,8 +47,6 @@
 namespace {
 
 using namespace zor;
-
-using tools::pause;
 
 class Camera {
 public:
@@ -106,7 +103,7 @@ public:
     void runModal(QDialog &dialog) override {
         QPointer<QDialog> open(&dialog);
         dialog.show();
-        pause(150);
+        sleepFor(150);
         const auto page = pages.find(dialog.objectName());
         if (page != pages.end() && open)
             page->second(dialog);
@@ -195,10 +192,10 @@ int main(int argc, char *argv[]) {
     if (const qsizetype at = args.indexOf(QStringLiteral("--out")); at > 0 && at + 1 < args.size())
         out = args[at + 1];
 
-    tools::SimChild sim;
-    if (!sim.start(tools::SimChild::defaultProgram(args),
-                   {QStringLiteral("--ramp-ms"), QStringLiteral("800"), QStringLiteral("--seed"),
-                    QStringLiteral("7")}))
+    tools::SimLauncher sim;
+    if (!sim.startOnPty(tools::SimLauncher::defaultProgram(args),
+                        {QStringLiteral("--ramp-ms"), QStringLiteral("800"),
+                         QStringLiteral("--seed"), QStringLiteral("7")}))
         return 2;
 
     Camera camera(out);
@@ -217,7 +214,7 @@ int main(int argc, char *argv[]) {
         });
     }
     main.Form_Load();
-    pause(200);
+    sleepFor(200);
 
     // The transport dialogs, answered so that the user-typed port is chosen.
     boxes.pages[QStringLiteral("frm_USB")] = [&](QDialog &d) { camera.shoot(d, "usb-setup"); };
@@ -241,12 +238,12 @@ int main(int argc, char *argv[]) {
 
     // Auto update fills identity, scaling and monitors; then kV, mA and HV on.
     main.mnu_AUTOUPDATE_Click();
-    pause(1500);
+    sleepFor(1500);
     program(main, main.panels.setpoints->opt_DACA, 45.0);
     program(main, main.panels.setpoints->opt_DACB, 0.8);
     main.btn_HVONOFF_Click();
-    sim.command(QStringLiteral("arc"));
-    pause(2500);
+    sim.send(QStringLiteral("arc"));
+    sleepFor(2500);
     camera.shoot(main, "main-window");
     main.menu.mnu_Controls->adjustSize();
     camera.shoot(*main.menu.mnu_Controls, "controls-menu");
@@ -256,25 +253,25 @@ int main(int argc, char *argv[]) {
     TrendWindow &trend = main.menus.records->trend();
     trend.resize(1000, 560);
     main.menus.records->mnu_TREND_Click();
-    pause(300);
+    sleepFor(300);
     trend.lbl_CURSOR->setText(trend.readout(QDateTime::currentMSecsSinceEpoch() - 186000));
     camera.shoot(trend, "trend");
     trend.close();
     main.menus.records->mnu_EVENTLOG_Click();
-    pause(200);
+    sleepFor(200);
     camera.shoot(main.menus.records->eventLog(), "event-log");
     main.menus.records->eventLog().close();
 
     main.menus.diagnostics->mnu_RAWDATA_Click();
-    pause(1200);
+    sleepFor(1200);
     camera.shoot(main.rawData(), "raw-data");
     main.rawData().close();
     main.mnu_EXTRAS_Click();
-    pause(200);
+    sleepFor(200);
     camera.shoot(main.extras(), "extras");
     main.extras().close();
     main.menus.diagnostics->mnu_ABOUT_Click();
-    pause(200);
+    sleepFor(200);
     if (RevScreen *about = main.forms.find<RevScreen>()) {
         camera.shoot(*about, "about");
         about->close();
@@ -286,7 +283,7 @@ int main(int argc, char *argv[]) {
         static_cast<SeasoningPage &>(d).Command1_Click();
     };
     main.menus.conditioning->menu_Season_Click();
-    pause(2200);
+    sleepFor(2200);
     if (SeasoningRunWindow *run = main.forms.find<SeasoningRunWindow>()) {
         camera.shoot(*run, "seasoning-run");
         run->Command1_Click();
@@ -294,20 +291,20 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "the seasoning run window did not open\n");
         ++camera.failures;
     }
-    pause(300);
+    sleepFor(300);
 
     // Factory and user configuration pages.
     boxes.pages[QStringLiteral("frm_config")] = [&](QDialog &d) {
         auto &page = static_cast<FactoryConfigPage &>(d);
         page.Command2_Click();
-        pause(300); // the operator's pace: the key's answer has come and gone
+        sleepFor(300); // the operator's pace: the key's answer has come and gone
         page.btn_getConf_Click();
         camera.shoot(d, "factory-config");
     };
     boxes.pages[QStringLiteral("Form1")] = [&](QDialog &d) {
         auto &page = static_cast<SerialNumberPage &>(d);
         page.Command1_Click();
-        pause(300);
+        sleepFor(300);
         page.Btn_read_serialNum_Click();
         camera.shoot(d, "serial-number");
     };

@@ -4,7 +4,7 @@
 // failures and the resident memory at start and end; exits non-zero when the
 // memory grew by more than 1 MiB or the console got stuck.
 //   zor-soak [--minutes M] [--seed N] [--sim PATH]
-#include "simchild.h"
+#include "simlauncher.h"
 
 #include "control/faultresetframe.h"
 #include "control/setpointpanel.h"
@@ -12,6 +12,7 @@
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "platform/wait.h"
 #include "ports/hostbaudratedialog.h"
 #include "ports/transportselection.h"
 #include "shell/mainwindow.h"
@@ -19,7 +20,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QRadioButton>
 #include <QRandomGenerator>
@@ -67,8 +67,6 @@ double heapMiB() {
 #endif
 }
 
-using tools::pause;
-
 class SoakBoxes final : public Dialogs {
 public:
     QString portPath;
@@ -100,7 +98,7 @@ struct Fault {
 
 class Soak : public QObject {
 public:
-    Soak(MainWindow &main, tools::SimChild &sim, quint32 seed)
+    Soak(MainWindow &main, tools::SimLauncher &sim, quint32 seed)
         : main_(main), sim_(sim), random_(seed) {
         clock_.start();
         connect(&main_.link, &DeviceLink::transmitted, this, [this] {
@@ -138,7 +136,7 @@ public:
     bool run(qint64 ms) {
         const qint64 end = clock_.elapsed() + ms;
         while (!stuck_ && clock_.elapsed() < end)
-            pause(static_cast<int>(qMin<qint64>(1000, end - clock_.elapsed())));
+            sleepFor(static_cast<int>(qMin<qint64>(1000, end - clock_.elapsed())));
         return !stuck_;
     }
 
@@ -191,7 +189,7 @@ private:
         ++injections_;
         ++counts_[fault.name];
         for (const QString &line : fault.on)
-            sim_.command(line);
+            sim_.send(line);
         const int lasting = 500 + random_.bounded(3500);
         QTimer::singleShot(lasting, this, [this] {
             if (active_)
@@ -202,7 +200,7 @@ private:
 
     void recover() {
         for (const QString &line : active_->off)
-            sim_.command(line);
+            sim_.send(line);
         const QString name = QString::fromLatin1(active_->name);
         healthyFrom_ = clock_.elapsed() + SettleMs;
         active_.reset();
@@ -243,7 +241,7 @@ private:
     }
 
     MainWindow &main_;
-    tools::SimChild &sim_;
+    tools::SimLauncher &sim_;
     QRandomGenerator random_;
     QElapsedTimer clock_;
     QTimer checker_;
@@ -292,10 +290,10 @@ int main(int argc, char *argv[]) {
     // first arenas settle in this time; growth is measured after it.
     const qint64 warmUpMs = std::clamp<qint64>(totalMs / 8, 5000, 30000);
 
-    tools::SimChild sim;
-    if (!sim.start(tools::SimChild::defaultProgram(args),
-                   {QStringLiteral("--ramp-ms"), QStringLiteral("500"), QStringLiteral("--seed"),
-                    QString::number(seed)}))
+    tools::SimLauncher sim;
+    if (!sim.startOnPty(tools::SimLauncher::defaultProgram(args),
+                        {QStringLiteral("--ramp-ms"), QStringLiteral("500"),
+                         QStringLiteral("--seed"), QString::number(seed)}))
         return 2;
 
     SoakBoxes boxes;
@@ -355,7 +353,7 @@ int main(int argc, char *argv[]) {
     // Everything back to normal: the console must be polling successfully again.
     for (const char *line : {"silent off", "delay 0", "split off", "corrupt 0", "wrong off",
                              "arc-every 0", "interlock close", "clear all"})
-        sim.command(QString::fromLatin1(line));
+        sim.send(QString::fromLatin1(line));
     if (ok)
         ok = soak.run(3000);
     const bool recovered = soak.replying();

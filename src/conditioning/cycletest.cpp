@@ -1,9 +1,9 @@
 #include "conditioning/cycletest.h"
 
 #include "conditioning/hvrequest.h"
-#include "conditioning/numbertext.h"
 #include "control/hvenableframe.h"
 #include "platform/dialogs.h"
+#include "platform/numbertext.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>
@@ -16,6 +16,12 @@ using conditioning::requestHighVoltage;
 namespace {
 const QString CaptionStart = QStringLiteral("Cycle Test On");
 const QString CaptionStop = QStringLiteral("Cycle Test Off");
+
+// Seconds as typed, rounded to whole ones.
+std::optional<qint16> roundedSeconds(const QString &text) {
+    const auto value = decimalNumber(text);
+    return value ? roundedCount(*value) : std::nullopt;
+}
 } // namespace
 
 CycleTest::CycleTest(MainWindow &main, QObject *parent) : QObject(parent), main_(main) {
@@ -55,14 +61,14 @@ void CycleTest::start() {
 
     // An on time under a second would never be reached by the count, and the
     // voltage switched on at the start would stay on for good.
-    const auto onTime = conditioning::roundedFrom(
-        dialogs().input(QStringLiteral("Enter the ON time in seconds....")));
+    const auto onTime =
+        roundedSeconds(dialogs().input(QStringLiteral("Enter the ON time in seconds....")));
     if (!onTime || *onTime < 1) {
         refuse(QStringLiteral("The ON time must be a number of seconds from 1 to 32767."));
         return;
     }
-    const auto period = conditioning::roundedFrom(
-        dialogs().input(QStringLiteral("Enter the period.... (> ON time)")));
+    const auto period =
+        roundedSeconds(dialogs().input(QStringLiteral("Enter the period.... (> ON time)")));
     if (!period) {
         refuse(QStringLiteral(
             "The period must be a number of seconds greater than the ON time, up to 32767."));

@@ -1,10 +1,10 @@
 #include "conditioning/seasoningpage.h"
 
 #include "conditioning/hvrequest.h"
-#include "conditioning/numbertext.h"
 #include "conditioning/seasoningrunwindow.h"
 #include "control/hvenableframe.h"
 #include "platform/dialogs.h"
+#include "platform/numbertext.h"
 #include "shell/formregistry.h"
 #include "shell/mainwindow.h"
 
@@ -53,7 +53,7 @@ void select(QComboBox *combo, const char *text) {
 
 // Why one kV or mA text cannot be programmed, or nothing when it can.
 std::optional<QString> settingFault(int row, const QString &text, double perBit, const char *unit) {
-    const auto value = numberFrom(text);
+    const auto value = decimalNumber(text);
     if (!value || *value < 0.0)
         return QStringLiteral("Step %1: \"%2\" is not a valid %3 setting. Enter a number of 0 or "
                               "more.")

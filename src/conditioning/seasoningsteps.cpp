@@ -1,7 +1,7 @@
 #include "conditioning/seasoningsteps.h"
 
-#include "conditioning/numbertext.h"
 #include "platform/counts.h"
+#include "platform/numbertext.h"
 
 #include <cmath>
 #include <limits>
@@ -54,7 +54,7 @@ bool scaleIsSet(double perBit) {
 }
 
 std::optional<qint16> stepCount(const QString &text, double perBit) {
-    const auto value = numberFrom(text);
+    const auto value = decimalNumber(text);
     if (!value || *value < 0.0)
         return std::nullopt;
     if (*value == 0.0)
@@ -65,6 +65,13 @@ std::optional<qint16> stepCount(const QString &text, double perBit) {
     if (count > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return static_cast<qint16>(count);
+}
+
+std::optional<qint16> wholeSecondsFrom(const QString &text) {
+    const auto seconds = plainWhole(text, std::numeric_limits<qint16>::max());
+    if (!seconds)
+        return std::nullopt;
+    return static_cast<qint16>(*seconds);
 }
 
 } // namespace zor::conditioning

@@ -37,4 +37,7 @@ std::optional<qint16> stepCount(const QString &text, double perBit);
 // A scale factor that counts can be formed with.
 bool scaleIsSet(double perBit);
 
+// A step time: whole seconds from 0 to 32767, digits only.
+std::optional<qint16> wholeSecondsFrom(const QString &text);
+
 } // namespace zor::conditioning

@@ -1,11 +1,10 @@
 #include "ctl/ctlargs.h"
 
 #include "link/linkoptions.h"
+#include "platform/numbertext.h"
 #include "platform/portnames.h"
 
 #include <QCommandLineParser>
-#include <QLocale>
-#include <cmath>
 
 namespace zor::ctl {
 
@@ -42,11 +41,8 @@ Parsed failed(const QString &why) {
 }
 
 std::optional<int> wholeNumber(const QString &text, int min, int max) {
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    if (!ok || n < min || n > max)
-        return std::nullopt;
-    return n;
+    const auto n = plainWhole(text, max);
+    return n && *n >= min ? n : std::nullopt;
 }
 
 // One command and its own options; nothing when it is wrong (`why` says how).
@@ -102,9 +98,9 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
                (args[1] == QLatin1String("kv") || args[1] == QLatin1String("ma"))) {
         step.verb = Verb::Set;
         step.channel = args[1] == QLatin1String("kv") ? Channel::Kv : Channel::Ma;
-        bool ok = false;
-        step.value = QLocale::c().toDouble(args[2], &ok);
-        if (!ok || !std::isfinite(step.value) || step.value < 0)
+        const auto value = decimalNumber(args[2]);
+        step.value = value.value_or(-1.0);
+        if (step.value < 0)
             return wrong(QStringLiteral("set: '%1' is not a value of 0 or more").arg(args[2]));
     } else if (verb == QLatin1String("hv") && args.size() == 2 &&
                (args[1] == QLatin1String("on") || args[1] == QLatin1String("off"))) {

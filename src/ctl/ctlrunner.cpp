@@ -10,10 +10,8 @@
 #include "platform/counts.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTimer>
 #include <algorithm>
 
 namespace zor::ctl {
@@ -62,29 +60,13 @@ Runner::Runner(const PortFactory &factory, QTextStream &out, QTextStream &err, Q
 
 void Runner::interrupt() {
     interrupted_ = true;
-    if (pausing_)
-        pausing_->quit();
-}
-
-void Runner::sleep(qint64 ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(ms - clock.elapsed()), Qt::PreciseTimer, &loop,
-                           &QEventLoop::quit);
-        loop.exec();
-    }
+    pausing_.wake();
 }
 
 bool Runner::pause(int ms) {
     if (interrupted_)
         return false;
-    QEventLoop loop;
-    QTimer::singleShot(qMax(ms, 0), &loop, &QEventLoop::quit);
-    pausing_ = &loop;
-    loop.exec();
-    pausing_ = nullptr;
+    pausing_.sleep(ms);
     return !interrupted_;
 }
 
@@ -128,19 +110,19 @@ bool Runner::open(const Invocation &run) {
     tcp.remoteHost = run.host;
     tcp.remotePort = run.tcpPort;
     QString why;
-    QEventLoop loop;
-    QTimer::singleShot(ConnectLimitMs, &loop, &QEventLoop::quit);
-    connect(&tcp, &TcpClientComponent::stateChanged, &loop, [&] {
+    Wait connecting;
+    QObject scope; // ends the connections below with this function
+    connect(&tcp, &TcpClientComponent::stateChanged, &scope, [&] {
         if (tcp.state() == TcpClientComponent::StateConnected)
-            loop.quit();
+            connecting.wake();
     });
-    connect(&tcp, &TcpClientComponent::error, &loop, [&](int, const QString &description) {
+    connect(&tcp, &TcpClientComponent::error, &scope, [&](int, const QString &description) {
         why = description;
-        loop.quit();
+        connecting.wake();
     });
     tcp.connectToRemote();
     if (tcp.state() != TcpClientComponent::StateConnected)
-        loop.exec();
+        connecting.sleep(ConnectLimitMs);
     if (tcp.state() == TcpClientComponent::StateConnected) {
         link_.tmr_NETRCVTMR.setEnabled(true);
         return true;
@@ -174,14 +156,14 @@ int Runner::run(const Invocation &invocation) {
             break;
         silentReplies_ = 0;
         state_.setLinkAnswering(true);
-        sleep(PollTickMs);
+        sleepFor(PollTickMs);
         code = runStep(step);
         if (code != ExitDone)
             break;
     }
     // Radiation this run switched on does not outlive a Ctrl+C or a failure.
     if (hvSwitchedOn_ && (interrupted_ || code != ExitDone)) {
-        sleep(PollTickMs);
+        sleepFor(PollTickMs);
         const parse::Ack ack =
             acknowledged(SupplyOps::Operation::HvOff, [this] { ops_.setHighVoltage(false); });
         if (ack == parse::Ack::Taken) {
@@ -258,7 +240,7 @@ int Runner::identity() {
     QJsonObject json{{"command", "identity"}};
     QString people;
     for (const auto &[field, key] : Fields) {
-        sleep(PollTickMs);
+        sleepFor(PollTickMs);
         ops_.readIdentity(field);
         if (silent())
             return noReply(QStringLiteral("identity"));
@@ -278,7 +260,7 @@ int Runner::status() {
     const auto connection =
         connect(&state_, &SupplyState::sampled, this, [&](const SupplySample &s) { sample = s; });
     for (std::size_t i = 0; i < SupplyOps::PollSteps.size(); ++i) {
-        sleep(PollTickMs);
+        sleepFor(PollTickMs);
         ops_.pollTick();
         if (silent()) {
             disconnect(connection);
@@ -356,7 +338,7 @@ int Runner::set(const Step &step) {
     }
     const int count = dacCountFrom(counts);
     json.insert(QStringLiteral("count"), count);
-    sleep(PollTickMs);
+    sleepFor(PollTickMs);
     const parse::Ack ack =
         acknowledged(step.channel == Channel::Kv ? SupplyOps::Operation::ProgramKv
                                                  : SupplyOps::Operation::ProgramMa,
@@ -400,7 +382,7 @@ int Runner::shutdown() {
     // The setpoints go to zero whatever the answer, and Ctrl+C does not stop them.
     // Each waits its full tick after the one before, however late that one went.
     for (qsizetype i = 0; i < ZeroingPayloads.size(); ++i) {
-        sleep(i == 0 ? 2 * ExitTickMs : ExitTickMs);
+        sleepFor(i == 0 ? 2 * ExitTickMs : ExitTickMs);
         link_.sendAlone(this, ZeroingPayloads[i]);
     }
     QJsonArray zeroed;

@@ -2,13 +2,12 @@
 
 #include "ctl/ctlargs.h"
 #include "link/devicelink.h"
+#include "platform/wait.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
 #include <QJsonObject>
 #include <QTextStream>
-
-class QEventLoop;
 
 namespace zor::ctl {
 
@@ -49,8 +48,6 @@ private:
     int noReply(const QString &command);
     void print(const QJsonObject &json, const QString &people);
     void fail(const QString &message);
-    // Sleeps in the event loop, Ctrl+C or not.
-    void sleep(qint64 ms);
     // Sleeps in the event loop; false when interrupted.
     bool pause(int ms);
 
@@ -65,7 +62,7 @@ private:
     bool hvSwitchedOn_ = false;
     bool interrupted_ = false;
     bool csvHeaderDone_ = false;
-    QEventLoop *pausing_ = nullptr;
+    Wait pausing_;
 };
 
 } // namespace zor::ctl

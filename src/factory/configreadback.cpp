@@ -2,9 +2,7 @@
 
 #include "link/replycut.h"
 #include "platform/displaymask.h"
-
-#include <QLocale>
-#include <optional>
+#include "platform/numbertext.h"
 
 namespace zor::factory {
 
@@ -22,14 +20,6 @@ QString fullScaleKv(const QString &digits, long long value) {
 // Full-scale mA arrives in thousandths.
 QString fullScaleMa(const QString &digits) {
     return digits.left(1) + QLatin1Char('.') + digits.mid(1, 3);
-}
-
-std::optional<double> numberOf(const QString &text) {
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text, &ok);
-    if (!ok)
-        return std::nullopt;
-    return value;
 }
 
 } // namespace
@@ -53,13 +43,13 @@ QStringList configurationTexts(const QByteArray &reply) {
             const double counts = static_cast<double>(*count);
             if (field == 3) {
                 shown = fullScaleKv(text, *count);
-                const auto value = numberOf(shown);
+                const auto value = decimalNumber(shown);
                 if (!value)
                     break;
                 kvFull = *value;
             } else if (field == 4) {
                 shown = fullScaleMa(text);
-                const auto value = numberOf(shown);
+                const auto value = decimalNumber(shown);
                 if (!value)
                     break;
                 maFull = *value;

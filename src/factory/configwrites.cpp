@@ -2,7 +2,7 @@
 #include "factory/factoryconfigpage.h"
 #include "link/payloadtext.h"
 #include "platform/dialogs.h"
-#include "platform/typedentry.h"
+#include "platform/numbertext.h"
 #include "shell/mainwindow.h"
 #include "supply/replyparse.h"
 
@@ -33,7 +33,7 @@ void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
         send(row.command, typedPayloadText(entry));
         return;
     case Check::Range: {
-        const auto value = factory::typedNumber(entry);
+        const auto value = decimalNumber(entry);
         if (!value || *value < row.low || *value > row.high)
             return;
         box->setText(entry);
@@ -41,7 +41,7 @@ void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
         return;
     }
     case Check::FilamentLimit: {
-        const auto amps = factory::typedNumber(entry);
+        const auto amps = decimalNumber(entry);
         if (!amps || *amps > row.high)
             return;
         box->setText(entry);
@@ -56,7 +56,7 @@ void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
         box->setText(entry);
         if (!(main_.state.maPerBit() > 0.0))
             return;
-        if (const auto ma = factory::typedNumber(entry))
+        if (const auto ma = decimalNumber(entry))
             sendCount(row, *ma * 4095.0 / (main_.state.maPerBit() * 4095.0), false);
         return;
     }
@@ -70,12 +70,12 @@ void FactoryConfigPage::filamentTurnOn(const ParamRow &row, const QString &entry
     // The supply's own scale when it has been read, else the one on this page.
     double counts = 0.0;
     if (main_.state.kvPerBit() > 0.0) {
-        const auto kv = factory::typedNumber(entry);
+        const auto kv = decimalNumber(entry);
         if (!kv)
             return;
         counts = *kv * 4095.0 / (main_.state.kvPerBit() * 4095.0);
-    } else if (const double full = factory::typedNumber(kvFullScale).value_or(0.0); full > 0.0) {
-        const auto kv = factory::typedNumber(entry);
+    } else if (const double full = decimalNumber(kvFullScale).value_or(0.0); full > 0.0) {
+        const auto kv = decimalNumber(entry);
         if (!kv)
             return;
         counts = *kv * 4095.0 / full;
@@ -87,7 +87,7 @@ void FactoryConfigPage::filamentTurnOn(const ParamRow &row, const QString &entry
 }
 
 void FactoryConfigPage::sendCount(const ParamRow &row, double value, bool floored) {
-    const auto counts = floored ? factory::flooredCount(value) : factory::roundedCount(value);
+    const auto counts = floored ? flooredCount(value) : roundedCount(value);
     if (!counts)
         return;
     send(row.command, QByteArray::number(*counts));
@@ -99,14 +99,14 @@ void FactoryConfigPage::programScaling(const QString &entry) {
     if (comma < 0)
         return;
     kvFullScale = entry.left(comma);
-    const auto kv = factory::typedNumber(kvFullScale);
+    const auto kv = decimalNumber(kvFullScale);
     if (!kv)
         return;
-    const auto kvArgument = factory::shortestDecimal(*kv * 100.0);
+    const auto kvArgument = shortestDecimal(*kv * 100.0);
     if (!kvArgument)
         return;
-    const auto ma = factory::typedNumber(entry.mid(comma + 1));
-    const auto maArgument = ma ? factory::shortestDecimal(*ma * 1000.0) : std::nullopt;
+    const auto ma = decimalNumber(entry.mid(comma + 1));
+    const auto maArgument = ma ? shortestDecimal(*ma * 1000.0) : std::nullopt;
     if (!maArgument)
         return;
     // A zero or negative full scale would make every conversion meaningless.

@@ -4,9 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QThread>
-#include <QTimer>
 #include <algorithm>
 #include <cctype>
 
@@ -35,10 +33,7 @@ DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
     connect(&tmr_RCVTIMER, &Timer::tick, this, &DeviceLink::tmr_RCVTIMER_Timer);
     connect(&tmr_COMMWDT, &Timer::tick, this, &DeviceLink::tmr_COMMWDT_Timer);
     connect(&tmr_NETRCVTMR, &Timer::tick, this, &DeviceLink::tmr_NETRCVTMR_Timer);
-    const auto wake = [this] {
-        if (waitLoop_)
-            waitLoop_->quit();
-    };
+    const auto wake = [this] { wait_.wake(); };
     connect(serial_.get(), &SerialPortComponent::readyRead, this, wake);
     connect(tcp_.get(), &TcpClientComponent::readyRead, this, wake);
     connect(tcp_.get(), &TcpClientComponent::stateChanged, this, wake);
@@ -135,17 +130,7 @@ bool DeviceLink::dropForeignReply(QByteArray &reply, char terminator) {
 }
 
 bool DeviceLink::waitForData(qint64 remainingMs) {
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(static_cast<int>(qMax<qint64>(remainingMs, 0)));
-    QEventLoop *outer = waitLoop_;
-    waitLoop_ = &loop;
-    const int rc = loop.exec();
-    waitLoop_ = outer;
-    return rc == 0;
+    return wait_.sleep(remainingMs);
 }
 
 QByteArray DeviceLink::receiveSerial(bool &failed) {
@@ -249,7 +234,7 @@ void DeviceLink::command(QObject *owner, std::function<void()> body, const void 
 void DeviceLink::commandFirst(std::function<void()> body) {
     // Only a waiting exchange can take its reply; a handler that is merely busy
     // (a box of its own is open) holds its timers off already.
-    if (waitLoop_) {
+    if (wait_.sleeping()) {
         urgent_.push_back(std::move(body));
     } else if (depth_ > 0) {
         body();
@@ -335,8 +320,7 @@ void DeviceLink::runHeld() {
 void DeviceLink::beginShutdown() {
     shuttingDown_ = true;
     held_.clear();
-    if (waitLoop_)
-        waitLoop_->quit();
+    wait_.wake();
 }
 
 void DeviceLink::tmr_RCVTIMER_Timer() {

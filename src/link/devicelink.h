@@ -2,10 +2,10 @@
 
 #include "link/portfactory.h"
 #include "platform/timer.h"
+#include "platform/wait.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -177,7 +177,7 @@ private:
     std::deque<Held> held_;
     std::deque<std::function<void()>> idle_;
     QByteArray networkPending_;
-    QEventLoop *waitLoop_ = nullptr;
+    Wait wait_;
     std::deque<std::function<void()>> urgent_;
     QByteArray sentPayload_;
     bool sentPending_ = false;

@@ -1,5 +1,6 @@
 #include "link/linkoptions.h"
 
+#include "platform/numbertext.h"
 #include "platform/portnames.h"
 
 #include <QCommandLineParser>
@@ -19,9 +20,8 @@ bool splitHost(const QString &text, QString &host, int &port) {
         host = host.mid(1, host.size() - 2);
     else if (host.contains(u':'))
         return false;
-    bool ok = false;
-    port = text.mid(colon + 1).toInt(&ok);
-    return ok && !host.isEmpty() && port >= 1 && port <= 65535;
+    port = plainWhole(text.mid(colon + 1), 65535).value_or(0);
+    return !host.isEmpty() && port >= 1;
 }
 
 } // namespace

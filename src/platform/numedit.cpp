@@ -1,25 +1,14 @@
 #include "platform/numedit.h"
 
+#include "platform/numbertext.h"
+
 #include <QLineEdit>
 #include <QLocale>
 #include <QStyleOptionSpinBox>
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 namespace zor {
-
-namespace {
-
-std::optional<double> parse(const QString &text) {
-    bool ok = false;
-    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
-} // namespace
 
 NumEdit::NumEdit(QWidget *parent) : QAbstractSpinBox(parent) {
     setKeyboardTracking(false);
@@ -69,7 +58,7 @@ void NumEdit::setDecimals(int decimals) {
 }
 
 bool NumEdit::enterText(const QString &text) {
-    const auto v = parse(text);
+    const auto v = decimalNumber(text);
     if (!v) {
         display(value_);
         return false;
@@ -93,7 +82,7 @@ QValidator::State NumEdit::validate(QString &input, int &) const {
     for (QChar ch : t)
         if (!ch.isDigit() && ch != u'.' && ch != u'-' && ch != u'e' && ch != u'E' && ch != u'+')
             return QValidator::Invalid;
-    return parse(t) ? QValidator::Acceptable : QValidator::Intermediate;
+    return decimalNumber(t) ? QValidator::Acceptable : QValidator::Intermediate;
 }
 
 QSize NumEdit::sizeHint() const {

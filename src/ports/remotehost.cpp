@@ -2,6 +2,7 @@
 
 #include "link/rememberedlink.h"
 #include "platform/dialogs.h"
+#include "platform/numbertext.h"
 #include "shell/mainwindow.h"
 
 #include <QGridLayout>
@@ -16,16 +17,8 @@ namespace {
 
 // A TCP port: a whole number from 1 to 65535, nothing else.
 std::optional<int> tcpPortFrom(const QString &text) {
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 5)
-        return std::nullopt;
-    for (const QChar c : t)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    const int port = t.toInt();
-    if (port < 1 || port > 65535)
-        return std::nullopt;
-    return port;
+    const auto port = plainWhole(text, 65535);
+    return port && *port >= 1 ? port : std::nullopt;
 }
 
 } // namespace

@@ -10,8 +10,6 @@
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace zor {
 
@@ -197,26 +195,16 @@ void TransportSelection::waitForConnection(quint64 choice) {
             return;
         // Sleep until the connection state moves or the limit passes; timers
         // and clicks are served meanwhile.
-        QEventLoop loop;
-        QEventLoop *outer = connectWait_;
-        connectWait_ = &loop;
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        deadline.setTimerType(Qt::PreciseTimer);
-        connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(&tcp, &TcpClientComponent::stateChanged, &loop, &QEventLoop::quit);
-        deadline.start(static_cast<int>(connectLimitMs - elapsed + 1));
-        const int rc = loop.exec();
-        connectWait_ = outer;
-        if (rc != 0 || superseded(choice))
+        if (!connectWait_.sleep(connectLimitMs - elapsed + 1, &tcp,
+                                &TcpClientComponent::stateChanged) ||
+            superseded(choice))
             return; // the console is ending, or another choice took over
     }
 }
 
 quint64 TransportSelection::begin() {
     // A choice made while Ethernet waits for its connection ends that wait.
-    if (connectWait_)
-        connectWait_->quit();
+    connectWait_.wake();
     return ++choice_;
 }
 

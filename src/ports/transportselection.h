@@ -1,11 +1,12 @@
 #pragma once
 
+#include "platform/wait.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 
 class QAction;
-class QEventLoop;
 
 namespace zor {
 
@@ -83,7 +84,7 @@ private:
 
     MainWindow &main_;
     quint64 choice_ = 0;
-    QEventLoop *connectWait_ = nullptr;
+    Wait connectWait_;
 };
 
 } // namespace zor

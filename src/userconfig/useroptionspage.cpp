@@ -2,8 +2,8 @@
 
 #include "platform/counts.h"
 #include "platform/dialogs.h"
+#include "platform/numbertext.h"
 #include "platform/numedit.h"
-#include "platform/typedentry.h"
 #include "shell/mainwindow.h"
 #include "userconfig/useroptions.h"
 
@@ -33,11 +33,11 @@ QString stateText(const QCheckBox *box) {
 }
 
 QString valueText(const NumEdit *editor) {
-    return QString::fromLatin1(factory::shortestDecimal(editor->value()).value_or("0"));
+    return QString::fromLatin1(shortestDecimal(editor->value()).value_or("0"));
 }
 
 std::optional<Qt::CheckState> checkStateFrom(const QString &text) {
-    const auto value = factory::typedNumber(text);
+    const auto value = decimalNumber(text);
     if (value == 0.0)
         return Qt::Unchecked;
     if (value == 1.0)
@@ -167,7 +167,7 @@ bool UserOptionsPage::showOptions() {
         return state.has_value();
     };
     const auto setEditor = [](NumEdit *edit, const QString &text, double divisor) {
-        const auto value = factory::typedNumber(text);
+        const auto value = decimalNumber(text);
         if (value)
             edit->setValue(*value / divisor);
         return value.has_value();

@@ -1,5 +1,5 @@
 #include "datarows.h"
-#include "sim/simprocess.h"
+#include "simlauncher.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,9 +10,9 @@
 #include <csignal>
 #include <memory>
 
-using zor::simtest::SimProcess;
 using zor::test::columns;
 using zor::test::row;
+using zor::tools::SimLauncher;
 
 namespace {
 
@@ -31,13 +31,13 @@ class TestCtl : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    std::unique_ptr<SimProcess> sim_;
+    std::unique_ptr<SimLauncher> sim_;
 
     QString logPath() const { return dir_.filePath(QStringLiteral("sim.log")); }
 
     // A fresh simulator; returns zor-ctl's link options for it.
     QStringList startSim(bool tcp, const QStringList &extra) {
-        sim_ = std::make_unique<SimProcess>();
+        sim_ = std::make_unique<SimLauncher>();
         QFile::remove(logPath());
         const QString link = dir_.filePath(QStringLiteral("ttyZOR"));
         QString error;
@@ -51,7 +51,7 @@ class TestCtl : public QObject {
         return {"--port", link};
     }
 
-    QList<std::pair<qint64, QByteArray>> logged() const { return zor::simtest::readLog(logPath()); }
+    QList<std::pair<qint64, QByteArray>> logged() const { return zor::tools::readLog(logPath()); }
     Wire sent() const {
         Wire out;
         for (const auto &[ms, payload] : logged())
@@ -63,7 +63,7 @@ class TestCtl : public QObject {
 
 private slots:
     void initTestCase() {
-        if (SimProcess::program().isEmpty() || ctl().isEmpty())
+        if (SimLauncher::program().isEmpty() || ctl().isEmpty())
             QSKIP("ZOR_SIM or ZOR_CTL is not set");
         QVERIFY(dir_.isValid());
     }

@@ -15,7 +15,7 @@
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
 #include "shell/mainmenu.h"
-#include "sim/simprocess.h"
+#include "simlauncher.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -111,7 +111,7 @@ struct SimSession : test::Console {
     // Starts the simulator, again at the same link path or port after stopSim().
     bool startSim() {
         const bool pty = transport == Transport::Pty;
-        sim = std::make_unique<simtest::SimProcess>();
+        sim = std::make_unique<tools::SimLauncher>();
         QString error;
         if (!sim->start(simArgs + QStringList{pty ? "--pty" : "--tcp",
                                               pty ? ptyLink() : QString::number(tcpPort)},
@@ -142,7 +142,7 @@ struct SimSession : test::Console {
     // The payloads in the simulator's --log ("<ms> <link> <payload>"), in order.
     QList<QByteArray> logged() const {
         QList<QByteArray> out;
-        for (const auto &[ms, payload] : simtest::readLog(dir.filePath("sim.log")))
+        for (const auto &[ms, payload] : tools::readLog(dir.filePath("sim.log")))
             out << payload;
         return out;
     }
@@ -153,7 +153,7 @@ struct SimSession : test::Console {
     LinkTrace trace{window.link};
     quint16 tcpPort = 0;
     QStringList simArgs;
-    std::unique_ptr<simtest::SimProcess> sim;
+    std::unique_ptr<tools::SimLauncher> sim;
 };
 using Transport = SimSession::Transport;
 

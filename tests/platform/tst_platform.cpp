@@ -1,6 +1,7 @@
 #include "datarows.h"
 #include "platform/counts.h"
 #include "platform/displaymask.h"
+#include "platform/numbertext.h"
 #include "platform/readout.h"
 #include "platform/timer.h"
 #include "platform/toggleswitch.h"
@@ -62,6 +63,69 @@ private slots:
         QCOMPARE(countFrom(value), count);
         QCOMPARE(dacCountFrom(value), dac);
         QCOMPARE(dacCountFrom(1e300), 4095);
+    }
+
+    // How typed text becomes a number, whoever reads it: "-" is nothing.
+    void numberText_data() {
+        columns<QString, QString, QString>("text", "decimal", "wholeTo32767");
+        row("plain", QString("30"), QString("30"), QString("30"));
+        row("blanks around", QString(" 1.0\t"), QString("1"), QString("-"));
+        row("blanks around digits", QString(" 300 "), QString("300"), QString("300"));
+        row("leading point", QString(".1"), QString("0.1"), QString("-"));
+        row("signs", QString("-3"), QString("-3"), QString("-"));
+        row("plus", QString("+5"), QString("5"), QString("-"));
+        row("exponent", QString("1e3"), QString("1000"), QString("-"));
+        row("empty: a cancelled box", QString(""), QString("-"), QString("-"));
+        row("only blanks", QString("  "), QString("-"), QString("-"));
+        row("digit groups", QString("1,000"), QString("-"), QString("-"));
+        row("decimal comma", QString("4,5"), QString("-"), QString("-"));
+        row("trailing garbage", QString("5a"), QString("-"), QString("-"));
+        row("blank inside", QString("1 000"), QString("-"), QString("-"));
+        row("hexadecimal", QString("0x10"), QString("-"), QString("-"));
+        row("infinite", QString("inf"), QString("-"), QString("-"));
+        row("not a number", QString("nan"), QString("-"), QString("-"));
+        row("beyond a double", QString("1e400"), QString("-"), QString("-"));
+        row("largest whole", QString("32767"), QString("32767"), QString("32767"));
+        row("above the largest", QString("32768"), QString("32768"), QString("-"));
+        row("leading zeros fit", QString("00300"), QString("300"), QString("300"));
+        row("more digits than the largest", QString("000300"), QString("300"), QString("-"));
+    }
+    void numberText() {
+        QFETCH(QString, text);
+        QFETCH(QString, decimal);
+        QFETCH(QString, wholeTo32767);
+        const auto shown = [](auto value) { return value ? QString::number(*value) : "-"; };
+        QCOMPARE(shown(decimalNumber(text)), decimal);
+        QCOMPARE(shown(plainWhole(text, 32767)), wholeTo32767);
+    }
+
+    // Counts and argument texts made from typed values.
+    void countsFromValues_data() {
+        columns<double, QString, QString, QString>("value", "rounded", "floored", "argument");
+        row("4.5 A in counts", 4.5 * 4095 / 10, QString("1843"), QString("1842"),
+            QString("1842.75"));
+        row("halves to even", 2.5, QString("2"), QString("2"), QString("2.5"));
+        row("88.89 kV in hundredths", 88.89 * 100, QString("8889"), QString("8889"),
+            QString("8889"));
+        row("88.885 kV in hundredths", 88.885 * 100, QString("8888"), QString("8888"),
+            QString("8888.5"));
+        row("negative zero", -0.0, QString("0"), QString("0"), QString("0"));
+        row("largest count", 32767.0, QString("32767"), QString("32767"), QString("32767"));
+        row("beyond 16 bits", 32768.0, QString("-"), QString("-"), QString("32768"));
+        row("below 16 bits", -32769.0, QString("-"), QString("-"), QString("-32769"));
+        row("too large for 15 digits", 1e15, QString("-"), QString("-"), QString("-"));
+        row("not a number", std::nan(""), QString("-"), QString("-"), QString("-"));
+    }
+    void countsFromValues() {
+        QFETCH(double, value);
+        QFETCH(QString, rounded);
+        QFETCH(QString, floored);
+        QFETCH(QString, argument);
+        const auto shown = [](auto value) { return value ? QString::number(*value) : "-"; };
+        QCOMPARE(shown(roundedCount(value)), rounded);
+        QCOMPARE(shown(flooredCount(value)), floored);
+        const auto text = shortestDecimal(value);
+        QCOMPARE(text ? QString::fromLatin1(*text) : "-", argument);
     }
 
     void timerEnableRestartsInterval() {

@@ -15,7 +15,7 @@
 #include "shell/mainwindow.h"
 #include "shell/statuspanels.h"
 #include "shell/tracewindow.h"
-#include "sim/simprocess.h"
+#include "simlauncher.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -302,7 +302,7 @@ private slots:
     void demoPollsTheSimulator() {
         QTemporaryDir dir;
         const QString link = dir.filePath("ttyZOR"), log = dir.filePath("sim.log");
-        simtest::SimProcess sim;
+        tools::SimLauncher sim;
         QString error;
         QVERIFY2(sim.start({"--pty", link, "--log", log}, 1, &error), qPrintable(error));
         QProcess console;
@@ -312,7 +312,7 @@ private slots:
         console.start(consoleProgram(), {"--port", link, "--auto-update"});
         const auto payloads = [&log] {
             QByteArrayList out;
-            for (const auto &entry : simtest::readLog(log))
+            for (const auto &entry : tools::readLog(log))
                 out << entry.second;
             return out.join('|');
         };

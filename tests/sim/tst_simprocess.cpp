@@ -1,6 +1,6 @@
 #include "datarows.h"
 #include "link/framecodec.h"
-#include "simprocess.h"
+#include "simlauncher.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -13,7 +13,7 @@
 #include <QTest>
 #include <optional>
 
-using namespace zor::simtest;
+using namespace zor::tools;
 using zor::test::columns;
 using zor::test::row;
 using namespace Qt::StringLiterals;
@@ -50,7 +50,7 @@ class TestSimProcess : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    std::optional<SimProcess> sim_;
+    std::optional<SimLauncher> sim_;
     QSerialPort port_;
 
     QString linkPath() const { return dir_.filePath(QStringLiteral("ttyZOR")); }

@@ -7,6 +7,8 @@
 
 namespace zor::test {
 
+using tools::PtyPair;
+
 // A scripted supply on the master side of a real pseudo-terminal, served from
 // the event loop so the console's own waits keep running.
 struct PtySupply : QObject {

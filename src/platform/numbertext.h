@@ -5,13 +5,19 @@
 #include <QtGlobal>
 #include <optional>
 
-// Numbers typed into the factory pages' input boxes, and the counts made from them.
-namespace zor::factory {
+// Numbers as people type them into lists, input boxes and command lines, and
+// the counts and texts made from them. Read the same whatever the PC's
+// regional settings.
+namespace zor {
 
-// A decimal number as a service technician types it ("20", "4.5", " .1 "),
-// read the same whatever the PC's regional settings; anything else, the empty
-// text of a cancelled box included, gives nothing.
-std::optional<double> typedNumber(const QString &entry);
+// A decimal number ("20", "4.5", " .1 ", "-3", "1e3"), finite; anything else
+// gives nothing: the empty text of a cancelled box, digit groups ("1,000"),
+// trailing garbage ("5a"), a magnitude beyond a double.
+std::optional<double> decimalNumber(const QString &text);
+
+// Plain digits ("300", blanks around allowed), no sign, at most as many digits
+// as `max` has and not above it: a time in whole seconds, a TCP port.
+std::optional<int> plainWhole(const QString &text, int max);
 
 // Rounded to whole counts, halves to the even neighbour; nothing when the
 // result does not fit a 16-bit signed count.
@@ -25,4 +31,4 @@ std::optional<qint16> flooredCount(double value);
 // magnitude of 1e15 or more, which that many digits cannot hold whole.
 std::optional<QByteArray> shortestDecimal(double value);
 
-} // namespace zor::factory
+} // namespace zor

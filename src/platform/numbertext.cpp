@@ -1,4 +1,4 @@
-#include "platform/typedentry.h"
+#include "platform/numbertext.h"
 
 #include "platform/counts.h"
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-namespace zor::factory {
+namespace zor {
 
 namespace {
 
@@ -19,10 +19,11 @@ std::optional<qint16> fitted(double whole) {
 
 } // namespace
 
-std::optional<double> typedNumber(const QString &entry) {
-    const QString trimmed = entry.trimmed();
+std::optional<double> decimalNumber(const QString &text) {
+    const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
+    // "1,000" would be a thousand to the C locale, and "88,2" half of a pair.
     QLocale c = QLocale::c();
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
@@ -30,6 +31,19 @@ std::optional<double> typedNumber(const QString &entry) {
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+std::optional<int> plainWhole(const QString &text, int max) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > QString::number(max).size())
+        return std::nullopt;
+    for (const QChar c : trimmed)
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    const qlonglong value = trimmed.toLongLong();
+    if (value > max)
+        return std::nullopt;
+    return static_cast<int>(value);
 }
 
 std::optional<qint16> roundedCount(double value) {
@@ -55,4 +69,4 @@ std::optional<QByteArray> shortestDecimal(double value) {
     return text;
 }
 
-} // namespace zor::factory
+} // namespace zor

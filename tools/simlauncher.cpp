@@ -1,14 +1,20 @@
-#include "simprocess.h"
+#include "simlauncher.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
+#include <cstdio>
 
-namespace zor::simtest {
+namespace zor::tools {
 
-SimProcess::~SimProcess() {
+SimLauncher::~SimLauncher() {
     if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(3000);
+        process_.write("quit\n");
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(2000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
     }
     // Killed, it leaves its link behind, pointing at a pseudo-terminal number
     // that another process may get next.
@@ -16,9 +22,17 @@ SimProcess::~SimProcess() {
         QFile::remove(link_);
 }
 
-bool SimProcess::start(const QStringList &args, int startupLines, QString *error) {
+QString SimLauncher::defaultProgram(const QStringList &arguments) {
+    const qsizetype at = arguments.indexOf(QStringLiteral("--sim"));
+    if (at >= 0 && at + 1 < arguments.size())
+        return arguments[at + 1];
+    return QFileInfo(arguments.value(0)).dir().filePath(QStringLiteral("zor-sim"));
+}
+
+bool SimLauncher::start(const QString &program, const QStringList &args, int startupLines,
+                        QString *error) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(program(), args);
+    process_.start(program, args);
     if (const auto at = args.indexOf(QStringLiteral("--pty")); at >= 0)
         link_ = args.value(at + 1);
     if (!process_.waitForStarted(5000)) {
@@ -38,7 +52,19 @@ bool SimProcess::start(const QStringList &args, int startupLines, QString *error
     return true;
 }
 
-quint16 SimProcess::tcpPort() const {
+bool SimLauncher::startOnPty(const QString &program, const QStringList &extra) {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QString error;
+    if (start(program,
+              QStringList{QStringLiteral("--pty"), dir_->filePath(QStringLiteral("ttyZOR"))} +
+                  extra,
+              1, &error))
+        return true;
+    std::fprintf(stderr, "cannot start %s: %s\n", qPrintable(program), qPrintable(error));
+    return false;
+}
+
+quint16 SimLauncher::tcpPort() const {
     for (const QString &line : lines_) {
         if (line.startsWith(QLatin1String("tcp 127.0.0.1:")))
             return static_cast<quint16>(line.section(':', 1).toUInt());
@@ -46,20 +72,45 @@ quint16 SimProcess::tcpPort() const {
     return 0;
 }
 
-QByteArray SimProcess::readUntil(const QByteArray &needle, int timeoutMs) {
+QByteArray SimLauncher::readUntil(const QByteArray &needle, int timeoutMs) {
     stdout_ += process_.readAll();
     const bool running = process_.state() == QProcess::Running;
-    stdout_ += zor::simtest::readUntil(process_, needle, running ? timeoutMs : 0, stdout_);
+    stdout_ += tools::readUntil(process_, needle, running ? timeoutMs : 0, stdout_);
     const auto at = stdout_.indexOf(needle);
     const QByteArray out = at < 0 ? stdout_ : stdout_.left(at + needle.size());
     stdout_.remove(0, out.size());
     return out;
 }
 
-QString SimProcess::command(const QByteArray &line) {
+QString SimLauncher::command(const QByteArray &line) {
     process_.write(line + '\n');
     process_.waitForBytesWritten(1000);
     return QString::fromLocal8Bit(readUntil("\n")).trimmed();
+}
+
+void SimLauncher::send(const QString &line) {
+    if (!answersFromLoop_) {
+        answersFromLoop_ = true;
+        QObject::connect(&process_, &QProcess::readyReadStandardOutput, &process_,
+                         [this] { readAnswers(); });
+    }
+    sent_ << line;
+    process_.write(line.toLocal8Bit() + '\n');
+}
+
+void SimLauncher::readAnswers() {
+    stdout_ += process_.readAllStandardOutput();
+    qsizetype end;
+    while ((end = stdout_.indexOf('\n')) >= 0) {
+        const QByteArray answer = stdout_.left(end).trimmed();
+        stdout_.remove(0, end + 1);
+        const QString line = sent_.isEmpty() ? QString() : sent_.takeFirst();
+        if (answer != "ok") {
+            ++refused_;
+            std::fprintf(stderr, "zor-sim answered '%s' to '%s'\n", answer.constData(),
+                         qPrintable(line));
+        }
+    }
 }
 
 QList<std::pair<qint64, QByteArray>> readLog(const QString &path) {
@@ -86,4 +137,4 @@ QByteArray readUntil(QIODevice &device, const QByteArray &wanted, int timeoutMs,
     return got;
 }
 
-} // namespace zor::simtest
+} // namespace zor::tools

@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace zor::test {
+namespace zor::tools {
 
 PtyPair::PtyPair() {
     char name[256] = {};
@@ -52,4 +52,4 @@ void PtyPair::write(const QByteArray &bytes) {
     }
 }
 
-} // namespace zor::test
+} // namespace zor::tools

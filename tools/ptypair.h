@@ -3,10 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
-namespace zor::test {
+namespace zor::tools {
 
 // A real pseudo-terminal pair in raw mode: the console opens slavePath() as its
-// serial port, the test plays the supply on the master side.
+// serial port, a test or a probe plays the supply on the master side, which
+// never blocks.
 class PtyPair {
 public:
     PtyPair();
@@ -17,6 +18,7 @@ public:
     bool ok() const { return master_ >= 0; }
     QString slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
+    int slaveFd() const { return slave_; }
 
     // What has arrived so far, without waiting.
     QByteArray read();
@@ -28,4 +30,4 @@ private:
     QString slavePath_;
 };
 
-} // namespace zor::test
+} // namespace zor::tools
