@@ -1,5 +1,6 @@
 // The pure reply parsers, one family per target (chosen by FUZZ_FAMILY), fed
-// any bytes. Besides crashes, each checks what its callers rely on.
+// any bytes. Besides crashes, each checks what its callers (the supply
+// operations, which the windows only paint from) rely on.
 #include "supply/replyparse.h"
 
 #include <cstdint>
@@ -40,6 +41,8 @@ void require(bool ok) {
 }
 
 [[maybe_unused]] void identity(const QByteArray &r) {
+    // The identity read takes both revisions from any reply that is not empty.
+    require(r.isEmpty() == !hardwareRevision(r) && r.isEmpty() == !firmwareRevision(r));
     if (const auto text = textValue(r))
         require(!text->contains(';'));
     if (const auto rev = hardwareRevision(r))

@@ -60,6 +60,7 @@ class TestCtl : public QObject {
     }
 
     static QString ctl() { return qEnvironmentVariable("ZOR_CTL"); }
+    static QStringList words(const QString &text) { return text.split(' ', Qt::SkipEmptyParts); }
 
 private slots:
     void initTestCase() {
@@ -69,105 +70,81 @@ private slots:
     }
 
     void commands_data() {
-        columns<bool, QStringList, QStringList, int, QString, Wire>("tcp", "sim", "args", "code",
-                                                                    "out", "wire");
-        const QString none = QStringLiteral("^$");
-        row("identity", false, QStringList{}, QStringList{"identity"}, 0,
-            QStringLiteral("^hardware  A01\nmodel     ZOR80HR\nsoftware  ZORSIM 1.00\n"
-                           "build     0103\nserial    100000001-A00001\n$"),
+        columns<bool, QString, QString, int, QString, Wire>("tcp", "sim", "args", "code", "out",
+                                                            "wire");
+        const QString none = "^$";
+        row("identity", false, "", "identity", 0,
+            "^hardware  A01\nmodel     ZOR80HR\nsoftware  ZORSIM 1.00\n"
+            "build     0103\nserial    100000001-A00001\n$",
             Identity);
-        row("identity json", true, QStringList{}, QStringList{"--json", "identity"}, 0,
-            QStringLiteral("^\\{\"build\":\"0103\",\"command\":\"identity\",\"hardware\":\"A01\","
-                           "\"model\":\"ZOR80HR\",\"serial\":\"100000001-A00001\","
-                           "\"software\":\"ZORSIM 1.00\"\\}\n$"),
+        row("identity json", true, "", "--json identity", 0,
+            "^\\{\"build\":\"0103\",\"command\":\"identity\",\"hardware\":\"A01\","
+            "\"model\":\"ZOR80HR\",\"serial\":\"100000001-A00001\","
+            "\"software\":\"ZORSIM 1.00\"\\}\n$",
             Identity);
         // 40 kV of 80 is 2047.5 counts: halves go to the even neighbour.
-        row("set then status", false, QStringList{},
-            QStringList{"set", "kv", "40", "then", "status"}, 0,
-            QStringLiteral("^kV setpoint 40.010 kV \\(2048 counts\\): taken\n.*lvps +-15.00 V\n"
-                           "temperature +25.0 C\nkv_setpoint +40.010 kV\nma_setpoint +0.000 mA\n"
-                           "hv_on +no\n(.*_ok +yes\n){8}interlock_open +no\nps_fault +\\?\n"),
+        row("set then status", false, "", "set kv 40 then status", 0,
+            "^kV setpoint 40.010 kV \\(2048 counts\\): taken\n.*lvps +-15.00 V\n"
+            "temperature +25.0 C\nkv_setpoint +40.010 kV\nma_setpoint +0.000 mA\n"
+            "hv_on +no\n(.*_ok +yes\n){8}interlock_open +no\nps_fault +\\?\n",
             Scaling + Wire{"VREF 2048;"} + Scaling + Cycle);
-        row("status json", true, QStringList{"--interlock-open"}, QStringList{"--json", "status"},
-            0,
-            QStringLiteral("^\\{\"arc_count\":0,\"arc_ok\":true,\"command\":\"status\",.*"
-                           "\"interlock_open\":true,\"kv_monitor\":0,\"kv_setpoint\":0,"
-                           "\"lvps\":-15,.*\"temperature\":25,\"time\":\"\\d{4}-.*\\}\n$"),
+        row("status json", true, "--interlock-open", "--json status", 0,
+            "^\\{\"arc_count\":0,\"arc_ok\":true,\"command\":\"status\",.*"
+            "\"interlock_open\":true,\"kv_monitor\":0,\"kv_setpoint\":0,"
+            "\"lvps\":-15,.*\"temperature\":25,\"time\":\"\\d{4}-.*\\}\n$",
             Scaling + Cycle);
-        row("set mA json", false, QStringList{}, QStringList{"--json", "set", "ma", "0.7"}, 0,
-            QStringLiteral("^\\{\"channel\":\"ma\",\"command\":\"set\",\"count\":2048,"
-                           "\"result\":\"taken\",\"value\":0.7\\}\n$"),
+        row("set mA json", false, "", "--json set ma 0.7", 0,
+            "^\\{\"channel\":\"ma\",\"command\":\"set\",\"count\":2048,"
+            "\"result\":\"taken\",\"value\":0.7\\}\n$",
             Scaling + Wire{"IREF 2048;"});
-        row("full scale is allowed", true, QStringList{}, QStringList{"set", "kv", "80"}, 0,
-            QStringLiteral("^kV setpoint 80.000 kV \\(4095 counts\\): taken\n$"),
-            Scaling + Wire{"VREF 4095;"});
-        row("above full scale", true, QStringList{}, QStringList{"set", "kv", "80.01"}, 2, none,
-            Scaling);
-        row("hv on unconfirmed", false, QStringList{}, QStringList{"hv", "on"}, 2, none, Wire{});
-        row("hv on refused", false, QStringList{"--interlock-open"},
-            QStringList{"hv", "on", "--confirm"}, 4, QStringLiteral("^High voltage on: refused\n$"),
-            Wire{"ENBL 1;"});
-        row("hv on then off", true, QStringList{},
-            QStringList{"hv", "on", "--confirm", "then", "hv", "off"}, 0,
-            QStringLiteral("^High voltage on: taken\nHigh voltage off: taken\n$"),
-            Wire{"ENBL 1;", "ENBL 0;"});
-        row("shutdown", true, QStringList{}, QStringList{"shutdown"}, 0,
-            QStringLiteral("^Setpoints zeroed: 10,0, 11,0, 12,0, 13,0,\nLocal control: taken\n$"),
+        row("full scale is allowed", true, "", "set kv 80", 0,
+            "^kV setpoint 80.000 kV \\(4095 counts\\): taken\n$", Scaling + Wire{"VREF 4095;"});
+        row("above full scale", true, "", "set kv 80.01", 2, none, Scaling);
+        row("hv on unconfirmed", false, "", "hv on", 2, none, Wire{});
+        row("hv on refused", false, "--interlock-open", "hv on --confirm", 4,
+            "^High voltage on: refused\n$", Wire{"ENBL 1;"});
+        row("hv on then off", true, "", "hv on --confirm then hv off", 0,
+            "^High voltage on: taken\nHigh voltage off: taken\n$", Wire{"ENBL 1;", "ENBL 0;"});
+        row("shutdown", true, "", "shutdown", 0,
+            "^Setpoints zeroed: 10,0, 11,0, 12,0, 13,0,\nLocal control: taken\n$",
             Wire{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
-        row("shutdown silent", false, QStringList{"--silent"}, QStringList{"shutdown"}, 3,
-            QStringLiteral("^Setpoints zeroed.*no reply\n$"),
+        row("shutdown silent", false, "--silent", "shutdown", 3, "^Setpoints zeroed.*no reply\n$",
             Wire{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
-        row("send serial", false, QStringList{}, QStringList{"send", "VSET;"}, 0,
-            QStringLiteral("^<STX>0;.<CR><LF>\n$"), Wire{"VSET;"});
-        row("send tcp json", true, QStringList{}, QStringList{"--json", "send", "HWVR;"}, 0,
-            QStringLiteral("^\\{\"command\":\"send\",\"payload\":\"HWVR;\","
-                           "\"reply\":\"<STX>A01;<ETX>\"\\}\n$"),
+        row("send serial", false, "", "send VSET;", 0, "^<STX>0;.<CR><LF>\n$", Wire{"VSET;"});
+        row("send tcp json", true, "", "--json send HWVR;", 0,
+            "^\\{\"command\":\"send\",\"payload\":\"HWVR;\","
+            "\"reply\":\"<STX>A01;<ETX>\"\\}\n$",
             Wire{"HWVR;"});
-        row("send framing", false, QStringList{}, QStringList{"send", "VSET;\r"}, 2, none, Wire{});
-        row("silent supply", true, QStringList{"--silent"}, QStringList{"--json", "hv", "off"}, 3,
-            QStringLiteral("^\\{\"command\":\"hv\",\"on\":false,\"result\":\"no reply\"\\}\n$"),
-            Wire{"ENBL 0;"});
-        row("watch csv", false, QStringList{},
-            QStringList{"watch", "--count", "2", "--interval", "100", "--csv"}, 0,
-            QStringLiteral("^time,kv_monitor \\(kV\\),ma_monitor \\(mA\\),filament \\(A\\),"
-                           "lvps \\(V\\),temperature \\(C\\),kv_setpoint \\(kV\\),.*,arc_count,"
-                           "failed_replies,cycle\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
-                           "0.000,-15.00,25.0,0.000,0.000,0(,1){8},0,,0,0,\\d\n){2}$"),
+        row("send framing", false, "", "send VSET;\r", 2, none, Wire{});
+        row("silent supply", true, "--silent", "--json hv off", 3,
+            "^\\{\"command\":\"hv\",\"on\":false,\"result\":\"no reply\"\\}\n$", Wire{"ENBL 0;"});
+        row("watch csv", false, "", "watch --count 2 --interval 100 --csv", 0,
+            "^time,kv_monitor \\(kV\\),ma_monitor \\(mA\\),filament \\(A\\),"
+            "lvps \\(V\\),temperature \\(C\\),kv_setpoint \\(kV\\),.*,arc_count,"
+            "failed_replies,cycle\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
+            "0.000,-15.00,25.0,0.000,0.000,0(,1){8},0,,0,0,\\d\n){2}$",
             Scaling + Cycle + Cycle);
-        row("watch json", true, QStringList{}, QStringList{"--json", "watch", "--count", "1"}, 0,
-            QStringLiteral("^\\{\"arc_count\":0,.*\"command\":\"watch\",.*\\}\n$"),
+        row("watch people", false, "--fault temp --interlock-open", "watch --count 1", 0,
+            "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  0.000 kV  0.000 mA  fil 0.000 A  set 0.000 kV "
+            "0.000 mA  hv off  interlock open  faults temp  arcs 0\n$",
             Scaling + Cycle);
-        row("watch people", false, QStringList{"--fault", "temp", "--interlock-open"},
-            QStringList{"watch", "--count", "1"}, 0,
-            QStringLiteral(
-                "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  0.000 kV  0.000 mA  fil 0.000 A  set 0.000 kV "
-                "0.000 mA  hv off  interlock open  faults temp  arcs 0\n$"),
-            Scaling + Cycle);
-        row("reset then shutdown json", true, QStringList{"--fault", "temp"},
-            QStringList{"--json", "reset", "then", "shutdown"}, 0,
-            QStringLiteral("^\\{\"clearing\":false,\"command\":\"reset\",\"result\":\"taken\"\\}\n"
-                           "\\{\"command\":\"shutdown\",\"result\":\"taken\",\"zeroed\":"
-                           "\\[\"10,0,\",\"11,0,\",\"12,0,\",\"13,0,\"\\]\\}\n$"),
+        row("reset then shutdown json", true, "--fault temp", "--json reset then shutdown", 0,
+            "^\\{\"clearing\":false,\"command\":\"reset\",\"result\":\"taken\"\\}\n"
+            "\\{\"command\":\"shutdown\",\"result\":\"taken\",\"zeroed\":"
+            "\\[\"10,0,\",\"11,0,\",\"12,0,\",\"13,0,\"\\]\\}\n$",
             Wire{"CLR;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
-        const QString missing = dir_.filePath(QStringLiteral("missing"));
-        row("missing port", false, QStringList{}, QStringList{"--port", missing, "status"}, 3, none,
-            Wire{});
-        row("closed tcp port", false, QStringList{}, QStringList{"--host", "127.0.0.1:1", "status"},
-            3, none, Wire{});
-        row("two links", false, QStringList{},
-            QStringList{"--port", "1", "--host", "h:1", "status"}, 2, none, Wire{});
-        row("host without port", false, QStringList{}, QStringList{"--host", "h", "status"}, 2,
-            none, Wire{});
-        row("unknown command", false, QStringList{}, QStringList{"status", "then", "dance"}, 2,
-            none, Wire{});
-        row("negative value", false, QStringList{}, QStringList{"set", "ma", "-1"}, 2, none,
-            Wire{});
+        const QString missing = dir_.filePath("missing");
+        row("missing port", false, "", "--port " + missing + " status", 3, none, Wire{});
+        row("closed tcp port", false, "", "--host 127.0.0.1:1 status", 3, none, Wire{});
+        // Link options are the console's own (its command-line table).
+        row("unknown command", false, "", "status then dance", 2, none, Wire{});
+        row("negative value", false, "", "set ma -1", 2, none, Wire{});
     }
     void commands() {
-        auto [tcp, sim, args, code, out, wire] =
-            zor::test::fetch<bool, QStringList, QStringList, int, QString, Wire>(
-                "tcp", "sim", "args", "code", "out", "wire");
-        const QStringList link = startSim(tcp, sim);
+        auto [tcp, sim, argText, code, out, wire] =
+            zor::test::fetch<bool, QString, QString, int, QString, Wire>("tcp", "sim", "args",
+                                                                         "code", "out", "wire");
+        const QStringList link = startSim(tcp, words(sim)), args = words(argText);
         QProcess process;
         process.start(
             ctl(), args.first().startsWith("--") && args.first() != "--json" ? args : link + args);

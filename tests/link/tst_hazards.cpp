@@ -78,17 +78,15 @@ const Hazard Hazards[] = {
          });
          after(c, 100, [&p] { p.ctrl_SCALVAL->enterText(QStringLiteral("20")); });
          c.window.btn_KVSET_Click();
-         return QStringLiteral("%1|%2")
-             .arg(c.window.panels.setpoints->dacAcceptedA)
-             .arg(c.window.panels.setpoints->txt_DACA->text());
+         return QStringLiteral("%1|%2").arg(p.dacAcceptedA).arg(p.txt_DACA->text());
      }},
     {"VSET late 300 ms; CANCEL, then MA_PROG chosen before it ran",
      {"VSET;", "10,100"},
      "Now Modifying MA_PROG",
      [](Console &c) {
-         c.window.panels.setpoints->dacAcceptedA = 100;
-         c.answer("VSET;", "640;", 300);
          SetpointPanel &p = *c.window.panels.setpoints;
+         p.dacAcceptedA = 100;
+         c.answer("VSET;", "640;", 300);
          after(c, 50, [&p] { p.btn_CANCEL->click(); });
          after(c, 100, [&p] { p.opt_DACB->click(); });
          c.window.btn_KVSET_Click();
@@ -128,7 +126,7 @@ const Hazard Hazards[] = {
      }},
     {"silent supply, polling; Shutdown 300 ms into a poll step",
      {"VMON;", "ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"},
-     "1|1|1|0",
+     "1|1|1|1|0|0",
      [](Console &c) {
          startPoll(c);
          qint64 clicked = 0;
@@ -139,12 +137,15 @@ const Hazard Hazards[] = {
              c.window.mnu_SHUTDOWN_Click();
          });
          (void)QTest::qWaitFor([&c] { return c.ends == 1; }, 5000);
-         // Ended soon after the click; the zeroing goes out 75 ms apart after
-         // the hand-back's wait.
-         return QStringLiteral("%1|%2|%3|%4")
+         // Ended soon after the click, the port closed; the switch-off waits for
+         // the poll step's wait, the zeroing goes out 75 ms apart after the
+         // hand-back's wait.
+         return QStringLiteral("%1|%2|%3|%4|%5|%6")
              .arg(c.ends == 1 && clock.elapsed() - clicked < 2500)
+             .arg(gap(c, 0, 1) >= 990)
              .arg(gap(c, 2, 3) >= 1000)
              .arg(gap(c, 3, 4) >= 60 && gap(c, 4, 5) >= 60 && gap(c, 5, 6) >= 60)
+             .arg(c.window.link.MSComm1().isOpen() || c.window.link.tmr_COMMWDT.isEnabled())
              .arg(c.window.tmr_UPDATE.isEnabled());
      }},
     {"VSET late 300 ms while polling; unit baud rate saved during the wait",
@@ -171,7 +172,7 @@ const Hazard Hazards[] = {
          c.window.btn_KVSET_Click();
          c.window.panels.setpoints->btn_EMI_Click();
          return QStringLiteral("%1|%2|%3|%4")
-             .arg(late.count())
+             .arg(late.count() == 1 && late[0][0].toByteArray().startsWith(stx("4095;")))
              .arg(c.window.panels.setpoints->txt_DACA->text(),
                   c.window.panels.setpoints->txt_DACB->text())
              .arg(gap(c, 0, 1) >= 1290);

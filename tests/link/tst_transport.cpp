@@ -80,35 +80,55 @@ struct Ports : Console {
 class TestTransport : public QObject {
     Q_OBJECT
 private slots:
-    // COMM2 reads the status before the identity, COMM1 does not; a port that
-    // cannot be opened leaves no transport at all: no checks, panels, link
-    // mode, watchdog or poll for it.
-    void serialEntries_data() {
-        columns<int, bool, int, QString, Payloads>("entry", "openable", "baud", "state", "sent");
-        const QString setting = "Comm Port Setting:  ";
-        row("COMM1 at 115200", 1, true, 0, setting + "115200,n,8,1|Comm Port:  1|comm1|10000|AUR",
-            Identity);
-        row("COMM2 at 9600", 2, true, 1, setting + "9600,n,8,1|Comm Port:  2|comm2|01000|AUR",
-            StatusThenIdentity);
+    // COMM2 reads the status before the identity, COMM1 does not, COMM USER (4)
+    // neither polls nor watches the port by itself; a port that cannot be
+    // opened, or a typed text that names none, leaves no transport at all: no
+    // checks, panels, link mode, watchdog or poll for it.
+    void portEntries_data() {
+        columns<int, QString, bool, int, QString, QString, Payloads>(
+            "entry", "typed", "openable", "baud", "informative", "state", "sent");
+        const QString setting = "Comm Port Setting:  ", none = "SET PORT!|Comm Ch.||00000|";
+        row("COMM1 at 115200", 1, "", true, 0, "",
+            setting + "115200,n,8,1|Comm Port:  1|comm1|10000|AUR", Identity);
+        row("COMM2 at 9600", 2, "", true, 1, "",
+            setting + "9600,n,8,1|Comm Port:  2|comm2|01000|AUR", StatusThenIdentity);
         for (int entry : {1, 2, 3})
-            row(qPrintable(QStringLiteral("entry %1 cannot open").arg(entry)), entry, false, 0,
-                QStringLiteral("SET PORT!|Comm Ch.||00000|"), Payloads{});
+            row(qPrintable(QStringLiteral("entry %1 cannot open").arg(entry)), entry, "", false, 0,
+                "", none, Payloads{});
+        row("COMM USER port 3", 4, "3", true, 0, "",
+            setting + "115200,n,8,1|Comm Port:  3|comm1|00100|R", Payloads{});
+        row("COMM USER missing port", 4, "7", false, 0, "", none, Payloads{});
+        row("COMM USER not a number", 4, "abc", true, 0,
+            "\"abc\" is neither a port number from 1 to 255 nor a serial device.", none,
+            Payloads{});
+        row("COMM USER cancelled", 4, "", true, 0, "No port number was given.", none, Payloads{});
     }
-    void serialEntries() {
-        const auto [entry, openable, baud, state, sent] =
-            fetch<int, bool, int, QString, Payloads>("entry", "openable", "baud", "state", "sent");
+    void portEntries() {
+        const auto [entry, typed, openable, baud, informative, state, sent] =
+            fetch<int, QString, bool, int, QString, QString, Payloads>(
+                "entry", "typed", "openable", "baud", "informative", "state", "sent");
         Ports c;
         c.baudIndex = baud;
         c.rig.serial->openable = openable;
+        if (entry == 4)
+            c.dialogs.inputs.push_back(typed);
         TransportSelection &p = c.ports();
-        entry == 1 ? p.mnu_comm1_Click() : entry == 2 ? p.mnu_comm2_Click() : p.mnu_USB_Click();
+        entry == 1   ? p.mnu_comm1_Click()
+        : entry == 2 ? p.mnu_comm2_Click()
+        : entry == 3 ? p.mnu_USB_Click()
+                     : p.mnu_userComm_Click();
+        QCOMPARE(c.shown("input"),
+                 entry == 4 ? QStringList{"Enter your Comm Port Number"} : QStringList());
         QCOMPARE(c.state(), state);
         QCOMPARE(c.sent(), sent);
-        QCOMPARE(c.dialogs.messages(),
-                 openable ? QStringList() : QStringList{"Invalid Comm Port!"});
-        if (openable)
-            QCOMPARE(c.rig.serial->portName(), QString::number(entry));
-        QCOMPARE(c.window.link.tmr_COMMWDT.isEnabled(), openable);
+        const bool opened = c.rig.serial->isOpen();
+        QCOMPARE(c.dialogs.messages(), opened ? QStringList() : QStringList{"Invalid Comm Port!"});
+        if (!informative.isEmpty())
+            QCOMPARE(c.dialogs.shown.last().informative, informative);
+        QCOMPARE(c.rig.serial->openCount, opened ? 1 : 0);
+        if (opened)
+            QCOMPARE(c.rig.serial->portName(), entry == 4 ? typed : QString::number(entry));
+        QCOMPARE(c.window.link.tmr_COMMWDT.isEnabled(), opened && entry != 4);
     }
 
     // A port that will not open leaves the transport that was up in charge:
@@ -135,8 +155,6 @@ private slots:
         Ports c;
         c.baudIndex = 1;
         c.ports().mnu_comm1_Click();
-        QCOMPARE(c.rig.serial->openCount, 1);
-        QCOMPARE(c.rig.serial->closeCount, 0);
         c.baudIndex = -1;
         c.window.menu.mnu_comm1->trigger();
         QCOMPARE(c.rig.serial->closeCount, 1);
@@ -145,50 +163,6 @@ private slots:
         QCOMPARE(c.baudOffers, (QStringList{"115200|9600@115200", "115200|9600@9600"}));
         QCOMPARE(c.panel(1), QStringLiteral("Comm Port Setting:  9600,n,8,1"));
         QCOMPARE(c.window.forms.find<HostBaudRateDialog>(), nullptr);
-    }
-
-    // COMM USER never polls by itself; a text it cannot use changes nothing.
-    void userComm_data() {
-        columns<QString, bool, QString, QString>("typed", "openable", "informative", "state");
-        const QString neither =
-            "\"%1\" is neither a port number from 1 to 255 nor a serial device.";
-        row("port 3", "3", true, "",
-            "Comm Port Setting:  115200,n,8,1|Comm Port:  3|comm1|00100|R");
-        row("missing port", "7", false, "", "SET PORT!|Comm Ch.||00000|");
-        row("not a number", "abc", true, neither.arg("abc"), "SET PORT!|Comm Ch.||00000|");
-        row("out of range", "256", true, neither.arg("256"), "SET PORT!|Comm Ch.||00000|");
-        row("cancelled", "", true, "No port number was given.", "SET PORT!|Comm Ch.||00000|");
-    }
-    void userComm() {
-        const auto [typed, openable, informative, state] =
-            fetch<QString, bool, QString, QString>("typed", "openable", "informative", "state");
-        Ports c;
-        c.rig.serial->openable = openable;
-        c.dialogs.inputs.push_back(typed);
-        c.ports().mnu_userComm_Click();
-        QCOMPARE(c.shown("input"), QStringList{"Enter your Comm Port Number"});
-        const bool opened = c.rig.serial->isOpen();
-        QCOMPARE(c.dialogs.messages(), opened ? QStringList() : QStringList{"Invalid Comm Port!"});
-        if (!informative.isEmpty())
-            QCOMPARE(c.dialogs.shown.last().informative, informative);
-        QCOMPARE(c.state(), state);
-        QCOMPARE(c.rig.serial->openCount, opened ? 1 : 0);
-        QVERIFY(c.sent().isEmpty());
-    }
-
-    void userCommWithADevicePathThroughAPseudoTerminal() {
-        PtySupply pty;
-        QVERIFY(pty.pty.ok());
-        pty.supply.on("VSET;", "640;");
-        Ports c(true);
-        c.dialogs.inputs.push_back(pty.pty.slavePath());
-        c.ports().mnu_userComm_Click();
-        QCOMPARE(c.dialogs.messages(), QStringList());
-        QCOMPARE(c.panel(1), QStringLiteral("Comm Port Setting:  115200,n,8,1"));
-        QCOMPARE(c.panel(2), QStringLiteral("Comm Port:  ") + pty.pty.slavePath());
-        QCOMPARE(c.window.link.exchange("VSET;"), QByteArray::fromHex("023634303b6b0d0a"));
-        QCOMPARE(pty.supply.frames.size(), 1);
-        QCOMPARE(pty.supply.frames[0].bytes, QByteArray::fromHex("02565345543b430d0a"));
     }
 
     void openFailureGivesTheReason() {
@@ -208,22 +182,6 @@ private slots:
         QVERIFY(!second.open());
         QCOMPARE(second.openFailureReason(),
                  pty.slavePath() + QStringLiteral(" is in use by another program."));
-    }
-
-    void pulledAdapterClosesThePort() {
-        auto pty = std::make_unique<PtyPair>();
-        DeviceLink link(PortFactory::real());
-        link.linkMode = QStringLiteral("comm1");
-        link.MSComm1().setPortName(pty->slavePath());
-        QVERIFY(link.MSComm1().open());
-        pty.reset(); // the device disappears under the open port
-        QTRY_VERIFY_WITH_TIMEOUT(!link.MSComm1().isOpen(), 2000);
-        // The watchdog keeps trying without ending anything.
-        link.tmr_COMMWDT.setEnabled(true);
-        link.tmr_COMMWDT_Timer();
-        QVERIFY(!link.MSComm1().isOpen());
-        QVERIFY(link.tmr_COMMWDT.isEnabled());
-        QCOMPARE(link.exchange("STAT;"), QByteArray());
     }
 };
 

@@ -4,7 +4,6 @@
 #include "platform/numbertext.h"
 #include "platform/readout.h"
 #include "platform/timer.h"
-#include "platform/toggleswitch.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -139,18 +138,6 @@ private slots:
         QTRY_COMPARE(ticks.count(), 1);
         t.setEnabled(false);
         QVERIFY(!t.isEnabled());
-    }
-
-    void switchRaisesValueChangedOnlyForClicks() {
-        ToggleSwitch sw(QStringLiteral("UPDATE"), QStringLiteral("WAITING!"));
-        QSignalSpy changed(&sw, &ToggleSwitch::valueChanged);
-        sw.setValue(true);
-        QCOMPARE(sw.text(), QStringLiteral("WAITING!"));
-        QCOMPARE(changed.count(), 0);
-        QTest::mouseClick(&sw, Qt::LeftButton);
-        QCOMPARE(changed.count(), 1);
-        QVERIFY(!sw.value());
-        QCOMPARE(sw.text(), QStringLiteral("UPDATE"));
     }
 
     // A readout repaints only itself, over the picture it keeps of its frame:

@@ -66,29 +66,24 @@ SupplySample sample(double kv, int arcs, std::optional<bool> interlock, double l
 // Steps applied to a state: "hv=1", "xray=0", "ov=0" (over-voltage ok flag),
 // "ilk=1" (interlock open), "ps=1", "arc", "arm", "clear", "fail", "answer=1".
 void apply(SupplyState &s, const QString &step) {
-    const QString key = step.section('=', 0, 0);
     const bool on = step.section('=', 1) == u"1";
     StatusBits bits = s.status();
-    if (key == u"hv")
-        s.setHvEnabled(on);
-    else if (key == u"xray")
-        s.setXrayOn(on);
-    else if (key == u"arc")
-        s.countArc();
-    else if (key == u"arm")
-        s.setArcArmed(true);
-    else if (key == u"clear")
-        s.clearArcs();
-    else if (key == u"fail")
-        s.countFailedReply(), s.setLinkAnswering(false);
-    else if (key == u"answer")
-        s.setLinkAnswering(on);
-    else {
-        (key == u"ov"    ? bits.faults.overVoltageOk
-         : key == u"ilk" ? bits.faults.interlockOpen
-                         : bits.psFault) = on;
+    const auto flag = [&](std::optional<bool> &f) {
+        f = on;
         s.setStatus(bits);
-    }
+    };
+    const QHash<QString, std::function<void()>> steps{
+        {u"hv"_s, [&] { s.setHvEnabled(on); }},
+        {u"xray"_s, [&] { s.setXrayOn(on); }},
+        {u"arc"_s, [&] { s.countArc(); }},
+        {u"arm"_s, [&] { s.setArcArmed(true); }},
+        {u"clear"_s, [&] { s.clearArcs(); }},
+        {u"fail"_s, [&] { s.countFailedReply(), s.setLinkAnswering(false); }},
+        {u"answer"_s, [&] { s.setLinkAnswering(on); }},
+        {u"ov"_s, [&] { flag(bits.faults.overVoltageOk); }},
+        {u"ilk"_s, [&] { flag(bits.faults.interlockOpen); }},
+        {u"ps"_s, [&] { flag(bits.psFault); }}};
+    steps[step.section('=', 0, 0)]();
 }
 
 QStringList lines(const QString &path) {
@@ -111,10 +106,8 @@ private slots:
         row("1 min, fewer samples than columns", 1, 1, 0.999, 800);
     }
     void decimation() {
-        QFETCH(int, minutes);
-        QFETCH(int, hoursFed);
-        QFETCH(double, spikeAt);
-        QFETCH(int, columns);
+        const auto [minutes, hoursFed, spikeAt, columns] =
+            fetch<int, int, double, int>("minutes", "hoursFed", "spikeAt", "columns");
         TrendHistory h;
         const qsizetype n = hoursFed * 3600 * Second / TrendHistory::CycleFloorNs;
         const qsizetype spike = std::min(n - 1, qsizetype(spikeAt * n));
@@ -156,8 +149,7 @@ private slots:
             u"8.000,0.087,,-12.500,,34.188,,0,0,,,0,,,,,,,,0,3"_s);
     }
     void csvRoundTrip() {
-        QFETCH(SupplySample, sample);
-        QFETCH(QString, fields);
+        const auto [sample, fields] = fetch<SupplySample, QString>("sample", "fields");
         // Decimal commas in the operator's locale must not reach the file.
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QTemporaryDir dir;
@@ -176,10 +168,8 @@ private slots:
         for (const char *unit : {"[kV]", "[mA]", "[A]", "[V]", "[degC]", "[arcs]"})
             QVERIFY2(header.filter(QLatin1String(unit)).size() >= 1, unit);
         const QStringList cells = got[1].split(',');
-        QCOMPARE(cells.size(), 22);
         QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs), sample.wallClock);
         QCOMPARE(cells.mid(1).join(','), fields);
-        QCOMPARE(cells[1].toDouble(), std::round(sample.monitors[0].value * 1000) / 1000);
         QCOMPARE(got[2], got[1]);
     }
 
@@ -189,8 +179,7 @@ private slots:
         row("file removed", u"remove"_s, u"the file is gone"_s);
     }
     void failedWriteStopsLoggingOnly() {
-        QFETCH(QString, failure);
-        QFETCH(QString, reason);
+        const auto [failure, reason] = fetch<QString, QString>("failure", "reason");
         ScriptedDialogs dialogs;
         QTemporaryDir dir;
         const QString path = dir.filePath(u"run.csv"_s);
@@ -225,8 +214,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &saved);
         QTRY_COMPARE(dialogs.messages().size(), 1);
 
-        QCOMPARE(poll.state.pollCycle(), 5u);
-        QVERIFY(poll.rig.supply.payloads().count("VMON;") == 5);
+        QCOMPARE(poll.rig.supply.payloads().count("VMON;"), 5);
         QCOMPARE(dialogs.messages()[0], u"Logging to %1 stopped: %2. Polling goes on; the rows "
                                         "written so far are kept."_s.arg(path, reason));
         QVERIFY(!records.dataLog.active());

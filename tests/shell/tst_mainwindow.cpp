@@ -55,9 +55,9 @@ QString consoleProgram() {
     return QFileInfo(qEnvironmentVariable("ZOR_SIM")).dir().filePath("zor-console");
 }
 
-// A console on a scripted supply that answers every read at once.
+// A console on COMM1 whose scripted supply answers every read at once.
 struct Shell : Console {
-    Shell() : Console(false) { answerPoll(rig.supply); }
+    Shell() { answerPoll(rig.supply); }
 };
 
 // A window of the console with one handler that waits for a reply.
@@ -93,17 +93,14 @@ void pressWhileWaiting(Shell &c, const QByteArray &payload, QWidget *target, QKe
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void loadPromptsForAPortAndSendsNothing() {
+    // The window opens asking for a port, sending nothing; then every menu entry
+    // in order: caption, then enabled, visible and checked as 0 or 1.
+    void loadAndMenuBar() {
         Shell c;
         QCOMPARE(c.window.windowTitle(), QStringLiteral("ZOR80HR Interface"));
         QCOMPARE(c.loadMessages, QStringList{"        Please Select Port!          "});
         QCOMPARE(c.window.StatusBar1->panelText(1), u"SET PORT!"_s);
         QVERIFY(c.rig.supply.frames.isEmpty() && !c.window.tmr_UPDATE.isEnabled());
-    }
-
-    // Every entry in order: caption, then enabled, visible and checked as 0 or 1.
-    void menuBar() {
-        Shell c;
         QStringList actual;
         for (QAction *top : c.window.menuBar()->actions()) {
             actual << '[' + top->text() + ']';
@@ -123,82 +120,41 @@ private slots:
                  u"[Exit];Exit 110;Shutdown and Exit 110"_s);
     }
 
-    void autoUpdateReadsIdentityThenPollsInOrder() {
+    // Auto update reads the identity, then polls in order, each step one poll
+    // interval after the previous one finished. Manual update stops the poll and
+    // enables the read buttons; auto again reads the identity and resumes the
+    // poll at the step where it stopped.
+    void updateModes() {
         Shell c;
-        c.connectSerial();
         c.window.mnu_AUTOUPDATE_Click();
-        QVERIFY(c.window.menu.mnu_AUTOUPDATE->isChecked());
-        QVERIFY(!c.window.menu.mnu_MANUAL->isChecked());
+        QVERIFY(c.window.menu.mnu_AUTOUPDATE->isChecked() &&
+                !c.window.menu.mnu_MANUAL->isChecked());
         QVERIFY(!c.window.panels.setpoints->btn_KVSET->isEnabled());
         QVERIFY(!c.window.btn_UPDATEDATA->isEnabled());
         QCOMPARE(c.sent(), Identity);
         QTRY_VERIFY_WITH_TIMEOUT(c.sent().size() >= Identity.size() + 2 * PollCycle.size(), 5000);
         QCOMPARE(c.sent().mid(Identity.size(), 2 * PollCycle.size()), PollCycle + PollCycle);
-        // Each step comes one poll interval after the previous one finished.
         const auto &f = c.rig.supply.frames;
         const qint64 gap = f[Identity.size() + 3].atMs - f[Identity.size() + 2].atMs;
         QVERIFY2(gap >= 60 && gap < 200, qPrintable(QString::number(gap)));
-    }
-
-    void manualModeSendsNothingAndAutoReadsIdentityAgain() {
-        Shell c;
-        c.connectSerial();
-        c.window.mnu_AUTOUPDATE_Click();
-        QTRY_VERIFY(c.sent().size() > Identity.size() + 3);
         c.window.mnu_MANUAL_Click();
-        QVERIFY(!c.window.autoUpdate);
-        QVERIFY(c.window.menu.mnu_MANUAL->isChecked());
-        QVERIFY(!c.window.menu.mnu_AUTOUPDATE->isChecked());
+        QVERIFY(c.window.menu.mnu_MANUAL->isChecked() &&
+                !c.window.menu.mnu_AUTOUPDATE->isChecked());
         QVERIFY(c.window.panels.identity->btn_serialNum_rqst->isEnabled());
-        const int before = c.sent().size();
-        QTest::qWait(400);
+        int before = c.sent().size();
+        QTest::qWait(200);
         QCOMPARE(c.sent().size(), before);
+        QTest::mouseClick(c.window.btn_UPDATEDATA, Qt::LeftButton);
+        QCOMPARE(c.sent().mid(before),
+                 (QByteArrayList{"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"}));
+        before = c.sent().size();
         const int step = c.window.ops.pollStep();
         c.window.mnu_AUTOUPDATE_Click();
         QCOMPARE(c.sent().mid(before), Identity);
         QTRY_VERIFY(c.sent().size() > before + Identity.size());
-        // The poll resumes at the step where it stopped.
-        const QList<QByteArray> firstOfStep = {"VMON;", "VSET;",  "ISET;", "STAT;",
-                                               "LVPS;", "SLVR ;", "WDTT;"};
+        const QByteArrayList firstOfStep = {"VMON;", "VSET;",  "ISET;", "STAT;",
+                                            "LVPS;", "SLVR ;", "WDTT;"};
         QCOMPARE(c.sent().at(before + Identity.size()), firstOfStep.at(step));
-    }
-
-    void updateDataReadsMonitorsAndAux() {
-        Shell c;
-        c.connectSerial();
-        c.window.mnu_MANUAL_Click();
-        QTest::mouseClick(c.window.btn_UPDATEDATA, Qt::LeftButton);
-        QCOMPARE(c.sent(), (QList<QByteArray>{"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"}));
-    }
-
-    // The zeroing sends go out 75 ms apart, without waiting for replies.
-    void shutdownSequence() {
-        Shell c;
-        c.connectSerial();
-        c.rig.supply.silentOn("99,0,");
-        c.window.mnu_SHUTDOWN_Click();
-        QTRY_COMPARE(c.ends, 1);
-        QCOMPARE(c.sent(),
-                 (QList<QByteArray>{"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"}));
-        QVERIFY(!c.window.link.MSComm1().isOpen() && !c.window.link.tmr_COMMWDT.isEnabled());
-        const auto &f = c.rig.supply.frames;
-        for (int i = 3; i < f.size(); ++i) {
-            const qint64 gap = f[i].atMs - f[i - 1].atMs;
-            QVERIFY2(gap >= 75 && gap < 330, qPrintable(QString::number(gap)));
-        }
-    }
-
-    void shutdownDuringAWaitNeverInterleaves() {
-        Shell c;
-        c.connectSerial();
-        c.rig.supply.on("VSET;", "1;", 400);
-        QTimer::singleShot(50, &c.window, [&] { c.window.mnu_SHUTDOWN_Click(); });
-        c.window.btn_KVSET_Click();
-        QTRY_COMPARE(c.ends, 1);
-        QCOMPARE(c.sent(), (QList<QByteArray>{"VSET;", "ENBL 0;", "99,0,", "10,0,", "11,0,",
-                                              "12,0,", "13,0,"}));
-        const auto &f = c.rig.supply.frames;
-        QVERIFY(f[1].atMs - f[0].atMs >= 390); // held until VSET had its reply
     }
 
     // Exit and closing the window send nothing; closing unloads the other windows.
@@ -210,7 +166,6 @@ private slots:
     void endingWithoutShutdown() {
         QFETCH(bool, exit);
         Shell c;
-        c.connectSerial();
         QPointer<CommDiagnosticsPage> extras = &c.window.extras();
         extras->show();
         exit ? c.window.mnu_EXIT_Click() : (void)c.window.close();
@@ -223,7 +178,6 @@ private slots:
 
     void windowClosedWhileItsHandlerWaits() {
         Shell c;
-        c.connectSerial();
         c.rig.supply.on("VSET;", "640;", 200);
         QPointer<WaitingForm> form = &c.window.forms.get<WaitingForm>(c.window);
         form->show();
@@ -234,23 +188,6 @@ private slots:
                                        "640;"));
         QTRY_VERIFY(form.isNull());
         QCOMPARE(c.window.forms.find<WaitingForm>(), nullptr);
-    }
-
-    void traceInTheStatusBar_data() {
-        columns<QByteArray, QString>("answer", "rx");
-        row("reply", "640;"_ba, "RX: " + Stx + "640;");
-        row("silent", QByteArray(), u"RX: "_s);
-    }
-    void traceInTheStatusBar() {
-        auto [answer, rx] = fetch<QByteArray, QString>("answer", "rx");
-        Shell c;
-        c.connectSerial();
-        answer.isEmpty() ? c.rig.supply.silentOn("VSET;") : c.rig.supply.on("VSET;", answer);
-        c.window.btn_KVSET_Click();
-        QCOMPARE(c.window.StatusBar1->panelText(4), QString::fromLatin1("TX: \x02VSET;C\r\n"));
-        QCOMPARE(c.window.StatusBar1->panelText(3).left(rx.size() + answer.isEmpty()), rx);
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
-        QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
     }
 
     void commandLine_data() {
@@ -285,21 +222,18 @@ private slots:
                  parsed);
     }
 
-    void badArgumentExitsBeforeAnyWindow() {
-        QProcess console;
-        console.setProcessEnvironment(QProcessEnvironment()); // not even a display
-        console.start(consoleProgram(), {"--port", "0"});
-        QVERIFY(console.waitForFinished(10000));
-        QCOMPARE(console.exitCode(), 2);
-        const QString err = QString::fromLocal8Bit(console.readAllStandardError());
+    // The real console: a bad argument ends it before any window, without even a
+    // display; told where the simulator is, it polls it with no box in the way.
+    void realConsole() {
+        QProcess bad;
+        bad.setProcessEnvironment(QProcessEnvironment());
+        bad.start(consoleProgram(), {"--port", "0"});
+        QVERIFY(bad.waitForFinished(10000));
+        QCOMPARE(bad.exitCode(), 2);
+        const QString err = QString::fromLocal8Bit(bad.readAllStandardError());
         QVERIFY2(err.startsWith("zor-console: --port 0: not a port") &&
                      err.contains("Usage: zor-console"),
                  qPrintable(err));
-    }
-
-    // The demo path: the real console, told where the simulator is, polls it
-    // with no box in the way.
-    void demoPollsTheSimulator() {
         QTemporaryDir dir;
         const QString link = dir.filePath("ttyZOR"), log = dir.filePath("sim.log");
         tools::SimLauncher sim;
@@ -325,8 +259,6 @@ private slots:
 
     void startUp_data() {
         columns<QString, QString, QByteArrayList, bool>("arguments", "checked", "sent", "opens");
-        row("COMM1 polling", u"--port 1 --auto-update"_s, u"mnu_comm1"_s,
-            Identity + PollCycle.mid(0, 3), true);
         row("COMM2 status first", u"--port 2 --baud 9600"_s, u"mnu_comm2"_s,
             QByteArrayList{"STAT;", "FLT;"} + Identity, true);
         row("port that does not open", u"--port /dev/ttyUSB9"_s, u"mnu_userComm"_s,
@@ -363,7 +295,6 @@ private slots:
     void xrayOffKey() {
         QFETCH(QString, during);
         Shell c;
-        c.connectSerial();
         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
         const QByteArray waiting = during == "poll" ? "IMON;" : during == "season" ? "IREF 0;" : "";
         c.rig.supply.on(waiting, ";", 300);
@@ -396,7 +327,6 @@ private slots:
     // The indicator follows the supply within one poll cycle.
     void linkStateFollowsTheSupply() {
         Shell c;
-        c.connectSerial();
         QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5));
         const QDateTime first = now;
         LinkHealth health(c.window.link, [&now] { return now; });
@@ -421,15 +351,23 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::NoLink, 2500);
     }
 
-    void traceKeepsTheLastRows() {
+    // The status bar shows the last frame sent and the reply (empty when none
+    // came); the trace keeps the last rows.
+    void trace() {
         Shell c;
-        c.connectSerial();
+        c.rig.supply.silentOn("VSET;");
+        c.window.btn_KVSET_Click();
+        QCOMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s);
+        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
         TrafficTrace &trace = *c.window.trace;
         for (int i = 0; i < TrafficTrace::MaxRows + 5; ++i)
             emit c.window.link.exchanged(QByteArray::number(i), "\x02;\r\n", 3,
                                          ExchangeOutcome::Ok);
         c.rig.supply.rawOn("VSET;", "640;\r\n");
         c.window.btn_KVSET_Click();
+        QCOMPARE(c.window.StatusBar1->panelText(4), QString::fromLatin1("TX: \x02VSET;C\r\n"));
+        QCOMPARE(c.window.StatusBar1->panelText(3), u"RX: 640;\r\n"_s);
         const QByteArray late = Stx.toLatin1() + "1;}\r\n";
         emit c.window.link.lateReplyDiscarded(late);
         QCOMPARE(trace.rowCount(), TrafficTrace::MaxRows);

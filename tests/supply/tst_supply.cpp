@@ -128,8 +128,12 @@ private slots:
         columns<QString, QString, QString>("parser", "reply", "expected");
         textRow("monitor sign is bad", "monitor", "^-5;", "none");
         textRow("full scale ; before 5 skipped", "fullScale", "^8;5;", "none");
+        textRow("full scale of two digits", "fullScale", "^80;", "none");
+        textRow("full scale signed", "fullScale", "^-8000;", "none");
+        textRow("full scale not a number", "fullScale", "^14O0;", "none");
         textRow("flt short keeps rest unknown", "flt", "^01x", "10???????");
         textRow("net off, closed, no fault", "net", "^ABC0x0x0", "000");
+        textRow("net interlock open only", "net", "^xxx-x1x-", "?1?");
         textRow("text without ;", "text", "^A0", "none|A0");
         textRow("firmware without build", "frev", "^REV", "REV|none");
     }
@@ -151,6 +155,12 @@ private slots:
             "r0=2048/2048/35.0085 r1=1024/1024/0.214052 r2=1000/1000/1.4652 "
             "r3=1365/1365/-16.226 r4=341/341/24.9817 r5=2048/2048/35.0085 "
             "r6=-5/-5/-0.00104518 kvPerBit=0.017094 maPerBit=0.000209035");
+        textRow("short full scales", "step:5", "SLVR ;=800;|SLIR ;=100;", "SLVR ;|SLIR ;",
+                "kvPerBit=0.0019536 maPerBit=2.442e-05");
+        textRow("zero full scales", "step:5", "SLVR ;=000;|SLIR ;=0000;", "SLVR ;|SLIR ;",
+                "maPerBit=0");
+        textRow("bad SLIR keeps the kV scale", "step:5", "SLVR ;=8000;|SLIR ;=14O0;",
+                "SLVR ;|SLIR ;", "kvPerBit=0.019536");
         textRow("bad VMON, bad SLVR end their runs", "step:0,step:5",
                 "VMON;=12a;|IMON;=1;|SLVR ;=7a00;|SLIR ;=856;", "VMON;|SLVR ;", "r0=12a/none/0");
         textRow("one arc counted while on", "step:3,step:3", "STAT;=1;|FLT;=100000000;",
@@ -172,7 +182,6 @@ private slots:
                 "HWVR;|MODR;|FREV;|SOFT;|SNUR;",
                 "id0=A01 id1=ZOR-50 id2=ABCDEFGHIJK id3=B42 id4=SN7");
         textRow("silent FREV", "id:2", "", "FREV;", "failed=1 unknown=2 unknown=3");
-        // Seven ticks make one cycle in the windows' order, closed by one stamped sample.
         // Seven ticks make one cycle in the windows' order, closed by one stamped sample.
         textRow(
             "poll", "tick,tick,tick,tick,tick,tick,tick,tick", "*=1;",
