@@ -26,7 +26,10 @@ void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
 }
 
 void LinkHealth::setState(State state) {
-    // The tool tip's time changes with every reply, so a view is told each time.
+    // Views are told of a new state only; the time of the last good reply
+    // changes with every reply and is read when someone asks for it.
+    if (state == state_)
+        return;
     state_ = state;
     emit changed(state);
 }

@@ -29,18 +29,15 @@ void TrafficTrace::record(const QByteArray &payload, const QByteArray &reply, qi
                           ExchangeOutcome outcome) {
     if (paused)
         return;
-    append(QTime::currentTime().addMSecs(-durationMs), QString::fromLatin1(payload),
-           visibleControls(reply), QString::number(durationMs), outcomeText(outcome));
+    append({QTime::currentTime().addMSecs(-durationMs), payload, reply, durationMs, outcome});
 }
 
 void TrafficTrace::recordLate(const QByteArray &bytes) {
     if (!paused)
-        append(QTime::currentTime(), {}, visibleControls(bytes), {},
-               QStringLiteral("late discarded"));
+        append({QTime::currentTime(), {}, bytes, -1, ExchangeOutcome::Garbled});
 }
 
-void TrafficTrace::append(QTime time, const QString &sent, const QString &reply, const QString &ms,
-                          const QString &outcome) {
+void TrafficTrace::append(Row row) {
     if (rows_.size() >= MaxRows) {
         beginRemoveRows({}, 0, 0);
         rows_.pop_front();
@@ -48,8 +45,25 @@ void TrafficTrace::append(QTime time, const QString &sent, const QString &reply,
     }
     const int at = static_cast<int>(rows_.size());
     beginInsertRows({}, at, at);
-    rows_.push_back({{time.toString(QStringLiteral("HH:mm:ss.zzz")), sent, reply, ms, outcome}});
+    rows_.push_back(std::move(row));
     endInsertRows();
+}
+
+QString TrafficTrace::cell(const Row &row, int column) {
+    const bool late = row.durationMs < 0;
+    switch (column) {
+    case Time:
+        return row.time.toString(QStringLiteral("HH:mm:ss.zzz"));
+    case Sent:
+        return QString::fromLatin1(row.sent);
+    case Reply:
+        return visibleControls(row.reply);
+    case Duration:
+        return late ? QString() : QString::number(row.durationMs);
+    case Outcome:
+        return late ? QStringLiteral("late discarded") : outcomeText(row.outcome);
+    }
+    return {};
 }
 
 void TrafficTrace::clear() {
@@ -64,8 +78,8 @@ QString TrafficTrace::text(const QList<int> &rows) const {
         if (r < 0 || r >= rowCount())
             continue;
         const Row &row = rows_[static_cast<size_t>(r)];
-        QStringList cells(std::begin(row.cells), std::end(row.cells));
-        out += cells.join(u'\t') + u'\n';
+        for (int column = 0; column < ColumnCount; ++column)
+            out += cell(row, column) + (column + 1 < ColumnCount ? u'\t' : u'\n');
     }
     return out;
 }
@@ -82,7 +96,7 @@ QVariant TrafficTrace::data(const QModelIndex &index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() ||
         index.column() >= ColumnCount)
         return {};
-    return rows_[static_cast<size_t>(index.row())].cells[index.column()];
+    return cell(rows_[static_cast<size_t>(index.row())], index.column());
 }
 
 QVariant TrafficTrace::headerData(int section, Qt::Orientation orientation, int role) const {

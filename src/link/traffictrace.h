@@ -9,8 +9,9 @@
 namespace zor {
 
 // The last exchanges of the link, newest last, for the traffic trace window.
-// Recording costs one row insert (and one removal once full); nothing is
-// laid out here, so a long trace does not slow the poll.
+// Recording costs one row insert (and one removal once full); a row keeps the
+// bytes and the time as they came and is put into words only when shown, so
+// the trace costs the poll next to nothing while no one looks.
 class TrafficTrace : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -39,10 +40,15 @@ public:
 
 private:
     struct Row {
-        QString cells[ColumnCount];
+        QTime time;
+        QByteArray sent;
+        QByteArray reply;
+        // Negative for a late reply, which has no exchange of its own.
+        qint64 durationMs;
+        ExchangeOutcome outcome;
     };
-    void append(QTime time, const QString &sent, const QString &reply, const QString &ms,
-                const QString &outcome);
+    void append(Row row);
+    static QString cell(const Row &row, int column);
 
     std::deque<Row> rows_;
 };

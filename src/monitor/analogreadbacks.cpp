@@ -1,6 +1,7 @@
 #include "monitor/analogreadbacks.h"
 
 #include "platform/displaymask.h"
+#include "platform/readout.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -10,9 +11,8 @@ namespace zor {
 
 AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent) : QObject(parent) {
     const auto field = [](QGroupBox *box, const char *name, const char *label, const char *text) {
-        auto *edit = new QLineEdit(QString::fromLatin1(text), box);
+        auto *edit = new Readout(QString::fromLatin1(text), box);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setReadOnly(true);
         static_cast<QFormLayout *>(box->layout())->addRow(QString::fromLatin1(label), edit);
         return edit;
     };

@@ -1,5 +1,7 @@
 #include "shell/linkindicator.h"
 
+#include <QEvent>
+
 namespace zor {
 
 LinkIndicator::LinkIndicator(LinkHealth &health, QWidget *parent)
@@ -27,13 +29,25 @@ QColor LinkIndicator::colour(LinkHealth::State state) {
     return QColor(0xA0, 0xA0, 0xA0);
 }
 
-void LinkIndicator::render(LinkHealth::State state) {
+bool LinkIndicator::event(QEvent *event) {
+    // The last good reply changes with every exchange: its time is written
+    // when the tip is about to show, not on each reply.
+    if (event->type() == QEvent::ToolTip)
+        describe(health_.state());
+    return QLabel::event(event);
+}
+
+void LinkIndicator::describe(LinkHealth::State state) {
     const QDateTime last = health_.lastGoodReply();
     const QString when = last.isValid() ? last.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                                         : QStringLiteral("none yet");
     static const char *const words[] = {"No link", "Supply answering", "Replies failing"};
     setToolTip(QStringLiteral("%1\nLast good reply: %2")
                    .arg(QLatin1String(words[static_cast<int>(state)]), when));
+}
+
+void LinkIndicator::render(LinkHealth::State state) {
+    describe(state);
     if (shown_ == state)
         return;
     shown_ = state;

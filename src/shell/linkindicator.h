@@ -17,8 +17,12 @@ public:
 
     static QColor colour(LinkHealth::State state);
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     void render(LinkHealth::State state);
+    void describe(LinkHealth::State state);
 
     LinkHealth &health_;
     std::optional<LinkHealth::State> shown_;

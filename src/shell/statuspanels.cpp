@@ -37,9 +37,15 @@ void StatusPanel::paintEvent(QPaintEvent *event) {
     painter.setPen(palette().color(QPalette::WindowText));
     // One plain run of text, clipped: a laid-out or elided text costs several
     // times more, twice per exchange.
+    QStaticText *layout = layouts_.object(text_);
+    if (!layout) {
+        layout = new QStaticText(text_);
+        layout->setTextFormat(Qt::PlainText);
+        layouts_.insert(text_, layout);
+    }
     const QFontMetrics metrics = fontMetrics();
-    const int baseline = area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
-    painter.drawText(QPoint(area.left(), baseline), text_);
+    painter.drawStaticText(area.left(), area.top() + (area.height() - metrics.height()) / 2,
+                           *layout);
 }
 
 StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {

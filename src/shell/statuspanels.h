@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QCache>
 #include <QFrame>
+#include <QStaticText>
 #include <QStatusBar>
 #include <QTimer>
 #include <array>
@@ -26,6 +28,10 @@ protected:
 private:
     QString sample_;
     QString text_;
+    // Laying a text out costs a third of painting it. The trace panels come
+    // back to the same few frames and replies cycle after cycle, so each
+    // panel keeps the layouts of the texts it showed last.
+    QCache<QString, QStaticText> layouts_{32};
 };
 
 // The six-panel status bar: settings, port, RX trace, TX trace, date, time.

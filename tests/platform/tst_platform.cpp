@@ -2,8 +2,14 @@
 #include "platform/counts.h"
 #include "platform/displaymask.h"
 #include "platform/numbertext.h"
+#include "platform/readout.h"
 #include "platform/timer.h"
 
+#include <QApplication>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -132,6 +138,38 @@ private slots:
         QTRY_COMPARE(ticks.count(), 1);
         t.setEnabled(false);
         QVERIFY(!t.isEnabled());
+    }
+
+    // A readout repaints only itself, over the picture it keeps of its frame:
+    // on the screen it must look exactly like a read-only line edit beside it,
+    // after each new reading and after the frame has been resized.
+    void readoutLooksLikeALineEdit() {
+        QWidget window;
+        auto *row = new QHBoxLayout(&window);
+        QLineEdit *fields[] = {new QLineEdit, new Readout({})};
+        for (QLineEdit *field : fields) {
+            field->setReadOnly(true);
+            field->setFocusPolicy(Qt::NoFocus);
+            auto *box = new QGroupBox(QStringLiteral("AUXILIARY VOLTAGE"));
+            (new QFormLayout(box))->addRow(QStringLiteral("Temperature"), field);
+            row->addWidget(box);
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto shown = [&](QLineEdit *field) {
+            const QRect box(field->parentWidget()->mapTo(&window, QPoint()),
+                            field->parentWidget()->size());
+            return window.screen()->grabWindow(window.winId(), box.x(), box.y(), box.width(),
+                                               box.height());
+        };
+        for (const char *text : {"25.1", "-14.99 V", "", "100000001-A00001", "resize", "25.3"}) {
+            if (QByteArray(text) == "resize")
+                window.resize(window.width() + 40, window.height() + 30);
+            for (QLineEdit *field : fields)
+                field->setText(QString::fromLatin1(text));
+            QApplication::processEvents();
+            QCOMPARE(shown(fields[1]).toImage(), shown(fields[0]).toImage());
+        }
     }
 };
 
