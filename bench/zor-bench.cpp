@@ -175,6 +175,7 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZOR80HR Interface"));
+    zor::tools::useScratchSettings();
 
     int seconds = 20;
     const QStringList args = QApplication::arguments();

@@ -3,9 +3,15 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 #include <cstdio>
 
 namespace zor::tools {
+
+void useScratchSettings() {
+    static QTemporaryDir folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+}
 
 SimLauncher::~SimLauncher() {
     if (process_.state() != QProcess::NotRunning) {

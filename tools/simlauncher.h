@@ -10,6 +10,10 @@
 
 namespace zor::tools {
 
+// Points remembered settings at a folder that lives as long as the program, so
+// a tool's run neither reads nor changes the operator's remembered port.
+void useScratchSettings();
+
 // A zor-sim child for tests, tools and the benchmark: started on a
 // pseudo-terminal and/or TCP, its start-up lines (the pty path, the tcp
 // address) read, then driven through its operator prompt. When this goes it is

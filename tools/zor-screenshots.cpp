@@ -187,6 +187,7 @@ int main(int argc, char *argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZOR80HR Interface"));
+    zor::tools::useScratchSettings();
     const QStringList args = QApplication::arguments();
     QString out = QStringLiteral("docs/screenshots");
     if (const qsizetype at = args.indexOf(QStringLiteral("--out")); at > 0 && at + 1 < args.size())

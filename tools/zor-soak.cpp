@@ -274,6 +274,7 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZOR80HR Interface"));
+    zor::tools::useScratchSettings();
     const QStringList args = QApplication::arguments();
     const auto option = [&](const char *name, const QString &fallback) {
         const qsizetype at = args.indexOf(QString::fromLatin1(name));
