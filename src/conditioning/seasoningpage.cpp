@@ -175,12 +175,19 @@ bool SeasoningPage::SetKvandmA(const qint16 &step) {
     const bool zeroing = step == FinalRow;
     const quint64 id = runId_;
     link->command(link, [link, self, zeroing, id, kv = *kv, ma = *ma] {
-        if (!zeroing && (!self || !self->running_ || self->runId_ != id))
-            return;
+        // Asked again after each reply: a stop served while one waited (the
+        // X-ray off key) ends the step there, and its own zeros follow.
+        const auto wanted = [&] {
+            return zeroing || (self && self->running_ && self->runId_ == id);
+        };
         // The current goes to zero before the voltage moves, and back after it.
-        link->exchange("IREF 0;");
-        link->exchange("VREF " + QByteArray::number(kv) + ';');
-        link->exchange("IREF " + QByteArray::number(ma) + ';');
+        for (const QByteArray &payload :
+             {QByteArray("IREF 0;"), "VREF " + QByteArray::number(kv) + ';',
+              "IREF " + QByteArray::number(ma) + ';'}) {
+            if (!wanted())
+                return;
+            link->exchange(payload);
+        }
     });
     return true;
 }
@@ -222,10 +229,14 @@ void SeasoningPage::Command1_Click() {
     SetKvandmA(stepIndex);
     resumeTicking();
 
+    hide();
+    // The X-ray off key may have stopped the run while the start's commands
+    // waited for their replies: then there is no run to show.
+    if (!running_ || runId_ != id)
+        return;
     SeasoningRunWindow &run = ctx_.forms.get<SeasoningRunWindow>(ctx_, shell_);
     run.txt_step1->setText(QString::number(stepIndex + 1));
     run.txt_time->setText(QString::number(stepTimeLeft));
-    hide();
     run.show();
 }
 

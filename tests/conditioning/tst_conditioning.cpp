@@ -189,6 +189,23 @@ private slots:
         QVERIFY(c.ended());
     }
 
+    // The X-ray off key while the start's kV set-point waits for its reply:
+    // the run stops before it shows, the step sends nothing more, and "off"
+    // and the zeros still go out.
+    void xrayOffWhileStarting() {
+        Conditioning c;
+        c.answer("VREF 1536;", ";", 300);
+        connect(&c.window.link, &DeviceLink::transmitted, &c.window, [&](const QByteArray &f) {
+            if (f.contains("VREF 1536;"))
+                QTimer::singleShot(0, c.window.menu.mnu_XRAYOFF, &QAction::trigger);
+        });
+        QPointer<SeasoningPage> s = c.startSeason();
+        QVERIFY(!s || !s->running());
+        QVERIFY(c.ended());
+        QCOMPARE(c.sent(), (Payloads{"ENBL 1;", "IREF 0;", "VREF 1536;", "ENBL 0;", "ENBL 0;",
+                                     "IREF 0;", "VREF 0;", "IREF 0;"}));
+    }
+
     void startRefused_data() {
         columns<double, int, QString, QString, QString>("kvPerBit", "row", "kv", "time", "message");
         row("no scaling", 0.0, 0, "30", "300", "Please Set Unit Scaling!");
