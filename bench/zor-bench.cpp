@@ -2,7 +2,7 @@
 // pseudo-terminal and prints one line per figure, each with its target.
 #include "echoprobe.h"
 #include "platform/dialogs.h"
-#include "platform/wait.h"
+#include "pause.h"
 #include "shell/mainwindow.h"
 #include "simlauncher.h"
 #include "trend/recordsmenu.h"

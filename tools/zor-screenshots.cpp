@@ -16,7 +16,7 @@
 #include "factory/serialnumberpage.h"
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
-#include "platform/wait.h"
+#include "pause.h"
 #include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"

@@ -12,7 +12,7 @@
 #include "platform/dialogs.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
-#include "platform/wait.h"
+#include "pause.h"
 #include "ports/hostbaudratedialog.h"
 #include "ports/transportselection.h"
 #include "shell/mainwindow.h"
@@ -237,7 +237,7 @@ private:
             std::printf("  active injection: %s, poll timer %s, link busy %d, held %d\n",
                         active_ ? active_->name : "none",
                         main_.tmr_UPDATE.isEnabled() ? "on" : "off", main_.link.busy(),
-                        main_.link.heldCount());
+                        main_.link.queuedCount());
     }
 
     MainWindow &main_;

@@ -30,6 +30,6 @@ int main(int argc, char *argv[]) {
     }
     QApplication app(argc, argv);
     zor::MainWindow window;
-    zor::startConsole(window, line);
+    zor::startConsole(window, line); // goes on in the event loop
     return QApplication::exec();
 }

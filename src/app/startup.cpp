@@ -5,9 +5,11 @@
 #include "shell/mainwindow.h"
 #include "trend/recordsmenu.h"
 
+#include <QPointer>
+
 namespace zor {
 
-void startConsole(MainWindow &window, const CommandLine &line) {
+Task<> startConsole(MainWindow &window, const CommandLine &line) {
     const bool serial = !line.port.isEmpty();
     const bool network = !line.host.isEmpty();
     window.Form_Load(!serial && !network);
@@ -20,19 +22,20 @@ void startConsole(MainWindow &window, const CommandLine &line) {
             baud = last.isEmpty() ? QStringLiteral("115200") : last;
         }
         if (!window.menus.transport->connectSerial(line.port, baud))
-            return; // shown as "Invalid Comm Port!"; the console runs without a link
+            co_return; // shown as "Invalid Comm Port!"; the console runs without a link
         if (window.linkMode == QStringLiteral("comm2"))
             window.btn_REQSTAT_Click();
     } else if (network) {
-        if (!window.menus.transport->connectNetwork(line.host, line.tcpPort))
-            return;
+        QPointer<MainWindow> alive(&window);
+        if (!co_await window.menus.transport->connectNetwork(line.host, line.tcpPort) || !alive)
+            co_return;
         window.btn_REQSTAT_Click();
     } else {
-        return;
+        co_return;
     }
     if (line.autoUpdate) {
         window.mnu_AUTOUPDATE_Click();
-        return;
+        co_return;
     }
     for (int f = 0; f < IdentityFieldCount; ++f)
         window.ops.readIdentity(IdentityField(f));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/commandline.h"
+#include "link/devicelink.h"
 
 namespace zor {
 
@@ -8,7 +9,8 @@ class MainWindow;
 
 // Loads the main window and opens the link the command line names, as the
 // matching Ports entry would but without its dialogs; without one the
-// console asks for a port as usual.
-void startConsole(MainWindow &window, const CommandLine &line);
+// console asks for a port as usual. A network connection is waited for in
+// the event loop.
+Task<> startConsole(MainWindow &window, const CommandLine &line);
 
 } // namespace zor

@@ -29,6 +29,11 @@ void ConditioningMenu::haltRuns() {
         schedule->halt();
 }
 
+bool ConditioningMenu::runGoing() const {
+    const SeasoningPage *schedule = ctx_.forms.find<SeasoningPage>();
+    return cycleTest->cycleRunning || (schedule && schedule->running());
+}
+
 void ConditioningMenu::openSchedule() {
     QPointer<SeasoningPage> schedule = &ctx_.forms.get<SeasoningPage>(ctx_, shell_);
     dialogs().runModal(*schedule);

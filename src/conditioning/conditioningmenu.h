@@ -24,6 +24,8 @@ public:
     // Stops the cycle test and a seasoning run without sending anything; the
     // caller switches the voltage off itself.
     void haltRuns();
+    // A cycle test or a seasoning run is going.
+    bool runGoing() const;
 
 private:
     void openSchedule();

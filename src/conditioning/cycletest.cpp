@@ -87,47 +87,55 @@ void CycleTest::start() {
     }
 
     const quint64 id = ++session_;
+    offSeen_ = ctx_.state.offAsked();
     QPointer<CycleTest> self(this);
-    SupplyState *state = &ctx_.state;
-    ShellActions *shell = &shell_;
+    SupplyOps *ops = &ctx_.ops;
     Timer *timer = &cycleTimer_;
     // Owned by the link, not by the test: the first switching is not dropped
     // with any window.
-    ctx_.link.command(&ctx_.link, [self, state, shell, timer, id] {
+    ctx_.link.command(&ctx_.link, [self, ops, timer, id]() -> Task<> {
         if (!self || !self->cycleRunning || self->session_ != id)
-            return;
+            co_return;
+        const quint64 seen = self->offSeen_;
         // With the voltage already on, off and on again: every test begins
         // with a fresh on phase.
-        requestHighVoltage(*state, *shell, false);
-        requestHighVoltage(*state, *shell, true);
+        co_await requestHighVoltage(*ops, false, seen);
+        const bool on = co_await requestHighVoltage(*ops, true, seen);
+        if (!self || !self->cycleRunning || self->session_ != id)
+            co_return;
+        if (!on) {
+            self->halt();
+            co_return;
+        }
         self->cycleCount = 0;
         timer->setEnabled(true);
-        state->note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
-                        .arg(self->cycleOnTime)
-                        .arg(self->cyclePeriod));
+        ops->state().note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
+                              .arg(self->cycleOnTime)
+                              .arg(self->cyclePeriod));
     });
 }
 
 void CycleTest::CycleTimer_Timer() {
     QPointer<CycleTest> self(this);
-    SupplyState *state = &ctx_.state;
-    ShellActions *shell = &shell_;
+    SupplyOps *ops = &ctx_.ops;
     const quint64 id = session_;
-    // Held at most once behind another exchange or an open box: a late phase
-    // runs once, and asks for the state its phase needs rather than toggling,
-    // so neither a burst of ticks nor a switch moved by someone else can turn
-    // the test's phases upside down.
+    // Queued at most once behind another command: a late phase runs once, and
+    // asks for the state its phase needs rather than toggling, so neither a
+    // burst of ticks nor a switch moved by someone else can turn the test's
+    // phases upside down.
     ctx_.link.command(
         this,
-        [self, state, shell, id] {
+        [self, ops, id]() -> Task<> {
             if (!self || !self->cycleRunning || self->session_ != id)
-                return;
+                co_return;
+            const quint64 seen = self->offSeen_;
             ++self->cycleCount;
             if (self->cycleCount == self->cycleOnTime) {
-                requestHighVoltage(*state, *shell, false);
+                co_await requestHighVoltage(*ops, false, seen);
             } else if (self->cycleCount >= self->cyclePeriod) {
-                requestHighVoltage(*state, *shell, true);
                 self->cycleCount = 0;
+                if (!co_await requestHighVoltage(*ops, true, seen) && self)
+                    self->halt();
             }
         },
         &cycleTimer_);

@@ -37,6 +37,8 @@ private:
     Timer &cycleTimer_;
     // Tells a late command of an earlier test from one of the current test.
     quint64 session_ = 0;
+    // The off count when the test began: an off asked since ends it.
+    quint64 offSeen_ = 0;
 };
 
 } // namespace zor

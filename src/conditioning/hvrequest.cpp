@@ -1,13 +1,15 @@
 #include "conditioning/hvrequest.h"
 
-#include "supply/supplystate.h"
-#include "ui/shellactions.h"
+#include "supply/supplyops.h"
 
 namespace zor::conditioning {
 
-void requestHighVoltage(const SupplyState &state, ShellActions &shell, bool on) {
-    if (state.hvEnabled() != on)
-        shell.btn_HVONOFF_Click();
+Task<bool> requestHighVoltage(SupplyOps &ops, bool on, quint64 offSeen) {
+    if (on && ops.state().offAsked() != offSeen)
+        co_return false;
+    if (ops.state().hvEnabled() != on)
+        co_await ops.highVoltageTask(on, offSeen);
+    co_return !on || ops.state().offAsked() == offSeen;
 }
 
 } // namespace zor::conditioning

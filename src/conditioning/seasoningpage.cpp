@@ -174,9 +174,9 @@ bool SeasoningPage::SetKvandmA(const qint16 &step) {
     // link, so unloading this page cannot drop the zeros.
     const bool zeroing = step == FinalRow;
     const quint64 id = runId_;
-    link->command(link, [link, self, zeroing, id, kv = *kv, ma = *ma] {
-        // Asked again after each reply: a stop served while one waited (the
-        // X-ray off key) ends the step there, and its own zeros follow.
+    link->command(link, [link, self, zeroing, id, kv = *kv, ma = *ma]() -> Task<> {
+        // Asked again after each reply: a stop while one waited (the X-ray off
+        // key) ends the step there, and its own zeros follow.
         const auto wanted = [&] {
             return zeroing || (self && self->running_ && self->runId_ == id);
         };
@@ -185,8 +185,8 @@ bool SeasoningPage::SetKvandmA(const qint16 &step) {
              {QByteArray("IREF 0;"), "VREF " + QByteArray::number(kv) + ';',
               "IREF " + QByteArray::number(ma) + ';'}) {
             if (!wanted())
-                return;
-            link->exchange(payload);
+                co_return;
+            co_await link->exchange(payload);
         }
     });
     return true;
@@ -218,12 +218,14 @@ void SeasoningPage::Command1_Click() {
     stepTimeLeft = wholeSecondsFrom(combo_time[0]->currentText()).value_or(0);
 
     QPointer<SeasoningPage> self(this);
-    SupplyState *state = &ctx_.state;
-    ShellActions *shell = &shell_;
-    ctx_.link.command(&ctx_.link, [self, state, shell, id] {
+    SupplyOps *ops = &ctx_.ops;
+    const quint64 offSeen = ctx_.state.offAsked();
+    ctx_.link.command(&ctx_.link, [self, ops, id, offSeen]() -> Task<> {
         // A run stopped before this came round must not switch the voltage on.
-        if (self && self->running_ && self->runId_ == id)
-            requestHighVoltage(*state, *shell, true);
+        if (self && self->running_ && self->runId_ == id &&
+            !co_await requestHighVoltage(*ops, true, offSeen) && self && self->running_ &&
+            self->runId_ == id)
+            self->stopRun();
     });
     ctx_.state.note(QStringLiteral("Seasoning started"));
     SetKvandmA(stepIndex);
@@ -245,9 +247,10 @@ void SeasoningPage::resumeTicking() {
     const quint64 id = runId_;
     // Queued behind the step's setpoint commands when those had to wait for
     // another exchange, so ticks never overlap a step's programming.
-    ctx_.link.command(&ctx_.link, [self, id] {
+    ctx_.link.command(&ctx_.link, [self, id]() -> Task<> {
         if (self && self->running_ && self->runId_ == id)
             self->Timer_Season.setEnabled(true);
+        co_return;
     });
 }
 

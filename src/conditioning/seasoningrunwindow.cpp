@@ -1,6 +1,6 @@
 #include "conditioning/seasoningrunwindow.h"
 
-#include "conditioning/hvrequest.h"
+#include "supply/supplyops.h"
 #include "conditioning/seasoningpage.h"
 #include "link/devicelink.h"
 
@@ -55,12 +55,9 @@ void SeasoningRunWindow::Command1_Click() {
         schedule->stopRun();
         return;
     }
-    // Without its schedule no run can be going; the button still means off.
-    // Owned by the link: unloading this window must not drop it.
-    SupplyState *state = &ctx_.state;
-    ShellActions *shell = &shell_;
-    ctx_.link.command(&ctx_.link,
-                      [state, shell] { conditioning::requestHighVoltage(*state, *shell, false); });
+    // Without its schedule no run can be going; the button still means off,
+    // whatever the switch shows: an earlier off may have been lost.
+    ctx_.ops.setHighVoltage(false);
     ctx_.forms.unload(this);
 }
 

@@ -37,7 +37,7 @@ void FaultResetFrame::btn_RSTTIME_Click() {
 void FaultResetFrame::mnu_Reset_total_hrs_Click() {
     // The supply's answer is collected so it cannot be taken for the next
     // command's reply; nothing depends on it.
-    ctx_.link.command(this, [this] { ctx_.link.exchange("30,"); });
+    ctx_.link.command(this, [this]() -> Task<> { co_await ctx_.link.exchange("30,"); });
 }
 
 } // namespace zor

@@ -238,7 +238,7 @@ void SetpointPanel::ctrl_SCALVAL_ValueChanged(double value) {
 
 // --- transmit, program, cancel -----------------------------------------------
 
-bool SetpointPanel::transmit(const Channel &ch, qint16 count) {
+Task<bool> SetpointPanel::transmit(const Channel &ch, qint16 count) {
     QLineEdit *field = valueField(ch);
     setFieldColour(field, White);
     field->setText(QStringLiteral("Not Set"));
@@ -246,9 +246,9 @@ bool SetpointPanel::transmit(const Channel &ch, qint16 count) {
     programming_ = &ch;
     programmingCount_ = count;
     taken_ = false;
-    ctx_.ops.program(ch.id, count);
+    co_await ctx_.ops.programTask(ch.id, count);
     programming_ = nullptr;
-    return taken_;
+    co_return taken_;
 }
 
 void SetpointPanel::showAnswer(const Channel &ch, qint16 count, parse::Ack ack) {
@@ -273,16 +273,16 @@ void SetpointPanel::showAnswer(const Channel &ch, qint16 count, parse::Ack ack) 
 void SetpointPanel::btn_UPDATE_Click() {
     const Channel &ch = selected();
     const qint16 count = dacNew(ch);
-    ctx_.link.command(this, [this, &ch, count] { transmit(ch, count); });
+    ctx_.link.command(this, [this, &ch, count]() -> Task<> { co_await transmit(ch, count); });
 }
 
 void SetpointPanel::btn_ACCEPT_Click() {
     const Channel &ch = selected();
     const qint16 count = dacNew(ch);
-    ctx_.link.command(this, [this, &ch, count] {
+    ctx_.link.command(this, [this, &ch, count]() -> Task<> {
         // Only a count the supply took becomes the one CANCEL returns to;
         // otherwise CANCEL would send a value that was never in force.
-        if (transmit(ch, count))
+        if (co_await transmit(ch, count))
             dacAccepted(ch) = count;
     });
 }
@@ -291,8 +291,8 @@ void SetpointPanel::btn_CANCEL_Click() {
     const Channel &ch = selected();
     const qint16 count = dacAccepted(ch);
     loadCount(ch, count);
-    ctx_.link.command(this, [this, &ch, count] {
-        ctx_.link.outputOutputString(QByteArray(ch.revert) + QByteArray::number(count));
+    ctx_.link.command(this, [this, &ch, count]() -> Task<> {
+        co_await ctx_.link.send(QByteArray(ch.revert) + QByteArray::number(count));
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/devicelink.h"
 #include "supply/supplystate.h"
 #include "ui/consolecontext.h"
 
@@ -74,7 +75,7 @@ private:
     // Puts a count into the bit editor and its value into the scaled editor.
     void loadCount(const Channel &ch, qint16 count);
     // One transmit without a bracket of its own; true when the supply took it.
-    bool transmit(const Channel &ch, qint16 count);
+    Task<bool> transmit(const Channel &ch, qint16 count);
     void showAnswer(const Channel &ch, qint16 count, parse::Ack ack);
     void showReadBack(zor::Channel c, const Reading &r);
 

@@ -9,6 +9,7 @@
 #include "link/payloadtext.h"
 #include "platform/counts.h"
 
+#include <QCoroTimer>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,6 +48,10 @@ const char *unitOf(Channel c) {
     return c == Channel::Kv ? "kV" : "mA";
 }
 
+Task<> sleepFor(int ms) {
+    co_await QCoro::sleepFor(std::chrono::milliseconds(ms));
+}
+
 } // namespace
 
 Runner::Runner(const PortFactory &factory, QTextStream &out, QTextStream &err, QObject *parent)
@@ -63,11 +68,12 @@ void Runner::interrupt() {
     pausing_.wake();
 }
 
-bool Runner::pause(int ms) {
+Task<bool> Runner::pause(int ms) {
     if (interrupted_)
-        return false;
-    pausing_.sleep(ms);
-    return !interrupted_;
+        co_return false;
+    if (ms > 0)
+        co_await pausing_.sleep(ms);
+    co_return !interrupted_;
 }
 
 void Runner::print(const QJsonObject &json, const QString &people) {
@@ -94,23 +100,23 @@ int Runner::noReply(const QString &command) {
     return ExitNoSupply;
 }
 
-bool Runner::open(const Invocation &run) {
+Task<bool> Runner::open(const Invocation &run) {
     if (!run.serialDevice.isEmpty()) {
         link_.linkMode = QStringLiteral("comm1");
         SerialPortComponent &port = link_.MSComm1();
         port.setPortName(run.serialDevice);
         port.setSettings(run.settings);
         if (port.open())
-            return true;
+            co_return true;
         fail(QStringLiteral("cannot open %1: %2").arg(run.serialDevice, port.openFailureReason()));
-        return false;
+        co_return false;
     }
     link_.linkMode = LinkEthernet;
     TcpClientComponent &tcp = link_.tcpClient();
     tcp.remoteHost = run.host;
     tcp.remotePort = run.tcpPort;
     QString why;
-    Wait connecting;
+    Wake connecting;
     QObject scope; // ends the connections below with this function
     connect(&tcp, &TcpClientComponent::stateChanged, &scope, [&] {
         if (tcp.state() == TcpClientComponent::StateConnected)
@@ -122,16 +128,16 @@ bool Runner::open(const Invocation &run) {
     });
     tcp.connectToRemote();
     if (tcp.state() != TcpClientComponent::StateConnected)
-        connecting.sleep(ConnectLimitMs);
+        co_await connecting.sleep(ConnectLimitMs);
     if (tcp.state() == TcpClientComponent::StateConnected) {
         link_.tmr_NETRCVTMR.setEnabled(true);
-        return true;
+        co_return true;
     }
     fail(QStringLiteral("cannot connect to %1:%2: %3")
              .arg(run.host)
              .arg(run.tcpPort)
              .arg(why.isEmpty() ? QStringLiteral("no answer") : why));
-    return false;
+    co_return false;
 }
 
 void Runner::close() {
@@ -144,28 +150,28 @@ void Runner::close() {
     }
 }
 
-int Runner::run(const Invocation &invocation) {
+Task<int> Runner::run(Invocation invocation) {
     json_ = invocation.json;
     csvRun_ = std::any_of(invocation.steps.begin(), invocation.steps.end(),
                           [](const Step &s) { return s.csv; });
-    if (!open(invocation))
-        return ExitNoSupply;
+    if (!co_await open(invocation))
+        co_return ExitNoSupply;
     int code = ExitDone;
     for (const Step &step : invocation.steps) {
         if (interrupted_)
             break;
         silentReplies_ = 0;
         state_.setLinkAnswering(true);
-        sleepFor(PollTickMs);
-        code = runStep(step);
+        co_await sleepFor(PollTickMs);
+        code = co_await runStep(step);
         if (code != ExitDone)
             break;
     }
     // Radiation this run switched on does not outlive a Ctrl+C or a failure.
     if (hvSwitchedOn_ && (interrupted_ || code != ExitDone)) {
-        sleepFor(PollTickMs);
-        const parse::Ack ack =
-            acknowledged(SupplyOps::Operation::HvOff, [this] { ops_.setHighVoltage(false); });
+        co_await sleepFor(PollTickMs);
+        const parse::Ack ack = co_await acknowledged(
+            [this] { return ops_.highVoltageTask(false, state_.offAsked()); });
         if (ack == parse::Ack::Taken) {
             fail(QStringLiteral("high voltage switched off"));
         } else {
@@ -175,10 +181,10 @@ int Runner::run(const Invocation &invocation) {
         }
     }
     close();
-    return code;
+    co_return code;
 }
 
-int Runner::runStep(const Step &step) {
+Task<int> Runner::runStep(const Step &step) {
     switch (step.verb) {
     case Verb::Identity:
         return identity();
@@ -199,19 +205,21 @@ int Runner::runStep(const Step &step) {
     case Verb::Send:
         return send(step);
     }
-    return ExitUsage;
+    return done(ExitUsage);
 }
 
-parse::Ack Runner::acknowledged(SupplyOps::Operation op, const std::function<void()> &run) {
-    parse::Ack result = parse::Ack::NoReply;
-    const auto connection = connect(&ops_, &SupplyOps::answered, this,
-                                    [&](SupplyOps::Operation answered, parse::Ack ack) {
-                                        if (answered == op)
-                                            result = ack;
-                                    });
-    run();
-    disconnect(connection);
-    return result;
+Task<int> Runner::done(int code) {
+    co_return code;
+}
+
+Task<> Runner::inCommand(std::function<Task<>()> body) {
+    co_await link_.run(this, std::move(body));
+}
+
+Task<parse::Ack> Runner::acknowledged(std::function<Task<parse::Ack>()> operation) {
+    auto result = std::make_shared<parse::Ack>(parse::Ack::NoReply);
+    co_await inCommand([operation, result]() -> Task<> { *result = co_await operation(); });
+    co_return *result;
 }
 
 int Runner::report(const QString &command, parse::Ack ack, QJsonObject json, const QString &people,
@@ -229,7 +237,7 @@ int Runner::report(const QString &command, parse::Ack ack, QJsonObject json, con
     return refused ? ExitRefused : ExitNoSupply;
 }
 
-int Runner::identity() {
+Task<int> Runner::identity() {
     static const std::array<std::pair<IdentityField, const char *>, IdentityFieldCount> Fields{{
         {IdentityField::HardwareRevision, "hardware"},
         {IdentityField::Model, "model"},
@@ -240,50 +248,50 @@ int Runner::identity() {
     QJsonObject json{{"command", "identity"}};
     QString people;
     for (const auto &[field, key] : Fields) {
-        sleepFor(PollTickMs);
-        ops_.readIdentity(field);
+        co_await sleepFor(PollTickMs);
+        co_await inCommand([this, field = field] { return ops_.identityTask(field); });
         if (silent())
-            return noReply(QStringLiteral("identity"));
+            co_return noReply(QStringLiteral("identity"));
         json.insert(QLatin1String(key), state_.identity(field));
         people +=
             QStringLiteral("%1 %2\n").arg(QString(key).leftJustified(9), state_.identity(field));
     }
     print(json, people.trimmed());
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int Runner::status() {
-    ops_.readScaling();
+Task<int> Runner::status() {
+    co_await inCommand([this] { return ops_.scalingTask(); });
     if (silent())
-        return noReply(QStringLiteral("status"));
+        co_return noReply(QStringLiteral("status"));
     SupplySample sample;
     const auto connection =
         connect(&state_, &SupplyState::sampled, this, [&](const SupplySample &s) { sample = s; });
     for (std::size_t i = 0; i < SupplyOps::PollSteps.size(); ++i) {
-        sleepFor(PollTickMs);
-        ops_.pollTick();
+        co_await sleepFor(PollTickMs);
+        co_await inCommand([this] { return ops_.pollTask(); });
         if (silent()) {
             disconnect(connection);
-            return noReply(QStringLiteral("status"));
+            co_return noReply(QStringLiteral("status"));
         }
     }
     disconnect(connection);
     QJsonObject json = jsonRow(sample);
     json.insert(QStringLiteral("command"), QStringLiteral("status"));
     print(json, peopleReport(sample).trimmed());
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int Runner::watch(const Step &step) {
+Task<int> Runner::watch(const Step &step) {
     // One header per run, so the watches of a chain make one table.
     if (step.csv && !csvHeaderDone_) {
         csvHeaderDone_ = true;
         out_ << csvHeader() << '\n';
         out_.flush();
     }
-    ops_.readScaling();
+    co_await inCommand([this] { return ops_.scalingTask(); });
     if (silent())
-        return noReply(QStringLiteral("watch"));
+        co_return noReply(QStringLiteral("watch"));
     SupplySample sample;
     const auto connection =
         connect(&state_, &SupplyState::sampled, this, [&](const SupplySample &s) { sample = s; });
@@ -295,11 +303,11 @@ int Runner::watch(const Step &step) {
         QElapsedTimer cycle;
         cycle.start();
         for (std::size_t i = 0; i < SupplyOps::PollSteps.size(); ++i) {
-            if (!pause(PollTickMs))
-                return done(ExitDone);
-            ops_.pollTick();
+            if (!co_await pause(PollTickMs))
+                co_return done(ExitDone);
+            co_await inCommand([this] { return ops_.pollTask(); });
             if (silent())
-                return done(noReply(QStringLiteral("watch")));
+                co_return done(noReply(QStringLiteral("watch")));
         }
         if (step.csv) {
             out_ << csvRow(sample) << '\n';
@@ -309,21 +317,22 @@ int Runner::watch(const Step &step) {
             json.insert(QStringLiteral("command"), QStringLiteral("watch"));
             print(json, peopleLine(sample));
         }
-        if (n == step.count || !pause(step.intervalMs - static_cast<int>(cycle.elapsed())))
-            return done(ExitDone);
+        if (n == step.count ||
+            !co_await pause(step.intervalMs - static_cast<int>(cycle.elapsed())))
+            co_return done(ExitDone);
     }
 }
 
-int Runner::set(const Step &step) {
+Task<int> Runner::set(const Step &step) {
     const QString unit = QLatin1String(unitOf(step.channel));
     const QString command = QStringLiteral("set");
-    ops_.readScaling();
+    co_await inCommand([this] { return ops_.scalingTask(); });
     if (silent())
-        return noReply(command);
+        co_return noReply(command);
     const double perBit = state_.perBit(step.channel);
     if (!(perBit > 0)) {
         fail(QStringLiteral("set: the supply reported no full scale for %1").arg(unit));
-        return ExitNoSupply;
+        co_return ExitNoSupply;
     }
     QJsonObject json{{"channel", unit.toLower()}, {"value", step.value}};
     const double counts = step.value / perBit;
@@ -334,76 +343,81 @@ int Runner::set(const Step &step) {
         print(json, {});
         fail(QStringLiteral("set: %1 %2 is above the full scale of %3 %2")
                  .arg(QString::number(step.value), unit, fullScale));
-        return ExitUsage;
+        co_return ExitUsage;
     }
     const int count = dacCountFrom(counts);
     json.insert(QStringLiteral("count"), count);
-    sleepFor(PollTickMs);
-    const parse::Ack ack =
-        acknowledged(step.channel == Channel::Kv ? SupplyOps::Operation::ProgramKv
-                                                 : SupplyOps::Operation::ProgramMa,
-                     [&] { ops_.program(step.channel, count); });
-    return report(command, ack, json,
+    co_await sleepFor(PollTickMs);
+    const parse::Ack ack = co_await acknowledged(
+        [this, channel = step.channel, count] { return ops_.programTask(channel, count); });
+    co_return report(command, ack, json,
                   QStringLiteral("%1 setpoint %2 %1 (%3 counts)")
                       .arg(unit, QString::number(count * perBit, 'f', 3))
                       .arg(count),
                   false);
 }
 
-int Runner::highVoltage(bool on) {
+Task<int> Runner::highVoltage(bool on) {
     // Set before sending: a lost acknowledgement may still have switched it on.
     if (on)
         hvSwitchedOn_ = true;
-    const parse::Ack ack =
-        acknowledged(on ? SupplyOps::Operation::HvOn : SupplyOps::Operation::HvOff,
-                     [&] { ops_.setHighVoltage(on); });
+    const parse::Ack ack = co_await acknowledged(
+        [this, on] { return ops_.highVoltageTask(on, state_.offAsked()); });
     if (ack == parse::Ack::Taken || ack == parse::Ack::Refused)
         hvSwitchedOn_ = on && ack == parse::Ack::Taken;
-    return report(QStringLiteral("hv"), ack, {{"on", on}},
+    co_return report(QStringLiteral("hv"), ack, {{"on", on}},
                   on ? QStringLiteral("High voltage on") : QStringLiteral("High voltage off"),
                   false);
 }
 
-int Runner::reset() {
+Task<int> Runner::reset() {
     QByteArray reply;
     const auto connection =
         connect(&link_, &DeviceLink::received, this, [&](const QByteArray &r) { reply = r; });
-    ops_.resetFault();
+    co_await inCommand([this] { return ops_.faultResetTask(); });
     disconnect(connection);
     // ';' the faults are cleared; '$' the supply is still clearing them.
     const bool clearing = parse::faultResetTaken(reply);
-    return report(QStringLiteral("reset"), clearing ? parse::Ack::Taken : parse::writeAck(reply),
+    co_return report(QStringLiteral("reset"), clearing ? parse::Ack::Taken : parse::writeAck(reply),
                   {{"clearing", clearing}}, QStringLiteral("Fault reset"), false);
 }
 
-int Runner::shutdown() {
-    const parse::Ack ack =
-        acknowledged(SupplyOps::Operation::LocalControl, [this] { ops_.localControl(); });
+Task<int> Runner::shutdown() {
+    // As the console's Shutdown: off first, whatever this run did, its reply
+    // not awaited; then the hand-back.
+    state_.setHvEnabled(false);
+    co_await inCommand([this]() -> Task<> { co_await link_.send("ENBL 0;"); });
+    hvSwitchedOn_ = false;
+    const parse::Ack ack = co_await acknowledged([this] { return ops_.localControlTask(); });
     // The setpoints go to zero whatever the answer, and Ctrl+C does not stop them.
     // Each waits its full tick after the one before, however late that one went.
+    link_.beginShutdown();
     for (qsizetype i = 0; i < ZeroingPayloads.size(); ++i) {
-        sleepFor(i == 0 ? 2 * ExitTickMs : ExitTickMs);
-        link_.sendAlone(this, ZeroingPayloads[i]);
+        co_await sleepFor(i == 0 ? 2 * ExitTickMs : ExitTickMs);
+        link_.commandFinal(
+            [this, payload = ZeroingPayloads[i]]() -> Task<> { co_await link_.send(payload); });
     }
     QJsonArray zeroed;
     for (const QByteArray &p : ZeroingPayloads)
         zeroed.append(QString::fromLatin1(p));
-    return report(QStringLiteral("shutdown"), ack, {{"zeroed", zeroed}},
+    co_return report(QStringLiteral("shutdown"), ack, {{"zeroed", zeroed}},
                   QStringLiteral("Setpoints zeroed: %1\nLocal control")
                       .arg(QString::fromLatin1(ZeroingPayloads.join(' '))),
                   true);
 }
 
-int Runner::send(const Step &step) {
-    QByteArray reply;
-    link_.command(this, [&] { reply = link_.exchange(step.payload); });
-    if (reply.isEmpty())
-        return noReply(QStringLiteral("send"));
+Task<int> Runner::send(const Step &step) {
+    auto reply = std::make_shared<QByteArray>();
+    co_await inCommand([this, reply, payload = step.payload]() -> Task<> {
+        *reply = co_await link_.exchange(payload);
+    });
+    if (reply->isEmpty())
+        co_return noReply(QStringLiteral("send"));
     print({{"command", "send"},
            {"payload", visibleControls(step.payload)},
-           {"reply", visibleControls(reply)}},
-          visibleControls(reply));
-    return ExitDone;
+           {"reply", visibleControls(*reply)}},
+          visibleControls(*reply));
+    co_return ExitDone;
 }
 
 } // namespace zor::ctl

@@ -2,7 +2,6 @@
 
 #include "ctl/ctlargs.h"
 #include "link/devicelink.h"
-#include "platform/wait.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
@@ -19,27 +18,30 @@ public:
            QObject *parent = nullptr);
 
     // The exit code.
-    int run(const Invocation &invocation);
+    Task<int> run(Invocation invocation);
     // Ctrl+C: ends a watch, or the chain after the running command; "ENBL 0;"
     // goes out first when this run switched the high voltage on. The shutdown
     // sequence is never cut short.
     void interrupt();
 
 private:
-    bool open(const Invocation &invocation);
+    Task<bool> open(const Invocation &invocation);
     void close();
-    int runStep(const Step &step);
-    int identity();
-    int status();
-    int watch(const Step &step);
-    int set(const Step &step);
-    int highVoltage(bool on);
-    int reset();
-    int shutdown();
-    int send(const Step &step);
+    Task<int> runStep(const Step &step);
+    static Task<int> done(int code);
+    Task<int> identity();
+    Task<int> status();
+    Task<int> watch(const Step &step);
+    Task<int> set(const Step &step);
+    Task<int> highVoltage(bool on);
+    Task<int> reset();
+    Task<int> shutdown();
+    Task<int> send(const Step &step);
 
+    // Runs operations as one command of the link, in the bracket.
+    Task<> inCommand(std::function<Task<>()> body);
     // Runs an operation and returns how the supply answered it.
-    parse::Ack acknowledged(SupplyOps::Operation op, const std::function<void()> &run);
+    Task<parse::Ack> acknowledged(std::function<Task<parse::Ack>()> operation);
     // Prints the outcome; a refusal, or an answer other than the acknowledgement
     // when otherRefuses, gives ExitRefused.
     int report(const QString &command, parse::Ack ack, QJsonObject json, const QString &people,
@@ -48,8 +50,8 @@ private:
     int noReply(const QString &command);
     void print(const QJsonObject &json, const QString &people);
     void fail(const QString &message);
-    // Sleeps in the event loop; false when interrupted.
-    bool pause(int ms);
+    // Waits in the event loop; false when interrupted.
+    Task<bool> pause(int ms);
 
     DeviceLink link_;
     SupplyState state_;
@@ -62,7 +64,7 @@ private:
     bool hvSwitchedOn_ = false;
     bool interrupted_ = false;
     bool csvHeaderDone_ = false;
-    Wait pausing_;
+    Wake pausing_;
 };
 
 } // namespace zor::ctl

@@ -57,5 +57,15 @@ int main(int argc, char *argv[]) {
 #ifdef Q_OS_UNIX
     routeSigint(runner);
 #endif
-    return runner.run(*parsed.invocation);
+    // The run is a coroutine over the event loop; it may end before the loop starts.
+    int code = zor::ctl::ExitDone;
+    bool finished = false;
+    runner.run(*parsed.invocation).then([&code, &finished](int result) {
+        code = result;
+        finished = true;
+        QCoreApplication::exit(result);
+    });
+    if (!finished)
+        app.exec();
+    return code;
 }

@@ -26,9 +26,9 @@ void DiagnosticsMenu::mnu_RAWDATA_Click() {
 void DiagnosticsMenu::mnu_PASSTHRU_Click() {
     // The console keeps no pass-through state; only a missing reply counts.
     // Owned by the link, not by this menu: it outlives every window.
-    ctx_.link.command(&ctx_.link, [this] {
-        ctx_.link.outputOutputString("96,");
-        if (ctx_.link.inputInputString().isEmpty())
+    ctx_.link.command(&ctx_.link, [this]() -> Task<> {
+        co_await ctx_.link.outputOutputString("96,");
+        if ((co_await ctx_.link.inputInputString()).isEmpty())
             ctx_.state.countFailedReply();
     });
 }

@@ -16,8 +16,9 @@ void unlockWithAccessKey(QDialog &page, DeviceLink &link, const char *accessKey,
         return;
     }
     unlock();
-    link.command(&page,
-                 [&link, key] { link.outputOutputString("PASS " + typedPayloadText(key) + ";"); });
+    link.command(&page, [&link, key]() -> Task<> {
+        co_await link.send("PASS " + typedPayloadText(key) + ";");
+    });
 }
 
 } // namespace zor::factory

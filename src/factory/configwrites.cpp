@@ -17,10 +17,8 @@ using factory::ParamRow;
 
 void FactoryConfigPage::writeParameter(factory::Param id) {
     const ParamRow &row = factory::paramRow(id);
-    link_.command(this, [this, &row] {
-        const QString entry = dialogs().input(QString::fromLatin1(row.prompt), windowTitle());
-        writeEntry(row, entry);
-    });
+    // Asked before anything is queued: the poll goes on while the box is open.
+    writeEntry(row, dialogs().input(QString::fromLatin1(row.prompt), windowTitle()));
 }
 
 void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
@@ -117,13 +115,18 @@ void FactoryConfigPage::programScaling(const QString &entry) {
         return;
     }
     // The scale follows the supply, so it changes only once the supply took it.
-    if (parse::writeAck(link_.exchange("SLVP " + *kvArgument + ";")) == parse::Ack::Taken)
-        state_.setKvPerBit(*kv / 4095.0);
-    link_.outputOutputString("SLIP " + *maArgument + ";");
+    link_.command(this, [this, kvPayload = "SLVP " + *kvArgument + ";",
+                         maPayload = "SLIP " + *maArgument + ";", kv = *kv]() -> Task<> {
+        if (parse::writeAck(co_await link_.exchange(kvPayload)) == parse::Ack::Taken)
+            state_.setKvPerBit(kv / 4095.0);
+        co_await link_.send(maPayload);
+    });
 }
 
 void FactoryConfigPage::send(const char *command, const QByteArray &argument) {
-    link_.outputOutputString(QByteArray(command) + argument + ";");
+    link_.command(this, [this, payload = QByteArray(command) + argument + ";"]() -> Task<> {
+        co_await link_.send(payload);
+    });
 }
 
 } // namespace zor

@@ -99,8 +99,9 @@ void FactoryConfigPage::Command2_Click() {
 }
 
 void FactoryConfigPage::btn_getConf_Click() {
-    link_.command(this,
-                  [this] { showReadBack(factory::configurationTexts(link_.exchange("CONF;"))); });
+    link_.command(this, [this]() -> Task<> {
+        showReadBack(factory::configurationTexts(co_await link_.exchange("CONF;")));
+    });
 }
 
 void FactoryConfigPage::showReadBack(const QStringList &texts) {

@@ -64,13 +64,13 @@ void SerialNumberPage::Command1_Click() {
 }
 
 void SerialNumberPage::Btn_read_serialNum_Click() {
-    link_.command(this, [this] {
-        const QByteArray reply = link_.exchange("SNUR;");
+    link_.command(this, [this]() -> Task<> {
+        const QByteArray reply = co_await link_.exchange("SNUR;");
         if (reply.isEmpty()) {
             Txt_serialNum->setText(QStringLiteral("Unknown"));
             setBackground(Qt::red);
             state_.countFailedReply();
-            return;
+            co_return;
         }
         if (const auto serial = reply::valueBeforeSemicolon(reply)) {
             Txt_serialNum->setText(QString::fromLatin1(*serial));
@@ -83,14 +83,15 @@ void SerialNumberPage::Btn_serialNum_Click() {
     // Writing stays locked until this page's key has been given.
     if (!Btn_serialNum->isEnabled())
         return;
-    link_.command(this, [this] {
-        const QString entry = dialogs().input(
-            QStringLiteral("Enter Serial Number: EX. 101407139-A00041"), windowTitle());
-        // Cancel: an empty write would erase the stored serial number.
-        if (entry.isEmpty())
-            return;
-        Txt_serialNum->setText(entry);
-        link_.outputOutputString("SNUS " + typedPayloadText(entry) + ";");
+    // Asked before anything is queued: the poll goes on while the box is open.
+    const QString entry = dialogs().input(
+        QStringLiteral("Enter Serial Number: EX. 101407139-A00041"), windowTitle());
+    // Cancel: an empty write would erase the stored serial number.
+    if (entry.isEmpty())
+        return;
+    Txt_serialNum->setText(entry);
+    link_.command(this, [this, payload = "SNUS " + typedPayloadText(entry) + ";"]() -> Task<> {
+        co_await link_.send(payload);
     });
 }
 

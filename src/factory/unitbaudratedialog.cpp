@@ -42,16 +42,19 @@ void UnitBaudRateDialog::save_Click() {
     saved_ = true;
     const int position = Bitslist->currentIndex();
     if (position >= 0) {
-        link_.command(this, [this, position] {
-            link_.exchange("BAUD " + QByteArray::number(position + 1) + ";");
-            // Even when held behind a poll step, whose end restarted the poll.
-            link_.leaveTimersStopped();
-        });
         // The supply now talks at the new speed: polling and the reply timers
-        // stay off until the user reopens the port or picks auto update again.
+        // stay off until the user reopens the port or picks auto update again,
+        // so no later command's bracket may start the poll either.
         link_.tmr_NETRCVTMR.setEnabled(false);
         if (link_.autoUpdate && link_.pollTimer())
             link_.pollTimer()->setEnabled(false);
+        link_.autoUpdate = false;
+        link_.command(nullptr, [this, payload = "BAUD " + QByteArray::number(position + 1) + ";",
+                                link = &link_]() -> Task<> {
+            co_await link->exchange(payload);
+            // Even when queued behind a poll step, whose end restarted the poll.
+            link->leaveTimersStopped();
+        });
     }
     accept();
 }

@@ -2,9 +2,7 @@
 
 #include "link/framecodec.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QThread>
 #include <algorithm>
 #include <cctype>
 
@@ -24,6 +22,25 @@ ExchangeOutcome outcomeOf(const QByteArray &payload, const QByteArray &reply, bo
     return ExchangeOutcome::Ok;
 }
 
+void appendCapped(QByteArray &to, const QByteArray &chunk) {
+    if (to.size() < DeviceLink::MaxReplyBytes)
+        to.append(chunk.left(DeviceLink::MaxReplyBytes - to.size()));
+}
+
+// Resumes one suspended coroutine from the event loop, not from inside the
+// code that finished what it waited for.
+struct Resumer {
+    bool done = false;
+    std::coroutine_handle<> waiter;
+};
+
+struct ResumerAwait {
+    std::shared_ptr<Resumer> r;
+    bool await_ready() const noexcept { return r->done; }
+    void await_suspend(std::coroutine_handle<> h) { r->waiter = h; }
+    void await_resume() const noexcept {}
+};
+
 } // namespace
 
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
@@ -33,33 +50,137 @@ DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
     connect(&tmr_RCVTIMER, &Timer::tick, this, &DeviceLink::tmr_RCVTIMER_Timer);
     connect(&tmr_COMMWDT, &Timer::tick, this, &DeviceLink::tmr_COMMWDT_Timer);
     connect(&tmr_NETRCVTMR, &Timer::tick, this, &DeviceLink::tmr_NETRCVTMR_Timer);
-    const auto wake = [this] { wait_.wake(); };
-    connect(serial_.get(), &SerialPortComponent::readyRead, this, wake);
-    connect(tcp_.get(), &TcpClientComponent::readyRead, this, wake);
-    connect(tcp_.get(), &TcpClientComponent::stateChanged, this, wake);
+    connect(serial_.get(), &SerialPortComponent::readyRead, &wake_, &Wake::resume);
+    connect(tcp_.get(), &TcpClientComponent::readyRead, &wake_, &Wake::resume);
+    connect(tcp_.get(), &TcpClientComponent::stateChanged, &wake_, &Wake::wake);
     connect(tcp_.get(), &TcpClientComponent::error, this,
             [this](int, const QString &description) { emit tcpError(description); });
 }
 
 DeviceLink::~DeviceLink() = default;
 
-void DeviceLink::outputOutputString(const QByteArray &payload) {
-    if (gated())
+// --- commands -------------------------------------------------------------
+
+void DeviceLink::command(QObject *owner, Body body, const void *tick) {
+    if (shuttingDown_)
         return;
-    flushSentAlone();
-    sentPayload_ = payload;
-    sentPending_ = true;
-    sentClock_.start();
-    // On the way out nothing reads a reply but the local/remote hand-back, so
-    // the final sends do not wait for an owed reply.
-    if (!finalSends_)
-        drainLateReply();
+    if (tick &&
+        std::any_of(queue_.begin(), queue_.end(), [tick](const Queued &q) { return q.tick == tick; }))
+        return;
+    enqueue({owner, owner != nullptr, std::move(body), tick, {}}, false);
+}
+
+Task<> DeviceLink::run(QObject *owner, Body body) {
+    auto resumer = std::make_shared<Resumer>();
+    QPointer<DeviceLink> self(this);
+    auto ended = [self, resumer] {
+        resumer->done = true;
+        if (self && resumer->waiter)
+            QMetaObject::invokeMethod(
+                self, [resumer] { resumer->waiter.resume(); }, Qt::QueuedConnection);
+    };
+    if (shuttingDown_)
+        co_return;
+    enqueue({owner, owner != nullptr, std::move(body), nullptr, std::move(ended)}, false);
+    co_await ResumerAwait{resumer};
+}
+
+void DeviceLink::commandFinal(Body body) {
+    enqueue({nullptr, false,
+             [this, body = std::move(body)]() -> Task<> {
+                 finalRunning_ = true;
+                 co_await body();
+                 finalRunning_ = false;
+             },
+             nullptr, {}},
+            false);
+}
+
+void DeviceLink::enqueue(Queued entry, bool front) {
+    if (front)
+        queue_.push_front(std::move(entry));
+    else
+        queue_.push_back(std::move(entry));
+    if (!driving_)
+        drive();
+}
+
+Task<> DeviceLink::drive() {
+    driving_ = true;
+    while (!queue_.empty()) {
+        Queued next = std::move(queue_.front());
+        queue_.pop_front();
+        if (!next.hasOwner || next.owner) {
+            running_ = true;
+            openBracket();
+            try {
+                co_await next.body();
+            } catch (...) {
+                // A command's failure ends in its own fields; it never stops the queue.
+            }
+            closeBracket();
+            running_ = false;
+        }
+        if (next.ended)
+            next.ended();
+    }
+    driving_ = false;
+    while (!driving_ && !idle_.empty()) {
+        auto fn = std::move(idle_.front());
+        idle_.pop_front();
+        fn();
+    }
+}
+
+void DeviceLink::whenIdle(std::function<void()> fn) {
+    if (!driving_)
+        fn();
+    else
+        idle_.push_back(std::move(fn));
+}
+
+void DeviceLink::openBracket() {
+    if (tmr_RCVTIMER.isEnabled())
+        tmr_RCVTIMER.setEnabled(false);
+    if (tmr_NETRCVTMR.isEnabled())
+        tmr_NETRCVTMR.setEnabled(false);
+    if (autoUpdate && pollTimer_)
+        pollTimer_->setEnabled(false);
+}
+
+void DeviceLink::closeBracket() {
+    if (keepStopped_) {
+        keepStopped_ = false;
+        return;
+    }
+    if (isEthernet())
+        tmr_NETRCVTMR.setEnabled(true);
+    else
+        tmr_RCVTIMER.setEnabled(true);
+    if (autoUpdate && pollTimer_)
+        pollTimer_->setEnabled(true);
+}
+
+void DeviceLink::beginShutdown() {
+    shuttingDown_ = true;
+    urgent_.clear();
+    std::deque<Queued> dropped;
+    dropped.swap(queue_);
+    for (Queued &q : dropped)
+        if (q.ended)
+            q.ended();
+    wake_.wake();
+}
+
+// --- the wire -------------------------------------------------------------
+
+void DeviceLink::write(const QByteArray &payload) {
     // A status message cut short by this command would glue onto the next one.
     networkPending_.clear();
     const QByteArray frame = ProcessOutputString(payload, isEthernet());
     emit transmitted(frame);
     lastPayload_ = payload;
-    sentAtMs_ = clock_.elapsed();
+    sentAtMs_ = nowMs();
     if (isEthernet()) {
         tcp_->send(frame);
         return;
@@ -70,6 +191,23 @@ void DeviceLink::outputOutputString(const QByteArray &payload) {
     serial_->write(frame);
 }
 
+Task<> DeviceLink::outputOutputString(QByteArray payload) {
+    if (gated())
+        co_return;
+    // The off lane has the wire; this send follows it.
+    if (urgentRunning_)
+        co_await WireFree{*this};
+    if (!urgent_.empty())
+        co_await serveUrgent();
+    // On the way out nothing reads a reply but the local/remote hand-back, so
+    // the final sends do not wait for an owed reply.
+    if (!finalRunning_)
+        co_await drainLateReply();
+    if (gated())
+        co_return;
+    write(payload);
+}
+
 std::optional<QByteArray> DeviceLink::readArrived() {
     if (isEthernet())
         return tcp_->getData();
@@ -77,40 +215,49 @@ std::optional<QByteArray> DeviceLink::readArrived() {
 }
 
 // One mechanism keeps a late reply from being credited to the next command:
-// after a time-out the supply may still owe that reply for up to
-// LateWindowMs after the command went out, and without an echo in the
-// protocol it could not be told from the next command's own. So the next send
-// first drains the line until the owed reply has come and the line has been
-// quiet for QuietGuardMs, or the window has closed. A silent supply thus costs
-// up to one more second per failed exchange; no reply is ever misplaced.
-void DeviceLink::drainLateReply() {
-    if (lateUntilMs_ < 0)
-        return;
-    const qint64 until = lateUntilMs_;
-    lateUntilMs_ = -1;
-    const char terminator = isEthernet() ? ETX : LF;
-    QByteArray drained;
-    qint64 lastByteMs = -1;
-    for (;;) {
-        const auto chunk = readArrived();
-        if (!chunk)
-            break;
-        if (!chunk->isEmpty()) {
-            lastByteMs = clock_.elapsed();
-            if (drained.size() < MaxReplyBytes)
-                drained.append(chunk->left(MaxReplyBytes - drained.size()));
+// after a time-out, or a send whose reply nobody collects, the supply may
+// still owe that reply for up to LateWindowMs after the command went out, and
+// without an echo in the protocol it could not be told from the next
+// command's own. So the next send first drains the line until the owed reply
+// has come and the line has been quiet for QuietGuardMs, or the window has
+// closed. An off asked meanwhile goes out first; the window then runs on from
+// the off. A silent supply thus costs up to one more second per failed
+// exchange; no reply is ever misplaced.
+Task<> DeviceLink::drainLateReply() {
+    while (lateUntilMs_ >= 0) {
+        const qint64 until = lateUntilMs_;
+        lateUntilMs_ = -1;
+        const char terminator = isEthernet() ? ETX : LF;
+        QByteArray drained;
+        qint64 lastByteMs = -1;
+        bool offAsked = false;
+        for (;;) {
+            if (!urgent_.empty()) {
+                offAsked = true;
+                break;
+            }
+            const auto chunk = readArrived();
+            if (!chunk)
+                break;
+            if (!chunk->isEmpty()) {
+                lastByteMs = nowMs();
+                appendCapped(drained, *chunk);
+            }
+            const qint64 now = nowMs();
+            const bool whole = drained.contains(terminator);
+            if (now >= until || (whole && now - lastByteMs >= QuietGuardMs) || shuttingDown_)
+                break;
+            if (isEthernet() && tcp_->state() != TcpClientComponent::StateConnected)
+                break;
+            co_await wake_.sleep(whole ? lastByteMs + QuietGuardMs - now : until - now);
         }
-        const qint64 now = clock_.elapsed();
-        const bool whole = drained.contains(terminator);
-        if (now >= until || (whole && now - lastByteMs >= QuietGuardMs) || shuttingDown_)
-            break;
-        const qint64 wait = whole ? lastByteMs + QuietGuardMs - now : until - now;
-        if (!waitForData(wait) ||
-            (isEthernet() && tcp_->state() != TcpClientComponent::StateConnected))
-            break;
+        if (!drained.isEmpty())
+            emit lateReplyDiscarded(drained);
+        if (!offAsked)
+            co_return;
+        lateUntilMs_ = until;
+        co_await serveUrgent();
     }
-    if (!drained.isEmpty())
-        emit lateReplyDiscarded(drained);
 }
 
 bool DeviceLink::dropForeignReply(QByteArray &reply, char terminator) {
@@ -129,199 +276,124 @@ bool DeviceLink::dropForeignReply(QByteArray &reply, char terminator) {
     return true;
 }
 
-bool DeviceLink::waitForData(qint64 remainingMs) {
-    return wait_.sleep(remainingMs);
-}
-
-QByteArray DeviceLink::receiveSerial(bool &failed) {
-    QElapsedTimer clock;
-    clock.start();
+Task<QByteArray> DeviceLink::collect() {
+    const bool ethernet = isEthernet();
+    const char terminator = ethernet ? ETX : LF;
     QByteArray reply;
-    for (;;) {
-        const auto chunk = serial_->readAll();
-        if (!chunk) {
-            failed = true;
-            return {};
-        }
-        if (reply.size() < MaxReplyBytes)
-            reply.append(chunk->left(MaxReplyBytes - reply.size()));
-        while (dropForeignReply(reply, LF)) {
-        }
-        if (reply.contains(LF))
-            break;
-        const qint64 elapsed = clock.elapsed();
-        if (elapsed > ReplyLimitMs)
-            break;
-        if (!waitForData(ReplyLimitMs - elapsed + 1))
-            break;
-    }
-    if (const auto rest = serial_->readAll(); rest && reply.size() < MaxReplyBytes)
-        reply.append(rest->left(MaxReplyBytes - reply.size()));
-    emit serialLeftover(serial_->readAll().value_or(QByteArray()));
-    tmr_COMMWDT.setEnabled(true);
-    return reply;
-}
-
-QByteArray DeviceLink::receiveNetwork(bool &failed) {
-    // Without a connection there is nothing to wait for.
-    if (tcp_->state() != TcpClientComponent::StateConnected) {
-        failed = true;
-        return {};
-    }
-    QElapsedTimer clock;
-    clock.start();
-    QByteArray reply;
-    for (;;) {
-        const QByteArray chunk = tcp_->getData();
-        if (reply.size() < MaxReplyBytes)
-            reply.append(chunk.left(MaxReplyBytes - reply.size()));
-        while (dropForeignReply(reply, ETX)) {
-        }
-        if (reply.contains(ETX))
-            break;
-        const qint64 elapsed = clock.elapsed();
-        if (elapsed > ReplyLimitMs)
-            break;
-        if (tcp_->state() != TcpClientComponent::StateConnected)
-            break;
-        if (!waitForData(ReplyLimitMs - elapsed + 1))
-            break;
-    }
-    return reply;
-}
-
-QByteArray DeviceLink::inputInputString() {
-    if (gated())
-        return {};
     bool failed = false;
-    const QByteArray reply = isEthernet() ? receiveNetwork(failed) : receiveSerial(failed);
-    if (sentPending_) {
-        sentPending_ = false;
-        emit exchanged(sentPayload_, reply, sentClock_.elapsed(),
-                       outcomeOf(sentPayload_, reply, isEthernet()));
+    // Without a connection there is nothing to wait for.
+    if (ethernet && tcp_->state() != TcpClientComponent::StateConnected) {
+        failed = true;
+    } else {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            const auto chunk = readArrived();
+            if (!chunk) {
+                failed = true;
+                break;
+            }
+            appendCapped(reply, *chunk);
+            while (dropForeignReply(reply, terminator)) {
+            }
+            if (reply.contains(terminator))
+                break;
+            const qint64 elapsed = clock.elapsed();
+            if (elapsed > ReplyLimitMs)
+                break;
+            if (ethernet && tcp_->state() != TcpClientComponent::StateConnected)
+                break;
+            co_await wake_.sleep(ReplyLimitMs - elapsed + 1);
+        }
+        if (!ethernet && !failed) {
+            if (const auto rest = serial_->readAll())
+                appendCapped(reply, *rest);
+            emit serialLeftover(serial_->readAll().value_or(QByteArray()));
+            tmr_COMMWDT.setEnabled(true);
+        }
     }
-    if (failed) {
-        runUrgent();
-        return {};
-    }
+    if (failed)
+        reply.clear();
+    emit exchanged(lastPayload_, reply, nowMs() - sentAtMs_,
+                   outcomeOf(lastPayload_, reply, ethernet));
+    if (failed)
+        co_return reply;
     // Without its terminator the reply, or the rest of it, may still come.
-    const bool timedOut = !reply.contains(isEthernet() ? ETX : LF);
-    lateUntilMs_ = timedOut ? sentAtMs_ + LateWindowMs : -1;
+    lateUntilMs_ = reply.contains(terminator) ? -1 : sentAtMs_ + LateWindowMs;
     emit received(reply);
     tmr_RCVTIMER.setEnabled(true);
     serial_->discardInput();
-    runUrgent();
-    return reply;
+    co_return reply;
 }
 
-bool DeviceLink::mustHold() const {
-    // Only an event served inside a running handler's wait arrives at a deeper
-    // event loop; a handler calling another handler directly runs at once.
-    return depth_ > 0 && QThread::currentThread()->loopLevel() > loopLevelAtStart_;
+Task<QByteArray> DeviceLink::inputInputString() {
+    if (gated())
+        co_return QByteArray();
+    onWire_ = true;
+    QByteArray reply = co_await collect();
+    onWire_ = false;
+    // The off asked during this wait goes out before the command goes on.
+    if (!urgent_.empty())
+        co_await serveUrgent();
+    co_return reply;
 }
 
-void DeviceLink::command(QObject *owner, std::function<void()> body, const void *tick) {
-    if (mustHold()) {
-        if (tick && std::any_of(held_.begin(), held_.end(),
-                                [tick](const Held &h) { return h.tick == tick; }))
-            return;
-        held_.push_back({owner, owner != nullptr, std::move(body), true, tick});
+Task<QByteArray> DeviceLink::exchange(QByteArray payload) {
+    co_await outputOutputString(payload);
+    co_return co_await inputInputString();
+}
+
+Task<> DeviceLink::send(QByteArray payload) {
+    co_await outputOutputString(payload);
+    if (gated())
+        co_return;
+    emit exchanged(payload, {}, 0, ExchangeOutcome::SentAlone);
+    // Its reply may come, and must not be taken by the next command.
+    lateUntilMs_ = sentAtMs_ + LateWindowMs;
+    if (!urgent_.empty())
+        co_await serveUrgent();
+}
+
+// --- the off lane ---------------------------------------------------------
+
+void DeviceLink::urgent(QByteArray payload, std::function<void(const QByteArray &)> done) {
+    if (shuttingDown_)
+        return;
+    urgent_.push_back({std::move(payload), std::move(done)});
+    if (onWire_ || urgentRunning_)
+        return; // served when the exchange in flight ends
+    if (wake_.sleeping()) {
+        wake_.wake(); // a drain gives way
         return;
     }
-    execute(body, true);
+    serveUrgent();
 }
 
-void DeviceLink::commandFirst(std::function<void()> body) {
-    // Only a waiting exchange can take its reply; a handler that is merely busy
-    // (a box of its own is open) holds its timers off already.
-    if (wait_.sleeping()) {
-        urgent_.push_back(std::move(body));
-    } else if (depth_ > 0) {
-        body();
-    } else {
-        execute(body, true);
-    }
-}
-
-void DeviceLink::runUrgent() {
+Task<> DeviceLink::serveUrgent() {
+    if (urgentRunning_)
+        co_return;
+    urgentRunning_ = true;
     while (!urgent_.empty()) {
-        auto body = std::move(urgent_.front());
+        Urgent next = std::move(urgent_.front());
         urgent_.pop_front();
-        body();
+        // No drain: the off must not wait. A reply still owed may be taken for
+        // the off's own, so the window runs on from the off's send.
+        const bool owed = lateUntilMs_ >= 0;
+        write(next.payload);
+        onWire_ = true;
+        const QByteArray reply = co_await collect();
+        onWire_ = false;
+        if (owed)
+            lateUntilMs_ = sentAtMs_ + LateWindowMs;
+        if (next.done)
+            next.done(reply);
     }
+    urgentRunning_ = false;
+    if (auto waiter = std::exchange(wireWaiter_, {}))
+        waiter.resume();
 }
 
-void DeviceLink::flushSentAlone() {
-    if (!sentPending_)
-        return;
-    sentPending_ = false;
-    emit exchanged(sentPayload_, {}, 0, ExchangeOutcome::SentAlone);
-}
-
-void DeviceLink::sendAlone(QObject *owner, const QByteArray &payload) {
-    std::function<void()> body = [this, payload] {
-        outputOutputString(payload);
-        flushSentAlone();
-    };
-    if (mustHold()) {
-        held_.push_back({owner, owner != nullptr, std::move(body), false, nullptr});
-        return;
-    }
-    execute(body, false);
-}
-
-void DeviceLink::whenIdle(std::function<void()> fn) {
-    if (depth_ == 0 && !running_held_) {
-        fn();
-        return;
-    }
-    idle_.push_back(std::move(fn));
-}
-
-void DeviceLink::execute(std::function<void()> &body, bool bracketed) {
-    if (depth_++ == 0)
-        loopLevelAtStart_ = QThread::currentThread()->loopLevel();
-    try {
-        if (bracketed) {
-            CommandBracket bracket(*this);
-            body();
-        } else {
-            body();
-        }
-    } catch (...) {
-        // A handler's failure ends in its own fields; it never reaches the caller.
-    }
-    if (--depth_ == 0) {
-        flushSentAlone();
-        if (!running_held_)
-            runHeld();
-    }
-}
-
-void DeviceLink::runHeld() {
-    running_held_ = true;
-    // Held commands first, in order; deferred work only once none is waiting,
-    // and anything that work holds in turn is run before the loop ends.
-    while (depth_ == 0 && (!held_.empty() || !idle_.empty())) {
-        if (!held_.empty()) {
-            Held next = std::move(held_.front());
-            held_.pop_front();
-            if (!next.hasOwner || next.owner)
-                execute(next.body, next.bracketed);
-            continue;
-        }
-        auto fn = std::move(idle_.front());
-        idle_.pop_front();
-        fn();
-    }
-    running_held_ = false;
-}
-
-void DeviceLink::beginShutdown() {
-    shuttingDown_ = true;
-    held_.clear();
-    wait_.wake();
-}
+// --- timers and transports ------------------------------------------------
 
 void DeviceLink::tmr_RCVTIMER_Timer() {
     tmr_RCVTIMER.setEnabled(false);
@@ -336,21 +408,31 @@ void DeviceLink::tmr_COMMWDT_Timer() {
 
 void DeviceLink::tmr_NETRCVTMR_Timer() {
     tmr_NETRCVTMR.setEnabled(false);
-    if (isEthernet()) {
+    if (isEthernet() && !onWire_) {
         // A message may arrive in pieces: keep them until its ETX, then decode
         // it whole. Every STX starts a new message, so a stray fragment before
         // it is dropped rather than glued on.
         networkPending_.append(tcp_->getData());
         if (networkPending_.size() > MaxReplyBytes)
             networkPending_.clear();
+        if (lateUntilMs_ >= 0 && nowMs() >= lateUntilMs_)
+            lateUntilMs_ = -1;
         qsizetype end;
         while ((end = networkPending_.indexOf(ETX)) >= 0) {
             const qsizetype start = networkPending_.lastIndexOf(STX, end);
             const QByteArray message =
                 start < 0 ? QByteArray() : networkPending_.mid(start, end - start + 1);
             networkPending_.remove(0, end + 1);
-            if (!message.isEmpty())
-                emit networkStatus(message);
+            if (message.isEmpty())
+                continue;
+            // The first whole message while a reply is owed is that reply, not
+            // a status message: "0" at its fifth place would read as X-RAY OFF.
+            if (lateUntilMs_ >= 0) {
+                lateUntilMs_ = -1;
+                emit lateReplyDiscarded(message);
+                continue;
+            }
+            emit networkStatus(message);
         }
         if (const qsizetype start = networkPending_.lastIndexOf(STX); start > 0)
             networkPending_.remove(0, start);
@@ -370,28 +452,6 @@ void DeviceLink::closeSerial() {
 void DeviceLink::closeTcp() {
     tcp_->close();
     networkPending_.clear();
-}
-
-CommandBracket::CommandBracket(DeviceLink &link) : link_(link) {
-    if (link_.tmr_RCVTIMER.isEnabled())
-        link_.tmr_RCVTIMER.setEnabled(false);
-    if (link_.tmr_NETRCVTMR.isEnabled())
-        link_.tmr_NETRCVTMR.setEnabled(false);
-    if (link_.autoUpdate && link_.pollTimer_)
-        link_.pollTimer_->setEnabled(false);
-}
-
-CommandBracket::~CommandBracket() {
-    if (link_.keepStopped_) {
-        link_.keepStopped_ = false;
-        return;
-    }
-    if (link_.isEthernet())
-        link_.tmr_NETRCVTMR.setEnabled(true);
-    else
-        link_.tmr_RCVTIMER.setEnabled(true);
-    if (link_.autoUpdate && link_.pollTimer_)
-        link_.pollTimer_->setEnabled(true);
 }
 
 } // namespace zor

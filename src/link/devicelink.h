@@ -1,8 +1,8 @@
 #pragma once
 
 #include "link/portfactory.h"
+#include "link/wake.h"
 #include "platform/timer.h"
-#include "platform/wait.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -13,8 +13,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <QCoroTask>
 
 namespace zor {
+
+// An operation that waits for the link: C++20 coroutines over the application's
+// one event loop.
+template <typename T = void>
+using Task = QCoro::Task<T>;
 
 inline const QString LinkEthernet = QStringLiteral("ethernet");
 
@@ -30,17 +36,26 @@ enum class ExchangeOutcome {
 // The console's only path to the supply: one request/reply exchange at a time
 // over the chosen transport, the reply timers, the serial-port watchdog and the
 // command bracket every handler runs in.
+//
+// Nothing waits in a nested event loop. A command is a coroutine queued here
+// and run after the ones before it; its exchanges suspend it until the reply
+// (or the 1.0 s limit) comes, and the application's loop serves clicks, timers
+// and boxes meanwhile. Switching the high voltage off does not queue: it goes
+// out as soon as the exchange in flight ends, ahead of everything else.
 class DeviceLink : public QObject {
     Q_OBJECT
 public:
     static constexpr int ReplyLimitMs = 1000;
     // A reply is a few dozen characters; noise beyond this is read and dropped.
     static constexpr qsizetype MaxReplyBytes = 1 << 20;
-    // A reply still owed by a command that timed out may come this long after
-    // that command went out; the next send waits it out (see drainLateReply).
+    // A reply still owed by a command that timed out, or by one sent without
+    // collecting its reply, may come this long after that command went out;
+    // the next send waits it out (see drainLateReply).
     static constexpr int LateWindowMs = 2 * ReplyLimitMs;
     // Quiet time after a late reply before the line is taken to be clear.
     static constexpr int QuietGuardMs = 30;
+
+    using Body = std::function<Task<>()>;
 
     explicit DeviceLink(const PortFactory &factory, QObject *parent = nullptr);
     ~DeviceLink() override;
@@ -61,67 +76,58 @@ public:
     void setPollTimer(Timer *timer) { pollTimer_ = timer; }
     Timer *pollTimer() const { return pollTimer_; }
 
-    // Frames a payload and writes it to the active transport.
-    void outputOutputString(const QByteArray &payload);
-    // Collects one reply, framing included; empty when nothing came within 1.0 s.
-    QByteArray inputInputString();
-    QByteArray exchange(const QByteArray &payload) {
-        outputOutputString(payload);
-        return inputInputString();
-    }
+    // Queues a command: its body runs inside the command bracket once the
+    // commands before it have ended, and is dropped if its owner is gone by
+    // then. The link keeps the body alive until it has run, so a coroutine
+    // lambda may use what it captured. Bodies given the same `tick` key (a
+    // timer's) are queued at most once: a late tick runs once, never as a burst.
+    void command(QObject *owner, Body body, const void *tick = nullptr);
+    // The same, awaited: resumes the caller from the event loop once the body
+    // has run or was dropped.
+    Task<> run(QObject *owner, Body body);
 
-    // Runs a command handler inside the command bracket. A handler started while
-    // another exchange is waiting for its reply is held and run right after it,
-    // in order; it is dropped only if its owner window is gone by then. A held
-    // handler runs late, so it must carry the values of the moment it was asked
-    // for, or re-check when it runs that what asked for it still holds.
-    // Handlers given the same `tick` key (a timer's) are held at most once: a
-    // tick that falls due while one is waiting is dropped, so a late tick runs
-    // once, never as a burst.
-    void command(QObject *owner, std::function<void()> body, const void *tick = nullptr);
-    // A command that must not wait behind others (switching the high voltage
-    // off): while an exchange waits it runs right after that exchange's reply,
-    // before the rest of that handler and before anything held.
-    void commandFirst(std::function<void()> body);
-    // A send without reply and without bracket, held like a command while an
-    // exchange is waiting so it cannot take that exchange's reply.
-    void sendAlone(QObject *owner, const QByteArray &payload);
-    // Runs fn once no handler is running (at once when idle).
+    // Inside a command body: frames a payload and writes it, after waiting out
+    // a reply still owed on the line.
+    Task<> outputOutputString(QByteArray payload);
+    // Collects one reply, framing included; empty when nothing came within 1.0 s.
+    Task<QByteArray> inputInputString();
+    Task<QByteArray> exchange(QByteArray payload);
+    // A send whose reply is not collected; the reply it may get is owed, so the
+    // next send waits it out rather than take it.
+    Task<> send(QByteArray payload);
+
+    // The off lane: `payload` goes out as soon as the wire is free (at once
+    // when idle, else when the exchange in flight ends), before anything
+    // queued, before any drain and before the next step of the command in
+    // progress. `done` gets its reply. Ignored once the console is ending,
+    // whose own sequence switches off.
+    void urgent(QByteArray payload, std::function<void(const QByteArray &)> done);
+
+    // Runs fn once no command is running or queued (at once when idle).
     void whenIdle(std::function<void()> fn);
-    bool busy() const { return depth_ > 0; }
-    // An exchange is waiting for its reply and the caller is an event served
-    // inside that wait: anything it sends now would be held.
-    bool exchangeWaiting() const { return mustHold(); }
-    int heldCount() const { return static_cast<int>(held_.size()); }
-    // The running handler's bracket leaves the reply and poll timers stopped.
+    bool busy() const { return running_; }
+    // Nothing running, queued or on the wire.
+    bool idle() const { return !driving_ && !urgentRunning_ && urgent_.empty() && !onWire_; }
+    int queuedCount() const { return static_cast<int>(queue_.size()); }
+    // The running command's bracket leaves the reply and poll timers stopped.
     void leaveTimersStopped() { keepStopped_ = true; }
 
-    // The console is ending: held handlers are dropped, a wait in progress ends
-    // as soon as it can, and from now on only sends made inside a FinalSends
-    // scope reach the wire; any other exchange returns an empty reply at once.
+    // The console is ending: queued commands are dropped, a wait in progress
+    // ends as soon as it can, the off lane closes, and from now on only the
+    // final commands reach the wire; any other exchange returns an empty reply
+    // at once.
     void beginShutdown();
     bool shuttingDown() const { return shuttingDown_; }
-    class FinalSends {
-    public:
-        explicit FinalSends(DeviceLink &link) : link_(link), outer_(link.finalSends_) {
-            link_.finalSends_ = true;
-        }
-        ~FinalSends() { link_.finalSends_ = outer_; }
-        FinalSends(const FinalSends &) = delete;
-        FinalSends &operator=(const FinalSends &) = delete;
-
-    private:
-        DeviceLink &link_;
-        bool outer_;
-    };
+    // A command of the closing sequence, run after the one in progress.
+    void commandFinal(Body body);
 
     void tmr_RCVTIMER_Timer();
     void tmr_COMMWDT_Timer();
     void tmr_NETRCVTMR_Timer();
 
-    // Closes the transports, pushing out what is still pending first.
     // The active transport is open (serial) or connected (network).
     bool transportOpen() const;
+    // Close the transports, pushing out what is still pending first.
     void closeSerial();
     void closeTcp();
 
@@ -141,69 +147,65 @@ signals:
                    zor::ExchangeOutcome outcome);
 
 private:
-    friend class CommandBracket;
-    struct Held {
+    struct Queued {
         QPointer<QObject> owner;
         bool hasOwner;
-        std::function<void()> body;
-        bool bracketed;
+        Body body;
         const void *tick;
+        std::function<void()> ended;
+    };
+    struct Urgent {
+        QByteArray payload;
+        std::function<void(const QByteArray &)> done;
     };
 
-    bool mustHold() const;
-    void execute(std::function<void()> &body, bool bracketed);
-    void runHeld();
-    void runUrgent();
-    // Reports a send whose reply nobody collected.
-    void flushSentAlone();
-    // Sleeps until the transport has data or the deadline passes; false when the
-    // application is quitting and no further waiting is possible.
-    bool waitForData(qint64 remainingMs);
-    QByteArray receiveSerial(bool &failed);
-    QByteArray receiveNetwork(bool &failed);
-    bool gated() const { return shuttingDown_ && !finalSends_; }
+    void enqueue(Queued entry, bool front);
+    Task<> drive();
+    void openBracket();
+    void closeBracket();
+    Task<> serveUrgent();
+    Task<QByteArray> collect();
+    // Writes a frame; the drain is the caller's.
+    void write(const QByteArray &payload);
+    void reportSentAlone();
+    bool gated() const { return shuttingDown_ && !finalRunning_; }
     // Reads what has arrived on the active transport; nullopt when it cannot be read.
     std::optional<QByteArray> readArrived();
-    void drainLateReply();
+    Task<> drainLateReply();
     // Takes the first whole reply out of `reply` when it cannot answer the
     // command waiting; true when it did.
     bool dropForeignReply(QByteArray &reply, char terminator);
+    qint64 nowMs() const { return clock_.elapsed(); }
 
     std::unique_ptr<SerialPortComponent> serial_;
     std::unique_ptr<TcpClientComponent> tcp_;
     Timer *pollTimer_ = nullptr;
-    int depth_ = 0;
-    int loopLevelAtStart_ = 0;
-    bool running_held_ = false;
-    std::deque<Held> held_;
+    std::deque<Queued> queue_;
     std::deque<std::function<void()>> idle_;
+    std::deque<Urgent> urgent_;
+    bool driving_ = false;
+    bool running_ = false;
+    // An exchange, a send or a drain holds the wire.
+    bool onWire_ = false;
+    bool urgentRunning_ = false;
+    // The command that wants the wire while the off lane has it.
+    std::coroutine_handle<> wireWaiter_;
+    struct WireFree {
+        DeviceLink &link;
+        bool await_ready() const noexcept { return !link.urgentRunning_; }
+        void await_suspend(std::coroutine_handle<> h) { link.wireWaiter_ = h; }
+        void await_resume() const noexcept {}
+    };
+    Wake wake_;
     QByteArray networkPending_;
-    Wait wait_;
-    std::deque<std::function<void()>> urgent_;
-    QByteArray sentPayload_;
-    bool sentPending_ = false;
-    QElapsedTimer sentClock_;
     QElapsedTimer clock_;
     QByteArray lastPayload_;
     qint64 sentAtMs_ = 0;
-    // While set, a reply owed by a timed-out command may still come until then.
+    // While set, a reply owed by an earlier command may still come until then.
     qint64 lateUntilMs_ = -1;
     bool keepStopped_ = false;
     bool shuttingDown_ = false;
-    bool finalSends_ = false;
-};
-
-// Stops the reply and poll timers for a handler's exchanges and restarts them
-// when it leaves, whichever way it leaves.
-class CommandBracket {
-public:
-    explicit CommandBracket(DeviceLink &link);
-    ~CommandBracket();
-    CommandBracket(const CommandBracket &) = delete;
-    CommandBracket &operator=(const CommandBracket &) = delete;
-
-private:
-    DeviceLink &link_;
+    bool finalRunning_ = false;
 };
 
 } // namespace zor

@@ -116,10 +116,10 @@ void IdentityFrame::mnu_HWREV_Click() {
         showChangeFailed();
         return;
     }
-    // The bracket may be held until a running exchange is done, so the outcome
-    // is shown from inside it; the read-back then runs at once as its own command.
-    ctx_.link.command(this, [this, revision] {
-        if (parse::numericTaken(ctx_.link.exchange("40," + revision.toLatin1() + ",")))
+    // The command may wait behind a running exchange, so the outcome is shown
+    // from inside it; the read-back then follows as its own command.
+    ctx_.link.command(this, [this, revision]() -> Task<> {
+        if (parse::numericTaken(co_await ctx_.link.exchange("40," + revision.toLatin1() + ",")))
             btn_HWREV_Click();
         else
             showChangeFailed();

@@ -137,7 +137,8 @@ void StatusFrame::decodeNetworkStatus(const QByteArray &text) {
 void StatusFrame::enableWdt_Click() {
     // The direction is taken when the toggle's turn comes, so two toggles asked
     // for during one wait go on and off in turn.
-    ctx_.link.command(this, [this] { ctx_.ops.setWatchdog(!ctx_.state.watchdogEnabled()); });
+    // The direction is the one in force when its turn comes.
+    ctx_.link.command(this, [this] { return ctx_.ops.watchdogTask(!ctx_.state.watchdogEnabled()); });
 }
 
 void StatusFrame::showWatchdog(bool on) {

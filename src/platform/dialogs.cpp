@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
 
 namespace zor {
 
@@ -36,6 +38,22 @@ public:
         return box.exec() == QMessageBox::Ok;
     }
 
+    int ask(const QString &text, const QStringList &buttons, const QString &title) override {
+        QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::NoButton,
+                        QApplication::activeWindow());
+        QList<QAbstractButton *> made;
+        for (qsizetype i = 0; i < buttons.size(); ++i)
+            made << box.addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                       : QMessageBox::AcceptRole);
+        if (!made.isEmpty()) {
+            box.setDefaultButton(qobject_cast<QPushButton *>(made.last()));
+            box.setEscapeButton(made.last());
+        }
+        box.exec();
+        const qsizetype index = made.indexOf(box.clickedButton());
+        return index < 0 ? int(buttons.size()) - 1 : int(index);
+    }
+
     QString input(const QString &prompt, const QString &title,
                   const QString &defaultText) override {
         bool ok = false;
@@ -46,8 +64,17 @@ public:
 
     QString saveFile(const QString &title, const QString &filter,
                      const QString &suggested) override {
-        return QFileDialog::getSaveFileName(QApplication::activeWindow(), titleOr(title), suggested,
-                                            filter);
+        // Qt's own box, not the platform's: the X-ray off key must reach the
+        // console while it is open.
+        QFileDialog box(QApplication::activeWindow(), titleOr(title), suggested, filter);
+        box.setOption(QFileDialog::DontUseNativeDialog);
+        box.setAcceptMode(QFileDialog::AcceptSave);
+        static const QRegularExpression extension(QStringLiteral("\\*\\.(\\w+)"));
+        if (const auto match = extension.match(filter); match.hasMatch())
+            box.setDefaultSuffix(match.captured(1));
+        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+            return {};
+        return box.selectedFiles().first();
     }
 
     QString choice(const QString &prompt, const QStringList &items, const QString &defaultText,

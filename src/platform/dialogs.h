@@ -27,11 +27,19 @@ public:
     }
     // OK and Cancel; true on OK.
     virtual bool confirm(const QString &text, const QString &title = {}) = 0;
+    // One button per answer, the last one the cancel (Esc, the close box); the
+    // index of the answer chosen. Boxes that cannot ask answer with the cancel.
+    virtual int ask(const QString &text, const QStringList &buttons, const QString &title = {}) {
+        Q_UNUSED(text);
+        Q_UNUSED(title);
+        return int(buttons.size()) - 1;
+    }
     // Cancel yields an empty text.
     virtual QString input(const QString &prompt, const QString &title = {},
                           const QString &defaultText = {}) = 0;
-    // A file to write, chosen by the operator; empty on Cancel. Boxes that cannot
-    // browse ask for the path as text.
+    // A file to write, chosen by the operator; empty on Cancel. The suggested
+    // name is offered first and the filter's extension added when none is
+    // typed. Boxes that cannot browse ask for the path as text.
     virtual QString saveFile(const QString &title, const QString &filter,
                              const QString &suggested = {}) {
         Q_UNUSED(filter);

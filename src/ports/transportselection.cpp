@@ -9,6 +9,8 @@
 #include "ports/usbportdialog.h"
 #include "ui/formregistry.h"
 #include "ui/mainmenu.h"
+
+#include <QPointer>
 #include "ui/shellactions.h"
 
 #include <QAction>
@@ -39,6 +41,8 @@ TransportSelection::TransportSelection(ConsoleContext ctx, ShellActions &shell, 
     connect(menu.mnu_userComm, &QAction::triggered, this, &TransportSelection::mnu_userComm_Click);
     connect(menu.mnu_USB, &QAction::triggered, this, &TransportSelection::mnu_USB_Click);
     connect(menu.mnu_ethernet, &QAction::triggered, this, &TransportSelection::mnu_ethernet_Click);
+    connect(&ctx_.link.tcpClient(), &TcpClientComponent::stateChanged, &connectWait_,
+            &Wake::resume);
 }
 
 void TransportSelection::mnu_comm1_Click() {
@@ -143,26 +147,31 @@ void TransportSelection::mnu_USB_Click() {
 }
 
 void TransportSelection::mnu_ethernet_Click() {
+    openEthernet();
+}
+
+Task<> TransportSelection::openEthernet() {
     const quint64 choice = begin();
     auto &dialog = ctx_.forms.get<RemoteHost>(ctx_.link, shell_, window_);
     dialogs().runModal(dialog);
     if (superseded(choice))
-        return;
+        co_return;
     TcpClientComponent &tcp = ctx_.link.tcpClient();
     if (tcp.remoteHost.trimmed().isEmpty() || tcp.remotePort < 1 || tcp.remotePort > 65535) {
         dialogs().detailedMessage(
             QStringLiteral("No Remote Host!"),
             QStringLiteral("Choose Ethernet again and enter the address and port number of the "
                            "supply."));
-        return;
+        co_return;
     }
-    if (!connectTcp(choice))
-        return;
+    QPointer<TransportSelection> self(this);
+    if (!co_await connectTcp(choice) || !self)
+        co_return;
     shell_.btn_REQSTAT_Click();
     shell_.mnu_AUTOUPDATE_Click();
 }
 
-bool TransportSelection::connectNetwork(const QString &host, int port) {
+Task<bool> TransportSelection::connectNetwork(const QString &host, int port) {
     const quint64 choice = begin();
     TcpClientComponent &tcp = ctx_.link.tcpClient();
     tcp.remoteHost = host;
@@ -171,7 +180,7 @@ bool TransportSelection::connectNetwork(const QString &host, int port) {
     return connectTcp(choice);
 }
 
-bool TransportSelection::connectTcp(quint64 choice) {
+Task<bool> TransportSelection::connectTcp(quint64 choice) {
     TcpClientComponent &tcp = ctx_.link.tcpClient();
     setChecks(Entry::Ethernet);
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
@@ -179,30 +188,31 @@ bool TransportSelection::connectTcp(quint64 choice) {
     shell_.setStatusPanelText(1, QStringLiteral("Ethernet Comms"));
     ctx_.link.linkMode = LinkEthernet;
     tcp.connectToRemote();
-    waitForConnection(choice);
+    QPointer<TransportSelection> self(this);
+    co_await waitForConnection(choice);
     // Another choice made during the wait has taken over the link.
-    if (superseded(choice))
-        return false;
+    if (!self || superseded(choice))
+        co_return false;
     ctx_.link.tmr_NETRCVTMR.setEnabled(true);
     if (tcp.state() == TcpClientComponent::StateConnected)
         RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
-    return true;
+    co_return true;
 }
 
-void TransportSelection::waitForConnection(quint64 choice) {
+Task<> TransportSelection::waitForConnection(quint64 choice) {
+    QPointer<TransportSelection> self(this);
     TcpClientComponent &tcp = ctx_.link.tcpClient();
     QElapsedTimer clock;
     clock.start();
     while (tcp.state() != TcpClientComponent::StateConnected) {
         const qint64 elapsed = clock.elapsed();
         if (elapsed > connectLimitMs)
-            return;
-        // Sleep until the connection state moves or the limit passes; timers
-        // and clicks are served meanwhile.
-        if (!connectWait_.sleep(connectLimitMs - elapsed + 1, &tcp,
-                                &TcpClientComponent::stateChanged) ||
-            superseded(choice))
-            return; // the console is ending, or another choice took over
+            co_return;
+        // Until the connection state moves or the limit passes; timers and
+        // clicks are served meanwhile.
+        co_await connectWait_.sleep(connectLimitMs - elapsed + 1);
+        if (!self || superseded(choice))
+            co_return; // the console is ending, or another choice took over
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/wait.h"
+#include "link/devicelink.h"
 #include "ui/consolecontext.h"
 
 #include <QList>
@@ -37,7 +37,7 @@ public:
     // which has been shown as the menu shows it. The status request and the
     // update mode are left to the caller.
     bool connectSerial(const QString &port, const QString &baud);
-    bool connectNetwork(const QString &host, int port);
+    Task<bool> connectNetwork(const QString &host, int port);
 
     // Tests shorten the connect wait; the console never changes it.
     int connectLimitMs = ConnectLimitMs;
@@ -67,7 +67,8 @@ private:
     bool openChosen(Entry entry, const QString &portText, const Before &before);
     // Connects to the TCP client's remote address, waiting up to the limit;
     // false when a later choice took over meanwhile.
-    bool connectTcp(quint64 choice);
+    Task<bool> connectTcp(quint64 choice);
+    Task<> openEthernet();
     // Opens the serial port; when it will not open, falls back (see fallBack)
     // and says "Invalid Comm Port!".
     bool openSerial(const Before &before);
@@ -77,7 +78,7 @@ private:
     void fallBack(const Before &before);
     void showSerialPanels();
     void showInvalidPort(const QString &reason);
-    void waitForConnection(quint64 choice);
+    Task<> waitForConnection(quint64 choice);
     quint64 begin();
     // A later choice (made inside one of this handler's waits) or the end of
     // the console has taken over; the rest of this handler is void.
@@ -91,7 +92,7 @@ private:
     ShellActions &shell_;
     QWidget *window_;
     quint64 choice_ = 0;
-    Wait connectWait_;
+    Wake connectWait_;
 };
 
 } // namespace zor

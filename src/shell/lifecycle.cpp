@@ -30,7 +30,34 @@ void MainWindow::Form_Load(bool askForPort) {
     state.clearArcs();
 }
 
+MainWindow::Leaving MainWindow::leavingHighVoltage(const QString &switchOffCaption) {
+    // A run left behind would keep the high voltage on with nothing watching it.
+    if (menus.conditioning->runGoing())
+        return Leaving::SwitchOff;
+    if (!state.hvEnabled() && !state.xrayOn())
+        return Leaving::AsItIs;
+    const int answer = dialogs().ask(
+        QStringLiteral("The high voltage is on."),
+        {switchOffCaption, QStringLiteral("Leave It On"), QStringLiteral("Cancel")});
+    return answer == 0 ? Leaving::SwitchOff : answer == 1 ? Leaving::AsItIs : Leaving::Stay;
+}
+
 void MainWindow::mnu_EXIT_Click() {
+    if (link.shuttingDown() || ended_)
+        return;
+    switch (leavingHighVoltage(QStringLiteral("Switch Off and Exit"))) {
+    case Leaving::Stay:
+        return;
+    case Leaving::SwitchOff:
+        switchOffThen([this] { closeLinkAndEnd(); });
+        return;
+    case Leaving::AsItIs:
+        break;
+    }
+    closeLinkAndEnd();
+}
+
+void MainWindow::closeLinkAndEnd() {
     tmr_UPDATE.setEnabled(false);
     EnableManualControls();
     link.closeSerial();
@@ -40,60 +67,68 @@ void MainWindow::mnu_EXIT_Click() {
     endProgram();
 }
 
-void MainWindow::mnu_SHUTDOWN_Click() {
-    if (link.shuttingDown())
-        return;
-    menus.records->events.note(QStringLiteral("Shutdown"));
-    // Nothing may reach the supply after the hand-back but the zeroing: the
-    // poll, the runs and every timer that can send stop now. An exchange
-    // already waiting finishes; the poll step it belongs to starts no other.
+void MainWindow::stopEverything() {
     autoUpdate = false;
     tmr_UPDATE.setEnabled(false);
     CycleTimer.setEnabled(false);
     menus.conditioning->haltRuns();
     link.beginShutdown();
+}
+
+void MainWindow::switchOffThen(std::function<void()> end) {
+    stopEverything();
+    // Behind the exchange in flight, if any: its command sends nothing more.
+    link.commandFinal([this, end = std::move(end)]() -> Task<> {
+        state.setHvEnabled(false);
+        co_await link.send("ENBL 0;");
+        end();
+    });
+}
+
+void MainWindow::mnu_SHUTDOWN_Click() {
+    if (link.shuttingDown() || ended_)
+        return;
+    menus.records->events.note(QStringLiteral("Shutdown"));
+    // Nothing may reach the supply after the hand-back but the zeroing: the
+    // poll, the runs and every timer that can send stop now. An exchange
+    // already waiting finishes; the command it belongs to sends no more.
+    stopEverything();
     panels.localRemote->btn_local_remote->setValue(true);
-    link.command(this, [this] {
-        DeviceLink::FinalSends finalSends(link);
+    link.commandFinal([this]() -> Task<> {
         // Off whatever the switch shows: an earlier off may have been lost.
         // Its reply is not awaited, so the hand-back is not delayed by it.
-        link.outputOutputString("ENBL 0;");
         state.setHvEnabled(false);
-        panels.localRemote->btn_local_remote_Click();
+        co_await link.send("ENBL 0;");
+        co_await ops.localControlTask();
         tmr_EXIT.setEnabled(true);
     });
 }
 
 void MainWindow::tmr_EXIT_Timer() {
-    // A zeroing send must not land inside another exchange's wait, where that
-    // exchange would take its reply; the step waits for the next tick instead.
-    if (link.exchangeWaiting() || ended_)
+    if (ended_)
         return;
-    DeviceLink::FinalSends finalSends(link);
-    switch (exitStep) {
-    case 1:
-        link.sendAlone(this, "10,0,");
-        break;
-    case 2:
-        link.sendAlone(this, "11,0,");
-        break;
-    case 3:
-        link.sendAlone(this, "12,0,");
-        break;
-    case 4:
-        tmr_EXIT.setEnabled(false);
-        link.sendAlone(this, "13,0,");
-        if (RawDataPage *page = forms.find<RawDataPage>())
-            page->hide();
-        tmr_UPDATE.setEnabled(false);
-        EnableManualControls();
-        link.closeSerial();
-        link.closeTcp();
-        link.tmr_COMMWDT.setEnabled(false);
-        endProgram();
-        return;
-    default:
-        break;
+    static constexpr const char *Zeroing[] = {"10,0,", "11,0,", "12,0,", "13,0,"};
+    if (exitStep >= 1 && exitStep <= 4) {
+        const bool last = exitStep == 4;
+        if (last)
+            tmr_EXIT.setEnabled(false);
+        // Queued behind whatever is on the wire, so no zeroing send lands inside
+        // another exchange's wait.
+        link.commandFinal([this, payload = QByteArray(Zeroing[exitStep - 1]), last]() -> Task<> {
+            co_await link.send(payload);
+            if (!last)
+                co_return;
+            if (RawDataPage *page = forms.find<RawDataPage>())
+                page->hide();
+            tmr_UPDATE.setEnabled(false);
+            EnableManualControls();
+            link.closeSerial();
+            link.closeTcp();
+            link.tmr_COMMWDT.setEnabled(false);
+            endProgram();
+        });
+        if (last)
+            return;
     }
     // A late tick must not bring the next one closer than a full interval:
     // enabling again restarts the interval from this send.
@@ -113,9 +148,31 @@ void MainWindow::Form_Unload() {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    if (link.shuttingDown()) {
+        // The off or the closing sequence is on its way; the end follows it.
+        event->ignore();
+        return;
+    }
+    switch (leavingHighVoltage(QStringLiteral("Switch Off and Exit"))) {
+    case Leaving::Stay:
+        event->ignore();
+        return;
+    case Leaving::SwitchOff:
+        event->ignore();
+        switchOffThen([this] {
+            Form_Unload();
+            close();
+        });
+        return;
+    case Leaving::AsItIs:
+        break;
+    }
     event->accept();
-    if (!ended_)
-        Form_Unload();
+    Form_Unload();
 }
 
 void MainWindow::endProgram() {

@@ -214,20 +214,13 @@ void MainWindow::showTcpError(const QString &description) {
     if (tcpErrorShowing_)
         return;
     tcpErrorShowing_ = true;
-    // A box opened inside an exchange's wait would hold that exchange past its
-    // limit for as long as the operator reads; it opens once the exchange is over.
-    if (link.exchangeWaiting()) {
-        link.whenIdle([this, description] {
-            QTimer::singleShot(0, this, [this, description] {
-                tcpErrorShowing_ = false;
-                if (!ended_)
-                    showTcpError(description);
-            });
-        });
-        return;
-    }
-    dialogs().message(QStringLiteral("TCP Error") + description);
-    tcpErrorShowing_ = false;
+    // The error may be raised from inside the link's own code; the box opens
+    // from the event loop, where it holds up nothing.
+    QTimer::singleShot(0, this, [this, description] {
+        if (!ended_)
+            dialogs().message(QStringLiteral("TCP Error") + description);
+        tcpErrorShowing_ = false;
+    });
 }
 
 CommDiagnosticsPage &MainWindow::extras() {
@@ -255,25 +248,10 @@ QString MainWindow::statusPanelText(int panel) const {
 void MainWindow::openModalPage(std::function<void()> page) {
     if (modalPageBusy_ || ended_)
         return;
+    // The link goes on while the page is open: nothing it waits for is held.
     modalPageBusy_ = true;
-    if (!link.exchangeWaiting()) {
-        page();
-        modalPageBusy_ = false;
-        return;
-    }
-    // Open from the main event loop once the exchange is over, not from inside
-    // the link's clean-up.
-    QPointer<MainWindow> self(this);
-    link.whenIdle([self, page] {
-        if (!self)
-            return;
-        QTimer::singleShot(0, self, [self, page] {
-            if (!self)
-                return;
-            self->modalPageBusy_ = false;
-            self->openModalPage(page);
-        });
-    });
+    page();
+    modalPageBusy_ = false;
 }
 
 void MainWindow::mnu_TRACE_Click() {

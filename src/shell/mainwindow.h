@@ -57,8 +57,8 @@ public:
     FormRegistry forms;
     // What the windows get instead of the main window.
     ConsoleContext context();
-    // Runs one handler's exchanges inside the command bracket.
-    void command(std::function<void()> body) { link.command(this, std::move(body)); }
+    // Queues one handler's exchanges, run inside the command bracket.
+    void command(DeviceLink::Body body) { link.command(this, std::move(body)); }
 
 private:
     // Whether the supply answers, shown beside the status panels.
@@ -150,6 +150,15 @@ private:
     void connectState();
     QList<QWidget *> manualControls() const;
     void endProgram();
+    void closeLinkAndEnd();
+    // Stops the poll, the runs and every command but the closing ones.
+    void stopEverything();
+    // Sends "ENBL 0;" behind the exchange in flight, then ends with `end`.
+    void switchOffThen(std::function<void()> end);
+    // What leaving does to a high voltage that is on: asks, unless a run is
+    // going (then it is switched off without a question).
+    enum class Leaving { SwitchOff, AsItIs, Stay };
+    Leaving leavingHighVoltage(const QString &switchOffCaption);
     void showTcpError(const QString &description);
 
     int exitStep = 0;

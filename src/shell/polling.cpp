@@ -30,10 +30,9 @@ void MainWindow::mnu_MANUAL_Click() {
 }
 
 void MainWindow::tmr_UPDATE_Timer() {
-    // A tick that comes while a user's exchange waits is held once, not once
+    // A tick that comes while a user's command waits is queued once, not once
     // per interval: the operator's next click must not queue behind a backlog.
-    link.command(
-        this, [this] { ops.pollTick(); }, &tmr_UPDATE);
+    ops.pollTick();
 }
 
 void MainWindow::btn_UPDATEDATA_ValueChanged() {

@@ -28,13 +28,13 @@ void merge(std::optional<bool> &known, const std::optional<bool> &reported) {
 } // namespace
 
 const std::array<SupplyOps::PollStep, 7> SupplyOps::PollSteps{{
-    {"monitors", [](SupplyOps &o) { o.readMonitors(); }},
-    {"kV setpoint", [](SupplyOps &o) { o.readSetpoint(Channel::Kv); }},
-    {"mA setpoint", [](SupplyOps &o) { o.readSetpoint(Channel::Ma); }},
-    {"status", [](SupplyOps &o) { o.requestStatus(); }},
-    {"aux monitors", [](SupplyOps &o) { o.readAuxMonitors(); }},
-    {"scaling", [](SupplyOps &o) { o.readScaling(); }},
-    {"watchdog", [](SupplyOps &o) { o.tickleWatchdog(); }},
+    {"monitors", &SupplyOps::monitorsTask},
+    {"kV setpoint", &SupplyOps::kvSetpointTask},
+    {"mA setpoint", &SupplyOps::maSetpointTask},
+    {"status", &SupplyOps::statusTask},
+    {"aux monitors", &SupplyOps::auxMonitorsTask},
+    {"scaling", &SupplyOps::scalingTask},
+    {"watchdog", &SupplyOps::watchdogTickleTask},
 }};
 
 SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
@@ -51,81 +51,101 @@ void SupplyOps::setClocks(std::function<qint64()> monotonicNs,
     wallClock_ = std::move(wallClock);
 }
 
-QByteArray SupplyOps::exchange(const QByteArray &payload) {
-    const QByteArray reply = link_.exchange(payload);
+void SupplyOps::queue(Task<> (SupplyOps::*task)()) {
+    link_.command(this, [this, task] { return (this->*task)(); });
+}
+
+Task<QByteArray> SupplyOps::exchange(const char *payload) {
+    co_return co_await exchangeText(payload);
+}
+
+Task<QByteArray> SupplyOps::exchangeText(QByteArray payload) {
+    const QByteArray reply = co_await link_.exchange(payload);
     state_.setLinkAnswering(!reply.isEmpty());
     emit replied(payload, reply);
-    return reply;
+    co_return reply;
 }
 
-bool SupplyOps::readMonitor(const QByteArray &payload, Monitor m,
-                            const std::function<double(long long)> &convert) {
-    const QByteArray reply = exchange(payload);
+Task<bool> SupplyOps::readMonitor(const char *payload, Monitor m, Convert convert) {
+    const QByteArray reply = co_await exchange(payload);
     if (reply.isEmpty())
-        return true;
+        co_return true;
     const auto text = parse::textValue(reply);
     if (!text)
-        return false;
+        co_return false;
     const auto count = parse::monitorCount(reply);
-    state_.setMonitor(m, {*text, count, count ? convert(*count) : 0.0});
-    return count.has_value();
+    state_.setMonitor(m, {*text, count, count ? convert(state_, *count) : 0.0});
+    co_return count.has_value();
 }
 
-void SupplyOps::readMonitors() {
-    link_.command(this, [this] {
-        if (!readMonitor("VMON;", Monitor::Kv,
-                         [this](long long n) { return n * state_.kvPerBit(); }))
-            return;
-        if (!readMonitor("IMON;", Monitor::Ma,
-                         [this](long long n) { return n * state_.maPerBit(); }))
-            return;
-        readMonitor("FMON;", Monitor::FilamentA, convert::filamentAmps);
-    });
+// Conversions of a monitor's counts, as plain functions: no temporary of a
+// co_await's expression may need destroying (GCC 12 gets that wrong).
+double kvOf(const SupplyState &s, long long n) {
+    return n * s.kvPerBit();
+}
+double maOf(const SupplyState &s, long long n) {
+    return n * s.maPerBit();
+}
+double filamentOf(const SupplyState &, long long n) {
+    return convert::filamentAmps(n);
+}
+double lvpsOf(const SupplyState &, long long n) {
+    return convert::lvpsVolts(n);
+}
+double degreesOf(const SupplyState &, long long n) {
+    return convert::degrees(n);
 }
 
-void SupplyOps::readAuxMonitors() {
-    link_.command(this, [this] {
-        if (!readMonitor("LVPS;", Monitor::LvpsV, convert::lvpsVolts))
-            return;
-        readMonitor("TEMP;", Monitor::Temperature, convert::degrees);
-    });
+Task<> SupplyOps::monitorsTask() {
+    bool good = co_await readMonitor("VMON;", Monitor::Kv, kvOf);
+    if (!good)
+        co_return;
+    good = co_await readMonitor("IMON;", Monitor::Ma, maOf);
+    if (!good)
+        co_return;
+    co_await readMonitor("FMON;", Monitor::FilamentA, filamentOf);
 }
 
-void SupplyOps::readScaling() {
-    link_.command(this, [this] {
-        const QByteArray volts = exchange("SLVR ;");
-        const auto kv = parse::fullScale(volts);
-        if (!volts.isEmpty() && !kv)
-            return;
-        if (kv)
-            state_.setKvPerBit(convert::kvPerBitFrom(*kv));
-        if (const auto ma = parse::fullScale(exchange("SLIR ;")))
-            state_.setMaPerBit(convert::maPerBitFrom(*ma));
-    });
+Task<> SupplyOps::auxMonitorsTask() {
+    const bool good = co_await readMonitor("LVPS;", Monitor::LvpsV, lvpsOf);
+    if (!good)
+        co_return;
+    co_await readMonitor("TEMP;", Monitor::Temperature, degreesOf);
+}
+
+Task<> SupplyOps::scalingTask() {
+    const QByteArray volts = co_await exchange("SLVR ;");
+    const auto kv = parse::fullScale(volts);
+    if (!volts.isEmpty() && !kv)
+        co_return;
+    if (kv)
+        state_.setKvPerBit(convert::kvPerBitFrom(*kv));
+    if (const auto ma = parse::fullScale(co_await exchange("SLIR ;")))
+        state_.setMaPerBit(convert::maPerBitFrom(*ma));
 }
 
 void SupplyOps::readSetpoint(Channel c) {
-    link_.command(this, [this, c] {
-        const QByteArray reply = exchange(c == Channel::Kv ? "VSET;" : "ISET;");
-        if (const auto count = parse::setpointCount(reply)) {
-            const Reading r{QByteArray::number(*count), count, *count * state_.perBit(c)};
-            state_.setSetpoint(c, r);
-            emit setpointRead(c, r);
-        }
-    });
+    link_.command(this, [this, c] { return setpointTask(c); });
 }
 
-void SupplyOps::requestStatus() {
-    link_.command(this, [this] {
-        const QByteArray stat = exchange("STAT;");
-        if (stat.isEmpty()) {
-            state_.countFailedReply();
-        } else if (const auto on = parse::hvOn(stat)) {
-            state_.setXrayOn(*on);
-            state_.setHvEnabled(*on);
-        }
-        applyFaults(parse::faultFlags(exchange("FLT;")));
-    });
+Task<> SupplyOps::setpointTask(Channel c) {
+    const QByteArray reply = co_await exchange(c == Channel::Kv ? "VSET;" : "ISET;");
+    if (const auto count = parse::setpointCount(reply)) {
+        const Reading r{QByteArray::number(*count), count, *count * state_.perBit(c)};
+        state_.setSetpoint(c, r);
+        emit setpointRead(c, r);
+    }
+}
+
+Task<> SupplyOps::statusTask() {
+    const QByteArray stat = co_await exchange("STAT;");
+    if (stat.isEmpty()) {
+        state_.countFailedReply();
+    } else if (const auto on = parse::hvOn(stat)) {
+        state_.setXrayOn(*on);
+        state_.setHvEnabled(*on);
+    }
+    applyFaults(parse::faultFlags(co_await exchange("FLT;")));
 }
 
 void SupplyOps::applyFaults(const parse::FaultFlags &flags) {
@@ -151,33 +171,45 @@ void SupplyOps::applyFaults(const parse::FaultFlags &flags) {
 }
 
 void SupplyOps::program(Channel c, int count) {
-    link_.command(this, [this, c, count] {
-        const QByteArray payload =
-            QByteArray(c == Channel::Kv ? "VREF " : "IREF ") + QByteArray::number(count) + ';';
-        const parse::Ack ack = parse::writeAck(exchange(payload));
-        if (ack == parse::Ack::Taken)
-            state_.setSetpoint(c, {QByteArray::number(count), count, count * state_.perBit(c)});
-        else if (ack != parse::Ack::Refused)
-            state_.countFailedReply();
-        emit answered(c == Channel::Kv ? Operation::ProgramKv : Operation::ProgramMa, ack);
-    });
+    link_.command(this, [this, c, count]() -> Task<> { co_await programTask(c, count); });
 }
 
-void SupplyOps::setHighVoltage(bool on) {
-    // The direction is fixed now: a request held behind another exchange must
+Task<parse::Ack> SupplyOps::programTask(Channel c, int count) {
+    const QByteArray payload =
+        QByteArray(c == Channel::Kv ? "VREF " : "IREF ") + QByteArray::number(count) + ';';
+    const parse::Ack ack = parse::writeAck(co_await exchangeText(payload));
+    if (ack == parse::Ack::Taken)
+        state_.setSetpoint(c, {QByteArray::number(count), count, count * state_.perBit(c)});
+    else if (ack != parse::Ack::Refused)
+        state_.countFailedReply();
+    emit answered(c == Channel::Kv ? Operation::ProgramKv : Operation::ProgramMa, ack);
+    co_return ack;
+}
+
+void SupplyOps::setHighVoltageSince(bool on, quint64 offSeen) {
+    // The direction is fixed now: a request queued behind another exchange must
     // not be turned round by a status read that moved the switch meanwhile.
+    if (on && state_.offAsked() != offSeen)
+        return;
     state_.setHvEnabled(on);
-    link_.command(this, [this, on] { driveHighVoltage(on); });
+    link_.command(this, [this, on, offSeen]() -> Task<> { co_await highVoltageTask(on, offSeen); });
 }
 
-void SupplyOps::switchOffFirst() {
-    state_.setHvEnabled(false);
-    link_.commandFirst([this] { driveHighVoltage(false); });
+Task<parse::Ack> SupplyOps::highVoltageTask(bool on, quint64 offSeen) {
+    // The one place an on is checked against the off key: an off asked after
+    // this on was asked for wins, however long the on waited for its turn.
+    if (on && state_.offAsked() != offSeen) {
+        state_.setHvEnabled(false);
+        co_return parse::Ack::Other;
+    }
+    state_.setHvEnabled(on);
+    const QByteArray reply = co_await exchange(on ? "ENBL 1;" : "ENBL 0;");
+    applyHighVoltageAck(on, reply);
+    co_return parse::writeAck(reply);
 }
 
-void SupplyOps::driveHighVoltage(bool on) {
-    state_.setHvEnabled(on);
-    const parse::Ack ack = parse::writeAck(exchange(on ? "ENBL 1;" : "ENBL 0;"));
+void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
+    const parse::Ack ack = parse::writeAck(reply);
     if (ack == parse::Ack::Taken)
         state_.setXrayOn(on);
     else if (ack == parse::Ack::NoReply)
@@ -185,54 +217,70 @@ void SupplyOps::driveHighVoltage(bool on) {
     emit answered(on ? Operation::HvOn : Operation::HvOff, ack);
 }
 
-void SupplyOps::readIdentity(IdentityField f) {
-    static constexpr std::array<const char *, IdentityFieldCount> Payloads{
-        "HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;"};
-    link_.command(this, [this, f] {
-        const QByteArray reply = exchange(Payloads[static_cast<int>(f)]);
-        if (reply.isEmpty()) {
-            state_.setIdentityUnknown(f);
-            if (f == IdentityField::FirmwareRevision)
-                state_.setIdentityUnknown(IdentityField::SoftwareBuild);
-            state_.countFailedReply();
-            return;
-        }
-        if (f == IdentityField::HardwareRevision) {
-            state_.setIdentity(f, QString::fromLatin1(*parse::hardwareRevision(reply)));
-        } else if (f == IdentityField::FirmwareRevision) {
-            const auto rev = parse::firmwareRevision(reply);
-            state_.setIdentity(f, QString::fromLatin1(rev->revision));
-            if (rev->build)
-                state_.setIdentity(IdentityField::SoftwareBuild, QString::fromLatin1(*rev->build));
-        } else if (const auto text = parse::textValue(reply)) {
-            state_.setIdentity(f, QString::fromLatin1(*text));
-        }
+void SupplyOps::switchOffFirst() {
+    state_.countOffAsked();
+    state_.setHvEnabled(false);
+    link_.urgent("ENBL 0;", [this](const QByteArray &reply) {
+        state_.setLinkAnswering(!reply.isEmpty());
+        emit replied("ENBL 0;", reply);
+        applyHighVoltageAck(false, reply);
     });
 }
 
-void SupplyOps::tickleWatchdog() {
-    link_.command(this, [this] { link_.outputOutputString("WDTT;"); });
+void SupplyOps::readIdentity(IdentityField f) {
+    link_.command(this, [this, f] { return identityTask(f); });
+}
+
+Task<> SupplyOps::identityTask(IdentityField f) {
+    static constexpr std::array<const char *, IdentityFieldCount> Payloads{
+        "HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;"};
+    const QByteArray reply = co_await exchange(Payloads[static_cast<int>(f)]);
+    if (reply.isEmpty()) {
+        state_.setIdentityUnknown(f);
+        if (f == IdentityField::FirmwareRevision)
+            state_.setIdentityUnknown(IdentityField::SoftwareBuild);
+        state_.countFailedReply();
+        co_return;
+    }
+    if (f == IdentityField::HardwareRevision) {
+        state_.setIdentity(f, QString::fromLatin1(*parse::hardwareRevision(reply)));
+    } else if (f == IdentityField::FirmwareRevision) {
+        const auto rev = parse::firmwareRevision(reply);
+        state_.setIdentity(f, QString::fromLatin1(rev->revision));
+        if (rev->build)
+            state_.setIdentity(IdentityField::SoftwareBuild, QString::fromLatin1(*rev->build));
+    } else if (const auto text = parse::textValue(reply)) {
+        state_.setIdentity(f, QString::fromLatin1(*text));
+    }
+}
+
+Task<> SupplyOps::watchdogTickleTask() {
+    co_await link_.send("WDTT;");
 }
 
 void SupplyOps::setWatchdog(bool on) {
-    link_.command(this, [this, on] {
-        exchange(on ? "WDTE 1;" : "WDTE 0;");
-        state_.setWatchdogEnabled(on);
-    });
+    link_.command(this, [this, on] { return watchdogTask(on); });
 }
 
-void SupplyOps::resetFault() {
-    link_.command(this, [this] {
-        const QByteArray reply = exchange("CLR;");
-        emit answered(Operation::ResetFault, dollarAck(reply, parse::faultResetTaken(reply)));
-    });
+Task<> SupplyOps::watchdogTask(bool on) {
+    co_await exchange(on ? "WDTE 1;" : "WDTE 0;");
+    state_.setWatchdogEnabled(on);
+}
+
+Task<> SupplyOps::faultResetTask() {
+    const QByteArray reply = co_await exchange("CLR;");
+    emit answered(Operation::ResetFault, dollarAck(reply, parse::faultResetTaken(reply)));
 }
 
 void SupplyOps::localControl() {
-    link_.command(this, [this] {
-        const QByteArray reply = exchange("99,0,");
-        emit answered(Operation::LocalControl, dollarAck(reply, parse::numericTaken(reply)));
-    });
+    link_.command(this, [this]() -> Task<> { co_await localControlTask(); });
+}
+
+Task<parse::Ack> SupplyOps::localControlTask() {
+    const QByteArray reply = co_await exchange("99,0,");
+    const parse::Ack ack = dollarAck(reply, parse::numericTaken(reply));
+    emit answered(Operation::LocalControl, ack);
+    co_return ack;
 }
 
 void SupplyOps::applyNetworkStatus(const QByteArray &text) {
@@ -248,9 +296,14 @@ void SupplyOps::applyNetworkStatus(const QByteArray &text) {
 }
 
 void SupplyOps::pollTick() {
-    PollSteps[pollStep_].run(*this);
+    link_.command(this, [this] { return pollTask(); }, &pollStep_);
+}
+
+Task<> SupplyOps::pollTask() {
+    const int step = pollStep_;
+    co_await (this->*PollSteps[step].run)();
     if (++pollStep_ < int(PollSteps.size()))
-        return;
+        co_return;
     pollStep_ = 0;
     state_.finishCycle(monotonicNs_(), wallClock_());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/devicelink.h"
 #include "supply/replyparse.h"
 #include "supply/supplystate.h"
 
@@ -11,13 +12,12 @@
 
 namespace zor {
 
-class DeviceLink;
-
 // The protocol operations the poll, the windows and tools run against the
-// supply. Each runs its exchanges inside the link's command bracket (so a call
-// made while another exchange waits is held and runs right after it), parses
-// the replies with the pure parsers of replyparse.h and writes SupplyState.
-// The payloads, their order and the conversions are the windows' own.
+// supply. Each is a command queued on the link (one at a time, in order); its
+// exchanges suspend it until the reply comes, the replies go through the pure
+// parsers of replyparse.h into SupplyState. The payloads, their order and the
+// conversions are the windows' own. The *Task forms run inside a command the
+// caller already has; the others queue one.
 //
 //   DeviceLink link(factory);  SupplyState state;  SupplyOps ops(link, state);
 //   connect(&state, &SupplyState::sampled, plot, &Plot::add);
@@ -38,45 +38,63 @@ public:
     void setClocks(std::function<qint64()> monotonicNs, std::function<QDateTime()> wallClock);
 
     // "VMON;" "IMON;" "FMON;": a silent monitor is skipped, a bad reply ends the run.
-    void readMonitors();
+    void readMonitors() { queue(&SupplyOps::monitorsTask); }
+    Task<> monitorsTask();
     // "LVPS;" "TEMP;".
-    void readAuxMonitors();
+    void readAuxMonitors() { queue(&SupplyOps::auxMonitorsTask); }
+    Task<> auxMonitorsTask();
     // "SLVR ;" then "SLIR ;" to kvPerBit and maPerBit; a bad SLVR ends the run,
     // a silent one does not.
-    void readScaling();
+    void readScaling() { queue(&SupplyOps::scalingTask); }
+    Task<> scalingTask();
     // "VSET;" or "ISET;" to the setpoint at the present scale.
     void readSetpoint(Channel c);
+    Task<> setpointTask(Channel c);
     // "STAT;" (silence counts a failed reply) then "FLT;": HV, faults, interlock,
     // arcs. An open interlock turns the switch off.
-    void requestStatus();
+    void requestStatus() { queue(&SupplyOps::statusTask); }
+    Task<> statusTask();
     // "VREF n;" / "IREF n;": the setpoint becomes n only on ';' (Taken).
     void program(Channel c, int count);
-    // "ENBL 1;" / "ENBL 0;". The switch moves at once; the lamp on ';'.
-    void setHighVoltage(bool on);
-    // "ENBL 0;" as the next frame on the wire, ahead of anything held.
+    Task<parse::Ack> programTask(Channel c, int count);
+    // "ENBL 1;" / "ENBL 0;". The switch moves at once; the lamp on ';'. An on
+    // goes out only if no off was asked since `offSeen` (the count when the
+    // on was asked for; now when not given).
+    void setHighVoltage(bool on) { setHighVoltageSince(on, state_.offAsked()); }
+    void setHighVoltageSince(bool on, quint64 offSeen);
+    Task<parse::Ack> highVoltageTask(bool on, quint64 offSeen);
+    // "ENBL 0;" as the next frame on the wire, ahead of anything queued; counts
+    // as an off asked.
     void switchOffFirst();
     // "HWVR;" "MODR;" "FREV;" (revision and build) "SOFT;" "SNUR;".
     void readIdentity(IdentityField f);
+    Task<> identityTask(IdentityField f);
     // "WDTT;", sent without waiting for a reply.
-    void tickleWatchdog();
+    void tickleWatchdog() { queue(&SupplyOps::watchdogTickleTask); }
+    Task<> watchdogTickleTask();
     // "WDTE 1;" / "WDTE 0;".
     void setWatchdog(bool on);
+    Task<> watchdogTask(bool on);
     // "CLR;", taken on '$'.
-    void resetFault();
+    void resetFault() { queue(&SupplyOps::faultResetTask); }
+    Task<> faultResetTask();
     // "99,0,": hands the supply back to local control, taken on '$'.
     void localControl();
+    Task<parse::Ack> localControlTask();
     // A status message the supply sent on its own over the network.
     void applyNetworkStatus(const QByteArray &text);
 
     // The poll: seven steps, one per tick, in this order; after the last one
-    // the cycle is closed and SupplyState::sampled() emitted.
+    // the cycle is closed and SupplyState::sampled() emitted. A tick that
+    // comes while the previous one is still queued is dropped.
     struct PollStep {
         const char *name;
-        void (*run)(SupplyOps &);
+        Task<> (SupplyOps::*run)();
     };
     static const std::array<PollStep, 7> PollSteps;
     int pollStep() const { return pollStep_; }
     void pollTick();
+    Task<> pollTask();
 
 signals:
     void answered(zor::SupplyOps::Operation op, zor::parse::Ack ack);
@@ -87,13 +105,17 @@ signals:
     void setpointRead(zor::Channel c, const zor::Reading &r);
 
 private:
+    void queue(Task<> (SupplyOps::*task)());
     // Exchanges a payload and notes whether anything came back.
-    QByteArray exchange(const QByteArray &payload);
+    Task<QByteArray> exchange(const char *payload);
+    Task<QByteArray> exchangeText(QByteArray payload);
     // Reads one monitor; false when its reply was there but bad.
-    bool readMonitor(const QByteArray &payload, Monitor m,
-                     const std::function<double(long long)> &convert);
+    using Convert = double (*)(const SupplyState &, long long);
+    Task<bool> readMonitor(const char *payload, Monitor m, Convert convert);
     void applyFaults(const parse::FaultFlags &flags);
-    void driveHighVoltage(bool on);
+    void applyHighVoltageAck(bool on, const QByteArray &reply);
+    Task<> kvSetpointTask() { return setpointTask(Channel::Kv); }
+    Task<> maSetpointTask() { return setpointTask(Channel::Ma); }
 
     DeviceLink &link_;
     SupplyState &state_;

@@ -71,6 +71,12 @@ public:
     bool hvEnabled() const { return hvEnabled_; }
     void setHvEnabled(bool on);
     // X-rays as the supply reports or acknowledged them (the HV lamp).
+    // How many times an off was asked for. A step that would switch the high
+    // voltage on, or start or continue a run, compares it with the count it
+    // saw when it was asked for, so nothing switches on again after an off.
+    quint64 offAsked() const { return offAsked_; }
+    void countOffAsked() { ++offAsked_; }
+
     bool xrayOn() const { return xrayOn_; }
     void setXrayOn(bool on);
 
@@ -150,6 +156,7 @@ private:
     std::array<Reading, 2> setpoints_;
     bool hvEnabled_ = false;
     bool xrayOn_ = false;
+    quint64 offAsked_ = 0;
     StatusBits status_;
     int arcCount_ = 0;
     bool arcArmed_ = true;

@@ -8,6 +8,7 @@
 #include "userconfig/useroptions.h"
 
 #include <QCheckBox>
+#include <QPointer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -146,8 +147,8 @@ void UserOptionsPage::Form_Load() {
 }
 
 void UserOptionsPage::readOptions() {
-    link_.command(this, [this] {
-        const QList<QByteArray> fields = userconfig::optionFields(link_.exchange("27,"));
+    link_.command(this, [this]() -> Task<> {
+        const QList<QByteArray> fields = userconfig::optionFields(co_await link_.exchange("27,"));
         const QList<QString *> targets = members();
         for (qsizetype i = 0; i < fields.size(); ++i)
             *targets[i] = QString::fromLatin1(fields[i]);
@@ -232,12 +233,18 @@ void UserOptionsPage::Command1_Click() {
     QStringList fields;
     for (const QString *member : members())
         fields.append(*member);
-    link_.command(this, [this, fields] {
-        const QByteArray reply = link_.exchange(userconfig::optionsPayload(fields));
-        const QString warning = userconfig::saveWarning(reply);
-        if (!warning.isEmpty())
-            dialogs().message(warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
+    saveOptions(fields);
+}
+
+Task<> UserOptionsPage::saveOptions(QStringList fields) {
+    QPointer<UserOptionsPage> self(this);
+    auto warning = std::make_shared<QString>();
+    co_await link_.run(this, [this, fields, warning]() -> Task<> {
+        *warning = userconfig::saveWarning(co_await link_.exchange(userconfig::optionsPayload(fields)));
     });
+    // Shown once the command is over, so the box holds up nothing on the link.
+    if (self && !warning->isEmpty())
+        dialogs().message(*warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
 }
 
 } // namespace zor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/devicelink.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -60,6 +62,7 @@ public:
 private:
     void buildLayout();
     void readOptions();
+    Task<> saveOptions(QStringList fields);
     // Sets the controls from the members, stopping at the first one that
     // cannot take its text; true when all nine took theirs.
     bool showOptions();

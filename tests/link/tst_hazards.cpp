@@ -7,6 +7,7 @@
 #include "control/setpointpanel.h"
 #include "factory/unitbaudratedialog.h"
 #include "monitor/identityframe.h"
+#include "monitor/statusframe.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
 #include "testconsole.h"
@@ -31,13 +32,11 @@ void after(Console &c, int ms, std::function<void()> fn) {
     QTimer::singleShot(ms, &c.window, std::move(fn));
 }
 
-// A modal box left open for `ms` inside a command, as a factory input box is.
-void boxOpenFor(Console &c, int ms) {
-    c.window.command([ms] {
-        QEventLoop box;
-        QTimer::singleShot(ms, &box, &QEventLoop::quit);
-        box.exec();
-    });
+// A modal box the operator leaves open for `ms`, opened from a click.
+void boxOpenFor(int ms) {
+    QEventLoop box;
+    QTimer::singleShot(ms, &box, &QEventLoop::quit);
+    box.exec();
 }
 
 void startPoll(Console &c) {
@@ -55,6 +54,45 @@ qint64 gap(const Console &c, int from, int to) {
     return f.value(to).atMs - f.value(from).atMs;
 }
 
+// Runs `fn` once `n` frames have reached the wire.
+void whenSent(Console &c, int n, std::function<void()> fn) {
+    auto *poll = new QTimer(&c.window);
+    QObject::connect(poll, &QTimer::timeout, [&c, n, fn, poll] {
+        if (c.rig.supply.frames.size() >= n) {
+            poll->deleteLater();
+            poll->stop();
+            fn();
+        }
+    });
+    poll->start(2);
+}
+
+void xrayOff(Console &c) {
+    c.window.menu.mnu_XRAYOFF->trigger();
+}
+
+QString lamp(Console &c) {
+    return c.window.panels.statusFrame->lbl_HVSTAT->text();
+}
+
+// The first `n` payloads that reached the wire, once the poll has stopped.
+QList<QByteArray> firstSent(Console &c, int n) {
+    stopPoll(c);
+    c.settle();
+    const QList<QByteArray> all = c.rig.supply.payloads();
+    c.rig.supply.frames = c.rig.supply.frames.mid(0, n);
+    return all;
+}
+
+void onNetwork(Console &c) {
+    c.rig.supply.ethernet = true;
+    c.window.link.tcpClient().connectToRemote();
+    (void)QTest::qWaitFor(
+        [&c] { return c.window.link.tcpClient().state() == TcpClientComponent::StateConnected; });
+    c.window.linkMode = LinkEthernet;
+    c.window.link.tmr_NETRCVTMR.setEnabled(true);
+}
+
 // Acts, then returns what the windows show (and spacing facts), joined with "|".
 struct Hazard {
     const char *name;
@@ -64,6 +102,139 @@ struct Hazard {
 };
 
 const Hazard Hazards[] = {
+    {"VSET late 700 ms; COMM USER box left open 2 s, X-ray off pressed in it",
+     {"VSET;", "ENBL 0;"},
+     "1|X-RAY OFF|Invalid Comm Port!",
+     [](Console &c) {
+         c.window.state.setHvEnabled(true);
+         c.window.state.setXrayOn(true);
+         c.answer("VSET;", "640;", 700);
+         c.answer("ENBL 0;", ";");
+         c.dialogs.readingMs = 2000;
+         c.dialogs.inputs = {""};
+         bool offWhileOpen = false;
+         after(c, 50, [&c] { c.window.menu.mnu_userComm->trigger(); });
+         after(c, 300, [&c] { xrayOff(c); });
+         // Served by the box's own loop: the off follows VSET's reply, not the box.
+         after(c, 1500, [&] {
+             offWhileOpen = c.rig.supply.payloads() == QList<QByteArray>{"VSET;", "ENBL 0;"};
+             c.dialogs.readingMs = 0;
+         });
+         c.window.btn_KVSET_Click();
+         QTest::qWait(2200);
+         return QStringLiteral("%1|%2|%3")
+             .arg(offWhileOpen && gap(c, 0, 1) < 900)
+             .arg(lamp(c), c.shown("message").join('|'));
+     }},
+    {"polling; a box left open 2 s: status is still read",
+     {},
+     "1",
+     [](Console &c) {
+         c.rig.supply.fallback = {"1;", 0, {}, 5, false, false};
+         startPoll(c);
+         after(c, 10, [] { boxOpenFor(2000); });
+         QTest::qWait(2100);
+         const QList<QByteArray> all = firstSent(c, 0);
+         return QString::number(all.count("STAT;") >= 2);
+     }},
+    // The off must not wait for the rest of the poll step: IMON and FMON are
+    // still to come when it is pressed.
+    {"polling; VMON late 300 ms, X-ray off during it",
+     {"VMON;", "ENBL 0;", "IMON;", "FMON;"},
+     "X-RAY OFF",
+     [](Console &c) {
+         c.rig.supply.fallback = {"1;", 0, {}, 5, false, false};
+         c.answer("VMON;", "1;", 300);
+         c.answer("ENBL 0;", ";");
+         c.window.state.setXrayOn(true);
+         startPoll(c);
+         after(c, 150, [&c] { xrayOff(c); });
+         QTest::qWait(500);
+         firstSent(c, 4);
+         return lamp(c);
+     }},
+    {"VSET late 1300 ms; CANCEL draining it, X-ray off pressed during the drain",
+     {"VSET;", "ENBL 0;", "10,100"},
+     "1|1",
+     [](Console &c) {
+         c.window.panels.setpoints->dacAcceptedA = 100;
+         c.answer("VSET;", "640;", 1300);
+         c.answer("ENBL 0;", ";");
+         after(c, 1050, [&c] { c.window.panels.setpoints->btn_CANCEL->click(); });
+         after(c, 1150, [&c] { xrayOff(c); });
+         c.window.btn_KVSET_Click();
+         QTest::qWait(1200);
+         c.settle();
+         return QStringLiteral("%1|%2").arg(gap(c, 0, 1) < 1290).arg(gap(c, 1, 2) >= 100);
+     }},
+    {"network, HV on; FLT answered late with a 0 at the fifth place",
+     {"STAT;", "FLT;"},
+     "1|X-RAY ON",
+     [](Console &c) {
+         onNetwork(c);
+         c.window.state.setHvEnabled(true);
+         c.answer("STAT;", "1;");
+         c.answer("FLT;", "1111011110;", 1300);
+         c.window.btn_REQSTAT_Click();
+         QTest::qWait(600);
+         c.settle();
+         return QStringLiteral("%1|%2").arg(c.window.btn_HVONOFF->value()).arg(lamp(c));
+     }},
+    {"CANCEL's revert answered 300 ms late; status read right after",
+     {"10,100", "STAT;", "FLT;"},
+     "X-RAY OFF",
+     [](Console &c) {
+         c.window.panels.setpoints->dacAcceptedA = 100;
+         c.window.state.setXrayOn(true);
+         c.rig.supply.on("10,100", "10,$", 300);
+         c.answer("STAT;", "0;");
+         c.answer("FLT;", "111111111;");
+         c.window.panels.setpoints->btn_CANCEL->click();
+         c.window.btn_REQSTAT_Click();
+         c.settle();
+         return lamp(c);
+     }},
+    {"99,0, late 300 ms; X-ray off pressed during Shutdown's hand-back",
+     {"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"},
+     "1",
+     [](Console &c) {
+         c.answer("99,0,", "99,$", 300);
+         after(c, 100, [&c] { xrayOff(c); });
+         c.window.mnu_SHUTDOWN_Click();
+         (void)QTest::qWaitFor([&c] { return c.ends == 1; }, 3000);
+         return QString::number(c.ends);
+     }},
+    // The on phase falls due while the off phase waits for its reply.
+    {"cycle test ticking, off phase late 300 ms: X-ray off during it, then no more on",
+     {"ENBL 1;", "ENBL 0;", "ENBL 0;", "ENBL 0;"},
+     "0|0",
+     [](Console &c) {
+         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+         c.answer("ENBL 0;", ";", 300);
+         c.window.CycleTimer.setInterval(50);
+         c.dialogs.inputs = {"1", "2"};
+         c.window.menu.menu_cycleHv->trigger();
+         whenSent(c, 2, [&c] { xrayOff(c); });
+         QTest::qWait(900);
+         return QStringLiteral("%1|%2")
+             .arg(c.window.menus.conditioning->cycleTest->cycleRunning)
+             .arg(c.window.CycleTimer.isEnabled());
+     }},
+    {"HV on; cycle test started, X-ray off during its first off",
+     {"ENBL 0;", "ENBL 0;", "ENBL 0;"},
+     "0|0",
+     [](Console &c) {
+         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+         c.answer("ENBL 0;", ";", 300);
+         c.window.state.setHvEnabled(true);
+         c.dialogs.inputs = {"1", "5"};
+         c.window.menu.menu_cycleHv->trigger();
+         whenSent(c, 1, [&c] { xrayOff(c); });
+         QTest::qWait(1200);
+         return QStringLiteral("%1|%2")
+             .arg(c.window.menus.conditioning->cycleTest->cycleRunning)
+             .arg(c.window.CycleTimer.isEnabled());
+     }},
     {"VSET late 300 ms; PROGRAM at 10 kV, then 20 kV typed before it ran",
      {"VSET;", "VREF 512;"},
      "512|10.002 kV",
@@ -78,6 +249,7 @@ const Hazard Hazards[] = {
          });
          after(c, 100, [&p] { p.ctrl_SCALVAL->enterText(QStringLiteral("20")); });
          c.window.btn_KVSET_Click();
+         c.settle();
          return QStringLiteral("%1|%2").arg(p.dacAcceptedA).arg(p.txt_DACA->text());
      }},
     {"VSET late 300 ms; CANCEL, then MA_PROG chosen before it ran",
@@ -90,20 +262,8 @@ const Hazard Hazards[] = {
          after(c, 50, [&p] { p.btn_CANCEL->click(); });
          after(c, 100, [&p] { p.opt_DACB->click(); });
          c.window.btn_KVSET_Click();
+         c.settle();
          return p.lbl_CHMOD->text();
-     }},
-    {"box open 450 ms during a 1 s/2 s cycle test ticking every 100 ms",
-     // Start, the one late phase (off), the stop's own off.
-     {"ENBL 1;", "ENBL 0;", "ENBL 0;"},
-     "0",
-     [](Console &c) {
-         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
-         c.window.CycleTimer.setInterval(100);
-         c.dialogs.inputs = {"1", "2"};
-         c.window.menu.menu_cycleHv->trigger();
-         boxOpenFor(c, 450);
-         c.window.menu.menu_cycleHv->trigger();
-         return QString::number(c.window.link.heldCount());
      }},
     {"acknowledging supply; Shutdown during a cycle test",
      {"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"},
@@ -171,6 +331,7 @@ const Hazard Hazards[] = {
          QSignalSpy late(&c.window.link, &DeviceLink::lateReplyDiscarded);
          c.window.btn_KVSET_Click();
          c.window.panels.setpoints->btn_EMI_Click();
+         c.settle();
          return QStringLiteral("%1|%2|%3|%4")
              .arg(late.count() == 1 && late[0][0].toByteArray().startsWith(stx("4095;")))
              .arg(c.window.panels.setpoints->txt_DACA->text(),
@@ -184,6 +345,7 @@ const Hazard Hazards[] = {
          c.rig.supply.rawOn("99,0,", stx(";C\r\n") + stx("99,$C\r\n"), 10);
          c.window.panels.localRemote->btn_local_remote->setValue(true);
          c.window.panels.localRemote->btn_local_remote_Click();
+         c.settle();
          return QString::number(c.window.panels.localRemote->btn_local_remote->value());
      }},
     {"manual, VSET late 700 ms; Auto Update clicked, then Current Setpoint",
@@ -196,7 +358,10 @@ const Hazard Hazards[] = {
          after(c, 50, [&c] { c.window.menu.mnu_AUTOUPDATE->trigger(); });
          after(c, 600, [&c] { c.window.panels.setpoints->btn_EMI_Click(); });
          c.window.btn_KVSET_Click();
+         QTest::qWait(800);
+         c.settle();
          stopPoll(c);
+         c.settle();
          // Later poll steps may follow; only what came before the click matters.
          c.rig.supply.frames = c.rig.supply.frames.mid(0, 10);
          return c.window.menu.mnu_AUTOUPDATE->isChecked() ? "auto" : "manual";

@@ -104,7 +104,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const qint64 cpu = cpuMs();
-        QCOMPARE(r.link.exchange("VSET;"), reply.left(DeviceLink::MaxReplyBytes));
+        QCOMPARE(QCoro::waitFor(r.link.exchange("VSET;")), reply.left(DeviceLink::MaxReplyBytes));
         const qint64 took = clock.elapsed();
         QVERIFY2(took >= waitsMs && took < waitsMs + 300, qPrintable(QString::number(took)));
         if (waitsMs > 0)
@@ -133,13 +133,14 @@ private slots:
         r.link.tmr_RCVTIMER.setEnabled(true);
         r.link.tmr_NETRCVTMR.setEnabled(ethernet);
         bool stoppedInside = false;
-        r.link.command(nullptr, [&] {
+        r.link.command(nullptr, [&]() -> Task<> {
             stoppedInside = !r.poll.isEnabled() && !r.link.tmr_NETRCVTMR.isEnabled() &&
                             !r.link.tmr_RCVTIMER.isEnabled();
             if (failInside)
                 throw std::runtime_error("bad reply");
-            r.link.exchange("VSET;");
+            co_await r.link.exchange("VSET;");
         });
+        QTRY_VERIFY(r.link.idle());
         QVERIFY(stoppedInside);
         QCOMPARE(r.poll.isEnabled(), autoUpdate);
         QCOMPARE(r.link.tmr_NETRCVTMR.isEnabled(), ethernet);
@@ -147,25 +148,31 @@ private slots:
         QCOMPARE(r.link.tmr_RCVTIMER.isEnabled(), !ethernet || !failInside);
     }
 
-    // Held commands run after the wait in order; one of a closed window is
-    // dropped; ticks of one timer are held once.
-    void heldCommands() {
+    // Queued commands run after the one waiting, in order; one of a closed
+    // window is dropped; ticks of one timer are queued once.
+    void queuedCommands() {
         LinkRig r;
         r.rig.supply.on("VSET;", "640;", 200);
         r.rig.supply.fallback = {";", 0, {}, 5, false, false};
         auto *gone = new QObject;
         int ticks = 0;
         QTimer::singleShot(50, &r.link, [&] {
-            r.link.command(nullptr, [&] { r.link.exchange("ENBL 0;"); });
-            r.link.command(gone, [&] { r.link.exchange("CLR;"); });
+            r.link.command(nullptr, [&]() -> Task<> { co_await r.link.exchange("ENBL 0;"); });
+            r.link.command(gone, [&]() -> Task<> { co_await r.link.exchange("CLR;"); });
             delete gone;
             for (int i = 0; i < 3; ++i)
                 r.link.command(
-                    nullptr, [&] { ++ticks; }, &r.poll);
-            QCOMPARE(r.link.heldCount(), 3);
+                    nullptr,
+                    [&]() -> Task<> {
+                        ++ticks;
+                        co_return;
+                    },
+                    &r.poll);
+            QCOMPARE(r.link.queuedCount(), 3);
         });
         QByteArray first;
-        r.link.command(nullptr, [&] { first = r.link.exchange("VSET;"); });
+        r.link.command(nullptr, [&]() -> Task<> { first = co_await r.link.exchange("VSET;"); });
+        QTRY_VERIFY(r.link.idle());
         QVERIFY2(first.startsWith(stx("640;")), first.constData());
         QCOMPARE(r.rig.supply.payloads(), (QList<QByteArray>{"VSET;", "ENBL 0;"}));
         QVERIFY(r.rig.supply.frames[1].atMs - r.rig.supply.frames[0].atMs >= 190);
@@ -178,7 +185,9 @@ private slots:
         r.rig.supply.on("B;", "2;", 60);
         r.rig.supply.on("C;", "3;");
         const auto exchange = [&](const char *p) {
-            return [&r, p] { r.link.command(nullptr, [&r, p] { r.link.exchange(p); }); };
+            return [&r, p] {
+                r.link.command(nullptr, [&r, p]() -> Task<> { co_await r.link.exchange(p); });
+            };
         };
         QTimer::singleShot(10, [&] {
             // Deferred until A is done; its own exchange holds C.
@@ -188,8 +197,8 @@ private slots:
             });
         });
         exchange("A;")();
-        QCOMPARE(r.rig.supply.payloads(), (QList<QByteArray>{"A;", "B;", "C;"}));
-        QCOMPARE(r.link.heldCount(), 0);
+        QTRY_COMPARE(r.rig.supply.payloads(), (QList<QByteArray>{"A;", "B;", "C;"}));
+        QTRY_VERIFY(r.link.idle());
     }
 
     // Status messages the supply sends on its own: decoded only whole, every
@@ -212,7 +221,7 @@ private slots:
         QSignalSpy status(&r.link, &DeviceLink::networkStatus);
         for (int i = 0; i < pieces.size(); ++i) {
             if (i > 0 && commandBetween)
-                r.link.exchange("VSET;");
+                QCoro::waitFor(r.link.exchange("VSET;"));
             r.rig.supply.push(pieces[i]);
             QTest::qWait(20);
             r.link.tmr_NETRCVTMR_Timer();

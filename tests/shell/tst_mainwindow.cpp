@@ -65,8 +65,8 @@ class WaitingForm : public Form {
 public:
     explicit WaitingForm(MainWindow &main) : main_(main) {}
     void ask() {
-        main_.command([this] {
-            reply = main_.link.exchange("VSET;");
+        main_.command([this]() -> Task<> {
+            reply = co_await main_.link.exchange("VSET;");
             reply.append('!'); // touches the window after the wait
         });
     }
@@ -80,7 +80,8 @@ private:
 void pressWhileWaiting(Shell &c, const QByteArray &payload, QWidget *target, QKeyCombination key) {
     auto *poll = new QTimer(&c.window);
     QObject::connect(poll, &QTimer::timeout, [&c, payload, target, key, poll] {
-        if (c.window.link.exchangeWaiting() && c.sent().value(c.sent().size() - 1) == payload) {
+        const QList<QByteArray> sent = c.rig.supply.payloads();
+        if (c.window.link.busy() && sent.value(sent.size() - 1) == payload) {
             poll->stop();
             QTest::keyClick(target, key.key(), key.keyboardModifiers());
         }

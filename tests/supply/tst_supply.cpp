@@ -85,14 +85,20 @@ const QHash<QString, std::function<void(SupplyOps &, int)>> Ops{
     {u"id"_s, [](SupplyOps &o, int n) { o.readIdentity(IdentityField(n)); }},
     {u"wdt"_s, [](SupplyOps &o, int n) { o.setWatchdog(n); }},
     {u"service"_s, [](SupplyOps &o, int) { o.resetFault(), o.localControl(); }},
-    {u"step"_s, [](SupplyOps &o, int n) { SupplyOps::PollSteps[n].run(o); }},
+    {u"step"_s,
+     [](SupplyOps &o, int n) {
+         o.link().command(nullptr, [&o, n] { return (o.*SupplyOps::PollSteps[n].run)(); });
+     }},
     {u"tick"_s, [](SupplyOps &o, int) { o.pollTick(); }},
     {u"net"_s, [](SupplyOps &o, int) { o.applyNetworkStatus(stx("ABC1x1x1")); }},
 };
 
+// Each call runs to its end before the next is made.
 void run(SupplyOps &ops, const QString &calls) {
-    for (const QString &call : calls.split(','))
+    for (const QString &call : calls.split(',')) {
         Ops[call.section(':', 0, 0)](ops, call.section(':', 1).toInt());
+        QVERIFY(QTest::qWaitFor([&ops] { return ops.link().idle(); }, 5000));
+    }
 }
 
 struct Rig {

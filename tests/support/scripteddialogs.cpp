@@ -32,10 +32,12 @@ ScriptedDialogs::~ScriptedDialogs() {
             unchecked << shown.list_[i].text;
     if (!unchecked.isEmpty())
         fail(QStringLiteral("messages never checked: ") + unchecked.join(QLatin1String(" | ")));
-    if (!inputs.empty() || !confirms.empty())
-        fail(QStringLiteral("scripted answers never asked for: %1 input(s), %2 confirmation(s)")
+    if (!inputs.empty() || !confirms.empty() || !picks.empty())
+        fail(QStringLiteral("scripted answers never asked for: %1 input(s), %2 confirmation(s), "
+                            "%3 question(s)")
                  .arg(inputs.size())
-                 .arg(confirms.size()));
+                 .arg(confirms.size())
+                 .arg(picks.size()));
 }
 
 void ScriptedDialogs::add(const QString &kind, const QString &text, const QString &title,
@@ -56,6 +58,11 @@ QStringList ScriptedDialogs::texts(const QString &kind) const {
 bool ScriptedDialogs::confirm(const QString &text, const QString &title) {
     add(QStringLiteral("confirm"), text, title);
     return take(confirms, QStringLiteral("confirmation: ") + text).value_or(false);
+}
+
+int ScriptedDialogs::ask(const QString &text, const QStringList &buttons, const QString &title) {
+    add(QStringLiteral("ask"), text, title);
+    return take(picks, QStringLiteral("question: ") + text).value_or(int(buttons.size()) - 1);
 }
 
 QString ScriptedDialogs::input(const QString &prompt, const QString &title, const QString &) {

@@ -26,7 +26,7 @@ public:
     ~ScriptedDialogs() override;
 
     struct Shown {
-        QString kind; // "message", "confirm", "input", "save" or "modal"
+        QString kind; // "message", "confirm", "ask", "input", "save" or "modal"
         QString text;
         QString title;
         QString informative;
@@ -51,6 +51,7 @@ public:
     Boxes shown;
     std::deque<QString> inputs; // "" answers Cancel
     std::deque<bool> confirms;
+    std::deque<int> picks; // the index of the button an ask() box answers with
     // Drives every modal window of the console; a fixture may set it for all its tests.
     std::function<void(QDialog &)> onModal;
     // Each box keeps the event loop turning this long before it answers, as a
@@ -69,6 +70,7 @@ public:
         add(QStringLiteral("message"), text, title, informative);
     }
     bool confirm(const QString &text, const QString &title) override;
+    int ask(const QString &text, const QStringList &buttons, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &) override;
     // Answered from `inputs`, like an input box.
     QString saveFile(const QString &title, const QString &, const QString &) override;

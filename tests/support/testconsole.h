@@ -44,8 +44,18 @@ struct Console {
         for (const QByteArray &p : payloads)
             rig.supply.on(p, text);
     }
-    QList<QByteArray> sent() const { return rig.supply.payloads(); }
+    // Runs the event loop until every command asked for has run (the link
+    // works asynchronously: a click only queues its exchanges).
+    void settle(int limitMs = 5000) const {
+        (void)QTest::qWaitFor([this] { return window.link.idle(); }, limitMs);
+    }
+    // What reached the wire once the commands asked for have run.
+    QList<QByteArray> sent() const {
+        settle();
+        return rig.supply.payloads();
+    }
     QLineEdit *field(const QString &name) const {
+        settle();
         auto *edit = window.findChild<QLineEdit *>(name);
         Q_ASSERT_X(edit, "field", qPrintable(name));
         return edit;
@@ -57,7 +67,10 @@ struct Console {
         return out;
     }
     // Texts of the boxes of one kind ("message", "input", "confirm", "modal").
-    QStringList shown(const QString &kind) const { return dialogs.texts(kind); }
+    QStringList shown(const QString &kind) const {
+        settle();
+        return dialogs.texts(kind);
+    }
 };
 
 inline QString baseColour(const QWidget *w) {
