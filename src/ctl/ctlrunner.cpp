@@ -23,6 +23,7 @@ constexpr int ConnectLimitMs = 5000;
 // them, so status messages the supply sends on its own over the network are read
 // between exchanges instead of being taken for a reply.
 constexpr int PollTickMs = 66;
+static_assert(MinWatchIntervalMs > PollTickMs * std::tuple_size_v<decltype(SupplyOps::PollSteps)>);
 // Long enough for the last frame of a shutdown to leave the port.
 constexpr int DrainMs = 1000;
 // The console's shutdown: the zeroing commands one exit tick apart, the first two ticks in.
@@ -58,8 +59,9 @@ Runner::Runner(const PortFactory &factory, QTextStream &out, QTextStream &err, Q
     connect(&link_, &DeviceLink::networkStatus, &ops_, &SupplyOps::applyNetworkStatus);
 }
 
-void Runner::interrupt() {
+void Runner::interrupt(int exitCode) {
     interrupted_ = true;
+    interruptCode_ = exitCode;
     pausing_.wake();
 }
 
@@ -83,8 +85,34 @@ void Runner::print(const QJsonObject &json, const QString &people) {
 }
 
 void Runner::fail(const QString &message) {
-    err_ << "zor-ctl: " << message << '\n';
+    if (json_) {
+        errors_ << message;
+        return;
+    }
+    err_ << errorText({message}, 0, false);
     err_.flush();
+}
+
+int Runner::finished(int code) {
+    if (json_ && code != ExitDone) {
+        err_ << errorText(errors_, code, true);
+        err_.flush();
+    }
+    return code;
+}
+
+QString Runner::refusalReason() {
+    sleepFor(PollTickMs);
+    ops_.requestStatus();
+    const StatusBits status = state_.status();
+    QStringList reasons;
+    if (status.faults.interlockOpen.value_or(false))
+        reasons << QStringLiteral("interlock open");
+    if (const QStringList faults = faultNames(status); !faults.isEmpty())
+        reasons << QStringLiteral("fault %1").arg(faults.join(QStringLiteral(", ")));
+    if (status.psFault.value_or(false))
+        reasons << QStringLiteral("power-supply fault");
+    return reasons.join(QStringLiteral("; "));
 }
 
 int Runner::noReply(const QString &command) {
@@ -149,7 +177,7 @@ int Runner::run(const Invocation &invocation) {
     csvRun_ = std::any_of(invocation.steps.begin(), invocation.steps.end(),
                           [](const Step &s) { return s.csv; });
     if (!open(invocation))
-        return ExitNoSupply;
+        return finished(ExitNoSupply);
     int code = ExitDone;
     for (const Step &step : invocation.steps) {
         if (interrupted_)
@@ -161,6 +189,8 @@ int Runner::run(const Invocation &invocation) {
         if (code != ExitDone)
             break;
     }
+    if (interrupted_)
+        fail(QStringLiteral("interrupted"));
     // Radiation this run switched on does not outlive a Ctrl+C or a failure.
     if (hvSwitchedOn_ && (interrupted_ || code != ExitDone)) {
         sleepFor(PollTickMs);
@@ -175,7 +205,10 @@ int Runner::run(const Invocation &invocation) {
         }
     }
     close();
-    return code;
+    // An interrupted run ends with its own code once the high voltage is safely off.
+    if (interrupted_ && code == ExitDone)
+        code = interruptCode_;
+    return finished(code);
 }
 
 int Runner::runStep(const Step &step) {
@@ -218,14 +251,19 @@ int Runner::report(const QString &command, parse::Ack ack, QJsonObject json, con
                    bool otherRefuses) {
     json.insert(QStringLiteral("command"), command);
     json.insert(QStringLiteral("result"), ackName(ack));
+    const bool refused = ack == parse::Ack::Refused || (ack == parse::Ack::Other && otherRefuses);
+    const QString reason = refused ? refusalReason() : QString();
+    if (!reason.isEmpty())
+        json.insert(QStringLiteral("reason"), reason);
     print(json, people + QStringLiteral(": ") + ackName(ack));
     if (ack == parse::Ack::Taken)
         return ExitDone;
-    const bool refused = ack == parse::Ack::Refused || (ack == parse::Ack::Other && otherRefuses);
-    fail(QStringLiteral("%1: %2").arg(command, refused ? QStringLiteral("the supply refused")
-                                               : ack == parse::Ack::NoReply
-                                                   ? QStringLiteral("the supply did not answer")
-                                                   : QStringLiteral("no acknowledgement")));
+    fail(QStringLiteral("%1: %2").arg(
+        command, refused
+                     ? (reason.isEmpty() ? QStringLiteral("the supply refused")
+                                         : QStringLiteral("the supply refused (%1)").arg(reason))
+                 : ack == parse::Ack::NoReply ? QStringLiteral("the supply did not answer")
+                                              : QStringLiteral("no acknowledgement")));
     return refused ? ExitRefused : ExitNoSupply;
 }
 

@@ -22,8 +22,8 @@ public:
     int run(const Invocation &invocation);
     // Ctrl+C: ends a watch, or the chain after the running command; "ENBL 0;"
     // goes out first when this run switched the high voltage on. The shutdown
-    // sequence is never cut short.
-    void interrupt();
+    // sequence is never cut short. The run then exits with exitCode.
+    void interrupt(int exitCode = ExitInterrupted);
 
 private:
     bool open(const Invocation &invocation);
@@ -48,6 +48,10 @@ private:
     int noReply(const QString &command);
     void print(const QJsonObject &json, const QString &people);
     void fail(const QString &message);
+    // What the status read right after a refusal shows as its cause, if anything.
+    QString refusalReason();
+    // Prints the run's errors as one JSON object when asked to; returns code.
+    int finished(int code);
     // Sleeps in the event loop; false when interrupted.
     bool pause(int ms);
 
@@ -61,6 +65,8 @@ private:
     int silentReplies_ = 0;
     bool hvSwitchedOn_ = false;
     bool interrupted_ = false;
+    int interruptCode_ = ExitInterrupted;
+    QStringList errors_; // with --json, printed together at the end
     bool csvHeaderDone_ = false;
     Wait pausing_;
 };
