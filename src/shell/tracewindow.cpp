@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -58,12 +59,17 @@ TraceWindow::TraceWindow(TrafficTrace &trace) : trace_(trace) {
     lst_TRACE->verticalHeader()->hide();
     lst_TRACE->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     lst_TRACE->horizontalHeader()->setStretchLastSection(true);
-    const int ch = fontMetrics().averageCharWidth();
-    for (const auto &[column, chars] : {std::pair{TrafficTrace::Time, 14},
-                                        {TrafficTrace::Sent, 14},
-                                        {TrafficTrace::Reply, 34},
-                                        {TrafficTrace::Duration, 6}})
-        lst_TRACE->setColumnWidth(column, chars * ch);
+    // Wide enough for the usual cells from the start; fitColumns widens a column
+    // for a longer one as its row comes, which costs one measure per cell.
+    const QFontMetrics metrics = lst_TRACE->fontMetrics();
+    for (const auto &[column, usual] : {std::pair{TrafficTrace::Time, "23:59:59.999"},
+                                        {TrafficTrace::Sent, "VREF 4095;"},
+                                        {TrafficTrace::Reply, "<STX>100000001-A00001;t<CR><LF>"},
+                                        {TrafficTrace::Duration, "1000"}})
+        lst_TRACE->setColumnWidth(
+            column, std::max(lst_TRACE->horizontalHeader()->sectionSizeHint(column),
+                             metrics.horizontalAdvance(QLatin1String(usual)) + cellMargins()));
+    fitColumns(0, filter_->rowCount() - 1);
     box->addWidget(lst_TRACE);
     resize(760, 420);
 
@@ -74,11 +80,34 @@ TraceWindow::TraceWindow(TrafficTrace &trace) : trace_(trace) {
     connect(btn_COPY, &QPushButton::clicked, this, &TraceWindow::btn_COPY_Click);
     connect(btn_SAVE, &QPushButton::clicked, this, &TraceWindow::btn_SAVE_Click);
     // Follows the newest row while the view is at the bottom.
+    connect(filter_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { fitColumns(first, last); });
     connect(filter_, &QAbstractItemModel::rowsInserted, this, [this] {
         QScrollBar *v = lst_TRACE->verticalScrollBar();
         if (v->value() >= v->maximum() - 1)
             lst_TRACE->scrollToBottom();
     });
+}
+
+int TraceWindow::cellMargins() const {
+    // What the item delegate leaves either side of a cell's text, and the grid line.
+    return 2 * (lst_TRACE->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lst_TRACE) +
+                1) +
+           1;
+}
+
+void TraceWindow::fitColumns(int first, int last) {
+    const QFontMetrics metrics = lst_TRACE->fontMetrics();
+    // The last column stretches to the window's edge.
+    for (int column = 0; column + 1 < TrafficTrace::ColumnCount; ++column) {
+        int width = lst_TRACE->columnWidth(column);
+        for (int row = first; row <= last; ++row)
+            width = std::max(
+                width, metrics.horizontalAdvance(filter_->index(row, column).data().toString()) +
+                           cellMargins());
+        if (width != lst_TRACE->columnWidth(column))
+            lst_TRACE->setColumnWidth(column, width);
+    }
 }
 
 QString TraceWindow::shownText() const {
