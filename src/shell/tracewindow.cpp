@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
-#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -59,16 +58,10 @@ TraceWindow::TraceWindow(TrafficTrace &trace) : trace_(trace) {
     lst_TRACE->verticalHeader()->hide();
     lst_TRACE->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     lst_TRACE->horizontalHeader()->setStretchLastSection(true);
-    // Wide enough for the usual cells from the start; fitColumns widens a column
-    // for a longer one as its row comes, which costs one measure per cell.
-    const QFontMetrics metrics = lst_TRACE->fontMetrics();
-    for (const auto &[column, usual] : {std::pair{TrafficTrace::Time, "23:59:59.999"},
-                                        {TrafficTrace::Sent, "VREF 4095;"},
-                                        {TrafficTrace::Reply, "<STX>100000001-A00001;t<CR><LF>"},
-                                        {TrafficTrace::Duration, "1000"}})
-        lst_TRACE->setColumnWidth(
-            column, std::max(lst_TRACE->horizontalHeader()->sectionSizeHint(column),
-                             metrics.horizontalAdvance(QLatin1String(usual)) + cellMargins()));
+    // As wide as the headers at first; fitColumns widens a column for a longer
+    // cell as its row comes, which costs one measure per cell.
+    for (int column = 0; column + 1 < TrafficTrace::ColumnCount; ++column)
+        lst_TRACE->setColumnWidth(column, lst_TRACE->horizontalHeader()->sectionSizeHint(column));
     fitColumns(0, filter_->rowCount() - 1);
     box->addWidget(lst_TRACE);
     resize(760, 420);
@@ -89,22 +82,14 @@ TraceWindow::TraceWindow(TrafficTrace &trace) : trace_(trace) {
     });
 }
 
-int TraceWindow::cellMargins() const {
-    // What the item delegate leaves either side of a cell's text, and the grid line.
-    return 2 * (lst_TRACE->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lst_TRACE) +
-                1) +
-           1;
-}
-
 void TraceWindow::fitColumns(int first, int last) {
-    const QFontMetrics metrics = lst_TRACE->fontMetrics();
-    // The last column stretches to the window's edge.
+    // The last column stretches to the window's edge. A cell needs what the
+    // delegate asks for it, and the grid line.
     for (int column = 0; column + 1 < TrafficTrace::ColumnCount; ++column) {
         int width = lst_TRACE->columnWidth(column);
         for (int row = first; row <= last; ++row)
-            width = std::max(
-                width, metrics.horizontalAdvance(filter_->index(row, column).data().toString()) +
-                           cellMargins());
+            width = std::max(width,
+                             lst_TRACE->sizeHintForIndex(filter_->index(row, column)).width() + 1);
         if (width != lst_TRACE->columnWidth(column))
             lst_TRACE->setColumnWidth(column, width);
     }

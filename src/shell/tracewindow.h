@@ -33,7 +33,6 @@ private:
     QString shownText() const;
     // Widens the columns, never narrows them, to what rows first..last show.
     void fitColumns(int first, int last);
-    int cellMargins() const;
 
     TrafficTrace &trace_;
     QSortFilterProxyModel *filter_;
