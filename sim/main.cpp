@@ -43,6 +43,10 @@ int main(int argc, char **argv) {
                   OperatorCommands::help());
         return 0;
     }
+    if (options->versionRequested) {
+        printLine(QStringLiteral("zor-sim %1").arg(QStringLiteral(ZOR_VERSION)));
+        return 0;
+    }
 
     Simulator sim(options->model);
     if (!options->logPath.isEmpty() && !sim.log().open(options->logPath, &error))

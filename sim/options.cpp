@@ -30,6 +30,7 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
         "supply: high voltage off, arc fault latched until CLR; no-arc-detect mode never\n"
         "trips. After BAUD the pseudo-terminal answers only at the new line rate."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption pty(QStringLiteral("pty"),
                                  QStringLiteral("Serve a pseudo-terminal; LINK becomes a symbolic "
                                                 "link to its slave, whose path is printed first."),
@@ -105,6 +106,7 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
     SimOptions out;
     out.helpText = parser.helpText();
     out.helpRequested = parser.isSet(QStringLiteral("help"));
+    out.versionRequested = parser.isSet(QStringLiteral("version"));
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
         return std::nullopt;

@@ -17,6 +17,7 @@ struct SimOptions {
     // Operator commands that the fault-injection and state flags stand for.
     QStringList startupCommands;
     bool helpRequested = false;
+    bool versionRequested = false;
     QString helpText;
 };
 

@@ -23,6 +23,7 @@
 #include "ports/usbportdialog.h"
 #include "shell/commdiagnosticspage.h"
 #include "shell/mainwindow.h"
+#include "shell/tracewindow.h"
 #include "trend/eventlogwindow.h"
 #include "trend/recordsmenu.h"
 #include "trend/trendwindow.h"
@@ -271,6 +272,12 @@ int main(int argc, char *argv[]) {
     sleepFor(200);
     camera.shoot(main.extras(), "extras");
     main.extras().close();
+    main.mnu_TRACE_Click();
+    sleepFor(200);
+    if (auto *trace = main.forms.find<TraceWindow>()) {
+        camera.shoot(*trace, "trace");
+        trace->close();
+    }
     main.menus.diagnostics->mnu_ABOUT_Click();
     sleepFor(200);
     if (RevScreen *about = main.forms.find<RevScreen>()) {

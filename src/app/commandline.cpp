@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "link/rememberedlink.h"
+
 #include <QCommandLineParser>
 
 namespace zor {
@@ -11,6 +13,9 @@ struct Options {
     LinkOptions link;
     QCommandLineOption autoUpdate{QStringLiteral("auto-update"),
                                   QStringLiteral("Start polling once the link is open.")};
+    QCommandLineOption last{QStringLiteral("last"),
+                            QStringLiteral("Open the last port or address that opened and start "
+                                           "polling; without one, ask for a port.")};
     QCommandLineOption log{QStringLiteral("log"),
                            QStringLiteral("Write one CSV row per poll cycle to FILE, and the "
                                           "events to FILE.events.txt."),
@@ -20,7 +25,7 @@ struct Options {
         parser.setApplicationDescription(
             QStringLiteral("Operator and service console for ZOR high-voltage supplies."));
         link.addTo(parser);
-        parser.addOptions({autoUpdate, log});
+        parser.addOptions({autoUpdate, last, log});
         parser.addHelpOption();
         parser.addVersionOption();
     }
@@ -45,9 +50,29 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
     if (const auto *why = std::get_if<QString>(&target))
         return CommandLineError{*why};
     static_cast<LinkTarget &>(line) = std::get<LinkTarget>(target);
-    if (line.autoUpdate && !line.given())
+    line.last = o.parser.isSet(o.last);
+    if (line.last && line.given())
+        return CommandLineError{
+            QStringLiteral("--last names its own link: give no --port or --host.")};
+    if (line.autoUpdate && !line.given() && !line.last)
         return CommandLineError{QStringLiteral("--auto-update needs --port or --host.")};
     line.logFile = o.parser.value(o.log);
+    return line;
+}
+
+CommandLine withLastLink(CommandLine line, const RememberedLink &remembered) {
+    if (!line.last)
+        return line;
+    const bool network =
+        !remembered.host.isEmpty() && (remembered.networkLast || remembered.port.isEmpty());
+    if (network) {
+        line.host = remembered.host;
+        line.tcpPort = remembered.tcpPort;
+    } else if (!remembered.port.isEmpty()) {
+        line.port = remembered.port;
+        line.baud = remembered.baud;
+    }
+    line.autoUpdate = line.given();
     return line;
 }
 

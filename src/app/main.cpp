@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/startup.h"
+#include "link/rememberedlink.h"
 #include "shell/mainwindow.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@ int main(int argc, char *argv[]) {
     }
     QApplication app(argc, argv);
     zor::MainWindow window;
-    zor::startConsole(window, line); // goes on in the event loop
+    // Goes on in the event loop.
+    zor::startConsole(window, zor::withLastLink(line, zor::RememberedLink::load()));
     return QApplication::exec();
 }

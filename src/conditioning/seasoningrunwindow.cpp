@@ -48,6 +48,9 @@ SeasoningRunWindow::SeasoningRunWindow(ConsoleContext ctx, ShellActions &shell)
     grid->addWidget(txt_time, 2, 1);
     grid->addWidget(Command1, 3, 0, 1, 2);
     connect(Command1, &QPushButton::clicked, this, &SeasoningRunWindow::Command1_Click);
+    // Space or Enter stops the run the moment the window comes up.
+    Command1->setFocus();
+    Command1->setAutoDefault(true);
 }
 
 void SeasoningRunWindow::Command1_Click() {

@@ -5,6 +5,9 @@
 #include "platform/portnames.h"
 
 #include <QCommandLineParser>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 
 namespace zor::ctl {
 
@@ -17,7 +20,8 @@ const char *const Description =
     "  identity                      hardware, model, software revision, build, serial\n"
     "  status                        one full poll: monitors, setpoints, flags, arcs\n"
     "  watch [--interval MS] [--count N] [--csv]\n"
-    "                                one line per poll cycle (interval >= 100, default 1000);\n"
+    "                                one line per poll cycle (interval >= 500, default 1000;\n"
+    "                                one poll cycle takes about 470 ms);\n"
     "                                with --csv the other commands report on stderr\n"
     "  set kv VALUE | set ma VALUE   program a setpoint in kV or mA; taken only on the\n"
     "                                supply's acknowledgement, refused above full scale\n"
@@ -26,18 +30,34 @@ const char *const Description =
     "  shutdown                      local control, then all four setpoints to zero\n"
     "  send PAYLOAD                  raw payload for service; prints the reply\n"
     "\n"
-    "Ctrl+C ends a watch; if this run switched the high voltage on, \"ENBL 0;\"\n"
-    "is sent first.\n"
+    "Ctrl+C ends a watch, or the chain after the running command; if this run\n"
+    "switched the high voltage on, \"ENBL 0;\" is sent first. Then zor-ctl exits\n"
+    "with 130.\n"
+    "\n"
+    "With --json an error is one JSON object on stderr: {\"error\": TEXT, \"exit\": N}.\n"
     "\n"
     "Exit codes:\n"
-    "  0  done\n"
-    "  2  usage: bad arguments, hv on without --confirm, a value above full scale\n"
-    "  3  the link could not be opened, or the supply did not answer\n"
-    "  4  the supply refused";
+    "  0    done\n"
+    "  2    usage: bad arguments, hv on without --confirm, a negative value or one\n"
+    "       above full scale, a watch interval below 500 ms\n"
+    "  3    the link could not be opened, or the supply did not answer\n"
+    "  4    the supply refused (and why, when the status read after it shows it)\n"
+    "  130  interrupted by Ctrl+C, after the high voltage was switched off";
 
-Parsed failed(const QString &why) {
+Parsed usageError(const QString &why, bool json) {
+    if (json)
+        return {std::nullopt, errorText({why}, ExitUsage, true), ExitUsage};
     return {std::nullopt, QStringLiteral("zor-ctl: %1\nTry 'zor-ctl --help'.\n").arg(why),
             ExitUsage};
+}
+
+// "-1" reads as a value, not as an option: what follows "set" goes behind "--".
+QStringList valuesAfterOptions(const QStringList &words) {
+    static const QRegularExpression negative(QStringLiteral("^-[0-9.]"));
+    QStringList options, values;
+    for (const QString &w : words.mid(1))
+        (w.startsWith('-') && !negative.match(w).hasMatch() ? options : values) << w;
+    return QStringList{words.value(0)} + options + QStringList{QStringLiteral("--")} + values;
 }
 
 std::optional<int> wholeNumber(const QString &text, int min, int max) {
@@ -59,7 +79,8 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
         parser.addOptions({interval, count, csv});
     if (verb == QLatin1String("hv"))
         parser.addOption(confirm);
-    if (!parser.parse(QStringList{QStringLiteral("zor-ctl")} + words)) {
+    const QStringList given = verb == QLatin1String("set") ? valuesAfterOptions(words) : words;
+    if (!parser.parse(QStringList{QStringLiteral("zor-ctl")} + given)) {
         why = QStringLiteral("%1: %2").arg(verb, parser.errorText());
         return std::nullopt;
     }
@@ -83,9 +104,11 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
         step.verb = Verb::Watch;
         step.csv = parser.isSet(csv);
         if (parser.isSet(interval)) {
-            const auto ms = wholeNumber(parser.value(interval), 100, 86'400'000);
+            const auto ms = wholeNumber(parser.value(interval), MinWatchIntervalMs, 86'400'000);
             if (!ms)
-                return wrong(QStringLiteral("watch: --interval takes 100 to 86400000 ms"));
+                return wrong(QStringLiteral("watch: --interval takes %1 to 86400000 ms: one poll "
+                                            "cycle takes about 470 ms")
+                                 .arg(MinWatchIntervalMs));
             step.intervalMs = *ms;
         }
         if (parser.isSet(count)) {
@@ -99,9 +122,11 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
         step.verb = Verb::Set;
         step.channel = args[1] == QLatin1String("kv") ? Channel::Kv : Channel::Ma;
         const auto value = decimalNumber(args[2]);
-        step.value = value.value_or(-1.0);
-        if (step.value < 0)
-            return wrong(QStringLiteral("set: '%1' is not a value of 0 or more").arg(args[2]));
+        if (!value)
+            return wrong(QStringLiteral("set: '%1' is not a number").arg(args[2]));
+        if (*value < 0)
+            return wrong(QStringLiteral("set %1 %2: must not be negative").arg(args[1], args[2]));
+        step.value = *value;
     } else if (verb == QLatin1String("hv") && args.size() == 2 &&
                (args[1] == QLatin1String("on") || args[1] == QLatin1String("off"))) {
         step.verb = args[1] == QLatin1String("on") ? Verb::HvOn : Verb::HvOff;
@@ -126,7 +151,22 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
 
 } // namespace
 
+QString errorText(const QStringList &messages, int exitCode, bool json) {
+    if (json) {
+        const QJsonObject error{{QStringLiteral("error"), messages.join(QStringLiteral("; "))},
+                                {QStringLiteral("exit"), exitCode}};
+        return QString::fromUtf8(QJsonDocument(error).toJson(QJsonDocument::Compact)) + '\n';
+    }
+    QString text;
+    for (const QString &m : messages)
+        text += QStringLiteral("zor-ctl: %1\n").arg(m);
+    return text;
+}
+
 Parsed parseArguments(const QStringList &arguments) {
+    // Known before parsing, so even a usage error comes as JSON.
+    const bool wantsJson = arguments.mid(1).contains(QStringLiteral("--json"));
+    const auto failed = [wantsJson](const QString &why) { return usageError(why, wantsJson); };
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);

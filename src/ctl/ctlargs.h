@@ -11,7 +11,19 @@
 namespace zor::ctl {
 
 // What a script gets back; --help lists them.
-enum ExitCode { ExitDone = 0, ExitUsage = 2, ExitNoSupply = 3, ExitRefused = 4 };
+enum ExitCode {
+    ExitDone = 0,
+    ExitUsage = 2,
+    ExitNoSupply = 3,
+    ExitRefused = 4,
+    // Ctrl+C, after the safe stop: a shell's 128 + SIGINT, so an interrupted
+    // script never looks complete.
+    ExitInterrupted = 130
+};
+
+// One poll cycle is seven steps a console tick (66 ms) apart plus their
+// exchanges, about 470 ms: a watch cannot print faster.
+constexpr int MinWatchIntervalMs = 500;
 
 enum class Verb { Identity, Status, Watch, Set, HvOn, HvOff, Reset, Shutdown, Send };
 
@@ -38,9 +50,13 @@ struct Invocation {
 // Either a run, or a text to print (help, version, or what was wrong) and the exit code.
 struct Parsed {
     std::optional<Invocation> invocation;
-    QString text;
+    QString text; // an error is one JSON object when --json was asked for
     int exitCode = ExitDone;
 };
+
+// What a failed run prints on stderr: plain lines, or with --json one object
+// {"error": ..., "exit": N} for the whole run.
+QString errorText(const QStringList &messages, int exitCode, bool json);
 
 // arguments[0] is the program name.
 Parsed parseArguments(const QStringList &arguments);

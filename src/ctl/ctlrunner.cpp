@@ -24,6 +24,7 @@ constexpr int ConnectLimitMs = 5000;
 // them, so status messages the supply sends on its own over the network are read
 // between exchanges instead of being taken for a reply.
 constexpr int PollTickMs = 66;
+static_assert(MinWatchIntervalMs > PollTickMs * std::tuple_size_v<decltype(SupplyOps::PollSteps)>);
 // Long enough for the last frame of a shutdown to leave the port.
 constexpr int DrainMs = 1000;
 // The console's shutdown: the zeroing commands one exit tick apart, the first two ticks in.
@@ -63,8 +64,9 @@ Runner::Runner(const PortFactory &factory, QTextStream &out, QTextStream &err, Q
     connect(&link_, &DeviceLink::networkStatus, &ops_, &SupplyOps::applyNetworkStatus);
 }
 
-void Runner::interrupt() {
+void Runner::interrupt(int exitCode) {
     interrupted_ = true;
+    interruptCode_ = exitCode;
     pausing_.wake();
 }
 
@@ -89,8 +91,37 @@ void Runner::print(const QJsonObject &json, const QString &people) {
 }
 
 void Runner::fail(const QString &message) {
-    err_ << "zor-ctl: " << message << '\n';
+    if (json_) {
+        errors_ << message;
+        return;
+    }
+    err_ << errorText({message}, 0, false);
     err_.flush();
+}
+
+int Runner::finished(int code) {
+    if (json_ && code != ExitDone) {
+        err_ << errorText(errors_, code, true);
+        err_.flush();
+    }
+    return code;
+}
+
+Task<QString> Runner::reasonFor(parse::Ack ack, bool otherRefuses) {
+    const bool refused = ack == parse::Ack::Refused || (ack == parse::Ack::Other && otherRefuses);
+    if (!refused)
+        co_return QString();
+    co_await sleepFor(PollTickMs);
+    co_await inCommand([this] { return ops_.statusTask(); });
+    const StatusBits status = state_.status();
+    QStringList reasons;
+    if (status.faults.interlockOpen.value_or(false))
+        reasons << QStringLiteral("interlock open");
+    if (const QStringList faults = faultNames(status); !faults.isEmpty())
+        reasons << QStringLiteral("fault %1").arg(faults.join(QStringLiteral(", ")));
+    if (status.psFault.value_or(false))
+        reasons << QStringLiteral("power-supply fault");
+    co_return reasons.join(QStringLiteral("; "));
 }
 
 int Runner::noReply(const QString &command) {
@@ -155,7 +186,7 @@ Task<int> Runner::run(Invocation invocation) {
     csvRun_ = std::any_of(invocation.steps.begin(), invocation.steps.end(),
                           [](const Step &s) { return s.csv; });
     if (!co_await open(invocation))
-        co_return ExitNoSupply;
+        co_return finished(ExitNoSupply);
     int code = ExitDone;
     for (const Step &step : invocation.steps) {
         if (interrupted_)
@@ -167,6 +198,8 @@ Task<int> Runner::run(Invocation invocation) {
         if (code != ExitDone)
             break;
     }
+    if (interrupted_)
+        fail(QStringLiteral("interrupted"));
     // Radiation this run switched on does not outlive a Ctrl+C or a failure.
     if (hvSwitchedOn_ && (interrupted_ || code != ExitDone)) {
         co_await sleepFor(PollTickMs);
@@ -181,7 +214,10 @@ Task<int> Runner::run(Invocation invocation) {
         }
     }
     close();
-    co_return code;
+    // An interrupted run ends with its own code once the high voltage is safely off.
+    if (interrupted_ && code == ExitDone)
+        code = interruptCode_;
+    co_return finished(code);
 }
 
 Task<int> Runner::runStep(const Step &step) {
@@ -223,17 +259,22 @@ Task<parse::Ack> Runner::acknowledged(std::function<Task<parse::Ack>()> operatio
 }
 
 int Runner::report(const QString &command, parse::Ack ack, QJsonObject json, const QString &people,
+                   const QString &reason,
                    bool otherRefuses) {
     json.insert(QStringLiteral("command"), command);
     json.insert(QStringLiteral("result"), ackName(ack));
+    const bool refused = ack == parse::Ack::Refused || (ack == parse::Ack::Other && otherRefuses);
+    if (!reason.isEmpty())
+        json.insert(QStringLiteral("reason"), reason);
     print(json, people + QStringLiteral(": ") + ackName(ack));
     if (ack == parse::Ack::Taken)
         return ExitDone;
-    const bool refused = ack == parse::Ack::Refused || (ack == parse::Ack::Other && otherRefuses);
-    fail(QStringLiteral("%1: %2").arg(command, refused ? QStringLiteral("the supply refused")
-                                               : ack == parse::Ack::NoReply
-                                                   ? QStringLiteral("the supply did not answer")
-                                                   : QStringLiteral("no acknowledgement")));
+    fail(QStringLiteral("%1: %2").arg(
+        command, refused
+                     ? (reason.isEmpty() ? QStringLiteral("the supply refused")
+                                         : QStringLiteral("the supply refused (%1)").arg(reason))
+                 : ack == parse::Ack::NoReply ? QStringLiteral("the supply did not answer")
+                                              : QStringLiteral("no acknowledgement")));
     return refused ? ExitRefused : ExitNoSupply;
 }
 
@@ -350,11 +391,12 @@ Task<int> Runner::set(const Step &step) {
     co_await sleepFor(PollTickMs);
     const parse::Ack ack = co_await acknowledged(
         [this, channel = step.channel, count] { return ops_.programTask(channel, count); });
+    const QString reason = co_await reasonFor(ack, false);
     co_return report(command, ack, json,
-                  QStringLiteral("%1 setpoint %2 %1 (%3 counts)")
-                      .arg(unit, QString::number(count * perBit, 'f', 3))
-                      .arg(count),
-                  false);
+                     QStringLiteral("%1 setpoint %2 %1 (%3 counts)")
+                         .arg(unit, QString::number(count * perBit, 'f', 3))
+                         .arg(count),
+                     reason, false);
 }
 
 Task<int> Runner::highVoltage(bool on) {
@@ -365,9 +407,10 @@ Task<int> Runner::highVoltage(bool on) {
         [this, on] { return ops_.highVoltageTask(on, state_.offAsked()); });
     if (ack == parse::Ack::Taken || ack == parse::Ack::Refused)
         hvSwitchedOn_ = on && ack == parse::Ack::Taken;
+    const QString reason = co_await reasonFor(ack, false);
     co_return report(QStringLiteral("hv"), ack, {{"on", on}},
-                  on ? QStringLiteral("High voltage on") : QStringLiteral("High voltage off"),
-                  false);
+                     on ? QStringLiteral("High voltage on") : QStringLiteral("High voltage off"),
+                     reason, false);
 }
 
 Task<int> Runner::reset() {
@@ -378,8 +421,10 @@ Task<int> Runner::reset() {
     disconnect(connection);
     // ';' the faults are cleared; '$' the supply is still clearing them.
     const bool clearing = parse::faultResetTaken(reply);
-    co_return report(QStringLiteral("reset"), clearing ? parse::Ack::Taken : parse::writeAck(reply),
-                  {{"clearing", clearing}}, QStringLiteral("Fault reset"), false);
+    const parse::Ack ack = clearing ? parse::Ack::Taken : parse::writeAck(reply);
+    const QString reason = co_await reasonFor(ack, false);
+    co_return report(QStringLiteral("reset"), ack, {{"clearing", clearing}},
+                     QStringLiteral("Fault reset"), reason, false);
 }
 
 Task<int> Runner::shutdown() {
@@ -400,10 +445,11 @@ Task<int> Runner::shutdown() {
     QJsonArray zeroed;
     for (const QByteArray &p : ZeroingPayloads)
         zeroed.append(QString::fromLatin1(p));
+    // After the hand-back the status is the supply's own business: no reason read.
     co_return report(QStringLiteral("shutdown"), ack, {{"zeroed", zeroed}},
-                  QStringLiteral("Setpoints zeroed: %1\nLocal control")
-                      .arg(QString::fromLatin1(ZeroingPayloads.join(' '))),
-                  true);
+                     QStringLiteral("Setpoints zeroed: %1\nLocal control")
+                         .arg(QString::fromLatin1(ZeroingPayloads.join(' '))),
+                     QString(), true);
 }
 
 Task<int> Runner::send(const Step &step) {

@@ -21,8 +21,8 @@ public:
     Task<int> run(Invocation invocation);
     // Ctrl+C: ends a watch, or the chain after the running command; "ENBL 0;"
     // goes out first when this run switched the high voltage on. The shutdown
-    // sequence is never cut short.
-    void interrupt();
+    // sequence is never cut short. The run then exits with exitCode.
+    void interrupt(int exitCode = ExitInterrupted);
 
 private:
     Task<bool> open(const Invocation &invocation);
@@ -45,11 +45,16 @@ private:
     // Prints the outcome; a refusal, or an answer other than the acknowledgement
     // when otherRefuses, gives ExitRefused.
     int report(const QString &command, parse::Ack ack, QJsonObject json, const QString &people,
+               const QString &reason,
                bool otherRefuses);
     bool silent() const { return silentReplies_ > 0; }
     int noReply(const QString &command);
     void print(const QJsonObject &json, const QString &people);
     void fail(const QString &message);
+    // What the status read right after a refusal shows as its cause, if anything.
+    Task<QString> reasonFor(parse::Ack ack, bool otherRefuses);
+    // Prints the run's errors as one JSON object when asked to; returns code.
+    int finished(int code);
     // Waits in the event loop; false when interrupted.
     Task<bool> pause(int ms);
 
@@ -63,6 +68,8 @@ private:
     int silentReplies_ = 0;
     bool hvSwitchedOn_ = false;
     bool interrupted_ = false;
+    int interruptCode_ = ExitInterrupted;
+    QStringList errors_; // with --json, printed together at the end
     bool csvHeaderDone_ = false;
     Wake pausing_;
 };

@@ -15,8 +15,8 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onSigint(int) {
-    const char byte = 1;
+void onSigint(int signal) {
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] const auto n = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -26,9 +26,10 @@ void routeSigint(zor::ctl::Runner &runner) {
         return;
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &runner);
     QObject::connect(notifier, &QSocketNotifier::activated, &runner, [&runner] {
-        char byte;
+        char byte = SIGINT;
         [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
-        runner.interrupt();
+        // The shell's convention: 128 + the signal (130 for Ctrl+C).
+        runner.interrupt(128 + byte);
     });
     struct sigaction action = {};
     action.sa_handler = onSigint;

@@ -99,13 +99,21 @@ QJsonObject jsonRow(const SupplySample &s) {
     return o;
 }
 
-QString peopleLine(const SupplySample &s) {
+QStringList faultNames(const StatusBits &status) {
+    SupplySample s;
+    s.status = status;
     const auto all = cells(s);
     QStringList faults;
     for (int i = 8; i <= 15; ++i) {
         if (all[i].value == 0.0)
             faults << QString(all[i].key).chopped(3);
     }
+    return faults;
+}
+
+QString peopleLine(const SupplySample &s) {
+    const auto all = cells(s);
+    const QStringList faults = faultNames(s.status);
     const QString interlock = !all[16].value   ? QStringLiteral("?")
                               : *all[16].value ? QStringLiteral("open")
                                                : QStringLiteral("closed");

@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 namespace zor::ctl {
 
@@ -14,6 +15,8 @@ namespace zor::ctl {
 QString csvHeader();
 QString csvRow(const SupplySample &s);
 QJsonObject jsonRow(const SupplySample &s);
+// The faults a status shows ("temp", "arc", ...), for people.
+QStringList faultNames(const StatusBits &status);
 // One line per cycle for a person watching.
 QString peopleLine(const SupplySample &s);
 // The whole row, one value a line.

@@ -12,6 +12,7 @@ struct RememberedLink {
     QString baud; // "115200" or "9600"
     QString host;
     int tcpPort = 0;
+    bool networkLast = false; // the network address opened after the serial port
 
     static RememberedLink load();
     static void storeSerial(const QString &port, const QString &baud);

@@ -17,11 +17,13 @@
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/dialogs.h"
+#include "platform/numedit.h"
 #include "platform/toggleswitch.h"
 #include "ports/transportselection.h"
 #include "shell/commdiagnosticspage.h"
 #include "shell/linkindicator.h"
 #include "shell/tracewindow.h"
+#include "shell/windowplacement.h"
 #include "trend/recordsmenu.h"
 
 #include <QAction>
@@ -33,6 +35,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -151,6 +154,17 @@ void MainWindow::buildLayout() {
     menus.configMenu = new ConfigMenu(ctx, *this, this);
     menus.records = new RecordsMenu(state, menu.mnu_Controls, StatusBar1, this);
     menus.records->events.watch(ops);
+
+    // Tab goes to what the operator changes first: the set-point editor and
+    // PROGRAM, then the channel, the switches; the read-only fields follow.
+    SetpointPanel &sp = *panels.setpoints;
+    const QList<QWidget *> first{sp.ctrl_SCALVAL, sp.btn_ACCEPT, sp.btn_CANCEL,
+                                 sp.opt_DACA,     sp.opt_DACB,   sp.btn_KVSET,
+                                 sp.btn_EMI,      btn_HVONOFF,   btn_UPDATEDATA};
+    for (qsizetype i = 1; i < first.size(); ++i)
+        setTabOrder(first[i - 1], first[i]);
+    sp.ctrl_SCALVAL->setFocus();
+    new WindowPlacement(*this);
 }
 
 void MainWindow::connectMenu() {

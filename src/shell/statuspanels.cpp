@@ -35,6 +35,12 @@ void StatusPanel::paintEvent(QPaintEvent *event) {
     const QRect area = contentsRect().adjusted(2, 0, -2, 0);
     painter.setClipRect(area);
     painter.setPen(palette().color(QPalette::WindowText));
+    if (elide_) {
+        // Only the port panel, which changes when a port opens, not per exchange.
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text_, Qt::ElideMiddle, area.width()));
+        return;
+    }
     // One plain run of text, clipped: a laid-out or elided text costs several
     // times more, twice per exchange.
     QStaticText *layout = layouts_.object(text_);
@@ -48,22 +54,28 @@ void StatusPanel::paintEvent(QPaintEvent *event) {
                            *layout);
 }
 
+namespace {
+
+struct Design {
+    const char *text;
+    const char *tip;
+    int stretch;
+    // A usual text of the panel, which it shows whole at the window's smallest.
+    const char *usual;
+};
+const Design design[StatusPanels::Count] = {
+    {"SET PORT!", "Comm Port Settings", 3, "Comm Port Setting:  115200,n,8,1"},
+    {"Comm Ch.", "Selected Comm Port", 2, "Comm Port:  /dev/ttyUSB0"},
+    {"RX", "Data Received", 5, "RX: 100000001-A00001;t"},
+    {"TX", "Data Transmitted", 2, "TX: SNUR;}"},
+    {"", "Today's Date", 0, nullptr},
+    {"", "The Time Right Now!!", 0, nullptr},
+};
+constexpr int PortPanel = 2;
+
+} // namespace
+
 StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
-    struct Design {
-        const char *text;
-        const char *tip;
-        int stretch;
-        // A usual text of the panel, which it shows whole at the window's smallest.
-        const char *usual;
-    };
-    static const Design design[Count] = {
-        {"SET PORT!", "Comm Port Settings", 3, "Comm Port Setting:  115200,n,8,1"},
-        {"Comm Ch.", "Selected Comm Port", 2, "Comm Port:  /dev/ttyUSB0"},
-        {"RX", "Data Received", 5, "RX: 100000001-A00001;t"},
-        {"TX", "Data Transmitted", 2, "TX: SNUR;}"},
-        {"", "Today's Date", 0, nullptr},
-        {"", "The Time Right Now!!", 0, nullptr},
-    };
     setSizeGripEnabled(false);
     for (int i = 0; i < Count; ++i) {
         // The clock panels are as wide as the longest date and time they show.
@@ -76,6 +88,7 @@ StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
         label->setText(QString::fromLatin1(design[i].text));
         label->setToolTip(QString::fromLatin1(design[i].tip));
         texts_[i] = label->text();
+        label->setElidedInMiddle(i + 1 == PortPanel);
         if (design[i].stretch > 0)
             addWidget(label, design[i].stretch);
         else
@@ -97,6 +110,10 @@ void StatusPanels::setPanelText(int panel, const QString &text) {
     QString shown = text;
     shown.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     panels_[panel - 1]->setText(shown);
+    // A by-id path rarely fits: the tip holds it whole.
+    if (panel == PortPanel)
+        panels_[panel - 1]->setToolTip(
+            QStringLiteral("%1\n%2").arg(QString::fromLatin1(design[panel - 1].tip), shown));
 }
 
 QString StatusPanels::panelText(int panel) const {

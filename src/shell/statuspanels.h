@@ -19,6 +19,9 @@ public:
 
     void setText(const QString &text);
     QString text() const { return text_; }
+    // A long text is cut in the middle ("/dev/serial/by-id/usb-...-port0"), where
+    // a path's least telling part is; the rest are clipped.
+    void setElidedInMiddle(bool on) { elide_ = on; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -28,6 +31,7 @@ protected:
 private:
     QString sample_;
     QString text_;
+    bool elide_ = false;
     // Laying a text out costs a third of painting it. The trace panels come
     // back to the same few frames and replies cycle after cycle, so each
     // panel keeps the layouts of the texts it showed last.

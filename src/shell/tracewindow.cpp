@@ -58,12 +58,11 @@ TraceWindow::TraceWindow(TrafficTrace &trace) : trace_(trace) {
     lst_TRACE->verticalHeader()->hide();
     lst_TRACE->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     lst_TRACE->horizontalHeader()->setStretchLastSection(true);
-    const int ch = fontMetrics().averageCharWidth();
-    for (const auto &[column, chars] : {std::pair{TrafficTrace::Time, 14},
-                                        {TrafficTrace::Sent, 14},
-                                        {TrafficTrace::Reply, 34},
-                                        {TrafficTrace::Duration, 6}})
-        lst_TRACE->setColumnWidth(column, chars * ch);
+    // As wide as the headers at first; fitColumns widens a column for a longer
+    // cell as its row comes, which costs one measure per cell.
+    for (int column = 0; column + 1 < TrafficTrace::ColumnCount; ++column)
+        lst_TRACE->setColumnWidth(column, lst_TRACE->horizontalHeader()->sectionSizeHint(column));
+    fitColumns(0, filter_->rowCount() - 1);
     box->addWidget(lst_TRACE);
     resize(760, 420);
 
@@ -74,11 +73,26 @@ TraceWindow::TraceWindow(TrafficTrace &trace) : trace_(trace) {
     connect(btn_COPY, &QPushButton::clicked, this, &TraceWindow::btn_COPY_Click);
     connect(btn_SAVE, &QPushButton::clicked, this, &TraceWindow::btn_SAVE_Click);
     // Follows the newest row while the view is at the bottom.
+    connect(filter_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { fitColumns(first, last); });
     connect(filter_, &QAbstractItemModel::rowsInserted, this, [this] {
         QScrollBar *v = lst_TRACE->verticalScrollBar();
         if (v->value() >= v->maximum() - 1)
             lst_TRACE->scrollToBottom();
     });
+}
+
+void TraceWindow::fitColumns(int first, int last) {
+    // The last column stretches to the window's edge. A cell needs what the
+    // delegate asks for it, and the grid line.
+    for (int column = 0; column + 1 < TrafficTrace::ColumnCount; ++column) {
+        int width = lst_TRACE->columnWidth(column);
+        for (int row = first; row <= last; ++row)
+            width = std::max(width,
+                             lst_TRACE->sizeHintForIndex(filter_->index(row, column)).width() + 1);
+        if (width != lst_TRACE->columnWidth(column))
+            lst_TRACE->setColumnWidth(column, width);
+    }
 }
 
 QString TraceWindow::shownText() const {

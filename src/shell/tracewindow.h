@@ -31,6 +31,8 @@ public:
 private:
     // The selected rows, or every row the filter shows when none is selected.
     QString shownText() const;
+    // Widens the columns, never narrows them, to what rows first..last show.
+    void fitColumns(int first, int last);
 
     TrafficTrace &trace_;
     QSortFilterProxyModel *filter_;

@@ -24,7 +24,7 @@ QAction *entry(QMenu *menu, const char *name, const QString &text) {
 } // namespace
 
 RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidget *owner)
-    : QObject(owner), events(state), owner_(owner) {
+    : QObject(owner), events(state), state_(state), owner_(owner) {
     menu->addSeparator();
     mnu_TREND = entry(menu, "mnu_TREND", QStringLiteral("Trend..."));
     mnu_EVENTLOG = entry(menu, "mnu_EVENTLOG", QStringLiteral("Event Log..."));
@@ -33,7 +33,10 @@ RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidg
     mnu_LOGSTOP->setEnabled(false);
     lbl_LOGGING = new QLabel;
     lbl_LOGGING->setObjectName(QStringLiteral("lbl_LOGGING"));
-    lbl_LOGGING->hide();
+    // Its room is kept from the start, so the window does not widen when a
+    // log begins; a longer name is cut in the middle (the tip holds the path).
+    lbl_LOGGING->setFixedWidth(
+        lbl_LOGGING->fontMetrics().horizontalAdvance(QStringLiteral("LOG: run-2026-12-31.csv")));
     bar->addPermanentWidget(lbl_LOGGING);
 
     connect(mnu_TREND, &QAction::triggered, this, &RecordsMenu::mnu_TREND_Click);
@@ -73,8 +76,10 @@ void RecordsMenu::loggingChanged(bool on, const QString &path) {
     if (!on)
         events.detach();
     mnu_LOGSTOP->setEnabled(on);
-    lbl_LOGGING->setVisible(on);
-    lbl_LOGGING->setText(on ? QStringLiteral("LOG: ") + QFileInfo(path).fileName() : QString());
+    lbl_LOGGING->setText(on ? lbl_LOGGING->fontMetrics().elidedText(
+                                  QStringLiteral("LOG: ") + QFileInfo(path).fileName(),
+                                  Qt::ElideMiddle, lbl_LOGGING->width())
+                            : QString());
     lbl_LOGGING->setToolTip(on ? path : QString());
 }
 
@@ -92,8 +97,16 @@ void RecordsMenu::mnu_LOGFILE_Click() {
 }
 
 TrendWindow &RecordsMenu::trend() {
-    if (!trend_)
+    if (!trend_) {
         trend_ = new TrendWindow(history, owner_);
+        trend_->unitText = [this] {
+            const QString model = state_.identity(IdentityField::Model);
+            const QString serial = state_.identity(IdentityField::SerialNumber);
+            return model.isEmpty() && serial.isEmpty()
+                       ? QString()
+                       : QStringLiteral("%1   S/N %2").arg(model, serial);
+        };
+    }
     return *trend_;
 }
 

@@ -54,6 +54,7 @@ public:
 private:
     void loggingChanged(bool on, const QString &path);
 
+    SupplyState &state_;
     QWidget *owner_;
     QPointer<TrendWindow> trend_;
     QPointer<EventLogWindow> eventLog_;

@@ -77,10 +77,14 @@ TrendWindow::TrendWindow(const TrendHistory &history, QWidget *parent)
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
     chart_->addAxis(kvAxis_, Qt::AlignLeft);
     chart_->addAxis(maAxis_, Qt::AlignRight);
-    for (int i = 0; i < LineCount; ++i) {
+    // Added last, drawn last: the set-points under the monitors, and the kV
+    // monitor above all, so the filament line never hides it.
+    for (const int i : {3, 4, 2, 1, 0}) {
         auto *line = new QLineSeries;
         line->setName(QString::fromLatin1(Looks[i].name));
-        QPen pen(Looks[i].color, Looks[i].dashed ? 1.5 : 2.0);
+        // A set-point is its monitor's colour, lighter and dashed.
+        QPen pen(Looks[i].dashed ? Looks[i].color.lighter(160) : Looks[i].color,
+                 Looks[i].dashed ? 1.5 : 2.0);
         if (Looks[i].dashed)
             pen.setStyle(Qt::DashLine);
         line->setPen(pen);
@@ -213,10 +217,28 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event) {
     return QWidget::eventFilter(watched, event);
 }
 
+QString TrendWindow::exportTitle() const {
+    const QString unit = unitText ? unitText() : QString();
+    const int minutes = int(spanNs() / 60'000'000'000LL);
+    return QStringLiteral("%1   %2   last %3")
+        .arg(unit.isEmpty() ? QStringLiteral("Unit not identified") : unit,
+             history_.wallClock(endNs()).toLocalTime().date().toString(Qt::ISODate),
+             minutes < 60 ? QStringLiteral("%1 min").arg(minutes)
+                          : QStringLiteral("%1 h").arg(minutes / 60));
+}
+
+QImage TrendWindow::exportImage() {
+    // The title is for the file alone; the window keeps its plot area.
+    chart_->setTitle(exportTitle());
+    const QImage image = view_->grab().toImage();
+    chart_->setTitle({});
+    return image;
+}
+
 void TrendWindow::btn_PNG_Click() {
     writeChosenFile(QStringLiteral("Export PNG"), QStringLiteral("PNG images (*.png)"),
                     [this](const QString &path) {
-                        return view_->grab().save(path, "PNG")
+                        return exportImage().save(path, "PNG")
                                    ? QString()
                                    : QStringLiteral("the image could not be saved");
                     });

@@ -2,8 +2,10 @@
 
 #include "records/trendhistory.h"
 
+#include <QImage>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class QChart;
 class QChartView;
@@ -47,6 +49,11 @@ public:
 
     void btn_PNG_Click();
     void btn_CSV_Click();
+    // The supply the plot shows ("ZOR80HR  S/N ..."), for the exported image's title.
+    std::function<QString()> unitText;
+    // Unit, serial number, date and span, above the plot in an exported image.
+    QString exportTitle() const;
+    QImage exportImage();
     // The samples of the visible span as CSV; the reason when it cannot.
     QString exportCsv(const QString &path) const;
 

@@ -58,6 +58,7 @@ MainMenu::MainMenu(QMenuBar *bar) {
         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X)});
 
     mnu_Help = bar->addMenu(QStringLiteral("Help"));
+    mnu_GUIDE = entry(mnu_Help, "mnu_GUIDE", "Operator Guide");
     mnu_ABOUT = entry(mnu_Help, "mnu_ABOUT", "About");
 
     mnu_Exit = bar->addMenu(QStringLiteral("Exit"));

@@ -42,6 +42,7 @@ struct MainMenu {
     QAction *mnu_XRAYOFF;
 
     QMenu *mnu_Help;
+    QAction *mnu_GUIDE;
     QAction *mnu_ABOUT;
 
     QMenu *mnu_Exit;

@@ -130,6 +130,7 @@ private slots:
         QVERIFY(s && s->running() && s->isHidden());
         auto *run = c.window.forms.find<SeasoningRunWindow>();
         QVERIFY(run && run->isVisible());
+        QCOMPARE(run->focusWidget(), static_cast<QWidget *>(run->Command1)); // Space stops the run
         QCOMPARE(run->txt_step1->text() + "/" + run->txt_time->text(), QStringLiteral("1/300"));
         QString secondTick;
         const QStringList line = c.runSeason(s, 0, [&](int i) {

@@ -3,6 +3,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -60,6 +62,14 @@ class TestCtl : public QObject {
     }
 
     static QString ctl() { return qEnvironmentVariable("ZOR_CTL"); }
+
+    // zor-ctl on a fresh simulator, unless the arguments name their own link.
+    void run(QProcess &process, bool tcp, const QString &sim, const QString &argText) {
+        const QStringList link = startSim(tcp, words(sim)), args = words(argText);
+        process.start(
+            ctl(), args.first().startsWith("--") && args.first() != "--json" ? args : link + args);
+        QVERIFY(process.waitForFinished(15000));
+    }
     static QStringList words(const QString &text) { return text.split(' ', Qt::SkipEmptyParts); }
 
 private slots:
@@ -101,8 +111,9 @@ private slots:
             "^kV setpoint 80.000 kV \\(4095 counts\\): taken\n$", Scaling + Wire{"VREF 4095;"});
         row("above full scale", true, "", "set kv 80.01", 2, none, Scaling);
         row("hv on unconfirmed", false, "", "hv on", 2, none, Wire{});
+        // A refusal is followed by a status read that names its cause.
         row("hv on refused", false, "--interlock-open", "hv on --confirm", 4,
-            "^High voltage on: refused\n$", Wire{"ENBL 1;"});
+            "^High voltage on: refused\n$", Wire{"ENBL 1;", "STAT;", "FLT;"});
         row("hv on then off", true, "", "hv on --confirm then hv off", 0,
             "^High voltage on: taken\nHigh voltage off: taken\n$", Wire{"ENBL 1;", "ENBL 0;"});
         row("shutdown", true, "", "shutdown", 0,
@@ -118,7 +129,7 @@ private slots:
         row("send framing", false, "", "send VSET;\r", 2, none, Wire{});
         row("silent supply", true, "--silent", "--json hv off", 3,
             "^\\{\"command\":\"hv\",\"on\":false,\"result\":\"no reply\"\\}\n$", Wire{"ENBL 0;"});
-        row("watch csv", false, "", "watch --count 2 --interval 100 --csv", 0,
+        row("watch csv", false, "", "watch --count 2 --interval 500 --csv", 0,
             "^time,kv_monitor \\(kV\\),ma_monitor \\(mA\\),filament \\(A\\),"
             "lvps \\(V\\),temperature \\(C\\),kv_setpoint \\(kV\\),.*,arc_count,"
             "failed_replies,cycle\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
@@ -139,16 +150,17 @@ private slots:
         // Link options are the console's own (its command-line table).
         row("unknown command", false, "", "status then dance", 2, none, Wire{});
         row("negative value", false, "", "set ma -1", 2, none, Wire{});
+        row("refused json", false, "--fault temp", "--json hv on --confirm", 4,
+            "^\\{\"command\":\"hv\",\"on\":true,\"reason\":\"fault temp\",\"result\":"
+            "\"refused\"\\}\n$",
+            Wire{"ENBL 1;", "STAT;", "FLT;"});
     }
     void commands() {
         auto [tcp, sim, argText, code, out, wire] =
             zor::test::fetch<bool, QString, QString, int, QString, Wire>("tcp", "sim", "args",
                                                                          "code", "out", "wire");
-        const QStringList link = startSim(tcp, words(sim)), args = words(argText);
         QProcess process;
-        process.start(
-            ctl(), args.first().startsWith("--") && args.first() != "--json" ? args : link + args);
-        QVERIFY(process.waitForFinished(15000));
+        run(process, tcp, sim, argText);
         const QString printed = QString::fromUtf8(process.readAllStandardOutput());
         const QString errors = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(QRegularExpression(out, QRegularExpression::DotMatchesEverythingOption)
@@ -156,8 +168,15 @@ private slots:
                      .hasMatch(),
                  qPrintable(printed));
         QVERIFY2(process.exitCode() == code, qPrintable(errors));
-        // Every failure says why on stderr, and only a failure does.
+        // Every failure says why on stderr, and only a failure does; with
+        // --json as one object that carries the exit code.
         QCOMPARE(errors.isEmpty(), code == 0);
+        if (code != 0 && argText.contains("--json")) {
+            const QJsonObject error = QJsonDocument::fromJson(errors.toUtf8()).object();
+            QVERIFY2(errors.count('\n') == 1 && !error.value("error").toString().isEmpty() &&
+                         error.value("exit").toInt() == code,
+                     qPrintable(errors));
+        }
         QTRY_COMPARE_WITH_TIMEOUT(sent(), wire, 2000);
         if (wire.contains("99,0,")) {
             // Two exit ticks to the first zero, then a tick apart each (less arrival jitter).
@@ -169,12 +188,44 @@ private slots:
         }
     }
 
+    // What a failure says on stderr, for people and with --json.
+    void errors_data() {
+        columns<QString, QString, int, QString>("sim", "args", "code", "err");
+        row("refusal names the interlock", "--interlock-open", "hv on --confirm", 4,
+            "^zor-ctl: hv: the supply refused \\(interlock open\\)\n$");
+        row("refusal names the faults", "--fault temp --interlock-open", "--json hv on --confirm",
+            4,
+            "^\\{\"error\":\"hv: the supply refused \\(interlock open; fault temp\\)\","
+            "\"exit\":4\\}\n$");
+        row("negative value", "", "set ma -1", 2,
+            "^zor-ctl: set ma -1: must not be negative\nTry 'zor-ctl --help'.\n$");
+        row("negative value json", "", "set kv -0.5 --json", 2,
+            "^\\{\"error\":\"set kv -0.5: must not be negative\",\"exit\":2\\}\n$");
+        row("not a number", "", "set kv 1x", 2, "^zor-ctl: set: '1x' is not a number\n");
+        row("interval below the cycle", "", "watch --interval 200", 2,
+            "^zor-ctl: watch: --interval takes 500 to 86400000 ms: one poll cycle takes about "
+            "470 ms\n");
+        row("usage json", "", "--json status then dance", 2,
+            "^\\{\"error\":\"not a command: dance\",\"exit\":2\\}\n$");
+        row("no answer json", "--silent", "--json status", 3,
+            "^\\{\"error\":\"status: the supply did not answer\",\"exit\":3\\}\n$");
+    }
+    void errors() {
+        auto [sim, argText, code, err] =
+            zor::test::fetch<QString, QString, int, QString>("sim", "args", "code", "err");
+        QProcess process;
+        run(process, false, sim, argText);
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(QRegularExpression(err).match(errors).hasMatch(), qPrintable(errors));
+        QCOMPARE(process.exitCode(), code);
+    }
+
     // Ctrl+C, or a supply that goes away, during a watch after "hv on": the
     // high voltage goes off (when there is anyone left to hear it) and the tool ends.
     void endsAWatch_data() {
         columns<bool, bool, int>("tcp", "killSim", "code");
-        row("Ctrl+C serial", false, false, 0);
-        row("Ctrl+C tcp", true, false, 0);
+        row("Ctrl+C serial", false, false, 130);
+        row("Ctrl+C tcp", true, false, 130);
         row("supply gone serial", false, true, 3);
         row("supply gone tcp", true, true, 3);
     }
@@ -182,7 +233,7 @@ private slots:
         auto [tcp, killSim, code] = zor::test::fetch<bool, bool, int>("tcp", "killSim", "code");
         QProcess process;
         process.start(ctl(), startSim(tcp, {}) + QStringList{"hv", "on", "--confirm", "then",
-                                                             "watch", "--interval", "100"});
+                                                             "watch", "--interval", "500"});
         QByteArray printed;
         QTRY_VERIFY_WITH_TIMEOUT((printed += process.readAllStandardOutput()).contains(" hv on "),
                                  5000);

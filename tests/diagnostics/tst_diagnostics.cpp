@@ -6,8 +6,10 @@
 #include "testconsole.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 using namespace zor;
 using namespace zor::test;
@@ -93,6 +95,37 @@ private slots:
     }
 
     // The command bracket holds the poll off and restarts it and the reply timer.
+    // Help > Operator Guide hands the installed guide to the desktop's viewer;
+    // without the file, or a viewer, a box says so and nothing is launched.
+    void operatorGuide_data() {
+        columns<bool, bool, QString>("installed", "viewer", "message");
+        row("opened", true, true, u""_s);
+        row("not installed", false, true, u"The Operator Guide is not installed: "_s);
+        row("no viewer", true, false, u"No viewer could open the Operator Guide: "_s);
+    }
+    void operatorGuide() {
+        auto [installed, viewer, message] =
+            fetch<bool, bool, QString>("installed", "viewer", "message");
+        Console c;
+        QTemporaryDir dir;
+        DiagnosticsMenu &help = *c.window.menus.diagnostics;
+        help.guideFile = dir.filePath("operator-guide.md");
+        if (installed) {
+            QFile file(help.guideFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QList<QUrl> opened;
+        help.openDocument = [&](const QUrl &url) {
+            opened << url;
+            return viewer;
+        };
+        QCOMPARE(c.window.menu.mnu_Help->actions().first()->text(), u"Operator Guide"_s);
+        c.window.menu.mnu_GUIDE->trigger();
+        QCOMPARE(opened, installed ? QList{QUrl::fromLocalFile(help.guideFile)} : QList<QUrl>());
+        QCOMPARE(c.dialogs.messages(),
+                 message.isEmpty() ? QStringList() : QStringList{message + help.guideFile});
+    }
+
     void passThrough_data() {
         columns<bool, QByteArray, int>("portOpen", "answer", "errors");
         row("acknowledged", true, "96,$"_ba, 0);

@@ -7,8 +7,14 @@
 #include "scripteddialogs.h"
 #include "supply/supplyops.h"
 #include "trend/recordsmenu.h"
+#include "trend/trendwindow.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -173,6 +179,35 @@ private slots:
         QCOMPARE(got[2], got[1]);
     }
 
+    // The kV line is drawn last, each set-point dashed in a lighter shade of its
+    // monitor with its own legend entry, and an exported picture is titled.
+    void trendLooksAndTitle() {
+        PollRig poll;
+        QWidget owner;
+        QMenu menu;
+        QStatusBar bar(&owner);
+        RecordsMenu records(poll.state, &menu, &bar, &owner);
+        poll.cycles(3);
+        poll.state.setIdentity(IdentityField::Model, u"ZOR80HR"_s);
+        poll.state.setIdentity(IdentityField::SerialNumber, u"100000001-A00001"_s);
+        TrendWindow &trend = records.trend();
+        trend.setSpanMinutes(10);
+        const auto lines = trend.view()->chart()->series();
+        const auto pen = [&](int i) { return static_cast<QLineSeries *>(lines[i])->pen(); };
+        QCOMPARE(lines[4]->name(), u"HV monitor (kV)"_s);
+        for (const auto &[set, monitor] : {std::pair{0, 4}, {1, 3}}) {
+            QCOMPARE(pen(set).style(), Qt::DashLine);
+            QCOMPARE(pen(set).color().hue(), pen(monitor).color().hue());
+            QVERIFY(pen(set).color().lightness() > pen(monitor).color().lightness());
+            QCOMPARE(trend.view()->chart()->legend()->markers(lines[set]).first()->label(),
+                     lines[set]->name());
+        }
+        QCOMPARE(trend.exportTitle(), u"ZOR80HR   S/N 100000001-A00001   %1   last 10 min"_s.arg(
+                                          Start.toLocalTime().date().toString(Qt::ISODate)));
+        QVERIFY(!trend.exportImage().isNull());
+        QVERIFY(trend.view()->chart()->title().isEmpty());
+    }
+
     void failedWriteStopsLoggingOnly_data() {
         columns<QString, QString>("failure", "reason");
         row("disk full in mid-row", u"limit"_s, u"the disk took only part of a line"_s);
@@ -194,7 +229,7 @@ private slots:
         QVERIFY(!records.dataLog.active());
         records.mnu_LOGFILE->trigger();
         QCOMPARE(dialogs.texts(u"save"_s), QStringList(2, u"Log to File"_s));
-        QVERIFY(!records.lbl_LOGGING->isHidden());
+        QVERIFY(records.lbl_LOGGING->text().startsWith("LOG: "));
         const qint64 header = QFileInfo(path).size();
         poll.cycles(1);
         const qint64 rowBytes = QFileInfo(path).size() - header;
@@ -218,7 +253,7 @@ private slots:
         QCOMPARE(dialogs.messages()[0], u"Logging to %1 stopped: %2. Polling goes on; the rows "
                                         "written so far are kept."_s.arg(path, reason));
         QVERIFY(!records.dataLog.active());
-        QVERIFY(records.lbl_LOGGING->isHidden());
+        QVERIFY(records.lbl_LOGGING->text().isEmpty());
         if (failure == u"limit") {
             const QStringList kept = lines(path);
             QCOMPARE(kept.size(), 4); // header and two whole rows, each ended

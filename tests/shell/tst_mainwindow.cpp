@@ -3,11 +3,13 @@
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
 #include "datarows.h"
+#include "diagnostics/diagnosticsmenu.h"
 #include "fakeports.h"
 #include "link/linkhealth.h"
 #include "link/rememberedlink.h"
 #include "link/traffictrace.h"
 #include "monitor/identityframe.h"
+#include "platform/numedit.h"
 #include "platform/toggleswitch.h"
 #include "ports/hostbaudratedialog.h"
 #include "scripteddialogs.h"
@@ -17,6 +19,7 @@
 #include "shell/tracewindow.h"
 #include "simlauncher.h"
 #include "testconsole.h"
+#include "trend/recordsmenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,6 +37,8 @@
 using namespace zor;
 using namespace zor::test;
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(zor::RememberedLink)
 
 namespace {
 
@@ -117,7 +122,8 @@ private slots:
                  "Factory Config 110;Reset Total Hours 010;Set Unit BaudRate 110;"
                  "Enable WatchDog Timer 110;Cycle Test On 110;Start Tube Seasoning  110;"
                  "Traffic Trace 110; 110;X-Ray Off\tEsc, Ctrl+Shift+X 110; 110;Trend... 110;"
-                 "Event Log... 110;Log to File... 110;Stop Logging 010;[Help];About 110;"
+                 "Event Log... 110;Log to File... 110;Stop Logging 010;[Help];Operator Guide "
+                 "110;About 110;"
                  u"[Exit];Exit 110;Shutdown and Exit 110"_s);
     }
 
@@ -209,6 +215,7 @@ private slots:
         row("port and host", u"--port 1 --host h:1"_s, u"Give either --port or --host"_s);
         row("poll without link", u"--auto-update"_s, u"--auto-update needs --port or --host."_s);
         row("stray argument", u"COM1"_s, u"Unexpected argument: COM1"_s);
+        row("last and a port", u"--last --port 1"_s, u"--last names its own link"_s);
     }
     void commandLine() {
         auto [arguments, parsed] = fetch<QString, QString>("arguments", "parsed");
@@ -221,6 +228,86 @@ private slots:
                                   l->logFile})
                          .join('|'),
                  parsed);
+    }
+
+    // --last opens what opened last and polls it; with nothing remembered the
+    // console asks for a port as before.
+    void lastLink_data() {
+        columns<RememberedLink, QString>("remembered", "line");
+        row("serial opened last", RememberedLink{"3", "9600", "10.0.0.5", 5025, false},
+            u"3|9600||0|1"_s);
+        row("network opened last", RememberedLink{"3", "9600", "10.0.0.5", 5025, true},
+            u"||10.0.0.5|5025|1"_s);
+        row("only an address, from before the order was kept",
+            RememberedLink{"", "", "h", 7, false}, u"||h|7|1"_s);
+        row("nothing remembered", RememberedLink{}, u"|||0|0"_s);
+    }
+    void lastLink() {
+        auto [remembered, expected] = fetch<RememberedLink, QString>("remembered", "line");
+        const auto parsed = parseCommandLine({"zor-console", "--last"});
+        const CommandLine l = withLastLink(std::get<CommandLine>(parsed), remembered);
+        QCOMPARE(QStringList({l.port, l.baud, l.host, QString::number(l.tcpPort),
+                              QString::number(l.autoUpdate)})
+                     .join('|'),
+                 expected);
+    }
+
+    // Each window opens centred on the main window, the main window centred on
+    // the screen, all wholly on it (ctest runs this on a screen away from
+    // (0,0) too); logging and a long port path widen nothing. Tab goes from the
+    // set-point editor to PROGRAM before any read-only field.
+    void placementAndTabOrder() {
+        Shell c;
+        const QRect screen = c.window.screen()->availableGeometry();
+        // Along one axis: centred on `over`, unless that would leave the screen,
+        // then against its edge; longer than the screen, from its start.
+        const auto axis = [](int lo, int len, int overMid, int screenLo, int screenLen) {
+            if (len > screenLen)
+                return lo == screenLo;
+            const bool inside = lo >= screenLo && lo + len <= screenLo + screenLen;
+            return inside && (std::abs(lo + len / 2 - overMid) <= 1 || lo == screenLo ||
+                              lo + len == screenLo + screenLen);
+        };
+        const auto placed = [&](QWidget *w, QRect over) {
+            const QRect r = w->frameGeometry();
+            return axis(r.x(), r.width(), over.center().x(), screen.x(), screen.width()) &&
+                   axis(r.y(), r.height(), over.center().y(), screen.y(), screen.height());
+        };
+        QVERIFY2(placed(&c.window, screen), qPrintable(QDebug::toString(c.window.frameGeometry())));
+        const int width = c.window.width();
+        QTemporaryDir dir;
+        c.window.menus.records->logTo(dir.filePath("a-rather-long-log-name.csv"));
+        static_cast<ShellActions &>(c.window).setStatusPanelText(
+            2, "Comm Port:  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_"
+               "A50285BI-if00-port0");
+        QCOMPARE(c.window.StatusBar1->panelToolTip(2).section('\n', 1),
+                 u"Comm Port:  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"_s);
+        c.window.mnu_TRACE_Click();
+        c.window.menus.records->mnu_TREND_Click();
+        c.window.menus.records->mnu_EVENTLOG_Click();
+        c.window.menus.diagnostics->mnu_RAWDATA_Click();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != &c.window && w->isVisible() && w->windowType() == Qt::Window)
+                QVERIFY2(placed(w, c.window.frameGeometry()), qPrintable(w->objectName()));
+        QCOMPARE(c.window.width(), width);
+
+        c.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&c.window));
+        const SetpointPanel &sp = *c.window.panels.setpoints;
+        QWidget *start = QApplication::focusWidget();
+        QList<QWidget *> order{start};
+        do {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget();
+        } while (order.last() != start && order.size() < 100);
+        const auto firstReadOnly = std::find_if(order.begin(), order.end(), [](QWidget *w) {
+            const auto *edit = qobject_cast<QLineEdit *>(w);
+            return edit && edit->isReadOnly();
+        });
+        const qsizetype editor = order.indexOf(static_cast<QWidget *>(sp.ctrl_SCALVAL));
+        QVERIFY(editor >= 0);
+        QCOMPARE(order.indexOf(sp.btn_ACCEPT), editor + 1);
+        QVERIFY(editor + 1 < firstReadOnly - order.begin());
     }
 
     // The real console: a bad argument ends it before any window, without even a
@@ -384,6 +471,10 @@ private slots:
         // The window filters by payload; copying takes the rows it shows.
         c.window.mnu_TRACE_Click();
         auto *window = c.window.forms.find<TraceWindow>();
+        // Every column but the stretching last one fits what the view shows.
+        const QAbstractItemView *view = window->lst_TRACE;
+        for (int column = 0; column + 1 < TrafficTrace::ColumnCount; ++column)
+            QVERIFY(window->lst_TRACE->columnWidth(column) >= view->sizeHintForColumn(column));
         window->txt_FILTER->setText("VSET");
         QCOMPARE(window->lst_TRACE->model()->rowCount(), 1);
         window->btn_COPY_Click();
