@@ -221,29 +221,30 @@ void UserOptionsPage::CWNumEdit5_ValueChanged() {
 }
 
 void UserOptionsPage::Command1_Click() {
-    // After a failed or partial read the page holds values the operator never
-    // saw from the supply; writing them would program options nobody chose.
-    if (!readOk_) {
-        dialogs().message(
-            QStringLiteral("The options could not be read from the supply, so nothing was "
-                           "saved. Close this page and open it again to read them."),
-            QStringLiteral("User Configs"), Dialogs::Icon::Warning);
-        return;
-    }
-    QStringList fields;
-    for (const QString *member : members())
-        fields.append(*member);
-    saveOptions(fields);
+    saveOptions();
 }
 
-Task<> UserOptionsPage::saveOptions(QStringList fields) {
-    QPointer<UserOptionsPage> self(this);
+Task<> UserOptionsPage::saveOptions() {
     auto warning = std::make_shared<QString>();
-    co_await link_.run(this, [this, fields, warning]() -> Task<> {
-        *warning = userconfig::saveWarning(co_await link_.exchange(userconfig::optionsPayload(fields)));
+    // Queued behind the read: the options are taken once it has come back.
+    co_await link_.run(this, [this, warning]() -> Task<> {
+        // After a failed or partial read the page holds values the operator
+        // never saw from the supply; writing them would program options nobody
+        // chose.
+        if (!readOk_) {
+            *warning = QStringLiteral("The options could not be read from the supply, so nothing "
+                                      "was saved. Close this page and open it again to read them.");
+            co_return;
+        }
+        QStringList fields;
+        for (const QString *member : members())
+            fields.append(*member);
+        const QByteArray payload = userconfig::optionsPayload(fields);
+        *warning = userconfig::saveWarning(co_await link_.exchange(payload));
     });
-    // Shown once the command is over, so the box holds up nothing on the link.
-    if (self && !warning->isEmpty())
+    // Shown once the command is over, so the box holds up nothing on the
+    // link; shown even when the page has closed meanwhile.
+    if (!warning->isEmpty())
         dialogs().message(*warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
 }
 

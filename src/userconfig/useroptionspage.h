@@ -62,7 +62,7 @@ public:
 private:
     void buildLayout();
     void readOptions();
-    Task<> saveOptions(QStringList fields);
+    Task<> saveOptions();
     // Sets the controls from the members, stopping at the first one that
     // cannot take its text; true when all nine took theirs.
     bool showOptions();

@@ -99,6 +99,7 @@ private slots:
         c.config([&](FactoryConfigPage &page) {
             c.unlock(page);
             page.btn_getConf_Click();
+            c.settle();
             QCOMPARE(boxTexts(page).join(u'|'), boxes);
             QCOMPARE(page.kvFullScale, kvFullScale);
         });
@@ -124,6 +125,7 @@ private slots:
             QSignalSpy closed(&page, &QDialog::rejected);
             c.dialogs.inputs.push_back(key);
             page.Command2_Click();
+            c.settle();
             QCOMPARE(closed.count(), opens ? 0 : 1);
             for (QPushButton *b : keyed)
                 QCOMPARE(b->isEnabled(), opens);
@@ -224,6 +226,7 @@ private slots:
             c.unlock(page);
             c.dialogs.inputs.push_back(QStringLiteral("88.89,2.22"));
             page.progScale_Click();
+            c.settle();
             QCOMPARE(page.kvFullScale, QStringLiteral("88.89"));
         });
         QCOMPARE(c.window.state.kvPerBit(), kvPerBit);
@@ -240,13 +243,16 @@ private slots:
                 return page.Txt_serialNum->text() + '|' + baseColour(page.Txt_serialNum);
             };
             page.Btn_read_serialNum_Click();
+            c.settle();
             QCOMPARE(look(), QStringLiteral("Unknown|#ff0000"));
             QCOMPARE(c.window.extras().txt_COMMERRORS->text(), QStringLiteral(" 1"));
             c.answer("SNUR;", "101407139-A00041;");
             page.Btn_read_serialNum_Click();
+            c.settle();
             QCOMPARE(look(), QStringLiteral("101407139-A00041|#ffffff"));
             c.answer("SNUR;", "no terminator");
             page.Btn_read_serialNum_Click();
+            c.settle();
             QCOMPARE(look(), QStringLiteral("101407139-A00041|#ffffff"));
         });
         QCOMPARE(c.window.state.failedReplies(), 1);
@@ -264,6 +270,7 @@ private slots:
         c.open<SerialNumberPage>(&ConfigMenu::mnu_Serial_Click, [&](SerialNumberPage &page) {
             QVERIFY(!page.Btn_serialNum->isEnabled());
             page.Btn_serialNum_Click();
+            c.settle();
             QVERIFY(c.shown("input").isEmpty());
             const bool cancel = QTest::currentDataTag() == QLatin1String("serial cancelled");
             c.dialogs.inputs = {key};
@@ -274,6 +281,7 @@ private slots:
             if (payloads.size() == 2)
                 QCOMPARE(page.Txt_serialNum->text(), QStringLiteral("101407139-A00041"));
             page.Btn_ok_Click();
+            c.settle();
             QVERIFY(!page.Btn_serialNum->isEnabled());
         });
         QCOMPARE(c.sent(), payloads);

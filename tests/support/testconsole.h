@@ -46,7 +46,11 @@ struct Console {
     }
     // Runs the event loop until every command asked for has run (the link
     // works asynchronously: a click only queues its exchanges).
+    // What a finished command resumes (a box after it) comes from the event
+    // loop too, so the loop turns once more after the link is idle.
     void settle(int limitMs = 5000) const {
+        (void)QTest::qWaitFor([this] { return window.link.idle(); }, limitMs);
+        QCoreApplication::processEvents();
         (void)QTest::qWaitFor([this] { return window.link.idle(); }, limitMs);
     }
     // What reached the wire once the commands asked for have run.

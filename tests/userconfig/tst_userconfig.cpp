@@ -78,6 +78,7 @@ private slots:
         c.answer(saved, "09,$");
         openPage(c, reply, [&](UserOptionsPage &page) {
             QCOMPARE(page.windowTitle(), QStringLiteral("Form1"));
+            c.settle();
             QCOMPARE(::controls(page), controls);
             page.Command1_Click();
         });
@@ -91,6 +92,7 @@ private slots:
         Console c;
         c.answer("09,0,105,1,1,3,10,7,0,0,", "09,$");
         openPage(c, "27,1,105,25,0,3,10,20,1,1,", [&](UserOptionsPage &page) {
+            c.settle();
             QVERIFY(!page.CWNumEdit3->isEnabled() && !page.CWNumEdit4->isEnabled());
             page.Check2->setChecked(false); // no arc detect off
             QVERIFY(page.CWNumEdit3->isEnabled() && page.CWNumEdit4->isEnabled());
@@ -117,7 +119,7 @@ private slots:
         Console c;
         c.answer("09,0,0,1,0,0,0,0,0,0,", answer);
         openPage(c, "27,0,0,1,0,0,0,0,0,0,", [&](UserOptionsPage &page) { page.Command1_Click(); });
-        QCOMPARE(c.dialogs.messages(), messages);
+        QCOMPARE(c.shown("message"), messages);
         for (const auto &shown : c.dialogs.shown)
             if (shown.kind == QLatin1String("message"))
                 QCOMPARE(shown.title, QStringLiteral("User Configs"));
