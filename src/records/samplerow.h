@@ -5,7 +5,7 @@
 #include <QJsonObject>
 #include <QString>
 
-namespace zor::ctl {
+namespace zor {
 
 // One poll cycle as a row: the local time with milliseconds, the monitors,
 // the setpoints, the high voltage, every status and fault flag, the interlock,
@@ -18,5 +18,7 @@ QJsonObject jsonRow(const SupplySample &s);
 QString peopleLine(const SupplySample &s);
 // The whole row, one value a line.
 QString peopleReport(const SupplySample &s);
+// The key of an identity field in JSON: hardware, model, software, build, serial.
+const char *identityKey(IdentityField f);
 
-} // namespace zor::ctl
+} // namespace zor
