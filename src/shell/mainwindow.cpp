@@ -23,6 +23,7 @@
 #include "shell/linkindicator.h"
 #include "shell/tracewindow.h"
 #include "trend/recordsmenu.h"
+#include "trend/telemetrymenu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -151,6 +152,8 @@ void MainWindow::buildLayout() {
     menus.configMenu = new ConfigMenu(ctx, *this, this);
     menus.records = new RecordsMenu(state, menu.mnu_Controls, StatusBar1, this);
     menus.records->events.watch(ops);
+    menus.telemetry =
+        new TelemetryMenu(state, menus.records->events, menu.mnu_Controls, StatusBar1, this);
 }
 
 void MainWindow::connectMenu() {
