@@ -70,6 +70,8 @@ Publisher::Publisher(SupplyState &state, EventLog *events, QObject *parent)
 }
 
 Publisher::~Publisher() {
+    // Whoever shows the status may be half gone by now.
+    blockSignals(true);
     stop();
 }
 

@@ -7,6 +7,13 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char **environ;
 
 namespace zor::test {
 
@@ -14,7 +21,7 @@ namespace zor::test {
 // config file written here. Stopped with the test.
 struct Broker {
     QTemporaryDir dir;
-    QProcess process;
+    pid_t pid = 0;
     quint16 port = 0;
 
     ~Broker() { kill(); }
@@ -29,26 +36,41 @@ struct Broker {
         QFile config(dir.filePath(QStringLiteral("mosquitto.conf")));
         if (!config.open(QIODevice::WriteOnly))
             return false;
-        config.write(
-            QStringLiteral("listener %1 127.0.0.1\n%2\n").arg(port).arg(extraConfig).toUtf8());
+        config.write(QStringLiteral("listener %1 127.0.0.1\nlog_dest file %2\n%3\n")
+                         .arg(port)
+                         .arg(dir.filePath(QStringLiteral("mosquitto.log")), extraConfig)
+                         .toUtf8());
         config.close();
-        process.setStandardErrorFile(dir.filePath(QStringLiteral("mosquitto.log")),
-                                     QIODevice::Append);
-        process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
-        return process.waitForStarted(5000) &&
-               QTest::qWaitFor(
-                   [this] {
-                       QTcpSocket s;
-                       s.connectToHost(QHostAddress::LocalHost, port);
-                       return s.waitForConnected(200);
-                   },
-                   5000);
+        // Started off this thread and awaited in the event loop: on a busy machine a
+        // start takes long enough to hold up a console polling meanwhile.
+        const QByteArray path = config.fileName().toLocal8Bit();
+        std::atomic<pid_t> spawned = 0;
+        std::thread spawning([&] {
+            char *argv[] = {const_cast<char *>("mosquitto"), const_cast<char *>("-c"),
+                            const_cast<char *>(path.constData()), nullptr};
+            pid_t child = 0;
+            spawned = posix_spawnp(&child, "mosquitto", nullptr, nullptr, argv, environ) == 0
+                          ? child
+                          : -1;
+        });
+        (void)QTest::qWaitFor([&] { return spawned != 0; }, 10000);
+        spawning.join();
+        pid = spawned;
+        QTcpSocket probe;
+        return pid > 0 && QTest::qWaitFor(
+                              [&] {
+                                  if (probe.state() == QAbstractSocket::UnconnectedState)
+                                      probe.connectToHost(QHostAddress::LocalHost, port);
+                                  return probe.state() == QAbstractSocket::ConnectedState;
+                              },
+                              5000);
     }
     void kill() {
-        if (process.state() == QProcess::NotRunning)
+        if (pid <= 0)
             return;
-        process.kill();
-        process.waitForFinished(5000);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        pid = 0;
     }
     QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port); }
 };
@@ -64,9 +86,10 @@ struct Subscriber {
             while (process.canReadLine())
                 lines << QString::fromUtf8(process.readLine()).trimmed();
         });
-        process.start(QStringLiteral("mosquitto_sub"),
-                      QStringList{"-d", "-h", "127.0.0.1", "-p", QString::number(broker.port), "-v",
-                                  "-t", filter} +
+        // Line-buffered, so its debug lines come before the first message.
+        process.start(QStringLiteral("stdbuf"),
+                      QStringList{"-oL", "mosquitto_sub", "-d", "-h", "127.0.0.1", "-p",
+                                  QString::number(broker.port), "-v", "-t", filter} +
                           extra);
         process.waitForStarted(5000);
     }
