@@ -36,9 +36,9 @@ struct Broker {
         QFile config(dir.filePath(QStringLiteral("mosquitto.conf")));
         if (!config.open(QIODevice::WriteOnly))
             return false;
-        config.write(QStringLiteral("listener %1 127.0.0.1\nlog_dest file %2\n%3\n")
+        config.write(QStringLiteral("listener %1 127.0.0.1\nlog_dest none\n%2\n")
                          .arg(port)
-                         .arg(dir.filePath(QStringLiteral("mosquitto.log")), extraConfig)
+                         .arg(extraConfig)
                          .toUtf8());
         config.close();
         // Started off this thread and awaited in the event loop: on a busy machine a
