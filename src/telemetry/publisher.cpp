@@ -190,18 +190,22 @@ void Publisher::watchSocket() {
         readable_.reset();
         writable_.reset();
         socket_ = s;
+        written_ = false;
         if (s >= 0) {
             readable_ = std::make_unique<QSocketNotifier>(s, QSocketNotifier::Read);
             connect(readable_.get(), &QSocketNotifier::activated, this,
                     [this] { service(mosquitto_loop_read); });
             writable_ = std::make_unique<QSocketNotifier>(s, QSocketNotifier::Write);
-            connect(writable_.get(), &QSocketNotifier::activated, this,
-                    [this] { service(mosquitto_loop_write); });
+            connect(writable_.get(), &QSocketNotifier::activated, this, [this] {
+                written_ = true;
+                service(mosquitto_loop_write);
+            });
         }
     }
-    // Until the broker has answered, writable means the connection is made (or refused).
+    // Until the first write the socket may still be connecting; after it, a writable
+    // socket with nothing to write would wake this thread for nothing.
     if (writable_)
-        writable_->setEnabled(status_ != Status::Connected || mosquitto_want_write(mosq_));
+        writable_->setEnabled(!written_ || mosquitto_want_write(mosq_));
 }
 
 void Publisher::service(int (*step)(mosquitto *, int)) {

@@ -76,6 +76,7 @@ private:
     QString refused_; // the broker's answer to CONNECT, until the call that got it returns
     QString lastLoggedFailure_;
     int socket_ = -1;
+    bool written_ = false; // the socket has been writable once: connected or refused
     std::unique_ptr<QSocketNotifier> readable_;
     std::unique_ptr<QSocketNotifier> writable_;
     QTimer housekeeping_; // keep-alive pings and the connect limit
