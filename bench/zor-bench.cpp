@@ -333,8 +333,7 @@ int main(int argc, char *argv[]) {
     if (brokerUp) {
         line("poll cycle period / floor (publishing to MQTT)", mqtt.cycleRatio, "", "<=", 1.02);
         line("CPU per second of polling (publishing to MQTT)", mqtt.cpuPerSecond, "s", "<=", 0.015);
-        line("poll cycle period / floor (MQTT broker unreachable)", mqttDown.cycleRatio, "",
-             "<=", 1.02);
+        line("poll cycle period / floor (MQTT unreachable)", mqttDown.cycleRatio, "", "<=", 1.02);
         std::printf("%-48s %s / %s\n", "  publisher at the end (published / unreachable)",
                     qPrintable(zor::telemetry::Publisher::statusText(published)),
                     qPrintable(zor::telemetry::Publisher::statusText(unreachable)));
