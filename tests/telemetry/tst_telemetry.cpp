@@ -107,35 +107,6 @@ private slots:
         QCOMPARE(std::get<BrokerSettings>(settings).enabled(), !arguments.isEmpty());
     }
 
-    // The real console says what is wrong and ends with 2 before it opens a
-    // window: with no display to open one on, reaching it would end otherwise.
-    void consoleRefusesBadInput_data() {
-        columns<QString, QString>("arguments", "message");
-        row("malformed URL", "--mqtt mqtt//broker", "zor-console: --mqtt: 'mqtt//broker' is not");
-        row("unreadable password file",
-            "--mqtt mqtt://h --mqtt-user u --mqtt-password-file MISSING",
-            "zor-console: --mqtt-password-file: cannot read");
-        row("unreadable CA file", "--mqtt mqtts://h --mqtt-ca MISSING",
-            "zor-console: --mqtt-ca: cannot read");
-    }
-    void consoleRefusesBadInput() {
-        QFETCH(QString, arguments);
-        QProcess console;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        console.setProcessEnvironment(env);
-        console.start(QFileInfo(qEnvironmentVariable("ZOR_SIM")).dir().filePath("zor-console"),
-                      arguments.replace("MISSING", dir_.filePath("missing")).split(' '));
-        QVERIFY(console.waitForFinished(10000));
-        QCOMPARE(console.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(console.exitCode(), 2);
-        QFETCH(QString, message);
-        const QString said = QString::fromLocal8Bit(console.readAllStandardError());
-        QVERIFY2(said.startsWith(message), qPrintable(said));
-    }
-
     // What a dashboard reads, to the letter.
     void payloads_data() {
         SupplySample s;
