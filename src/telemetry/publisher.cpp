@@ -131,8 +131,10 @@ void Publisher::stop() {
 void Publisher::connectNow() {
     if (prefix_.isEmpty()) {
         const QString serial = state_.identity(IdentityField::SerialNumber).trimmed();
-        if (serial.isEmpty())
+        if (serial.isEmpty()) {
+            attempt_.invalidate(); // no broker to give up on yet
             return setStatus(Status::Connecting, QStringLiteral("waiting for the serial number"));
+        }
         prefix_ = defaultTopicPrefix(serial);
     }
     setStatus(Status::Connecting, {});
