@@ -9,6 +9,7 @@
 #include <QTest>
 #include <atomic>
 #include <csignal>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -36,7 +37,11 @@ struct Broker {
         QFile config(dir.filePath(QStringLiteral("mosquitto.conf")));
         if (!config.open(QIODevice::WriteOnly))
             return false;
-        config.write(QStringLiteral("listener %1 127.0.0.1\nlog_dest none\n%2\n")
+        // As this user: run as root, mosquitto would drop to one that cannot read
+        // the files this test wrote.
+        const passwd *self = getpwuid(getuid());
+        config.write(QStringLiteral("user %1\nlistener %2 127.0.0.1\nlog_dest none\n%3\n")
+                         .arg(QString::fromLocal8Bit(self ? self->pw_name : "root"))
                          .arg(port)
                          .arg(extraConfig)
                          .toUtf8());

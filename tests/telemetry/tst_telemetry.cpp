@@ -187,6 +187,28 @@ private slots:
                      .arg(broker.url()));
         QCOMPARE(rememberedBroker().url, broker.url());
     }
+
+    // mqtts: the broker's certificate, checked against the authority given.
+    void tls() {
+        const QString key = dir_.filePath("key.pem"), cert = dir_.filePath("cert.pem");
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                                  "-out", cert, "-subj", "/CN=127.0.0.1", "-days", "1", "-addext",
+                                  "subjectAltName=IP:127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+        test::Broker broker;
+        QVERIFY(
+            broker.start(QString("allow_anonymous true\ncertfile %1\nkeyfile %2").arg(cert, key)));
+        SupplyState state;
+        Publisher publisher(state, nullptr);
+        BrokerSettings s;
+        s.url = QString("mqtts://127.0.0.1:%1").arg(broker.port);
+        s.caFile = cert;
+        s.topicPrefix = "zor/tls";
+        QVERIFY(completeSettings(s).isEmpty());
+        publisher.start(s);
+        QTRY_COMPARE(publisher.status(), Publisher::Status::Connected);
+    }
 };
 
 QTEST_MAIN(TestTelemetry)
