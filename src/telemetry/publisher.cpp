@@ -117,9 +117,7 @@ void Publisher::stop() {
         publish("state", OfflinePayload, 1, true);
         mosquitto_disconnect(mosq_);
     }
-    readable_.reset();
-    writable_.reset();
-    socket_ = -1;
+    forgetSocket();
     if (mosq_)
         mosquitto_destroy(mosq_);
     mosq_ = nullptr;
@@ -189,8 +187,7 @@ void Publisher::connectTo(const QString &address) {
 void Publisher::watchSocket() {
     const int s = mosq_ ? mosquitto_socket(mosq_) : -1;
     if (s != socket_) {
-        readable_.reset();
-        writable_.reset();
+        forgetSocket();
         socket_ = s;
         written_ = false;
         if (s >= 0) {
@@ -208,6 +205,17 @@ void Publisher::watchSocket() {
     // socket with nothing to write would wake this thread for nothing.
     if (writable_)
         writable_->setEnabled(!written_ || mosquitto_want_write(mosq_));
+}
+
+void Publisher::forgetSocket() {
+    // Often called from a notifier's own signal: it goes once that has returned.
+    for (QSocketNotifier *n : {readable_.release(), writable_.release()}) {
+        if (n) {
+            n->setEnabled(false);
+            n->deleteLater();
+        }
+    }
+    socket_ = -1;
 }
 
 void Publisher::service(int (*step)(mosquitto *, int)) {
@@ -247,9 +255,7 @@ void Publisher::onDisconnect(int rc) {
 
 void Publisher::drop(const QString &reason, bool retry) {
     const bool lost = status_ == Status::Connected;
-    readable_.reset();
-    writable_.reset();
-    socket_ = -1;
+    forgetSocket();
     if (mosq_) {
         mosquitto_destroy(mosq_);
         mosq_ = nullptr;

@@ -57,6 +57,7 @@ private:
     void drop(const QString &reason, bool retry);
     void setStatus(Status s, const QString &reason);
     void watchSocket();
+    void forgetSocket();
     void service(int (*step)(mosquitto *, int));
     void onConnect(int rc);
     void onDisconnect(int rc);
