@@ -6,12 +6,16 @@
 #include "shell/mainwindow.h"
 #include "simlauncher.h"
 #include "trend/recordsmenu.h"
+#include "trend/telemetrymenu.h"
 #include "trend/trendwindow.h"
 
 #include <QApplication>
 #include <QChartView>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -160,6 +164,47 @@ PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayM
     return result;
 }
 
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// A local mosquitto on a free port of 127.0.0.1; false when none would start.
+bool startBroker(QProcess &broker, const QTemporaryDir &dir, quint16 port) {
+    QFile config(dir.filePath(QStringLiteral("mosquitto.conf")));
+    if (!config.open(QIODevice::WriteOnly))
+        return false;
+    config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nlog_dest none\n")
+                     .arg(port)
+                     .toUtf8());
+    config.close();
+    broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
+    for (int i = 0; i < 50 && broker.waitForStarted(5000); ++i) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (s.waitForConnected(100))
+            return true;
+        zor::sleepFor(100);
+    }
+    return false;
+}
+
+// A phase with the console publishing to url (every poll cycle, under zor/bench).
+PhaseResult publishingPhase(zor::MainWindow &window, const QString &simPath, const QString &url,
+                            int seconds, zor::telemetry::Publisher::Status *ended) {
+    zor::telemetry::BrokerSettings settings;
+    settings.url = url;
+    settings.topicPrefix = QStringLiteral("zor/bench");
+    zor::telemetry::completeSettings(settings);
+    zor::telemetry::Publisher &publisher = window.menus.telemetry->publisher;
+    publisher.start(settings);
+    const PhaseResult result = runPhase(window, simPath, 0, seconds);
+    *ended = publisher.status();
+    publisher.stop();
+    return result;
+}
+
 void line(const char *name, double value, const char *unit, const char *op, double target) {
     const bool ok = std::string(op) == "<=" ? value <= target : value >= target;
     std::printf("%-48s %10.4f %-4s target %s %.4g  %s\n", name, value, unit, op, target,
@@ -206,6 +251,25 @@ int main(int argc, char *argv[]) {
     const double echoMs = bareEchoMedianMs(120, 66);
     const PhaseResult fast = runPhase(window, simPath, 0, seconds);
     const PhaseResult slow = runPhase(window, simPath, 20, seconds);
+
+    // Publishing to a local broker, then with the broker's port closed.
+    QTemporaryDir brokerDir;
+    QProcess broker;
+    const quint16 brokerPort = freePort();
+    const bool brokerUp = startBroker(broker, brokerDir, brokerPort);
+    using Status = zor::telemetry::Publisher::Status;
+    Status published = Status::Off, unreachable = Status::Off;
+    PhaseResult mqtt, mqttDown;
+    if (brokerUp) {
+        mqtt =
+            publishingPhase(window, simPath, QStringLiteral("mqtt://127.0.0.1:%1").arg(brokerPort),
+                            seconds, &published);
+        broker.kill();
+        broker.waitForFinished();
+        mqttDown =
+            publishingPhase(window, simPath, QStringLiteral("mqtt://127.0.0.1:%1").arg(brokerPort),
+                            seconds, &unreachable);
+    }
 
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -266,6 +330,16 @@ int main(int argc, char *argv[]) {
                 "  bare pty echo, 66 ms apart like the poll", echoMs, fast.exchangeMedianMs);
     std::printf("%-48s %10.4f ms\n", "  bare pty echo, back to back", echoHotMs);
     line("peak resident memory", peakMiB, "MiB", "<=", 80);
+    if (brokerUp) {
+        line("poll cycle period / floor (publishing to MQTT)", mqtt.cycleRatio, "", "<=", 1.02);
+        line("CPU per second of polling (publishing to MQTT)", mqtt.cpuPerSecond, "s", "<=", 0.015);
+        line("poll cycle period / floor (MQTT unreachable)", mqttDown.cycleRatio, "", "<=", 1.02);
+        std::printf("%-48s %s / %s\n", "  publisher at the end (published / unreachable)",
+                    qPrintable(zor::telemetry::Publisher::statusText(published)),
+                    qPrintable(zor::telemetry::Publisher::statusText(unreachable)));
+    } else {
+        std::printf("MQTT figures: not measured, mosquitto did not start\n");
+    }
     line("poll cycle period / floor (trend 1 h, logging)", records.cycleRatio, "", "<=", 1.02);
     line("CPU per second of polling (trend 1 h, logging)", records.cpuPerSecond, "s", "<=", 0.02);
     line("8 h of trend history at the poll rate", historyMiB, "MiB", "<=", 20);

@@ -20,12 +20,14 @@ struct Options {
                            QStringLiteral("Write one CSV row per poll cycle to FILE, and the "
                                           "events to FILE.events.txt."),
                            QStringLiteral("FILE")};
+    telemetry::BrokerOptions broker;
 
     Options() {
         parser.setApplicationDescription(
             QStringLiteral("Operator and service console for ZOR high-voltage supplies."));
         link.addTo(parser);
         parser.addOptions({autoUpdate, last, log});
+        broker.addTo(parser);
         parser.addHelpOption();
         parser.addVersionOption();
     }
@@ -57,6 +59,10 @@ std::variant<CommandLine, CommandLineError> parseCommandLine(const QStringList &
     if (line.autoUpdate && !line.given() && !line.last)
         return CommandLineError{QStringLiteral("--auto-update needs --port or --host.")};
     line.logFile = o.parser.value(o.log);
+    const auto mqtt = o.broker.read(o.parser);
+    if (const auto *why = std::get_if<QString>(&mqtt))
+        return CommandLineError{*why};
+    line.mqtt = std::get<telemetry::BrokerSettings>(mqtt);
     return line;
 }
 

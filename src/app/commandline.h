@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/linkoptions.h"
+#include "telemetry/brokersettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,8 @@ struct CommandLine : LinkTarget {
     bool last = false;
     // The data log to start with; empty for none.
     QString logFile;
+    // The broker to publish to; off unless --mqtt is given.
+    telemetry::BrokerSettings mqtt;
 };
 
 struct CommandLineError {

@@ -4,6 +4,7 @@
 #include "ports/transportselection.h"
 #include "shell/mainwindow.h"
 #include "trend/recordsmenu.h"
+#include "trend/telemetrymenu.h"
 
 #include <QPointer>
 
@@ -15,6 +16,8 @@ Task<> startConsole(MainWindow &window, const CommandLine &line) {
     window.Form_Load(!serial && !network);
     if (!line.logFile.isEmpty())
         window.menus.records->logTo(line.logFile);
+    if (line.mqtt.enabled())
+        window.menus.telemetry->publisher.start(line.mqtt);
     if (serial) {
         QString baud = line.baud;
         if (baud.isEmpty()) {

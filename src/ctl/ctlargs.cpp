@@ -23,6 +23,11 @@ const char *const Description =
     "                                one line per poll cycle (interval >= 500, default 1000;\n"
     "                                one poll cycle takes about 470 ms);\n"
     "                                with --csv the other commands report on stderr\n"
+    "        [--mqtt URL [--mqtt-user NAME --mqtt-password-file FILE] [--mqtt-ca FILE]\n"
+    "         [--mqtt-topic PREFIX] [--mqtt-interval MS]]\n"
+    "                                also publish each cycle, the state and the events\n"
+    "                                to an MQTT broker (mqtt://host[:port], mqtts://...);\n"
+    "                                read-only: nothing is taken from the broker\n"
     "  set kv VALUE | set ma VALUE   program a setpoint in kV or mA; taken only on the\n"
     "                                supply's acknowledgement, refused above full scale\n"
     "  hv on --confirm | hv off      switch the high voltage\n"
@@ -74,9 +79,12 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
     const QCommandLineOption count(QStringLiteral("count"), {}, QStringLiteral("N"));
     const QCommandLineOption csv(QStringLiteral("csv"));
     const QCommandLineOption confirm(QStringLiteral("confirm"));
+    const telemetry::BrokerOptions broker;
     parser.addOption(jsonOption);
-    if (verb == QLatin1String("watch"))
+    if (verb == QLatin1String("watch")) {
         parser.addOptions({interval, count, csv});
+        broker.addTo(parser);
+    }
     if (verb == QLatin1String("hv"))
         parser.addOption(confirm);
     const QStringList given = verb == QLatin1String("set") ? valuesAfterOptions(words) : words;
@@ -103,6 +111,10 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
     } else if (verb == QLatin1String("watch") && bare) {
         step.verb = Verb::Watch;
         step.csv = parser.isSet(csv);
+        const auto mqtt = broker.read(parser);
+        if (const auto *problem = std::get_if<QString>(&mqtt))
+            return wrong(QStringLiteral("watch: ") + *problem);
+        step.mqtt = std::get<telemetry::BrokerSettings>(mqtt);
         if (parser.isSet(interval)) {
             const auto ms = wholeNumber(parser.value(interval), MinWatchIntervalMs, 86'400'000);
             if (!ms)

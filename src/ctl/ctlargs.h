@@ -1,6 +1,7 @@
 #pragma once
 
 #include "supply/supplystate.h"
+#include "telemetry/brokersettings.h"
 
 #include <QByteArray>
 #include <QList>
@@ -30,12 +31,13 @@ enum class Verb { Identity, Status, Watch, Set, HvOn, HvOff, Reset, Shutdown, Se
 // One command of a run; several are chained with "then".
 struct Step {
     Verb verb = Verb::Status;
-    Channel channel = Channel::Kv; // set
-    double value = 0.0;            // set: kV or mA
-    int intervalMs = 1000;         // watch: from the start of one poll cycle to the next
-    int count = 0;                 // watch: cycles, 0 until interrupted
-    bool csv = false;              // watch
-    QByteArray payload;            // send
+    Channel channel = Channel::Kv;  // set
+    double value = 0.0;             // set: kV or mA
+    int intervalMs = 1000;          // watch: from the start of one poll cycle to the next
+    int count = 0;                  // watch: cycles, 0 until interrupted
+    bool csv = false;               // watch
+    telemetry::BrokerSettings mqtt; // watch: publish each cycle there too
+    QByteArray payload;             // send
 };
 
 struct Invocation {

@@ -5,9 +5,11 @@
 #error "zor-ctl must build without Qt Widgets"
 #endif
 
-#include "ctl/samplerow.h"
 #include "link/payloadtext.h"
 #include "platform/counts.h"
+#include "records/eventlog.h"
+#include "records/samplerow.h"
+#include "telemetry/publisher.h"
 
 #include <QCoroTimer>
 #include <QElapsedTimer>
@@ -279,18 +281,13 @@ int Runner::report(const QString &command, parse::Ack ack, QJsonObject json, con
 }
 
 Task<int> Runner::identity() {
-    static const std::array<std::pair<IdentityField, const char *>, IdentityFieldCount> Fields{{
-        {IdentityField::HardwareRevision, "hardware"},
-        {IdentityField::Model, "model"},
-        {IdentityField::FirmwareRevision, "software"},
-        {IdentityField::SoftwareBuild, "build"},
-        {IdentityField::SerialNumber, "serial"},
-    }};
     QJsonObject json{{"command", "identity"}};
     QString people;
-    for (const auto &[field, key] : Fields) {
+    for (int f = 0; f < IdentityFieldCount; ++f) {
+        const auto field = IdentityField(f);
+        const char *key = identityKey(field);
         co_await sleepFor(PollTickMs);
-        co_await inCommand([this, field = field] { return ops_.identityTask(field); });
+        co_await inCommand([this, field] { return ops_.identityTask(field); });
         if (silent())
             co_return noReply(QStringLiteral("identity"));
         json.insert(QLatin1String(key), state_.identity(field));
@@ -333,6 +330,25 @@ Task<int> Runner::watch(const Step &step) {
     co_await inCommand([this] { return ops_.scalingTask(); });
     if (silent())
         co_return noReply(QStringLiteral("watch"));
+    // Telemetry: the default topic names the supply by its serial number.
+    EventLog events(state_);
+    events.watch(ops_);
+    telemetry::Publisher publisher(state_, &events);
+    connect(&publisher, &telemetry::Publisher::statusChanged, this,
+            [this](telemetry::Publisher::Status status, const QString &why) {
+                if (status == telemetry::Publisher::Status::Down ||
+                    status == telemetry::Publisher::Status::Connected)
+                    fail(QStringLiteral("telemetry %1%2")
+                             .arg(telemetry::Publisher::statusText(status),
+                                  why.isEmpty() ? "" : ": " + why));
+            });
+    if (step.mqtt.enabled()) {
+        for (int f = 0; f < IdentityFieldCount && step.mqtt.topicPrefix.isEmpty(); ++f) {
+            co_await sleepFor(PollTickMs);
+            co_await inCommand([this, f] { return ops_.identityTask(IdentityField(f)); });
+        }
+        publisher.start(step.mqtt);
+    }
     SupplySample sample;
     const auto connection =
         connect(&state_, &SupplyState::sampled, this, [&](const SupplySample &s) { sample = s; });

@@ -25,6 +25,7 @@
 #include "shell/tracewindow.h"
 #include "shell/windowplacement.h"
 #include "trend/recordsmenu.h"
+#include "trend/telemetrymenu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -165,6 +166,8 @@ void MainWindow::buildLayout() {
         setTabOrder(first[i - 1], first[i]);
     sp.ctrl_SCALVAL->setFocus();
     new WindowPlacement(*this);
+    menus.telemetry =
+        new TelemetryMenu(state, menus.records->events, menu.mnu_Controls, StatusBar1, this);
 }
 
 void MainWindow::connectMenu() {

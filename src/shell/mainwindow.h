@@ -35,6 +35,7 @@ class DiagnosticsMenu;
 class ConditioningMenu;
 class ConfigMenu;
 class RecordsMenu;
+class TelemetryMenu;
 class LinkHealth;
 class TrafficTrace;
 
@@ -107,6 +108,8 @@ public:
         ConfigMenu *configMenu = nullptr;
         // Trend, event log and data log.
         RecordsMenu *records = nullptr;
+        // The MQTT publisher, its dialog and status bar indicator.
+        TelemetryMenu *telemetry = nullptr;
     } menus;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;

@@ -1,3 +1,4 @@
+#include "broker.h"
 #include "datarows.h"
 #include "simlauncher.h"
 
@@ -154,6 +155,7 @@ private slots:
             "^\\{\"command\":\"hv\",\"on\":true,\"reason\":\"fault temp\",\"result\":"
             "\"refused\"\\}\n$",
             Wire{"ENBL 1;", "STAT;", "FLT;"});
+        row("malformed broker", false, "", "watch --mqtt mqtt//broker", 2, none, Wire{});
     }
     void commands() {
         auto [tcp, sim, argText, code, out, wire] =
@@ -253,6 +255,29 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(sent().mid(before).endsWith("ENBL 0;"), 2000);
         QVERIFY(
             process.readAllStandardError().contains(killSim ? "did not answer" : "switched off"));
+    }
+
+    // watch --mqtt under the supply's serial number; the state says offline when
+    // the tool ends, and the broker says it (the last will) when the tool is killed.
+    void publishesAWatch_data() {
+        columns<int>("signal");
+        row("Ctrl+C", int(SIGINT));
+        row("killed", int(SIGKILL));
+    }
+    void publishesAWatch() {
+        QFETCH(int, signal);
+        zor::test::Broker broker;
+        QVERIFY(broker.start());
+        zor::test::Subscriber sub(broker, "zor/100000001-A00001/#");
+        QVERIFY(sub.subscribed());
+        QProcess process;
+        process.start(ctl(), startSim(false, {}) +
+                                 QStringList{"watch", "--interval", "100", "--mqtt", broker.url()});
+        QTRY_VERIFY_WITH_TIMEOUT(sub.on("zor/100000001-A00001/sample").size() >= 2, 10000);
+        QVERIFY(sub.on("zor/100000001-A00001/state")[0].contains(R"("model":"ZOR80HR")"));
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        QVERIFY(process.waitForFinished(5000));
+        QTRY_COMPARE(sub.on("zor/100000001-A00001/state").constLast(), "offline");
     }
 };
 

@@ -1,6 +1,7 @@
 // The console's own windows, offscreen, against the real zor-sim: one whole
 // operator session over each transport, then the link faults the simulator
 // can inject.
+#include "broker.h"
 #include "control/faultresetframe.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
@@ -16,10 +17,14 @@
 #include "ports/transportselection.h"
 #include "simlauncher.h"
 #include "testconsole.h"
+#include "trend/recordsmenu.h"
+#include "trend/telemetrymenu.h"
 #include "ui/mainmenu.h"
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -428,6 +433,84 @@ private slots:
         QVERIFY(healthy(cycleAfter(s, s.trace.size())));
         QCOMPARE(s.window.state.failedReplies(), errorsBack);
         QVERIFY(!s.window.ended());
+    }
+
+    // The console publishes what it polls to a real broker, which dies and
+    // comes back, then refuses the console, while the poll goes on.
+    void telemetry() {
+        test::Broker broker;
+        QVERIFY(broker.start());
+        test::Subscriber sub(broker, "zor/e2e/#");
+        QVERIFY(sub.subscribed());
+        SimSession s(Transport::Pty);
+        MainWindow &w = s.window;
+        QLabel &indicator = *w.menus.telemetry->lbl_TELEMETRY;
+        telemetry::BrokerSettings settings;
+        settings.url = broker.url();
+        settings.topicPrefix = "zor/e2e";
+        QVERIFY(telemetry::completeSettings(settings).isEmpty());
+        w.menus.telemetry->publisher.setBackoff(100, 400);
+        w.menus.telemetry->publisher.start(settings);
+        QVERIFY(startPolling(s));
+        QTRY_COMPARE(indicator.text(), "MQTT: connected");
+
+        // 40 kV and 1 mA with the high voltage on: the samples say what the console shows.
+        s.settle();
+        w.ops.program(Channel::Kv, 2048);
+        s.settle();
+        w.ops.program(Channel::Ma, 2925);
+        s.settle();
+        QTest::mouseClick(w.btn_HVONOFF, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->txt_ADC3->text(), "1.000 mA", 5000);
+        const auto shown = [&] {
+            const QStringList samples = sub.on("zor/e2e/sample");
+            const QJsonObject o =
+                QJsonDocument::fromJson(samples.value(samples.size() - 1).toUtf8()).object();
+            return QStringList{QString::number(o["kv_monitor"].toDouble(), 'f', 3) + " kV",
+                               QString::number(o["ma_monitor"].toDouble(), 'f', 3) + " mA"};
+        };
+        QTRY_COMPARE(shown(), QStringList({"40.010 kV", "1.000 mA"}));
+        QCOMPARE(s.texts({"txt_ADC2", "txt_ADC3"}), shown());
+        QTRY_VERIFY(sub.on("zor/e2e/event").join('\n').contains(R"("text":"HV on confirmed")"));
+        test::Subscriber late(broker, "zor/e2e/state", {"-C", "1"});
+        QTRY_VERIFY(late.on("zor/e2e/state").value(0).contains(R"("hv_on":true)"));
+        QVERIFY(late.on("zor/e2e/state")[0].contains(R"("status":"online")"));
+
+        // The broker dies and returns: every poll step comes on time, and the
+        // console reconnects and says it is online again.
+        const int from = s.trace.size();
+        broker.kill();
+        QTRY_VERIFY(indicator.text().startsWith("MQTT: down"));
+        QTest::qWait(1000);
+        QVERIFY(broker.start());
+        QTRY_COMPARE_WITH_TIMEOUT(indicator.text(), "MQTT: connected", 5000);
+        QTest::qWait(500);
+        // A step waits one tick after the reply before it (the reply's own time is
+        // the simulator's): at most two ticks, with room for a busy machine.
+        qint64 latest = 0;
+        for (int i = from + 1; i < s.trace.size(); ++i) {
+            const Exchange &before = s.trace.exchanges[i - 1];
+            latest = std::max(latest, s.trace.exchanges[i].sentMs -
+                                          (before.doneMs >= 0 ? before.doneMs : before.sentMs));
+        }
+        QVERIFY2(s.trace.size() - from > 20 && latest <= 2 * 66 + 250,
+                 qPrintable(QString("a step came %1 ms after the reply before it").arg(latest)));
+        test::Subscriber back(broker, "zor/e2e/state", {"-C", "1"});
+        QTRY_VERIFY(back.on("zor/e2e/state").value(0).contains(R"("status":"online")"));
+        QStringList noted;
+        for (const EventLog::Entry &e : w.menus.records->events.entries())
+            noted << e.text.section(':', 0, 0);
+        QCOMPARE(noted.filter("Telemetry"),
+                 QStringList({"Telemetry connected to mqtt", "Telemetry connection lost",
+                              "Telemetry cannot connect to mqtt", "Telemetry connected to mqtt"}));
+
+        // A broker that refuses the console: "down" with its reason, and the poll goes on.
+        broker.kill();
+        QVERIFY(broker.start("allow_anonymous false"));
+        QTRY_COMPARE_WITH_TIMEOUT(indicator.text(),
+                                  "MQTT: down (Connection Refused: not authorised.)", 5000);
+        const quint64 cycles = w.state.pollCycle();
+        QTRY_VERIFY(w.state.pollCycle() >= cycles + 2);
     }
 };
 

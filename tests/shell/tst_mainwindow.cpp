@@ -122,8 +122,8 @@ private slots:
                  "Factory Config 110;Reset Total Hours 010;Set Unit BaudRate 110;"
                  "Enable WatchDog Timer 110;Cycle Test On 110;Start Tube Seasoning  110;"
                  "Traffic Trace 110; 110;X-Ray Off\tEsc, Ctrl+Shift+X 110; 110;Trend... 110;"
-                 "Event Log... 110;Log to File... 110;Stop Logging 010;[Help];Operator Guide "
-                 "110;About 110;"
+                 "Event Log... 110;Log to File... 110;Stop Logging 010;Telemetry... 110;"
+                 "[Help];Operator Guide 110;About 110;"
                  u"[Exit];Exit 110;Shutdown and Exit 110"_s);
     }
 
@@ -216,6 +216,11 @@ private slots:
         row("poll without link", u"--auto-update"_s, u"--auto-update needs --port or --host."_s);
         row("stray argument", u"COM1"_s, u"Unexpected argument: COM1"_s);
         row("last and a port", u"--last --port 1"_s, u"--last names its own link"_s);
+        row("malformed broker", u"--mqtt mqtt//broker"_s, u"--mqtt: 'mqtt//broker' is not a"_s);
+        row("unreadable password file", u"--mqtt mqtt://h --mqtt-user u --mqtt-password-file /n"_s,
+            u"--mqtt-password-file: cannot read /n: No such file"_s);
+        row("unreadable CA file", u"--mqtt mqtts://h --mqtt-ca /n"_s,
+            u"--mqtt-ca: cannot read /n: No such file"_s);
     }
     void commandLine() {
         auto [arguments, parsed] = fetch<QString, QString>("arguments", "parsed");

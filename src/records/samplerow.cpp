@@ -1,11 +1,11 @@
-#include "ctl/samplerow.h"
+#include "records/samplerow.h"
 
 #include <QJsonValue>
 #include <QStringList>
 #include <array>
 #include <optional>
 
-namespace zor::ctl {
+namespace zor {
 
 namespace {
 
@@ -135,4 +135,10 @@ QString peopleReport(const SupplySample &s) {
     return out;
 }
 
-} // namespace zor::ctl
+const char *identityKey(IdentityField f) {
+    static const std::array<const char *, IdentityFieldCount> Keys{"hardware", "model", "software",
+                                                                   "build", "serial"};
+    return Keys[static_cast<int>(f)];
+}
+
+} // namespace zor

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace zor::ctl {
+namespace zor {
 
 // One poll cycle as a row: the local time with milliseconds, the monitors,
 // the setpoints, the high voltage, every status and fault flag, the interlock,
@@ -21,5 +21,7 @@ QStringList faultNames(const StatusBits &status);
 QString peopleLine(const SupplySample &s);
 // The whole row, one value a line.
 QString peopleReport(const SupplySample &s);
+// The key of an identity field in JSON: hardware, model, software, build, serial.
+const char *identityKey(IdentityField f);
 
-} // namespace zor::ctl
+} // namespace zor
