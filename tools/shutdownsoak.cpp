@@ -154,13 +154,13 @@ int shutdownOnce(const QString &simProgram, quint32 seed) {
     const State state(seed);
     QTemporaryDir dir;
     const QString logPath = dir.filePath(QStringLiteral("sim.log"));
-    SimLauncher sim;
-    if (!sim.startOnPty(simProgram, {QStringLiteral("--log"), logPath, QStringLiteral("--seed"),
-                                     QString::number(seed)}))
+    auto sim = std::make_unique<SimLauncher>();
+    if (!sim->startOnPty(simProgram, {QStringLiteral("--log"), logPath, QStringLiteral("--seed"),
+                                      QString::number(seed)}))
         return 2;
 
     RunBoxes boxes;
-    boxes.portPath = sim.ptyPath();
+    boxes.portPath = sim->ptyPath();
     installDialogs(&boxes);
     auto main = std::make_unique<MainWindow>();
     qint64 clickedAt = -1;
@@ -177,7 +177,7 @@ int shutdownOnce(const QString &simProgram, quint32 seed) {
     main->Form_Load();
     main->menus.transport->mnu_userComm_Click();
     if (!main->link.MSComm1().isOpen()) {
-        std::printf("run %u: the console did not open %s\n", seed, qPrintable(sim.ptyPath()));
+        std::printf("run %u: the console did not open %s\n", seed, qPrintable(sim->ptyPath()));
         return 2;
     }
     main->mnu_AUTOUPDATE_Click();
@@ -194,7 +194,7 @@ int shutdownOnce(const QString &simProgram, quint32 seed) {
         main->menu.menu_Season->trigger();
     const bool runGoing = state.run != Run::Seasoning || main->forms.find<SeasoningRunWindow>();
     if (const QString injection = state.injection(); !injection.isEmpty())
-        sim.send(injection);
+        sim->send(injection);
 
     const auto click = [&] {
         clickedAt = monotonicMs();
@@ -268,6 +268,8 @@ int shutdownOnce(const QString &simProgram, quint32 seed) {
     std::fflush(stdout);
     // The windows and the link go without further traffic: the port is shut.
     installDialogs(nullptr);
+    // The simulator is a process of its own: it goes first, the rest need not.
+    sim.reset();
     std::_Exit(problems.isEmpty() ? 0 : 1);
 }
 
