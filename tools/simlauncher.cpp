@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <csignal>
 #include <cstdio>
+#include <sys/prctl.h>
 
 namespace zor::tools {
 
@@ -38,6 +40,10 @@ QString SimLauncher::defaultProgram(const QStringList &arguments) {
 bool SimLauncher::start(const QString &program, const QStringList &args, int startupLines,
                         QString *error) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A program that ends without its destructors (std::_Exit, a kill) must
+    // not leave its simulator running: a thousand shutdown runs would leave a
+    // thousand simulators ticking.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(program, args);
     if (const auto at = args.indexOf(QStringLiteral("--pty")); at >= 0)
         link_ = args.value(at + 1);

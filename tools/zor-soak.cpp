@@ -3,7 +3,10 @@
 // operator prompt, each followed by its recovery. Prints the exchanges, the
 // failures and the resident memory at start and end; exits non-zero when the
 // memory grew by more than 1 MiB or the console got stuck.
+// With --shutdowns, clicks Shutdown and Exit N times instead (shutdownsoak.h).
 //   zor-soak [--minutes M] [--seed N] [--sim PATH]
+//   zor-soak --shutdowns N [--jobs J] [--seed N] [--sim PATH]
+#include "shutdownsoak.h"
 #include "simlauncher.h"
 
 #include "control/faultresetframe.h"
@@ -282,19 +285,29 @@ int main(int argc, char *argv[]) {
     };
     const double minutes = option("--minutes", QStringLiteral("10")).toDouble();
     const quint32 seed = option("--seed", QStringLiteral("1")).toUInt();
-    if (!(minutes > 0)) {
-        std::fprintf(stderr, "usage: zor-soak [--minutes M] [--seed N] [--sim PATH]\n");
+    const QString simProgram = tools::SimLauncher::defaultProgram(args);
+    if (args.contains(QLatin1String("--shutdown-run")))
+        return tools::shutdownOnce(simProgram, option("--shutdown-run", {}).toUInt());
+    const int shutdowns = option("--shutdowns", QStringLiteral("0")).toInt();
+    // Each run spends most of its time waiting for the console's timers.
+    const int jobs =
+        option("--jobs", QString::number(2 * std::thread::hardware_concurrency())).toInt();
+    if (!(minutes > 0) || shutdowns < 0 || jobs < 1) {
+        std::fprintf(stderr, "usage: zor-soak [--minutes M] [--seed N] [--sim PATH]\n"
+                             "       zor-soak --shutdowns N [--jobs J] [--seed N] [--sim PATH]\n");
         return 2;
     }
+    if (shutdowns > 0)
+        return tools::runShutdowns(QCoreApplication::applicationFilePath(), simProgram, shutdowns,
+                                   jobs, seed);
     const qint64 totalMs = static_cast<qint64>(minutes * 60000);
     // Windows created on first use, lazily grown buffers and the allocator's
     // first arenas settle in this time; growth is measured after it.
     const qint64 warmUpMs = std::clamp<qint64>(totalMs / 8, 5000, 30000);
 
     tools::SimLauncher sim;
-    if (!sim.startOnPty(tools::SimLauncher::defaultProgram(args),
-                        {QStringLiteral("--ramp-ms"), QStringLiteral("500"),
-                         QStringLiteral("--seed"), QString::number(seed)}))
+    if (!sim.startOnPty(simProgram, {QStringLiteral("--ramp-ms"), QStringLiteral("500"),
+                                     QStringLiteral("--seed"), QString::number(seed)}))
         return 2;
 
     SoakBoxes boxes;

@@ -25,16 +25,25 @@ QString TrafficTrace::outcomeText(ExchangeOutcome outcome) {
     return QStringLiteral("sent");
 }
 
+namespace {
+// A reply shares the buffer it was read into, and a port's read reserves tens
+// of KiB for a frame of a few bytes: a row that kept it would keep all of it.
+QByteArray ownCopy(const QByteArray &bytes) {
+    return QByteArray(bytes.constData(), bytes.size());
+}
+} // namespace
+
 void TrafficTrace::record(const QByteArray &payload, const QByteArray &reply, qint64 durationMs,
                           ExchangeOutcome outcome) {
     if (paused)
         return;
-    append({QTime::currentTime().addMSecs(-durationMs), payload, reply, durationMs, outcome});
+    append({QTime::currentTime().addMSecs(-durationMs), ownCopy(payload), ownCopy(reply),
+            durationMs, outcome});
 }
 
 void TrafficTrace::recordLate(const QByteArray &bytes) {
     if (!paused)
-        append({QTime::currentTime(), {}, bytes, -1, ExchangeOutcome::Garbled});
+        append({QTime::currentTime(), {}, ownCopy(bytes), -1, ExchangeOutcome::Garbled});
 }
 
 void TrafficTrace::append(Row row) {

@@ -33,6 +33,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 using namespace zor;
 using namespace zor::test;
@@ -484,6 +487,30 @@ private slots:
         QCOMPARE(window->lst_TRACE->model()->rowCount(), 1);
         window->btn_COPY_Click();
         QCOMPARE(QApplication::clipboard()->text(), cells(1998, {0, 1, 2, 3, 4}) + '\n');
+    }
+
+    // A row keeps its frame's few bytes, not the receive buffer they were read
+    // into: a full trace of replies from 64 KiB reads stays small.
+    void traceKeepsFramesOnly() {
+#ifndef __GLIBC__
+        QSKIP("needs glibc's heap figures");
+#else
+        Shell c;
+        const auto heap = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+        const size_t before = heap();
+        for (int i = 0; i < TrafficTrace::MaxRows; ++i) {
+            QByteArray buffer;
+            buffer.reserve(64 * 1024);
+            buffer.append("\x02"
+                          "640;\r\n");
+            if (i % 2)
+                emit c.window.link.exchanged("VSET;", buffer, 3, ExchangeOutcome::Ok);
+            else
+                emit c.window.link.lateReplyDiscarded(buffer);
+        }
+        QCOMPARE(c.window.trace->rowCount(), TrafficTrace::MaxRows);
+        QCOMPARE_LE(heap() - before, size_t(2) << 20);
+#endif
     }
 };
 
