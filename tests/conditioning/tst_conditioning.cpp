@@ -44,10 +44,12 @@ struct Conditioning : Console {
     void statusSays(const char *hv, bool forget = true) {
         answer("STAT;", hv);
         window.btn_REQSTAT_Click();
+        settle();
         if (forget)
             rig.supply.frames.clear();
     }
-    // Opens the table, lets `edit` change it and presses "Start Season".
+    // Opens the table, lets `edit` change it, presses "Start Season" and lets the
+    // start's commands run.
     QPointer<SeasoningPage> startSeason(std::function<void(SeasoningPage &)> edit = {}) {
         // Steps 12, 15 and 16 of the default schedule exceed an 80 kV, 1.4 mA unit.
         dialogs.confirms.push_back(true);
@@ -61,6 +63,7 @@ struct Conditioning : Console {
             s.exec();
         };
         window.menu.menu_Season->trigger();
+        settle();
         return window.forms.find<SeasoningPage>();
     }
     CycleTest &cycle() { return *window.menus.conditioning->cycleTest; }

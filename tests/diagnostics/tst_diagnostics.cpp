@@ -143,6 +143,7 @@ private slots:
         c.window.autoUpdate = true;
         c.window.tmr_UPDATE.setEnabled(true);
         c.window.menus.diagnostics->mnu_PASSTHRU_Click();
+        c.settle();
         QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         QVERIFY(c.window.tmr_UPDATE.isEnabled());

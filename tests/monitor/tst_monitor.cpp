@@ -134,6 +134,7 @@ private slots:
         for (const char *arc : {"0", "1", "1", "0", "1"}) {
             c.answer("FLT;", QByteArray(arc) + "00000000;");
             c.window.btn_REQSTAT_Click();
+            c.settle();
             seenCounts << c.window.state.arcCount();
             seenArmed << c.window.state.arcArmed();
         }
@@ -146,6 +147,7 @@ private slots:
         QCOMPARE(arcs.Txt_arcCount->text(), QStringLiteral("0"));
         QCOMPARE(c.sent().size(), sent);
         c.window.btn_REQSTAT_Click();
+        c.settle();
         QCOMPARE(arcs.Txt_arcCount->text(), QStringLiteral("1"));
     }
 
@@ -202,6 +204,7 @@ private slots:
         QStringList seen{entry->text() + "|" + look(s.led_wdt, s.lbl_wdt)};
         for (int i = 0; i < 3; ++i) {
             entry->trigger();
+            c.settle();
             seen << entry->text() + "|" + look(s.led_wdt, s.lbl_wdt);
         }
         QCOMPARE(seen, (QStringList{"Enable WatchDog Timer|WDT Off|0|#000000",
@@ -236,6 +239,7 @@ private slots:
         c.answer(payload, reply);
         c.window.btn_UPDATEDATA->setValue(true);
         c.window.ops.readMonitors();
+        c.settle();
         QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.btn_UPDATEDATA->value(), reply.isEmpty());
         c.window.ops.readAuxMonitors();

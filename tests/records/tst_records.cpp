@@ -30,7 +30,8 @@ namespace {
 constexpr qint64 Second = 1000LL * 1000 * 1000;
 const QDateTime Start = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
 
-// A poll over a scripted supply that answers at once, with injected clocks:
+// A poll over a scripted supply that answers at once (the watchdog toggle too,
+// so its owed reply is not waited out), with injected clocks:
 // each cycle is 0.462 s later on both.
 struct PollRig {
     FakeRig rig;
@@ -41,7 +42,7 @@ struct PollRig {
     PollRig() {
         for (const QByteArray &rule : QByteArray("VMON;=2048;|IMON;=1024;|FMON;=1000;|VSET;=2000;|"
                                                  "ISET;=1000;|STAT;=1;|FLT;=000000000;|LVPS;=1365;|"
-                                                 "TEMP;=341;|SLVR ;=7000;|SLIR ;=856;")
+                                                 "TEMP;=341;|SLVR ;=7000;|SLIR ;=856;|WDTT;=0;")
                                           .split('|'))
             rig.supply.on(rule.split('=')[0], rule.split('=')[1]);
         link.linkMode = u"comm1"_s;
@@ -50,8 +51,11 @@ struct PollRig {
                       [this] { return Start.addMSecs(now / 1000000); });
     }
     void cycles(int n) {
-        for (int i = 0; i < n * 7; ++i)
+        // A tick queued while the last one runs is dropped: each runs out first.
+        for (int i = 0; i < n * 7; ++i) {
             ops.pollTick();
+            (void)QTest::qWaitFor([this] { return link.idle(); });
+        }
     }
 };
 
