@@ -8,10 +8,10 @@
 #include "userconfig/useroptions.h"
 
 #include <QCheckBox>
-#include <QPointer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <optional>
@@ -238,13 +238,16 @@ void UserOptionsPage::Command1_Click() {
 
 Task<> UserOptionsPage::saveOptions(QStringList fields) {
     QPointer<UserOptionsPage> self(this);
-    auto warning = std::make_shared<QString>();
-    co_await link_.run(this, [this, fields, warning]() -> Task<> {
-        *warning = userconfig::saveWarning(co_await link_.exchange(userconfig::optionsPayload(fields)));
+    // By reference: GCC 12 destroys the by-value captures of a lambda made in a
+    // co_await expression twice. This frame outlives the command.
+    QString warning;
+    co_await link_.run(this, [this, &fields, &warning]() -> Task<> {
+        warning =
+            userconfig::saveWarning(co_await link_.exchange(userconfig::optionsPayload(fields)));
     });
     // Shown once the command is over, so the box holds up nothing on the link.
-    if (self && !warning->isEmpty())
-        dialogs().message(*warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
+    if (self && !warning.isEmpty())
+        dialogs().message(warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
 }
 
 } // namespace zor
