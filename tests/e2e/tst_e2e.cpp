@@ -265,22 +265,19 @@ private slots:
         panel.ctrl_SCALVAL->setValue(40);
         s.afterNextReply();
         QTest::mouseClick(panel.btn_ACCEPT, Qt::LeftButton);
-        s.settle();
-        QCOMPARE(panel.txt_DACA->text(), "40.010 kV");
+        QTRY_COMPARE(panel.txt_DACA->text(), "40.010 kV");
         panel.opt_DACB->click();
         panel.ctrl_SCALVAL->setValue(1);
         s.afterNextReply();
         QTest::mouseClick(panel.btn_ACCEPT, Qt::LeftButton);
-        s.settle();
-        QCOMPARE(panel.txt_DACB->text(), "1.000 mA");
+        QTRY_COMPARE(panel.txt_DACB->text(), "1.000 mA");
         QVERIFY(s.logged().contains("VREF 2048;"));
         QVERIFY(s.logged().contains("IREF 2925;"));
 
         // High voltage on: the monitors reach the setpoints.
         s.afterNextReply();
         QTest::mouseClick(w.btn_HVONOFF, Qt::LeftButton);
-        s.settle();
-        QCOMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
         QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->txt_ADC2->text(), "40.010 kV", 5000);
         QTRY_COMPARE(w.panels.readbacks->txt_ADC3->text(), "1.000 mA");
 

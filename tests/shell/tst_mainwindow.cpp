@@ -66,10 +66,10 @@ struct Shell : Console {
 };
 
 // A window of the console with one handler that waits for a reply; what the
-// handler saw is kept outside it, so it can be read after the window is gone.
+// handler saw is kept outside it, to be read once the window is gone.
 struct Seen {
     QByteArray reply;
-    bool aliveAfterWait = false;
+    bool alive = false; // the window, after the wait
 };
 class WaitingForm : public Form {
 public:
@@ -78,11 +78,9 @@ public:
         main_.command([this, &seen = seen_]() -> Task<> {
             QPointer<WaitingForm> self(this);
             seen.reply = co_await main_.link.exchange("VSET;");
-            seen.aliveAfterWait = !self.isNull(); // the handler may touch its window
+            seen.alive = !self.isNull(); // so the handler may touch its window
         });
     }
-
-private:
     MainWindow &main_;
     Seen &seen_;
 };
@@ -222,9 +220,9 @@ private slots:
         QTimer::singleShot(50, form, [&] { form->close(); });
         form->ask();
         QTRY_VERIFY(form.isNull());
-        QVERIFY(seen.aliveAfterWait); // unloaded only once its handler was done
-        QVERIFY(seen.reply.startsWith("\x02"
-                                      "640;"));
+        // Unloaded only once its handler was done with it.
+        QVERIFY(seen.alive && seen.reply.startsWith("\x02"
+                                                    "640;"));
         QCOMPARE(c.window.forms.find<WaitingForm>(), nullptr);
     }
 
@@ -457,7 +455,7 @@ private slots:
         };
         QCOMPARE(shows(), u"#a0a0a0 No link\nLast good reply: none yet"_s);
         c.window.mnu_AUTOUPDATE_Click();
-        c.settle();
+        c.settle(); // every reply of the identity read is in before the clock moves
         QCOMPARE(health.state(), LinkHealth::State::Answering);
         QVERIFY(shows().startsWith("#00c000 Supply answering\nLast good reply: 20"));
         now = now.addSecs(60);
@@ -479,8 +477,7 @@ private slots:
         Shell c;
         c.rig.supply.silentOn("VSET;");
         c.window.btn_KVSET_Click();
-        c.settle();
-        QCOMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s);
+        QTRY_COMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s); // after the time-out
         QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
         TrafficTrace &trace = *c.window.trace;
