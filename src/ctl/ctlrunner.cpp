@@ -255,14 +255,15 @@ Task<> Runner::inCommand(std::function<Task<>()> body) {
 }
 
 Task<parse::Ack> Runner::acknowledged(std::function<Task<parse::Ack>()> operation) {
-    auto result = std::make_shared<parse::Ack>(parse::Ack::NoReply);
-    co_await inCommand([operation, result]() -> Task<> { *result = co_await operation(); });
-    co_return *result;
+    // By reference: GCC 12 destroys the by-value captures of a lambda made in a
+    // co_await expression twice. This frame outlives the command.
+    parse::Ack result = parse::Ack::NoReply;
+    co_await inCommand([&operation, &result]() -> Task<> { result = co_await operation(); });
+    co_return result;
 }
 
 int Runner::report(const QString &command, parse::Ack ack, QJsonObject json, const QString &people,
-                   const QString &reason,
-                   bool otherRefuses) {
+                   const QString &reason, bool otherRefuses) {
     json.insert(QStringLiteral("command"), command);
     json.insert(QStringLiteral("result"), ackName(ack));
     const bool refused = ack == parse::Ack::Refused || (ack == parse::Ack::Other && otherRefuses);
@@ -374,8 +375,7 @@ Task<int> Runner::watch(const Step &step) {
             json.insert(QStringLiteral("command"), QStringLiteral("watch"));
             print(json, peopleLine(sample));
         }
-        if (n == step.count ||
-            !co_await pause(step.intervalMs - static_cast<int>(cycle.elapsed())))
+        if (n == step.count || !co_await pause(step.intervalMs - static_cast<int>(cycle.elapsed())))
             co_return done(ExitDone);
     }
 }
@@ -419,8 +419,8 @@ Task<int> Runner::highVoltage(bool on) {
     // Set before sending: a lost acknowledgement may still have switched it on.
     if (on)
         hvSwitchedOn_ = true;
-    const parse::Ack ack = co_await acknowledged(
-        [this, on] { return ops_.highVoltageTask(on, state_.offAsked()); });
+    const parse::Ack ack =
+        co_await acknowledged([this, on] { return ops_.highVoltageTask(on, state_.offAsked()); });
     if (ack == parse::Ack::Taken || ack == parse::Ack::Refused)
         hvSwitchedOn_ = on && ack == parse::Ack::Taken;
     const QString reason = co_await reasonFor(ack, false);
@@ -469,16 +469,17 @@ Task<int> Runner::shutdown() {
 }
 
 Task<int> Runner::send(const Step &step) {
-    auto reply = std::make_shared<QByteArray>();
-    co_await inCommand([this, reply, payload = step.payload]() -> Task<> {
-        *reply = co_await link_.exchange(payload);
+    // By reference, as in acknowledged().
+    QByteArray reply;
+    co_await inCommand([this, &reply, &payload = step.payload]() -> Task<> {
+        reply = co_await link_.exchange(payload);
     });
-    if (reply->isEmpty())
+    if (reply.isEmpty())
         co_return noReply(QStringLiteral("send"));
     print({{"command", "send"},
            {"payload", visibleControls(step.payload)},
-           {"reply", visibleControls(*reply)}},
-          visibleControls(*reply));
+           {"reply", visibleControls(reply)}},
+          visibleControls(reply));
     co_return ExitDone;
 }
 

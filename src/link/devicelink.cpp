@@ -34,8 +34,10 @@ struct Resumer {
     std::coroutine_handle<> waiter;
 };
 
+// A plain pointer: GCC 12 may destroy a co_await operand's members twice; the
+// coroutine's own shared_ptr keeps the Resumer alive.
 struct ResumerAwait {
-    std::shared_ptr<Resumer> r;
+    Resumer *r;
     bool await_ready() const noexcept { return r->done; }
     void await_suspend(std::coroutine_handle<> h) { r->waiter = h; }
     void await_resume() const noexcept {}
@@ -64,8 +66,8 @@ DeviceLink::~DeviceLink() = default;
 void DeviceLink::command(QObject *owner, Body body, const void *tick) {
     if (shuttingDown_)
         return;
-    if (tick &&
-        std::any_of(queue_.begin(), queue_.end(), [tick](const Queued &q) { return q.tick == tick; }))
+    if (tick && std::any_of(queue_.begin(), queue_.end(),
+                            [tick](const Queued &q) { return q.tick == tick; }))
         return;
     enqueue({owner, owner != nullptr, std::move(body), tick, {}}, false);
 }
@@ -82,17 +84,19 @@ Task<> DeviceLink::run(QObject *owner, Body body) {
     if (shuttingDown_)
         co_return;
     enqueue({owner, owner != nullptr, std::move(body), nullptr, std::move(ended)}, false);
-    co_await ResumerAwait{resumer};
+    co_await ResumerAwait{resumer.get()};
 }
 
 void DeviceLink::commandFinal(Body body) {
-    enqueue({nullptr, false,
+    enqueue({nullptr,
+             false,
              [this, body = std::move(body)]() -> Task<> {
                  finalRunning_ = true;
                  co_await body();
                  finalRunning_ = false;
              },
-             nullptr, {}},
+             nullptr,
+             {}},
             false);
 }
 

@@ -8,10 +8,10 @@
 #include "userconfig/useroptions.h"
 
 #include <QCheckBox>
-#include <QPointer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <optional>
@@ -225,27 +225,29 @@ void UserOptionsPage::Command1_Click() {
 }
 
 Task<> UserOptionsPage::saveOptions() {
-    auto warning = std::make_shared<QString>();
+    // By reference: GCC 12 destroys the by-value captures of a lambda made in a
+    // co_await expression twice. This frame outlives the command.
+    QString warning;
     // Queued behind the read: the options are taken once it has come back.
-    co_await link_.run(this, [this, warning]() -> Task<> {
+    co_await link_.run(this, [this, &warning]() -> Task<> {
         // After a failed or partial read the page holds values the operator
         // never saw from the supply; writing them would program options nobody
         // chose.
         if (!readOk_) {
-            *warning = QStringLiteral("The options could not be read from the supply, so nothing "
-                                      "was saved. Close this page and open it again to read them.");
+            warning = QStringLiteral("The options could not be read from the supply, so nothing "
+                                     "was saved. Close this page and open it again to read them.");
             co_return;
         }
         QStringList fields;
         for (const QString *member : members())
             fields.append(*member);
         const QByteArray payload = userconfig::optionsPayload(fields);
-        *warning = userconfig::saveWarning(co_await link_.exchange(payload));
+        warning = userconfig::saveWarning(co_await link_.exchange(payload));
     });
     // Shown once the command is over, so the box holds up nothing on the
     // link; shown even when the page has closed meanwhile.
-    if (!warning->isEmpty())
-        dialogs().message(*warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
+    if (!warning.isEmpty())
+        dialogs().message(warning, QStringLiteral("User Configs"), Dialogs::Icon::Warning);
 }
 
 } // namespace zor

@@ -119,9 +119,9 @@ private slots:
             "^High voltage on: taken\nHigh voltage off: taken\n$", Wire{"ENBL 1;", "ENBL 0;"});
         row("shutdown", true, "", "shutdown", 0,
             "^Setpoints zeroed: 10,0, 11,0, 12,0, 13,0,\nLocal control: taken\n$",
-            Wire{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
+            Wire{"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
         row("shutdown silent", false, "--silent", "shutdown", 3, "^Setpoints zeroed.*no reply\n$",
-            Wire{"99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
+            Wire{"ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
         row("send serial", false, "", "send VSET;", 0, "^<STX>0;.<CR><LF>\n$", Wire{"VSET;"});
         row("send tcp json", true, "", "--json send HWVR;", 0,
             "^\\{\"command\":\"send\",\"payload\":\"HWVR;\","
@@ -144,7 +144,7 @@ private slots:
             "^\\{\"clearing\":false,\"command\":\"reset\",\"result\":\"taken\"\\}\n"
             "\\{\"command\":\"shutdown\",\"result\":\"taken\",\"zeroed\":"
             "\\[\"10,0,\",\"11,0,\",\"12,0,\",\"13,0,\"\\]\\}\n$",
-            Wire{"CLR;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
+            Wire{"CLR;", "ENBL 0;", "99,0,", "10,0,", "11,0,", "12,0,", "13,0,"});
         const QString missing = dir_.filePath("missing");
         row("missing port", false, "", "--port " + missing + " status", 3, none, Wire{});
         row("closed tcp port", false, "", "--host 127.0.0.1:1 status", 3, none, Wire{});

@@ -141,7 +141,7 @@ struct SimSession : test::Console {
     // Returns right after the console's next reply. The supply sends its own
     // status messages only after a quiet spell, so a command sent now cannot
     // cross one on the wire, which would be taken for the command's reply.
-    void settle() { (void)QSignalSpy(&window.link, &DeviceLink::received).wait(3000); }
+    void afterNextReply() { (void)QSignalSpy(&window.link, &DeviceLink::received).wait(3000); }
     // An operator command at the simulator's prompt; its first line of output.
     QString simCommand(const QByteArray &line) { return sim ? sim->command(line) : QString(); }
     // The payloads in the simulator's --log ("<ms> <link> <payload>"), in order.
@@ -254,7 +254,9 @@ private slots:
         // The port; auto update reads the identity before the poll starts.
         s.selectPort();
         QCOMPARE(w.StatusBar1->panelText(2), tcp ? "IP: 127.0.0.1" : "Comm Port:  " + s.ptyLink());
-        QVERIFY(w.menu.mnu_AUTOUPDATE->isChecked() && !w.panels.setpoints->btn_KVSET->isEnabled());
+        // The network entry goes on once connected.
+        QTRY_VERIFY(w.menu.mnu_AUTOUPDATE->isChecked() &&
+                    !w.panels.setpoints->btn_KVSET->isEnabled());
         QCOMPARE(s.texts({"txt_MODNUM", "txt_SWREV", "txt_SWBUILD"}),
                  QStringList({"ZOR80HR", "ZORSIM 1.00", "0103"}));
         QTRY_COMPARE(w.state.kvPerBit(), 80.0 / 4095);
@@ -266,21 +268,21 @@ private slots:
         SetpointPanel &panel = *w.panels.setpoints;
         panel.opt_DACA->click();
         panel.ctrl_SCALVAL->setValue(40);
-        s.settle();
+        s.afterNextReply();
         QTest::mouseClick(panel.btn_ACCEPT, Qt::LeftButton);
-        QCOMPARE(panel.txt_DACA->text(), "40.010 kV");
+        QTRY_COMPARE(panel.txt_DACA->text(), "40.010 kV");
         panel.opt_DACB->click();
         panel.ctrl_SCALVAL->setValue(1);
-        s.settle();
+        s.afterNextReply();
         QTest::mouseClick(panel.btn_ACCEPT, Qt::LeftButton);
-        QCOMPARE(panel.txt_DACB->text(), "1.000 mA");
+        QTRY_COMPARE(panel.txt_DACB->text(), "1.000 mA");
         QVERIFY(s.logged().contains("VREF 2048;"));
         QVERIFY(s.logged().contains("IREF 2925;"));
 
         // High voltage on: the monitors reach the setpoints.
-        s.settle();
+        s.afterNextReply();
         QTest::mouseClick(w.btn_HVONOFF, Qt::LeftButton);
-        QCOMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
+        QTRY_COMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
         QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->txt_ADC2->text(), "40.010 kV", 5000);
         QTRY_COMPARE(w.panels.readbacks->txt_ADC3->text(), "1.000 mA");
 
@@ -297,8 +299,9 @@ private slots:
         QTRY_COMPARE(w.panels.statusFrame->lbl_OV->text(), "Over Voltage Error");
         if (tcp) // only the supply's own network messages carry the fault summary
             QTRY_COMPARE(w.panels.statusFrame->lbl_FAULT->text(), "P.S. FAULT");
-        s.settle();
+        s.afterNextReply();
         QTest::mouseClick(w.panels.faultReset->btn_RSTTIME, Qt::LeftButton);
+        s.settle();
         QCOMPARE(w.panels.faultReset->btn_RSTTIME->text(),
                  "RESET"); // acknowledged with ";", not "$"
         QTRY_COMPARE(w.panels.statusFrame->lbl_OV->text(), "Over Voltage OK");
@@ -308,7 +311,7 @@ private slots:
 
         // Shutdown and Exit: local control, all four channels to zero, port closed.
         const qsizetype shutdownFrom = s.logged().size();
-        s.settle();
+        s.afterNextReply();
         w.menu.mnu_SHUTDOWN->trigger();
         QTRY_COMPARE(s.ends, 1);
         QVERIFY(!w.panels.localRemote->btn_local_remote->value());

@@ -138,12 +138,14 @@ private slots:
             Ports c;
             c.rig.supply.ethernet = network;
             network ? c.ports().mnu_ethernet_Click() : c.ports().mnu_comm2_Click();
+            QTRY_VERIFY(c.window.autoUpdate); // Ethernet goes on once connected
+            c.settle();
             const QString before = c.state();
             c.rig.serial->openable = !network;
             if (!network)
                 c.dialogs.inputs.push_back("COM");
             network ? c.ports().mnu_comm1_Click() : c.ports().mnu_userComm_Click();
-            QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
+            QCOMPARE(c.shown("message"), QStringList{"Invalid Comm Port!"});
             QCOMPARE(c.state(), before);
             QCOMPARE(c.rig.serial->isOpen(), !network);
             QCOMPARE(c.rig.serial->closeCount, 0);

@@ -68,20 +68,24 @@ struct Shell : Console {
     Shell() { answerPoll(rig.supply); }
 };
 
-// A window of the console with one handler that waits for a reply.
+// A window of the console with one handler that waits for a reply; what the
+// handler saw is kept outside it, to be read once the window is gone.
+struct Seen {
+    QByteArray reply;
+    bool alive = false; // the window, after the wait
+};
 class WaitingForm : public Form {
 public:
-    explicit WaitingForm(MainWindow &main) : main_(main) {}
+    WaitingForm(MainWindow &main, Seen &seen) : main_(main), seen_(seen) {}
     void ask() {
-        main_.command([this]() -> Task<> {
-            reply = co_await main_.link.exchange("VSET;");
-            reply.append('!'); // touches the window after the wait
+        main_.command([this, &seen = seen_]() -> Task<> {
+            QPointer<WaitingForm> self(this);
+            seen.reply = co_await main_.link.exchange("VSET;");
+            seen.alive = !self.isNull(); // so the handler may touch its window
         });
     }
-    QByteArray reply;
-
-private:
     MainWindow &main_;
+    Seen &seen_;
 };
 
 // Presses `key` on `target` once `payload` is waiting for its reply.
@@ -167,36 +171,61 @@ private slots:
         QCOMPARE(c.sent().at(before + Identity.size()), firstOfStep.at(step));
     }
 
-    // Exit and closing the window send nothing; closing unloads the other windows.
-    void endingWithoutShutdown_data() {
-        columns<bool>("exit");
-        row("Exit", true);
-        row("closing the window", false);
+    // Exit and closing the window: a cycle test going is switched off first;
+    // high voltage on with no run asks (off then end / end as it is / stay);
+    // off, the console ends sending nothing. Closing unloads the other windows.
+    void ending_data() {
+        columns<bool, QString, int, QByteArrayList>("exit", "hv", "pick", "sent");
+        const QByteArrayList off{"ENBL 0;"};
+        for (bool exit : {true, false}) {
+            const QByteArray how = exit ? "Exit, " : "closing, ";
+            row((how + "cycle test").constData(), exit, u"cycle"_s, -1, off);
+            row((how + "on, switch off").constData(), exit, u"on"_s, 0, off);
+            row((how + "on, leave it on").constData(), exit, u"on"_s, 1, QByteArrayList());
+            row((how + "on, cancel").constData(), exit, u"on"_s, 2, QByteArrayList());
+            row((how + "off").constData(), exit, u"off"_s, -1, QByteArrayList());
+        }
     }
-    void endingWithoutShutdown() {
-        QFETCH(bool, exit);
+    void ending() {
+        auto [exit, hv, pick, sent] =
+            fetch<bool, QString, int, QByteArrayList>("exit", "hv", "pick", "sent");
         Shell c;
+        c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+        if (hv == "cycle") {
+            c.dialogs.inputs = {"10", "30"};
+            c.window.menu.menu_cycleHv->trigger();
+            c.settle();
+            c.rig.supply.frames.clear();
+        }
+        c.window.state.setHvEnabled(hv != "off");
+        if (pick >= 0)
+            c.dialogs.picks.push_back(pick);
         QPointer<CommDiagnosticsPage> extras = &c.window.extras();
         extras->show();
         exit ? c.window.mnu_EXIT_Click() : (void)c.window.close();
-        QCOMPARE(c.ends, 1);
-        QVERIFY(c.sent().isEmpty() && !c.window.link.MSComm1().isOpen());
-        QVERIFY(c.window.panels.setpoints->btn_KVSET->isEnabled());
-        if (!exit)
+        QCOMPARE(c.sent(), sent);
+        QCOMPARE(c.shown("ask"),
+                 pick >= 0 ? QStringList{"The high voltage is on."} : QStringList());
+        const bool ends = pick != 2;
+        QCOMPARE(c.ends, int(ends));
+        QCOMPARE(c.window.link.MSComm1().isOpen(), !ends);
+        QCOMPARE(c.window.panels.setpoints->btn_KVSET->isEnabled(), true);
+        if (ends && !exit)
             QTRY_VERIFY(extras.isNull() && c.window.forms.loadedCount() == 0);
     }
 
     void windowClosedWhileItsHandlerWaits() {
         Shell c;
         c.rig.supply.on("VSET;", "640;", 200);
-        QPointer<WaitingForm> form = &c.window.forms.get<WaitingForm>(c.window);
+        Seen seen;
+        QPointer<WaitingForm> form = &c.window.forms.get<WaitingForm>(c.window, seen);
         form->show();
         QTimer::singleShot(50, form, [&] { form->close(); });
         form->ask();
-        QVERIFY(!form.isNull()); // still alive when its handler returned
-        QVERIFY(form->reply.startsWith("\x02"
-                                       "640;"));
         QTRY_VERIFY(form.isNull());
+        // Unloaded only once its handler was done with it.
+        QVERIFY(seen.alive && seen.reply.startsWith("\x02"
+                                                    "640;"));
         QCOMPARE(c.window.forms.find<WaitingForm>(), nullptr);
     }
 
@@ -394,6 +423,7 @@ private slots:
         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
         const QByteArray waiting = during == "poll" ? "IMON;" : during == "season" ? "IREF 0;" : "";
         c.rig.supply.on(waiting, ";", 300);
+        QPointer<SeasoningPage> table;
         if (during == "poll") {
             c.window.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&c.window));
@@ -408,12 +438,13 @@ private slots:
         } else {
             c.window.state.setKvPerBit(100.0 / 4095); // the default schedule fits: no warning
             c.window.state.setMaPerBit(2.0 / 4095);
-            QPointer table = &c.window.forms.get<SeasoningPage>(c.window.context(), c.window);
+            table = &c.window.forms.get<SeasoningPage>(c.window.context(), c.window);
             pressWhileWaiting(c, waiting, table, CtrlShiftX);
             table->Command1_Click();
-            QVERIFY(!table || !table->running()); // it would switch the voltage on again
         }
         QTRY_VERIFY(c.sent().contains("ENBL 0;"));
+        if (during == "season") // it would switch the voltage on again
+            QTRY_VERIFY(!table || !table->running());
         const QByteArrayList sent = c.sent();
         QCOMPARE(sent.value(waiting.isEmpty() ? 0 : sent.indexOf(waiting) + 1), "ENBL 0;");
         QVERIFY(!c.window.btn_HVONOFF->value());
@@ -432,6 +463,7 @@ private slots:
         };
         QCOMPARE(shows(), u"#a0a0a0 No link\nLast good reply: none yet"_s);
         c.window.mnu_AUTOUPDATE_Click();
+        c.settle(); // every reply of the identity read is in before the clock moves
         QCOMPARE(health.state(), LinkHealth::State::Answering);
         QVERIFY(shows().startsWith("#00c000 Supply answering\nLast good reply: 20"));
         now = now.addSecs(60);
@@ -453,7 +485,7 @@ private slots:
         Shell c;
         c.rig.supply.silentOn("VSET;");
         c.window.btn_KVSET_Click();
-        QCOMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s);
+        QTRY_COMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s); // after the time-out
         QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
         QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
         TrafficTrace &trace = *c.window.trace;
@@ -462,6 +494,7 @@ private slots:
                                          ExchangeOutcome::Ok);
         c.rig.supply.rawOn("VSET;", "640;\r\n");
         c.window.btn_KVSET_Click();
+        c.settle();
         QCOMPARE(c.window.StatusBar1->panelText(4), QString::fromLatin1("TX: \x02VSET;C\r\n"));
         QCOMPARE(c.window.StatusBar1->panelText(3), u"RX: 640;\r\n"_s);
         const QByteArray late = Stx.toLatin1() + "1;}\r\n";
