@@ -272,7 +272,7 @@ private slots:
         QVERIFY(sub.subscribed());
         QProcess process;
         process.start(ctl(), startSim(false, {}) +
-                                 QStringList{"watch", "--interval", "100", "--mqtt", broker.url()});
+                                 QStringList{"watch", "--interval", "500", "--mqtt", broker.url()});
         QTRY_VERIFY_WITH_TIMEOUT(sub.on("zor/100000001-A00001/sample").size() >= 2, 10000);
         QVERIFY(sub.on("zor/100000001-A00001/state")[0].contains(R"("model":"ZOR80HR")"));
         ::kill(static_cast<pid_t>(process.processId()), signal);
