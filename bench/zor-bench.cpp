@@ -1,8 +1,8 @@
 // Runs the console in auto update against the simulated supply over a
 // pseudo-terminal and prints one line per figure, each with its target.
 #include "echoprobe.h"
-#include "platform/dialogs.h"
 #include "pause.h"
+#include "platform/dialogs.h"
 #include "shell/mainwindow.h"
 #include "simlauncher.h"
 #include "trend/recordsmenu.h"

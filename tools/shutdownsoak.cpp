@@ -4,8 +4,8 @@
 
 #include "conditioning/seasoningpage.h"
 #include "conditioning/seasoningrunwindow.h"
-#include "platform/dialogs.h"
 #include "pause.h"
+#include "platform/dialogs.h"
 #include "ports/hostbaudratedialog.h"
 #include "ports/transportselection.h"
 #include "shell/mainwindow.h"

@@ -1,8 +1,8 @@
 #include "conditioning/seasoningrunwindow.h"
 
-#include "supply/supplyops.h"
 #include "conditioning/seasoningpage.h"
 #include "link/devicelink.h"
+#include "supply/supplyops.h"
 
 #include <QGridLayout>
 #include <QLineEdit>

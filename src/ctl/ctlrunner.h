@@ -45,8 +45,7 @@ private:
     // Prints the outcome; a refusal, or an answer other than the acknowledgement
     // when otherRefuses, gives ExitRefused.
     int report(const QString &command, parse::Ack ack, QJsonObject json, const QString &people,
-               const QString &reason,
-               bool otherRefuses);
+               const QString &reason, bool otherRefuses);
     bool silent() const { return silentReplies_ > 0; }
     int noReply(const QString &command);
     void print(const QJsonObject &json, const QString &people);

@@ -115,12 +115,13 @@ void FactoryConfigPage::programScaling(const QString &entry) {
         return;
     }
     // The scale follows the supply, so it changes only once the supply took it.
-    link_.command(this, [this, kvPayload = "SLVP " + *kvArgument + ";",
-                         maPayload = "SLIP " + *maArgument + ";", kv = *kv]() -> Task<> {
-        if (parse::writeAck(co_await link_.exchange(kvPayload)) == parse::Ack::Taken)
-            state_.setKvPerBit(kv / 4095.0);
-        co_await link_.send(maPayload);
-    });
+    link_.command(this,
+                  [this, kvPayload = "SLVP " + *kvArgument + ";",
+                   maPayload = "SLIP " + *maArgument + ";", kv = *kv]() -> Task<> {
+                      if (parse::writeAck(co_await link_.exchange(kvPayload)) == parse::Ack::Taken)
+                          state_.setKvPerBit(kv / 4095.0);
+                      co_await link_.send(maPayload);
+                  });
 }
 
 void FactoryConfigPage::send(const char *command, const QByteArray &argument) {

@@ -84,8 +84,8 @@ void SerialNumberPage::Btn_serialNum_Click() {
     if (!Btn_serialNum->isEnabled())
         return;
     // Asked before anything is queued: the poll goes on while the box is open.
-    const QString entry = dialogs().input(
-        QStringLiteral("Enter Serial Number: EX. 101407139-A00041"), windowTitle());
+    const QString entry =
+        dialogs().input(QStringLiteral("Enter Serial Number: EX. 101407139-A00041"), windowTitle());
     // Cancel: an empty write would erase the stored serial number.
     if (entry.isEmpty())
         return;

@@ -49,12 +49,13 @@ void UnitBaudRateDialog::save_Click() {
         if (link_.autoUpdate && link_.pollTimer())
             link_.pollTimer()->setEnabled(false);
         link_.autoUpdate = false;
-        link_.command(nullptr, [this, payload = "BAUD " + QByteArray::number(position + 1) + ";",
-                                link = &link_]() -> Task<> {
-            co_await link->exchange(payload);
-            // Even when queued behind a poll step, whose end restarted the poll.
-            link->leaveTimersStopped();
-        });
+        link_.command(nullptr,
+                      [this, payload = "BAUD " + QByteArray::number(position + 1) + ";",
+                       link = &link_]() -> Task<> {
+                          co_await link->exchange(payload);
+                          // Even when queued behind a poll step, whose end restarted the poll.
+                          link->leaveTimersStopped();
+                      });
     }
     accept();
 }

@@ -5,6 +5,7 @@
 #include "platform/timer.h"
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -13,14 +14,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <QCoroTask>
 
 namespace zor {
 
 // An operation that waits for the link: C++20 coroutines over the application's
 // one event loop.
-template <typename T = void>
-using Task = QCoro::Task<T>;
+template <typename T = void> using Task = QCoro::Task<T>;
 
 inline const QString LinkEthernet = QStringLiteral("ethernet");
 

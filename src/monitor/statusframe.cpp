@@ -138,7 +138,8 @@ void StatusFrame::enableWdt_Click() {
     // The direction is taken when the toggle's turn comes, so two toggles asked
     // for during one wait go on and off in turn.
     // The direction is the one in force when its turn comes.
-    ctx_.link.command(this, [this] { return ctx_.ops.watchdogTask(!ctx_.state.watchdogEnabled()); });
+    ctx_.link.command(this,
+                      [this] { return ctx_.ops.watchdogTask(!ctx_.state.watchdogEnabled()); });
 }
 
 void StatusFrame::showWatchdog(bool on) {

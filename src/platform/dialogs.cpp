@@ -44,7 +44,7 @@ public:
         QList<QAbstractButton *> made;
         for (qsizetype i = 0; i < buttons.size(); ++i)
             made << box.addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
-                                                                       : QMessageBox::AcceptRole);
+                                                                      : QMessageBox::AcceptRole);
         if (!made.isEmpty()) {
             box.setDefaultButton(qobject_cast<QPushButton *>(made.last()));
             box.setEscapeButton(made.last());

@@ -10,8 +10,8 @@
 #include "ui/formregistry.h"
 #include "ui/mainmenu.h"
 
-#include <QPointer>
 #include "ui/shellactions.h"
+#include <QPointer>
 
 #include <QAction>
 #include <QElapsedTimer>

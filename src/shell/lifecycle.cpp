@@ -36,9 +36,9 @@ MainWindow::Leaving MainWindow::leavingHighVoltage(const QString &switchOffCapti
         return Leaving::SwitchOff;
     if (!state.hvEnabled() && !state.xrayOn())
         return Leaving::AsItIs;
-    const int answer = dialogs().ask(
-        QStringLiteral("The high voltage is on."),
-        {switchOffCaption, QStringLiteral("Leave It On"), QStringLiteral("Cancel")});
+    const int answer =
+        dialogs().ask(QStringLiteral("The high voltage is on."),
+                      {switchOffCaption, QStringLiteral("Leave It On"), QStringLiteral("Cancel")});
     return answer == 0 ? Leaving::SwitchOff : answer == 1 ? Leaving::AsItIs : Leaving::Stay;
 }
 

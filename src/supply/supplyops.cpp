@@ -296,7 +296,8 @@ void SupplyOps::applyNetworkStatus(const QByteArray &text) {
 }
 
 void SupplyOps::pollTick() {
-    link_.command(this, [this] { return pollTask(); }, &pollStep_);
+    link_.command(
+        this, [this] { return pollTask(); }, &pollStep_);
 }
 
 Task<> SupplyOps::pollTask() {

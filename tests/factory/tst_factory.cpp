@@ -308,22 +308,6 @@ private slots:
             QVERIFY(!c.window.tmr_UPDATE.isEnabled() && !c.window.link.tmr_NETRCVTMR.isEnabled());
         }
     }
-
-    // The page opens at once, the exchange going on underneath; its write
-    // follows the exchange.
-    void pageOpensDuringAWaitingExchange() {
-        Factory c;
-        c.answer("VSET;", "1;", 150);
-        bool duringWait = false;
-        c.dialogs.onModal = [&](QDialog &dialog) {
-            duringWait = c.window.link.busy() && c.rig.supply.payloads() == Payloads{"VSET;"};
-            dynamic_cast<UnitBaudRateDialog &>(dialog).save_Click();
-        };
-        QTimer::singleShot(30, &c.window, [&] { c.window.menus.configMenu->mnu_BaudRate_Click(); });
-        c.window.command([&]() -> Task<> { co_await c.window.link.exchange("VSET;"); });
-        QTRY_COMPARE(c.sent(), (Payloads{"VSET;", "BAUD 1;"}));
-        QVERIFY(duringWait);
-    }
 };
 
 QTEST_MAIN(TestFactory)

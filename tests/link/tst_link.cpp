@@ -179,28 +179,6 @@ private slots:
         QCOMPARE(ticks, 1);
     }
 
-    void commandHeldByDeferredWorkStillRuns() {
-        LinkRig r;
-        r.rig.supply.on("A;", "1;", 60);
-        r.rig.supply.on("B;", "2;", 60);
-        r.rig.supply.on("C;", "3;");
-        const auto exchange = [&](const char *p) {
-            return [&r, p] {
-                r.link.command(nullptr, [&r, p]() -> Task<> { co_await r.link.exchange(p); });
-            };
-        };
-        QTimer::singleShot(10, [&] {
-            // Deferred until A is done; its own exchange holds C.
-            r.link.whenIdle([&] {
-                QTimer::singleShot(10, exchange("C;"));
-                exchange("B;")();
-            });
-        });
-        exchange("A;")();
-        QTRY_COMPARE(r.rig.supply.payloads(), (QList<QByteArray>{"A;", "B;", "C;"}));
-        QTRY_VERIFY(r.link.idle());
-    }
-
     // Status messages the supply sends on its own: decoded only whole, every
     // STX starting a new one, a piece cut off by a command dropped.
     void networkStatusMessages_data() {

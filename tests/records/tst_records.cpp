@@ -7,14 +7,8 @@
 #include "scripteddialogs.h"
 #include "supply/supplyops.h"
 #include "trend/recordsmenu.h"
-#include "trend/trendwindow.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QLabel>
-#include <QLegend>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -185,33 +179,6 @@ private slots:
 
     // The kV line is drawn last, each set-point dashed in a lighter shade of its
     // monitor with its own legend entry, and an exported picture is titled.
-    void trendLooksAndTitle() {
-        PollRig poll;
-        QWidget owner;
-        QMenu menu;
-        QStatusBar bar(&owner);
-        RecordsMenu records(poll.state, &menu, &bar, &owner);
-        poll.cycles(3);
-        poll.state.setIdentity(IdentityField::Model, u"ZOR80HR"_s);
-        poll.state.setIdentity(IdentityField::SerialNumber, u"100000001-A00001"_s);
-        TrendWindow &trend = records.trend();
-        trend.setSpanMinutes(10);
-        const auto lines = trend.view()->chart()->series();
-        const auto pen = [&](int i) { return static_cast<QLineSeries *>(lines[i])->pen(); };
-        QCOMPARE(lines[4]->name(), u"HV monitor (kV)"_s);
-        for (const auto &[set, monitor] : {std::pair{0, 4}, {1, 3}}) {
-            QCOMPARE(pen(set).style(), Qt::DashLine);
-            QCOMPARE(pen(set).color().hue(), pen(monitor).color().hue());
-            QVERIFY(pen(set).color().lightness() > pen(monitor).color().lightness());
-            QCOMPARE(trend.view()->chart()->legend()->markers(lines[set]).first()->label(),
-                     lines[set]->name());
-        }
-        QCOMPARE(trend.exportTitle(), u"ZOR80HR   S/N 100000001-A00001   %1   last 10 min"_s.arg(
-                                          Start.toLocalTime().date().toString(Qt::ISODate)));
-        QVERIFY(!trend.exportImage().isNull());
-        QVERIFY(trend.view()->chart()->title().isEmpty());
-    }
-
     void failedWriteStopsLoggingOnly_data() {
         columns<QString, QString>("failure", "reason");
         row("disk full in mid-row", u"limit"_s, u"the disk took only part of a line"_s);

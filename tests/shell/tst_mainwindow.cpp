@@ -249,10 +249,6 @@ private slots:
         row("stray argument", u"COM1"_s, u"Unexpected argument: COM1"_s);
         row("last and a port", u"--last --port 1"_s, u"--last names its own link"_s);
         row("malformed broker", u"--mqtt mqtt//broker"_s, u"--mqtt: 'mqtt//broker' is not a"_s);
-        row("unreadable password file", u"--mqtt mqtt://h --mqtt-user u --mqtt-password-file /n"_s,
-            u"--mqtt-password-file: cannot read /n: No such file"_s);
-        row("unreadable CA file", u"--mqtt mqtts://h --mqtt-ca /n"_s,
-            u"--mqtt-ca: cannot read /n: No such file"_s);
     }
     void commandLine() {
         auto [arguments, parsed] = fetch<QString, QString>("arguments", "parsed");
