@@ -1,5 +1,7 @@
 #include "shell/tracewindow.h"
 
+#include "trend/savebox.h"
+
 #include "link/traffictrace.h"
 #include "platform/dialogs.h"
 
@@ -95,10 +97,10 @@ void TraceWindow::fitColumns(int first, int last) {
     }
 }
 
-QString TraceWindow::shownText() const {
+QString TraceWindow::shownText(bool selectionOnly) const {
     QList<int> rows;
     const QModelIndexList selected = lst_TRACE->selectionModel()->selectedRows();
-    if (selected.isEmpty()) {
+    if (selected.isEmpty() || !selectionOnly) {
         for (int r = 0; r < filter_->rowCount(); ++r)
             rows << filter_->mapToSource(filter_->index(r, 0)).row();
     } else {
@@ -113,15 +115,24 @@ void TraceWindow::btn_COPY_Click() {
     QApplication::clipboard()->setText(shownText());
 }
 
+// Every row the filter shows, under a header, whatever is selected: a file
+// that silently held one row would look like the whole trace.
 void TraceWindow::btn_SAVE_Click() {
-    const QString path = dialogs().input(QStringLiteral("Save the trace to file:"), windowTitle(),
-                                         QDir::home().filePath("zor-trace.txt"));
-    if (path.isEmpty())
-        return;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
-        file.write(shownText().toUtf8()) < 0 || !file.flush())
-        dialogs().detailedMessage(QStringLiteral("Trace Not Saved!"), file.errorString());
+    QString header;
+    for (int c = 0; c < trace_.columnCount(); ++c)
+        header += trace_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() +
+                  (c + 1 < trace_.columnCount() ? u'\t' : u'\n');
+    const QString text = header + shownText(false);
+    writeChosenFile(
+        windowTitle(), QStringLiteral("Text files (*.txt)"),
+        [&text](const QString &path) {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
+                file.write(text.toUtf8()) < 0 || !file.flush())
+                return file.errorString();
+            return QString();
+        },
+        QStringLiteral("Trace Not Saved! %1: %2"), QDir::home().filePath("zor-trace.txt"));
 }
 
 } // namespace zor

@@ -30,7 +30,8 @@ public:
 
 private:
     // The selected rows, or every row the filter shows when none is selected.
-    QString shownText() const;
+    // The selected rows, or every row shown when none is selected or asked for.
+    QString shownText(bool selectionOnly = true) const;
     // Widens the columns, never narrows them, to what rows first..last show.
     void fitColumns(int first, int last);
 

@@ -5,6 +5,8 @@
 #include "trend/trendwindow.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -90,8 +92,11 @@ void RecordsMenu::logTo(const QString &path) {
 }
 
 void RecordsMenu::mnu_LOGFILE_Click() {
-    const QString path =
-        dialogs().saveFile(QStringLiteral("Log to File"), QStringLiteral("CSV files (*.csv)"));
+    // A dated name is offered, so a log is never written over by accident.
+    const QString suggested = QDir::home().filePath(
+        QDateTime::currentDateTime().toString(QStringLiteral("'zor-log-'yyyy-MM-dd-HHmm'.csv'")));
+    const QString path = dialogs().saveFile(QStringLiteral("Log to File"),
+                                            QStringLiteral("CSV files (*.csv)"), suggested);
     if (!path.isEmpty())
         logTo(path);
 }
