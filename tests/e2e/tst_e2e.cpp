@@ -506,6 +506,14 @@ private slots:
         QCOMPARE(noted.filter("Telemetry"),
                  QStringList({"Telemetry connected to mqtt", "Telemetry connection lost",
                               "Telemetry cannot connect to mqtt", "Telemetry connected to mqtt"}));
+
+        // A broker that refuses the console: "down" with its reason, and the poll goes on.
+        broker.kill();
+        QVERIFY(broker.start("allow_anonymous false"));
+        QTRY_COMPARE_WITH_TIMEOUT(indicator.text(),
+                                  "MQTT: down (Connection Refused: not authorised.)", 5000);
+        const quint64 cycles = w.state.pollCycle();
+        QTRY_VERIFY(w.state.pollCycle() >= cycles + 2);
     }
 };
 
