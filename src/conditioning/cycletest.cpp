@@ -1,6 +1,5 @@
 #include "conditioning/cycletest.h"
 
-#include "conditioning/hvrequest.h"
 #include "link/devicelink.h"
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
@@ -13,8 +12,6 @@
 #include <QPointer>
 
 namespace zor {
-
-using conditioning::requestHighVoltage;
 
 namespace {
 const QString CaptionStart = QStringLiteral("Cycle Test On");
@@ -99,8 +96,8 @@ void CycleTest::start() {
         const quint64 seen = self->offSeen_;
         // With the voltage already on, off and on again: every test begins
         // with a fresh on phase.
-        co_await requestHighVoltage(*ops, false, seen);
-        const bool on = co_await requestHighVoltage(*ops, true, seen);
+        co_await ops->runHighVoltage(false, seen);
+        const bool on = co_await ops->runHighVoltage(true, seen);
         if (!self || !self->cycleRunning || self->session_ != id)
             co_return;
         if (!on) {
@@ -131,10 +128,10 @@ void CycleTest::CycleTimer_Timer() {
             const quint64 seen = self->offSeen_;
             ++self->cycleCount;
             if (self->cycleCount == self->cycleOnTime) {
-                co_await requestHighVoltage(*ops, false, seen);
+                co_await ops->runHighVoltage(false, seen);
             } else if (self->cycleCount >= self->cyclePeriod) {
                 self->cycleCount = 0;
-                if (!co_await requestHighVoltage(*ops, true, seen) && self)
+                if (!co_await ops->runHighVoltage(true, seen) && self)
                     self->halt();
             }
         },

@@ -1,6 +1,5 @@
 #include "conditioning/seasoningpage.h"
 
-#include "conditioning/hvrequest.h"
 #include "conditioning/seasoningrunwindow.h"
 #include "link/devicelink.h"
 #include "platform/dialogs.h"
@@ -223,7 +222,7 @@ void SeasoningPage::Command1_Click() {
     ctx_.link.command(&ctx_.link, [self, ops, id, offSeen]() -> Task<> {
         // A run stopped before this came round must not switch the voltage on.
         if (self && self->running_ && self->runId_ == id &&
-            !co_await requestHighVoltage(*ops, true, offSeen) && self && self->running_ &&
+            !co_await ops->runHighVoltage(true, offSeen) && self && self->running_ &&
             self->runId_ == id)
             self->stopRun();
     });

@@ -50,7 +50,7 @@ void UnitBaudRateDialog::save_Click() {
             link_.pollTimer()->setEnabled(false);
         link_.autoUpdate = false;
         link_.command(nullptr,
-                      [this, payload = "BAUD " + QByteArray::number(position + 1) + ";",
+                      [payload = "BAUD " + QByteArray::number(position + 1) + ";",
                        link = &link_]() -> Task<> {
                           co_await link->exchange(payload);
                           // Even when queued behind a poll step, whose end restarted the poll.

@@ -208,6 +208,14 @@ Task<parse::Ack> SupplyOps::highVoltageTask(bool on, quint64 offSeen) {
     co_return parse::writeAck(reply);
 }
 
+Task<bool> SupplyOps::runHighVoltage(bool on, quint64 offSeen) {
+    if (on && state_.offAsked() != offSeen)
+        co_return false;
+    if (state_.hvEnabled() != on)
+        co_await highVoltageTask(on, offSeen);
+    co_return !on || state_.offAsked() == offSeen;
+}
+
 void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
     const parse::Ack ack = parse::writeAck(reply);
     if (ack == parse::Ack::Taken)

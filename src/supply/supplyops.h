@@ -63,6 +63,12 @@ public:
     void setHighVoltage(bool on) { setHighVoltageSince(on, state_.offAsked()); }
     void setHighVoltageSince(bool on, quint64 offSeen);
     Task<parse::Ack> highVoltageTask(bool on, quint64 offSeen);
+    // For a run: brings the high voltage to `on` unless the switch is there
+    // already (a toggle alone would invert its meaning once anything else had
+    // moved the switch). An on is never sent once an off was asked for after
+    // the run began (`offSeen`): it answers false, and the run must end. Await
+    // it inside a command body, so the position it reads is the one it acts on.
+    Task<bool> runHighVoltage(bool on, quint64 offSeen);
     // "ENBL 0;" as the next frame on the wire, ahead of anything queued; counts
     // as an off asked.
     void switchOffFirst();
