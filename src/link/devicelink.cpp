@@ -69,7 +69,7 @@ void DeviceLink::command(QObject *owner, Body body, const void *tick) {
     if (tick && std::any_of(queue_.begin(), queue_.end(),
                             [tick](const Queued &q) { return q.tick == tick; }))
         return;
-    enqueue({owner, owner != nullptr, std::move(body), tick, {}}, false);
+    enqueue({owner, owner != nullptr, std::move(body), tick, {}});
 }
 
 Task<> DeviceLink::run(QObject *owner, Body body) {
@@ -83,7 +83,7 @@ Task<> DeviceLink::run(QObject *owner, Body body) {
     };
     if (shuttingDown_)
         co_return;
-    enqueue({owner, owner != nullptr, std::move(body), nullptr, std::move(ended)}, false);
+    enqueue({owner, owner != nullptr, std::move(body), nullptr, std::move(ended)});
     co_await ResumerAwait{resumer.get()};
 }
 
@@ -96,15 +96,11 @@ void DeviceLink::commandFinal(Body body) {
                  finalRunning_ = false;
              },
              nullptr,
-             {}},
-            false);
+             {}});
 }
 
-void DeviceLink::enqueue(Queued entry, bool front) {
-    if (front)
-        queue_.push_front(std::move(entry));
-    else
-        queue_.push_back(std::move(entry));
+void DeviceLink::enqueue(Queued entry) {
+    queue_.push_back(std::move(entry));
     if (!driving_)
         drive();
 }

@@ -158,7 +158,7 @@ private:
         std::function<void(const QByteArray &)> done;
     };
 
-    void enqueue(Queued entry, bool front);
+    void enqueue(Queued entry);
     Task<> drive();
     void openBracket();
     void closeBracket();
