@@ -90,13 +90,12 @@ PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayM
         return result;
     const QString port = sim.ptyPath();
 
-    window.link.MSComm1().setPortName(port);
-    window.link.MSComm1().setSettings(QStringLiteral("115200,n,8,1"));
-    if (!window.link.MSComm1().open()) {
+    // A serial port opens at once: nothing to wait for.
+    window.link.open(zor::LinkTarget::serial(port, QStringLiteral("115200,n,8,1")));
+    if (!window.link.transportOpen()) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
         return result;
     }
-    window.linkMode = QStringLiteral("comm1");
 
     QElapsedTimer clock;
     clock.start();
@@ -154,7 +153,7 @@ PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayM
     window.mnu_MANUAL_Click();
     QObject::disconnect(tx);
     QObject::disconnect(rx);
-    window.link.closeSerial();
+    window.link.close();
 
     result.cycleRatio = median(ratios);
     result.cpuPerSecond = cpu / elapsed;

@@ -176,7 +176,7 @@ int shutdownOnce(const QString &simProgram, quint32 seed) {
     });
     main->Form_Load();
     main->menus.transport->mnu_userComm_Click();
-    if (!main->link.MSComm1().isOpen()) {
+    if (!main->link.transportOpen()) {
         std::printf("run %u: the console did not open %s\n", seed, qPrintable(sim->ptyPath()));
         return 2;
     }

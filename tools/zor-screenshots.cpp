@@ -233,7 +233,7 @@ int main(int argc, char *argv[]) {
     main.menus.transport->mnu_USB_Click();
     main.menus.transport->mnu_ethernet_Click();
     main.menus.transport->mnu_userComm_Click();
-    if (!main.link.MSComm1().isOpen()) {
+    if (!main.link.transportOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 1;
     }

@@ -317,7 +317,7 @@ int main(int argc, char *argv[]) {
     main.setProgramEnd([] {});
     main.Form_Load();
     main.menus.transport->mnu_userComm_Click();
-    if (!main.link.MSComm1().isOpen()) {
+    if (!main.link.transportOpen()) {
         std::fprintf(stderr, "the console did not open %s\n", qPrintable(sim.ptyPath()));
         return 2;
     }

@@ -24,7 +24,8 @@ Task<> startConsole(MainWindow &window, const CommandLine &line) {
             const QString last = RememberedLink::load().baud;
             baud = last.isEmpty() ? QStringLiteral("115200") : last;
         }
-        if (!window.menus.transport->connectSerial(line.port, baud))
+        QPointer<MainWindow> alive(&window);
+        if (!co_await window.menus.transport->connectSerial(line.port, baud) || !alive)
             co_return; // shown as "Invalid Comm Port!"; the console runs without a link
         if (window.linkMode == QStringLiteral("comm2"))
             window.btn_REQSTAT_Click();

@@ -207,12 +207,11 @@ Parsed parseArguments(const QStringList &arguments) {
     const LinkTarget &named = std::get<LinkTarget>(target);
     if (!named.given())
         return failed(QStringLiteral("give either --port PORT or --host HOST:PORT"));
+    run.target = named;
     if (!named.port.isEmpty())
-        run.serialDevice = *serialDeviceFor(named.port);
-    if (!named.baud.isEmpty())
-        run.settings = named.baud + QStringLiteral(",n,8,1");
-    run.host = named.host;
-    run.tcpPort = named.tcpPort;
+        run.target.port = *serialDeviceFor(named.port);
+    if (named.baud.isEmpty())
+        run.target.baud = QStringLiteral("115200");
 
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/transport.h"
 #include "supply/supplystate.h"
 #include "telemetry/brokersettings.h"
 
@@ -41,10 +42,7 @@ struct Step {
 };
 
 struct Invocation {
-    QString serialDevice; // empty on TCP
-    QString settings = QStringLiteral("115200,n,8,1");
-    QString host;
-    int tcpPort = 0;
+    LinkTarget target; // the port as a device path, at 115200 baud unless told
     bool json = false;
     QList<Step> steps;
 };

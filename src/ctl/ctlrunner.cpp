@@ -134,53 +134,29 @@ int Runner::noReply(const QString &command) {
 }
 
 Task<bool> Runner::open(const Invocation &run) {
-    if (!run.serialDevice.isEmpty()) {
-        link_.linkMode = QStringLiteral("comm1");
-        SerialPortComponent &port = link_.MSComm1();
-        port.setPortName(run.serialDevice);
-        port.setSettings(run.settings);
-        if (port.open())
-            co_return true;
-        fail(QStringLiteral("cannot open %1: %2").arg(run.serialDevice, port.openFailureReason()));
-        co_return false;
-    }
-    link_.linkMode = LinkEthernet;
-    TcpClientComponent &tcp = link_.tcpClient();
-    tcp.remoteHost = run.host;
-    tcp.remotePort = run.tcpPort;
+    const LinkTarget &target = run.target;
     QString why;
-    Wake connecting;
-    QObject scope; // ends the connections below with this function
-    connect(&tcp, &TcpClientComponent::stateChanged, &scope, [&] {
-        if (tcp.state() == TcpClientComponent::StateConnected)
-            connecting.wake();
-    });
-    connect(&tcp, &TcpClientComponent::error, &scope, [&](int, const QString &description) {
-        why = description;
-        connecting.wake();
-    });
-    tcp.connectToRemote();
-    if (tcp.state() != TcpClientComponent::StateConnected)
-        co_await connecting.sleep(ConnectLimitMs);
-    if (tcp.state() == TcpClientComponent::StateConnected) {
-        link_.tmr_NETRCVTMR.setEnabled(true);
+    QObject scope; // ends the connection below with this function
+    connect(&link_.tcpClient(), &TcpClientComponent::error, &scope,
+            [&](int, const QString &description) {
+                why = description;
+                link_.cancelOpen(); // refused: no use waiting out the limit
+            });
+    if (co_await link_.open(target, ConnectLimitMs))
         co_return true;
-    }
-    fail(QStringLiteral("cannot connect to %1:%2: %3")
-             .arg(run.host)
-             .arg(run.tcpPort)
-             .arg(why.isEmpty() ? QStringLiteral("no answer") : why));
+    if (!target.network())
+        fail(QStringLiteral("cannot open %1: %2")
+                 .arg(target.port, link_.MSComm1().openFailureReason()));
+    else
+        fail(QStringLiteral("cannot connect to %1:%2: %3")
+                 .arg(target.host)
+                 .arg(target.tcpPort)
+                 .arg(why.isEmpty() ? QStringLiteral("no answer") : why));
     co_return false;
 }
 
 void Runner::close() {
-    if (link_.isEthernet()) {
-        link_.tcpClient().drain(DrainMs);
-        link_.closeTcp();
-    } else {
-        link_.MSComm1().drain(DrainMs);
-        link_.closeSerial();
-    }
+    link_.close(DrainMs);
 }
 
 Task<int> Runner::run(Invocation invocation) {

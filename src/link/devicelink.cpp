@@ -10,8 +10,8 @@ namespace zor {
 
 namespace {
 
-ExchangeOutcome outcomeOf(const QByteArray &payload, const QByteArray &reply, bool ethernet) {
-    if (!reply.contains(ethernet ? ETX : LF))
+ExchangeOutcome outcomeOf(const QByteArray &payload, const QByteArray &reply, char terminator) {
+    if (!reply.contains(terminator))
         return ExchangeOutcome::TimeOut;
     if (!reply.startsWith(STX))
         return ExchangeOutcome::Garbled;
@@ -46,15 +46,20 @@ struct ResumerAwait {
 } // namespace
 
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
-    : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()) {
+    : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()),
+      serialLine_(std::make_unique<SerialTransport>(*serial_)),
+      network_(std::make_unique<NetworkTransport>(*tcp_)) {
     clock_.start();
     tmr_COMMWDT.setEnabled(false);
     connect(&tmr_RCVTIMER, &Timer::tick, this, &DeviceLink::tmr_RCVTIMER_Timer);
     connect(&tmr_COMMWDT, &Timer::tick, this, &DeviceLink::tmr_COMMWDT_Timer);
     connect(&tmr_NETRCVTMR, &Timer::tick, this, &DeviceLink::tmr_NETRCVTMR_Timer);
-    connect(serial_.get(), &SerialPortComponent::readyRead, &wake_, &Wake::resume);
-    connect(tcp_.get(), &TcpClientComponent::readyRead, &wake_, &Wake::resume);
-    connect(tcp_.get(), &TcpClientComponent::stateChanged, &wake_, &Wake::wake);
+    for (Transport *t :
+         {static_cast<Transport *>(serialLine_.get()), static_cast<Transport *>(network_.get())}) {
+        connect(t, &Transport::readyRead, &wake_, &Wake::resume);
+        connect(t, &Transport::stateChanged, &wake_, &Wake::wake);
+        connect(t, &Transport::stateChanged, &connecting_, &Wake::wake);
+    }
     connect(tcp_.get(), &TcpClientComponent::error, this,
             [this](int, const QString &description) { emit tcpError(description); });
 }
@@ -153,10 +158,7 @@ void DeviceLink::closeBracket() {
         keepStopped_ = false;
         return;
     }
-    if (isEthernet())
-        tmr_NETRCVTMR.setEnabled(true);
-    else
-        tmr_RCVTIMER.setEnabled(true);
+    (active().network() ? tmr_NETRCVTMR : tmr_RCVTIMER).setEnabled(true);
     if (autoUpdate && pollTimer_)
         pollTimer_->setEnabled(true);
 }
@@ -177,18 +179,12 @@ void DeviceLink::beginShutdown() {
 void DeviceLink::write(const QByteArray &payload) {
     // A status message cut short by this command would glue onto the next one.
     networkPending_.clear();
-    const QByteArray frame = ProcessOutputString(payload, isEthernet());
+    Transport &t = active();
+    const QByteArray frame = ProcessOutputString(payload, t.network());
     emit transmitted(frame);
     lastPayload_ = payload;
     sentAtMs_ = nowMs();
-    if (isEthernet()) {
-        tcp_->send(frame);
-        return;
-    }
-    // A late reply to an earlier command must not be taken for this one.
-    if (!serial_->discardInput())
-        return;
-    serial_->write(frame);
+    t.write(frame);
 }
 
 Task<> DeviceLink::outputOutputString(QByteArray payload) {
@@ -209,9 +205,7 @@ Task<> DeviceLink::outputOutputString(QByteArray payload) {
 }
 
 std::optional<QByteArray> DeviceLink::readArrived() {
-    if (isEthernet())
-        return tcp_->getData();
-    return serial_->readAll();
+    return active().read();
 }
 
 // One mechanism keeps a late reply from being credited to the next command:
@@ -227,7 +221,7 @@ Task<> DeviceLink::drainLateReply() {
     while (lateUntilMs_ >= 0) {
         const qint64 until = lateUntilMs_;
         lateUntilMs_ = -1;
-        const char terminator = isEthernet() ? ETX : LF;
+        const char terminator = active().terminator();
         QByteArray drained;
         qint64 lastByteMs = -1;
         bool offAsked = false;
@@ -247,7 +241,7 @@ Task<> DeviceLink::drainLateReply() {
             const bool whole = drained.contains(terminator);
             if (now >= until || (whole && now - lastByteMs >= QuietGuardMs) || shuttingDown_)
                 break;
-            if (isEthernet() && tcp_->state() != TcpClientComponent::StateConnected)
+            if (!active().ready())
                 break;
             co_await wake_.sleep(whole ? lastByteMs + QuietGuardMs - now : until - now);
         }
@@ -277,12 +271,12 @@ bool DeviceLink::dropForeignReply(QByteArray &reply, char terminator) {
 }
 
 Task<QByteArray> DeviceLink::collect() {
-    const bool ethernet = isEthernet();
-    const char terminator = ethernet ? ETX : LF;
+    Transport &t = active();
+    const char terminator = t.terminator();
     QByteArray reply;
     bool failed = false;
     // Without a connection there is nothing to wait for.
-    if (ethernet && tcp_->state() != TcpClientComponent::StateConnected) {
+    if (!t.ready()) {
         failed = true;
     } else {
         QElapsedTimer clock;
@@ -301,28 +295,27 @@ Task<QByteArray> DeviceLink::collect() {
             const qint64 elapsed = clock.elapsed();
             if (elapsed > ReplyLimitMs)
                 break;
-            if (ethernet && tcp_->state() != TcpClientComponent::StateConnected)
+            if (!t.ready())
                 break;
             co_await wake_.sleep(ReplyLimitMs - elapsed + 1);
         }
-        if (!ethernet && !failed) {
-            if (const auto rest = serial_->readAll())
-                appendCapped(reply, *rest);
-            emit serialLeftover(serial_->readAll().value_or(QByteArray()));
+        if (t.watched() && !failed) {
+            appendCapped(reply, t.rest());
+            emit serialLeftover(t.leftover());
             tmr_COMMWDT.setEnabled(true);
         }
     }
     if (failed)
         reply.clear();
     emit exchanged(lastPayload_, reply, nowMs() - sentAtMs_,
-                   outcomeOf(lastPayload_, reply, ethernet));
+                   outcomeOf(lastPayload_, reply, terminator));
     if (failed)
         co_return reply;
     // Without its terminator the reply, or the rest of it, may still come.
     lateUntilMs_ = reply.contains(terminator) ? -1 : sentAtMs_ + LateWindowMs;
     emit received(reply);
     tmr_RCVTIMER.setEnabled(true);
-    serial_->discardInput();
+    t.discardInput();
     co_return reply;
 }
 
@@ -401,18 +394,17 @@ void DeviceLink::tmr_RCVTIMER_Timer() {
 
 void DeviceLink::tmr_COMMWDT_Timer() {
     tmr_COMMWDT.setEnabled(false);
-    if (!serial_->isOpen())
-        serial_->open(); // an unplugged adapter stays closed; the next tick tries again
+    active().reopen();
     tmr_COMMWDT.setEnabled(true);
 }
 
 void DeviceLink::tmr_NETRCVTMR_Timer() {
     tmr_NETRCVTMR.setEnabled(false);
-    if (isEthernet() && !onWire_) {
+    if (active().network() && !onWire_) {
         // A message may arrive in pieces: keep them until its ETX, then decode
         // it whole. Every STX starts a new message, so a stray fragment before
         // it is dropped rather than glued on.
-        networkPending_.append(tcp_->getData());
+        networkPending_.append(active().read().value_or(QByteArray()));
         if (networkPending_.size() > MaxReplyBytes)
             networkPending_.clear();
         if (lateUntilMs_ >= 0 && nowMs() >= lateUntilMs_)
@@ -440,18 +432,75 @@ void DeviceLink::tmr_NETRCVTMR_Timer() {
     tmr_NETRCVTMR.setEnabled(true);
 }
 
-bool DeviceLink::transportOpen() const {
-    return isEthernet() ? tcp_->state() == TcpClientComponent::StateConnected : serial_->isOpen();
+Transport &DeviceLink::active() const {
+    if (linkMode == LinkEthernet)
+        return *network_;
+    return *serialLine_;
 }
 
-void DeviceLink::closeSerial() {
-    if (serial_->isOpen())
-        serial_->close();
+Task<bool> DeviceLink::open(LinkTarget target, int connectLimitMs) {
+    cancelOpen(); // an earlier open still waiting for its connection gives up
+    const quint64 mine = opening_;
+    if (!target.network()) {
+        // A network connection in use stays until the port has opened: the
+        // caller may fall back to it.
+        const bool serialInUse = !active().network();
+        serialLine_->close();
+        if (serialInUse)
+            emit transportChanged();
+        serial_->setPortName(target.port);
+        if (!target.baud.isEmpty())
+            serial_->setSettings(target.baud + QStringLiteral(",n,8,1"));
+        if (!serial_->open())
+            co_return false;
+        if (!serialInUse) {
+            network_->close();
+            networkPending_.clear();
+            emit transportChanged();
+        }
+        linkMode = target.mode;
+        tmr_NETRCVTMR.setEnabled(false);
+        tmr_RCVTIMER.setEnabled(true);
+        emit opened();
+        co_return true;
+    }
+    letGo(0);
+    tmr_RCVTIMER.setEnabled(false);
+    tmr_NETRCVTMR.setEnabled(false);
+    linkMode = LinkEthernet;
+    tcp_->remoteHost = target.host;
+    tcp_->remotePort = target.tcpPort;
+    tcp_->connectToRemote();
+    QPointer<DeviceLink> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    while (!network_->ready()) {
+        const qint64 left = connectLimitMs - clock.elapsed();
+        if (left < 0)
+            break;
+        co_await connecting_.sleep(left + 1);
+        if (!self || opening_ != mine || shuttingDown_)
+            co_return false; // a later choice, or the end, took over
+    }
+    tmr_NETRCVTMR.setEnabled(true);
+    if (!network_->ready())
+        co_return false;
+    emit opened();
+    co_return true;
 }
 
-void DeviceLink::closeTcp() {
-    tcp_->close();
+void DeviceLink::close(int drainMs) {
+    cancelOpen();
+    letGo(drainMs);
+    linkMode.clear();
+}
+
+void DeviceLink::letGo(int drainMs) {
+    serialLine_->close(drainMs);
+    network_->close(drainMs);
     networkPending_.clear();
+    tmr_COMMWDT.setEnabled(false);
+    emit transportChanged();
 }
 
 } // namespace zor

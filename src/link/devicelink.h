@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/portfactory.h"
+#include "link/transport.h"
 #include "link/wake.h"
 #include "platform/timer.h"
 
@@ -20,8 +21,6 @@ namespace zor {
 // An operation that waits for the link: C++20 coroutines over the application's
 // one event loop.
 template <typename T = void> using Task = QCoro::Task<T>;
-
-inline const QString LinkEthernet = QStringLiteral("ethernet");
 
 // How one exchange ended, as the traffic trace and the link state see it.
 enum class ExchangeOutcome {
@@ -59,11 +58,14 @@ public:
     explicit DeviceLink(const PortFactory &factory, QObject *parent = nullptr);
     ~DeviceLink() override;
 
-    // "comm1", "comm2", "USB", "ethernet", or empty before the first choice.
+    // How long open() waits for a network connection.
+    static constexpr int ConnectLimitMs = 10000;
+
+    // "comm1", "comm2", "USB", "ethernet", or empty before the first choice
+    // and after close().
     QString linkMode;
     // Polling is on: the bracket stops and restarts the poll timer.
     bool autoUpdate = false;
-    bool isEthernet() const { return linkMode == LinkEthernet; }
 
     SerialPortComponent &MSComm1() { return *serial_; }
     TcpClientComponent &tcpClient() { return *tcp_; }
@@ -124,11 +126,24 @@ public:
     void tmr_COMMWDT_Timer();
     void tmr_NETRCVTMR_Timer();
 
-    // The active transport is open (serial) or connected (network).
-    bool transportOpen() const;
-    // Close the transports, pushing out what is still pending first.
-    void closeSerial();
-    void closeTcp();
+    // The one way the console, zor-ctl, the tools and the tests open the
+    // supply: lets the transport in use go, sets the chosen one up and opens
+    // it (a network connection is waited for, up to `connectLimitMs`, and a
+    // later open() or close() ends that wait), then arms its receive timer and
+    // makes it the link's. True once it is open (connected); a serial port
+    // that will not open leaves no serial transport, and the caller decides
+    // what to fall back to.
+    Task<bool> open(LinkTarget target, int connectLimitMs = ConnectLimitMs);
+    // Lets the transport go, pushing out what is pending for at most `drainMs`.
+    void close(int drainMs = 0);
+    // An open() still waiting for its connection gives up (returns false).
+    void cancelOpen() {
+        ++opening_;
+        connecting_.wake();
+    }
+    // The transport in use is open (serial) or connected (network).
+    bool transportOpen() const { return active().ready(); }
+    bool network() const { return active().network(); }
 
 signals:
     void transmitted(const QByteArray &frame);
@@ -144,6 +159,11 @@ signals:
     // One per finished exchange (and per send that asked for no reply).
     void exchanged(const QByteArray &payload, const QByteArray &reply, qint64 durationMs,
                    zor::ExchangeOutcome outcome);
+    // The transport in use was let go (open() or close()): whatever was known
+    // of the unit behind it may no longer hold.
+    void transportChanged();
+    // open() has made a transport ready.
+    void opened();
 
 private:
     struct Queued {
@@ -176,8 +196,16 @@ private:
     bool dropForeignReply(QByteArray &reply, char terminator);
     qint64 nowMs() const { return clock_.elapsed(); }
 
+    // The transport that frames, reads and writes now.
+    Transport &active() const;
+    void letGo(int drainMs);
+
     std::unique_ptr<SerialPortComponent> serial_;
     std::unique_ptr<TcpClientComponent> tcp_;
+    std::unique_ptr<SerialTransport> serialLine_;
+    std::unique_ptr<NetworkTransport> network_;
+    Wake connecting_;
+    quint64 opening_ = 0;
     Timer *pollTimer_ = nullptr;
     std::deque<Queued> queue_;
     std::deque<std::function<void()>> idle_;

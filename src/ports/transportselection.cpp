@@ -14,7 +14,6 @@
 #include <QPointer>
 
 #include <QAction>
-#include <QElapsedTimer>
 
 namespace zor {
 
@@ -41,8 +40,6 @@ TransportSelection::TransportSelection(ConsoleContext ctx, ShellActions &shell, 
     connect(menu.mnu_userComm, &QAction::triggered, this, &TransportSelection::mnu_userComm_Click);
     connect(menu.mnu_USB, &QAction::triggered, this, &TransportSelection::mnu_USB_Click);
     connect(menu.mnu_ethernet, &QAction::triggered, this, &TransportSelection::mnu_ethernet_Click);
-    connect(&ctx_.link.tcpClient(), &TcpClientComponent::stateChanged, &connectWait_,
-            &Wake::resume);
 }
 
 void TransportSelection::mnu_comm1_Click() {
@@ -53,24 +50,30 @@ void TransportSelection::mnu_comm2_Click() {
     serialPort(Entry::Comm2);
 }
 
-void TransportSelection::serialPort(Entry entry) {
+Task<> TransportSelection::serialPort(Entry entry) {
     const quint64 choice = begin();
     const Before before = remember();
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
     askBaudRate();
     if (superseded(choice))
-        return;
+        co_return;
+    QPointer<TransportSelection> self(this);
     // Polling a port that did not open would only count failures.
-    if (!openChosen(entry, entry == Entry::Comm2 ? QStringLiteral("2") : QStringLiteral("1"),
-                    before))
-        return;
+    if (!co_await openChosen(
+            entry, entry == Entry::Comm2 ? QStringLiteral("2") : QStringLiteral("1"), before) ||
+        !self)
+        co_return;
     if (entry == Entry::Comm2)
         shell_.btn_REQSTAT_Click();
     shell_.mnu_AUTOUPDATE_Click();
 }
 
 void TransportSelection::mnu_userComm_Click() {
+    userComm();
+}
+
+Task<> TransportSelection::userComm() {
     const quint64 choice = begin();
     const Before before = remember();
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
@@ -78,19 +81,19 @@ void TransportSelection::mnu_userComm_Click() {
     const QString typed = dialogs().choice(QStringLiteral("Enter your Comm Port Number"),
                                            discoveredSerialPorts(), RememberedLink::load().port);
     if (superseded(choice))
-        return;
+        co_return;
     if (const auto problem = portTextProblem(typed)) {
         restore(before);
         showInvalidPort(*problem);
-        return;
+        co_return;
     }
     askBaudRate();
     if (superseded(choice))
-        return;
-    openChosen(Entry::UserComm, typed, before);
+        co_return;
+    co_await openChosen(Entry::UserComm, typed, before);
 }
 
-bool TransportSelection::connectSerial(const QString &port, const QString &baud) {
+Task<bool> TransportSelection::connectSerial(const QString &port, const QString &baud) {
     begin();
     const Before before = remember();
     const Entry entry = port == QStringLiteral("1")   ? Entry::Comm1
@@ -98,25 +101,32 @@ bool TransportSelection::connectSerial(const QString &port, const QString &baud)
                                                       : Entry::UserComm;
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
     setChecks(entry);
-    ctx_.link.MSComm1().setSettings(baud + QStringLiteral(",n,8,1"));
-    return openChosen(entry, port, before);
+    co_return co_await openChosen(entry, port, before, baud);
 }
 
-bool TransportSelection::openChosen(Entry entry, const QString &portText, const Before &before) {
-    ctx_.link.closeSerial();
+Task<bool> TransportSelection::openChosen(Entry entry, const QString &portText,
+                                          const Before &before, const QString &baud) {
     commPortText = portText;
-    ctx_.link.MSComm1().setPortName(portText);
-    if (!openSerial(before))
-        return false;
-    showSerialPanels();
-    ctx_.link.linkMode = entry == Entry::Comm2 ? QStringLiteral("comm2") : QStringLiteral("comm1");
-    ctx_.link.tmr_RCVTIMER.setEnabled(true);
-    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
+    const QString mode = entry == Entry::Comm2 ? QStringLiteral("comm2")
+                         : entry == Entry::Usb ? QStringLiteral("USB")
+                                               : QStringLiteral("comm1");
+    QPointer<TransportSelection> self(this);
+    const LinkTarget target = LinkTarget::serial(portText, baud, mode);
+    if (!co_await openSerial(target, before) || !self)
+        co_return false;
+    if (entry == Entry::Usb)
+        shell_.setStatusPanelText(2, QStringLiteral("Comm Port:  ") + commPortText);
+    else
+        showSerialPanels();
     RememberedLink::storeSerial(portText, ctx_.link.MSComm1().settings().section(u',', 0, 0));
-    return true;
+    co_return true;
 }
 
 void TransportSelection::mnu_USB_Click() {
+    usb();
+}
+
+Task<> TransportSelection::usb() {
     const quint64 choice = begin();
     const Before before = remember();
     setChecks(Entry::Usb);
@@ -126,22 +136,16 @@ void TransportSelection::mnu_USB_Click() {
     dialogs().runModal(dialog);
     ctx_.forms.unload(&dialog);
     if (superseded(choice))
-        return;
+        co_return;
     const QString chosen = usbChosenPortText;
     if (const auto problem = portTextProblem(chosen)) {
         restore(before);
         showInvalidPort(*problem);
-        return;
+        co_return;
     }
-    commPortText = chosen;
-    ctx_.link.closeSerial();
-    ctx_.link.MSComm1().setPortName(chosen);
-    shell_.setStatusPanelText(2, QStringLiteral("Comm Port:  ") + commPortText);
-    if (!openSerial(before))
-        return;
-    ctx_.link.tmr_RCVTIMER.setEnabled(true);
-    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
-    RememberedLink::storeSerial(chosen, ctx_.link.MSComm1().settings().section(u',', 0, 0));
+    QPointer<TransportSelection> self(this);
+    if (!co_await openChosen(Entry::Usb, chosen, before) || !self)
+        co_return;
     shell_.btn_REQSTAT_Click();
     shell_.mnu_AUTOUPDATE_Click();
 }
@@ -181,44 +185,25 @@ Task<bool> TransportSelection::connectNetwork(const QString &host, int port) {
 }
 
 Task<bool> TransportSelection::connectTcp(quint64 choice) {
-    TcpClientComponent &tcp = ctx_.link.tcpClient();
+    const TcpClientComponent &tcp = ctx_.link.tcpClient();
     setChecks(Entry::Ethernet);
-    ctx_.link.tmr_RCVTIMER.setEnabled(false);
-    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
     shell_.setStatusPanelText(1, QStringLiteral("Ethernet Comms"));
-    ctx_.link.linkMode = LinkEthernet;
-    tcp.connectToRemote();
     QPointer<TransportSelection> self(this);
-    co_await waitForConnection(choice);
+    // Timers and clicks are served while the connection is waited for.
+    const LinkTarget target = LinkTarget::tcp(tcp.remoteHost, tcp.remotePort);
+    const bool connected = co_await ctx_.link.open(target, connectLimitMs);
     // Another choice made during the wait has taken over the link.
     if (!self || superseded(choice))
         co_return false;
-    ctx_.link.tmr_NETRCVTMR.setEnabled(true);
-    if (tcp.state() == TcpClientComponent::StateConnected)
+    if (connected)
         RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
     co_return true;
 }
 
-Task<> TransportSelection::waitForConnection(quint64 choice) {
-    QPointer<TransportSelection> self(this);
-    TcpClientComponent &tcp = ctx_.link.tcpClient();
-    QElapsedTimer clock;
-    clock.start();
-    while (tcp.state() != TcpClientComponent::StateConnected) {
-        const qint64 elapsed = clock.elapsed();
-        if (elapsed > connectLimitMs)
-            co_return;
-        // Until the connection state moves or the limit passes; timers and
-        // clicks are served meanwhile.
-        co_await connectWait_.sleep(connectLimitMs - elapsed + 1);
-        if (!self || superseded(choice))
-            co_return; // the console is ending, or another choice took over
-    }
-}
-
 quint64 TransportSelection::begin() {
     // A choice made while Ethernet waits for its connection ends that wait.
-    connectWait_.wake();
+    if (!shell_.ended())
+        ctx_.link.cancelOpen();
     return ++choice_;
 }
 
@@ -228,39 +213,40 @@ void TransportSelection::askBaudRate() {
     ctx_.forms.unload(&dialog);
 }
 
-bool TransportSelection::openSerial(const Before &before) {
-    if (ctx_.link.MSComm1().open())
-        return true;
+Task<bool> TransportSelection::openSerial(const LinkTarget &target, const Before &before) {
+    QPointer<TransportSelection> self(this);
+    if (co_await ctx_.link.open(target))
+        co_return true;
     const QString reason = ctx_.link.MSComm1().openFailureReason();
-    fallBack(before);
+    if (!self)
+        co_return false;
+    co_await fallBack(before);
     showInvalidPort(reason);
-    return false;
+    co_return false;
 }
 
-void TransportSelection::fallBack(const Before &before) {
-    SerialPortComponent &port = ctx_.link.MSComm1();
+Task<> TransportSelection::fallBack(const Before &before) {
     bool works = false;
     if (before.linkMode == LinkEthernet) {
         works = ctx_.link.tcpClient().state() == TcpClientComponent::StateConnected;
     } else if (!before.linkMode.isEmpty()) {
-        port.setPortName(before.portName);
-        port.setSettings(before.settings);
-        works = port.open();
+        const LinkTarget previous = LinkTarget::serial(before.portName, {}, before.linkMode);
+        ctx_.link.MSComm1().setSettings(before.settings);
+        works = co_await ctx_.link.open(previous);
     }
     if (works) {
         restore(before);
         shell_.setStatusPanelText(2, before.panel2);
         commPortText = before.commPortText;
-        return;
+        co_return;
     }
     for (QAction *a : entries())
         a->setChecked(false);
     shell_.setStatusPanelText(1, QStringLiteral("SET PORT!"));
     shell_.setStatusPanelText(2, QStringLiteral("Comm Ch."));
-    ctx_.link.linkMode.clear();
+    ctx_.link.close();
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
     ctx_.link.tmr_NETRCVTMR.setEnabled(false);
-    ctx_.link.tmr_COMMWDT.setEnabled(false);
     if (ctx_.link.autoUpdate)
         shell_.mnu_MANUAL_Click();
 }

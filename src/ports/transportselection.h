@@ -20,9 +20,6 @@ class ShellActions;
 class TransportSelection : public QObject {
     Q_OBJECT
 public:
-    // How long the Ethernet handler waits for the connection before it goes on.
-    static constexpr int ConnectLimitMs = 10000;
-
     // The dialogs open over `window`.
     TransportSelection(ConsoleContext ctx, ShellActions &shell, QWidget *window);
 
@@ -36,11 +33,11 @@ public:
     // entry would (the entry is checked); false when it could not be opened,
     // which has been shown as the menu shows it. The status request and the
     // update mode are left to the caller.
-    bool connectSerial(const QString &port, const QString &baud);
+    Task<bool> connectSerial(const QString &port, const QString &baud);
     Task<bool> connectNetwork(const QString &host, int port);
 
     // Tests shorten the connect wait; the console never changes it.
-    int connectLimitMs = ConnectLimitMs;
+    int connectLimitMs = DeviceLink::ConnectLimitMs;
     // The USB dialog's chosen port text; it outlives the dialog.
     QString usbChosenPortText;
     // The serial port as chosen: "1", "2", the typed text or the USB dialog's text.
@@ -61,24 +58,27 @@ private:
         QString settings;
     };
 
-    void serialPort(Entry entry);
+    Task<> serialPort(Entry entry);
+    Task<> userComm();
+    Task<> usb();
     void askBaudRate();
-    // Opens the typed or chosen port and makes it the link.
-    bool openChosen(Entry entry, const QString &portText, const Before &before);
+    // Opens the typed or chosen port (at `baud`, or the port's own settings)
+    // and makes it the link.
+    Task<bool> openChosen(Entry entry, const QString &portText, const Before &before,
+                          const QString &baud = {});
     // Connects to the TCP client's remote address, waiting up to the limit;
     // false when a later choice took over meanwhile.
     Task<bool> connectTcp(quint64 choice);
     Task<> openEthernet();
     // Opens the serial port; when it will not open, falls back (see fallBack)
     // and says "Invalid Comm Port!".
-    bool openSerial(const Before &before);
+    Task<bool> openSerial(const LinkTarget &target, const Before &before);
     // After a port that would not open: the transport in use before, if it
     // still works, else none; checks, panels, link mode, watchdog and poll all
     // follow the one that is left.
-    void fallBack(const Before &before);
+    Task<> fallBack(const Before &before);
     void showSerialPanels();
     void showInvalidPort(const QString &reason);
-    Task<> waitForConnection(quint64 choice);
     quint64 begin();
     // A later choice (made inside one of this handler's waits) or the end of
     // the console has taken over; the rest of this handler is void.
@@ -92,7 +92,6 @@ private:
     ShellActions &shell_;
     QWidget *window_;
     quint64 choice_ = 0;
-    Wake connectWait_;
 };
 
 } // namespace zor

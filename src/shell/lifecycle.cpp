@@ -60,10 +60,7 @@ void MainWindow::mnu_EXIT_Click() {
 void MainWindow::closeLinkAndEnd() {
     tmr_UPDATE.setEnabled(false);
     EnableManualControls();
-    link.closeSerial();
-    if (link.isEthernet())
-        link.closeTcp();
-    link.tmr_COMMWDT.setEnabled(false);
+    link.close();
     endProgram();
 }
 
@@ -122,9 +119,7 @@ void MainWindow::tmr_EXIT_Timer() {
                 page->hide();
             tmr_UPDATE.setEnabled(false);
             EnableManualControls();
-            link.closeSerial();
-            link.closeTcp();
-            link.tmr_COMMWDT.setEnabled(false);
+            link.close();
             endProgram();
         });
         if (last)
@@ -140,10 +135,7 @@ void MainWindow::tmr_EXIT_Timer() {
 void MainWindow::Form_Unload() {
     panels.localRemote->btn_local_remote->setValue(false);
     forms.unloadAll();
-    link.closeSerial();
-    if (link.isEthernet())
-        link.closeTcp();
-    link.tmr_COMMWDT.setEnabled(false);
+    link.close();
     endProgram();
 }
 

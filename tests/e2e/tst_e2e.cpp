@@ -94,9 +94,9 @@ struct LinkTrace {
 // The console on real ports (Form_Load done, no port chosen) and a zor-sim for
 // it to talk to.
 struct SimSession : test::Console {
-    enum class Transport { Pty, Tcp };
+    enum class Wire { Pty, Tcp };
 
-    SimSession(Transport transport, const QStringList &simArgs = {})
+    SimSession(Wire transport, const QStringList &simArgs = {})
         : Console(false, true), transport(transport), simArgs(simArgs) {
         // Quiet monitors, so every read-back has one right value.
         this->simArgs += QStringList{"--noise", "0", "--log", dir.filePath("sim.log")};
@@ -115,7 +115,7 @@ struct SimSession : test::Console {
 
     // Starts the simulator, again at the same link path or port after stopSim().
     bool startSim() {
-        const bool pty = transport == Transport::Pty;
+        const bool pty = transport == Wire::Pty;
         sim = std::make_unique<tools::SimLauncher>();
         QString error;
         if (!sim->start(simArgs + QStringList{pty ? "--pty" : "--tcp",
@@ -132,7 +132,7 @@ struct SimSession : test::Console {
     // Ports > COMM USER with the simulator's link and then Auto Update Mode;
     // or the Ethernet handler (its menu entry stays disabled) with its host dialog.
     void selectPort() {
-        if (transport == Transport::Tcp)
+        if (transport == Wire::Tcp)
             return window.menus.transport->mnu_ethernet_Click();
         dialogs.inputs = {ptyLink()};
         window.menu.mnu_userComm->trigger();
@@ -153,14 +153,14 @@ struct SimSession : test::Console {
     }
     QString ptyLink() const { return dir.filePath("ttyZOR"); }
 
-    const Transport transport;
+    const Wire transport;
     QTemporaryDir dir;
     LinkTrace trace{window.link};
     quint16 tcpPort = 0;
     QStringList simArgs;
     std::unique_ptr<tools::SimLauncher> sim;
 };
-using Transport = SimSession::Transport;
+using Wire = SimSession::Wire;
 
 const QList<QByteArray> PollCycle = {"VMON;", "IMON;", "FMON;", "VSET;",  "ISET;", "STAT;",
                                      "FLT;",  "LVPS;", "TEMP;", "SLVR ;", "SLIR ;"};
@@ -247,7 +247,7 @@ private slots:
     void operatorSession() {
         QFETCH(bool, tcp);
         // Network status messages when the supply's state changes, not on a clock.
-        SimSession s(tcp ? Transport::Tcp : Transport::Pty, {"--status-ms", "600000"});
+        SimSession s(tcp ? Wire::Tcp : Wire::Pty, {"--status-ms", "600000"});
         QVERIFY(s.startSim());
         MainWindow &w = s.window;
 
@@ -339,7 +339,7 @@ private slots:
         const auto [inject, heal, firstTimesOut, errors] =
             test::fetch<QByteArray, QByteArray, bool, int>("inject", "heal", "firstTimesOut",
                                                            "errors");
-        SimSession s(Transport::Pty);
+        SimSession s(Wire::Pty);
         QVERIFY(startPolling(s));
         // Exchange index, error count, mA setpoint and arc count at the inject and the heal.
         struct Mark {
@@ -385,7 +385,7 @@ private slots:
 
     void peerVanishes() {
         QFETCH(bool, tcp);
-        SimSession s(tcp ? Transport::Tcp : Transport::Pty);
+        SimSession s(tcp ? Wire::Tcp : Wire::Pty);
         QVERIFY(startPolling(s));
         s.window.link.tmr_COMMWDT.setInterval(100);
         // The operator takes longer over a box than the reply limit.
@@ -445,7 +445,7 @@ private slots:
         QVERIFY(broker.start());
         test::Subscriber sub(broker, "zor/e2e/#");
         QVERIFY(sub.subscribed());
-        SimSession s(Transport::Pty);
+        SimSession s(Wire::Pty);
         MainWindow &w = s.window;
         QLabel &indicator = *w.menus.telemetry->lbl_TELEMETRY;
         telemetry::BrokerSettings settings;

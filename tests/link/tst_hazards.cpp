@@ -77,12 +77,7 @@ QList<QByteArray> firstSent(Console &c, int n) {
 }
 
 void onNetwork(Console &c) {
-    c.rig.supply.ethernet = true;
-    c.window.link.tcpClient().connectToRemote();
-    (void)QTest::qWaitFor(
-        [&c] { return c.window.link.tcpClient().state() == TcpClientComponent::StateConnected; });
-    c.window.linkMode = LinkEthernet;
-    c.window.link.tmr_NETRCVTMR.setEnabled(true);
+    c.connectNetwork();
 }
 
 // Acts, then returns what the windows show (and spacing facts), joined with "|".

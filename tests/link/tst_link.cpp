@@ -30,13 +30,13 @@ struct LinkRig {
     explicit LinkRig(bool ethernet = false, bool open = true) {
         link.setPollTimer(&poll);
         rig.supply.ethernet = ethernet;
-        link.linkMode = ethernet ? LinkEthernet : QStringLiteral("comm1");
-        if (open && ethernet) {
-            link.tcpClient().connectToRemote();
-            QTRY_COMPARE(link.tcpClient().state(), TcpClientComponent::StateConnected);
-        } else if (open) {
-            link.MSComm1().open();
+        if (!open) {
+            link.linkMode = ethernet ? LinkEthernet : QStringLiteral("comm1");
+            return;
         }
+        link.open(ethernet ? LinkTarget::tcp(QStringLiteral("supply"), 1)
+                           : LinkTarget::serial(QStringLiteral("1")));
+        QTRY_VERIFY(link.transportOpen());
     }
 };
 

@@ -176,12 +176,8 @@ private slots:
         const auto [pieces, looks, switchAfter] =
             fetch<QByteArrayList, QStringList, bool>("pieces", "looks", "switchAfter");
         Console c(false);
-        c.rig.supply.ethernet = true;
-        c.window.link.tcpClient().connectToRemote();
-        QTRY_COMPARE(c.window.link.tcpClient().state(), int(TcpClientComponent::StateConnected));
-        c.window.linkMode = QStringLiteral("ethernet");
+        c.connectNetwork();
         c.window.state.setHvEnabled(true);
-        c.window.link.tmr_NETRCVTMR.setEnabled(true);
         for (qsizetype i = 0; i < pieces.size(); ++i)
             c.rig.supply.push(pieces[i], int(i) * 40);
         QTRY_COMPARE(c.window.StatusBar1->panelText(3), QString::fromLatin1(pieces.join()));

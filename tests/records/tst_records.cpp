@@ -39,8 +39,7 @@ struct PollRig {
                                                  "TEMP;=341;|SLVR ;=7000;|SLIR ;=856;|WDTT;=0;")
                                           .split('|'))
             rig.supply.on(rule.split('=')[0], rule.split('=')[1]);
-        link.linkMode = u"comm1"_s;
-        link.MSComm1().open();
+        link.open(LinkTarget::serial(u"1"_s));
         ops.setClocks([this] { return now += TrendHistory::CycleFloorNs; },
                       [this] { return Start.addMSecs(now / 1000000); });
     }

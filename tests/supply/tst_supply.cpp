@@ -109,8 +109,7 @@ struct Rig {
     // Every change signal of the state; events (failed replies, cycles) are left out.
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     Rig() {
-        link.linkMode = u"comm1"_s;
-        link.MSComm1().open();
+        link.open(LinkTarget::serial(u"1"_s));
         ops.setClocks([] { return qint64(42); },
                       [] { return QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC); });
         const QMetaObject *mo = state.metaObject();

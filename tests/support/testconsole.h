@@ -6,6 +6,7 @@
 #include "shell/mainwindow.h"
 
 #include <QLineEdit>
+#include <QTest>
 
 namespace zor::test {
 
@@ -28,10 +29,11 @@ struct Console {
         if (open)
             connectSerial();
     }
-    void connectSerial() {
-        window.link.MSComm1().setPortName(QStringLiteral("1"));
-        window.link.MSComm1().open();
-        window.linkMode = QStringLiteral("comm1");
+    void connectSerial() { window.link.open(LinkTarget::serial(QStringLiteral("1"))); }
+    void connectNetwork() {
+        rig.supply.ethernet = true;
+        window.link.open(LinkTarget::tcp(QStringLiteral("supply"), 1));
+        (void)QTest::qWaitFor([this] { return window.link.transportOpen(); });
     }
     // An empty text leaves the supply silent.
     void answer(const QByteArray &payload, const QByteArray &text, int delayMs = 0) {
