@@ -136,6 +136,11 @@ SetpointPanel::SetpointPanel(ConsoleContext ctx)
     connect(btn_ACCEPT, &QPushButton::clicked, this, &SetpointPanel::btn_ACCEPT_Click);
     connect(btn_CANCEL, &QPushButton::clicked, this, &SetpointPanel::btn_CANCEL_Click);
     connect(&ctx_.ops, &SupplyOps::setpointRead, this, &SetpointPanel::showReadBack);
+    // CANCEL must not return another unit to a count this one never took.
+    connect(&ctx_.state, &SupplyState::unitForgotten, this, [this] {
+        dacAcceptedA = dacAcceptedB = 0;
+        shown_ = {};
+    });
     connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
         const bool program =
             op == SupplyOps::Operation::ProgramKv || op == SupplyOps::Operation::ProgramMa;
@@ -267,16 +272,28 @@ void SetpointPanel::showAnswer(const Channel &ch, qint16 count, parse::Ack ack) 
     }
 }
 
+bool SetpointPanel::scaleKnown() const {
+    if (ctx_.state.scaleKnown())
+        return true;
+    dialogs().message(QStringLiteral(
+        "The full scale of the unit now connected has not been read yet. Nothing was sent."));
+    return false;
+}
+
 // Channel and count are taken at the click: a command held behind another
 // exchange must send what the operator saw when clicking, not what the editor
 // holds when its turn comes.
 void SetpointPanel::btn_UPDATE_Click() {
+    if (!scaleKnown())
+        return;
     const Channel &ch = selected();
     const qint16 count = dacNew(ch);
     ctx_.link.command(this, [this, &ch, count]() -> Task<> { co_await transmit(ch, count); });
 }
 
 void SetpointPanel::btn_ACCEPT_Click() {
+    if (!scaleKnown())
+        return;
     const Channel &ch = selected();
     const qint16 count = dacNew(ch);
     ctx_.link.command(this, [this, &ch, count]() -> Task<> {
@@ -288,6 +305,8 @@ void SetpointPanel::btn_ACCEPT_Click() {
 }
 
 void SetpointPanel::btn_CANCEL_Click() {
+    if (!scaleKnown())
+        return;
     const Channel &ch = selected();
     const qint16 count = dacAccepted(ch);
     loadCount(ch, count);

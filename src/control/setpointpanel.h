@@ -76,6 +76,8 @@ private:
     void loadCount(const Channel &ch, qint16 count);
     // One transmit without a bracket of its own; true when the supply took it.
     Task<bool> transmit(const Channel &ch, qint16 count);
+    // Refuses, with a message, while the scale of the unit connected is unknown.
+    bool scaleKnown() const;
     void showAnswer(const Channel &ch, qint16 count, parse::Ack ack);
     void showReadBack(zor::Channel c, const Reading &r);
 

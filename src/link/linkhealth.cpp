@@ -6,6 +6,11 @@ LinkHealth::LinkHealth(DeviceLink &link, std::function<QDateTime()> now)
     : QObject(&link), link_(link),
       now_(now ? std::move(now) : [] { return QDateTime::currentDateTime(); }) {
     connect(&link, &DeviceLink::exchanged, this, &LinkHealth::exchangeDone);
+    // Another transport is another supply until it has answered.
+    connect(&link, &DeviceLink::transportChanged, this, [this] {
+        lastGood_ = {};
+        setState(State::NoLink);
+    });
 }
 
 void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,

@@ -49,6 +49,7 @@ IdentityFrame::IdentityFrame(ConsoleContext ctx)
         field = new QLineEdit(QString::fromLatin1(text), this);
         field->setObjectName(QString::fromLatin1(fieldName));
         field->setReadOnly(true);
+        field->setProperty("unknownText", field->text());
         grid->addWidget(button, row, 0);
         grid->addWidget(field, row, 1);
         ++row;
@@ -71,6 +72,13 @@ IdentityFrame::IdentityFrame(ConsoleContext ctx)
     // No reply: the field shows "Unknown" on red.
     connect(&ctx_.state, &SupplyState::identityUnknown, this,
             [this](IdentityField f) { showValue(field(f), QStringLiteral("Unknown"), Red); });
+    // Another unit: back to the texts shown before anything was read.
+    connect(&ctx_.state, &SupplyState::unitForgotten, this, [this] {
+        for (int f = 0; f < IdentityFieldCount; ++f) {
+            QLineEdit *shown = field(static_cast<IdentityField>(f));
+            showValue(shown, shown->property("unknownText").toString(), White);
+        }
+    });
 }
 
 QLineEdit *IdentityFrame::field(IdentityField f) const {

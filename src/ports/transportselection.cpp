@@ -7,6 +7,7 @@
 #include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
 #include "ports/usbportdialog.h"
+#include "supply/supplyops.h"
 #include "ui/formregistry.h"
 #include "ui/mainmenu.h"
 
@@ -51,6 +52,8 @@ void TransportSelection::mnu_comm2_Click() {
 }
 
 Task<> TransportSelection::serialPort(Entry entry) {
+    if (!co_await leaveSupply())
+        co_return;
     const quint64 choice = begin();
     const Before before = remember();
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
@@ -74,6 +77,8 @@ void TransportSelection::mnu_userComm_Click() {
 }
 
 Task<> TransportSelection::userComm() {
+    if (!co_await leaveSupply())
+        co_return;
     const quint64 choice = begin();
     const Before before = remember();
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
@@ -119,6 +124,7 @@ Task<bool> TransportSelection::openChosen(Entry entry, const QString &portText,
     else
         showSerialPanels();
     RememberedLink::storeSerial(portText, ctx_.link.MSComm1().settings().section(u',', 0, 0));
+    readScaleUnlessPolling();
     co_return true;
 }
 
@@ -127,6 +133,8 @@ void TransportSelection::mnu_USB_Click() {
 }
 
 Task<> TransportSelection::usb() {
+    if (!co_await leaveSupply())
+        co_return;
     const quint64 choice = begin();
     const Before before = remember();
     setChecks(Entry::Usb);
@@ -155,6 +163,8 @@ void TransportSelection::mnu_ethernet_Click() {
 }
 
 Task<> TransportSelection::openEthernet() {
+    if (!co_await leaveSupply())
+        co_return;
     const quint64 choice = begin();
     auto &dialog = ctx_.forms.get<RemoteHost>(ctx_.link, shell_, window_);
     dialogs().runModal(dialog);
@@ -195,9 +205,28 @@ Task<bool> TransportSelection::connectTcp(quint64 choice) {
     // Another choice made during the wait has taken over the link.
     if (!self || superseded(choice))
         co_return false;
-    if (connected)
+    if (connected) {
         RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
+        readScaleUnlessPolling();
+    }
     co_return true;
+}
+
+Task<bool> TransportSelection::leaveSupply() {
+    switch (shell_.leavingHighVoltage(QStringLiteral("Switch Off and Change Port"))) {
+    case ShellActions::Leaving::Stay:
+        co_return false;
+    case ShellActions::Leaving::AsItIs:
+        co_return true;
+    case ShellActions::Leaving::SwitchOff:
+        break;
+    }
+    ctx_.ops.switchOffFirst();
+    // Queued behind the off, so the port is not let go before it went out.
+    QPointer<TransportSelection> self(this);
+    DeviceLink::Body offWent = []() -> Task<> { co_return; };
+    co_await ctx_.link.run(this, std::move(offWent));
+    co_return self && !shell_.ended();
 }
 
 quint64 TransportSelection::begin() {
@@ -238,6 +267,7 @@ Task<> TransportSelection::fallBack(const Before &before) {
         restore(before);
         shell_.setStatusPanelText(2, before.panel2);
         commPortText = before.commPortText;
+        readScaleUnlessPolling();
         co_return;
     }
     for (QAction *a : entries())
@@ -249,6 +279,18 @@ Task<> TransportSelection::fallBack(const Before &before) {
     ctx_.link.tmr_NETRCVTMR.setEnabled(false);
     if (ctx_.link.autoUpdate)
         shell_.mnu_MANUAL_Click();
+}
+
+void TransportSelection::readScaleUnlessPolling() {
+    // Posted: a handler that starts auto update does so right after the open,
+    // and the poll reads the scale itself.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!ctx_.link.autoUpdate && ctx_.link.transportOpen() && !shell_.ended())
+                ctx_.ops.readScaling();
+        },
+        Qt::QueuedConnection);
 }
 
 void TransportSelection::showSerialPanels() {

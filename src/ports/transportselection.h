@@ -77,9 +77,15 @@ private:
     // still works, else none; checks, panels, link mode, watchdog and poll all
     // follow the one that is left.
     Task<> fallBack(const Before &before);
+    // A unit opened without the poll would otherwise be programmed at the
+    // previous unit's scale.
+    void readScaleUnlessPolling();
     void showSerialPanels();
     void showInvalidPort(const QString &reason);
     quint64 begin();
+    // With the high voltage on, asks whether to switch it off before the port
+    // changes; the "off" then goes out on the port in use. False: stay.
+    Task<bool> leaveSupply();
     // A later choice (made inside one of this handler's waits) or the end of
     // the console has taken over; the rest of this handler is void.
     bool superseded(quint64 choice) const;

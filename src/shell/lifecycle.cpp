@@ -30,7 +30,7 @@ void MainWindow::Form_Load(bool askForPort) {
     state.clearArcs();
 }
 
-MainWindow::Leaving MainWindow::leavingHighVoltage(const QString &switchOffCaption) {
+ShellActions::Leaving MainWindow::leavingHighVoltage(const QString &switchOffCaption) {
     // A run left behind would keep the high voltage on with nothing watching it.
     if (menus.conditioning->runGoing())
         return Leaving::SwitchOff;

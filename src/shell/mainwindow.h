@@ -49,6 +49,7 @@ public:
 
     // How the program ends; tests record the call instead of ending the process.
     void setProgramEnd(std::function<void()> end) { programEnd_ = std::move(end); }
+    Leaving leavingHighVoltage(const QString &switchOffCaption) override;
     bool ended() const override { return ended_; }
 
     // --- link and the supply model ----------------------------------------
@@ -158,10 +159,6 @@ private:
     void stopEverything();
     // Sends "ENBL 0;" behind the exchange in flight, then ends with `end`.
     void switchOffThen(std::function<void()> end);
-    // What leaving does to a high voltage that is on: asks, unless a run is
-    // going (then it is switched off without a question).
-    enum class Leaving { SwitchOff, AsItIs, Stay };
-    Leaving leavingHighVoltage(const QString &switchOffCaption);
     void showTcpError(const QString &description);
 
     int exitStep = 0;

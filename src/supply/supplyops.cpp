@@ -43,7 +43,9 @@ SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
                             std::chrono::steady_clock::now().time_since_epoch())
                             .count());
       }),
-      wallClock_([] { return QDateTime::currentDateTimeUtc(); }) {}
+      wallClock_([] { return QDateTime::currentDateTimeUtc(); }) {
+    connect(&link, &DeviceLink::transportChanged, &state, &SupplyState::forgetUnit);
+}
 
 void SupplyOps::setClocks(std::function<qint64()> monotonicNs,
                           std::function<QDateTime()> wallClock) {

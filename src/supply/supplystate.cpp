@@ -88,13 +88,25 @@ void SupplyState::setIdentityUnknown(IdentityField f) {
 }
 
 void SupplyState::setKvPerBit(double v) {
+    kvKnown_ = true;
     if (assign(kvPerBit_, v))
         emit kvPerBitChanged(v);
 }
 
 void SupplyState::setMaPerBit(double v) {
+    maKnown_ = true;
     if (assign(maPerBit_, v))
         emit maPerBitChanged(v);
+}
+
+void SupplyState::forgetUnit() {
+    setKvPerBit(convert::InitialKvPerBit);
+    setMaPerBit(convert::InitialMaPerBit);
+    kvKnown_ = maKnown_ = false;
+    identity_.fill(QString());
+    identityKnown_.fill(false);
+    setLinkAnswering(false);
+    emit unitForgotten();
 }
 
 void SupplyState::countFailedReply() {

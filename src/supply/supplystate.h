@@ -110,6 +110,13 @@ public:
     double perBit(Channel c) const { return c == Channel::Kv ? kvPerBit_ : maPerBit_; }
     void setKvPerBit(double v);
     void setMaPerBit(double v);
+    // Both scales came from the unit now connected; a count made before that
+    // would be made at another unit's scale.
+    bool scaleKnown() const { return kvKnown_ && maKnown_; }
+
+    // Another transport: nothing learnt from the unit before still holds
+    // (scale, identity, whether it answers). Views drop what they derived.
+    void forgetUnit();
 
     // Replies that failed where the console counts them; never reset.
     int failedReplies() const { return failedReplies_; }
@@ -148,6 +155,7 @@ signals:
     void linkAnsweringChanged(bool answering);
     void pollCycleChanged(quint64 cycle);
     void sampled(const zor::SupplySample &sample);
+    void unitForgotten();
 
 private:
     template <typename E> static int index(E e) { return static_cast<int>(e); }
@@ -165,6 +173,8 @@ private:
     std::array<bool, IdentityFieldCount> identityKnown_{};
     double kvPerBit_ = convert::InitialKvPerBit;
     double maPerBit_ = convert::InitialMaPerBit;
+    bool kvKnown_ = false;
+    bool maKnown_ = false;
     int failedReplies_ = 0;
     bool linkAnswering_ = false;
     quint64 pollCycle_ = 0;

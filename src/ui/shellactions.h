@@ -25,6 +25,11 @@ public:
     virtual QString statusPanelText(int panel) const = 0;
     // Shows the comm diagnostics window as it stands.
     virtual void showCommDiagnostics() = 0;
+    // What leaving the supply (Exit, a port change) does to a high voltage
+    // that is on: asks, unless a run is going, which is switched off without
+    // a question since nothing would watch it.
+    enum class Leaving { SwitchOff, AsItIs, Stay };
+    virtual Leaving leavingHighVoltage(const QString &switchOffCaption) = 0;
     // The console has ended; whatever a handler still meant to do is void.
     virtual bool ended() const = 0;
 

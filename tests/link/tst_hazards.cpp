@@ -101,6 +101,7 @@ const Hazard Hazards[] = {
          c.answer("VSET;", "640;", 700);
          c.answer("ENBL 0;", ";");
          c.dialogs.readingMs = 2000;
+         c.dialogs.picks = {1}; // leave it on: the off comes from the key
          c.dialogs.inputs = {""};
          bool offWhileOpen = false;
          after(c, 50, [&c] { c.window.menu.mnu_userComm->trigger(); });

@@ -1,3 +1,5 @@
+#include "control/setpointpanel.h"
+#include "monitor/identityframe.h"
 #include "platform/qtserialport.h"
 #include "ports/hostbaudratedialog.h"
 #include "ports/remotehost.h"
@@ -8,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -33,6 +36,9 @@ struct Ports : Console {
         answerAll(Identity + Payloads{"VMON;", "IMON;", "FMON;", "VSET;", "ISET;", "STAT;", "FLT;",
                                       "LVPS;", "TEMP;", "SLVR ;", "SLIR ;", "WDTT;"},
                   "1;");
+        answer("STAT;", "0;");
+        answer("SLVR ;", "1600;");
+        answer("SLIR ;", "1000;");
         dialogs.onModal = [this](QDialog &d) { answerDialog(d); };
     }
     void answerDialog(QDialog &d) {
@@ -96,7 +102,7 @@ private slots:
             row(qPrintable(QStringLiteral("entry %1 cannot open").arg(entry)), entry, "", false, 0,
                 "", none, Payloads{});
         row("COMM USER port 3", 4, "3", true, 0, "",
-            setting + "115200,n,8,1|Comm Port:  3|comm1|00100|R", Payloads{});
+            setting + "115200,n,8,1|Comm Port:  3|comm1|00100|R", Payloads{"SLVR ;", "SLIR ;"});
         row("COMM USER missing port", 4, "7", false, 0, "", none, Payloads{});
         row("COMM USER not a number", 4, "abc", true, 0,
             "\"abc\" is neither a port number from 1 to 255 nor a serial device.", none,
@@ -128,7 +134,7 @@ private slots:
         QCOMPARE(c.rig.serial->openCount, opened ? 1 : 0);
         if (opened)
             QCOMPARE(c.rig.serial->portName(), entry == 4 ? typed : QString::number(entry));
-        QCOMPARE(c.window.link.tmr_COMMWDT.isEnabled(), opened && entry != 4);
+        QCOMPARE(c.window.link.tmr_COMMWDT.isEnabled(), opened); // armed by the first exchange
     }
 
     // A port that will not open leaves the transport that was up in charge:
@@ -149,6 +155,69 @@ private slots:
             QCOMPARE(c.state(), before);
             QCOMPARE(c.rig.serial->isOpen(), !network);
             QCOMPARE(c.rig.serial->closeCount, 0);
+        }
+    }
+
+    // A port change with the high voltage on asks first; switching off sends
+    // the "off" on the port being left.
+    void portChangeWithHighVoltageOn_data() {
+        QTest::addColumn<int>("pick");
+        QTest::addColumn<Payloads>("sent");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("switch off and change") << 0 << Payloads{"ENBL 0;"} << "2";
+        QTest::newRow("leave it on") << 1 << Payloads{} << "2";
+        QTest::newRow("cancel") << 2 << Payloads{} << "1";
+    }
+    void portChangeWithHighVoltageOn() {
+        QFETCH(int, pick);
+        QFETCH(Payloads, sent);
+        QFETCH(QString, port);
+        Ports c;
+        c.answer("ENBL 0;", "0;");
+        c.connectSerial();
+        c.window.state.setHvEnabled(true);
+        c.dialogs.picks.push_back(pick);
+        c.ports().mnu_comm2_Click();
+        QCOMPARE(c.shown("ask"), QStringList{"The high voltage is on."});
+        QTRY_COMPARE(c.rig.serial->portName(), port);
+        QCOMPARE(c.sent().mid(0, sent.size()), sent);
+    }
+
+    // Another port is another unit: its scale, the counts CANCEL returns to,
+    // the identity and the link sign start over, and PROGRAM waits for the
+    // scale of the unit now connected (read at once in manual mode).
+    void portChangeForgetsTheUnit_data() {
+        QTest::addColumn<bool>("openable");
+        QTest::addColumn<bool>("scaleKnown");
+        QTest::newRow("new unit read") << true << true;
+        QTest::newRow("fell back to none") << false << false;
+    }
+    void portChangeForgetsTheUnit() {
+        QFETCH(bool, openable);
+        QFETCH(bool, scaleKnown);
+        Ports c;
+        c.connectSerial();
+        c.window.state.setKvPerBit(0.04);
+        c.window.state.setIdentity(IdentityField::Model, "ZOR80");
+        SetpointPanel &p = *c.window.panels.setpoints;
+        p.dacAcceptedA = 512;
+        c.window.btn_KVSET_Click();
+        auto *sign = c.window.findChild<QLabel *>("lbl_LINKSTATE");
+        QTRY_COMPARE(sign->text(), "LINK");
+        c.rig.serial->openable = openable;
+        c.dialogs.inputs.push_back("3");
+        c.ports().mnu_userComm_Click();
+        QCOMPARE(c.shown("message"), openable ? QStringList() : QStringList{"Invalid Comm Port!"});
+        QCOMPARE(c.window.panels.identity->txt_MODNUM->text(), "Model ??");
+        QCOMPARE(p.dacAcceptedA, 0);
+        QTRY_COMPARE(c.window.state.scaleKnown(), scaleKnown);
+        QCOMPARE(c.window.state.kvPerBit() == convert::InitialKvPerBit, !openable);
+        if (!openable) {
+            QCOMPARE(sign->text(), "NO LINK");
+            p.btn_ACCEPT_Click();
+            QCOMPARE(c.shown("message").last(), "The full scale of the unit now connected has not "
+                                                "been read yet. Nothing was sent.");
+            QCOMPARE(c.sent(), Payloads{"VSET;"});
         }
     }
 

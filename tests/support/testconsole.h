@@ -29,11 +29,20 @@ struct Console {
         if (open)
             connectSerial();
     }
-    void connectSerial() { window.link.open(LinkTarget::serial(QStringLiteral("1"))); }
+    void connectSerial() {
+        window.link.open(LinkTarget::serial(QStringLiteral("1")));
+        scaleRead();
+    }
     void connectNetwork() {
         rig.supply.ethernet = true;
         window.link.open(LinkTarget::tcp(QStringLiteral("supply"), 1));
         (void)QTest::qWaitFor([this] { return window.link.transportOpen(); });
+        scaleRead();
+    }
+    // As if the unit had reported the starting scale, so programming is allowed.
+    void scaleRead() {
+        window.state.setKvPerBit(window.state.kvPerBit());
+        window.state.setMaPerBit(window.state.maPerBit());
     }
     // An empty text leaves the supply silent.
     void answer(const QByteArray &payload, const QByteArray &text, int delayMs = 0) {
