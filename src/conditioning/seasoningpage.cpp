@@ -29,8 +29,6 @@ using namespace conditioning;
 namespace {
 
 const QString ScalingNotSet = QStringLiteral("Please Set Unit Scaling!");
-// The largest count a 12-bit setpoint channel holds.
-constexpr qint16 FullScaleCount = 4095;
 
 QLineEdit *cell(QWidget *parent, const QString &text) {
     auto *edit = new QLineEdit(text, parent);
@@ -171,19 +169,12 @@ std::optional<QString> SeasoningPage::scheduleFault() const {
 }
 
 QStringList SeasoningPage::stepsBeyondFullScale() const {
-    QStringList out;
+    QStringList kv, ma;
     for (int row = 0; row < FinalRow; ++row) {
-        const QString kv = combo_kv[row]->currentText().trimmed();
-        const QString ma = combo_ma[row]->currentText().trimmed();
-        QStringList over;
-        if (stepCount(kv, ctx_.state.kvPerBit()).value_or(0) > FullScaleCount)
-            over << kv + QStringLiteral(" kV");
-        if (stepCount(ma, ctx_.state.maPerBit()).value_or(0) > FullScaleCount)
-            over << ma + QStringLiteral(" mA");
-        if (!over.isEmpty())
-            out << QStringLiteral("Step %1: %2").arg(row + 1).arg(over.join(QStringLiteral(", ")));
+        kv << combo_kv[row]->currentText();
+        ma << combo_ma[row]->currentText();
     }
-    return out;
+    return runs::stepsBeyondFullScale(kv, ma, ctx_.state.kvPerBit(), ctx_.state.maPerBit());
 }
 
 std::optional<runs::SeasonStep> SeasoningPage::SetKvandmA(const qint16 &step,

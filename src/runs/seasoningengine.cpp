@@ -11,6 +11,7 @@
 namespace zor::runs {
 
 using conditioning::FinalRow;
+using conditioning::FullScaleCount;
 
 SeasoningEngine::SeasoningEngine(SupplyOps &ops, Timer &timer, StepAt steps, QObject *parent)
     : QObject(parent), ops_(ops), timer_(timer), steps_(std::move(steps)) {}
@@ -111,8 +112,9 @@ void SeasoningEngine::tick() {
     resumeTicking();
 }
 
-void SeasoningEngine::stop() {
-    finish(ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped, true);
+void SeasoningEngine::stop(std::optional<RunEnd> why) {
+    finish(why.value_or(ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped),
+           true);
 }
 
 void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why) {
@@ -135,6 +137,54 @@ void SeasoningEngine::halt(RunEnd why) {
     ops_.state().releaseRun(Owner);
     if (was)
         emit ended(why, {});
+}
+
+namespace {
+QString valueText(double v) {
+    return QString::number(v, 'g', 12);
+}
+} // namespace
+
+std::optional<SeasonStep> scheduledStep(const Schedule &schedule, int row, double kvPerBit,
+                                        double maPerBit, QString *fault) {
+    if (row == FinalRow)
+        return SeasonStep{};
+    if (row < 0 || row >= int(schedule.steps.size()))
+        return std::nullopt;
+    const ScheduleStep &s = schedule.steps[std::size_t(row)];
+    const auto kv = conditioning::stepCount(valueText(s.kv), kvPerBit);
+    const auto ma = conditioning::stepCount(valueText(s.ma), maPerBit);
+    if (!kv || !ma) {
+        *fault = QStringLiteral("Step %1: %2 kV, %3 mA cannot be set on this supply.")
+                     .arg(row + 1)
+                     .arg(valueText(s.kv), valueText(s.ma));
+        return std::nullopt;
+    }
+    return SeasonStep{s.kv, s.ma, qint16(s.seconds), *kv, *ma};
+}
+
+QStringList stepsBeyondFullScale(const QStringList &kv, const QStringList &ma, double kvPerBit,
+                                 double maPerBit) {
+    QStringList out;
+    for (qsizetype i = 0; i < kv.size() && i < ma.size(); ++i) {
+        QStringList over;
+        if (conditioning::stepCount(kv[i], kvPerBit).value_or(0) > FullScaleCount)
+            over << kv[i].trimmed() + QStringLiteral(" kV");
+        if (conditioning::stepCount(ma[i], maPerBit).value_or(0) > FullScaleCount)
+            over << ma[i].trimmed() + QStringLiteral(" mA");
+        if (!over.isEmpty())
+            out << QStringLiteral("Step %1: %2").arg(i + 1).arg(over.join(QStringLiteral(", ")));
+    }
+    return out;
+}
+
+QStringList stepsBeyondFullScale(const Schedule &schedule, double kvPerBit, double maPerBit) {
+    QStringList kv, ma;
+    for (const ScheduleStep &s : schedule.steps) {
+        kv << valueText(s.kv);
+        ma << valueText(s.ma);
+    }
+    return stepsBeyondFullScale(kv, ma, kvPerBit, maPerBit);
 }
 
 } // namespace zor::runs

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runs/runend.h"
+#include "runs/schedulefile.h"
 
 #include <QObject>
 #include <QString>
@@ -49,7 +50,8 @@ public:
     void tick();
     // Off whatever the switch shows, then the zeros. Counted as the X-ray off
     // key's when that key was pressed since the start.
-    void stop();
+    // `why` overrides that (a headless run whose supply went silent).
+    void stop(std::optional<RunEnd> why = std::nullopt);
     // Ends a run at once without a command of its own (the console is ending).
     void halt(RunEnd why = RunEnd::Shutdown);
 
@@ -76,6 +78,17 @@ private:
     quint64 runId_ = 0;
     quint64 offSeen_ = 0;
 };
+
+// The step a schedule file runs at `row` on a supply of these scales: its steps,
+// then nothing (the schedule is over), then the closing zeros as the final row;
+// nothing and why when a step gives no counts.
+std::optional<SeasonStep> scheduledStep(const Schedule &schedule, int row, double kvPerBit,
+                                        double maPerBit, QString *fault);
+// "Step n: 85 kV" for each step beyond the unit's full scale; the values as
+// the operator typed them, or as a schedule file gives them.
+QStringList stepsBeyondFullScale(const QStringList &kv, const QStringList &ma, double kvPerBit,
+                                 double maPerBit);
+QStringList stepsBeyondFullScale(const Schedule &schedule, double kvPerBit, double maPerBit);
 
 } // namespace runs
 } // namespace zor

@@ -31,15 +31,8 @@ struct Run {
     Timer timer{3600 * 1000};
     QDateTime now = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
     std::vector<runs::ScheduleStep> steps;
-    runs::SeasoningEngine engine{ops, timer, [this](int row, QString *) {
-                                     if (row == conditioning::FinalRow)
-                                         return std::optional(runs::SeasonStep{});
-                                     if (row >= int(steps.size()))
-                                         return std::optional<runs::SeasonStep>();
-                                     const runs::ScheduleStep &s = steps[row];
-                                     return std::optional(
-                                         runs::SeasonStep{s.kv, s.ma, qint16(s.seconds),
-                                                          qint16(s.kv * 10), qint16(s.ma * 100)});
+    runs::SeasoningEngine engine{ops, timer, [this](int row, QString *fault) {
+                                     return runs::scheduledStep({{}, steps}, row, 0.1, 0.01, fault);
                                  }};
     runs::RunRecorder recorder{state, link, dir.path(), [this] { return now; }};
     Run() {
