@@ -12,8 +12,10 @@
 namespace zor::runs {
 
 QString defaultRunFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/runs");
+    // The console's data folder, named outright so zor-ctl's runs land beside
+    // the console's and Run Reports lists them too.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/ZOR/ZOR80HR Interface/runs");
 }
 
 void RunRecorder::Stats::add(double v) {

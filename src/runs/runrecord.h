@@ -19,7 +19,7 @@ struct SupplySample;
 namespace runs {
 
 // Where records and reports live when nothing else is named: runs/ in the
-// user's data folder.
+// console's data folder, for zor-ctl too.
 QString defaultRunFolder();
 
 // The record of one run, as JSON lines: a "run" line (unit, schedule, start),
