@@ -135,7 +135,7 @@ private:
                 for (const QJsonValue &pt : s.value(QLatin1String("points")).toArray()) {
                     const QJsonArray a = pt.toArray();
                     const QPointF q = at(a.at(0).toDouble(), a.at(column).toDouble(), max);
-                    path.isEmpty() ? path.moveTo(q) : path.lineTo(q);
+                    path.elementCount() == 0 ? path.moveTo(q) : path.lineTo(q);
                 }
             p_.setPen(QPen(colour, w_ / 600));
             p_.drawPath(path);
