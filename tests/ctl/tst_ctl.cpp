@@ -286,6 +286,9 @@ private slots:
         if (!cut.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(
                 (printed += process.readAllStandardOutput()).contains(cut.toUtf8()), 10000);
+            // Once the step's setpoints are out: a stop cuts short any not yet sent.
+            const QByteArray last = code == 3 ? wire.last() : wire[wire.indexOf("ENBL 0;") - 1];
+            QTRY_VERIFY_WITH_TIMEOUT(sent().contains(last), 3000);
             if (code == 3)
                 sim_.reset();
             else
