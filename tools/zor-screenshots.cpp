@@ -21,6 +21,7 @@
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
 #include "ports/usbportdialog.h"
+#include "runs/runrecord.h"
 #include "shell/commdiagnosticspage.h"
 #include "shell/mainwindow.h"
 #include "shell/tracewindow.h"
@@ -36,6 +37,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
@@ -65,6 +67,22 @@ public:
             return;
         }
         std::printf("%-40s %4d x %-4d\n", qPrintable(path), image.width(), image.height());
+        ++written;
+    }
+
+    // A PDF's first page, as a viewer shows it (pdftoppm, from poppler-utils).
+    void page(const QString &pdf, const QString &name) {
+        const QString path = dir_.filePath(name);
+        const int code = QProcess::execute(QStringLiteral("pdftoppm"),
+                                           {QStringLiteral("-png"), QStringLiteral("-r"),
+                                            QStringLiteral("72"), QStringLiteral("-singlefile"),
+                                            QStringLiteral("-f"), QStringLiteral("1"), pdf, path});
+        if (code != 0) {
+            std::fprintf(stderr, "pdftoppm could not render %s\n", qPrintable(pdf));
+            ++failures;
+            return;
+        }
+        std::printf("%-40s from the PDF\n", qPrintable(path + QStringLiteral(".png")));
         ++written;
     }
 
@@ -186,6 +204,8 @@ int main(int argc, char *argv[]) {
         file.close();
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
     }
+    // The seasoning run's report goes to a scratch data folder, not the user's.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(screenDir.filePath(QStringLiteral("data"))));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZOR80HR Interface"));
     zor::tools::useScratchSettings();
@@ -300,6 +320,10 @@ int main(int argc, char *argv[]) {
         ++camera.failures;
     }
     sleepFor(300);
+    if (const QStringList reports = runs::listReports(runs::defaultRunFolder()); !reports.isEmpty())
+        camera.page(reports.first(), QStringLiteral("run-report"));
+    else
+        ++camera.failures;
 
     // Factory and user configuration pages.
     boxes.pages[QStringLiteral("frm_config")] = [&](QDialog &d) {

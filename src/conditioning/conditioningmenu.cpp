@@ -7,7 +7,14 @@
 #include "ui/mainmenu.h"
 #include "ui/shellactions.h"
 
+#include "runs/runrecord.h"
+#include "supply/supplystate.h"
+
 #include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
 #include <QPointer>
 
 namespace zor {
@@ -17,6 +24,37 @@ ConditioningMenu::ConditioningMenu(ConsoleContext ctx, ShellActions &shell, Time
     : QObject(parent), cycleTest(new CycleTest(ctx, shell, cycleTimer, this)), ctx_(ctx),
       shell_(shell) {
     connect(ctx_.menu.menu_Season, &QAction::triggered, this, &ConditioningMenu::menu_Season_Click);
+    mnu_RunReports = new QAction(QStringLiteral("Run Reports..."), this);
+    mnu_RunReports->setObjectName(QStringLiteral("mnu_RunReports"));
+    const QList<QAction *> entries = ctx_.menu.mnu_Controls->actions();
+    const qsizetype after = entries.indexOf(ctx_.menu.menu_Season) + 1;
+    ctx_.menu.mnu_Controls->insertAction(
+        after > 0 && after < entries.size() ? entries[after] : nullptr, mnu_RunReports);
+    connect(mnu_RunReports, &QAction::triggered, this, &ConditioningMenu::mnu_RunReports_Click);
+    runFolder = runs::defaultRunFolder();
+    openDocument = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    // A run cut short (a crash, a power cut) left its record without a report.
+    for (const QString &report : runs::reportInterrupted(runFolder))
+        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+}
+
+void ConditioningMenu::mnu_RunReports_Click() {
+    const QStringList reports = runs::listReports(runFolder);
+    if (reports.isEmpty()) {
+        dialogs().message(QStringLiteral("No run reports yet."));
+        return;
+    }
+    QStringList names;
+    for (const QString &path : reports)
+        names << QFileInfo(path).fileName();
+    const QString chosen = dialogs().choice(QStringLiteral("Run report to open:"), names,
+                                            names.first(), QStringLiteral("Run Reports"));
+    const qsizetype index = names.indexOf(chosen);
+    if (index < 0)
+        return;
+    if (!openDocument(QUrl::fromLocalFile(reports[index])))
+        dialogs().message(
+            QStringLiteral("No viewer opened %1.").arg(QDir::toNativeSeparators(reports[index])));
 }
 
 void ConditioningMenu::menu_Season_Click() {

@@ -3,6 +3,10 @@
 #include "ui/consolecontext.h"
 
 #include <QObject>
+#include <QUrl>
+#include <functional>
+
+class QAction;
 
 namespace zor {
 
@@ -18,6 +22,12 @@ public:
     ConditioningMenu(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer, QObject *parent);
 
     CycleTest *cycleTest;
+    // Controls > Run Reports...: the reports, newest first; the one chosen is
+    // handed to openDocument (the desktop's viewer; tests put their own here).
+    QAction *mnu_RunReports;
+    QString runFolder;
+    std::function<bool(const QUrl &)> openDocument;
+    void mnu_RunReports_Click();
 
     // Shows the seasoning table modally.
     void menu_Season_Click();

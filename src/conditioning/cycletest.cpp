@@ -1,15 +1,15 @@
 #include "conditioning/cycletest.h"
 
-#include "link/devicelink.h"
+#include "conditioning/cyclerunwindow.h"
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
 #include "platform/timer.h"
-#include "supply/supplyops.h"
 #include "supply/supplystate.h"
+#include "ui/formregistry.h"
 #include "ui/mainmenu.h"
 
 #include <QAction>
-#include <QPointer>
+#include <QDir>
 
 namespace zor {
 
@@ -25,30 +25,36 @@ std::optional<qint16> roundedSeconds(const QString &text) {
 } // namespace
 
 CycleTest::CycleTest(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer, QObject *parent)
-    : QObject(parent), ctx_(ctx), shell_(shell), cycleTimer_(cycleTimer) {
+    : QObject(parent), engine(ctx.ops, cycleTimer), ctx_(ctx), shell_(shell),
+      recorder_(ctx.state, ctx.link, runs::defaultRunFolder(), {}, this) {
     connect(ctx_.menu.menu_cycleHv, &QAction::triggered, this, &CycleTest::menu_cycleHv_Click);
-    connect(&cycleTimer_, &Timer::tick, this, &CycleTest::CycleTimer_Timer);
+    connect(&cycleTimer, &Timer::tick, this, &CycleTest::CycleTimer_Timer);
+    connect(&engine, &runs::CycleEngine::ended, this, &CycleTest::ended);
+    connect(&engine, &runs::CycleEngine::cycleStarted, this, [this](int cycle) {
+        const SupplyState &s = ctx_.state;
+        recorder_.stepStarted(cycle, s.setpoint(Channel::Kv).value, s.setpoint(Channel::Ma).value,
+                              cyclePeriod);
+    });
+    connect(&engine, &runs::CycleEngine::progress, this, [this] {
+        if (CycleRunWindow *w = ctx_.forms.find<CycleRunWindow>())
+            w->showProgress();
+    });
 }
 
 void CycleTest::menu_cycleHv_Click() {
     if (cycleRunning)
-        stop();
+        engine.stop();
     else
         start();
 }
 
-void CycleTest::halt() {
+void CycleTest::ended(runs::RunEnd end) {
     ctx_.menu.menu_cycleHv->setText(CaptionStart);
-    cycleTimer_.setEnabled(false);
-    cycleRunning = false;
-    ++session_;
-}
-
-void CycleTest::stop() {
-    halt();
-    ctx_.state.note(QStringLiteral("Cycle test stopped"));
-    // Off whatever the switch shows: an earlier off may have been lost.
-    ctx_.ops.setHighVoltage(false);
+    const QString report = recorder_.end(end);
+    if (!report.isEmpty())
+        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+    if (CycleRunWindow *w = ctx_.forms.find<CycleRunWindow>())
+        ctx_.forms.unload(w);
 }
 
 void CycleTest::refuse(const QString &why) {
@@ -58,6 +64,11 @@ void CycleTest::refuse(const QString &why) {
 }
 
 void CycleTest::start() {
+    if (const QString owner = ctx_.state.runOwner(); !owner.isEmpty()) {
+        dialogs().message(owner +
+                          QStringLiteral(" is going. Stop it before starting another run."));
+        return;
+    }
     cycleRunning = true;
     ctx_.menu.menu_cycleHv->setText(CaptionStop);
 
@@ -82,60 +93,13 @@ void CycleTest::start() {
         refuse(QStringLiteral("Period has to be greater than the On time"));
         return;
     }
-
-    const quint64 id = ++session_;
-    offSeen_ = ctx_.state.offAsked();
-    QPointer<CycleTest> self(this);
-    SupplyOps *ops = &ctx_.ops;
-    Timer *timer = &cycleTimer_;
-    // Owned by the link, not by the test: the first switching is not dropped
-    // with any window.
-    ctx_.link.command(&ctx_.link, [self, ops, timer, id]() -> Task<> {
-        if (!self || !self->cycleRunning || self->session_ != id)
-            co_return;
-        const quint64 seen = self->offSeen_;
-        // With the voltage already on, off and on again: every test begins
-        // with a fresh on phase.
-        co_await ops->runHighVoltage(false, seen);
-        const bool on = co_await ops->runHighVoltage(true, seen);
-        if (!self || !self->cycleRunning || self->session_ != id)
-            co_return;
-        if (!on) {
-            self->halt();
-            co_return;
-        }
-        self->cycleCount = 0;
-        timer->setEnabled(true);
-        ops->state().note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
-                              .arg(self->cycleOnTime)
-                              .arg(self->cyclePeriod));
-    });
-}
-
-void CycleTest::CycleTimer_Timer() {
-    QPointer<CycleTest> self(this);
-    SupplyOps *ops = &ctx_.ops;
-    const quint64 id = session_;
-    // Queued at most once behind another command: a late phase runs once, and
-    // asks for the state its phase needs rather than toggling, so neither a
-    // burst of ticks nor a switch moved by someone else can turn the test's
-    // phases upside down.
-    ctx_.link.command(
-        this,
-        [self, ops, id]() -> Task<> {
-            if (!self || !self->cycleRunning || self->session_ != id)
-                co_return;
-            const quint64 seen = self->offSeen_;
-            ++self->cycleCount;
-            if (self->cycleCount == self->cycleOnTime) {
-                co_await ops->runHighVoltage(false, seen);
-            } else if (self->cycleCount >= self->cyclePeriod) {
-                self->cycleCount = 0;
-                if (!co_await ops->runHighVoltage(true, seen) && self)
-                    self->halt();
-            }
-        },
-        &cycleTimer_);
+    cycleRunning = false;
+    recorder_.begin(QStringLiteral("cycle test"),
+                    {{"name", QStringLiteral("on %1 s, period %2 s").arg(*onTime).arg(*period)},
+                     {"onSeconds", *onTime},
+                     {"periodSeconds", *period}});
+    engine.start(*onTime, *period);
+    ctx_.forms.get<CycleRunWindow>(ctx_, *this).show();
 }
 
 } // namespace zor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/cycleengine.h"
+#include "runs/runrecord.h"
 #include "ui/consolecontext.h"
 
 #include <QObject>
@@ -11,34 +13,32 @@ class Timer;
 
 // The unattended high-voltage cycle test: on for cycleOnTime seconds, off until
 // cyclePeriod seconds are complete, again and again until the operator stops it
-// from the "Cycle Test On"/"Cycle Test Off" menu entry. CycleTimer drives it.
+// from the "Cycle Test On"/"Cycle Test Off" menu entry or its run window.
+// CycleTimer drives it; the engine below does the switching.
 class CycleTest : public QObject {
     Q_OBJECT
 public:
     CycleTest(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer, QObject *parent);
 
-    bool cycleRunning = false;
-    qint16 cycleOnTime = 0;
-    qint16 cyclePeriod = 0;
-    qint16 cycleCount = 0;
+    runs::CycleEngine engine;
+    bool &cycleRunning = engine.cycleRunning;
+    qint16 &cycleOnTime = engine.cycleOnTime;
+    qint16 &cyclePeriod = engine.cyclePeriod;
+    qint16 &cycleCount = engine.cycleCount;
 
     void menu_cycleHv_Click();
-    void CycleTimer_Timer();
+    void CycleTimer_Timer() { engine.tick(); }
     // Ends the test at once without a command of its own.
-    void halt();
+    void halt() { engine.halt(); }
 
 private:
     void start();
-    void stop();
     void refuse(const QString &why);
+    void ended(runs::RunEnd end);
 
     ConsoleContext ctx_;
     ShellActions &shell_;
-    Timer &cycleTimer_;
-    // Tells a late command of an earlier test from one of the current test.
-    quint64 session_ = 0;
-    // The off count when the test began: an off asked since ends it.
-    quint64 offSeen_ = 0;
+    runs::RunRecorder recorder_;
 };
 
 } // namespace zor

@@ -10,11 +10,17 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 
 namespace zor {
 
@@ -23,8 +29,6 @@ using namespace conditioning;
 namespace {
 
 const QString ScalingNotSet = QStringLiteral("Please Set Unit Scaling!");
-// The largest count a 12-bit setpoint channel holds.
-constexpr qint16 FullScaleCount = 4095;
 
 QLineEdit *cell(QWidget *parent, const QString &text) {
     auto *edit = new QLineEdit(text, parent);
@@ -71,7 +75,11 @@ std::optional<QString> settingFault(int row, const QString &text, double perBit,
 } // namespace
 
 SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
-    : QDialog(nullptr), ctx_(ctx), shell_(shell) {
+    : QDialog(nullptr), ctx_(ctx), shell_(shell),
+      engine_(
+          ctx.ops, Timer_Season,
+          [this](int row, QString *fault) { return SetKvandmA(qint16(row), fault); }, this),
+      recorder_(ctx.state, ctx.link, runs::defaultRunFolder(), {}, this) {
     setObjectName(QStringLiteral("frm_seasoning"));
     setWindowTitle(QStringLiteral("Seansoning Profile"));
     auto *grid = new QGridLayout(this);
@@ -100,8 +108,21 @@ SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
     grid->addWidget(Command1, StepRows + 1, 0, 1, 4);
+    btn_openSchedule = new QPushButton(QStringLiteral("Open Schedule..."), this);
+    btn_saveSchedule = new QPushButton(QStringLiteral("Save Schedule..."), this);
+    for (QPushButton *b : {btn_openSchedule, btn_saveSchedule})
+        b->setAutoDefault(false);
+    btn_openSchedule->setObjectName(QStringLiteral("btn_openSchedule"));
+    btn_saveSchedule->setObjectName(QStringLiteral("btn_saveSchedule"));
+    grid->addWidget(btn_openSchedule, StepRows + 2, 0, 1, 2);
+    grid->addWidget(btn_saveSchedule, StepRows + 2, 2, 1, 2);
+    connect(btn_openSchedule, &QPushButton::clicked, this, &SeasoningPage::openSchedule);
+    connect(btn_saveSchedule, &QPushButton::clicked, this, &SeasoningPage::saveSchedule);
     connect(Command1, &QPushButton::clicked, this, &SeasoningPage::Command1_Click);
     connect(&Timer_Season, &Timer::tick, this, &SeasoningPage::Timer_Season_Timer);
+    connect(&engine_, &runs::SeasoningEngine::progress, this, &SeasoningPage::showProgress);
+    connect(&engine_, &runs::SeasoningEngine::stepStarted, this, &SeasoningPage::stepStarted);
+    connect(&engine_, &runs::SeasoningEngine::ended, this, &SeasoningPage::ended);
     Form_Load();
 }
 
@@ -134,64 +155,50 @@ std::optional<QString> SeasoningPage::rowFault(int row) const {
     return settingFault(row, combo_ma[row]->currentText(), ctx_.state.maPerBit(), "mA");
 }
 
+bool SeasoningPage::blankRow(int row) const {
+    return row > 0 && row < FinalRow && combo_kv[row]->currentText().trimmed().isEmpty() &&
+           combo_ma[row]->currentText().trimmed().isEmpty() &&
+           combo_time[row]->currentText().trimmed().isEmpty();
+}
+
 std::optional<QString> SeasoningPage::scheduleFault() const {
     for (int row = 0; row < StepRows; ++row)
-        if (auto fault = rowFault(row))
+        if (auto fault = blankRow(row) ? std::nullopt : rowFault(row))
             return fault;
     return std::nullopt;
 }
 
 QStringList SeasoningPage::stepsBeyondFullScale() const {
-    QStringList out;
+    QStringList kv, ma;
     for (int row = 0; row < FinalRow; ++row) {
-        const QString kv = combo_kv[row]->currentText().trimmed();
-        const QString ma = combo_ma[row]->currentText().trimmed();
-        QStringList over;
-        if (stepCount(kv, ctx_.state.kvPerBit()).value_or(0) > FullScaleCount)
-            over << kv + QStringLiteral(" kV");
-        if (stepCount(ma, ctx_.state.maPerBit()).value_or(0) > FullScaleCount)
-            over << ma + QStringLiteral(" mA");
-        if (!over.isEmpty())
-            out << QStringLiteral("Step %1: %2").arg(row + 1).arg(over.join(QStringLiteral(", ")));
+        kv << combo_kv[row]->currentText();
+        ma << combo_ma[row]->currentText();
     }
-    return out;
+    return runs::stepsBeyondFullScale(kv, ma, ctx_.state.kvPerBit(), ctx_.state.maPerBit());
 }
 
-bool SeasoningPage::SetKvandmA(const qint16 &step) {
-    if (step < 0 || step >= StepRows)
-        return false;
-    // The texts are read now, when the step starts; a late edit cannot change
-    // what a step that is already going out sends.
-    const auto kv = stepCount(combo_kv[step]->currentText(), ctx_.state.kvPerBit());
-    const auto ma = stepCount(combo_ma[step]->currentText(), ctx_.state.maPerBit());
-    if (!kv || !ma)
-        return false;
-    DeviceLink *link = &ctx_.link;
-    QPointer<SeasoningPage> self(this);
-    // The closing zeros always go out; a step's setpoints only while the run
-    // that asked for them is still going when their turn comes. Owned by the
-    // link, so unloading this page cannot drop the zeros.
-    const bool zeroing = step == FinalRow;
-    const quint64 id = runId_;
-    link->command(link, [link, self, zeroing, id, kv = *kv, ma = *ma]() -> Task<> {
-        // Asked again after each reply: a stop while one waited (the X-ray off
-        // key) ends the step there, and its own zeros follow.
-        const auto wanted = [&] {
-            return zeroing || (self && self->running_ && self->runId_ == id);
-        };
-        // The current goes to zero before the voltage moves, and back after it.
-        for (const QByteArray &payload :
-             {QByteArray("IREF 0;"), "VREF " + QByteArray::number(kv) + ';',
-              "IREF " + QByteArray::number(ma) + ';'}) {
-            if (!wanted())
-                co_return;
-            co_await link->exchange(payload);
-        }
-    });
-    return true;
+std::optional<runs::SeasonStep> SeasoningPage::SetKvandmA(const qint16 &step,
+                                                          QString *fault) const {
+    if (step < 0 || step >= StepRows || blankRow(step))
+        return std::nullopt;
+    if (const auto why = rowFault(step)) {
+        *fault = *why;
+        return std::nullopt;
+    }
+    const QString kv = combo_kv[step]->currentText(), ma = combo_ma[step]->currentText();
+    return runs::SeasonStep{decimalNumber(kv).value_or(0), decimalNumber(ma).value_or(0),
+                            *wholeSecondsFrom(combo_time[step]->currentText()),
+                            *stepCount(kv, ctx_.state.kvPerBit()),
+                            *stepCount(ma, ctx_.state.maPerBit())};
 }
 
 void SeasoningPage::Command1_Click() {
+    if (const QString owner = ctx_.state.runOwner();
+        !owner.isEmpty() && owner != runs::SeasoningEngine::Owner) {
+        dialogs().message(owner +
+                          QStringLiteral(" is going. Stop it before starting another run."));
+        return;
+    }
     if (!scaleIsSet(ctx_.state.kvPerBit()) || !scaleIsSet(ctx_.state.maPerBit())) {
         dialogs().message(ScalingNotSet);
         return;
@@ -210,115 +217,133 @@ void SeasoningPage::Command1_Click() {
         if (!dialogs().confirm(question, windowTitle()))
             return;
     }
-    Timer_Season.setEnabled(false);
-    running_ = true;
-    const quint64 id = ++runId_;
-    stepIndex = 0;
-    stepTimeLeft = wholeSecondsFrom(combo_time[0]->currentText()).value_or(0);
-
-    QPointer<SeasoningPage> self(this);
-    SupplyOps *ops = &ctx_.ops;
-    const quint64 offSeen = ctx_.state.offAsked();
-    ctx_.link.command(&ctx_.link, [self, ops, id, offSeen]() -> Task<> {
-        // A run stopped before this came round must not switch the voltage on.
-        if (self && self->running_ && self->runId_ == id &&
-            !co_await ops->runHighVoltage(true, offSeen) && self && self->running_ &&
-            self->runId_ == id)
-            self->stopRun();
-    });
-    ctx_.state.note(QStringLiteral("Seasoning started"));
-    SetKvandmA(stepIndex);
-    resumeTicking();
-
+    recorder_.begin(QStringLiteral("seasoning"),
+                    QJsonDocument::fromJson(scheduleJson(schedule())).object());
+    engine_.start();
     hide();
     // The X-ray off key may have stopped the run while the start's commands
     // waited for their replies: then there is no run to show.
-    if (!running_ || runId_ != id)
+    if (!running())
         return;
     SeasoningRunWindow &run = ctx_.forms.get<SeasoningRunWindow>(ctx_, shell_);
-    run.txt_step1->setText(QString::number(stepIndex + 1));
-    run.txt_time->setText(QString::number(stepTimeLeft));
+    run.txt_step1->setText(QString::number(stepIndex() + 1));
+    run.txt_time->setText(QString::number(stepTimeLeft()));
     run.show();
 }
 
-void SeasoningPage::resumeTicking() {
-    QPointer<SeasoningPage> self(this);
-    const quint64 id = runId_;
-    // Queued behind the step's setpoint commands when those had to wait for
-    // another exchange, so ticks never overlap a step's programming.
-    ctx_.link.command(&ctx_.link, [self, id]() -> Task<> {
-        if (self && self->running_ && self->runId_ == id)
-            self->Timer_Season.setEnabled(true);
-        co_return;
-    });
-}
-
-void SeasoningPage::showProgress() {
+void SeasoningPage::showProgress(int step, int secondsLeft) {
     if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>()) {
-        run->txt_step1->setText(QString::number(stepIndex + 1));
-        run->txt_time->setText(QString::number(stepTimeLeft));
+        run->txt_step1->setText(QString::number(step));
+        run->txt_time->setText(QString::number(secondsLeft));
     }
 }
 
-void SeasoningPage::Timer_Season_Timer() {
-    if (!running_) {
-        Timer_Season.setEnabled(false);
-        return;
-    }
-    showProgress();
-    if (stepTimeLeft > 0)
-        --stepTimeLeft;
-    if (stepTimeLeft != 0)
-        return;
-    Timer_Season.setEnabled(false);
-    ++stepIndex;
-    if (stepIndex > FinalRow) {
-        endRun(false);
-        return;
-    }
-    // A row edited into something unusable while the run was going ends the
-    // run safely rather than leaving the last step's setpoints on.
-    if (const auto fault = rowFault(stepIndex)) {
-        abandonRun(*fault);
-        return;
-    }
-    stepTimeLeft = wholeSecondsFrom(combo_time[stepIndex]->currentText()).value_or(0);
-    ctx_.state.note(QStringLiteral("Seasoning step %1").arg(stepIndex + 1));
-    SetKvandmA(stepIndex);
-    resumeTicking();
+void SeasoningPage::stepStarted(int row, const runs::SeasonStep &step) {
+    recorder_.stepStarted(row + 1, step.kv, step.ma, step.seconds);
 }
 
-void SeasoningPage::stopRun() {
-    endRun(true);
-}
-
-void SeasoningPage::endRun(bool zeroSetpoints) {
-    halt();
-    ctx_.state.note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
-                                  : QStringLiteral("Seasoning finished"));
-    // Off whatever the switch shows: an earlier off may have been lost.
-    ctx_.ops.setHighVoltage(false);
-    if (zeroSetpoints)
-        SetKvandmA(FinalRow);
+void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
+    const QString report = recorder_.end(end, why);
+    if (!report.isEmpty())
+        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+    // The console is ending: it closes the windows itself.
+    if (end == runs::RunEnd::Shutdown)
+        return;
     if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>())
         ctx_.forms.unload(run);
     ctx_.forms.unload(this);
+    if (end == runs::RunEnd::Abandoned)
+        dialogs().message(why);
 }
 
-void SeasoningPage::halt() {
-    running_ = false;
-    Timer_Season.setEnabled(false);
+runs::Schedule SeasoningPage::schedule() const {
+    runs::Schedule out{scheduleName_, {}};
+    for (int row = 0; row < FinalRow && !blankRow(row); ++row)
+        out.steps.push_back({decimalNumber(combo_kv[row]->currentText()).value_or(0),
+                             decimalNumber(combo_ma[row]->currentText()).value_or(0),
+                             wholeSecondsFrom(combo_time[row]->currentText()).value_or(0)});
+    return out;
 }
 
-void SeasoningPage::abandonRun(const QString &why) {
-    endRun(true);
-    dialogs().message(why);
+void SeasoningPage::loadSchedule(const runs::Schedule &schedule) {
+    scheduleName_ = schedule.name;
+    for (int row = 0; row < FinalRow; ++row) {
+        const bool used = row < int(schedule.steps.size());
+        const runs::ScheduleStep step = used ? schedule.steps[row] : runs::ScheduleStep{};
+        combo_kv[row]->setEditText(used ? QString::number(step.kv) : QString());
+        combo_ma[row]->setEditText(used ? QString::number(step.ma) : QString());
+        combo_time[row]->setEditText(used ? QString::number(step.seconds) : QString());
+    }
+}
+
+namespace {
+const QString ScheduleFilter = QStringLiteral("Seasoning schedules (*.json)");
+
+// The last schedule file used, else the schedules folder in the user's data.
+QString scheduleOffered(const QString &name) {
+    const QString last = QSettings().value(QStringLiteral("seasoning/lastSchedule")).toString();
+    if (!last.isEmpty())
+        return name.isEmpty() ? last : QFileInfo(last).dir().filePath(name);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                           QStringLiteral("/schedules");
+    QDir().mkpath(folder);
+    return folder + QLatin1Char('/') + name;
+}
+} // namespace
+
+void SeasoningPage::saveSchedule() {
+    if (const auto fault = scheduleFault()) {
+        dialogs().message(*fault);
+        return;
+    }
+    const QString path =
+        dialogs().saveFile(QStringLiteral("Save Schedule"), ScheduleFilter,
+                           scheduleOffered(scheduleName_ + QStringLiteral(".json")));
+    if (path.isEmpty())
+        return;
+    runs::Schedule s = schedule();
+    s.name = QFileInfo(path).completeBaseName();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(runs::scheduleJson(s)) < 0 || !file.flush()) {
+        dialogs().message(QStringLiteral("The schedule could not be saved to %1.")
+                              .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    scheduleName_ = s.name;
+    QSettings().setValue(QStringLiteral("seasoning/lastSchedule"), path);
+}
+
+void SeasoningPage::openSchedule() {
+    const QString path =
+        dialogs().openFile(QStringLiteral("Open Schedule"), ScheduleFilter, scheduleOffered({}));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        dialogs().message(
+            QStringLiteral("%1 could not be read.").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    const auto parsed = runs::parseSchedule(file.readAll());
+    if (const auto *error = std::get_if<runs::ScheduleError>(&parsed)) {
+        dialogs().message(QStringLiteral("%1 was not loaded.\n%2")
+                              .arg(QDir::toNativeSeparators(path), error->text()));
+        return;
+    }
+    loadSchedule(std::get<runs::Schedule>(parsed));
+    QSettings().setValue(QStringLiteral("seasoning/lastSchedule"), path);
+    // Named now, as at Start, so the operator knows before running it.
+    if (const QStringList beyond = stepsBeyondFullScale(); !beyond.isEmpty())
+        dialogs().message(QStringLiteral("These steps are beyond the unit's full scale and will "
+                                         "be refused by the supply:\n%1")
+                              .arg(beyond.join(QLatin1Char('\n'))));
 }
 
 void SeasoningPage::closeEvent(QCloseEvent *event) {
     // Closing the table must not strand a run with the voltage on and no clock
     // to end it: while one is going, the table only hides.
-    if (running_) {
+    if (running()) {
         event->ignore();
         hide();
         return;

@@ -1,7 +1,10 @@
 #pragma once
 
-#include "conditioning/seasoningsteps.h"
 #include "platform/timer.h"
+#include "runs/runrecord.h"
+#include "runs/schedulefile.h"
+#include "runs/seasoningengine.h"
+#include "runs/seasoningsteps.h"
 #include "ui/consolecontext.h"
 
 #include <QDialog>
@@ -31,25 +34,37 @@ public:
     std::array<QComboBox *, conditioning::StepRows> combo_ma{};
     std::array<QComboBox *, conditioning::StepRows> combo_time{};
     QPushButton *Command1;
+    QPushButton *btn_saveSchedule;
+    QPushButton *btn_openSchedule;
     Timer Timer_Season{1000};
 
-    qint16 stepIndex = 0;
-    qint16 stepTimeLeft = 0;
-    bool running() const { return running_; }
+    qint16 stepIndex() const { return engine_.stepIndex(); }
+    qint16 stepTimeLeft() const { return engine_.stepTimeLeft(); }
+    bool running() const { return engine_.running(); }
+    runs::SeasoningEngine &engine() { return engine_; }
+    // The name of the schedule on the table: the file's, or "Default".
+    QString scheduleName() const { return scheduleName_; }
 
     // Fills the lists and selects the default schedule.
     void Form_Load();
     // "Start Season": starts the schedule from step 1 (again, if one is running).
     void Command1_Click();
-    // Programs one row's setpoints: IREF 0, then VREF, then IREF. False, and
-    // nothing sent, when the row's texts give no counts.
-    bool SetKvandmA(const qint16 &step);
-    void Timer_Season_Timer();
+    // One row's setpoints as the engine programs them (IREF 0, then VREF,
+    // then IREF), read from its texts now; nothing, and why, when they give no
+    // counts. A blank row ends the schedule: only the final zeros follow.
+    std::optional<runs::SeasonStep> SetKvandmA(const qint16 &step, QString *fault) const;
+    void Timer_Season_Timer() { engine_.tick(); }
     // Ends a run early: high voltage off if it is on, setpoints to zero, both
     // windows closed.
-    void stopRun();
+    void stopRun() { engine_.stop(); }
     // Ends a run at once without a command of its own.
-    void halt();
+    void halt() { engine_.halt(); }
+    // "Save Schedule...", "Open Schedule...": the table as a file, in the
+    // user's data folder unless the operator goes elsewhere.
+    void saveSchedule();
+    void openSchedule();
+    void loadSchedule(const runs::Schedule &schedule);
+    runs::Schedule schedule() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -60,17 +75,16 @@ private:
     std::optional<QString> rowFault(int row) const;
     // "Step n: 85 kV" for each step beyond what the unit can be set to.
     QStringList stepsBeyondFullScale() const;
-    void showProgress();
-    // Lets the clock tick again once the step's setpoints have gone out.
-    void resumeTicking();
-    void endRun(bool zeroSetpoints);
-    void abandonRun(const QString &why);
+    bool blankRow(int row) const;
+    void showProgress(int step, int secondsLeft);
+    void stepStarted(int row, const runs::SeasonStep &step);
+    void ended(runs::RunEnd end, const QString &why);
 
     ConsoleContext ctx_;
     ShellActions &shell_;
-    bool running_ = false;
-    // Tells a late command of an earlier run from one of the current run.
-    quint64 runId_ = 0;
+    runs::SeasoningEngine engine_;
+    runs::RunRecorder recorder_;
+    QString scheduleName_ = QStringLiteral("Default");
 };
 
 } // namespace zor

@@ -34,6 +34,13 @@ const char *const Description =
     "  reset                         fault reset\n"
     "  shutdown                      local control, then all four setpoints to zero\n"
     "  send PAYLOAD                  raw payload for service; prints the reply\n"
+    "  season FILE --confirm [--report-dir DIR]\n"
+    "                                run a seasoning schedule file (JSON) as the console\n"
+    "                                does, printing each step as it starts; the run's\n"
+    "                                record and report (PDF and JSON) go to DIR, else to\n"
+    "                                the user's data folder; the report's path comes last.\n"
+    "                                Ctrl+C ends it as Stop does; a supply silent for\n"
+    "                                more than 5 s ends it with exit 3\n"
     "\n"
     "Ctrl+C ends a watch, or the chain after the running command; if this run\n"
     "switched the high voltage on, \"ENBL 0;\" is sent first. Then zor-ctl exits\n"
@@ -43,8 +50,9 @@ const char *const Description =
     "\n"
     "Exit codes:\n"
     "  0    done\n"
-    "  2    usage: bad arguments, hv on without --confirm, a negative value or one\n"
-    "       above full scale, a watch interval below 500 ms\n"
+    "  2    usage: bad arguments, hv on or season without --confirm, a negative value\n"
+    "       or one above full scale, a watch interval below 500 ms, a schedule file\n"
+    "       that cannot be run\n"
     "  3    the link could not be opened, or the supply did not answer\n"
     "  4    the supply refused (and why, when the status read after it shows it)\n"
     "  130  interrupted by Ctrl+C, after the high voltage was switched off";
@@ -79,14 +87,17 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
     const QCommandLineOption count(QStringLiteral("count"), {}, QStringLiteral("N"));
     const QCommandLineOption csv(QStringLiteral("csv"));
     const QCommandLineOption confirm(QStringLiteral("confirm"));
+    const QCommandLineOption reportDir(QStringLiteral("report-dir"), {}, QStringLiteral("DIR"));
     const telemetry::BrokerOptions broker;
     parser.addOption(jsonOption);
     if (verb == QLatin1String("watch")) {
         parser.addOptions({interval, count, csv});
         broker.addTo(parser);
     }
-    if (verb == QLatin1String("hv"))
+    if (verb == QLatin1String("hv") || verb == QLatin1String("season"))
         parser.addOption(confirm);
+    if (verb == QLatin1String("season"))
+        parser.addOption(reportDir);
     const QStringList given = verb == QLatin1String("set") ? valuesAfterOptions(words) : words;
     if (!parser.parse(QStringList{QStringLiteral("zor-ctl")} + given)) {
         why = QStringLiteral("%1: %2").arg(verb, parser.errorText());
@@ -144,6 +155,12 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
         step.verb = args[1] == QLatin1String("on") ? Verb::HvOn : Verb::HvOff;
         if (step.verb == Verb::HvOn && !parser.isSet(confirm))
             return wrong(QStringLiteral("hv on switches radiation on: add --confirm"));
+    } else if (verb == QLatin1String("season") && args.size() == 2) {
+        step.verb = Verb::Season;
+        step.file = args[1];
+        step.reportDir = parser.value(reportDir);
+        if (!parser.isSet(confirm))
+            return wrong(QStringLiteral("season switches radiation on: add --confirm"));
     } else if (verb == QLatin1String("send") && args.size() == 2 && !args[1].isEmpty()) {
         step.verb = Verb::Send;
         for (const QChar c : args[1]) {

@@ -27,7 +27,7 @@ enum ExitCode {
 // exchanges, about 470 ms: a watch cannot print faster.
 constexpr int MinWatchIntervalMs = 500;
 
-enum class Verb { Identity, Status, Watch, Set, HvOn, HvOff, Reset, Shutdown, Send };
+enum class Verb { Identity, Status, Watch, Set, HvOn, HvOff, Reset, Shutdown, Send, Season };
 
 // One command of a run; several are chained with "then".
 struct Step {
@@ -39,6 +39,8 @@ struct Step {
     bool csv = false;               // watch
     telemetry::BrokerSettings mqtt; // watch: publish each cycle there too
     QByteArray payload;             // send
+    QString file;                   // season: the schedule file
+    QString reportDir;              // season: where the record and report go
 };
 
 struct Invocation {

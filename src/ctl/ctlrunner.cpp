@@ -7,12 +7,17 @@
 
 #include "link/payloadtext.h"
 #include "platform/counts.h"
+#include "platform/timer.h"
 #include "records/eventlog.h"
 #include "records/samplerow.h"
+#include "runs/runrecord.h"
+#include "runs/seasoningengine.h"
+#include "runs/seasoningsteps.h"
 #include "telemetry/publisher.h"
 
 #include <QCoroTimer>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <algorithm>
@@ -32,6 +37,8 @@ constexpr int DrainMs = 1000;
 // The console's shutdown: the zeroing commands one exit tick apart, the first two ticks in.
 constexpr int ExitTickMs = 75;
 const QByteArrayList ZeroingPayloads{"10,0,", "11,0,", "12,0,", "13,0,"};
+// Nobody watches a headless seasoning run: a supply silent this long ends it.
+constexpr int SeasonSilenceMs = 5000;
 
 QString ackName(parse::Ack ack) {
     switch (ack) {
@@ -218,6 +225,8 @@ Task<int> Runner::runStep(const Step &step) {
         return shutdown();
     case Verb::Send:
         return send(step);
+    case Verb::Season:
+        return season(step);
     }
     return done(ExitUsage);
 }
@@ -457,6 +466,117 @@ Task<int> Runner::send(const Step &step) {
            {"reply", visibleControls(reply)}},
           visibleControls(reply));
     co_return ExitDone;
+}
+
+Task<int> Runner::season(const Step &step) {
+    const QString command = QStringLiteral("season");
+    QFile file(step.file);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(QStringLiteral("season: cannot read %1").arg(step.file));
+        co_return ExitUsage;
+    }
+    const auto parsed = runs::parseSchedule(file.readAll());
+    if (const auto *error = std::get_if<runs::ScheduleError>(&parsed)) {
+        fail(QStringLiteral("season: %1: %2").arg(step.file, error->text()));
+        co_return ExitUsage;
+    }
+    runs::Schedule schedule = std::get<runs::Schedule>(parsed);
+    if (schedule.name.isEmpty())
+        schedule.name = QFileInfo(step.file).completeBaseName();
+    co_await inCommand([this] { return ops_.scalingTask(); });
+    if (silent())
+        co_return noReply(command);
+    // The report names the unit and its serial number.
+    for (int f = 0; f < IdentityFieldCount; ++f) {
+        co_await sleepFor(PollTickMs);
+        co_await inCommand([this, f] { return ops_.identityTask(IdentityField(f)); });
+        if (silent())
+            co_return noReply(command);
+    }
+    const double kvPerBit = state_.kvPerBit(), maPerBit = state_.maPerBit();
+    QString fault;
+    for (int row = 0; row < int(schedule.steps.size()); ++row) {
+        if (!runs::scheduledStep(schedule, row, kvPerBit, maPerBit, &fault)) {
+            fail(QStringLiteral("season: ") + fault);
+            co_return ExitUsage;
+        }
+    }
+    if (const QStringList beyond = runs::stepsBeyondFullScale(schedule, kvPerBit, maPerBit);
+        !beyond.isEmpty()) {
+        fail(QStringLiteral("season: beyond the unit's full scale: %1")
+                 .arg(beyond.join(QStringLiteral("; "))));
+        co_return ExitUsage;
+    }
+
+    Timer clock(1000);
+    runs::SeasoningEngine engine(ops_, clock, [&](int row, QString *why) {
+        return runs::scheduledStep(schedule, row, kvPerBit, maPerBit, why);
+    });
+    runs::RunRecorder recorder(
+        state_, link_, step.reportDir.isEmpty() ? runs::defaultRunFolder() : step.reportDir);
+    std::optional<runs::RunEnd> end;
+    QString why;
+    QElapsedTimer heard;
+    heard.start();
+    connect(&clock, &Timer::tick, &engine, &runs::SeasoningEngine::tick);
+    connect(&engine, &runs::SeasoningEngine::ended, &engine,
+            [&](runs::RunEnd e, const QString &text) {
+                end = e;
+                why = text;
+                pausing_.wake();
+            });
+    connect(&engine, &runs::SeasoningEngine::stepStarted, &engine,
+            [&](int row, const runs::SeasonStep &s) {
+                recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
+                if (row < conditioning::FinalRow)
+                    print({{"command", command},
+                           {"step", row + 1},
+                           {"kv", s.kv},
+                           {"ma", s.ma},
+                           {"seconds", s.seconds}},
+                          QStringLiteral("Step %1: %2 kV, %3 mA, %4 s")
+                              .arg(row + 1)
+                              .arg(s.kv)
+                              .arg(s.ma)
+                              .arg(s.seconds));
+            });
+    connect(&link_, &DeviceLink::exchanged, &engine,
+            [&](const QByteArray &, const QByteArray &, qint64, ExchangeOutcome outcome) {
+                if (outcome == ExchangeOutcome::Ok || outcome == ExchangeOutcome::Refused)
+                    heard.restart();
+            });
+    recorder.begin(QStringLiteral("seasoning"),
+                   QJsonDocument::fromJson(runs::scheduleJson(schedule)).object());
+    engine.start();
+    // The poll goes on between the steps: the record's samples and arcs, and
+    // the sign that the supply still answers.
+    while (engine.running()) {
+        if (!co_await pause(PollTickMs)) {
+            engine.stop();
+            break;
+        }
+        if (heard.elapsed() > SeasonSilenceMs) {
+            engine.stop(runs::RunEnd::LinkLost);
+            break;
+        }
+        co_await inCommand([this] { return ops_.pollTask(); });
+    }
+    // The off and the zeros go out before the report is written.
+    while (!link_.idle())
+        co_await sleepFor(PollTickMs);
+    const runs::RunEnd ending = end.value_or(runs::RunEnd::Interrupted);
+    const QString report = recorder.end(ending, why);
+    if (ending == runs::RunEnd::LinkLost)
+        fail(QStringLiteral("season: the supply was silent for more than %1 s")
+                 .arg(SeasonSilenceMs / 1000));
+    else if (ending != runs::RunEnd::Completed && !interrupted_)
+        fail(QStringLiteral("season: the run ended early: %1%2")
+                 .arg(runs::endText(ending), why.isEmpty() ? QString() : ": " + why));
+    print({{"command", command}, {"end", runs::endText(ending)}, {"report", report}},
+          QStringLiteral("Season %1\n%2").arg(runs::endText(ending), report));
+    if (ending == runs::RunEnd::Completed || interrupted_)
+        co_return ExitDone;
+    co_return ending == runs::RunEnd::LinkLost ? ExitNoSupply : ExitRefused;
 }
 
 } // namespace zor::ctl

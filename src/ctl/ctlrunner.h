@@ -37,6 +37,7 @@ private:
     Task<int> reset();
     Task<int> shutdown();
     Task<int> send(const Step &step);
+    Task<int> season(const Step &step);
 
     // Runs operations as one command of the link, in the bracket.
     Task<> inCommand(std::function<Task<>()> body);

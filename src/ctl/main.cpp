@@ -2,8 +2,11 @@
 #include "ctl/ctlrunner.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
+#include <string_view>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -43,7 +46,16 @@ void routeSigint(zor::ctl::Runner &runner) {
 #endif
 
 int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
+    // A seasoning run draws its report, which takes fonts, so Qt GUI, on the
+    // off-screen platform: zor-ctl runs where no display is.
+    bool season = false;
+    for (int i = 1; i < argc; ++i)
+        season = season || std::string_view(argv[i]) == "season";
+    if (season && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        season ? std::make_unique<QGuiApplication>(argc, argv)
+               : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zor-ctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZOR_VERSION));
     QTextStream out(stdout);
@@ -67,6 +79,6 @@ int main(int argc, char *argv[]) {
         QCoreApplication::exit(result);
     });
     if (!finished)
-        app.exec();
+        app->exec();
     return code;
 }

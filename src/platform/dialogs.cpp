@@ -77,6 +77,16 @@ public:
         return box.selectedFiles().first();
     }
 
+    QString openFile(const QString &title, const QString &filter,
+                     const QString &suggested) override {
+        QFileDialog box(QApplication::activeWindow(), titleOr(title), suggested, filter);
+        box.setOption(QFileDialog::DontUseNativeDialog);
+        box.setFileMode(QFileDialog::ExistingFile);
+        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+            return {};
+        return box.selectedFiles().first();
+    }
+
     QString choice(const QString &prompt, const QStringList &items, const QString &defaultText,
                    const QString &title) override {
         QStringList offered = items;

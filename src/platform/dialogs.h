@@ -45,6 +45,13 @@ public:
         Q_UNUSED(filter);
         return input(QStringLiteral("File name:"), title, suggested);
     }
+    // A file to read, chosen by the operator; empty on Cancel. The suggested
+    // file (or folder) is offered first.
+    virtual QString openFile(const QString &title, const QString &filter,
+                             const QString &suggested = {}) {
+        Q_UNUSED(filter);
+        return input(QStringLiteral("File name:"), title, suggested);
+    }
     // An editable list: one of the items or any typed text; Cancel yields an
     // empty text. The default text is offered first. Boxes without a list
     // answer it as an input box.

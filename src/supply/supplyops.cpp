@@ -293,6 +293,17 @@ Task<parse::Ack> SupplyOps::localControlTask() {
     co_return ack;
 }
 
+Task<> SupplyOps::seasoningStepTask(qint16 kv, qint16 ma, const std::function<bool()> &wanted) {
+    const std::array<QByteArray, 3> payloads{QByteArray("IREF 0;"),
+                                             "VREF " + QByteArray::number(kv) + ';',
+                                             "IREF " + QByteArray::number(ma) + ';'};
+    for (const QByteArray &payload : payloads) {
+        if (!wanted())
+            co_return;
+        co_await link_.exchange(payload);
+    }
+}
+
 void SupplyOps::applyNetworkStatus(const QByteArray &text) {
     const parse::NetworkStatus s = parse::networkStatus(text);
     if (s.hvOn) {

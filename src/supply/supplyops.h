@@ -87,6 +87,11 @@ public:
     // "99,0,": hands the supply back to local control, taken on '$'.
     void localControl();
     Task<parse::Ack> localControlTask();
+    // A seasoning step's setpoints, replies not examined: "IREF 0;", then
+    // "VREF kv;", then "IREF ma;", so the current is dropped before the
+    // voltage moves. `wanted` is asked before each: a stop while one waited
+    // ends the step there. (0, 0) is the zeroing that closes every run.
+    Task<> seasoningStepTask(qint16 kv, qint16 ma, const std::function<bool()> &wanted);
     // A status message the supply sent on its own over the network.
     void applyNetworkStatus(const QByteArray &text);
 

@@ -77,6 +77,20 @@ public:
     quint64 offAsked() const { return offAsked_; }
     void countOffAsked() { ++offAsked_; }
 
+    // The run (a seasoning run, a cycle test) that drives the high voltage,
+    // empty when none: two runs at once would fight over it.
+    QString runOwner() const { return runOwner_; }
+    bool claimRun(const QString &owner) {
+        if (!runOwner_.isEmpty() && runOwner_ != owner)
+            return false;
+        runOwner_ = owner;
+        return true;
+    }
+    void releaseRun(const QString &owner) {
+        if (runOwner_ == owner)
+            runOwner_.clear();
+    }
+
     bool xrayOn() const { return xrayOn_; }
     void setXrayOn(bool on);
 
@@ -165,6 +179,7 @@ private:
     bool hvEnabled_ = false;
     bool xrayOn_ = false;
     quint64 offAsked_ = 0;
+    QString runOwner_;
     StatusBits status_;
     int arcCount_ = 0;
     bool arcArmed_ = true;

@@ -1,4 +1,5 @@
 #include "conditioning/conditioningmenu.h"
+#include "conditioning/cyclerunwindow.h"
 #include "conditioning/cycletest.h"
 #include "conditioning/seasoningpage.h"
 #include "conditioning/seasoningrunwindow.h"
@@ -7,6 +8,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -39,6 +42,8 @@ struct Conditioning : Console {
         window.state.setKvPerBit(Kv80);
         window.state.setMaPerBit(1400.0 / 1000 / 4095);
         window.CycleTimer.setInterval(Never);
+        // Each test's runs leave reports; the next starts without them.
+        QDir(runs::defaultRunFolder()).removeRecursively();
     }
     // The status read-back moves the switch, as the poll would.
     void statusSays(const char *hv, bool forget = true) {
@@ -370,6 +375,80 @@ private slots:
             QVERIFY(!c.window.CycleTimer.isEnabled());
             QCOMPARE(c.window.menu.menu_cycleHv->text(), QStringLiteral("Cycle Test On"));
         }
+    }
+
+    // One run at a time: neither starts while the other drives the high
+    // voltage. The cycle test's window follows its phases; each run leaves a
+    // report that Controls > Run Reports... opens.
+    void oneRunAtATime() {
+        Conditioning c;
+        c.startCycle("2", "5");
+        for (int i = 0; i < 6; ++i) {
+            c.cycle().CycleTimer_Timer();
+            c.settle();
+        }
+        CycleRunWindow *w = c.window.forms.find<CycleRunWindow>();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(
+            (QStringList{w->lbl_phase->text(), w->lbl_cycles->text(), w->lbl_timeLeft->text()}),
+            (QStringList{"On", "1", "1"}));
+        c.dialogs.onModal = [](QDialog &d) { static_cast<SeasoningPage &>(d).Command1->click(); };
+        c.window.menu.menu_Season->trigger();
+        c.settle();
+        w->Command1->click();
+        c.settle();
+        QVERIFY(!c.cycle().cycleRunning && !c.window.forms.find<CycleRunWindow>());
+        const QPointer<SeasoningPage> s = c.startSeason();
+        c.window.menu.menu_cycleHv->trigger();
+        QCOMPARE(c.dialogs.messages(),
+                 (QStringList{"A cycle test is going. Stop it before starting another run.",
+                              "A seasoning run is going. Stop it before starting another run."}));
+        s->stopRun();
+        c.settle();
+        const QStringList reports = runs::listReports(runs::defaultRunFolder());
+        QCOMPARE(reports.size(), 2);
+        QUrl opened;
+        c.window.menus.conditioning->openDocument = [&](const QUrl &url) {
+            opened = url;
+            return true;
+        };
+        c.dialogs.inputs = {QFileInfo(reports[1]).fileName()};
+        c.window.menus.conditioning->mnu_RunReports->trigger();
+        QCOMPARE(opened, QUrl::fromLocalFile(reports[1]));
+    }
+
+    // Save Schedule... writes the table; Open Schedule... reads it back, and
+    // refuses a malformed file with its line, loading nothing.
+    void scheduleFiles() {
+        Conditioning c;
+        const QString file = QDir::temp().filePath("zor-schedule-test.json");
+        c.dialogs.onModal = [&](QDialog &d) {
+            auto &s = static_cast<SeasoningPage &>(d);
+            s.combo_kv[0]->setEditText("42");
+            c.dialogs.inputs = {file, file};
+            s.btn_saveSchedule->click();
+            s.Form_Load();
+            s.btn_openSchedule->click();
+            QCOMPARE(s.combo_kv[0]->currentText(), "42");
+            QCOMPARE(s.schedule().steps.size(), 17u);
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("{\"name\": \"x\",\n\"steps\": 3}");
+            f.close();
+            s.Form_Load();
+            c.dialogs.inputs = {file};
+            s.btn_openSchedule->click();
+            QCOMPARE(s.combo_kv[0]->currentText(), "30");
+        };
+        c.window.menu.menu_Season->trigger();
+        QCOMPARE(c.dialogs.messages(),
+                 (QStringList{"These steps are beyond the unit's full scale and will be refused by "
+                              "the supply:\nStep 12: 85 kV\nStep 14: 1.42 mA\nStep 15: 1.66 mA\n"
+                              "Step 16: 2 mA",
+                              QDir::toNativeSeparators(file) +
+                                  " was not loaded.\nLine 2: \"steps\" must be a list of 1 to 17 "
+                                  "steps"}));
+        QFile::remove(file);
     }
 
     void cycleKeepsPhaseWhenStatusMovesSwitch() {

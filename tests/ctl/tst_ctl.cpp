@@ -112,6 +112,7 @@ private slots:
             "^kV setpoint 80.000 kV \\(4095 counts\\): taken\n$", Scaling + Wire{"VREF 4095;"});
         row("above full scale", true, "", "set kv 80.01", 2, none, Scaling);
         row("hv on unconfirmed", false, "", "hv on", 2, none, Wire{});
+        row("season unconfirmed", false, "", "season x.json", 2, none, Wire{});
         // A refusal is followed by a status read that names its cause.
         row("hv on refused", false, "--interlock-open", "hv on --confirm", 4,
             "^High voltage on: refused\n$", Wire{"ENBL 1;", "STAT;", "FLT;"});
@@ -255,6 +256,58 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(sent().mid(before).endsWith("ENBL 0;"), 2000);
         QVERIFY(
             process.readAllStandardError().contains(killSim ? "did not answer" : "switched off"));
+    }
+
+    // A three-step schedule of 2 s steps run to its end, ended by Ctrl+C, and
+    // ended by a supply gone silent: the console's wire order, then the record
+    // and report, whose path is printed last.
+    void season_data() {
+        columns<QString, int, QString, Wire>("cut", "code", "end", "wire");
+        const Wire on{"ENBL 1;"}, zeros{"IREF 0;", "VREF 0;", "IREF 0;"};
+        const Wire steps{"IREF 0;",    "VREF 1024;", "IREF 1024;", "IREF 0;",   "VREF 2048;",
+                         "IREF 2048;", "IREF 0;",    "VREF 3071;", "IREF 3071;"};
+        row("completed", "", 0, "completed", on + steps + zeros + Wire{"ENBL 0;"});
+        row("Ctrl+C", "Step 2", 130, "stopped", on + steps.mid(0, 6) + Wire{"ENBL 0;"} + zeros);
+        row("supply gone", "Step 1", 3, "link lost", on + steps.mid(0, 3));
+    }
+    void season() {
+        auto [cut, code, end, wire] =
+            zor::test::fetch<QString, int, QString, Wire>("cut", "code", "end", "wire");
+        const QString file = dir_.filePath("three.json"), reports = dir_.filePath(cut + "reports");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"({"name": "Three", "steps": [{"kv": 20, "ma": 0.35, "seconds": 2},
+            {"kv": 40, "ma": 0.7, "seconds": 2}, {"kv": 60, "ma": 1.05, "seconds": 2}]})");
+        f.close();
+        QProcess process;
+        process.start(ctl(), startSim(false, {}) +
+                                 QStringList{"season", file, "--confirm", "--report-dir", reports});
+        QByteArray printed;
+        if (!cut.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (printed += process.readAllStandardOutput()).contains(cut.toUtf8()), 10000);
+            // Once the step's setpoints are out: a stop cuts short any not yet sent.
+            const QByteArray last = code == 3 ? wire.last() : wire[wire.indexOf("ENBL 0;") - 1];
+            QTRY_VERIFY_WITH_TIMEOUT(sent().contains(last), 3000);
+            if (code == 3)
+                sim_.reset();
+            else
+                ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        }
+        QVERIFY(process.waitForFinished(20000));
+        printed += process.readAllStandardOutput();
+        QCOMPARE(process.exitCode(), code);
+        Wire hv;
+        for (const QByteArray &p : sent())
+            if (p.startsWith("ENBL") || p.contains("REF"))
+                hv << p;
+        QCOMPARE(hv, wire);
+        const QString report = QString::fromUtf8(printed).trimmed().section('\n', -1);
+        QVERIFY2(report.startsWith(reports) && report.endsWith(".pdf") && QFile::exists(report),
+                 printed.constData());
+        QFile twin(report.chopped(4) + ".json");
+        QVERIFY(twin.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(twin.readAll())["end"].toString(), end);
     }
 
     // watch --mqtt under the supply's serial number; the state says offline when

@@ -14,6 +14,8 @@ namespace zor::conditioning {
 inline constexpr int ShownSteps = 17;
 inline constexpr int StepRows = 18;
 inline constexpr int FinalRow = 17;
+// The largest count a 12-bit setpoint channel holds.
+inline constexpr qint16 FullScaleCount = 4095;
 
 QStringList kvEntries();
 QStringList maEntries();

@@ -1,4 +1,4 @@
-#include "conditioning/seasoningsteps.h"
+#include "runs/seasoningsteps.h"
 
 #include "platform/counts.h"
 #include "platform/numbertext.h"

@@ -1,0 +1,107 @@
+#include "runs/cycleengine.h"
+
+#include "link/devicelink.h"
+#include "platform/timer.h"
+#include "supply/supplyops.h"
+#include "supply/supplystate.h"
+
+#include <QPointer>
+
+namespace zor::runs {
+
+CycleEngine::CycleEngine(SupplyOps &ops, Timer &timer, QObject *parent)
+    : QObject(parent), ops_(ops), timer_(timer) {}
+
+bool CycleEngine::start(qint16 onTime, qint16 period) {
+    if (!ops_.state().claimRun(Owner))
+        return false;
+    cycleRunning = true;
+    cycleOnTime = onTime;
+    cyclePeriod = period;
+    cyclesDone = 0;
+    const quint64 id = ++session_;
+    offSeen_ = ops_.state().offAsked();
+    QPointer<CycleEngine> self(this);
+    SupplyOps *ops = &ops_;
+    Timer *timer = &timer_;
+    // Owned by the link, not by the test: the first switching is not dropped
+    // with any window.
+    ops_.link().command(&ops_.link(), [self, ops, timer, id]() -> Task<> {
+        if (!self || !self->current(id))
+            co_return;
+        const quint64 seen = self->offSeen_;
+        // With the voltage already on, off and on again: every test begins
+        // with a fresh on phase.
+        co_await ops->runHighVoltage(false, seen);
+        const bool on = co_await ops->runHighVoltage(true, seen);
+        if (!self || !self->current(id))
+            co_return;
+        if (!on) {
+            self->halt(RunEnd::XrayOff);
+            co_return;
+        }
+        self->cycleCount = 0;
+        timer->setEnabled(true);
+        ops->state().note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
+                              .arg(self->cycleOnTime)
+                              .arg(self->cyclePeriod));
+        emit self->started();
+        emit self->cycleStarted(1);
+    });
+    return true;
+}
+
+void CycleEngine::tick() {
+    QPointer<CycleEngine> self(this);
+    SupplyOps *ops = &ops_;
+    const quint64 id = session_;
+    // Queued at most once behind another command: a late phase runs once, and
+    // asks for the state its phase needs rather than toggling, so neither a
+    // burst of ticks nor a switch moved by someone else can turn the test's
+    // phases upside down.
+    ops_.link().command(
+        this,
+        [self, ops, id]() -> Task<> {
+            if (!self || !self->current(id))
+                co_return;
+            const quint64 seen = self->offSeen_;
+            ++self->cycleCount;
+            if (self->cycleCount == self->cycleOnTime) {
+                co_await ops->runHighVoltage(false, seen);
+            } else if (self->cycleCount >= self->cyclePeriod) {
+                self->cycleCount = 0;
+                if (!co_await ops->runHighVoltage(true, seen)) {
+                    if (self)
+                        self->halt(RunEnd::XrayOff);
+                    co_return;
+                }
+                if (!self)
+                    co_return;
+                ++self->cyclesDone;
+                emit self->cycleStarted(self->cyclesDone + 1);
+            }
+            if (self)
+                emit self->progress();
+        },
+        &timer_);
+}
+
+void CycleEngine::stop() {
+    const RunEnd why = ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped;
+    halt(why);
+    ops_.state().note(QStringLiteral("Cycle test stopped"));
+    // Off whatever the switch shows: an earlier off may have been lost.
+    ops_.setHighVoltage(false);
+}
+
+void CycleEngine::halt(RunEnd why) {
+    const bool was = cycleRunning;
+    timer_.setEnabled(false);
+    cycleRunning = false;
+    ++session_;
+    ops_.state().releaseRun(Owner);
+    if (was)
+        emit ended(why);
+}
+
+} // namespace zor::runs

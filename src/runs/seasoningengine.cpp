@@ -1,0 +1,190 @@
+#include "runs/seasoningengine.h"
+
+#include "link/devicelink.h"
+#include "platform/timer.h"
+#include "runs/seasoningsteps.h"
+#include "supply/supplyops.h"
+#include "supply/supplystate.h"
+
+#include <QPointer>
+
+namespace zor::runs {
+
+using conditioning::FinalRow;
+using conditioning::FullScaleCount;
+
+SeasoningEngine::SeasoningEngine(SupplyOps &ops, Timer &timer, StepAt steps, QObject *parent)
+    : QObject(parent), ops_(ops), timer_(timer), steps_(std::move(steps)) {}
+
+bool SeasoningEngine::start() {
+    QString fault;
+    const auto first = steps_(0, &fault);
+    if (!first || !ops_.state().claimRun(Owner))
+        return false;
+    timer_.setEnabled(false);
+    running_ = true;
+    const quint64 id = ++runId_;
+    stepIndex_ = 0;
+    stepTimeLeft_ = first->seconds;
+    offSeen_ = ops_.state().offAsked();
+
+    QPointer<SeasoningEngine> self(this);
+    SupplyOps *ops = &ops_;
+    const quint64 offSeen = offSeen_;
+    ops_.link().command(&ops_.link(), [self, ops, id, offSeen]() -> Task<> {
+        // A run stopped before this came round must not switch the voltage on.
+        if (self && self->current(id) && !co_await ops->runHighVoltage(true, offSeen) && self &&
+            self->current(id))
+            self->stop();
+    });
+    ops_.state().note(QStringLiteral("Seasoning started"));
+    program(0, *first);
+    resumeTicking();
+    return true;
+}
+
+void SeasoningEngine::program(int row, const SeasonStep &step) {
+    if (running_)
+        emit stepStarted(row, step);
+    SupplyOps *ops = &ops_;
+    QPointer<SeasoningEngine> self(this);
+    // The closing zeros always go out; a step's setpoints only while the run
+    // that asked for them is still going when their turn comes. Owned by the
+    // link, so unloading a window cannot drop the zeros.
+    const bool zeroing = row == FinalRow;
+    const quint64 id = runId_;
+    ops_.link().command(&ops_.link(),
+                        [ops, self, zeroing, id, kv = step.kvCount, ma = step.maCount]() -> Task<> {
+                            // Asked again after each reply: a stop while one waited (the X-ray
+                            // off key) ends the step there, and its own zeros follow.
+                            const std::function<bool()> wanted = [&] {
+                                return zeroing || (self && self->current(id));
+                            };
+                            co_await ops->seasoningStepTask(kv, ma, wanted);
+                        });
+}
+
+void SeasoningEngine::resumeTicking() {
+    QPointer<SeasoningEngine> self(this);
+    Timer *timer = &timer_;
+    const quint64 id = runId_;
+    // Queued behind the step's setpoint commands when those had to wait for
+    // another exchange, so ticks never overlap a step's programming.
+    ops_.link().command(&ops_.link(), [self, timer, id]() -> Task<> {
+        if (self && self->current(id))
+            timer->setEnabled(true);
+        co_return;
+    });
+}
+
+void SeasoningEngine::tick() {
+    if (!running_) {
+        timer_.setEnabled(false);
+        return;
+    }
+    emit progress(stepIndex_ + 1, stepTimeLeft_);
+    if (stepTimeLeft_ > 0)
+        --stepTimeLeft_;
+    if (stepTimeLeft_ != 0)
+        return;
+    timer_.setEnabled(false);
+    ++stepIndex_;
+    if (stepIndex_ > FinalRow) {
+        finish(RunEnd::Completed, false);
+        return;
+    }
+    // A row edited into something unusable while the run was going ends the
+    // run safely rather than leaving the last step's setpoints on.
+    QString fault;
+    auto step = steps_(stepIndex_, &fault);
+    // A blank row ends the schedule: the final zeros come next.
+    if (!step && fault.isEmpty() && stepIndex_ < FinalRow) {
+        stepIndex_ = FinalRow;
+        step = steps_(stepIndex_, &fault);
+    }
+    if (!step) {
+        finish(RunEnd::Abandoned, true, fault);
+        return;
+    }
+    stepTimeLeft_ = step->seconds;
+    ops_.state().note(QStringLiteral("Seasoning step %1").arg(stepIndex_ + 1));
+    program(stepIndex_, *step);
+    resumeTicking();
+}
+
+void SeasoningEngine::stop(std::optional<RunEnd> why) {
+    finish(why.value_or(ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped),
+           true);
+}
+
+void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why) {
+    running_ = false;
+    timer_.setEnabled(false);
+    ops_.state().releaseRun(Owner);
+    ops_.state().note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
+                                    : QStringLiteral("Seasoning finished"));
+    // Off whatever the switch shows: an earlier off may have been lost.
+    ops_.setHighVoltage(false);
+    if (zeroSetpoints)
+        program(FinalRow, SeasonStep{});
+    emit ended(end, why);
+}
+
+void SeasoningEngine::halt(RunEnd why) {
+    const bool was = running_;
+    running_ = false;
+    timer_.setEnabled(false);
+    ops_.state().releaseRun(Owner);
+    if (was)
+        emit ended(why, {});
+}
+
+namespace {
+QString valueText(double v) {
+    return QString::number(v, 'g', 12);
+}
+} // namespace
+
+std::optional<SeasonStep> scheduledStep(const Schedule &schedule, int row, double kvPerBit,
+                                        double maPerBit, QString *fault) {
+    if (row == FinalRow)
+        return SeasonStep{};
+    if (row < 0 || row >= int(schedule.steps.size()))
+        return std::nullopt;
+    const ScheduleStep &s = schedule.steps[std::size_t(row)];
+    const auto kv = conditioning::stepCount(valueText(s.kv), kvPerBit);
+    const auto ma = conditioning::stepCount(valueText(s.ma), maPerBit);
+    if (!kv || !ma) {
+        *fault = QStringLiteral("Step %1: %2 kV, %3 mA cannot be set on this supply.")
+                     .arg(row + 1)
+                     .arg(valueText(s.kv), valueText(s.ma));
+        return std::nullopt;
+    }
+    return SeasonStep{s.kv, s.ma, qint16(s.seconds), *kv, *ma};
+}
+
+QStringList stepsBeyondFullScale(const QStringList &kv, const QStringList &ma, double kvPerBit,
+                                 double maPerBit) {
+    QStringList out;
+    for (qsizetype i = 0; i < kv.size() && i < ma.size(); ++i) {
+        QStringList over;
+        if (conditioning::stepCount(kv[i], kvPerBit).value_or(0) > FullScaleCount)
+            over << kv[i].trimmed() + QStringLiteral(" kV");
+        if (conditioning::stepCount(ma[i], maPerBit).value_or(0) > FullScaleCount)
+            over << ma[i].trimmed() + QStringLiteral(" mA");
+        if (!over.isEmpty())
+            out << QStringLiteral("Step %1: %2").arg(i + 1).arg(over.join(QStringLiteral(", ")));
+    }
+    return out;
+}
+
+QStringList stepsBeyondFullScale(const Schedule &schedule, double kvPerBit, double maPerBit) {
+    QStringList kv, ma;
+    for (const ScheduleStep &s : schedule.steps) {
+        kv << valueText(s.kv);
+        ma << valueText(s.ma);
+    }
+    return stepsBeyondFullScale(kv, ma, kvPerBit, maPerBit);
+}
+
+} // namespace zor::runs

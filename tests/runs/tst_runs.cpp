@@ -1,0 +1,217 @@
+#include "datarows.h"
+#include "fakeports.h"
+#include "link/devicelink.h"
+#include "platform/timer.h"
+#include "runs/runrecord.h"
+#include "runs/schedulefile.h"
+#include "runs/seasoningengine.h"
+#include "runs/seasoningsteps.h"
+#include "supply/supplyops.h"
+#include "supply/supplystate.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace zor;
+using namespace zor::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A supply that acknowledges everything, a seasoning engine ticked by hand and
+// a recorder on a clock the test moves.
+struct Run {
+    QTemporaryDir dir;
+    FakeRig rig;
+    DeviceLink link{rig.factory()};
+    SupplyState state;
+    SupplyOps ops{link, state};
+    Timer timer{3600 * 1000};
+    QDateTime now = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
+    std::vector<runs::ScheduleStep> steps;
+    runs::SeasoningEngine engine{ops, timer, [this](int row, QString *fault) {
+                                     return runs::scheduledStep({{}, steps}, row, 0.1, 0.01, fault);
+                                 }};
+    runs::RunRecorder recorder{state, link, dir.path(), [this] { return now; }};
+    Run() {
+        rig.supply.fallback = {";", 0, {}, 5, false, false};
+        link.linkMode = u"comm1"_s;
+        link.MSComm1().open();
+        state.setIdentity(IdentityField::SerialNumber, u"SN-7"_s);
+        QObject::connect(&engine, &runs::SeasoningEngine::stepStarted,
+                         [this](int row, const runs::SeasonStep &s) {
+                             recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
+                         });
+    }
+    void settle() {
+        QVERIFY(QTest::qWaitFor([this] { return link.idle(); }, 5000));
+    }
+    // One poll cycle's kV and mA, as the poll would end it.
+    void sample(double kv, double ma) {
+        state.setMonitor(Monitor::Kv, {"x", 1, kv});
+        state.setMonitor(Monitor::Ma, {"x", 1, ma});
+        state.finishCycle(0, now);
+    }
+};
+
+QString recordOf(const QTemporaryDir &dir) {
+    const QStringList names = QDir(dir.path()).entryList({u"*.jsonl"_s});
+    return names.isEmpty() ? QString() : dir.filePath(names.first());
+}
+
+QJsonObject twinOf(const QString &record) {
+    QFile f(record.chopped(6) + u".json"_s);
+    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
+                                       : QJsonObject();
+}
+
+int pdfPages(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    return int(QString::fromLatin1(f.readAll()).count(QRegularExpression(u"/Type\\s*/Page\\b"_s)));
+}
+
+const char *const Good = R"({"name": "Tube 7", "steps": [
+  {"kv": 40, "ma": 0.5, "seconds": 300},
+  {"kv": 45.5, "ma": 0.65, "seconds": 0}
+]})";
+
+} // namespace
+
+class TestRuns : public QObject {
+    Q_OBJECT
+private slots:
+    void scheduleRoundTrip() {
+        const auto parsed = runs::parseSchedule(Good);
+        QVERIFY(std::holds_alternative<runs::Schedule>(parsed));
+        const runs::Schedule s = std::get<runs::Schedule>(parsed);
+        QCOMPARE(s.name, u"Tube 7"_s);
+        QCOMPARE(s.steps.size(), 2u);
+        QCOMPARE(s.steps[1], (runs::ScheduleStep{45.5, 0.65, 0}));
+        runs::Schedule quoted = s;
+        quoted.name = u"a \"b\"\\c"_s;
+        QCOMPARE(std::get<runs::Schedule>(runs::parseSchedule(runs::scheduleJson(quoted))), quoted);
+    }
+
+    // Nothing is loaded from a malformed file; the refusal names the line.
+    void malformedSchedule_data() {
+        columns<QByteArray, int, QString>("text", "line", "reason");
+        const QByteArray head = "{\"name\": \"x\", \"steps\": [\n";
+        const QByteArray step = "{\"kv\": 40, \"ma\": 0.5, \"seconds\": 300}";
+        row("not JSON", "{\"name\": \"x\",\n\"steps\": [\n}"_ba, 3, u""_s);
+        row("a list", "[]"_ba, 1, u"not a JSON object"_s);
+        row("no name", "{\"steps\": [" + step + "]}", 1, u"\"name\""_s);
+        row("unknown key", "{\"name\": \"x\", \"step\": []}"_ba, 1, u"unknown key \"step\""_s);
+        row("no steps", head + "]}", 1, u"1 to 17 steps"_s);
+        QByteArray many = head + step;
+        for (int i = 0; i < 17; ++i)
+            many += ",\n" + step;
+        row("18 steps", many + "]}", 1, u"1 to 17 steps"_s);
+        row("kV as text", head + step + ",\n{\"kv\": \"40\", \"ma\": 0.5, \"seconds\": 1}]}", 3,
+            u"step 2: \"kv\" must be a number"_s);
+        row("mA missing", head + "{\"kv\": 40, \"seconds\": 1}]}", 2,
+            u"step 1: \"ma\" must be a number"_s);
+        row("negative kV", head + step + ",\n\n{\"kv\": -1, \"ma\": 0, \"seconds\": 1}]}", 4,
+            u"step 2: \"kv\""_s);
+        row("half a second", head + "{\"kv\": 40, \"ma\": 0.5, \"seconds\": 1.5}]}", 2,
+            u"whole seconds"_s);
+        row("step not an object", head + step + ",\n 7]}", 3, u"step 2: a step must be"_s);
+        row("step key unknown", head + "{\"kv\": 1, \"ma\": 0, \"seconds\": 1, \"s\": 1}]}", 2,
+            u"unknown key \"s\""_s);
+    }
+    void malformedSchedule() {
+        const auto [text, line, reason] = fetch<QByteArray, int, QString>("text", "line", "reason");
+        const auto parsed = runs::parseSchedule(text);
+        QVERIFY(std::holds_alternative<runs::ScheduleError>(parsed));
+        const runs::ScheduleError e = std::get<runs::ScheduleError>(parsed);
+        QCOMPARE(e.line, line);
+        QVERIFY2(e.reason.contains(reason), qPrintable(e.reason));
+    }
+
+    // Each step's record holds what the poll read and the arcs counted while
+    // it ran, the time spent at it, and the run's end; the report follows.
+    void recordFollowsRun() {
+        Run r;
+        r.steps = {{40, 0.5, 2}, {45, 0.65, 3}, {50, 0.8, 1}};
+        QVERIFY(r.recorder.begin(
+            u"seasoning"_s,
+            QJsonDocument::fromJson(runs::scheduleJson({u"Three"_s, r.steps})).object()));
+        QVERIFY(r.engine.start());
+        r.settle();
+        // Per step: the kV and mA samples of its ticks and arcs counted at which tick.
+        const QList<QList<double>> kv = {{39, 41}, {44, 45, 46.5}, {50}, {0.5}};
+        const QList<QList<double>> ma = {{0.5, 0.4}, {0.6, 0.7, 0.65}, {0.8}, {0}};
+        const QList<int> arcs = {0, 2, 1, 0};
+        int arcCount = 0;
+        for (qsizetype step = 0; step < kv.size(); ++step) {
+            for (qsizetype t = 0; t < kv[step].size(); ++t) {
+                r.sample(kv[step][t], ma[step][t]);
+                if (t == 0 && arcs[step])
+                    r.state.setArcCount(arcCount += arcs[step]);
+                r.now = r.now.addSecs(1);
+                r.engine.tick();
+                r.settle();
+            }
+        }
+        QVERIFY(!r.engine.running());
+        const QString report = r.recorder.end(runs::RunEnd::Completed);
+        QVERIFY(QFile::exists(report));
+        const runs::RunReport rec = runs::readRecord(recordOf(r.dir));
+        QCOMPARE(rec.end, u"completed"_s);
+        QCOMPARE(rec.seconds, 7.0);
+        QCOMPARE(rec.run.value("unit"_L1).toObject().value("serial"_L1).toString(), u"SN-7"_s);
+        QCOMPARE(rec.steps.size(), std::size_t(kv.size()));
+        for (qsizetype step = 0; step < kv.size(); ++step) {
+            const QJsonObject s = rec.steps[step];
+            const auto &k = kv[step];
+            // The closing zeros run as the hidden last row.
+            QCOMPARE(s.value("step"_L1).toInt(), step < 3 ? step + 1 : 18);
+            QCOMPARE(s.value("seconds"_L1).toDouble(), double(k.size()));
+            QCOMPARE(s.value("samples"_L1).toInt(), k.size());
+            QCOMPARE(s.value("arcs"_L1).toInt(), arcs[step]);
+            QCOMPARE(s.value("kv"_L1)["min"_L1].toDouble(), *std::min_element(k.begin(), k.end()));
+            QCOMPARE(s.value("kv"_L1)["max"_L1].toDouble(), *std::max_element(k.begin(), k.end()));
+            QCOMPARE(s.value("kv"_L1)["mean"_L1].toDouble(),
+                     std::accumulate(k.begin(), k.end(), 0.0) / k.size());
+            QCOMPARE(s.value("ma"_L1)["max"_L1].toDouble(),
+                     *std::max_element(ma[step].begin(), ma[step].end()));
+        }
+        QCOMPARE(rec.steps[1].value("planned"_L1)["kv"_L1].toDouble(), 45.0);
+        QCOMPARE(twinOf(recordOf(r.dir)).value("steps"_L1).toArray().size(), kv.size());
+        QCOMPARE(pdfPages(report), runs::reportPages(kv.size()));
+    }
+
+    // A record cut mid-run (even mid-line) is reported at the next start as
+    // "interrupted", with the steps that were finished.
+    void cutRecordReportedInterrupted() {
+        QString folder;
+        {
+            Run r;
+            r.steps = {{40, 0.5, 5}};
+            r.recorder.begin(u"seasoning"_s, {{"name", "Cut"}});
+            for (int step = 1; step <= 31; ++step)
+                r.recorder.stepStarted(step, 40, 0.5, 5);
+            folder = r.dir.path();
+            r.dir.setAutoRemove(false);
+            QFile cut(recordOf(r.dir));
+            QVERIFY(cut.open(QIODevice::Append));
+            cut.write("{\"record\": \"st");
+        }
+        const QStringList reports = runs::reportInterrupted(folder);
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(runs::listReports(folder), reports);
+        const QJsonObject twin = twinOf(reports.first().chopped(4) + u".jsonl"_s);
+        QCOMPARE(twin.value("end"_L1).toString(), u"interrupted"_s);
+        QCOMPARE(twin.value("steps"_L1).toArray().size(), 30);
+        // 30 steps fill the first page of the table exactly.
+        QCOMPARE(pdfPages(reports.first()), 2);
+        QVERIFY(runs::reportInterrupted(folder).isEmpty());
+        QDir(folder).removeRecursively();
+    }
+};
+
+QTEST_MAIN(TestRuns)
+#include "tst_runs.moc"
