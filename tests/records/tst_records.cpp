@@ -56,10 +56,10 @@ struct PollRig {
 SupplySample sample(double kv, int arcs, std::optional<bool> interlock, double lvps) {
     SupplySample s;
     s.wallClock = QDateTime(QDate(2026, 3, 1), QTime(9, 5, 7, 89));
-    s.monitors[0] = {"2048", 2048, kv};
-    s.monitors[1] = {"1024", 1024, 0.0874};
-    s.monitors[3] = {"1365", 1365, lvps};
-    s.setpoints[0] = {"2000", 2000, 34.188};
+    s.readings[int(Quantity::KvMonitor)] = {"2048", 2048, kv};
+    s.readings[int(Quantity::MaMonitor)] = {"1024", 1024, 0.0874};
+    s.readings[int(Quantity::Lvps)] = {"1365", 1365, lvps};
+    s.readings[int(Quantity::KvSetpoint)] = {"2000", 2000, 34.188};
     s.status.faults.interlockOpen = interlock;
     s.status.faults.overVoltageOk = false;
     s.arcCount = arcs;
@@ -118,13 +118,13 @@ private slots:
         for (qsizetype i = 0; i < n; ++i) {
             TrendPoint p;
             p.monotonicNs = i * TrendHistory::CycleFloorNs;
-            p.kv = i == spike ? 3.0f : 50.0f + float(i % 7) * 0.1f;
+            p[Quantity::KvMonitor] = i == spike ? 3.0f : 50.0f + float(i % 7) * 0.1f;
             p.arcCount = i >= spike;
             h.add(p, Start.addMSecs(p.monotonicNs / 1000000));
         }
         QVERIFY(h.size() <= h.capacity());
         const qint64 to = h.at(h.size() - 1).monotonicNs + 1, from = to - minutes * 60 * Second;
-        const QList<QPointF> drawn = decimate(h, TrendSeries::Kv, from, to, columns);
+        const QList<QPointF> drawn = decimate(h, Quantity::KvMonitor, from, to, columns);
         QVERIFY(drawn.size() <= 2 * columns);
         // Every column keeps exactly the lowest and highest value of its samples.
         const double x0 = h.wallMs(from), perColumn = columns / (h.wallMs(to) - x0);
@@ -135,7 +135,7 @@ private slots:
             lo = std::min(lo, v), hi = std::max(hi, v);
         };
         for (qsizetype i = h.lowerBound(from); i < h.size(); ++i)
-            widen(want, h.wallMs(h.at(i).monotonicNs), h.at(i).kv);
+            widen(want, h.wallMs(h.at(i).monotonicNs), h.at(i)[Quantity::KvMonitor]);
         for (const QPointF &p : drawn)
             widen(got, p.x(), p.y());
         QCOMPARE(got, want);

@@ -56,10 +56,10 @@ QStringList items(const SupplyState &s) {
         return u"%1/%2/%3"_s.arg(QString::fromLatin1(r.text), shown(r.count))
             .arg(r.value, 0, 'g', 6);
     };
-    // Monitors 0..4, then the kV and mA setpoints.
+    // Every quantity, in the table's order.
     const SupplySample now = s.sample();
-    for (int i = 0; i < MonitorCount + 2; ++i)
-        out << u"r%1=%2"_s.arg(i).arg(reading(i < 5 ? now.monitors[i] : now.setpoints[i - 5]));
+    for (int i = 0; i < QuantityCount; ++i)
+        out << u"r%1=%2"_s.arg(i).arg(reading(now.readings[i]));
     out << u"hv=%1"_s.arg(s.hvEnabled()) << u"xray=%1"_s.arg(s.xrayOn())
         << u"bits="_s + shown(s.status().faults) + shown(s.status().psFault)
         << u"arcs=%1"_s.arg(s.arcCount()) << u"armed=%1"_s.arg(s.arcArmed())

@@ -112,9 +112,9 @@ private slots:
         SupplySample s;
         s.cycle = 7;
         s.wallClock = QDateTime(QDate(2026, 12, 7), QTime(4, 5, 6, 789), QTimeZone::utc());
-        s.monitors[int(Monitor::Kv)] = {"2048", 2048, 40.009768};
-        s.monitors[int(Monitor::Ma)] = {"2925", 2925, 0.99975};
-        s.setpoints[int(Channel::Kv)] = {"2048", 2048, 40.009768};
+        s.readings[int(Quantity::KvMonitor)] = {"2048", 2048, 40.009768};
+        s.readings[int(Quantity::MaMonitor)] = {"2925", 2925, 0.99975};
+        s.readings[int(Quantity::KvSetpoint)] = {"2048", 2048, 40.009768};
         s.xrayOn = true;
         s.status.faults.arcOk = true;
         s.status.faults.overVoltageOk = false;
