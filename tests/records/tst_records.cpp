@@ -7,6 +7,7 @@
 #include "scripteddialogs.h"
 #include "supply/supplyops.h"
 #include "trend/recordsmenu.h"
+#include "trend/trendwindow.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -175,10 +176,23 @@ private slots:
         QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs), sample.wallClock);
         QCOMPARE(cells.mid(1).join(','), fields);
         QCOMPARE(got[2], got[1]);
+        // Read back, each cell is its value to within half its last decimal.
+        const SampleValues values = sampleValues(sample);
+        for (int i = 0; i < values.size(); ++i) {
+            QCOMPARE(cells[i + 1].isEmpty(), !values[i]);
+            const double half = 0.5 * std::pow(10.0, -std::max(0, sampleColumns()[i].decimals));
+            QVERIFY(!values[i] || qAbs(cells[i + 1].toDouble() - *values[i]) <= half * 1.0001);
+        }
+        // The trend's export writes the same header and cells through the same writer.
+        TrendHistory history;
+        history.add(sample);
+        TrendWindow trend(history);
+        QCOMPARE(trend.exportCsv(dir.filePath(u"trend.csv"_s)), QString());
+        const QStringList exported = lines(dir.filePath(u"trend.csv"_s));
+        QCOMPARE(exported[0], got[0]);
+        QCOMPARE(exported[1].section(',', 0, 2), got[1].section(',', 0, 2));
     }
 
-    // The kV line is drawn last, each set-point dashed in a lighter shade of its
-    // monitor with its own legend entry, and an exported picture is titled.
     void failedWriteStopsLoggingOnly_data() {
         columns<QString, QString>("failure", "reason");
         row("disk full in mid-row", u"limit"_s, u"the disk took only part of a line"_s);
