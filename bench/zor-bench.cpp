@@ -293,8 +293,9 @@ int main(int argc, char *argv[]) {
     for (qint64 i = 0; i < 8 * zor::TrendHistory::HourNs / cycleNs; ++i) {
         sample.monotonicNs = i * cycleNs;
         sample.wallClock = t0.addMSecs(sample.monotonicNs / 1000000);
-        sample.monitors[0].value = 40 + 10 * ((i / 40) % 2) - (i % 997 == 0 ? 30 : 0);
-        sample.monitors[1].value = 2 + (i % 13) * 0.01;
+        sample.readings[int(zor::Quantity::KvMonitor)].value =
+            40 + 10 * ((i / 40) % 2) - (i % 997 == 0 ? 30 : 0);
+        sample.readings[int(zor::Quantity::MaMonitor)].value = 2 + (i % 13) * 0.01;
         sample.arcCount = int(i / 997);
         emit window.state.sampled(sample);
     }

@@ -178,11 +178,14 @@ void feedRecords(MainWindow &main, int seconds) {
         else if (i == 420 || i == 850)
             s.setArcArmed(true);
         const double wobble = std::sin(t / 7) * 0.15 + std::sin(t * 3.1) * 0.05;
-        s.setSetpoint(Channel::Kv, reading(45.0, 0.017094));
-        s.setSetpoint(Channel::Ma, reading(0.8, 0.000209));
-        s.setMonitor(Monitor::Kv, reading(arc ? 6.2 : 45.0 * ramp + wobble * ramp, 0.017094));
-        s.setMonitor(Monitor::Ma, reading(arc ? 0.05 : 0.8 * ramp + wobble * 0.02, 0.000209));
-        s.setMonitor(Monitor::FilamentA, reading(1.2 + 0.9 * ramp + wobble * 0.01, 0.0014652));
+        s.setReading(Quantity::KvSetpoint, reading(45.0, 0.017094));
+        s.setReading(Quantity::MaSetpoint, reading(0.8, 0.000209));
+        s.setReading(Quantity::KvMonitor,
+                     reading(arc ? 6.2 : 45.0 * ramp + wobble * ramp, 0.017094));
+        s.setReading(Quantity::MaMonitor,
+                     reading(arc ? 0.05 : 0.8 * ramp + wobble * 0.02, 0.000209));
+        s.setReading(Quantity::FilamentMonitor,
+                     reading(1.2 + 0.9 * ramp + wobble * 0.01, 0.0014652));
         s.finishCycle(endNs - (cycles - i) * cycleNs, at);
     }
     main.menus.records->events.setClock([] { return QDateTime::currentDateTime(); });

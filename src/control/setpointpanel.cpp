@@ -28,8 +28,6 @@ struct SetpointPanel::Channel {
     const char *programMask;
     const char *revert; // followed by the count, no trailing comma
     const char *query;
-    const char *readMask;
-    const char *unit;
 };
 
 namespace {
@@ -50,11 +48,9 @@ const QColor Red(0xFF, 0x00, 0x00);
 } // namespace
 
 const SetpointPanel::Channel SetpointPanel::ChannelA{
-    zor::Channel::Kv, true, "Now Modifying KV_PROG", 70000.0, "VREF ", "#0.##0", "10,", "VSET;",
-    "#0.000",         " kV"};
+    zor::Channel::Kv, true, "Now Modifying KV_PROG", 70000.0, "VREF ", "#0.##0", "10,", "VSET;"};
 const SetpointPanel::Channel SetpointPanel::ChannelB{
-    zor::Channel::Ma, false, "Now Modifying MA_PROG", 8.56, "IREF ", "0.##0", "11,", "ISET;",
-    "0.000",          " mA"};
+    zor::Channel::Ma, false, "Now Modifying MA_PROG", 8.56, "IREF ", "0.##0", "11,", "ISET;"};
 
 SetpointPanel::SetpointPanel(ConsoleContext ctx)
     : QGroupBox(QStringLiteral("SET DAC CHANNELS")), ctx_(ctx) {
@@ -226,7 +222,7 @@ void SetpointPanel::ctrl_SCALVAL_ValueChanged(double value) {
             // Programming full scale instead would be a value nobody asked for.
             ctrl_SCALVAL->setValue(ctrl_BITVAL->value() * f);
             coupling_ = false;
-            const QString unit = QString::fromLatin1(ch.unit).trimmed();
+            const QString unit = QString::fromLatin1(info(setpointOf(ch.id)).unit);
             dialogs().message(QStringLiteral("%1 %2 is above the unit's full scale of %3 %2.")
                                   .arg(QLocale::c().toString(value, 'g', 6), unit,
                                        QLocale::c().toString(FullScaleCount * f, 'g', 5)));
@@ -261,7 +257,7 @@ void SetpointPanel::showAnswer(const Channel &ch, qint16 count, parse::Ack ack) 
     taken_ = ack == parse::Ack::Taken;
     if (taken_) {
         field->setText(formatMask(count * factor(ch), QString::fromLatin1(ch.programMask)) +
-                       QString::fromLatin1(ch.unit));
+                       QString::fromLatin1(info(setpointOf(ch.id)).shownUnit));
         setFieldColour(field, White);
     } else if (ack == parse::Ack::Refused) {
         field->setText(QStringLiteral("Invalid"));
@@ -324,8 +320,7 @@ void SetpointPanel::showReadBack(zor::Channel c, const Reading &r) {
     shown = r;
     const Channel &ch = channel(c);
     QLineEdit *field = valueField(ch);
-    field->setText(formatMask(r.value, QString::fromLatin1(ch.readMask)) +
-                   QString::fromLatin1(ch.unit));
+    field->setText(displayText(setpointOf(c), r.value));
     setFieldColour(field, White);
 }
 

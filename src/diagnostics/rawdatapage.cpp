@@ -229,26 +229,22 @@ void RawDataPage::showInterlock1(bool energized) {
                                 : QStringLiteral("AUX:  JB8-10 To GND"));
 }
 
-void RawDataPage::showMonitor(Monitor m, const Reading &r) {
-    static constexpr std::array<int, MonitorCount> Channels{2, 3, 4, 1, 0};
-    txt_DATA[Channels[static_cast<int>(m)]]->setText(QString::fromLatin1(r.text));
-}
-
-void RawDataPage::showSetpoint(Channel c, const Reading &r) {
-    if (!r.count)
+void RawDataPage::showReading(Quantity q, const Reading &r) {
+    const QuantityInfo &i = info(q);
+    if (i.rawAdc >= 0)
+        txt_DATA[i.rawAdc]->setText(QString::fromLatin1(r.text));
+    if (i.rawDac < 0 || !r.count)
         return;
     // One leading blank unless negative.
     const long long n = *r.count;
-    (c == Channel::Kv ? txt_RAWDACA : txt_RAWDACB)
+    (i.rawDac == 0 ? txt_RAWDACA : txt_RAWDACB)
         ->setText(n < 0 ? QString::number(n) : QStringLiteral(" %1").arg(n));
 }
 
 void RawDataPage::showReadings(const SupplyState &state) {
-    for (int i = 0; i < MonitorCount; ++i)
-        if (const Reading r = state.monitor(Monitor(i)); r != Reading{})
-            showMonitor(Monitor(i), r);
-    for (Channel c : {Channel::Kv, Channel::Ma})
-        showSetpoint(c, state.setpoint(c));
+    for (const QuantityInfo &i : Quantities)
+        if (const Reading r = state.reading(i.id); r != Reading{})
+            showReading(i.id, r);
 }
 
 } // namespace zor

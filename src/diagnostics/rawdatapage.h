@@ -62,9 +62,9 @@ public:
 
     // Interlock 1 follows the acknowledged high-voltage state.
     void showInterlock1(bool energized);
-    // What the supply sent for a monitor, also when it is not a number.
-    void showMonitor(Monitor m, const Reading &r);
-    void showSetpoint(Channel c, const Reading &r);
+    // A monitor's raw field shows what the supply sent, also when it is not a
+    // number; a set-point's DAC field its count.
+    void showReading(Quantity q, const Reading &r);
     // Everything the model has read so far, for a page loaded after the reads.
     void showReadings(const SupplyState &state);
 

@@ -1,60 +1,39 @@
 #include "monitor/analogreadbacks.h"
 
-#include "platform/displaymask.h"
 #include "platform/readout.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QLineEdit>
 
 namespace zor {
 
 AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent) : QObject(parent) {
-    const auto field = [](QGroupBox *box, const char *name, const char *label, const char *text) {
-        auto *edit = new Readout(QString::fromLatin1(text), box);
-        edit->setObjectName(QString::fromLatin1(name));
-        static_cast<QFormLayout *>(box->layout())->addRow(QString::fromLatin1(label), edit);
-        return edit;
+    const auto frame = [](const char *name, const char *caption) {
+        auto *box = new QGroupBox(QString::fromLatin1(caption));
+        box->setObjectName(QString::fromLatin1(name));
+        new QFormLayout(box);
+        return box;
     };
-    fra_READBACKS = new QGroupBox(QStringLiteral("READBACKS"));
-    fra_READBACKS->setObjectName(QStringLiteral("fra_READBACKS"));
-    new QFormLayout(fra_READBACKS);
-    txt_ADC2 = field(fra_READBACKS, "txt_ADC2", "HV Monitor", "Channel 2");
-    txt_ADC3 = field(fra_READBACKS, "txt_ADC3", "MA Current", "Channel 3");
-    txt_ADC13 = field(fra_READBACKS, "txt_ADC13", "FIL Monitor", "");
-    fra_AUX = new QGroupBox(QStringLiteral("AUXILIARY VOLTAGE"));
-    fra_AUX->setObjectName(QStringLiteral("fra_AUX"));
-    new QFormLayout(fra_AUX);
-    txt_ADC1 = field(fra_AUX, "txt_ADC1", "LVPS -15 V", "Channel 1");
-    txt_ADC6 = field(fra_AUX, "txt_ADC6", "Temperature", "N/A");
-    connect(&state, &SupplyState::monitorChanged, this, &AnalogReadbacks::show);
+    fra_READBACKS = frame("fra_READBACKS", "READBACKS");
+    fra_AUX = frame("fra_AUX", "AUXILIARY VOLTAGE");
+    for (const QuantityInfo &q : Quantities) {
+        QGroupBox *box = q.panel == Panel::Readbacks   ? fra_READBACKS
+                         : q.panel == Panel::Auxiliary ? fra_AUX
+                                                       : nullptr;
+        if (!box)
+            continue;
+        auto *edit = new Readout(QString::fromLatin1(q.initialText), box);
+        edit->setObjectName(QString::fromLatin1(q.field));
+        static_cast<QFormLayout *>(box->layout())->addRow(QString::fromLatin1(q.label), edit);
+        fields_[int(q.id)] = edit;
+    }
+    connect(&state, &SupplyState::readingChanged, this, &AnalogReadbacks::show);
 }
 
-void AnalogReadbacks::show(Monitor m, const Reading &r) {
+void AnalogReadbacks::show(Quantity q, const Reading &r) {
     // A reply that was not a count shows on the raw data page only.
-    if (!r.count)
-        return;
-    switch (m) {
-    case Monitor::Kv:
-        txt_ADC2->setText(formatMask(r.value, "#0.000") + " kV");
-        break;
-    case Monitor::Ma:
-        txt_ADC3->setText(formatMask(r.value, "0.000") + " mA");
-        break;
-    case Monitor::FilamentA:
-        txt_ADC13->setText(formatMask(r.value, "0.##0") + " A");
-        break;
-    case Monitor::LvpsV:
-        // The rail's sign is written in front of the mask; a rail gone positive
-        // must not show as a doubled minus.
-        txt_ADC1->setText((r.value > 0 ? formatMask(r.value, "##.#0")
-                                       : QStringLiteral("-") + formatMask(-r.value, "##.#0")) +
-                          " V");
-        break;
-    case Monitor::Temperature:
-        txt_ADC6->setText(formatMask(r.value, "##.0"));
-        break;
-    }
+    if (r.count && fields_[int(q)])
+        fields_[int(q)]->setText(displayText(q, r.value));
 }
 
 } // namespace zor

@@ -3,14 +3,15 @@
 #include "supply/supplystate.h"
 
 #include <QObject>
+#include <array>
 
 class QGroupBox;
 class QLineEdit;
 
 namespace zor {
 
-// "READBACKS" and "AUXILIARY VOLTAGE": the analog monitors as the supply
-// model holds them, repainted only when a reading changes.
+// "READBACKS" and "AUXILIARY VOLTAGE": a field for each quantity of those
+// frames (txt_ADC2, txt_ADC1, ...), repainted only when its reading changes.
 class AnalogReadbacks : public QObject {
     Q_OBJECT
 public:
@@ -18,14 +19,13 @@ public:
 
     QGroupBox *fra_READBACKS;
     QGroupBox *fra_AUX;
-    QLineEdit *txt_ADC2;
-    QLineEdit *txt_ADC3;
-    QLineEdit *txt_ADC13;
-    QLineEdit *txt_ADC1;
-    QLineEdit *txt_ADC6;
+    // The quantity's field; nullptr for one shown on no frame here.
+    QLineEdit *field(Quantity q) const { return fields_[int(q)]; }
 
 private:
-    void show(Monitor m, const Reading &r);
+    void show(Quantity q, const Reading &r);
+
+    std::array<QLineEdit *, QuantityCount> fields_{};
 };
 
 } // namespace zor

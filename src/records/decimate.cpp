@@ -2,20 +2,19 @@
 
 namespace zor {
 
-QList<QPointF> decimate(const TrendHistory &h, TrendSeries s, qint64 fromNs, qint64 toNs,
+QList<QPointF> decimate(const TrendHistory &h, Quantity q, qint64 fromNs, qint64 toNs,
                         int columns) {
     return minMaxPerColumn(
         h.lowerBound(fromNs), h.lowerBound(toNs),
         [&](qsizetype i) { return h.wallMs(h.at(i).monotonicNs); },
-        [&](qsizetype i) { return trendValue(h.at(i), s); }, h.wallMs(fromNs), h.wallMs(toNs),
-        columns);
+        [&](qsizetype i) { return h.at(i)[q]; }, h.wallMs(fromNs), h.wallMs(toNs), columns);
 }
 
-QList<QPointF> steps(const TrendHistory &h, TrendSeries s, qint64 fromNs, qint64 toNs) {
+QList<QPointF> steps(const TrendHistory &h, Quantity q, qint64 fromNs, qint64 toNs) {
     QList<QPointF> out;
     const qsizetype begin = h.lowerBound(fromNs), end = h.lowerBound(toNs);
     for (qsizetype i = begin; i < end; ++i) {
-        const double x = h.wallMs(h.at(i).monotonicNs), y = trendValue(h.at(i), s);
+        const double x = h.wallMs(h.at(i).monotonicNs), y = h.at(i)[q];
         if (i == begin || i == end - 1 || y != out.last().y()) {
             if (i > begin && y != out.last().y())
                 out.append({x, out.last().y()});
@@ -38,7 +37,7 @@ QList<QPointF> arcMarks(const TrendHistory &h, qint64 fromNs, qint64 toNs, int c
         if (column == lastColumn)
             continue;
         lastColumn = column;
-        out.append({h.wallMs(p.monotonicNs), double(p.kv)});
+        out.append({h.wallMs(p.monotonicNs), double(p[Quantity::KvMonitor])});
     }
     return out;
 }

@@ -52,11 +52,10 @@ QList<QPointF> minMaxPerColumn(qsizetype begin, qsizetype end, X x, Y y, double 
 }
 
 // One series of the history between two monotonic stamps, x in wall-clock ms.
-QList<QPointF> decimate(const TrendHistory &h, TrendSeries s, qint64 fromNs, qint64 toNs,
-                        int columns);
+QList<QPointF> decimate(const TrendHistory &h, Quantity q, qint64 fromNs, qint64 toNs, int columns);
 // A series that moves in steps (a set-point) as its corners only: the first
 // point, each change drawn as a vertical edge, and the last point.
-QList<QPointF> steps(const TrendHistory &h, TrendSeries s, qint64 fromNs, qint64 toNs);
+QList<QPointF> steps(const TrendHistory &h, Quantity q, qint64 fromNs, qint64 toNs);
 // A mark at the kV monitor wherever the arc count rose, at most one per column.
 QList<QPointF> arcMarks(const TrendHistory &h, qint64 fromNs, qint64 toNs, int columns);
 

@@ -1,33 +1,11 @@
 #include "records/eventlog.h"
 
-#include "records/datalog.h"
+#include "records/samplerow.h"
 #include "supply/supplyops.h"
 
 #include <QSaveFile>
 
 namespace zor {
-
-namespace {
-
-// A flag whose healthy state is true: raised on a known false, cleared on the way back.
-void okFlag(QStringList &out, const QString &name, std::optional<bool> before,
-            std::optional<bool> after) {
-    if (after == false && before != false)
-        out << name + QStringLiteral(" fault raised");
-    else if (after == true && before == false)
-        out << name + QStringLiteral(" fault cleared");
-}
-
-// A flag whose alarming state is true.
-void alarmFlag(QStringList &out, const QString &raised, const QString &cleared,
-               std::optional<bool> before, std::optional<bool> after) {
-    if (after == true && before != true)
-        out << raised;
-    else if (after == false && before == true)
-        out << cleared;
-}
-
-} // namespace
 
 QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after) {
     QStringList out;
@@ -36,19 +14,13 @@ QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after) {
     if (after.hvOn != before.hvOn)
         out << (after.hvOn ? QStringLiteral("HV on confirmed")
                            : QStringLiteral("HV off confirmed"));
-    const auto &b = before.status.faults, &a = after.status.faults;
-    okFlag(out, QStringLiteral("Arc"), b.arcOk, a.arcOk);
-    okFlag(out, QStringLiteral("Over temperature"), b.tempOk, a.tempOk);
-    okFlag(out, QStringLiteral("Over voltage"), b.overVoltageOk, a.overVoltageOk);
-    okFlag(out, QStringLiteral("Under voltage"), b.underVoltageOk, a.underVoltageOk);
-    okFlag(out, QStringLiteral("Over current"), b.overCurrentOk, a.overCurrentOk);
-    okFlag(out, QStringLiteral("Under current"), b.underCurrentOk, a.underCurrentOk);
-    okFlag(out, QStringLiteral("Watchdog"), b.watchdogOk, a.watchdogOk);
-    okFlag(out, QStringLiteral("Operation"), b.operationOk, a.operationOk);
-    alarmFlag(out, QStringLiteral("PS fault raised"), QStringLiteral("PS fault cleared"),
-              before.status.psFault, after.status.psFault);
-    alarmFlag(out, QStringLiteral("Interlock open"), QStringLiteral("Interlock closed"),
-              b.interlockOpen, a.interlockOpen);
+    for (const FlagInfo &f : StatusFlags) {
+        const std::optional<bool> was = f.of(before.status), is = f.of(after.status);
+        if (is == f.alarm && was != f.alarm)
+            out << QString::fromLatin1(f.raised);
+        else if (is == !f.alarm && was == f.alarm)
+            out << QString::fromLatin1(f.cleared);
+    }
     if (after.arcCount > before.arcCount)
         out << QStringLiteral("Arc counted (%1)").arg(after.arcCount);
     else if (after.arcCount < before.arcCount)
@@ -96,13 +68,14 @@ void EventLog::watch(SupplyOps &ops) {
         switch (op) {
         case SupplyOps::Operation::ProgramKv:
         case SupplyOps::Operation::ProgramMa: {
-            const bool kv = op == SupplyOps::Operation::ProgramKv;
-            const Reading r = state_.setpoint(kv ? Channel::Kv : Channel::Ma);
-            append(taken ? QStringLiteral("%1 setpoint programmed: %2 %1")
-                               .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"),
-                                    fileNumber(r.value, 3))
-                         : QStringLiteral("%1 setpoint refused")
-                               .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA")));
+            const QuantityInfo &q =
+                info(op == SupplyOps::Operation::ProgramKv ? Quantity::KvSetpoint
+                                                           : Quantity::MaSetpoint);
+            const QString name = QString::fromLatin1(q.name);
+            append(taken ? QStringLiteral("%1 programmed: %2 %3")
+                               .arg(name, fileNumber(state_.reading(q.id).value, q.decimals),
+                                    QString::fromLatin1(q.unit))
+                         : name + QStringLiteral(" refused"));
             break;
         }
         case SupplyOps::Operation::ResetFault:

@@ -1,137 +1,140 @@
 #include "records/samplerow.h"
 
 #include <QJsonValue>
-#include <QStringList>
 #include <array>
-#include <optional>
 
 namespace zor {
 
 namespace {
 
-struct Cell {
-    const char *key;
-    const char *unit; // empty for flags and counts
-    int decimals;     // -1: a flag, shown 0/1, true/false or yes/no
-    std::optional<double> value;
-};
-
-std::optional<double> known(const Reading &r) {
-    return r.count ? std::optional<double>(r.value) : std::nullopt;
+QList<SampleColumn> makeColumns() {
+    QList<SampleColumn> out;
+    const auto add = [&](const char *key, const char *name, const char *unit, int decimals) {
+        out.append({QLatin1String(key),
+                    QStringLiteral("%1 [%2]").arg(QLatin1String(name), QLatin1String(unit)),
+                    QLatin1String(unit), decimals});
+    };
+    for (const QuantityInfo &q : Quantities)
+        add(q.key, q.name, q.unit, q.decimals);
+    add("hv_switch", "HV switch", "1=on", -1);
+    add("hv_on", "HV on", "1=on", -1);
+    for (const FlagInfo &f : StatusFlags)
+        add(f.key, f.name, f.unit, -1);
+    add("arc_count", "arc count", "arcs", 0);
+    add("failed_replies", "failed replies", "replies", 0);
+    return out;
 }
 
 std::optional<double> flag(const std::optional<bool> &b) {
     return b ? std::optional<double>(*b ? 1.0 : 0.0) : std::nullopt;
 }
 
-std::array<Cell, 21> cells(const SupplySample &s) {
-    const auto monitor = [&](Monitor m) { return known(s.monitors[static_cast<int>(m)]); };
-    const auto setpoint = [&](Channel c) { return known(s.setpoints[static_cast<int>(c)]); };
-    const parse::FaultFlags &f = s.status.faults;
-    return {{
-        {"kv_monitor", "kV", 3, monitor(Monitor::Kv)},
-        {"ma_monitor", "mA", 3, monitor(Monitor::Ma)},
-        {"filament", "A", 3, monitor(Monitor::FilamentA)},
-        {"lvps", "V", 2, monitor(Monitor::LvpsV)},
-        {"temperature", "C", 1, monitor(Monitor::Temperature)},
-        {"kv_setpoint", "kV", 3, setpoint(Channel::Kv)},
-        {"ma_setpoint", "mA", 3, setpoint(Channel::Ma)},
-        {"hv_on", "", -1, flag(s.xrayOn)},
-        {"arc_ok", "", -1, flag(f.arcOk)},
-        {"temp_ok", "", -1, flag(f.tempOk)},
-        {"over_voltage_ok", "", -1, flag(f.overVoltageOk)},
-        {"under_voltage_ok", "", -1, flag(f.underVoltageOk)},
-        {"over_current_ok", "", -1, flag(f.overCurrentOk)},
-        {"under_current_ok", "", -1, flag(f.underCurrentOk)},
-        {"watchdog_ok", "", -1, flag(f.watchdogOk)},
-        {"operation_ok", "", -1, flag(f.operationOk)},
-        {"interlock_open", "", -1, flag(f.interlockOpen)},
-        {"ps_fault", "", -1, flag(s.status.psFault)},
-        {"arc_count", "", 0, double(s.arcCount)},
-        {"failed_replies", "", 0, double(s.failedReplies)},
-        {"cycle", "", 0, double(s.cycle)},
-    }};
+QString number(const SampleColumn &c, double v) {
+    return fileNumber(v, qMax(c.decimals, 0));
 }
 
-// Dots for decimals whatever the locale.
-QString number(const Cell &c) {
-    return QString::number(*c.value, 'f', qMax(c.decimals, 0));
+QString csvCell(const SampleColumn &c, const std::optional<double> &v) {
+    return v ? number(c, *v) : QString();
 }
 
-QString localTime(const SupplySample &s) {
-    return s.wallClock.toLocalTime().toString(Qt::ISODateWithMs);
-}
-
-QString people(const Cell &c) {
-    if (!c.value)
+QString people(const SampleValues &values, int column) {
+    const SampleColumn &c = sampleColumns()[column];
+    const std::optional<double> &v = values[column];
+    if (!v)
         return QStringLiteral("?");
     if (c.decimals < 0)
-        return *c.value != 0 ? QStringLiteral("yes") : QStringLiteral("no");
-    return *c.unit ? number(c) + ' ' + QLatin1String(c.unit) : number(c);
+        return *v != 0 ? QStringLiteral("yes") : QStringLiteral("no");
+    return column < QuantityCount ? number(c, *v) + ' ' + c.unit : number(c, *v);
 }
 
 } // namespace
 
+QString fileTime(const QDateTime &t) {
+    return t.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+}
+
+const QList<SampleColumn> &sampleColumns() {
+    static const QList<SampleColumn> columns = makeColumns();
+    return columns;
+}
+
+SampleValues unknownValues() {
+    return SampleValues(sampleColumns().size());
+}
+
+SampleValues sampleValues(const SupplySample &s) {
+    SampleValues v;
+    for (const Reading &r : s.readings)
+        v << (r.count ? std::optional<double>(r.value) : std::nullopt);
+    v << flag(s.hvEnabled) << flag(s.xrayOn);
+    for (const FlagInfo &f : StatusFlags)
+        v << flag(f.of(s.status));
+    v << double(s.arcCount) << double(s.failedReplies);
+    return v;
+}
+
 QString csvHeader() {
-    QStringList names{QStringLiteral("time")};
-    for (const Cell &c : cells({}))
-        names << (*c.unit ? QStringLiteral("%1 (%2)").arg(c.key, c.unit) : QString(c.key));
+    QStringList names{QStringLiteral("time [local ISO 8601]")};
+    for (const SampleColumn &c : sampleColumns())
+        names << c.header;
     return names.join(',');
 }
 
-QString csvRow(const SupplySample &s) {
-    QStringList values{localTime(s)};
-    for (const Cell &c : cells(s))
-        values << (c.value ? number(c) : QString());
-    return values.join(',');
+QString csvRow(const QDateTime &wallClock, const SampleValues &values) {
+    QStringList cells{fileTime(wallClock)};
+    for (int i = 0; i < values.size(); ++i)
+        cells << csvCell(sampleColumns()[i], values[i]);
+    return cells.join(',');
 }
 
 QJsonObject jsonRow(const SupplySample &s) {
-    QJsonObject o{{QStringLiteral("time"), localTime(s)}};
-    for (const Cell &c : cells(s)) {
-        if (!c.value)
-            o.insert(QLatin1String(c.key), QJsonValue::Null);
+    QJsonObject o{{QStringLiteral("time"), s.wallClock.toLocalTime().toString(Qt::ISODateWithMs)},
+                  {QStringLiteral("cycle"), double(s.cycle)}};
+    const SampleValues values = sampleValues(s);
+    for (int i = 0; i < values.size(); ++i) {
+        const SampleColumn &c = sampleColumns()[i];
+        if (!values[i])
+            o.insert(c.key, QJsonValue::Null);
         else if (c.decimals < 0)
-            o.insert(QLatin1String(c.key), *c.value != 0);
+            o.insert(c.key, *values[i] != 0);
         else
-            o.insert(QLatin1String(c.key), number(c).toDouble());
+            o.insert(c.key, number(c, *values[i]).toDouble());
     }
     return o;
 }
 
 QStringList faultNames(const StatusBits &status) {
-    SupplySample s;
-    s.status = status;
-    const auto all = cells(s);
     QStringList faults;
-    for (int i = 8; i <= 15; ++i) {
-        if (all[i].value == 0.0)
-            faults << QString(all[i].key).chopped(3);
-    }
+    for (const FlagInfo &f : StatusFlags)
+        if (!f.alarm && f.of(status) == false)
+            faults << QString::fromLatin1(f.key).chopped(3);
     return faults;
 }
 
 QString peopleLine(const SupplySample &s) {
-    const auto all = cells(s);
+    const SampleValues v = sampleValues(s);
+    const auto shown = [&](Quantity q) { return people(v, columnOf(q)); };
+    const auto interlock = s.status.faults.interlockOpen;
     const QStringList faults = faultNames(s.status);
-    const QString interlock = !all[16].value   ? QStringLiteral("?")
-                              : *all[16].value ? QStringLiteral("open")
-                                               : QStringLiteral("closed");
     return QStringLiteral("%1  %2  %3  fil %4  set %5 %6  hv %7  interlock %8  faults %9  "
                           "arcs %10")
-        .arg(s.wallClock.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")), people(all[0]),
-             people(all[1]), people(all[2]), people(all[5]), people(all[6]),
-             !all[7].value   ? QStringLiteral("?")
-             : *all[7].value ? QStringLiteral("on")
-                             : QStringLiteral("off"),
-             interlock, faults.isEmpty() ? QStringLiteral("none") : faults.join(','),
-             people(all[18]));
+        .arg(s.wallClock.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")),
+             shown(Quantity::KvMonitor), shown(Quantity::MaMonitor),
+             shown(Quantity::FilamentMonitor), shown(Quantity::KvSetpoint),
+             shown(Quantity::MaSetpoint), s.xrayOn ? QStringLiteral("on") : QStringLiteral("off"),
+             !interlock   ? QStringLiteral("?")
+             : *interlock ? QStringLiteral("open")
+                          : QStringLiteral("closed"),
+             faults.isEmpty() ? QStringLiteral("none") : faults.join(','),
+             people(v, ArcCountColumn));
 }
 
 QString peopleReport(const SupplySample &s) {
+    const SampleValues v = sampleValues(s);
     QString out;
-    for (const Cell &c : cells(s))
-        out += QStringLiteral("%1 %2\n").arg(QString(c.key).leftJustified(18), people(c));
+    for (int i = 0; i < v.size(); ++i)
+        out +=
+            QStringLiteral("%1 %2\n").arg(sampleColumns()[i].key.leftJustified(18), people(v, i));
     return out;
 }
 

@@ -10,11 +10,9 @@ TrendHistory::TrendHistory(qint64 spanNs, qint64 spacingNs)
 void TrendHistory::add(const SupplySample &s) {
     TrendPoint p;
     p.monotonicNs = s.monotonicNs;
-    p.kv = float(s.monitors[int(Monitor::Kv)].value);
-    p.ma = float(s.monitors[int(Monitor::Ma)].value);
-    p.filamentA = float(s.monitors[int(Monitor::FilamentA)].value);
-    p.kvSet = float(s.setpoints[int(Channel::Kv)].value);
-    p.maSet = float(s.setpoints[int(Channel::Ma)].value);
+    for (const QuantityInfo &q : Quantities)
+        if (q.trend != TrendAxis::None)
+            p[q.id] = float(s.reading(q.id).value);
     p.arcCount = s.arcCount;
     add(p, s.wallClock);
 }

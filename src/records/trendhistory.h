@@ -3,37 +3,21 @@
 #include "supply/supplystate.h"
 
 #include <QDateTime>
+#include <array>
 #include <cmath>
 #include <vector>
 
 namespace zor {
 
-// One poll cycle as the trend keeps it: 32 bytes.
+// One poll cycle as the trend keeps it: the trended quantities (32 bytes for
+// the five of today).
 struct TrendPoint {
     qint64 monotonicNs = 0;
-    float kv = 0, ma = 0, filamentA = 0;
-    float kvSet = 0, maSet = 0;
+    std::array<float, TrendCount> values{}; // by trendSlot()
     qint32 arcCount = 0;
+    float &operator[](Quantity q) { return values[trendSlot(q)]; }
+    float operator[](Quantity q) const { return values[trendSlot(q)]; }
 };
-
-// The channels a trend draws.
-enum class TrendSeries { Kv, Ma, FilamentA, KvSet, MaSet };
-
-inline float trendValue(const TrendPoint &p, TrendSeries s) {
-    switch (s) {
-    case TrendSeries::Kv:
-        return p.kv;
-    case TrendSeries::Ma:
-        return p.ma;
-    case TrendSeries::FilamentA:
-        return p.filamentA;
-    case TrendSeries::KvSet:
-        return p.kvSet;
-    case TrendSeries::MaSet:
-        return p.maSet;
-    }
-    return 0;
-}
 
 // The last hours of samples in a ring of fixed capacity: once full, each new
 // sample replaces the oldest, so memory stays flat however long the console runs.

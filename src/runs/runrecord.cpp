@@ -95,8 +95,8 @@ void RunRecorder::stepStarted(int number, double kv, double ma, int seconds) {
 void RunRecorder::sampled(const SupplySample &sample) {
     if (!recording() || !step_)
         return;
-    const Reading &kv = sample.monitors[int(Monitor::Kv)];
-    const Reading &ma = sample.monitors[int(Monitor::Ma)];
+    const Reading &kv = sample.reading(Quantity::KvMonitor);
+    const Reading &ma = sample.reading(Quantity::MaMonitor);
     if (!kv.count || !ma.count)
         return;
     kv_.add(kv.value);

@@ -220,10 +220,8 @@ void MainWindow::connectState() {
                 if (payload == "VMON;" && !reply.isEmpty())
                     btn_UPDATEDATA->setValue(false);
             });
-    connect(&state, &SupplyState::monitorChanged, this,
-            [this](Monitor m, const Reading &r) { rawData().showMonitor(m, r); });
-    connect(&state, &SupplyState::setpointChanged, this,
-            [this](Channel c, const Reading &r) { rawData().showSetpoint(c, r); });
+    connect(&state, &SupplyState::readingChanged, this,
+            [this](Quantity q, const Reading &r) { rawData().showReading(q, r); });
 }
 
 void MainWindow::showTcpError(const QString &description) {

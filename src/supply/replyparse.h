@@ -77,23 +77,9 @@ std::optional<FirmwareRevision> firmwareRevision(const QByteArray &reply);
 namespace zor::convert {
 
 inline constexpr double FullScaleCounts = 4095.0;
-inline constexpr double AmpsPerFmonCount = 0.0014652;
-inline constexpr double VoltsPerLvpsCount = 0.006224;
-inline constexpr long long LvpsZeroCount = 3972;
-inline constexpr double TempCountsPerDegree = 13.65;
 inline constexpr double InitialKvPerBit = 0.0;
 inline constexpr double InitialMaPerBit = 0.000341;
 
-// The -15 V rail in volts (negative while healthy).
-inline double lvpsVolts(long long count) {
-    return -static_cast<double>(LvpsZeroCount - count) * VoltsPerLvpsCount;
-}
-inline double filamentAmps(long long count) {
-    return static_cast<double>(count) * AmpsPerFmonCount;
-}
-inline double degrees(long long count) {
-    return static_cast<double>(count) / TempCountsPerDegree;
-}
 // The full-scale read-backs of "SLVR ;" and "SLIR ;" to kV and mA per count.
 inline double kvPerBitFrom(long long fullScale) {
     return fullScale / 100.0 / FullScaleCounts;

@@ -68,51 +68,36 @@ Task<QByteArray> SupplyOps::exchangeText(QByteArray payload) {
     co_return reply;
 }
 
-Task<bool> SupplyOps::readMonitor(const char *payload, Monitor m, Convert convert) {
-    const QByteArray reply = co_await exchange(payload);
+Task<bool> SupplyOps::readMonitor(Quantity q) {
+    const QByteArray reply = co_await exchange(info(q).payload);
     if (reply.isEmpty())
         co_return true;
     const auto text = parse::textValue(reply);
     if (!text)
         co_return false;
     const auto count = parse::monitorCount(reply);
-    state_.setMonitor(m, {*text, count, count ? convert(state_, *count) : 0.0});
+    const double value =
+        count ? quantityValue(q, *count, state_.kvPerBit(), state_.maPerBit()) : 0.0;
+    state_.setReading(q, {*text, count, value});
     co_return count.has_value();
 }
 
-// Conversions of a monitor's counts, as plain functions: no temporary of a
-// co_await's expression may need destroying (GCC 12 gets that wrong).
-double kvOf(const SupplyState &s, long long n) {
-    return n * s.kvPerBit();
-}
-double maOf(const SupplyState &s, long long n) {
-    return n * s.maPerBit();
-}
-double filamentOf(const SupplyState &, long long n) {
-    return convert::filamentAmps(n);
-}
-double lvpsOf(const SupplyState &, long long n) {
-    return convert::lvpsVolts(n);
-}
-double degreesOf(const SupplyState &, long long n) {
-    return convert::degrees(n);
+Task<> SupplyOps::readGroup(ReadBy step) {
+    for (const QuantityInfo &i : Quantities) {
+        if (i.readBy != step)
+            continue;
+        const bool good = co_await readMonitor(i.id);
+        if (!good)
+            co_return;
+    }
 }
 
 Task<> SupplyOps::monitorsTask() {
-    bool good = co_await readMonitor("VMON;", Monitor::Kv, kvOf);
-    if (!good)
-        co_return;
-    good = co_await readMonitor("IMON;", Monitor::Ma, maOf);
-    if (!good)
-        co_return;
-    co_await readMonitor("FMON;", Monitor::FilamentA, filamentOf);
+    co_await readGroup(ReadBy::Monitors);
 }
 
 Task<> SupplyOps::auxMonitorsTask() {
-    const bool good = co_await readMonitor("LVPS;", Monitor::LvpsV, lvpsOf);
-    if (!good)
-        co_return;
-    co_await readMonitor("TEMP;", Monitor::Temperature, degreesOf);
+    co_await readGroup(ReadBy::AuxMonitors);
 }
 
 Task<> SupplyOps::scalingTask() {
@@ -131,10 +116,12 @@ void SupplyOps::readSetpoint(Channel c) {
 }
 
 Task<> SupplyOps::setpointTask(Channel c) {
-    const QByteArray reply = co_await exchange(c == Channel::Kv ? "VSET;" : "ISET;");
+    const Quantity q = setpointOf(c);
+    const QByteArray reply = co_await exchange(info(q).payload);
     if (const auto count = parse::setpointCount(reply)) {
-        const Reading r{QByteArray::number(*count), count, *count * state_.perBit(c)};
-        state_.setSetpoint(c, r);
+        const Reading r{QByteArray::number(*count), count,
+                        quantityValue(q, *count, state_.kvPerBit(), state_.maPerBit())};
+        state_.setReading(q, r);
         emit setpointRead(c, r);
     }
 }
@@ -181,7 +168,9 @@ Task<parse::Ack> SupplyOps::programTask(Channel c, int count) {
         QByteArray(c == Channel::Kv ? "VREF " : "IREF ") + QByteArray::number(count) + ';';
     const parse::Ack ack = parse::writeAck(co_await exchangeText(payload));
     if (ack == parse::Ack::Taken)
-        state_.setSetpoint(c, {QByteArray::number(count), count, count * state_.perBit(c)});
+        state_.setReading(setpointOf(c), {QByteArray::number(count), count,
+                                          quantityValue(setpointOf(c), count, state_.kvPerBit(),
+                                                        state_.maPerBit())});
     else if (ack != parse::Ack::Refused)
         state_.countFailedReply();
     emit answered(c == Channel::Kv ? Operation::ProgramKv : Operation::ProgramMa, ack);

@@ -37,13 +37,14 @@ public:
     // Monotonic (ns) and wall clocks stamped on each sample; tests inject their own.
     void setClocks(std::function<qint64()> monotonicNs, std::function<QDateTime()> wallClock);
 
-    // "VMON;" "IMON;" "FMON;": a silent monitor is skipped, a bad reply ends the run.
+    // `ReadMonitors`: "VMON;" "IMON;" "FMON;"; a silent monitor is skipped, a bad
+    // reply ends the run.
     void readMonitors() { queue(&SupplyOps::monitorsTask); }
     Task<> monitorsTask();
-    // "LVPS;" "TEMP;".
+    // `ReadAuxMonitors`: "LVPS;" "TEMP;", the same way.
     void readAuxMonitors() { queue(&SupplyOps::auxMonitorsTask); }
     Task<> auxMonitorsTask();
-    // "SLVR ;" then "SLIR ;" to kvPerBit and maPerBit; a bad SLVR ends the run,
+    // `getScaling_Click`: "SLVR ;" then "SLIR ;" to kvPerBit and maPerBit; a bad SLVR ends the run,
     // a silent one does not.
     void readScaling() { queue(&SupplyOps::scalingTask); }
     Task<> scalingTask();
@@ -121,8 +122,9 @@ private:
     Task<QByteArray> exchange(const char *payload);
     Task<QByteArray> exchangeText(QByteArray payload);
     // Reads one monitor; false when its reply was there but bad.
-    using Convert = double (*)(const SupplyState &, long long);
-    Task<bool> readMonitor(const char *payload, Monitor m, Convert convert);
+    Task<bool> readMonitor(Quantity q);
+    // The monitors one poll step reads, in the table's order, until a bad reply.
+    Task<> readGroup(ReadBy step);
     void applyFaults(const parse::FaultFlags &flags);
     void applyHighVoltageAck(bool on, const QByteArray &reply);
     Task<> kvSetpointTask() { return setpointTask(Channel::Kv); }

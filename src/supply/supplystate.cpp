@@ -23,14 +23,9 @@ SupplyState::SupplyState(QObject *parent) : QObject(parent) {
     qRegisterMetaType<SupplySample>();
 }
 
-void SupplyState::setMonitor(Monitor m, const Reading &r) {
-    if (assign(monitors_[index(m)], r))
-        emit monitorChanged(m, r);
-}
-
-void SupplyState::setSetpoint(Channel c, const Reading &r) {
-    if (assign(setpoints_[index(c)], r))
-        emit setpointChanged(c, r);
+void SupplyState::setReading(Quantity q, const Reading &r) {
+    if (assign(readings_[index(q)], r))
+        emit readingChanged(q, r);
 }
 
 void SupplyState::setHvEnabled(bool on) {
@@ -131,8 +126,7 @@ void SupplyState::finishCycle(qint64 monotonicNs, const QDateTime &wallClock) {
 SupplySample SupplyState::sample() const {
     SupplySample s;
     s.cycle = pollCycle_;
-    s.monitors = monitors_;
-    s.setpoints = setpoints_;
+    s.readings = readings_;
     s.hvEnabled = hvEnabled_;
     s.xrayOn = xrayOn_;
     s.status = status_;

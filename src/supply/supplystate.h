@@ -1,5 +1,6 @@
 #pragma once
 
+#include "supply/quantities.h"
 #include "supply/replyparse.h"
 
 #include <QByteArray>
@@ -11,11 +12,11 @@
 
 namespace zor {
 
-// The five monitors, read by the poll's first and fifth steps.
-enum class Monitor { Kv, Ma, FilamentA, LvpsV, Temperature };
-inline constexpr int MonitorCount = 5;
 // The two programmable channels: A is kV, B is mA.
 enum class Channel { Kv, Ma };
+constexpr Quantity setpointOf(Channel c) {
+    return c == Channel::Kv ? Quantity::KvSetpoint : Quantity::MaSetpoint;
+}
 // The identity fields, read when auto update starts.
 enum class IdentityField { HardwareRevision, Model, FirmwareRevision, SoftwareBuild, SerialNumber };
 inline constexpr int IdentityFieldCount = 5;
@@ -30,20 +31,13 @@ struct Reading {
     bool operator==(const Reading &) const = default;
 };
 
-// Status and fault flags; each stays unknown until the supply has reported it.
-struct StatusBits {
-    parse::FaultFlags faults;    // from "FLT;"
-    std::optional<bool> psFault; // from the network status message
-    bool operator==(const StatusBits &) const = default;
-};
-
 // Everything one poll cycle knows, handed out whole at the end of the cycle.
 struct SupplySample {
     quint64 cycle = 0;
     qint64 monotonicNs = 0; // steady clock: for spacing and plotting
     QDateTime wallClock;    // for logs read by people
-    std::array<Reading, MonitorCount> monitors;
-    std::array<Reading, 2> setpoints;
+    std::array<Reading, QuantityCount> readings;
+    const Reading &reading(Quantity q) const { return readings[int(q)]; }
     bool hvEnabled = false;
     bool xrayOn = false;
     StatusBits status;
@@ -61,11 +55,10 @@ class SupplyState : public QObject {
 public:
     explicit SupplyState(QObject *parent = nullptr);
 
-    Reading monitor(Monitor m) const { return monitors_[index(m)]; }
-    void setMonitor(Monitor m, const Reading &r);
-    // The setpoint as last read back or acknowledged after programming.
-    Reading setpoint(Channel c) const { return setpoints_[index(c)]; }
-    void setSetpoint(Channel c, const Reading &r);
+    // A set-point is the one last read back or acknowledged after programming.
+    Reading reading(Quantity q) const { return readings_[index(q)]; }
+    void setReading(Quantity q, const Reading &r);
+    Reading setpoint(Channel c) const { return reading(setpointOf(c)); }
 
     // The high-voltage switch: what the console asked for or last learnt.
     bool hvEnabled() const { return hvEnabled_; }
@@ -152,8 +145,7 @@ public:
 
 signals:
     void noted(const QString &text);
-    void monitorChanged(zor::Monitor m, const zor::Reading &r);
-    void setpointChanged(zor::Channel c, const zor::Reading &r);
+    void readingChanged(zor::Quantity q, const zor::Reading &r);
     void hvEnabledChanged(bool on);
     void xrayOnChanged(bool on);
     void statusChanged(const zor::StatusBits &bits);
@@ -174,8 +166,7 @@ signals:
 private:
     template <typename E> static int index(E e) { return static_cast<int>(e); }
 
-    std::array<Reading, MonitorCount> monitors_;
-    std::array<Reading, 2> setpoints_;
+    std::array<Reading, QuantityCount> readings_;
     bool hvEnabled_ = false;
     bool xrayOn_ = false;
     quint64 offAsked_ = 0;

@@ -1,7 +1,7 @@
 #include "trend/trendwindow.h"
 
-#include "records/datalog.h"
 #include "records/decimate.h"
+#include "records/samplerow.h"
 #include "trend/savebox.h"
 
 #include <QChart>
@@ -23,29 +23,29 @@ namespace zor {
 
 namespace {
 
-struct Look {
-    TrendSeries series;
-    const char *name;
-    QColor color;
-    bool dashed;
-    bool rightAxis;
-};
-constexpr int LineCount = 5;
-const std::array<Look, LineCount> Looks{{
-    {TrendSeries::Kv, "HV monitor (kV)", QColor(0x1f, 0x5f, 0xbf), false, false},
-    {TrendSeries::Ma, "mA monitor (mA)", QColor(0xc0, 0x39, 0x2b), false, true},
-    {TrendSeries::FilamentA, "Filament monitor (A)", QColor(0x1e, 0x8b, 0x4c), false, true},
-    {TrendSeries::KvSet, "kV set-point", QColor(0x1f, 0x5f, 0xbf), true, false},
-    {TrendSeries::MaSet, "mA set-point", QColor(0xc0, 0x39, 0x2b), true, true},
-}};
+// The trended quantities in drawing order: the set-points first, then the
+// monitors with the kV monitor last, above all, so no other line hides it.
+std::array<Quantity, TrendCount> drawingOrder() {
+    std::array<Quantity, TrendCount> order{};
+    int n = 0;
+    for (const QuantityInfo &q : Quantities)
+        if (q.trend != TrendAxis::None && q.dashed)
+            order[n++] = q.id;
+    for (auto q = std::rbegin(Quantities); q != std::rend(Quantities); ++q)
+        if (q->trend != TrendAxis::None && !q->dashed)
+            order[n++] = q->id;
+    return order;
+}
 
 // An axis range around the drawn points on round ticks, zero the floor unless a
 // value goes below it. Set only when it moves: each change re-lays out the chart.
-void fit(QValueAxis *axis, std::initializer_list<const QList<QPointF> *> series) {
+void fit(QValueAxis *axis, TrendAxis side,
+         const std::array<QList<QPointF>, QuantityCount> &points) {
     double lo = 0, hi = 0;
-    for (const auto *points : series)
-        for (const QPointF &p : *points)
-            lo = std::min(lo, p.y()), hi = std::max(hi, p.y());
+    for (const QuantityInfo &q : Quantities)
+        if (q.trend == side)
+            for (const QPointF &p : points[int(q.id)])
+                lo = std::min(lo, p.y()), hi = std::max(hi, p.y());
     const double rough = std::max(hi - lo, 0.1) / 4;
     const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
     double step = magnitude;
@@ -77,21 +77,20 @@ TrendWindow::TrendWindow(const TrendHistory &history, QWidget *parent)
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
     chart_->addAxis(kvAxis_, Qt::AlignLeft);
     chart_->addAxis(maAxis_, Qt::AlignRight);
-    // Added last, drawn last: the set-points under the monitors, and the kV
-    // monitor above all, so the filament line never hides it.
-    for (const int i : {3, 4, 2, 1, 0}) {
+    // Added last, drawn last.
+    for (const Quantity id : drawingOrder()) {
+        const QuantityInfo &q = info(id);
         auto *line = new QLineSeries;
-        line->setName(QString::fromLatin1(Looks[i].name));
-        // A set-point is its monitor's colour, lighter and dashed.
-        QPen pen(Looks[i].dashed ? Looks[i].color.lighter(160) : Looks[i].color,
-                 Looks[i].dashed ? 1.5 : 2.0);
-        if (Looks[i].dashed)
+        line->setName(QStringLiteral("%1 (%2)").arg(QLatin1String(q.name), QLatin1String(q.unit)));
+        const QColor colour = QColor::fromRgb(QRgb(q.rgb));
+        QPen pen(q.dashed ? colour.lighter(160) : colour, q.dashed ? 1.5 : 2.0);
+        if (q.dashed)
             pen.setStyle(Qt::DashLine);
         line->setPen(pen);
         chart_->addSeries(line);
         line->attachAxis(timeAxis_);
-        line->attachAxis(Looks[i].rightAxis ? maAxis_ : kvAxis_);
-        lines_[i] = line;
+        line->attachAxis(q.trend == TrendAxis::Ma ? maAxis_ : kvAxis_);
+        lines_[int(id)] = line;
     }
     arcs_->setName(QStringLiteral("Arc"));
     arcs_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
@@ -178,21 +177,22 @@ void TrendWindow::redraw() {
     // One past the end, so the newest sample falls inside the span.
     const qint64 to = endNs() + 1, from = to - spanNs();
     const int columns = std::max(100, int(chart_->plotArea().width()));
-    std::array<QList<QPointF>, LineCount> points;
-    for (int i = 0; i < LineCount; ++i)
-        points[i] = Looks[i].dashed ? steps(history_, Looks[i].series, from, to)
-                                    : decimate(history_, Looks[i].series, from, to, columns);
+    std::array<QList<QPointF>, QuantityCount> points;
+    for (const QuantityInfo &q : Quantities)
+        if (q.trend != TrendAxis::None)
+            points[int(q.id)] = q.dashed ? steps(history_, q.id, from, to)
+                                         : decimate(history_, q.id, from, to, columns);
     // Axes first: the series then lay themselves out once, on the final scale.
     timeAxis_->setRange(history_.wallClock(from), history_.wallClock(to));
     const QString format = spanNs() > 3600LL * 1000 * 1000 * 1000 ? QStringLiteral("HH:mm")
                                                                   : QStringLiteral("HH:mm:ss");
     if (timeAxis_->format() != format)
         timeAxis_->setFormat(format);
-    fit(kvAxis_, {&points[int(TrendSeries::Kv)], &points[int(TrendSeries::KvSet)]});
-    fit(maAxis_, {&points[int(TrendSeries::Ma)], &points[int(TrendSeries::MaSet)],
-                  &points[int(TrendSeries::FilamentA)]});
-    for (int i = 0; i < LineCount; ++i)
-        lines_[i]->replace(points[i]);
+    fit(kvAxis_, TrendAxis::Kv, points);
+    fit(maAxis_, TrendAxis::Ma, points);
+    for (const QuantityInfo &q : Quantities)
+        if (lines_[int(q.id)])
+            lines_[int(q.id)]->replace(points[int(q.id)]);
     arcs_->replace(arcMarks(history_, from, to, columns));
 }
 
@@ -201,10 +201,12 @@ QString TrendWindow::readout(qint64 wallMs) const {
     if (history_.size() == 0)
         return {};
     const TrendPoint &p = history_.at(std::min(i, history_.size() - 1));
-    return QStringLiteral("%1   %2 kV   %3 mA   %4 A   arcs %5")
-        .arg(history_.wallClock(p.monotonicNs).toString(QStringLiteral("HH:mm:ss.zzz")),
-             fileNumber(p.kv, 3), fileNumber(p.ma, 3), fileNumber(p.filamentA, 3))
-        .arg(p.arcCount);
+    QStringList parts{history_.wallClock(p.monotonicNs).toString(QStringLiteral("HH:mm:ss.zzz"))};
+    for (const QuantityInfo &q : Quantities)
+        if (q.trend != TrendAxis::None && !q.dashed)
+            parts << fileNumber(p[q.id], q.decimals) + ' ' + QLatin1String(q.unit);
+    parts << QStringLiteral("arcs %1").arg(p.arcCount);
+    return parts.join(QStringLiteral("   "));
 }
 
 bool TrendWindow::eventFilter(QObject *watched, QEvent *event) {
@@ -212,7 +214,8 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event) {
         const QPointF at = chart_->mapFromScene(
             view_->mapToScene(static_cast<QMouseEvent *>(event)->position().toPoint()));
         if (chart_->plotArea().contains(at))
-            lbl_CURSOR->setText(readout(qint64(chart_->mapToValue(at, lines_[0]).x())));
+            lbl_CURSOR->setText(
+                readout(qint64(chart_->mapToValue(at, lines_[int(Quantity::KvMonitor)]).x())));
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -253,19 +256,17 @@ QString TrendWindow::exportCsv(const QString &path) const {
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return out.errorString();
-    out.write("time [local ISO 8601],HV monitor [kV],mA monitor [mA],filament monitor [A],"
-              "kV setpoint [kV],mA setpoint [mA],arc count [arcs]\n");
+    // The data log's columns; what the trend does not keep stays empty.
+    out.write(csvHeader().toUtf8() + '\n');
     const qint64 to = endNs() + 1;
     for (qsizetype i = history_.lowerBound(to - spanNs()); i < history_.lowerBound(to); ++i) {
         const TrendPoint &p = history_.at(i);
-        const QStringList fields{fileTime(history_.wallClock(p.monotonicNs)),
-                                 fileNumber(p.kv, 3),
-                                 fileNumber(p.ma, 3),
-                                 fileNumber(p.filamentA, 3),
-                                 fileNumber(p.kvSet, 3),
-                                 fileNumber(p.maSet, 3),
-                                 QString::number(p.arcCount)};
-        out.write(fields.join(QLatin1Char(',')).toUtf8() + '\n');
+        SampleValues values = unknownValues();
+        for (const QuantityInfo &q : Quantities)
+            if (q.trend != TrendAxis::None)
+                values[columnOf(q.id)] = p[q.id];
+        values[ArcCountColumn] = p.arcCount;
+        out.write(csvRow(history_.wallClock(p.monotonicNs), values).toUtf8() + '\n');
     }
     return out.commit() ? QString() : out.errorString();
 }

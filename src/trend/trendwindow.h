@@ -70,7 +70,7 @@ private:
     QDateTimeAxis *timeAxis_;
     QValueAxis *kvAxis_;
     QValueAxis *maAxis_;
-    std::array<QLineSeries *, 5> lines_{}; // in TrendSeries order
+    std::array<QLineSeries *, QuantityCount> lines_{}; // by quantity; none for one not trended
     QScatterSeries *arcs_;
     bool paused_ = false;
     qint64 pausedEndNs_ = 0;

@@ -95,14 +95,14 @@ private slots:
             Identity);
         // 40 kV of 80 is 2047.5 counts: halves go to the even neighbour.
         row("set then status", false, "", "set kv 40 then status", 0,
-            "^kV setpoint 40.010 kV \\(2048 counts\\): taken\n.*lvps +-15.00 V\n"
-            "temperature +25.0 C\nkv_setpoint +40.010 kV\nma_setpoint +0.000 mA\n"
-            "hv_on +no\n(.*_ok +yes\n){8}interlock_open +no\nps_fault +\\?\n",
+            "^kV setpoint 40.010 kV \\(2048 counts\\): taken\n.*lvps +-15.000 V\n"
+            "temperature +24.98 degC\nkv_setpoint +40.010 kV\nma_setpoint +0.000 mA\n"
+            "hv_switch +no\nhv_on +no\n(.*_ok +yes\n){8}ps_fault +\\?\ninterlock_open +no\n",
             Scaling + Wire{"VREF 2048;"} + Scaling + Cycle);
         row("status json", true, "--interlock-open", "--json status", 0,
             "^\\{\"arc_count\":0,\"arc_ok\":true,\"command\":\"status\",.*"
             "\"interlock_open\":true,\"kv_monitor\":0,\"kv_setpoint\":0,"
-            "\"lvps\":-15,.*\"temperature\":25,\"time\":\"\\d{4}-.*\\}\n$",
+            "\"lvps\":-15,.*\"temperature\":24.98,\"time\":\"\\d{4}-.*\\}\n$",
             Scaling + Cycle);
         row("set mA json", false, "", "--json set ma 0.7", 0,
             "^\\{\"channel\":\"ma\",\"command\":\"set\",\"count\":2048,"
@@ -132,10 +132,10 @@ private slots:
         row("silent supply", true, "--silent", "--json hv off", 3,
             "^\\{\"command\":\"hv\",\"on\":false,\"result\":\"no reply\"\\}\n$", Wire{"ENBL 0;"});
         row("watch csv", false, "", "watch --count 2 --interval 500 --csv", 0,
-            "^time,kv_monitor \\(kV\\),ma_monitor \\(mA\\),filament \\(A\\),"
-            "lvps \\(V\\),temperature \\(C\\),kv_setpoint \\(kV\\),.*,arc_count,"
-            "failed_replies,cycle\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
-            "0.000,-15.00,25.0,0.000,0.000,0(,1){8},0,,0,0,\\d\n){2}$",
+            "^time \\[local ISO 8601\\],HV monitor \\[kV\\],mA monitor \\[mA\\],"
+            "filament monitor \\[A\\],LVPS \\[V\\],temperature \\[degC\\],.*,"
+            "failed replies \\[replies\\]\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
+            "0.000,-15.000,24.98,0.000,0.000,0,0(,1){8},,0,0,0\n){2}$",
             Scaling + Cycle + Cycle);
         row("watch people", false, "--fault temp --interlock-open", "watch --count 1", 0,
             "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  0.000 kV  0.000 mA  fil 0.000 A  set 0.000 kV "

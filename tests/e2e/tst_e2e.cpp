@@ -283,8 +283,9 @@ private slots:
         s.afterNextReply();
         QTest::mouseClick(w.btn_HVONOFF, Qt::LeftButton);
         QTRY_COMPARE(w.panels.statusFrame->lbl_HVSTAT->text(), "X-RAY ON");
-        QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->txt_ADC2->text(), "40.010 kV", 5000);
-        QTRY_COMPARE(w.panels.readbacks->txt_ADC3->text(), "1.000 mA");
+        QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->field(Quantity::KvMonitor)->text(),
+                                  "40.010 kV", 5000);
+        QTRY_COMPARE(w.panels.readbacks->field(Quantity::MaMonitor)->text(), "1.000 mA");
 
         // The interlock opens: the supply drops the voltage and the switch follows.
         QCOMPARE(s.simCommand("interlock open"), "ok");
@@ -464,7 +465,8 @@ private slots:
         w.ops.program(Channel::Ma, 2925);
         s.settle();
         QTest::mouseClick(w.btn_HVONOFF, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->txt_ADC3->text(), "1.000 mA", 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.panels.readbacks->field(Quantity::MaMonitor)->text(),
+                                  "1.000 mA", 5000);
         const auto shown = [&] {
             const QStringList samples = sub.on("zor/e2e/sample");
             const QJsonObject o =

@@ -241,9 +241,6 @@ private slots:
         c.window.ops.readAuxMonitors();
         QCOMPARE(c.sent(), sent);
         QCOMPARE(monitorFields(c), fields);
-        c.answer("LVPS;", "4000;"); // a rail above its zero point shows no sign
-        c.window.ops.readAuxMonitors();
-        QCOMPARE(c.field("txt_ADC1")->text(), ".17 V");
     }
 
     // Each read first fails on a closed port (no reply at once), then reads

@@ -7,6 +7,7 @@
 #include "scripteddialogs.h"
 #include "supply/supplyops.h"
 #include "trend/recordsmenu.h"
+#include "trend/trendwindow.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -55,10 +56,10 @@ struct PollRig {
 SupplySample sample(double kv, int arcs, std::optional<bool> interlock, double lvps) {
     SupplySample s;
     s.wallClock = QDateTime(QDate(2026, 3, 1), QTime(9, 5, 7, 89));
-    s.monitors[0] = {"2048", 2048, kv};
-    s.monitors[1] = {"1024", 1024, 0.0874};
-    s.monitors[3] = {"1365", 1365, lvps};
-    s.setpoints[0] = {"2000", 2000, 34.188};
+    s.readings[int(Quantity::KvMonitor)] = {"2048", 2048, kv};
+    s.readings[int(Quantity::MaMonitor)] = {"1024", 1024, 0.0874};
+    s.readings[int(Quantity::Lvps)] = {"1365", 1365, lvps};
+    s.readings[int(Quantity::KvSetpoint)] = {"2000", 2000, 34.188};
     s.status.faults.interlockOpen = interlock;
     s.status.faults.overVoltageOk = false;
     s.arcCount = arcs;
@@ -117,13 +118,13 @@ private slots:
         for (qsizetype i = 0; i < n; ++i) {
             TrendPoint p;
             p.monotonicNs = i * TrendHistory::CycleFloorNs;
-            p.kv = i == spike ? 3.0f : 50.0f + float(i % 7) * 0.1f;
+            p[Quantity::KvMonitor] = i == spike ? 3.0f : 50.0f + float(i % 7) * 0.1f;
             p.arcCount = i >= spike;
             h.add(p, Start.addMSecs(p.monotonicNs / 1000000));
         }
         QVERIFY(h.size() <= h.capacity());
         const qint64 to = h.at(h.size() - 1).monotonicNs + 1, from = to - minutes * 60 * Second;
-        const QList<QPointF> drawn = decimate(h, TrendSeries::Kv, from, to, columns);
+        const QList<QPointF> drawn = decimate(h, Quantity::KvMonitor, from, to, columns);
         QVERIFY(drawn.size() <= 2 * columns);
         // Every column keeps exactly the lowest and highest value of its samples.
         const double x0 = h.wallMs(from), perColumn = columns / (h.wallMs(to) - x0);
@@ -134,7 +135,7 @@ private slots:
             lo = std::min(lo, v), hi = std::max(hi, v);
         };
         for (qsizetype i = h.lowerBound(from); i < h.size(); ++i)
-            widen(want, h.wallMs(h.at(i).monotonicNs), h.at(i).kv);
+            widen(want, h.wallMs(h.at(i).monotonicNs), h.at(i)[Quantity::KvMonitor]);
         for (const QPointF &p : drawn)
             widen(got, p.x(), p.y());
         QCOMPARE(got, want);
@@ -174,10 +175,23 @@ private slots:
         QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs), sample.wallClock);
         QCOMPARE(cells.mid(1).join(','), fields);
         QCOMPARE(got[2], got[1]);
+        // Read back, each cell is its value to within half its last decimal.
+        const SampleValues values = sampleValues(sample);
+        for (int i = 0; i < values.size(); ++i) {
+            QCOMPARE(cells[i + 1].isEmpty(), !values[i]);
+            const double half = 0.5 * std::pow(10.0, -std::max(0, sampleColumns()[i].decimals));
+            QVERIFY(!values[i] || qAbs(cells[i + 1].toDouble() - *values[i]) <= half * 1.0001);
+        }
+        // The trend's export writes the same header and cells through the same writer.
+        TrendHistory history;
+        history.add(sample);
+        TrendWindow trend(history);
+        QCOMPARE(trend.exportCsv(dir.filePath(u"trend.csv"_s)), QString());
+        const QStringList exported = lines(dir.filePath(u"trend.csv"_s));
+        QCOMPARE(exported[0], got[0]);
+        QCOMPARE(exported[1].section(',', 0, 2), got[1].section(',', 0, 2));
     }
 
-    // The kV line is drawn last, each set-point dashed in a lighter shade of its
-    // monitor with its own legend entry, and an exported picture is titled.
     void failedWriteStopsLoggingOnly_data() {
         columns<QString, QString>("failure", "reason");
         row("disk full in mid-row", u"limit"_s, u"the disk took only part of a line"_s);

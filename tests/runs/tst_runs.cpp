@@ -50,8 +50,8 @@ struct Run {
     }
     // One poll cycle's kV and mA, as the poll would end it.
     void sample(double kv, double ma) {
-        state.setMonitor(Monitor::Kv, {"x", 1, kv});
-        state.setMonitor(Monitor::Ma, {"x", 1, ma});
+        state.setReading(Quantity::KvMonitor, {"x", 1, kv});
+        state.setReading(Quantity::MaMonitor, {"x", 1, ma});
         state.finishCycle(0, now);
     }
 };

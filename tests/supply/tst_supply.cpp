@@ -3,6 +3,7 @@
 #include "datarows.h"
 #include "fakeports.h"
 #include "link/devicelink.h"
+#include "records/samplerow.h"
 #include "supply/supplyops.h"
 
 #include <QSignalSpy>
@@ -56,10 +57,10 @@ QStringList items(const SupplyState &s) {
         return u"%1/%2/%3"_s.arg(QString::fromLatin1(r.text), shown(r.count))
             .arg(r.value, 0, 'g', 6);
     };
-    // Monitors 0..4, then the kV and mA setpoints.
+    // Every quantity, in the table's order.
     const SupplySample now = s.sample();
-    for (int i = 0; i < MonitorCount + 2; ++i)
-        out << u"r%1=%2"_s.arg(i).arg(reading(i < 5 ? now.monitors[i] : now.setpoints[i - 5]));
+    for (int i = 0; i < QuantityCount; ++i)
+        out << u"r%1=%2"_s.arg(i).arg(reading(now.readings[i]));
     out << u"hv=%1"_s.arg(s.hvEnabled()) << u"xray=%1"_s.arg(s.xrayOn())
         << u"bits="_s + shown(s.status().faults) + shown(s.status().psFault)
         << u"arcs=%1"_s.arg(s.arcCount()) << u"armed=%1"_s.arg(s.arcArmed())
@@ -147,6 +148,32 @@ private slots:
         QFETCH(QString, reply);
         // "^" stands for the STX.
         QTEST(parsed(parser, reply.replace('^', QChar(2)).toLatin1()), "expected");
+    }
+
+    // Each quantity's row from a literal count to its panel text and its cell in
+    // files, at kvPerBit 0.017094 and maPerBit 0.000209035 (SLVR 7000, SLIR 856).
+    void quantities_data() {
+        columns<int, int, QString, QString>("quantity", "count", "shown", "cell");
+        using enum Quantity;
+        row("kV monitor", int(KvMonitor), 2048, u"35.009 kV"_s, u"35.009"_s);
+        row("kV monitor at zero", int(KvMonitor), 0, u"0.000 kV"_s, u"0.000"_s);
+        row("mA monitor", int(MaMonitor), 1024, u"0.214 mA"_s, u"0.214"_s);
+        row("filament", int(FilamentMonitor), 1000, u"1.465 A"_s, u"1.465"_s);
+        row("filament drops a zero", int(FilamentMonitor), 2048, u"3.001 A"_s, u"3.001"_s);
+        row("LVPS healthy", int(Lvps), 1562, u"-15.00 V"_s, u"-15.000"_s);
+        row("LVPS above its zero", int(Lvps), 4000, u".17 V"_s, u"0.174"_s);
+        row("temperature", int(Temperature), 341, u"25.0"_s, u"24.98"_s);
+        row("temperature at zero", int(Temperature), 0, u".0"_s, u"0.00"_s);
+        row("kV setpoint full scale", int(KvSetpoint), 4095, u"70.000 kV"_s, u"70.000"_s);
+        row("mA setpoint negative", int(MaSetpoint), -5, u"-0.001 mA"_s, u"-0.001"_s);
+    }
+    void quantities() {
+        const auto [quantity, count, shown, cell] =
+            fetch<int, int, QString, QString>("quantity", "count", "shown", "cell");
+        const auto q = Quantity(quantity);
+        const double value = quantityValue(q, count, 0.017094, 0.000209035);
+        QCOMPARE(displayText(q, value), shown);
+        QCOMPARE(fileNumber(value, info(q).decimals), cell);
     }
 
     void operations_data() {

@@ -112,9 +112,9 @@ private slots:
         SupplySample s;
         s.cycle = 7;
         s.wallClock = QDateTime(QDate(2026, 12, 7), QTime(4, 5, 6, 789), QTimeZone::utc());
-        s.monitors[int(Monitor::Kv)] = {"2048", 2048, 40.009768};
-        s.monitors[int(Monitor::Ma)] = {"2925", 2925, 0.99975};
-        s.setpoints[int(Channel::Kv)] = {"2048", 2048, 40.009768};
+        s.readings[int(Quantity::KvMonitor)] = {"2048", 2048, 40.009768};
+        s.readings[int(Quantity::MaMonitor)] = {"2925", 2925, 0.99975};
+        s.readings[int(Quantity::KvSetpoint)] = {"2048", 2048, 40.009768};
         s.xrayOn = true;
         s.status.faults.arcOk = true;
         s.status.faults.overVoltageOk = false;
@@ -126,7 +126,7 @@ private slots:
         columns<QByteArray, QByteArray>("payload", "expected");
         row("sample", samplePayload(s),
             R"({"arc_count":2,"arc_ok":true,"cycle":7,"failed_replies":1,"filament":null,)"
-            R"("hv_on":true,"interlock_open":false,"kv_monitor":40.01,"kv_setpoint":40.01,)"
+            R"("hv_on":true,"hv_switch":false,"interlock_open":false,"kv_monitor":40.01,"kv_setpoint":40.01,)"
             R"("lvps":null,"ma_monitor":1,"ma_setpoint":null,"operation_ok":null,)"
             R"("over_current_ok":null,"over_voltage_ok":false,"ps_fault":true,"temp_ok":null,)"
             R"("temperature":null,"time":"2026-12-07T04:05:06.789Z","under_current_ok":null,)"
