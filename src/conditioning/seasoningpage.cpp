@@ -283,7 +283,9 @@ void SeasoningPage::Timer_Season_Timer() {
         return;
     }
     stepTimeLeft = wholeSecondsFrom(combo_time[stepIndex]->currentText()).value_or(0);
-    ctx_.state.note(QStringLiteral("Seasoning step %1").arg(stepIndex + 1));
+    // The closing row is hidden: it is no step the operator set.
+    ctx_.state.note(stepIndex == FinalRow ? QStringLiteral("Seasoning closing: setpoints to zero")
+                                          : QStringLiteral("Seasoning step %1").arg(stepIndex + 1));
     SetKvandmA(stepIndex);
     resumeTicking();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/displaymask.h"
 #include "platform/readout.h"
+#include "ui/stalemarks.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -9,7 +10,8 @@
 
 namespace zor {
 
-AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent) : QObject(parent) {
+AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent)
+    : QObject(parent), state_(state) {
     const auto field = [](QGroupBox *box, const char *name, const char *label, const char *text) {
         auto *edit = new Readout(QString::fromLatin1(text), box);
         edit->setObjectName(QString::fromLatin1(name));
@@ -27,7 +29,15 @@ AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent) : QObject(
     new QFormLayout(fra_AUX);
     txt_ADC1 = field(fra_AUX, "txt_ADC1", "LVPS -15 V", "Channel 1");
     txt_ADC6 = field(fra_AUX, "txt_ADC6", "Temperature", "N/A");
+    (new StaleMarks(state, this))->add({txt_ADC2, txt_ADC3, txt_ADC13, txt_ADC1, txt_ADC6});
     connect(&state, &SupplyState::monitorChanged, this, &AnalogReadbacks::show);
+    // The kV monitor's meaning changes with the scale, its counts do not.
+    connect(&state, &SupplyState::kvPerBitChanged, this, [this](double perBit) {
+        Reading kv = state_.monitor(Monitor::Kv);
+        if (kv.count)
+            kv.value = *kv.count * perBit;
+        show(Monitor::Kv, kv);
+    });
 }
 
 void AnalogReadbacks::show(Monitor m, const Reading &r) {
@@ -36,7 +46,9 @@ void AnalogReadbacks::show(Monitor m, const Reading &r) {
         return;
     switch (m) {
     case Monitor::Kv:
-        txt_ADC2->setText(formatMask(r.value, "#0.000") + " kV");
+        // Counts at no scale are no voltage.
+        txt_ADC2->setText(state_.scaleKnown() ? formatMask(r.value, "#0.000") + " kV"
+                                              : QStringLiteral("Unknown"));
         break;
     case Monitor::Ma:
         txt_ADC3->setText(formatMask(r.value, "0.000") + " mA");

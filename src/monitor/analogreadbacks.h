@@ -26,6 +26,8 @@ public:
 
 private:
     void show(Monitor m, const Reading &r);
+
+    SupplyState &state_;
 };
 
 } // namespace zor

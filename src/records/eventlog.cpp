@@ -31,8 +31,6 @@ void alarmFlag(QStringList &out, const QString &raised, const QString &cleared,
 
 QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after) {
     QStringList out;
-    if (after.hvAsked != before.hvAsked)
-        out << (after.hvAsked ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
     if (after.hvOn != before.hvOn)
         out << (after.hvOn ? QStringLiteral("HV on confirmed")
                            : QStringLiteral("HV off confirmed"));
@@ -71,19 +69,42 @@ QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after) {
 EventLog::EventLog(SupplyState &state, QObject *parent)
     : QObject(parent), state_(state), clock_([] { return QDateTime::currentDateTime(); }) {
     refresh();
-    for (auto changed : {&SupplyState::hvEnabledChanged, &SupplyState::xrayOnChanged,
-                         &SupplyState::arcArmedChanged, &SupplyState::linkAnsweringChanged})
+    for (auto changed : {&SupplyState::xrayOnChanged, &SupplyState::arcArmedChanged,
+                         &SupplyState::linkAnsweringChanged})
         connect(&state, changed, this, &EventLog::refresh);
     connect(&state, &SupplyState::statusChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::arcCountChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::failedRepliesChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::noted, this, &EventLog::note);
+    connect(&state, &SupplyState::transportChanged, this, &EventLog::portChanged);
+}
+
+QString EventLog::outcome(const QString &what, parse::Ack ack) {
+    switch (ack) {
+    case parse::Ack::Taken:
+        return what;
+    case parse::Ack::Refused:
+        return what + QStringLiteral(" refused");
+    case parse::Ack::NoReply:
+        return what + QStringLiteral(": no reply");
+    case parse::Ack::Other:
+        break;
+    }
+    return what + QStringLiteral(": reply not understood");
+}
+
+void EventLog::portChanged(const QString &transport) {
+    append(QStringLiteral("Port changed: %1").arg(transport));
 }
 
 void EventLog::refresh() {
-    EventSnapshot now{
-        state_.hvEnabled(), state_.xrayOn(),        state_.status(),        state_.arcCount(),
-        state_.arcArmed(),  state_.failedReplies(), state_.linkAnswering(), false};
+    EventSnapshot now{state_.xrayOn(),
+                      state_.status(),
+                      state_.arcCount(),
+                      state_.arcArmed(),
+                      state_.failedReplies(),
+                      state_.linkAnswering(),
+                      false};
     const QStringList events = detectEvents(last_, now);
     last_ = now;
     for (const QString &e : events)
@@ -97,23 +118,32 @@ void EventLog::watch(SupplyOps &ops) {
         case SupplyOps::Operation::ProgramKv:
         case SupplyOps::Operation::ProgramMa: {
             const bool kv = op == SupplyOps::Operation::ProgramKv;
+            const QString unit = kv ? QStringLiteral("kV") : QStringLiteral("mA");
             const Reading r = state_.setpoint(kv ? Channel::Kv : Channel::Ma);
             append(taken ? QStringLiteral("%1 setpoint programmed: %2 %1")
-                               .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"),
-                                    fileNumber(r.value, 3))
-                         : QStringLiteral("%1 setpoint refused")
-                               .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA")));
+                               .arg(unit, fileNumber(r.value, 3))
+                         : outcome(QStringLiteral("%1 setpoint").arg(unit), ack));
             break;
         }
         case SupplyOps::Operation::ResetFault:
-            append(taken ? QStringLiteral("Fault reset") : QStringLiteral("Fault reset refused"));
+            append(outcome(QStringLiteral("Fault reset"), ack));
             break;
         case SupplyOps::Operation::LocalControl:
-            append(taken ? QStringLiteral("Local control")
-                         : QStringLiteral("Local control refused"));
+            append(outcome(QStringLiteral("Local control"), ack));
             break;
-        default: // the switch and its lamp are seen in the state
+        case SupplyOps::Operation::HvOn:
+        case SupplyOps::Operation::HvOff: {
+            // A confirmation shows in the lamp; a refusal says why when the
+            // status does.
+            if (ack != parse::Ack::Refused)
+                break;
+            const bool on = op == SupplyOps::Operation::HvOn;
+            QString text = outcome(on ? QStringLiteral("HV on") : QStringLiteral("HV off"), ack);
+            if (on && state_.interlockOpen() == true)
+                text += QStringLiteral(": interlock open");
+            append(text);
             break;
+        }
         }
     });
 }

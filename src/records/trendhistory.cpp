@@ -1,6 +1,7 @@
 #include "records/trendhistory.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zor {
 
@@ -8,14 +9,19 @@ TrendHistory::TrendHistory(qint64 spanNs, qint64 spacingNs)
     : capacity_(qsizetype(spanNs / spacingNs) + 1) {}
 
 void TrendHistory::add(const SupplySample &s) {
+    if (s.stale) {
+        gap_ = true;
+        return;
+    }
     TrendPoint p;
+    p.afterGap = std::exchange(gap_, false);
     p.monotonicNs = s.monotonicNs;
     p.kv = float(s.monitors[int(Monitor::Kv)].value);
     p.ma = float(s.monitors[int(Monitor::Ma)].value);
     p.filamentA = float(s.monitors[int(Monitor::FilamentA)].value);
     p.kvSet = float(s.setpoints[int(Channel::Kv)].value);
     p.maSet = float(s.setpoints[int(Channel::Ma)].value);
-    p.arcCount = s.arcCount;
+    p.arcCount = qint16(s.arcCount);
     add(p, s.wallClock);
 }
 
@@ -33,6 +39,7 @@ void TrendHistory::add(const TrendPoint &p, const QDateTime &wallClock) {
 void TrendHistory::clear() {
     ring_.clear();
     head_ = 0;
+    gap_ = false;
 }
 
 qsizetype TrendHistory::lowerBound(qint64 monotonicNs) const {

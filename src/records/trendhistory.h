@@ -13,8 +13,11 @@ struct TrendPoint {
     qint64 monotonicNs = 0;
     float kv = 0, ma = 0, filamentA = 0;
     float kvSet = 0, maSet = 0;
-    qint32 arcCount = 0;
+    qint16 arcCount = 0; // the count stops at its 16-bit top
+    // The supply was silent before this point: no line joins it to the one before.
+    bool afterGap = false;
 };
+static_assert(sizeof(TrendPoint) == 32);
 
 // The channels a trend draws.
 enum class TrendSeries { Kv, Ma, FilamentA, KvSet, MaSet };
@@ -46,6 +49,8 @@ public:
     // Room for spanNs of samples spaced spacingNs apart.
     explicit TrendHistory(qint64 spanNs = 8 * HourNs, qint64 spacingNs = CycleFloorNs);
 
+    // A stale cycle (a failed exchange, a silent supply) adds no point; the
+    // next good one starts a new line.
     void add(const SupplySample &s);
     void add(const TrendPoint &p, const QDateTime &wallClock);
     void clear();
@@ -77,6 +82,7 @@ private:
     qsizetype capacity_;
     std::vector<TrendPoint> ring_;
     qsizetype head_ = 0; // index of the oldest once the ring is full
+    bool gap_ = false;
     qint64 anchorNs_ = 0;
     qint64 anchorWallMs_ = 0;
 };

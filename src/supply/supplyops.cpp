@@ -59,9 +59,13 @@ Task<QByteArray> SupplyOps::exchange(const char *payload) {
     co_return co_await exchangeText(payload);
 }
 
+Task<> SupplyOps::sendText(QByteArray payload) {
+    co_await link_.send(payload);
+}
+
 Task<QByteArray> SupplyOps::exchangeText(QByteArray payload) {
     const QByteArray reply = co_await link_.exchange(payload);
-    state_.setLinkAnswering(!reply.isEmpty());
+    state_.noteAnswer(!reply.isEmpty(), wallClock_());
     emit replied(payload, reply);
     co_return reply;
 }
@@ -98,6 +102,8 @@ double degreesOf(const SupplyState &, long long n) {
 
 Task<> SupplyOps::monitorsTask() {
     bool good = co_await readMonitor("VMON;", Monitor::Kv, kvOf);
+    if (state_.linkAnswering())
+        emit monitorsAnswered();
     if (!good)
         co_return;
     good = co_await readMonitor("IMON;", Monitor::Ma, maOf);
@@ -144,6 +150,7 @@ Task<> SupplyOps::statusTask() {
     } else if (const auto on = parse::hvOn(stat)) {
         state_.setXrayOn(*on);
         state_.setHvEnabled(*on);
+        state_.setStatusKnown();
     }
     applyFaults(parse::faultFlags(co_await exchange("FLT;")));
 }
@@ -203,6 +210,7 @@ Task<parse::Ack> SupplyOps::highVoltageTask(bool on, quint64 offSeen) {
         co_return parse::Ack::Other;
     }
     state_.setHvEnabled(on);
+    state_.note(on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
     const QByteArray reply = co_await exchange(on ? "ENBL 1;" : "ENBL 0;");
     applyHighVoltageAck(on, reply);
     co_return parse::writeAck(reply);
@@ -228,18 +236,19 @@ void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
 void SupplyOps::switchOffFirst() {
     state_.countOffAsked();
     state_.setHvEnabled(false);
+    state_.note(QStringLiteral("HV off asked"));
     link_.urgent("ENBL 0;", [this](const QByteArray &reply) {
-        state_.setLinkAnswering(!reply.isEmpty());
+        state_.noteAnswer(!reply.isEmpty(), wallClock_());
         emit replied("ENBL 0;", reply);
         applyHighVoltageAck(false, reply);
     });
 }
 
 void SupplyOps::readIdentity(IdentityField f) {
-    link_.command(this, [this, f] { return identityTask(f); });
+    link_.command(this, [this, f]() -> Task<> { co_await identityTask(f); });
 }
 
-Task<> SupplyOps::identityTask(IdentityField f) {
+Task<parse::Ack> SupplyOps::identityTask(IdentityField f) {
     static constexpr std::array<const char *, IdentityFieldCount> Payloads{
         "HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;"};
     const QByteArray reply = co_await exchange(Payloads[static_cast<int>(f)]);
@@ -248,7 +257,7 @@ Task<> SupplyOps::identityTask(IdentityField f) {
         if (f == IdentityField::FirmwareRevision)
             state_.setIdentityUnknown(IdentityField::SoftwareBuild);
         state_.countFailedReply();
-        co_return;
+        co_return parse::Ack::NoReply;
     }
     if (f == IdentityField::HardwareRevision) {
         state_.setIdentity(f, QString::fromLatin1(*parse::hardwareRevision(reply)));
@@ -259,7 +268,10 @@ Task<> SupplyOps::identityTask(IdentityField f) {
             state_.setIdentity(IdentityField::SoftwareBuild, QString::fromLatin1(*rev->build));
     } else if (const auto text = parse::textValue(reply)) {
         state_.setIdentity(f, QString::fromLatin1(*text));
+    } else {
+        co_return parse::Ack::Other;
     }
+    co_return parse::Ack::Taken;
 }
 
 Task<> SupplyOps::watchdogTickleTask() {
@@ -273,11 +285,18 @@ void SupplyOps::setWatchdog(bool on) {
 Task<> SupplyOps::watchdogTask(bool on) {
     co_await exchange(on ? "WDTE 1;" : "WDTE 0;");
     state_.setWatchdogEnabled(on);
+    state_.note(on ? QStringLiteral("Watchdog enabled") : QStringLiteral("Watchdog disabled"));
 }
 
-Task<> SupplyOps::faultResetTask() {
-    const QByteArray reply = co_await exchange("CLR;");
-    emit answered(Operation::ResetFault, dollarAck(reply, parse::faultResetTaken(reply)));
+void SupplyOps::resetFault() {
+    link_.command(this, [this]() -> Task<> { co_await faultResetTask(); });
+}
+
+Task<parse::FaultReset> SupplyOps::faultResetTask() {
+    const parse::FaultReset reset = parse::faultReset(co_await exchange("CLR;"));
+    emit faultResetClearing(reset.clearing);
+    emit answered(Operation::ResetFault, reset.ack);
+    co_return reset;
 }
 
 void SupplyOps::localControl() {
@@ -291,11 +310,124 @@ Task<parse::Ack> SupplyOps::localControlTask() {
     co_return ack;
 }
 
+Task<> SupplyOps::closingOffTask() {
+    state_.setHvEnabled(false);
+    state_.note(QStringLiteral("HV off asked"));
+    co_await sendText("ENBL 0;");
+}
+
+QByteArray SupplyOps::zeroingPayload(int channel) {
+    return QByteArray::number(10 + channel) + ",0,";
+}
+
+Task<> SupplyOps::zeroChannelTask(int channel) {
+    co_await sendText(zeroingPayload(channel));
+}
+
+void SupplyOps::revertSetpoint(Channel c, int count) {
+    link_.command(this, [this, c, count] { return revertSetpointTask(c, count); });
+}
+
+Task<> SupplyOps::revertSetpointTask(Channel c, int count) {
+    co_await sendText((c == Channel::Kv ? "10," : "11,") + QByteArray::number(count));
+    const bool kv = c == Channel::Kv;
+    state_.note(QStringLiteral("%1 setpoint reverted: %2 counts")
+                    .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"))
+                    .arg(count));
+}
+
+Task<> SupplyOps::totalHoursResetTask() {
+    const QByteArray reply = co_await exchange("30,");
+    state_.note(reply.isEmpty() ? QStringLiteral("Total hours reset: no reply")
+                                : QStringLiteral("Total hours reset"));
+}
+
+Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
+    const bool taken = parse::numericTaken(co_await exchangeText("40," + revision + ','));
+    state_.note(
+        taken
+            ? QStringLiteral("Hardware revision number set: %1").arg(QString::fromLatin1(revision))
+            : QStringLiteral("Hardware revision number refused: %1")
+                  .arg(QString::fromLatin1(revision)));
+    co_return taken;
+}
+
+Task<> SupplyOps::passthroughTask() {
+    if ((co_await exchange("96,")).isEmpty())
+        state_.countFailedReply();
+    state_.note(QStringLiteral("Pass-through toggled"));
+}
+
+Task<> SupplyOps::unlockTask(QByteArray key) {
+    co_await sendText("PASS " + key + ';');
+    // The key itself stays out of the log.
+    state_.note(QStringLiteral("Service writes unlocked"));
+}
+
+Task<QByteArray> SupplyOps::configurationTask() {
+    co_return co_await exchange("CONF;");
+}
+
+namespace {
+
+const char *mnemonic(FactoryWrite w) {
+    static constexpr const char *Mnemonics[] = {"HWVP", "MODP", "SLVP", "SLIP", "FILP", "FTON",
+                                                "ARCP", "RAMP", "MRMP", "MAOF", "FMAX", "FRMP"};
+    return Mnemonics[static_cast<int>(w)];
+}
+
+} // namespace
+
+Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument) {
+    co_await sendText(QByteArray(mnemonic(w)) + ' ' + argument + ';');
+    state_.note(QStringLiteral("Factory write %1 %2")
+                    .arg(QString::fromLatin1(mnemonic(w)), QString::fromLatin1(argument)));
+}
+
+Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArgument,
+                                         double kvFull) {
+    const QByteArray kvPayload =
+        QByteArray(mnemonic(FactoryWrite::KvFullScale)) + ' ' + kvArgument + ';';
+    const bool taken = parse::writeAck(co_await exchangeText(kvPayload)) == parse::Ack::Taken;
+    // The scale follows the supply: it changes only once the supply took it.
+    if (taken)
+        state_.setKvPerBit(kvFull / convert::FullScaleCounts);
+    state_.note(QStringLiteral("Factory write SLVP %1%2")
+                    .arg(QString::fromLatin1(kvArgument),
+                         taken ? QString() : QStringLiteral(" not taken")));
+    co_await factoryWriteTask(FactoryWrite::MaFullScale, maArgument);
+    co_return taken;
+}
+
+Task<> SupplyOps::serialNumberWriteTask(QByteArray serial) {
+    co_await sendText("SNUS " + serial + ';');
+    state_.note(QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
+}
+
+Task<> SupplyOps::unitBaudRateTask(int code) {
+    co_await exchangeText("BAUD " + QByteArray::number(code) + ';');
+    state_.note(QStringLiteral("Unit baud rate code %1 sent").arg(code));
+}
+
+Task<QByteArray> SupplyOps::userOptionsTask() {
+    co_return co_await exchange("27,");
+}
+
+Task<QByteArray> SupplyOps::saveUserOptionsTask(QList<QByteArray> fields) {
+    QByteArray payload = "09,";
+    for (const QByteArray &field : fields)
+        payload += field + ',';
+    const QByteArray reply = co_await exchangeText(payload);
+    state_.note(QStringLiteral("User options written"));
+    co_return reply;
+}
+
 void SupplyOps::applyNetworkStatus(const QByteArray &text) {
     const parse::NetworkStatus s = parse::networkStatus(text);
     if (s.hvOn) {
         state_.setXrayOn(*s.hvOn);
         state_.setHvEnabled(*s.hvOn);
+        state_.setStatusKnown();
     }
     StatusBits bits = state_.status();
     merge(bits.faults.interlockOpen, s.interlockOpen);

@@ -102,6 +102,31 @@ void SupplyState::countFailedReply() {
     emit failedRepliesChanged(failedReplies_);
 }
 
+void SupplyState::setStatusKnown() {
+    if (assign(statusKnown_, true))
+        emit statusKnownChanged();
+}
+
+void SupplyState::noteAnswer(bool answered, const QDateTime &at) {
+    setLinkAnswering(answered);
+    if (!answered)
+        cycleFailed_ = true;
+    if (answered == !staleSince_)
+        return;
+    staleSince_ = answered ? std::nullopt : std::optional<QDateTime>(at);
+    emit staleChanged(staleSince_);
+}
+
+void SupplyState::forgetUnit() {
+    if (std::exchange(statusKnown_, false))
+        emit statusKnownChanged();
+    setKvPerBit(convert::InitialKvPerBit);
+    if (staleSince_) {
+        staleSince_.reset();
+        emit staleChanged(staleSince_);
+    }
+}
+
 void SupplyState::setLinkAnswering(bool answering) {
     if (assign(linkAnswering_, answering))
         emit linkAnsweringChanged(answering);
@@ -111,6 +136,8 @@ void SupplyState::finishCycle(qint64 monotonicNs, const QDateTime &wallClock) {
     ++pollCycle_;
     emit pollCycleChanged(pollCycle_);
     SupplySample s = sample();
+    s.stale = cycleFailed_ || stale();
+    cycleFailed_ = false;
     s.monotonicNs = monotonicNs;
     s.wallClock = wallClock;
     emit sampled(s);

@@ -25,8 +25,10 @@ QAction *entry(QMenu *menu, const char *name, const QString &text) {
 
 } // namespace
 
-RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidget *owner)
-    : QObject(owner), events(state), state_(state), owner_(owner) {
+RecordsMenu::RecordsMenu(Records &records, const SupplyState &state, QMenu *menu, QStatusBar *bar,
+                         QWidget *owner)
+    : QObject(owner), history(records.history), dataLog(records.dataLog), events(records.events),
+      state_(state), owner_(owner) {
     menu->addSeparator();
     mnu_TREND = entry(menu, "mnu_TREND", QStringLiteral("Trend..."));
     mnu_EVENTLOG = entry(menu, "mnu_EVENTLOG", QStringLiteral("Event Log..."));
@@ -52,9 +54,8 @@ RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidg
         QTimer::singleShot(0, this,
                            [message] { dialogs().message(message, {}, Dialogs::Icon::Warning); });
     });
-    connect(&state, &SupplyState::sampled, this, [this](const SupplySample &s) {
-        history.add(s);
-        dataLog.write(s);
+    // After the records have taken the sample: they were connected first.
+    connect(&state, &SupplyState::sampled, this, [this] {
         if (trend_)
             trend_->sampleAdded();
     });

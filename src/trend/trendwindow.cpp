@@ -10,6 +10,8 @@
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -178,10 +180,18 @@ void TrendWindow::redraw() {
     // One past the end, so the newest sample falls inside the span.
     const qint64 to = endNs() + 1, from = to - spanNs();
     const int columns = std::max(100, int(chart_->plotArea().width()));
-    std::array<QList<QPointF>, LineCount> points;
-    for (int i = 0; i < LineCount; ++i)
-        points[i] = Looks[i].dashed ? steps(history_, Looks[i].series, from, to)
-                                    : decimate(history_, Looks[i].series, from, to, columns);
+    // One piece per stretch the supply answered: an outage is left blank.
+    const QList<Run> runs = unbrokenRuns(history_, from, to);
+    std::array<QList<QList<QPointF>>, LineCount> pieces;
+    std::array<QList<QPointF>, LineCount> points; // all pieces, for the axes
+    for (int i = 0; i < LineCount; ++i) {
+        for (const Run &run : runs) {
+            pieces[i].append(Looks[i].dashed
+                                 ? steps(history_, Looks[i].series, run)
+                                 : decimate(history_, Looks[i].series, run, from, to, columns));
+            points[i] += pieces[i].last();
+        }
+    }
     // Axes first: the series then lay themselves out once, on the final scale.
     timeAxis_->setRange(history_.wallClock(from), history_.wallClock(to));
     const QString format = spanNs() > 3600LL * 1000 * 1000 * 1000 ? QStringLiteral("HH:mm")
@@ -191,9 +201,29 @@ void TrendWindow::redraw() {
     fit(kvAxis_, {&points[int(TrendSeries::Kv)], &points[int(TrendSeries::KvSet)]});
     fit(maAxis_, {&points[int(TrendSeries::Ma)], &points[int(TrendSeries::MaSet)],
                   &points[int(TrendSeries::FilamentA)]});
-    for (int i = 0; i < LineCount; ++i)
-        lines_[i]->replace(points[i]);
+    for (int i = 0; i < LineCount; ++i) {
+        lines_[i]->replace(pieces[i].value(0));
+        for (qsizetype n = 1; n < pieces[i].size(); ++n)
+            piece(i, n - 1)->replace(pieces[i][n]);
+        for (qsizetype n = std::max<qsizetype>(pieces[i].size() - 1, 0);
+             n < qsizetype(pieces_[i].size()); ++n)
+            pieces_[i][n]->clear();
+    }
     arcs_->replace(arcMarks(history_, from, to, columns));
+}
+
+QLineSeries *TrendWindow::piece(int line, qsizetype n) {
+    while (qsizetype(pieces_[line].size()) <= n) {
+        auto *more = new QLineSeries;
+        more->setPen(lines_[line]->pen());
+        chart_->addSeries(more);
+        more->attachAxis(timeAxis_);
+        more->attachAxis(Looks[line].rightAxis ? maAxis_ : kvAxis_);
+        for (QLegendMarker *marker : chart_->legend()->markers(more))
+            marker->setVisible(false);
+        pieces_[line].push_back(more);
+    }
+    return pieces_[line][n];
 }
 
 QString TrendWindow::readout(qint64 wallMs) const {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <vector>
 
 class QChart;
 class QChartView;
@@ -71,6 +72,9 @@ private:
     QValueAxis *kvAxis_;
     QValueAxis *maAxis_;
     std::array<QLineSeries *, 5> lines_{}; // in TrendSeries order
+    // Further pieces of each line, one after each outage, out of the legend.
+    std::array<std::vector<QLineSeries *>, 5> pieces_{};
+    QLineSeries *piece(int line, qsizetype n);
     QScatterSeries *arcs_;
     bool paused_ = false;
     qint64 pausedEndNs_ = 0;

@@ -193,7 +193,8 @@ private slots:
         QWidget owner;
         QMenu menu;
         QStatusBar bar(&owner);
-        RecordsMenu records(poll.state, &menu, &bar, &owner);
+        Records kept(poll.state, poll.ops);
+        RecordsMenu records(kept, poll.state, &menu, &bar, &owner);
         // Cancel in the file box logs nothing; a file chosen there starts the log.
         dialogs.inputs = {u""_s, path};
         records.mnu_LOGFILE->trigger();
