@@ -100,7 +100,8 @@ void FactoryConfigPage::Command2_Click() {
 
 void FactoryConfigPage::btn_getConf_Click() {
     link_.command(this, [this]() -> Task<> {
-        showReadBack(factory::configurationTexts(co_await ops_.configurationTask()));
+        const QByteArray reply = co_await ops_.configurationTask();
+        showReadBack(factory::configurationTexts(reply));
     });
 }
 

@@ -293,7 +293,8 @@ void SupplyOps::resetFault() {
 }
 
 Task<parse::FaultReset> SupplyOps::faultResetTask() {
-    const parse::FaultReset reset = parse::faultReset(co_await exchange("CLR;"));
+    const QByteArray reply = co_await exchange("CLR;");
+    const parse::FaultReset reset = parse::faultReset(reply);
     emit faultResetClearing(reset.clearing);
     emit answered(Operation::ResetFault, reset.ack);
     co_return reset;
@@ -329,7 +330,8 @@ void SupplyOps::revertSetpoint(Channel c, int count) {
 }
 
 Task<> SupplyOps::revertSetpointTask(Channel c, int count) {
-    co_await sendText((c == Channel::Kv ? "10," : "11,") + QByteArray::number(count));
+    const QByteArray payload = (c == Channel::Kv ? "10," : "11,") + QByteArray::number(count);
+    co_await sendText(payload);
     const bool kv = c == Channel::Kv;
     state_.note(QStringLiteral("%1 setpoint reverted: %2 counts")
                     .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"))
@@ -343,7 +345,9 @@ Task<> SupplyOps::totalHoursResetTask() {
 }
 
 Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
-    const bool taken = parse::numericTaken(co_await exchangeText("40," + revision + ','));
+    const QByteArray payload = "40," + revision + ',';
+    const QByteArray reply = co_await exchangeText(payload);
+    const bool taken = parse::numericTaken(reply);
     state_.note(
         taken
             ? QStringLiteral("Hardware revision number set: %1").arg(QString::fromLatin1(revision))
@@ -353,13 +357,15 @@ Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
 }
 
 Task<> SupplyOps::passthroughTask() {
-    if ((co_await exchange("96,")).isEmpty())
+    const QByteArray reply = co_await exchange("96,");
+    if (reply.isEmpty())
         state_.countFailedReply();
     state_.note(QStringLiteral("Pass-through toggled"));
 }
 
 Task<> SupplyOps::unlockTask(QByteArray key) {
-    co_await sendText("PASS " + key + ';');
+    const QByteArray payload = "PASS " + key + ';';
+    co_await sendText(payload);
     // The key itself stays out of the log.
     state_.note(QStringLiteral("Service writes unlocked"));
 }
@@ -379,7 +385,8 @@ const char *mnemonic(FactoryWrite w) {
 } // namespace
 
 Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument) {
-    co_await sendText(QByteArray(mnemonic(w)) + ' ' + argument + ';');
+    const QByteArray payload = QByteArray(mnemonic(w)) + ' ' + argument + ';';
+    co_await sendText(payload);
     state_.note(QStringLiteral("Factory write %1 %2")
                     .arg(QString::fromLatin1(mnemonic(w)), QString::fromLatin1(argument)));
 }
@@ -388,7 +395,8 @@ Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArg
                                          double kvFull) {
     const QByteArray kvPayload =
         QByteArray(mnemonic(FactoryWrite::KvFullScale)) + ' ' + kvArgument + ';';
-    const bool taken = parse::writeAck(co_await exchangeText(kvPayload)) == parse::Ack::Taken;
+    const QByteArray reply = co_await exchangeText(kvPayload);
+    const bool taken = parse::writeAck(reply) == parse::Ack::Taken;
     // The scale follows the supply: it changes only once the supply took it.
     if (taken)
         state_.setKvPerBit(kvFull / convert::FullScaleCounts);
@@ -400,12 +408,14 @@ Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArg
 }
 
 Task<> SupplyOps::serialNumberWriteTask(QByteArray serial) {
-    co_await sendText("SNUS " + serial + ';');
+    const QByteArray payload = "SNUS " + serial + ';';
+    co_await sendText(payload);
     state_.note(QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
 }
 
 Task<> SupplyOps::unitBaudRateTask(int code) {
-    co_await exchangeText("BAUD " + QByteArray::number(code) + ';');
+    const QByteArray payload = "BAUD " + QByteArray::number(code) + ';';
+    co_await exchangeText(payload);
     state_.note(QStringLiteral("Unit baud rate code %1 sent").arg(code));
 }
 

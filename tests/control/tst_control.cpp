@@ -144,7 +144,7 @@ private slots:
         row("kV 640", vset, Kv80, "640;"_ba, "12.503 kV", " 640");
         row("mA full", iset, Kv80, "4095;"_ba, "1.396 mA", " 4095");
         row("cut at first ;", vset, Kv80, "640;77;"_ba, "12.503 kV", " 640");
-        row("before scaling", vset, 0.0, "640;"_ba, "0.000 kV", " 640");
+        row("before scaling", vset, 0.0, "640;"_ba, "Unknown", " 640");
         row("empty value", vset, Kv80, ";"_ba, "", "");
         row("not a number", iset, Kv80, "6a0;"_ba, "", "");
         row("no semicolon", vset, Kv80, "640"_ba, "", "");
@@ -180,7 +180,7 @@ private slots:
         columns<bool, QByteArray, QString>("startOn", "answer", "after");
         // startOn: reached through an acknowledged "on"
         row("off, acknowledged", false, ";"_ba, "on|X-RAY ON| 0|Text1");
-        row("off, no reply", false, QByteArray(), "on|X-RAY OFF| 1|Text1");
+        row("off, no reply", false, QByteArray(), "on|X-RAY UNKNOWN| 1|Text1");
         row("on, no reply", true, QByteArray(), "off|X-RAY ON| 1|Text1");
         row("on, refused", true, "1"_ba, "off|X-RAY ON| 0|1");
         row("on, acknowledged", true, ";"_ba, "off|X-RAY OFF| 0|Text1");

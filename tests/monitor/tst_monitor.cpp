@@ -72,13 +72,14 @@ private slots:
         columns<QByteArray, QByteArray, bool, QString, QString, bool, int>(
             "stat", "flt", "before", "hvLook", "faults", "after", "errors");
         const QByteArray clear("000000000;");
-        const QString on = "X-RAY ON|1|#ffc080", off = "X-RAY OFF|0|#000000";
+        const QString on = "X-RAY ON|1|#ffc080", off = "X-RAY OFF|0|#000000",
+                      unknown = "X-RAY UNKNOWN|0|#000000";
         const QString healthy = "Arc OK+, Temp OK+, Over Voltage OK+, Under Voltage OK+, "
                                 "Over Current OK+, Under Current OK+, WDT OK+, Interlock Closed, "
                                 "OP OK+ #ffff00 #ffff00 #000000";
         row("on while off", "1;"_ba, clear, false, on, healthy, true, 0);
         row("off while on", "0;"_ba, clear, true, off, healthy, false, 0);
-        row("other STAT", "7;"_ba, clear, true, off, healthy, true, 0);
+        row("other STAT", "7;"_ba, clear, true, unknown, healthy, true, 0);
         row("all faulted", "1;"_ba, "111111111;"_ba, true, on,
             "Arc Error, Temp Error, Over Voltage Error, Under Voltage Error, Over Current Error, "
             "Under Current Error, WDT Fault, Interlock Open+, OP Fault #ff0000 #ff0000 #ff0000",
@@ -87,7 +88,7 @@ private slots:
             "ARC, Temp OK+, Over Voltage, Under Voltage Error, Over Current, Under Current OK+, "
             "WDT Fault, Interlock Open+, OP Fault #ff0000 #ff0000 #ff0000",
             false, 0);
-        row("empty STAT", QByteArray(), clear, false, off, healthy, false, 1);
+        row("empty STAT", QByteArray(), clear, false, unknown, healthy, false, 1);
         row("empty FLT", "1;"_ba, QByteArray(), false, on,
             "ARC, TEMP, Over Voltage, Under Voltage, Over Current, Under Current, WDT Fault, "
             "INTERLOCK, OP Fault #ff0000 #ffff00 #000000",
@@ -168,7 +169,7 @@ private slots:
             true);
         row("all clear", QByteArrayList{"\x02xxx0x0x0\x03"}, clear, false);
         row("other characters", QByteArrayList{"\x02xxxAxBxC\x03"},
-            QStringList{"X-RAY OFF|0|#000000", "INTERLOCK|0|#ffff00", "NO PS  FAULT|0|#ffff00",
+            QStringList{"X-RAY UNKNOWN|0|#000000", "INTERLOCK|0|#ffff00", "NO PS  FAULT|0|#ffff00",
                         "#000000", "#000000", "#000000"},
             true);
     }
@@ -221,7 +222,7 @@ private slots:
         columns<QByteArray, QByteArray, Payloads, QStringList>("payload", "reply", "sent",
                                                                "fields");
         row("LVPS without ';'", "LVPS;"_ba, "1562"_ba, Payloads{"VMON;", "IMON;", "FMON;", "LVPS;"},
-            QStringList{"0.000 kV", "0.698 mA", "3.001 A", "Channel 1", "N/A", "Channel 0",
+            QStringList{"Unknown", "0.698 mA", "3.001 A", "Channel 1", "N/A", "Channel 0",
                         "Channel 1", "2048", "2048", "2048"});
         row("VMON silent", "VMON;"_ba, QByteArray(),
             Payloads{"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"},
