@@ -1,4 +1,5 @@
 #include "control/arcframe.h"
+#include "control/setpointpanel.h"
 #include "diagnostics/rawdatapage.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
@@ -7,6 +8,7 @@
 #include "platform/toggleswitch.h"
 #include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
+#include "ui/stalemarks.h"
 
 #include <QAction>
 #include <QLabel>
@@ -253,6 +255,37 @@ private slots:
 
     // Each read first fails on a closed port (no reply at once), then reads
     // again: the value replaces "Unknown" on red, or a bad reply leaves it.
+    // From a failed exchange until a good reply every value and lamp from the
+    // supply is greyed, its tip telling since when; the reply makes it live again.
+    void staleUntilAReply_data() {
+        columns<QString>("widget");
+        for (const char *name : {"txt_ADC2", "led_HVSTAT", "lbl_opFault", "txt_DACA", "txt_DATA_0"})
+            row(name, QString::fromLatin1(name));
+    }
+    void staleUntilAReply() {
+        QFETCH(QString, widget);
+        Console c;
+        const QDateTime now = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
+        StaleMarks::setClock([now] { return now.addSecs(12); });
+        c.window.ops.setClocks([] { return qint64(0); }, [now] { return now; });
+        QWidget *w = widget == u"txt_DACA"     ? c.window.panels.setpoints->txt_DACA
+                     : widget == u"txt_DATA_0" ? c.window.rawData().findChild<QWidget *>(widget)
+                                               : c.window.findChild<QWidget *>(widget);
+        const QString live = w->toolTip();
+        c.window.link.MSComm1().close(); // the exchange fails at once
+        c.window.ops.readMonitors();
+        c.settle();
+        QVERIFY(w->property("stale").toBool() && w->graphicsEffect());
+        QCOMPARE(w->toolTip().split('\n').last(), StaleMarks::ageText(now, now.addSecs(12)));
+        QVERIFY(w->toolTip().contains(u"for 12 s"_s));
+        c.window.link.MSComm1().open();
+        c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
+        c.window.ops.readMonitors();
+        c.settle();
+        QVERIFY(!w->property("stale").toBool() && !w->graphicsEffect());
+        QCOMPARE(w->toolTip(), live);
+    }
+
     void identity_data() {
         columns<QString, QByteArray, QByteArray, QStringList, QStringList>(
             "button", "payload", "reply", "fields", "looks");

@@ -236,6 +236,29 @@ private slots:
             QCOMPARE(lines(path + u".events.txt"_s).filter(u"Logging stopped"_s).size(), 1);
     }
 
+    // A stale cycle adds no point and the trend's line breaks across it.
+    void trendBreaksAcrossAnOutage_data() {
+        columns<QString, int, int>("cycles", "points", "runs");
+        row("all answered", u"...."_s, 4, 1);
+        row("one outage", u"..xx.."_s, 4, 2);
+        row("outage first", u"x.."_s, 2, 1);
+        row("two outages", u".x.x."_s, 3, 3);
+    }
+    void trendBreaksAcrossAnOutage() {
+        const auto [cycles, points, runs] = fetch<QString, int, int>("cycles", "points", "runs");
+        TrendHistory h;
+        qint64 ns = 0;
+        for (const QChar c : cycles) {
+            SupplySample s;
+            s.stale = c == 'x';
+            s.monotonicNs = ns += TrendHistory::CycleFloorNs;
+            s.wallClock = Start.addMSecs(ns / 1000000);
+            h.add(s);
+        }
+        QCOMPARE(int(h.size()), points);
+        QCOMPARE(int(unbrokenRuns(h, 0, ns + 1).size()), runs);
+    }
+
     void events_data() {
         columns<QString, QString>("steps", "events");
         row("fault raised, cleared, raised again", u"ov=0,ov=1,ov=0,ov=0"_s,
