@@ -151,7 +151,8 @@ void UserOptionsPage::Form_Load() {
 
 void UserOptionsPage::readOptions() {
     link_.command(this, [this]() -> Task<> {
-        const QList<QByteArray> fields = userconfig::optionFields(co_await ops_.userOptionsTask());
+        const QByteArray reply = co_await ops_.userOptionsTask();
+        const QList<QByteArray> fields = userconfig::optionFields(reply);
         const QList<QString *> targets = members();
         for (qsizetype i = 0; i < fields.size(); ++i)
             *targets[i] = QString::fromLatin1(fields[i]);
@@ -244,7 +245,8 @@ Task<> UserOptionsPage::saveOptions() {
         QList<QByteArray> fields;
         for (const QString *member : members())
             fields.append(typedPayloadText(*member));
-        warning = userconfig::saveWarning(co_await ops_.saveUserOptionsTask(fields));
+        const QByteArray reply = co_await ops_.saveUserOptionsTask(fields);
+        warning = userconfig::saveWarning(reply);
     });
     // Shown once the command is over, so the box holds up nothing on the
     // link; shown even when the page has closed meanwhile.

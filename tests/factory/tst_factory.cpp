@@ -154,6 +154,7 @@ private slots:
         // clang-format off
         row("RAMP 20",          "RAMP", "20",    0.0,  "0",     P{"RAMP 20;"},    "20");
         row("RAMP 19.9",        "RAMP", "19.9",  0.0,  "0",     P{},              "old");
+        row("RAMP 1e2",         "RAMP", "1e2",   0.0,  "0",     P{"RAMP 100;"},   "1e2");
         row("RAMP 100.1",       "RAMP", "100.1", 0.0,  "0",     P{},              "old");
         row("RAMP cancel",      "RAMP", "",      0.0,  "0",     P{},              "old");
         row("MRMP 500",         "MRMP", "500",   0.0,  "0",     P{"MRMP 500;"},   "500");
