@@ -299,9 +299,7 @@ void SetpointPanel::btn_CANCEL_Click() {
     const Channel &ch = selected();
     const qint16 count = dacAccepted(ch);
     loadCount(ch, count);
-    ctx_.link.command(this, [this, &ch, count]() -> Task<> {
-        co_await ctx_.ops.revertSetpointTask(ch.id, count);
-    });
+    ctx_.ops.revertSetpoint(ch.id, count);
 }
 
 // --- read-backs ---------------------------------------------------------------
