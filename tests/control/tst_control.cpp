@@ -167,6 +167,7 @@ private slots:
         const QString before = target->text(), rawBefore = rawTarget->text();
         QTest::mouseClick(kv ? p.btn_KVSET : p.btn_EMI, Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{payload});
+        QVERIFY(target->isReadOnly() && rawTarget->isReadOnly()); // nothing typed stands in
         QCOMPARE(target->text(), field.isEmpty() ? before : field);
         QCOMPARE(rawTarget->text(), field.isEmpty() ? rawBefore : raw);
         QCOMPARE(baseColour(target), field.isEmpty() ? "#ff0000" : "#ffffff");
