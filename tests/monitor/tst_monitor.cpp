@@ -286,6 +286,21 @@ private slots:
         QCOMPARE(w->toolTip(), live);
     }
 
+    // Another unit: what was read from the one before is no longer shown as known.
+    void forgottenUnitShowsUnknown() {
+        Console c;
+        c.window.state.setKvPerBit(80.0 / 4095);
+        c.answer("STAT;", "1;");
+        c.answer("FLT;", "000000000;");
+        c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
+        c.window.panels.statusFrame->btn_REQSTAT->click();
+        c.window.ops.readMonitors();
+        QCOMPARE(c.field("txt_ADC2")->text(), u"40.010 kV"_s);
+        c.window.state.forgetUnit();
+        QCOMPARE(c.field("txt_ADC2")->text(), u"Unknown"_s);
+        QCOMPARE(c.window.panels.statusFrame->lbl_HVSTAT->text(), u"X-RAY UNKNOWN"_s);
+    }
+
     void identity_data() {
         columns<QString, QByteArray, QByteArray, QStringList, QStringList>(
             "button", "payload", "reply", "fields", "looks");
