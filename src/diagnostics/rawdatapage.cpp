@@ -151,7 +151,8 @@ RawDataPage::RawDataPage(const SupplyState &state, ShellActions &shell) : shell_
     grid->addWidget(fra_DAC, 1, 3);
     (new StaleMarks(state, this))
         ->add({txt_DATA[0], txt_DATA[1], txt_DATA[2], txt_DATA[3], txt_DATA[4], txt_RAWDACA,
-               txt_RAWDACB, led_INTRLK1, lbl_INTRLK1});
+               txt_RAWDACB, led_INTRLK1, lbl_INTRLK1, led_I1NC, led_I1NO, led_RS1, lbl_RS1,
+               lbl_AUX1});
     // Loaded after the first reads, the page shows what the model has so far.
     showReadings(state);
 }
