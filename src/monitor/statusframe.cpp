@@ -78,10 +78,10 @@ StatusFrame::StatusFrame(ConsoleContext ctx)
                    {&F::operationOk, led_opFault, lbl_opFault, "OP OK", "OP Fault"}};
 
     SupplyState &state = ctx_.state;
-    stale_ = new StaleMarks(state, this);
-    stale_->add({led_HVSTAT, lbl_HVSTAT, led_INTRLKSTAT, lbl_INTRLKSTAT, led_FAULT, lbl_FAULT});
+    auto *stale = new StaleMarks(state, this);
+    stale->add({led_HVSTAT, lbl_HVSTAT, led_INTRLKSTAT, lbl_INTRLKSTAT, led_FAULT, lbl_FAULT});
     for (const FaultFlag &flag : faultFlags_)
-        stale_->add({flag.led, flag.label});
+        stale->add({flag.led, flag.label});
     connect(&state, &SupplyState::xrayOnChanged, this, &StatusFrame::showXray);
     connect(&state, &SupplyState::statusKnownChanged, this, [this] {
         if (ctx_.state.statusKnown())

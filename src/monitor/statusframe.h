@@ -11,7 +11,6 @@ class QPushButton;
 namespace zor {
 
 class Lamp;
-class StaleMarks;
 
 // "SYSTEM STATUS": high voltage, interlock, supply fault, the fault flags and
 // the watchdog as the supply model holds them, with the status request and
@@ -69,7 +68,6 @@ private:
     void showWatchdog(bool on);
 
     ConsoleContext ctx_;
-    StaleMarks *stale_;
     QList<FaultFlag> faultFlags_;
     // What the lamps show now, so a report repaints only the flags that moved.
     StatusBits shown_;
