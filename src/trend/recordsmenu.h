@@ -27,10 +27,6 @@ public:
     RecordsMenu(Records &records, const SupplyState &state, QMenu *menu, QStatusBar *bar,
                 QWidget *owner);
 
-    TrendHistory &history;
-    DataLog &dataLog;
-    EventLog &events;
-
     QAction *mnu_TREND;
     QAction *mnu_EVENTLOG;
     QAction *mnu_LOGFILE;
@@ -53,6 +49,7 @@ public:
 private:
     void loggingChanged(bool on, const QString &path);
 
+    Records &records_;
     const SupplyState &state_;
     QWidget *owner_;
     QPointer<TrendWindow> trend_;

@@ -198,7 +198,7 @@ private slots:
         // Cancel in the file box logs nothing; a file chosen there starts the log.
         dialogs.inputs = {u""_s, path};
         records.mnu_LOGFILE->trigger();
-        QVERIFY(!records.dataLog.active());
+        QVERIFY(!kept.dataLog.active());
         records.mnu_LOGFILE->trigger();
         QCOMPARE(dialogs.texts(u"save"_s), QStringList(2, u"Log to File"_s));
         QVERIFY(records.lbl_LOGGING->text().startsWith("LOG: "));
@@ -224,7 +224,7 @@ private slots:
         QCOMPARE(poll.rig.supply.payloads().count("VMON;"), 5);
         QCOMPARE(dialogs.messages()[0], u"Logging to %1 stopped: %2. Polling goes on; the rows "
                                         "written so far are kept."_s.arg(path, reason));
-        QVERIFY(!records.dataLog.active());
+        QVERIFY(!kept.dataLog.active());
         QVERIFY(records.lbl_LOGGING->text().isEmpty());
         if (failure == u"limit") {
             const QStringList kept = lines(path);
