@@ -34,9 +34,9 @@ void HvEnableFrame::btn_HVONOFF_Click() {
 }
 
 void HvEnableFrame::ask(bool on) {
-    if (!ctx_.link.transportOpen()) {
-        // Nothing can reach a supply: the switch must not show a request
-        // that goes nowhere.
+    // Nothing can reach a supply: the switch must not show an on that goes
+    // nowhere. An off is never held back.
+    if (on && !ctx_.link.transportOpen()) {
         btn_HVONOFF->setValue(ctx_.state.hvEnabled());
         dialogs().message(QStringLiteral("Please Select Port!"));
         return;

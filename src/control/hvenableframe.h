@@ -24,7 +24,7 @@ public:
     void switchOff(bool first = false);
 
 private:
-    // Asks for a position; refused while no transport could carry it.
+    // Asks for a position; an on is refused while no transport could carry it.
     void ask(bool on);
 
     ConsoleContext ctx_;
