@@ -285,7 +285,7 @@ int main(int argc, char *argv[]) {
 
     // Eight hours of samples fed at once, with the trend hidden.
     trend.hide();
-    window.menus.records->history.clear();
+    window.records.history.clear();
     const double before = residentMiB();
     zor::SupplySample sample = window.state.sample();
     const qint64 cycleNs = zor::TrendHistory::CycleFloorNs;

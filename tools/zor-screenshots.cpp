@@ -144,13 +144,13 @@ void program(MainWindow &main, QRadioButton *channel, double value) {
 // voltage comes on, kV and mA ramp to their set-points, two arcs trip.
 void feedRecords(MainWindow &main, int seconds) {
     SupplyState &s = main.state;
-    main.menus.records->history.clear(); // the fed minutes end now, after any polled sample
+    main.records.history.clear(); // the fed minutes end now, after any polled sample
     const qint64 cycleNs = TrendHistory::CycleFloorNs;
     const int cycles = int(seconds * 1000000000LL / cycleNs);
     const qint64 endNs = std::chrono::steady_clock::now().time_since_epoch().count();
     const QDateTime end = QDateTime::currentDateTime();
     QDateTime at;
-    main.menus.records->events.setClock([&] { return at; });
+    main.records.events.setClock([&] { return at; });
     const auto reading = [](double value, double perCount) {
         const long long count = std::llround(value / perCount);
         return Reading{QByteArray::number(count), count, value};
@@ -162,9 +162,9 @@ void feedRecords(MainWindow &main, int seconds) {
         const double t = i * cycleNs / 1e9;
         at = end.addMSecs(qint64((t - seconds) * 1000));
         if (i == 40)
-            main.menus.records->events.note(QStringLiteral("kV setpoint programmed: 45.000 kV"));
+            main.records.events.note(QStringLiteral("kV setpoint programmed: 45.000 kV"));
         if (i == 45)
-            main.menus.records->events.note(QStringLiteral("mA setpoint programmed: 0.800 mA"));
+            main.records.events.note(QStringLiteral("mA setpoint programmed: 0.800 mA"));
         const bool on = t > 25;
         s.setHvEnabled(on);
         s.setXrayOn(t > 25.5);
@@ -188,7 +188,7 @@ void feedRecords(MainWindow &main, int seconds) {
                      reading(1.2 + 0.9 * ramp + wobble * 0.01, 0.0014652));
         s.finishCycle(endNs - (cycles - i) * cycleNs, at);
     }
-    main.menus.records->events.setClock([] { return QDateTime::currentDateTime(); });
+    main.records.events.setClock([] { return QDateTime::currentDateTime(); });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "control/arcframe.h"
 
 #include "supply/supplystate.h"
+#include "ui/stalemarks.h"
 
 #include <QFormLayout>
 #include <QLineEdit>
@@ -14,6 +15,8 @@ ArcFrame::ArcFrame(SupplyState &state) : QGroupBox(QStringLiteral("ARC")), state
     Txt_arcCount = new QLineEdit(QStringLiteral("0"), this);
     Txt_arcCount->setReadOnly(true);
     form->addRow(QStringLiteral("Arc Count"), Txt_arcCount);
+    // Counted from the supply's reports: as stale as they are.
+    (new StaleMarks(state_, this))->add({Txt_arcCount});
     btn_clrArc = new QPushButton(QStringLiteral("Clear Count"), this);
     btn_clrArc->setObjectName(QStringLiteral("btn_clrArc"));
     form->addRow(btn_clrArc);

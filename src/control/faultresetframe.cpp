@@ -1,6 +1,5 @@
 #include "control/faultresetframe.h"
 
-#include "link/devicelink.h"
 #include "platform/toggleswitch.h"
 #include "supply/supplyops.h"
 #include "ui/mainmenu.h"
@@ -21,11 +20,9 @@ FaultResetFrame::FaultResetFrame(ConsoleContext ctx)
     connect(btn_RSTTIME, &ToggleSwitch::valueChanged, this, &FaultResetFrame::btn_RSTTIME_Click);
     connect(ctx_.menu.mnu_Reset_total_hrs, &QAction::triggered, this,
             &FaultResetFrame::mnu_Reset_total_hrs_Click);
-    connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
-        if (op != SupplyOps::Operation::ResetFault)
-            return;
+    connect(&ctx_.ops, &SupplyOps::faultResetClearing, this, [this](bool clearing) {
         btn_RSTTIME->setValue(true);
-        if (ack != parse::Ack::Taken)
+        if (!clearing)
             btn_RSTTIME->setValue(false);
     });
 }
@@ -35,9 +32,7 @@ void FaultResetFrame::btn_RSTTIME_Click() {
 }
 
 void FaultResetFrame::mnu_Reset_total_hrs_Click() {
-    // The supply's answer is collected so it cannot be taken for the next
-    // command's reply; nothing depends on it.
-    ctx_.link.command(this, [this]() -> Task<> { co_await ctx_.link.exchange("30,"); });
+    ctx_.ops.resetTotalHours();
 }
 
 } // namespace zor

@@ -1,5 +1,7 @@
 #include "control/hvenableframe.h"
 
+#include "link/devicelink.h"
+#include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "supply/supplyops.h"
 
@@ -20,7 +22,7 @@ HvEnableFrame::HvEnableFrame(ConsoleContext ctx)
     box->addWidget(btn_HVONOFF);
     box->addWidget(new QLabel(QStringLiteral("DISABLE"), this));
     // A click has already moved the switch to the position the operator wants.
-    connect(btn_HVONOFF, &ToggleSwitch::valueChanged, &ctx_.ops, &SupplyOps::setHighVoltage);
+    connect(btn_HVONOFF, &ToggleSwitch::valueChanged, this, &HvEnableFrame::ask);
     connect(&ctx_.state, &SupplyState::hvEnabledChanged, btn_HVONOFF, &ToggleSwitch::setValue);
 }
 
@@ -28,7 +30,18 @@ HvEnableFrame::HvEnableFrame(ConsoleContext ctx)
 // (the operation moves the switch at once), so two toggles asked for during
 // one wait go on and off in turn.
 void HvEnableFrame::btn_HVONOFF_Click() {
-    ctx_.ops.setHighVoltage(!ctx_.state.hvEnabled());
+    ask(!ctx_.state.hvEnabled());
+}
+
+void HvEnableFrame::ask(bool on) {
+    // Nothing can reach a supply: the switch must not show an on that goes
+    // nowhere. An off is never held back.
+    if (on && !ctx_.link.transportOpen()) {
+        btn_HVONOFF->setValue(ctx_.state.hvEnabled());
+        dialogs().message(QStringLiteral("Please Select Port!"));
+        return;
+    }
+    ctx_.ops.setHighVoltage(on);
 }
 
 void HvEnableFrame::switchOff(bool first) {

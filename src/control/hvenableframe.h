@@ -24,6 +24,9 @@ public:
     void switchOff(bool first = false);
 
 private:
+    // Asks for a position; an on is refused while no transport could carry it.
+    void ask(bool on);
+
     ConsoleContext ctx_;
 };
 

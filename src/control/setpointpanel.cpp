@@ -5,7 +5,9 @@
 #include "platform/dialogs.h"
 #include "platform/displaymask.h"
 #include "platform/numedit.h"
+#include "platform/readout.h"
 #include "supply/supplyops.h"
+#include "ui/stalemarks.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,10 +26,7 @@ struct SetpointPanel::Channel {
     bool isA;
     const char *caption;
     double scaledMaximum;
-    const char *transmit; // followed by the count and ";"
     const char *programMask;
-    const char *revert; // followed by the count, no trailing comma
-    const char *query;
 };
 
 namespace {
@@ -48,9 +47,9 @@ const QColor Red(0xFF, 0x00, 0x00);
 } // namespace
 
 const SetpointPanel::Channel SetpointPanel::ChannelA{
-    zor::Channel::Kv, true, "Now Modifying KV_PROG", 70000.0, "VREF ", "#0.##0", "10,", "VSET;"};
+    zor::Channel::Kv, true, "Now Modifying KV_PROG", 70000.0, "#0.##0"};
 const SetpointPanel::Channel SetpointPanel::ChannelB{
-    zor::Channel::Ma, false, "Now Modifying MA_PROG", 8.56, "IREF ", "0.##0", "11,", "ISET;"};
+    zor::Channel::Ma, false, "Now Modifying MA_PROG", 8.56, "0.##0"};
 
 SetpointPanel::SetpointPanel(ConsoleContext ctx)
     : QGroupBox(QStringLiteral("SET DAC CHANNELS")), ctx_(ctx) {
@@ -68,10 +67,12 @@ SetpointPanel::SetpointPanel(ConsoleContext ctx)
     btn_FILPREHEAT = button("btn_FILPREHEAT", "Filament PreHeat");
     btn_FILLIM->hide();
     btn_FILPREHEAT->hide();
-    txt_DACA = new QLineEdit(QStringLiteral("Channel A"), this);
+    // What the supply runs at: nothing typed may stand in its place.
+    txt_DACA = new Readout(QStringLiteral("Channel A"), this);
     txt_DACA->setToolTip(QStringLiteral("Ch. A, U21, Pin 2"));
-    txt_DACB = new QLineEdit(QStringLiteral("Channel B"), this);
+    txt_DACB = new Readout(QStringLiteral("Channel B"), this);
     txt_DACB->setToolTip(QStringLiteral("Ch. B, U21, Pin 6"));
+    (new StaleMarks(ctx_.state, this))->add({txt_DACA, txt_DACB});
     grid->addWidget(btn_KVSET, 0, 0);
     grid->addWidget(txt_DACA, 0, 1);
     grid->addWidget(btn_EMI, 1, 0);
@@ -136,6 +137,15 @@ SetpointPanel::SetpointPanel(ConsoleContext ctx)
     connect(&ctx_.state, &SupplyState::unitForgotten, this, [this] {
         dacAcceptedA = dacAcceptedB = 0;
         shown_ = {};
+    });
+    // A scale read or forgotten changes what the kV read-back means.
+    connect(&ctx_.state, &SupplyState::kvPerBitChanged, this, [this](double perBit) {
+        Reading r = ctx_.state.setpoint(zor::Channel::Kv);
+        if (!r.count || !shown_[0])
+            return;
+        r.value = *r.count * perBit;
+        shown_[0].reset();
+        showReadBack(zor::Channel::Kv, r);
     });
     connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
         const bool program =
@@ -306,9 +316,7 @@ void SetpointPanel::btn_CANCEL_Click() {
     const Channel &ch = selected();
     const qint16 count = dacAccepted(ch);
     loadCount(ch, count);
-    ctx_.link.command(this, [this, &ch, count]() -> Task<> {
-        co_await ctx_.link.send(QByteArray(ch.revert) + QByteArray::number(count));
-    });
+    ctx_.ops.revertSetpoint(ch.id, count);
 }
 
 // --- read-backs ---------------------------------------------------------------
@@ -320,7 +328,10 @@ void SetpointPanel::showReadBack(zor::Channel c, const Reading &r) {
     shown = r;
     const Channel &ch = channel(c);
     QLineEdit *field = valueField(ch);
-    field->setText(displayText(setpointOf(c), r.value));
+    // Counts at no scale are no voltage.
+    field->setText(ch.isA && !(ctx_.state.kvPerBit() > 0.0)
+                       ? QStringLiteral("Unknown")
+                       : displayText(setpointOf(c), r.value));
     setFieldColour(field, White);
 }
 

@@ -36,7 +36,6 @@ static_assert(MinWatchIntervalMs > PollTickMs * std::tuple_size_v<decltype(Suppl
 constexpr int DrainMs = 1000;
 // The console's shutdown: the zeroing commands one exit tick apart, the first two ticks in.
 constexpr int ExitTickMs = 75;
-const QByteArrayList ZeroingPayloads{"10,0,", "11,0,", "12,0,", "13,0,"};
 // Nobody watches a headless seasoning run: a supply silent this long ends it.
 constexpr int SeasonSilenceMs = 5000;
 
@@ -273,7 +272,7 @@ Task<int> Runner::identity() {
         const auto field = IdentityField(f);
         const char *key = identityKey(field);
         co_await sleepFor(PollTickMs);
-        co_await inCommand([this, field] { return ops_.identityTask(field); });
+        co_await inCommand([this, field]() -> Task<> { co_await ops_.identityTask(field); });
         if (silent())
             co_return noReply(QStringLiteral("identity"));
         json.insert(QLatin1String(key), state_.identity(field));
@@ -331,7 +330,8 @@ Task<int> Runner::watch(const Step &step) {
     if (step.mqtt.enabled()) {
         for (int f = 0; f < IdentityFieldCount && step.mqtt.topicPrefix.isEmpty(); ++f) {
             co_await sleepFor(PollTickMs);
-            co_await inCommand([this, f] { return ops_.identityTask(IdentityField(f)); });
+            co_await inCommand(
+                [this, f]() -> Task<> { co_await ops_.identityTask(IdentityField(f)); });
         }
         publisher.start(step.mqtt);
     }
@@ -415,14 +415,11 @@ Task<int> Runner::highVoltage(bool on) {
 }
 
 Task<int> Runner::reset() {
-    QByteArray reply;
-    const auto connection =
-        connect(&link_, &DeviceLink::received, this, [&](const QByteArray &r) { reply = r; });
-    co_await inCommand([this] { return ops_.faultResetTask(); });
-    disconnect(connection);
-    // ';' the faults are cleared; '$' the supply is still clearing them.
-    const bool clearing = parse::faultResetTaken(reply);
-    const parse::Ack ack = clearing ? parse::Ack::Taken : parse::writeAck(reply);
+    // By reference, as in acknowledged().
+    parse::FaultReset reset;
+    co_await inCommand([this, &reset]() -> Task<> { reset = co_await ops_.faultResetTask(); });
+    const parse::Ack ack = reset.ack;
+    const bool clearing = reset.clearing;
     const QString reason = co_await reasonFor(ack, false);
     co_return report(QStringLiteral("reset"), ack, {{"clearing", clearing}},
                      QStringLiteral("Fault reset"), reason, false);
@@ -431,25 +428,24 @@ Task<int> Runner::reset() {
 Task<int> Runner::shutdown() {
     // As the console's Shutdown: off first, whatever this run did, its reply
     // not awaited; then the hand-back.
-    state_.setHvEnabled(false);
-    co_await inCommand([this]() -> Task<> { co_await link_.send("ENBL 0;"); });
+    co_await inCommand([this] { return ops_.closingOffTask(); });
     hvSwitchedOn_ = false;
     const parse::Ack ack = co_await acknowledged([this] { return ops_.localControlTask(); });
     // The setpoints go to zero whatever the answer, and Ctrl+C does not stop them.
     // Each waits its full tick after the one before, however late that one went.
     link_.beginShutdown();
-    for (qsizetype i = 0; i < ZeroingPayloads.size(); ++i) {
-        co_await sleepFor(i == 0 ? 2 * ExitTickMs : ExitTickMs);
-        link_.commandFinal(
-            [this, payload = ZeroingPayloads[i]]() -> Task<> { co_await link_.send(payload); });
-    }
     QJsonArray zeroed;
-    for (const QByteArray &p : ZeroingPayloads)
-        zeroed.append(QString::fromLatin1(p));
+    QStringList zeroedText;
+    for (int i = 0; i < SupplyOps::ZeroedChannels; ++i) {
+        co_await sleepFor(i == 0 ? 2 * ExitTickMs : ExitTickMs);
+        link_.commandFinal([this, i] { return ops_.zeroChannelTask(i); });
+        zeroed.append(QString::fromLatin1(SupplyOps::zeroingPayload(i)));
+        zeroedText.append(QString::fromLatin1(SupplyOps::zeroingPayload(i)));
+    }
     // After the hand-back the status is the supply's own business: no reason read.
     co_return report(QStringLiteral("shutdown"), ack, {{"zeroed", zeroed}},
                      QStringLiteral("Setpoints zeroed: %1\nLocal control")
-                         .arg(QString::fromLatin1(ZeroingPayloads.join(' '))),
+                         .arg(zeroedText.join(QLatin1Char(' '))),
                      QString(), true);
 }
 
@@ -489,7 +485,8 @@ Task<int> Runner::season(const Step &step) {
     // The report names the unit and its serial number.
     for (int f = 0; f < IdentityFieldCount; ++f) {
         co_await sleepFor(PollTickMs);
-        co_await inCommand([this, f] { return ops_.identityTask(IdentityField(f)); });
+        co_await inCommand(
+            [this, f]() -> Task<> { co_await ops_.identityTask(IdentityField(f)); });
         if (silent())
             co_return noReply(command);
     }

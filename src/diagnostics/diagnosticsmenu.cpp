@@ -4,7 +4,7 @@
 #include "diagnostics/revscreen.h"
 #include "link/devicelink.h"
 #include "platform/dialogs.h"
-#include "supply/supplystate.h"
+#include "supply/supplyops.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -43,13 +43,7 @@ void DiagnosticsMenu::mnu_RAWDATA_Click() {
 }
 
 void DiagnosticsMenu::mnu_PASSTHRU_Click() {
-    // The console keeps no pass-through state; only a missing reply counts.
-    // Owned by the link, not by this menu: it outlives every window.
-    ctx_.link.command(&ctx_.link, [this]() -> Task<> {
-        co_await ctx_.link.outputOutputString("96,");
-        if ((co_await ctx_.link.inputInputString()).isEmpty())
-            ctx_.state.countFailedReply();
-    });
+    ctx_.ops.togglePassthrough();
 }
 
 void DiagnosticsMenu::mnu_ABOUT_Click() {

@@ -1,7 +1,9 @@
 #include "diagnostics/rawdatapage.h"
 
 #include "platform/lamp.h"
+#include "platform/readout.h"
 #include "platform/toggleswitch.h"
+#include "ui/stalemarks.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -72,7 +74,8 @@ RawDataPage::RawDataPage(const SupplyState &state, ShellActions &shell) : shell_
             label = QStringLiteral("Ambient Temp.");
         else if (i == 1)
             label = QStringLiteral("LVPS +24V");
-        txt_DATA[i] = new QLineEdit(channel, fra_ADC);
+        // The supply's values only: read-only, repainted from the model.
+        txt_DATA[i] = new Readout(channel, fra_ADC);
         txt_DATA[i]->setObjectName(QStringLiteral("txt_DATA_%1").arg(i));
         txt_DATA[i]->setToolTip(QString::fromLatin1(AdcTips[i]));
         adc->addWidget(new QLabel(label, fra_ADC), i, 0);
@@ -128,7 +131,7 @@ RawDataPage::RawDataPage(const SupplyState &state, ShellActions &shell) : shell_
     fra_DAC->setObjectName(QStringLiteral("fra_DAC"));
     auto *dacs = new QGridLayout(fra_DAC);
     const auto dac = [&](int row, const char *name, const char *label) {
-        auto *edit = new QLineEdit(fra_DAC);
+        auto *edit = new Readout(QString(), fra_DAC);
         edit->setObjectName(QString::fromLatin1(name));
         dacs->addWidget(new QLabel(QString::fromLatin1(label), fra_DAC), row, 0);
         dacs->addWidget(edit, row, 1);
@@ -146,6 +149,10 @@ RawDataPage::RawDataPage(const SupplyState &state, ShellActions &shell) : shell_
     grid->addWidget(fra_DIGIN, 1, 1);
     grid->addWidget(fra_DIGOUT, 1, 2);
     grid->addWidget(fra_DAC, 1, 3);
+    (new StaleMarks(state, this))
+        ->add({txt_DATA[0], txt_DATA[1], txt_DATA[2], txt_DATA[3], txt_DATA[4], txt_RAWDACA,
+               txt_RAWDACB, led_INTRLK1, lbl_INTRLK1, led_I1NC, led_I1NO, led_RS1, lbl_RS1,
+               lbl_AUX1});
     // Loaded after the first reads, the page shows what the model has so far.
     showReadings(state);
 }

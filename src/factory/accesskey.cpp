@@ -1,14 +1,14 @@
 #include "factory/accesskey.h"
 
-#include "link/devicelink.h"
 #include "link/payloadtext.h"
 #include "platform/dialogs.h"
+#include "supply/supplyops.h"
 
 #include <QDialog>
 
 namespace zor::factory {
 
-void unlockWithAccessKey(QDialog &page, DeviceLink &link, const char *accessKey,
+void unlockWithAccessKey(QDialog &page, SupplyOps &ops, const char *accessKey,
                          const std::function<void()> &unlock) {
     const QString key = dialogs().input(QStringLiteral("Enter Key to UnLock:"), page.windowTitle());
     if (key != QLatin1String(accessKey)) {
@@ -16,9 +16,8 @@ void unlockWithAccessKey(QDialog &page, DeviceLink &link, const char *accessKey,
         return;
     }
     unlock();
-    link.command(&page, [&link, key]() -> Task<> {
-        co_await link.send("PASS " + typedPayloadText(key) + ";");
-    });
+    ops.link().command(
+        &page, [&ops, key = typedPayloadText(key)]() -> Task<> { co_await ops.unlockTask(key); });
 }
 
 } // namespace zor::factory

@@ -6,15 +6,15 @@ class QDialog;
 
 namespace zor {
 
-class DeviceLink;
+class SupplyOps;
 
 namespace factory {
 
 // Asks for a page's access key, compared exactly with the typed text. The
 // right key runs `unlock` (enabling what the key opens) and then hands the key
-// to the supply as "PASS " + key + ";". A wrong key or Cancel closes the page
+// to the supply (SupplyOps::unlockTask). A wrong key or Cancel closes the page
 // without a word and sends nothing.
-void unlockWithAccessKey(QDialog &page, DeviceLink &link, const char *accessKey,
+void unlockWithAccessKey(QDialog &page, SupplyOps &ops, const char *accessKey,
                          const std::function<void()> &unlock);
 
 } // namespace factory

@@ -23,19 +23,19 @@ ConfigMenu::ConfigMenu(ConsoleContext ctx, ShellActions &shell, QWidget *window)
 }
 
 void ConfigMenu::mnu_Config_Click() {
-    shell_.openModalPage([this] { run<FactoryConfigPage>(ctx_.link, ctx_.state, window_); });
+    shell_.openModalPage([this] { run<FactoryConfigPage>(ctx_.ops, window_); });
 }
 
 void ConfigMenu::mnu_Serial_Click() {
-    shell_.openModalPage([this] { run<SerialNumberPage>(ctx_.link, ctx_.state, window_); });
+    shell_.openModalPage([this] { run<SerialNumberPage>(ctx_.ops, window_); });
 }
 
 void ConfigMenu::mnu_BaudRate_Click() {
-    shell_.openModalPage([this] { run<UnitBaudRateDialog>(ctx_.link, window_); });
+    shell_.openModalPage([this] { run<UnitBaudRateDialog>(ctx_.ops, window_); });
 }
 
 void ConfigMenu::mnu_UserConfig_Click() {
-    shell_.openModalPage([this] { run<UserOptionsPage>(ctx_.link, window_); });
+    shell_.openModalPage([this] { run<UserOptionsPage>(ctx_.ops, window_); });
 }
 
 template <class Page, class... Args> void ConfigMenu::run(Args &&...args) {

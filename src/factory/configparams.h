@@ -1,9 +1,11 @@
 #pragma once
 
+#include "supply/supplyops.h"
+
 #include <array>
 
 // The factory parameters of the configuration page: one row per button, with
-// its text box, its prompt, the check its entry must pass and its command.
+// its text box, its prompt, the check its entry must pass and its write.
 namespace zor::factory {
 
 enum class Param {
@@ -22,7 +24,7 @@ enum class Param {
 
 enum class Check {
     None,           // any text, sent as typed
-    Range,          // a number within [low, high], sent as typed
+    Range,          // a number within [low, high], sent as that number
     FilamentLimit,  // a number up to high, sent as counts of a 10 A scale
     FilamentTurnOn, // kV, sent as counts of the kV channel
     MaOffset,       // mA, sent as counts of the mA channel
@@ -37,7 +39,7 @@ struct ParamRow {
     bool shown;        // the six service-only pairs stay hidden
     bool enabledByKey; // the unlock enables it
     const char *prompt;
-    const char *command; // mnemonic and blank; the argument and ";" follow
+    FactoryWrite write;
     Check check;
     double low;
     double high;

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
 #include "supply/replyparse.h"
+#include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
 #include <QLineEdit>
@@ -29,14 +30,18 @@ void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
     switch (row.check) {
     case Check::None:
         box->setText(entry);
-        send(row.command, typedPayloadText(entry));
+        send(row.write, typedPayloadText(entry));
         return;
     case Check::Range: {
         const auto value = decimalNumber(entry);
         if (!value || *value < row.low || *value > row.high)
             return;
+        // The number checked, not its spelling: "1e2" goes out as 100.
+        const auto number = shortestDecimal(*value);
+        if (!number)
+            return;
         box->setText(entry);
-        send(row.command, typedPayloadText(entry));
+        send(row.write, *number);
         return;
     }
     case Check::FilamentLimit: {
@@ -89,7 +94,7 @@ void FactoryConfigPage::sendCount(const ParamRow &row, double value, bool floore
     const auto counts = floored ? flooredCount(value) : roundedCount(value);
     if (!counts)
         return;
-    send(row.command, QByteArray::number(*counts));
+    send(row.write, QByteArray::number(*counts));
 }
 
 void FactoryConfigPage::programScaling(const QString &entry) {
@@ -97,8 +102,8 @@ void FactoryConfigPage::programScaling(const QString &entry) {
     const auto comma = entry.indexOf(QLatin1Char(','));
     if (comma < 0)
         return;
-    kvFullScale = entry.left(comma);
-    const auto kv = decimalNumber(kvFullScale);
+    const QString kvText = entry.left(comma);
+    const auto kv = decimalNumber(kvText);
     if (!kv)
         return;
     const auto kvArgument = shortestDecimal(*kv * 100.0);
@@ -114,19 +119,18 @@ void FactoryConfigPage::programScaling(const QString &entry) {
                           windowTitle());
         return;
     }
-    // The scale follows the supply, so it changes only once the supply took it.
-    link_.command(this,
-                  [this, kvPayload = "SLVP " + *kvArgument + ";",
-                   maPayload = "SLIP " + *maArgument + ";", kv = *kv]() -> Task<> {
-                      if (parse::writeAck(co_await link_.exchange(kvPayload)) == parse::Ack::Taken)
-                          state_.setKvPerBit(kv / 4095.0);
-                      co_await link_.send(maPayload);
-                  });
+    // The full scales follow the supply: stored only once it took them.
+    link_.command(
+        this,
+        [this, kvArgument = *kvArgument, maArgument = *maArgument, kv = *kv, kvText]() -> Task<> {
+            if (co_await ops_.programScalingTask(kvArgument, maArgument, kv))
+                kvFullScale = kvText;
+        });
 }
 
-void FactoryConfigPage::send(const char *command, const QByteArray &argument) {
-    link_.command(this, [this, payload = QByteArray(command) + argument + ";"]() -> Task<> {
-        co_await link_.send(payload);
+void FactoryConfigPage::send(FactoryWrite write, const QByteArray &argument) {
+    link_.command(this, [this, write, argument]() -> Task<> {
+        co_await ops_.factoryWriteTask(write, argument);
     });
 }
 

@@ -13,8 +13,8 @@ namespace zor {
 using factory::Param;
 using factory::ParamRow;
 
-FactoryConfigPage::FactoryConfigPage(DeviceLink &link, SupplyState &state, QWidget *parent)
-    : QDialog(parent), link_(link), state_(state) {
+FactoryConfigPage::FactoryConfigPage(SupplyOps &ops, QWidget *parent)
+    : QDialog(parent), ops_(ops), link_(ops.link()), state_(ops.state()) {
     setObjectName(QStringLiteral("frm_config"));
     setWindowTitle(QStringLiteral("Configure"));
     buildLayout();
@@ -91,7 +91,7 @@ void FactoryConfigPage::Form_Load() {
 }
 
 void FactoryConfigPage::Command2_Click() {
-    factory::unlockWithAccessKey(*this, link_, AccessKey, [this] {
+    factory::unlockWithAccessKey(*this, ops_, AccessKey, [this] {
         for (QPushButton *button :
              {hardware, model, filaPreHeat, progScale, arc, btn_getConf, Btn_filTurnOn})
             button->setEnabled(true);
@@ -100,7 +100,8 @@ void FactoryConfigPage::Command2_Click() {
 
 void FactoryConfigPage::btn_getConf_Click() {
     link_.command(this, [this]() -> Task<> {
-        showReadBack(factory::configurationTexts(co_await link_.exchange("CONF;")));
+        const QByteArray reply = co_await ops_.configurationTask();
+        showReadBack(factory::configurationTexts(reply));
     });
 }
 

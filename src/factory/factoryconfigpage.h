@@ -12,6 +12,7 @@ class QPushButton;
 namespace zor {
 
 class DeviceLink;
+class SupplyOps;
 class SupplyState;
 
 // "Configure": the supply's factory configuration behind an access key. Reads
@@ -21,7 +22,7 @@ class FactoryConfigPage : public QDialog {
 public:
     static constexpr const char *AccessKey = "7061";
 
-    FactoryConfigPage(DeviceLink &link, SupplyState &state, QWidget *parent);
+    FactoryConfigPage(SupplyOps &ops, QWidget *parent);
 
     // Full-scale kV as text ("88.89"); "0" until read back or programmed.
     QString kvFullScale;
@@ -84,8 +85,9 @@ private:
     void sendCount(const factory::ParamRow &row, double value, bool floored);
     void filamentTurnOn(const factory::ParamRow &row, const QString &entry);
     void programScaling(const QString &entry);
-    void send(const char *command, const QByteArray &argument);
+    void send(FactoryWrite write, const QByteArray &argument);
 
+    SupplyOps &ops_;
     DeviceLink &link_;
     SupplyState &state_;
     std::array<Pair, factory::ParamCount> pairs_{};

@@ -3,9 +3,8 @@
 #include "factory/accesskey.h"
 #include "link/devicelink.h"
 #include "link/payloadtext.h"
-#include "link/replycut.h"
 #include "platform/dialogs.h"
-#include "supply/supplystate.h"
+#include "supply/supplyops.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -13,8 +12,8 @@
 
 namespace zor {
 
-SerialNumberPage::SerialNumberPage(DeviceLink &link, SupplyState &state, QWidget *parent)
-    : QDialog(parent), link_(link), state_(state) {
+SerialNumberPage::SerialNumberPage(SupplyOps &ops, QWidget *parent)
+    : QDialog(parent), ops_(ops), link_(ops.link()), state_(ops.state()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Serial Number"));
     auto *grid = new QGridLayout(this);
@@ -59,21 +58,19 @@ void SerialNumberPage::setBackground(const QColor &colour) {
 }
 
 void SerialNumberPage::Command1_Click() {
-    factory::unlockWithAccessKey(*this, link_, AccessKey,
+    factory::unlockWithAccessKey(*this, ops_, AccessKey,
                                  [this] { Btn_serialNum->setEnabled(true); });
 }
 
 void SerialNumberPage::Btn_read_serialNum_Click() {
     link_.command(this, [this]() -> Task<> {
-        const QByteArray reply = co_await link_.exchange("SNUR;");
-        if (reply.isEmpty()) {
+        // The read counts a silent supply itself.
+        const parse::Ack read = co_await ops_.identityTask(IdentityField::SerialNumber);
+        if (read == parse::Ack::NoReply) {
             Txt_serialNum->setText(QStringLiteral("Unknown"));
             setBackground(Qt::red);
-            state_.countFailedReply();
-            co_return;
-        }
-        if (const auto serial = reply::valueBeforeSemicolon(reply)) {
-            Txt_serialNum->setText(QString::fromLatin1(*serial));
+        } else if (read == parse::Ack::Taken) {
+            Txt_serialNum->setText(state_.identity(IdentityField::SerialNumber));
             setBackground(Qt::white);
         }
     });
@@ -90,8 +87,8 @@ void SerialNumberPage::Btn_serialNum_Click() {
     if (entry.isEmpty())
         return;
     Txt_serialNum->setText(entry);
-    link_.command(this, [this, payload = "SNUS " + typedPayloadText(entry) + ";"]() -> Task<> {
-        co_await link_.send(payload);
+    link_.command(this, [this, serial = typedPayloadText(entry)]() -> Task<> {
+        co_await ops_.serialNumberWriteTask(serial);
     });
 }
 

@@ -8,6 +8,7 @@ class QPushButton;
 namespace zor {
 
 class DeviceLink;
+class SupplyOps;
 class SupplyState;
 
 // "Serial Number": reads the supply's serial number; writes a new one after
@@ -17,7 +18,7 @@ class SerialNumberPage : public QDialog {
 public:
     static constexpr const char *AccessKey = "2958";
 
-    SerialNumberPage(DeviceLink &link, SupplyState &state, QWidget *parent);
+    SerialNumberPage(SupplyOps &ops, QWidget *parent);
 
     QLineEdit *Txt_serialNum;
     QPushButton *Btn_read_serialNum;
@@ -34,6 +35,7 @@ public:
 private:
     void setBackground(const QColor &colour);
 
+    SupplyOps &ops_;
     DeviceLink &link_;
     SupplyState &state_;
 };

@@ -2,6 +2,7 @@
 
 #include "link/devicelink.h"
 #include "platform/timer.h"
+#include "supply/supplyops.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,8 +11,8 @@
 
 namespace zor {
 
-UnitBaudRateDialog::UnitBaudRateDialog(DeviceLink &link, QWidget *parent)
-    : QDialog(parent), link_(link) {
+UnitBaudRateDialog::UnitBaudRateDialog(SupplyOps &ops, QWidget *parent)
+    : QDialog(parent), ops_(ops), link_(ops.link()) {
     setObjectName(QStringLiteral("frm_baudRate"));
     setWindowTitle(QStringLiteral("RS-232 Baud Rate Setting"));
     auto *box = new QVBoxLayout(this);
@@ -49,13 +50,11 @@ void UnitBaudRateDialog::save_Click() {
         if (link_.autoUpdate && link_.pollTimer())
             link_.pollTimer()->setEnabled(false);
         link_.autoUpdate = false;
-        link_.command(nullptr,
-                      [payload = "BAUD " + QByteArray::number(position + 1) + ";",
-                       link = &link_]() -> Task<> {
-                          co_await link->exchange(payload);
-                          // Even when queued behind a poll step, whose end restarted the poll.
-                          link->leaveTimersStopped();
-                      });
+        link_.command(nullptr, [code = position + 1, ops = &ops_]() -> Task<> {
+            co_await ops->unitBaudRateTask(code);
+            // Even when queued behind a poll step, whose end restarted the poll.
+            ops->link().leaveTimersStopped();
+        });
     }
     accept();
 }

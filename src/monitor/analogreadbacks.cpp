@@ -1,13 +1,15 @@
 #include "monitor/analogreadbacks.h"
 
 #include "platform/readout.h"
+#include "ui/stalemarks.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
 
 namespace zor {
 
-AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent) : QObject(parent) {
+AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent)
+    : QObject(parent), state_(state) {
     const auto frame = [](const char *name, const char *caption) {
         auto *box = new QGroupBox(QString::fromLatin1(caption));
         box->setObjectName(QString::fromLatin1(name));
@@ -27,13 +29,28 @@ AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent) : QObject(
         static_cast<QFormLayout *>(box->layout())->addRow(QString::fromLatin1(q.label), edit);
         fields_[int(q.id)] = edit;
     }
+    auto *marks = new StaleMarks(state, this);
+    for (QLineEdit *f : fields_)
+        if (f)
+            marks->add({f});
     connect(&state, &SupplyState::readingChanged, this, &AnalogReadbacks::show);
+    // The kV monitor's meaning changes with the scale, its counts do not.
+    connect(&state, &SupplyState::kvPerBitChanged, this, [this](double perBit) {
+        Reading kv = state_.reading(Quantity::KvMonitor);
+        if (kv.count)
+            kv.value = *kv.count * perBit;
+        show(Quantity::KvMonitor, kv);
+    });
 }
 
 void AnalogReadbacks::show(Quantity q, const Reading &r) {
     // A reply that was not a count shows on the raw data page only.
-    if (r.count && fields_[int(q)])
-        fields_[int(q)]->setText(displayText(q, r.value));
+    if (!r.count || !fields_[int(q)])
+        return;
+    // Counts at no scale are no voltage.
+    fields_[int(q)]->setText(q == Quantity::KvMonitor && !(state_.kvPerBit() > 0.0)
+                                 ? QStringLiteral("Unknown")
+                                 : displayText(q, r.value));
 }
 
 } // namespace zor

@@ -25,6 +25,7 @@ public:
 private:
     void show(Quantity q, const Reading &r);
 
+    SupplyState &state_;
     std::array<QLineEdit *, QuantityCount> fields_{};
 };
 

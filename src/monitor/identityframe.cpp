@@ -126,8 +126,8 @@ void IdentityFrame::mnu_HWREV_Click() {
     }
     // The command may wait behind a running exchange, so the outcome is shown
     // from inside it; the read-back then follows as its own command.
-    ctx_.link.command(this, [this, revision]() -> Task<> {
-        if (parse::numericTaken(co_await ctx_.link.exchange("40," + revision.toLatin1() + ",")))
+    ctx_.link.command(this, [this, revision = revision.toLatin1()]() -> Task<> {
+        if (co_await ctx_.ops.hardwareRevisionNumberTask(revision))
             btn_HWREV_Click();
         else
             showChangeFailed();

@@ -4,6 +4,7 @@
 #include "platform/lamp.h"
 #include "supply/supplystate.h"
 #include "ui/mainmenu.h"
+#include "ui/stalemarks.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -41,7 +42,8 @@ StatusFrame::StatusFrame(ConsoleContext ctx)
         grid->addWidget(label, row, 1);
         ++row;
     };
-    indicator(led_HVSTAT, lbl_HVSTAT, "HVSTAT", QColor(255, 192, 128), Black, "X-RAY OFF");
+    // Nothing is shown as off before the supply has said so.
+    indicator(led_HVSTAT, lbl_HVSTAT, "HVSTAT", QColor(255, 192, 128), Black, "X-RAY UNKNOWN");
     led_HVSTAT->setToolTip(QStringLiteral("HV On/Off Indicator"));
     indicator(led_INTRLKSTAT, lbl_INTRLKSTAT, "INTRLKSTAT", Red, Yellow, "INTERLOCK");
     indicator(led_FAULT, lbl_FAULT, "FAULT", Red, Yellow, "NO PS  FAULT");
@@ -76,7 +78,17 @@ StatusFrame::StatusFrame(ConsoleContext ctx)
                    {&F::operationOk, led_opFault, lbl_opFault, "OP OK", "OP Fault"}};
 
     SupplyState &state = ctx_.state;
+    auto *stale = new StaleMarks(state, this);
+    stale->add({led_HVSTAT, lbl_HVSTAT, led_INTRLKSTAT, lbl_INTRLKSTAT, led_FAULT, lbl_FAULT});
+    for (const FaultFlag &flag : faultFlags_)
+        stale->add({flag.led, flag.label});
     connect(&state, &SupplyState::xrayOnChanged, this, &StatusFrame::showXray);
+    connect(&state, &SupplyState::statusKnownChanged, this, [this] {
+        if (ctx_.state.statusKnown())
+            return showXray(ctx_.state.xrayOn());
+        led_HVSTAT->setValue(false);
+        lbl_HVSTAT->setText(QStringLiteral("X-RAY UNKNOWN"));
+    });
     connect(&state, &SupplyState::statusChanged, this, &StatusFrame::showStatus);
     connect(&state, &SupplyState::watchdogEnabledChanged, this, &StatusFrame::showWatchdog);
     // An acknowledged switch-over also colours the caption.

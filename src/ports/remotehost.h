@@ -28,9 +28,6 @@ public:
     // The close box and Escape count as Cancel.
     void reject() override;
 
-    QString rememberedHost() const { return rememberedHost_; }
-    QString rememberedPort() const { return rememberedPort_; }
-
 private:
     void Form_Load();
 

@@ -275,6 +275,7 @@ Task<> TransportSelection::fallBack(const Before &before) {
     shell_.setStatusPanelText(1, QStringLiteral("SET PORT!"));
     shell_.setStatusPanelText(2, QStringLiteral("Comm Ch."));
     ctx_.link.close();
+    ctx_.state.noteTransportChange(QStringLiteral("none"));
     ctx_.link.tmr_RCVTIMER.setEnabled(false);
     ctx_.link.tmr_NETRCVTMR.setEnabled(false);
     if (ctx_.link.autoUpdate)

@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zor {
 
@@ -51,11 +52,21 @@ QList<QPointF> minMaxPerColumn(qsizetype begin, qsizetype end, X x, Y y, double 
     return out;
 }
 
-// One series of the history between two monotonic stamps, x in wall-clock ms.
-QList<QPointF> decimate(const TrendHistory &h, Quantity q, qint64 fromNs, qint64 toNs, int columns);
+// The samples between two monotonic stamps as index ranges [first, second),
+// cut wherever the supply was silent: no line is drawn across an outage.
+using Run = std::pair<qsizetype, qsizetype>;
+QList<Run> unbrokenRuns(const TrendHistory &h, qint64 fromNs, qint64 toNs);
+
+// One series of the history between two monotonic stamps, x in wall-clock ms;
+// with a run, only its samples, on the same columns.
+QList<QPointF> decimate(const TrendHistory &h, Quantity q, qint64 fromNs, qint64 toNs,
+                        int columns);
+QList<QPointF> decimate(const TrendHistory &h, Quantity q, Run run, qint64 fromNs, qint64 toNs,
+                        int columns);
 // A series that moves in steps (a set-point) as its corners only: the first
 // point, each change drawn as a vertical edge, and the last point.
 QList<QPointF> steps(const TrendHistory &h, Quantity q, qint64 fromNs, qint64 toNs);
+QList<QPointF> steps(const TrendHistory &h, Quantity q, Run run);
 // A mark at the kV monitor wherever the arc count rose, at most one per column.
 QList<QPointF> arcMarks(const TrendHistory &h, qint64 fromNs, qint64 toNs, int columns);
 

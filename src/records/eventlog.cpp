@@ -9,8 +9,6 @@ namespace zor {
 
 QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after) {
     QStringList out;
-    if (after.hvAsked != before.hvAsked)
-        out << (after.hvAsked ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
     if (after.hvOn != before.hvOn)
         out << (after.hvOn ? QStringLiteral("HV on confirmed")
                            : QStringLiteral("HV off confirmed"));
@@ -43,19 +41,42 @@ QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after) {
 EventLog::EventLog(SupplyState &state, QObject *parent)
     : QObject(parent), state_(state), clock_([] { return QDateTime::currentDateTime(); }) {
     refresh();
-    for (auto changed : {&SupplyState::hvEnabledChanged, &SupplyState::xrayOnChanged,
-                         &SupplyState::arcArmedChanged, &SupplyState::linkAnsweringChanged})
+    for (auto changed : {&SupplyState::xrayOnChanged, &SupplyState::arcArmedChanged,
+                         &SupplyState::linkAnsweringChanged})
         connect(&state, changed, this, &EventLog::refresh);
     connect(&state, &SupplyState::statusChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::arcCountChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::failedRepliesChanged, this, &EventLog::refresh);
     connect(&state, &SupplyState::noted, this, &EventLog::note);
+    connect(&state, &SupplyState::transportChanged, this, &EventLog::portChanged);
+}
+
+QString EventLog::outcome(const QString &what, parse::Ack ack) {
+    switch (ack) {
+    case parse::Ack::Taken:
+        return what;
+    case parse::Ack::Refused:
+        return what + QStringLiteral(" refused");
+    case parse::Ack::NoReply:
+        return what + QStringLiteral(": no reply");
+    case parse::Ack::Other:
+        break;
+    }
+    return what + QStringLiteral(": reply not understood");
+}
+
+void EventLog::portChanged(const QString &transport) {
+    append(QStringLiteral("Port changed: %1").arg(transport));
 }
 
 void EventLog::refresh() {
-    EventSnapshot now{
-        state_.hvEnabled(), state_.xrayOn(),        state_.status(),        state_.arcCount(),
-        state_.arcArmed(),  state_.failedReplies(), state_.linkAnswering(), false};
+    EventSnapshot now{state_.xrayOn(),
+                      state_.status(),
+                      state_.arcCount(),
+                      state_.arcArmed(),
+                      state_.failedReplies(),
+                      state_.linkAnswering(),
+                      false};
     const QStringList events = detectEvents(last_, now);
     last_ = now;
     for (const QString &e : events)
@@ -75,18 +96,28 @@ void EventLog::watch(SupplyOps &ops) {
             append(taken ? QStringLiteral("%1 programmed: %2 %3")
                                .arg(name, fileNumber(state_.reading(q.id).value, q.decimals),
                                     QString::fromLatin1(q.unit))
-                         : name + QStringLiteral(" refused"));
+                         : outcome(name, ack));
             break;
         }
         case SupplyOps::Operation::ResetFault:
-            append(taken ? QStringLiteral("Fault reset") : QStringLiteral("Fault reset refused"));
+            append(outcome(QStringLiteral("Fault reset"), ack));
             break;
         case SupplyOps::Operation::LocalControl:
-            append(taken ? QStringLiteral("Local control")
-                         : QStringLiteral("Local control refused"));
+            append(outcome(QStringLiteral("Local control"), ack));
             break;
-        default: // the switch and its lamp are seen in the state
+        case SupplyOps::Operation::HvOn:
+        case SupplyOps::Operation::HvOff: {
+            // A confirmation shows in the lamp; a refusal says why when the
+            // status does.
+            if (ack != parse::Ack::Refused)
+                break;
+            const bool on = op == SupplyOps::Operation::HvOn;
+            QString text = outcome(on ? QStringLiteral("HV on") : QStringLiteral("HV off"), ack);
+            if (on && state_.interlockOpen() == true)
+                text += QStringLiteral(": interlock open");
+            append(text);
             break;
+        }
         }
     });
 }

@@ -14,9 +14,10 @@ namespace zor {
 class SupplyOps;
 
 // What the event log compares between two moments.
+// What was asked of the switch is logged by the operations that ask it, not
+// read from the switch, which status reads move too.
 struct EventSnapshot {
-    bool hvAsked = false; // the switch
-    bool hvOn = false;    // the lamp: the supply confirmed
+    bool hvOn = false; // the lamp: the supply confirmed
     StatusBits status;
     int arcCount = 0;
     bool arcArmed = true;
@@ -47,6 +48,11 @@ public:
     void watch(SupplyOps &ops);
     // An event the model cannot see (seasoning, cycle test, shutdown).
     void note(const QString &text);
+    // The console moved to another transport (or to none): "COMM1 at 115200".
+    void portChanged(const QString &transport);
+    // How an operation was answered, in the log's words: "taken" is no word of
+    // its own, "refused" only for a refusal.
+    static QString outcome(const QString &what, parse::Ack ack);
 
     const QList<Entry> &entries() const { return entries_; }
     static QString line(const Entry &e);

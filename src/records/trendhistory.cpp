@@ -1,6 +1,7 @@
 #include "records/trendhistory.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zor {
 
@@ -8,12 +9,17 @@ TrendHistory::TrendHistory(qint64 spanNs, qint64 spacingNs)
     : capacity_(qsizetype(spanNs / spacingNs) + 1) {}
 
 void TrendHistory::add(const SupplySample &s) {
+    if (s.stale) {
+        gap_ = true;
+        return;
+    }
     TrendPoint p;
+    p.afterGap = std::exchange(gap_, false);
     p.monotonicNs = s.monotonicNs;
     for (const QuantityInfo &q : Quantities)
         if (q.trend != TrendAxis::None)
             p[q.id] = float(s.reading(q.id).value);
-    p.arcCount = s.arcCount;
+    p.arcCount = qint16(s.arcCount);
     add(p, s.wallClock);
 }
 
@@ -31,6 +37,7 @@ void TrendHistory::add(const TrendPoint &p, const QDateTime &wallClock) {
 void TrendHistory::clear() {
     ring_.clear();
     head_ = 0;
+    gap_ = false;
 }
 
 qsizetype TrendHistory::lowerBound(qint64 monotonicNs) const {

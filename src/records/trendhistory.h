@@ -14,10 +14,13 @@ namespace zor {
 struct TrendPoint {
     qint64 monotonicNs = 0;
     std::array<float, TrendCount> values{}; // by trendSlot()
-    qint32 arcCount = 0;
+    qint16 arcCount = 0; // the count stops at its 16-bit top
+    // The supply was silent before this point: no line joins it to the one before.
+    bool afterGap = false;
     float &operator[](Quantity q) { return values[trendSlot(q)]; }
     float operator[](Quantity q) const { return values[trendSlot(q)]; }
 };
+static_assert(sizeof(TrendPoint) == 32);
 
 // The last hours of samples in a ring of fixed capacity: once full, each new
 // sample replaces the oldest, so memory stays flat however long the console runs.
@@ -30,6 +33,8 @@ public:
     // Room for spanNs of samples spaced spacingNs apart.
     explicit TrendHistory(qint64 spanNs = 8 * HourNs, qint64 spacingNs = CycleFloorNs);
 
+    // A stale cycle (a failed exchange, a silent supply) adds no point; the
+    // next good one starts a new line.
     void add(const SupplySample &s);
     void add(const TrendPoint &p, const QDateTime &wallClock);
     void clear();
@@ -61,6 +66,7 @@ private:
     qsizetype capacity_;
     std::vector<TrendPoint> ring_;
     qsizetype head_ = 0; // index of the oldest once the ring is full
+    bool gap_ = false;
     qint64 anchorNs_ = 0;
     qint64 anchorWallMs_ = 0;
 };

@@ -107,7 +107,10 @@ void SeasoningEngine::tick() {
         return;
     }
     stepTimeLeft_ = step->seconds;
-    ops_.state().note(QStringLiteral("Seasoning step %1").arg(stepIndex_ + 1));
+    // The closing row is hidden: it is no step the operator set.
+    ops_.state().note(stepIndex_ == FinalRow
+                          ? QStringLiteral("Seasoning closing: setpoints to zero")
+                          : QStringLiteral("Seasoning step %1").arg(stepIndex_ + 1));
     program(stepIndex_, *step);
     resumeTicking();
 }

@@ -1,7 +1,5 @@
 #include "shell/commdiagnosticspage.h"
 
-#include "shell/mainwindow.h"
-
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,13 +37,6 @@ void CommDiagnosticsPage::Form_Load() {
 
 QString CommDiagnosticsPage::countText(qint32 count) {
     return QStringLiteral(" %1").arg(count);
-}
-
-void MainWindow::mnu_EXTRAS_Click() {
-    CommDiagnosticsPage &form = extras();
-    form.show();
-    form.raise();
-    form.txt_COMMERRORS->setText(CommDiagnosticsPage::countText(state.failedReplies()));
 }
 
 } // namespace zor

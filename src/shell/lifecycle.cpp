@@ -76,8 +76,7 @@ void MainWindow::switchOffThen(std::function<void()> end) {
     stopEverything();
     // Behind the exchange in flight, if any: its command sends nothing more.
     link.commandFinal([this, end = std::move(end)]() -> Task<> {
-        state.setHvEnabled(false);
-        co_await link.send("ENBL 0;");
+        co_await ops.closingOffTask();
         end();
     });
 }
@@ -85,7 +84,7 @@ void MainWindow::switchOffThen(std::function<void()> end) {
 void MainWindow::mnu_SHUTDOWN_Click() {
     if (link.shuttingDown() || ended_)
         return;
-    menus.records->events.note(QStringLiteral("Shutdown"));
+    records.events.note(QStringLiteral("Shutdown"));
     // Nothing may reach the supply after the hand-back but the zeroing: the
     // poll, the runs and every timer that can send stop now. An exchange
     // already waiting finishes; the command it belongs to sends no more.
@@ -94,8 +93,7 @@ void MainWindow::mnu_SHUTDOWN_Click() {
     link.commandFinal([this]() -> Task<> {
         // Off whatever the switch shows: an earlier off may have been lost.
         // Its reply is not awaited, so the hand-back is not delayed by it.
-        state.setHvEnabled(false);
-        co_await link.send("ENBL 0;");
+        co_await ops.closingOffTask();
         co_await ops.localControlTask();
         tmr_EXIT.setEnabled(true);
     });
@@ -104,15 +102,14 @@ void MainWindow::mnu_SHUTDOWN_Click() {
 void MainWindow::tmr_EXIT_Timer() {
     if (ended_)
         return;
-    static constexpr const char *Zeroing[] = {"10,0,", "11,0,", "12,0,", "13,0,"};
-    if (exitStep >= 1 && exitStep <= 4) {
-        const bool last = exitStep == 4;
+    if (exitStep >= 1 && exitStep <= SupplyOps::ZeroedChannels) {
+        const bool last = exitStep == SupplyOps::ZeroedChannels;
         if (last)
             tmr_EXIT.setEnabled(false);
         // Queued behind whatever is on the wire, so no zeroing send lands inside
         // another exchange's wait.
-        link.commandFinal([this, payload = QByteArray(Zeroing[exitStep - 1]), last]() -> Task<> {
-            co_await link.send(payload);
+        link.commandFinal([this, channel = exitStep - 1, last]() -> Task<> {
+            co_await ops.zeroChannelTask(channel);
             if (!last)
                 co_return;
             if (RawDataPage *page = forms.find<RawDataPage>())

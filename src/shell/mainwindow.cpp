@@ -93,13 +93,6 @@ ConsoleContext MainWindow::context() {
     return {link, state, ops, forms, menu};
 }
 
-QGroupBox *MainWindow::frame(const QString &title) const {
-    for (QGroupBox *box : frames_)
-        if (box->title() == title)
-            return box;
-    return nullptr;
-}
-
 void MainWindow::buildLayout() {
     auto *central = new QWidget(this);
     auto *grid = new QGridLayout(central);
@@ -124,15 +117,6 @@ void MainWindow::buildLayout() {
     connect(btn_UPDATEDATA, &ToggleSwitch::valueChanged, this,
             &MainWindow::btn_UPDATEDATA_ValueChanged);
 
-    frames_ = {panels.readbacks->fra_READBACKS,
-               panels.readbacks->fra_AUX,
-               panels.statusFrame,
-               panels.identity,
-               panels.setpoints,
-               panels.hvEnable,
-               panels.faultReset,
-               panels.arcFrame,
-               update};
     grid->addWidget(panels.readbacks->fra_READBACKS, 0, 0);
     grid->addWidget(panels.readbacks->fra_AUX, 0, 1);
     grid->addWidget(panels.statusFrame, 0, 2, 3, 1);
@@ -153,8 +137,7 @@ void MainWindow::buildLayout() {
     menus.diagnostics = new DiagnosticsMenu(ctx, *this, this);
     menus.conditioning = new ConditioningMenu(ctx, *this, CycleTimer, this);
     menus.configMenu = new ConfigMenu(ctx, *this, this);
-    menus.records = new RecordsMenu(state, menu.mnu_Controls, StatusBar1, this);
-    menus.records->events.watch(ops);
+    menus.records = new RecordsMenu(records, state, menu.mnu_Controls, StatusBar1, this);
 
     // Tab goes to what the operator changes first: the set-point editor and
     // PROGRAM, then the channel, the switches; the read-only fields follow.
@@ -166,8 +149,7 @@ void MainWindow::buildLayout() {
         setTabOrder(first[i - 1], first[i]);
     sp.ctrl_SCALVAL->setFocus();
     new WindowPlacement(*this);
-    menus.telemetry =
-        new TelemetryMenu(state, menus.records->events, menu.mnu_Controls, StatusBar1, this);
+    menus.telemetry = new TelemetryMenu(state, records.events, menu.mnu_Controls, StatusBar1, this);
 }
 
 void MainWindow::connectMenu() {
@@ -214,12 +196,8 @@ void MainWindow::connectState() {
             extras().txt_LASTERROR->setText(QStringLiteral("1"));
         extras().txt_COMMERRORS->setText(CommDiagnosticsPage::countText(state.failedReplies()));
     });
-    connect(&ops, &SupplyOps::replied, this,
-            [this](const QByteArray &payload, const QByteArray &reply) {
-                // Any answer to the first monitor read ends an operator's update request.
-                if (payload == "VMON;" && !reply.isEmpty())
-                    btn_UPDATEDATA->setValue(false);
-            });
+    // Any answer to the first monitor read ends an operator's update request.
+    connect(&ops, &SupplyOps::monitorsAnswered, this, [this] { btn_UPDATEDATA->setValue(false); });
     connect(&state, &SupplyState::readingChanged, this,
             [this](Quantity q, const Reading &r) { rawData().showReading(q, r); });
 }
@@ -246,10 +224,15 @@ RawDataPage &MainWindow::rawData() {
     return forms.get<RawDataPage>(state, *this);
 }
 
-void MainWindow::showCommDiagnostics() {
+void MainWindow::mnu_EXTRAS_Click() {
     CommDiagnosticsPage &page = extras();
     page.show();
     page.raise();
+    page.txt_COMMERRORS->setText(CommDiagnosticsPage::countText(state.failedReplies()));
+}
+
+void MainWindow::showCommDiagnostics() {
+    mnu_EXTRAS_Click();
 }
 
 void MainWindow::setStatusPanelText(int panel, const QString &text) {

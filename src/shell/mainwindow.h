@@ -2,6 +2,7 @@
 
 #include "link/devicelink.h"
 #include "platform/timer.h"
+#include "records/records.h"
 #include "shell/statuspanels.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
@@ -56,6 +57,8 @@ public:
     DeviceLink link;
     SupplyState state;
     SupplyOps ops{link, state};
+    // The trend's history, the data log and the event log.
+    Records records{state, ops};
     FormRegistry forms;
     // What the windows get instead of the main window.
     ConsoleContext context();
@@ -145,7 +148,6 @@ private:
     // the switch shows, and ends a cycle test or seasoning run that would
     // switch it on again.
     void mnu_XRAYOFF_Click();
-    QGroupBox *frame(const QString &title) const;
     void DisableManualControls();
     void EnableManualControls();
     void buildLayout();
@@ -166,7 +168,6 @@ private:
     bool ended_ = false;
     bool tcpErrorShowing_ = false;
     bool modalPageBusy_ = false;
-    QList<QGroupBox *> frames_;
 };
 
 } // namespace zor

@@ -65,6 +65,12 @@ bool faultResetTaken(const QByteArray &reply) {
     return reply::charAt(reply, 2) == '$';
 }
 
+FaultReset faultReset(const QByteArray &reply) {
+    if (faultResetTaken(reply))
+        return {Ack::Taken, true};
+    return {writeAck(reply), false};
+}
+
 bool numericTaken(const QByteArray &reply) {
     return reply::charAt(reply, 5) == '$';
 }

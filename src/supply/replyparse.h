@@ -55,6 +55,14 @@ Ack writeAck(const QByteArray &reply);
 
 // "CLR;": '$' at position 2.
 bool faultResetTaken(const QByteArray &reply);
+// "CLR;" as a whole: ';' the faults are cleared, '$' the supply is still
+// clearing them (both taken), '1' refused.
+struct FaultReset {
+    Ack ack = Ack::NoReply;
+    bool clearing = false;
+    bool operator==(const FaultReset &) const = default;
+};
+FaultReset faultReset(const QByteArray &reply);
 // Numeric commands ("99,0,", "40,rev,"): '$' at position 5.
 bool numericTaken(const QByteArray &reply);
 

@@ -45,6 +45,15 @@ SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
       }),
       wallClock_([] { return QDateTime::currentDateTimeUtc(); }) {
     connect(&link, &DeviceLink::transportChanged, &state, &SupplyState::forgetUnit);
+    connect(&link, &DeviceLink::opened, this, [this] {
+        state_.noteTransportChange(link_.network()
+                                       ? QStringLiteral("%1:%2")
+                                             .arg(link_.tcpClient().remoteHost)
+                                             .arg(link_.tcpClient().remotePort)
+                                       : QStringLiteral("%1 at %2")
+                                             .arg(link_.MSComm1().portName(),
+                                                  link_.MSComm1().settings().section(u',', 0, 0)));
+    });
 }
 
 void SupplyOps::setClocks(std::function<qint64()> monotonicNs,
@@ -61,9 +70,13 @@ Task<QByteArray> SupplyOps::exchange(const char *payload) {
     co_return co_await exchangeText(payload);
 }
 
+Task<> SupplyOps::sendText(QByteArray payload) {
+    co_await link_.send(payload);
+}
+
 Task<QByteArray> SupplyOps::exchangeText(QByteArray payload) {
     const QByteArray reply = co_await link_.exchange(payload);
-    state_.setLinkAnswering(!reply.isEmpty());
+    state_.noteAnswer(!reply.isEmpty(), wallClock_());
     emit replied(payload, reply);
     co_return reply;
 }
@@ -83,10 +96,14 @@ Task<bool> SupplyOps::readMonitor(Quantity q) {
 }
 
 Task<> SupplyOps::readGroup(ReadBy step) {
+    bool first = true;
     for (const QuantityInfo &i : Quantities) {
         if (i.readBy != step)
             continue;
         const bool good = co_await readMonitor(i.id);
+        // The update lamp goes out once the supply answers the poll's first read.
+        if (std::exchange(first, false) && step == ReadBy::Monitors && state_.linkAnswering())
+            emit monitorsAnswered();
         if (!good)
             co_return;
     }
@@ -133,6 +150,7 @@ Task<> SupplyOps::statusTask() {
     } else if (const auto on = parse::hvOn(stat)) {
         state_.setXrayOn(*on);
         state_.setHvEnabled(*on);
+        state_.setStatusKnown();
     }
     applyFaults(parse::faultFlags(co_await exchange("FLT;")));
 }
@@ -194,6 +212,7 @@ Task<parse::Ack> SupplyOps::highVoltageTask(bool on, quint64 offSeen) {
         co_return parse::Ack::Other;
     }
     state_.setHvEnabled(on);
+    state_.note(on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
     const QByteArray reply = co_await exchange(on ? "ENBL 1;" : "ENBL 0;");
     applyHighVoltageAck(on, reply);
     co_return parse::writeAck(reply);
@@ -219,18 +238,19 @@ void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
 void SupplyOps::switchOffFirst() {
     state_.countOffAsked();
     state_.setHvEnabled(false);
+    state_.note(QStringLiteral("HV off asked"));
     link_.urgent("ENBL 0;", [this](const QByteArray &reply) {
-        state_.setLinkAnswering(!reply.isEmpty());
+        state_.noteAnswer(!reply.isEmpty(), wallClock_());
         emit replied("ENBL 0;", reply);
         applyHighVoltageAck(false, reply);
     });
 }
 
 void SupplyOps::readIdentity(IdentityField f) {
-    link_.command(this, [this, f] { return identityTask(f); });
+    link_.command(this, [this, f]() -> Task<> { co_await identityTask(f); });
 }
 
-Task<> SupplyOps::identityTask(IdentityField f) {
+Task<parse::Ack> SupplyOps::identityTask(IdentityField f) {
     static constexpr std::array<const char *, IdentityFieldCount> Payloads{
         "HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;"};
     const QByteArray reply = co_await exchange(Payloads[static_cast<int>(f)]);
@@ -239,7 +259,7 @@ Task<> SupplyOps::identityTask(IdentityField f) {
         if (f == IdentityField::FirmwareRevision)
             state_.setIdentityUnknown(IdentityField::SoftwareBuild);
         state_.countFailedReply();
-        co_return;
+        co_return parse::Ack::NoReply;
     }
     if (f == IdentityField::HardwareRevision) {
         state_.setIdentity(f, QString::fromLatin1(*parse::hardwareRevision(reply)));
@@ -250,7 +270,10 @@ Task<> SupplyOps::identityTask(IdentityField f) {
             state_.setIdentity(IdentityField::SoftwareBuild, QString::fromLatin1(*rev->build));
     } else if (const auto text = parse::textValue(reply)) {
         state_.setIdentity(f, QString::fromLatin1(*text));
+    } else {
+        co_return parse::Ack::Other;
     }
+    co_return parse::Ack::Taken;
 }
 
 Task<> SupplyOps::watchdogTickleTask() {
@@ -264,11 +287,19 @@ void SupplyOps::setWatchdog(bool on) {
 Task<> SupplyOps::watchdogTask(bool on) {
     co_await exchange(on ? "WDTE 1;" : "WDTE 0;");
     state_.setWatchdogEnabled(on);
+    state_.note(on ? QStringLiteral("Watchdog enabled") : QStringLiteral("Watchdog disabled"));
 }
 
-Task<> SupplyOps::faultResetTask() {
+void SupplyOps::resetFault() {
+    link_.command(this, [this]() -> Task<> { co_await faultResetTask(); });
+}
+
+Task<parse::FaultReset> SupplyOps::faultResetTask() {
     const QByteArray reply = co_await exchange("CLR;");
-    emit answered(Operation::ResetFault, dollarAck(reply, parse::faultResetTaken(reply)));
+    const parse::FaultReset reset = parse::faultReset(reply);
+    emit faultResetClearing(reset.clearing);
+    emit answered(Operation::ResetFault, reset.ack);
+    co_return reset;
 }
 
 void SupplyOps::localControl() {
@@ -293,11 +324,133 @@ Task<> SupplyOps::seasoningStepTask(qint16 kv, qint16 ma, const std::function<bo
     }
 }
 
+Task<> SupplyOps::closingOffTask() {
+    state_.setHvEnabled(false);
+    state_.note(QStringLiteral("HV off asked"));
+    co_await sendText("ENBL 0;");
+}
+
+QByteArray SupplyOps::zeroingPayload(int channel) {
+    return QByteArray::number(10 + channel) + ",0,";
+}
+
+Task<> SupplyOps::zeroChannelTask(int channel) {
+    co_await sendText(zeroingPayload(channel));
+}
+
+void SupplyOps::revertSetpoint(Channel c, int count) {
+    link_.command(this, [this, c, count] { return revertSetpointTask(c, count); });
+}
+
+Task<> SupplyOps::revertSetpointTask(Channel c, int count) {
+    const QByteArray payload = (c == Channel::Kv ? "10," : "11,") + QByteArray::number(count);
+    co_await sendText(payload);
+    const bool kv = c == Channel::Kv;
+    state_.note(QStringLiteral("%1 setpoint reverted: %2 counts")
+                    .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"))
+                    .arg(count));
+}
+
+Task<> SupplyOps::totalHoursResetTask() {
+    const QByteArray reply = co_await exchange("30,");
+    state_.note(reply.isEmpty() ? QStringLiteral("Total hours reset: no reply")
+                                : QStringLiteral("Total hours reset"));
+}
+
+Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
+    const QByteArray payload = "40," + revision + ',';
+    const QByteArray reply = co_await exchangeText(payload);
+    const bool taken = parse::numericTaken(reply);
+    state_.note(
+        taken
+            ? QStringLiteral("Hardware revision number set: %1").arg(QString::fromLatin1(revision))
+            : QStringLiteral("Hardware revision number refused: %1")
+                  .arg(QString::fromLatin1(revision)));
+    co_return taken;
+}
+
+Task<> SupplyOps::passthroughTask() {
+    const QByteArray reply = co_await exchange("96,");
+    if (reply.isEmpty())
+        state_.countFailedReply();
+    state_.note(QStringLiteral("Pass-through toggled"));
+}
+
+Task<> SupplyOps::unlockTask(QByteArray key) {
+    const QByteArray payload = "PASS " + key + ';';
+    co_await sendText(payload);
+    // The key itself stays out of the log.
+    state_.note(QStringLiteral("Service writes unlocked"));
+}
+
+Task<QByteArray> SupplyOps::configurationTask() {
+    co_return co_await exchange("CONF;");
+}
+
+namespace {
+
+const char *mnemonic(FactoryWrite w) {
+    static constexpr const char *Mnemonics[] = {"HWVP", "MODP", "SLVP", "SLIP", "FILP", "FTON",
+                                                "ARCP", "RAMP", "MRMP", "MAOF", "FMAX", "FRMP"};
+    return Mnemonics[static_cast<int>(w)];
+}
+
+} // namespace
+
+Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument) {
+    const QByteArray payload = QByteArray(mnemonic(w)) + ' ' + argument + ';';
+    co_await sendText(payload);
+    state_.note(QStringLiteral("Factory write %1 %2")
+                    .arg(QString::fromLatin1(mnemonic(w)), QString::fromLatin1(argument)));
+}
+
+Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArgument,
+                                         double kvFull) {
+    const QByteArray kvPayload =
+        QByteArray(mnemonic(FactoryWrite::KvFullScale)) + ' ' + kvArgument + ';';
+    const QByteArray reply = co_await exchangeText(kvPayload);
+    const bool taken = parse::writeAck(reply) == parse::Ack::Taken;
+    // The scale follows the supply: it changes only once the supply took it.
+    if (taken)
+        state_.setKvPerBit(kvFull / convert::FullScaleCounts);
+    state_.note(QStringLiteral("Factory write SLVP %1%2")
+                    .arg(QString::fromLatin1(kvArgument),
+                         taken ? QString() : QStringLiteral(" not taken")));
+    co_await factoryWriteTask(FactoryWrite::MaFullScale, maArgument);
+    co_return taken;
+}
+
+Task<> SupplyOps::serialNumberWriteTask(QByteArray serial) {
+    const QByteArray payload = "SNUS " + serial + ';';
+    co_await sendText(payload);
+    state_.note(QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
+}
+
+Task<> SupplyOps::unitBaudRateTask(int code) {
+    const QByteArray payload = "BAUD " + QByteArray::number(code) + ';';
+    co_await exchangeText(payload);
+    state_.note(QStringLiteral("Unit baud rate code %1 sent").arg(code));
+}
+
+Task<QByteArray> SupplyOps::userOptionsTask() {
+    co_return co_await exchange("27,");
+}
+
+Task<QByteArray> SupplyOps::saveUserOptionsTask(QList<QByteArray> fields) {
+    QByteArray payload = "09,";
+    for (const QByteArray &field : fields)
+        payload += field + ',';
+    const QByteArray reply = co_await exchangeText(payload);
+    state_.note(QStringLiteral("User options written"));
+    co_return reply;
+}
+
 void SupplyOps::applyNetworkStatus(const QByteArray &text) {
     const parse::NetworkStatus s = parse::networkStatus(text);
     if (s.hvOn) {
         state_.setXrayOn(*s.hvOn);
         state_.setHvEnabled(*s.hvOn);
+        state_.setStatusKnown();
     }
     StatusBits bits = state_.status();
     merge(bits.faults.interlockOpen, s.interlockOpen);

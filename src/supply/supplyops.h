@@ -6,11 +6,28 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <array>
 #include <functional>
 
 namespace zor {
+
+// The factory parameters the configuration page writes, each one mnemonic.
+enum class FactoryWrite {
+    HardwareRevision,
+    Model,
+    KvFullScale,
+    MaFullScale,
+    PreHeat,
+    FilamentTurnOn,
+    ArcConfig,
+    KvRampTime,
+    MaRampTime,
+    MaOffset,
+    FilamentLimitMax,
+    FilamentRampTime,
+};
 
 // The protocol operations the poll, the windows and tools run against the
 // supply. Each is a command queued on the link (one at a time, in order); its
@@ -73,18 +90,20 @@ public:
     // "ENBL 0;" as the next frame on the wire, ahead of anything queued; counts
     // as an off asked.
     void switchOffFirst();
-    // "HWVR;" "MODR;" "FREV;" (revision and build) "SOFT;" "SNUR;".
+    // "HWVR;" "MODR;" "FREV;" (revision and build) "SOFT;" "SNUR;". Answers
+    // Taken when the field was read, NoReply, or Other for a reply it cannot read.
     void readIdentity(IdentityField f);
-    Task<> identityTask(IdentityField f);
+    Task<parse::Ack> identityTask(IdentityField f);
     // "WDTT;", sent without waiting for a reply.
     void tickleWatchdog() { queue(&SupplyOps::watchdogTickleTask); }
     Task<> watchdogTickleTask();
     // "WDTE 1;" / "WDTE 0;".
     void setWatchdog(bool on);
     Task<> watchdogTask(bool on);
-    // "CLR;", taken on '$'.
-    void resetFault() { queue(&SupplyOps::faultResetTask); }
-    Task<> faultResetTask();
+    // "CLR;": answered ';' (cleared) or '$' (still clearing) it is taken, the
+    // one reading the console and zor-ctl share.
+    void resetFault();
+    Task<parse::FaultReset> faultResetTask();
     // "99,0,": hands the supply back to local control, taken on '$'.
     void localControl();
     Task<parse::Ack> localControlTask();
@@ -93,6 +112,47 @@ public:
     // voltage moves. `wanted` is asked before each: a stop while one waited
     // ends the step there. (0, 0) is the zeroing that closes every run.
     Task<> seasoningStepTask(qint16 kv, qint16 ma, const std::function<bool()> &wanted);
+
+    // "ENBL 0;" without waiting for its reply: the closing off of an ending.
+    Task<> closingOffTask();
+    // "10,0," .. "13,0,": one of the four setpoint channels to zero, the reply
+    // not collected (the shutdown's last steps).
+    static constexpr int ZeroedChannels = 4;
+    static QByteArray zeroingPayload(int channel);
+    Task<> zeroChannelTask(int channel);
+
+    // CANCEL: "10,n" / "11,n" (no trailing comma) returns the supply to the
+    // accepted count; the reply is not collected.
+    void revertSetpoint(Channel c, int count);
+    Task<> revertSetpointTask(Channel c, int count);
+    // "30,": resets the supply's total hours; the answer is collected only so
+    // it cannot be taken for the next command's.
+    void resetTotalHours() { queue(&SupplyOps::totalHoursResetTask); }
+    Task<> totalHoursResetTask();
+    // "40,rev,": the hardware revision number, taken on '$'.
+    Task<bool> hardwareRevisionNumberTask(QByteArray revision);
+    // "96,": the pass-through toggle; only silence counts.
+    void togglePassthrough() { queue(&SupplyOps::passthroughTask); }
+    Task<> passthroughTask();
+
+    // Service writes. "PASS key;" opens them; no reply is read.
+    Task<> unlockTask(QByteArray key);
+    // "CONF;": the stored factory configuration, the reply as it came.
+    Task<QByteArray> configurationTask();
+    // One factory parameter: its mnemonic, a blank, the argument and ";".
+    Task<> factoryWriteTask(FactoryWrite w, QByteArray argument);
+    // "SLVP kV*100;" (answer awaited) then "SLIP mA*1000;". The kV scale is
+    // stored only when the supply took the first; true then.
+    Task<bool> programScalingTask(QByteArray kvArgument, QByteArray maArgument, double kvFull);
+    // "SNUS serial;": no reply read.
+    Task<> serialNumberWriteTask(QByteArray serial);
+    // "BAUD code;": the supply's own line rate; the reply is collected, not examined.
+    Task<> unitBaudRateTask(int code);
+    // "27,": the user options, the reply as it came.
+    Task<QByteArray> userOptionsTask();
+    // "09," and each field followed by a comma; the reply as it came.
+    Task<QByteArray> saveUserOptionsTask(QList<QByteArray> fields);
+
     // A status message the supply sent on its own over the network.
     void applyNetworkStatus(const QByteArray &text);
 
@@ -112,6 +172,10 @@ signals:
     void answered(zor::SupplyOps::Operation op, zor::parse::Ack ack);
     // Every exchange, with its reply (empty when none came).
     void replied(const QByteArray &payload, const QByteArray &reply);
+    // The first monitor of a poll cycle was answered: an update asked for has come.
+    void monitorsAnswered();
+    // A fault reset was answered '$': the supply is still clearing.
+    void faultResetClearing(bool clearing);
     // Every good set-point read-back, changed or not: a view that showed
     // something else in its place (a programming outcome) repaints it.
     void setpointRead(zor::Channel c, const zor::Reading &r);
@@ -121,6 +185,8 @@ private:
     // Exchanges a payload and notes whether anything came back.
     Task<QByteArray> exchange(const char *payload);
     Task<QByteArray> exchangeText(QByteArray payload);
+    // Sends a payload whose reply is not collected.
+    Task<> sendText(QByteArray payload);
     // Reads one monitor; false when its reply was there but bad.
     Task<bool> readMonitor(Quantity q);
     // The monitors one poll step reads, in the table's order, until a bad reply.

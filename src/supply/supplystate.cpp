@@ -101,12 +101,33 @@ void SupplyState::forgetUnit() {
     identity_.fill(QString());
     identityKnown_.fill(false);
     setLinkAnswering(false);
+    if (std::exchange(statusKnown_, false))
+        emit statusKnownChanged();
+    if (staleSince_) {
+        staleSince_.reset();
+        emit staleChanged(staleSince_);
+    }
     emit unitForgotten();
 }
 
 void SupplyState::countFailedReply() {
     ++failedReplies_;
     emit failedRepliesChanged(failedReplies_);
+}
+
+void SupplyState::setStatusKnown() {
+    if (assign(statusKnown_, true))
+        emit statusKnownChanged();
+}
+
+void SupplyState::noteAnswer(bool answered, const QDateTime &at) {
+    setLinkAnswering(answered);
+    if (!answered)
+        cycleFailed_ = true;
+    if (answered == !staleSince_)
+        return;
+    staleSince_ = answered ? std::nullopt : std::optional<QDateTime>(at);
+    emit staleChanged(staleSince_);
 }
 
 void SupplyState::setLinkAnswering(bool answering) {
@@ -118,6 +139,8 @@ void SupplyState::finishCycle(qint64 monotonicNs, const QDateTime &wallClock) {
     ++pollCycle_;
     emit pollCycleChanged(pollCycle_);
     SupplySample s = sample();
+    s.stale = cycleFailed_ || stale();
+    cycleFailed_ = false;
     s.monotonicNs = monotonicNs;
     s.wallClock = wallClock;
     emit sampled(s);

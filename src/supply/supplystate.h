@@ -45,6 +45,8 @@ struct SupplySample {
     double kvPerBit = 0.0;
     double maPerBit = 0.0;
     int failedReplies = 0;
+    // An exchange of this cycle failed, or the supply was silent: no trend point.
+    bool stale = false;
 };
 
 // What the console knows of the supply, as typed values. Each setter emits its
@@ -122,13 +124,26 @@ public:
     bool scaleKnown() const { return kvKnown_ && maKnown_; }
 
     // Another transport: nothing learnt from the unit before still holds
-    // (scale, identity, whether it answers). Views drop what they derived.
+    // (scale, status, identity, whether it answers, staleness). Views drop
+    // what they derived.
     void forgetUnit();
 
     // Replies that failed where the console counts them; never reset.
     int failedReplies() const { return failedReplies_; }
-    int commErrorCount() const { return failedReplies_; }
     void countFailedReply();
+
+    // Whether the high-voltage status has been read from the unit now
+    // connected: until then the lamp means nothing.
+    bool statusKnown() const { return statusKnown_; }
+    void setStatusKnown();
+    // Since when the supply has not answered: from the first failed exchange
+    // until a good reply. Every value and lamp from the supply is stale meanwhile.
+    std::optional<QDateTime> staleSince() const { return staleSince_; }
+    bool stale() const { return staleSince_.has_value(); }
+    // Each finished exchange: a reply ends staleness, silence starts it at `at`.
+    void noteAnswer(bool answered, const QDateTime &at);
+    // For the event log: the transport changed ("COMM1 at 115200", "none").
+    void noteTransportChange(const QString &transport) { emit transportChanged(transport); }
 
     // Something the operator started or ended that no reply shows (a seasoning
     // run, a cycle test), for the event log.
@@ -146,6 +161,9 @@ public:
 signals:
     void noted(const QString &text);
     void readingChanged(zor::Quantity q, const zor::Reading &r);
+    void transportChanged(const QString &transport);
+    void statusKnownChanged();
+    void staleChanged(const std::optional<QDateTime> &since);
     void hvEnabledChanged(bool on);
     void xrayOnChanged(bool on);
     void statusChanged(const zor::StatusBits &bits);
@@ -182,6 +200,10 @@ private:
     bool kvKnown_ = false;
     bool maKnown_ = false;
     int failedReplies_ = 0;
+    bool statusKnown_ = false;
+    std::optional<QDateTime> staleSince_;
+    // A reply failed during the cycle now being polled: its sample is not the supply's.
+    bool cycleFailed_ = false;
     bool linkAnswering_ = false;
     quint64 pollCycle_ = 0;
 };

@@ -25,8 +25,9 @@ QAction *entry(QMenu *menu, const char *name, const QString &text) {
 
 } // namespace
 
-RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidget *owner)
-    : QObject(owner), events(state), state_(state), owner_(owner) {
+RecordsMenu::RecordsMenu(Records &records, const SupplyState &state, QMenu *menu, QStatusBar *bar,
+                         QWidget *owner)
+    : QObject(owner), records_(records), state_(state), owner_(owner) {
     menu->addSeparator();
     mnu_TREND = entry(menu, "mnu_TREND", QStringLiteral("Trend..."));
     mnu_EVENTLOG = entry(menu, "mnu_EVENTLOG", QStringLiteral("Event Log..."));
@@ -45,16 +46,15 @@ RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidg
     connect(mnu_EVENTLOG, &QAction::triggered, this, &RecordsMenu::mnu_EVENTLOG_Click);
     connect(mnu_LOGFILE, &QAction::triggered, this, &RecordsMenu::mnu_LOGFILE_Click);
     connect(mnu_LOGSTOP, &QAction::triggered, this, &RecordsMenu::stopLogging);
-    connect(&dataLog, &DataLog::activeChanged, this, &RecordsMenu::loggingChanged);
-    connect(&dataLog, &DataLog::failed, this, [this](const QString &message) {
+    connect(&records_.dataLog, &DataLog::activeChanged, this, &RecordsMenu::loggingChanged);
+    connect(&records_.dataLog, &DataLog::failed, this, [this](const QString &message) {
         // The sample arrives at the end of a poll cycle: the box opens after it,
         // so the poll is never held inside its own step.
         QTimer::singleShot(0, this,
                            [message] { dialogs().message(message, {}, Dialogs::Icon::Warning); });
     });
-    connect(&state, &SupplyState::sampled, this, [this](const SupplySample &s) {
-        history.add(s);
-        dataLog.write(s);
+    // After the records have taken the sample: they were connected first.
+    connect(&state, &SupplyState::sampled, this, [this] {
         if (trend_)
             trend_->sampleAdded();
     });
@@ -62,21 +62,22 @@ RecordsMenu::RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidg
 
 QString RecordsMenu::startLogging(const QString &path) {
     // The event file first, so that it opens with the start of logging.
-    events.attach(path + QStringLiteral(".events.txt"));
-    const QString error = dataLog.start(path);
+    records_.events.attach(path + QStringLiteral(".events.txt"));
+    const QString error = records_.dataLog.start(path);
     if (!error.isEmpty())
-        events.detach();
+        records_.events.detach();
     return error;
 }
 
 void RecordsMenu::stopLogging() {
-    dataLog.stop();
+    records_.dataLog.stop();
 }
 
 void RecordsMenu::loggingChanged(bool on, const QString &path) {
-    events.note(on ? QStringLiteral("Logging to %1").arg(path) : QStringLiteral("Logging stopped"));
+    records_.events.note(on ? QStringLiteral("Logging to %1").arg(path)
+                            : QStringLiteral("Logging stopped"));
     if (!on)
-        events.detach();
+        records_.events.detach();
     mnu_LOGSTOP->setEnabled(on);
     lbl_LOGGING->setText(on ? lbl_LOGGING->fontMetrics().elidedText(
                                   QStringLiteral("LOG: ") + QFileInfo(path).fileName(),
@@ -103,7 +104,7 @@ void RecordsMenu::mnu_LOGFILE_Click() {
 
 TrendWindow &RecordsMenu::trend() {
     if (!trend_) {
-        trend_ = new TrendWindow(history, owner_);
+        trend_ = new TrendWindow(records_.history, owner_);
         trend_->unitText = [this] {
             const QString model = state_.identity(IdentityField::Model);
             const QString serial = state_.identity(IdentityField::SerialNumber);
@@ -117,7 +118,7 @@ TrendWindow &RecordsMenu::trend() {
 
 EventLogWindow &RecordsMenu::eventLog() {
     if (!eventLog_)
-        eventLog_ = new EventLogWindow(events, owner_);
+        eventLog_ = new EventLogWindow(records_.events, owner_);
     return *eventLog_;
 }
 

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "records/datalog.h"
-#include "records/eventlog.h"
-#include "records/trendhistory.h"
+#include "records/records.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,19 +16,16 @@ namespace zor {
 class EventLogWindow;
 class TrendWindow;
 
-// What the console keeps of the supply, and the menu entries that show it:
-// the trend, the event log and the opt-in data log, all fed from the model's
-// samples and changes. Nothing here sends to the supply.
+// The menu entries that show what the console keeps of the supply (the
+// records, the shell's): the trend, the event log and the opt-in data log.
+// Nothing here sends to the supply.
 class RecordsMenu : public QObject {
     Q_OBJECT
 public:
     // Appends its entries after a separator at the end of menu; the log
     // indicator sits in bar. Windows open as children of owner.
-    RecordsMenu(SupplyState &state, QMenu *menu, QStatusBar *bar, QWidget *owner);
-
-    TrendHistory history;
-    DataLog dataLog;
-    EventLog events;
+    RecordsMenu(Records &records, const SupplyState &state, QMenu *menu, QStatusBar *bar,
+                QWidget *owner);
 
     QAction *mnu_TREND;
     QAction *mnu_EVENTLOG;
@@ -54,7 +49,8 @@ public:
 private:
     void loggingChanged(bool on, const QString &path);
 
-    SupplyState &state_;
+    Records &records_;
+    const SupplyState &state_;
     QWidget *owner_;
     QPointer<TrendWindow> trend_;
     QPointer<EventLogWindow> eventLog_;

@@ -10,6 +10,8 @@
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -177,11 +179,20 @@ void TrendWindow::redraw() {
     // One past the end, so the newest sample falls inside the span.
     const qint64 to = endNs() + 1, from = to - spanNs();
     const int columns = std::max(100, int(chart_->plotArea().width()));
-    std::array<QList<QPointF>, QuantityCount> points;
-    for (const QuantityInfo &q : Quantities)
-        if (q.trend != TrendAxis::None)
-            points[int(q.id)] = q.dashed ? steps(history_, q.id, from, to)
-                                         : decimate(history_, q.id, from, to, columns);
+    // One piece per stretch the supply answered: an outage is left blank.
+    const QList<Run> runs = unbrokenRuns(history_, from, to);
+    std::array<QList<QList<QPointF>>, QuantityCount> pieces;
+    std::array<QList<QPointF>, QuantityCount> points; // all pieces, for the axes
+    for (const QuantityInfo &q : Quantities) {
+        if (q.trend == TrendAxis::None)
+            continue;
+        const int i = int(q.id);
+        for (const Run &run : runs) {
+            pieces[i].append(q.dashed ? steps(history_, q.id, run)
+                                      : decimate(history_, q.id, run, from, to, columns));
+            points[i] += pieces[i].last();
+        }
+    }
     // Axes first: the series then lay themselves out once, on the final scale.
     timeAxis_->setRange(history_.wallClock(from), history_.wallClock(to));
     const QString format = spanNs() > 3600LL * 1000 * 1000 * 1000 ? QStringLiteral("HH:mm")
@@ -190,10 +201,31 @@ void TrendWindow::redraw() {
         timeAxis_->setFormat(format);
     fit(kvAxis_, TrendAxis::Kv, points);
     fit(maAxis_, TrendAxis::Ma, points);
-    for (const QuantityInfo &q : Quantities)
-        if (lines_[int(q.id)])
-            lines_[int(q.id)]->replace(points[int(q.id)]);
+    for (int i = 0; i < QuantityCount; ++i) {
+        if (!lines_[i])
+            continue;
+        lines_[i]->replace(pieces[i].value(0));
+        for (qsizetype n = 1; n < pieces[i].size(); ++n)
+            piece(i, n - 1)->replace(pieces[i][n]);
+        for (qsizetype n = std::max<qsizetype>(pieces[i].size() - 1, 0);
+             n < qsizetype(pieces_[i].size()); ++n)
+            pieces_[i][n]->clear();
+    }
     arcs_->replace(arcMarks(history_, from, to, columns));
+}
+
+QLineSeries *TrendWindow::piece(int line, qsizetype n) {
+    while (qsizetype(pieces_[line].size()) <= n) {
+        auto *more = new QLineSeries;
+        more->setPen(lines_[line]->pen());
+        chart_->addSeries(more);
+        more->attachAxis(timeAxis_);
+        more->attachAxis(lines_[line]->attachedAxes().constLast());
+        for (QLegendMarker *marker : chart_->legend()->markers(more))
+            marker->setVisible(false);
+        pieces_[line].push_back(more);
+    }
+    return pieces_[line][n];
 }
 
 QString TrendWindow::readout(qint64 wallMs) const {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <vector>
 
 class QChart;
 class QChartView;
@@ -71,6 +72,9 @@ private:
     QValueAxis *kvAxis_;
     QValueAxis *maAxis_;
     std::array<QLineSeries *, QuantityCount> lines_{}; // by quantity; none for one not trended
+    // Further pieces of each line, one after each outage, out of the legend.
+    std::array<std::vector<QLineSeries *>, QuantityCount> pieces_{};
+    QLineSeries *piece(int line, qsizetype n);
     QScatterSeries *arcs_;
     bool paused_ = false;
     qint64 pausedEndNs_ = 0;

@@ -1,6 +1,5 @@
 #include "userconfig/useroptions.h"
 
-#include "link/payloadtext.h"
 #include "link/replycut.h"
 
 namespace zor::userconfig {
@@ -16,13 +15,6 @@ QList<QByteArray> optionFields(const QByteArray &reply) {
         from += static_cast<int>(field->size()) + 1;
     }
     return fields;
-}
-
-QByteArray optionsPayload(const QStringList &fields) {
-    QByteArray payload = "09,";
-    for (const QString &field : fields)
-        payload += typedPayloadText(field) + ',';
-    return payload;
 }
 
 QString saveWarning(const QByteArray &reply) {

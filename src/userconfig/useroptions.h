@@ -6,16 +6,13 @@
 #include <QStringList>
 
 // The wire form of the user options: nine comma-terminated fields, read from
-// position 5 of the reply to "27," and written behind "09,".
+// position 5 of the reply to their read (SupplyOps::userOptionsTask).
 namespace zor::userconfig {
 
 inline constexpr int OptionCount = 9;
 
 // The fields in order, ending before the first one without its comma.
 QList<QByteArray> optionFields(const QByteArray &reply);
-
-// "09," followed by each field and a comma.
-QByteArray optionsPayload(const QStringList &fields);
 
 // The supply's verdict on a write, from position 5 of its reply: the warning
 // to show, or an empty text when there is nothing to say.

@@ -1,10 +1,12 @@
 #include "userconfig/useroptionspage.h"
 
 #include "link/devicelink.h"
+#include "link/payloadtext.h"
 #include "platform/counts.h"
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
 #include "platform/numedit.h"
+#include "supply/supplyops.h"
 #include "userconfig/useroptions.h"
 
 #include <QCheckBox>
@@ -50,7 +52,8 @@ std::optional<Qt::CheckState> checkStateFrom(const QString &text) {
 
 } // namespace
 
-UserOptionsPage::UserOptionsPage(DeviceLink &link, QWidget *parent) : QDialog(parent), link_(link) {
+UserOptionsPage::UserOptionsPage(SupplyOps &ops, QWidget *parent)
+    : QDialog(parent), ops_(ops), link_(ops.link()) {
     setObjectName(QStringLiteral("frm_prog_conf"));
     setWindowTitle(QStringLiteral("Form1"));
     buildLayout();
@@ -148,7 +151,8 @@ void UserOptionsPage::Form_Load() {
 
 void UserOptionsPage::readOptions() {
     link_.command(this, [this]() -> Task<> {
-        const QList<QByteArray> fields = userconfig::optionFields(co_await link_.exchange("27,"));
+        const QByteArray reply = co_await ops_.userOptionsTask();
+        const QList<QByteArray> fields = userconfig::optionFields(reply);
         const QList<QString *> targets = members();
         for (qsizetype i = 0; i < fields.size(); ++i)
             *targets[i] = QString::fromLatin1(fields[i]);
@@ -238,11 +242,11 @@ Task<> UserOptionsPage::saveOptions() {
                                      "was saved. Close this page and open it again to read them.");
             co_return;
         }
-        QStringList fields;
+        QList<QByteArray> fields;
         for (const QString *member : members())
-            fields.append(*member);
-        const QByteArray payload = userconfig::optionsPayload(fields);
-        warning = userconfig::saveWarning(co_await link_.exchange(payload));
+            fields.append(typedPayloadText(*member));
+        const QByteArray reply = co_await ops_.saveUserOptionsTask(fields);
+        warning = userconfig::saveWarning(reply);
     });
     // Shown once the command is over, so the box holds up nothing on the
     // link; shown even when the page has closed meanwhile.

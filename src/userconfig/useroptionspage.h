@@ -12,6 +12,7 @@ class QPushButton;
 namespace zor {
 
 class DeviceLink;
+class SupplyOps;
 class NumEdit;
 
 // "Form1": the supply's user protection options (over-voltage, ramp rate,
@@ -19,7 +20,7 @@ class NumEdit;
 class UserOptionsPage : public QDialog {
     Q_OBJECT
 public:
-    UserOptionsPage(DeviceLink &link, QWidget *parent);
+    UserOptionsPage(SupplyOps &ops, QWidget *parent);
 
     // The nine options as they travel on the wire, in wire order.
     QString optRov;
@@ -68,6 +69,7 @@ private:
     bool showOptions();
     QList<QString *> members();
 
+    SupplyOps &ops_;
     DeviceLink &link_;
     // The last read gave all nine options; only then may they be saved.
     bool readOk_ = false;

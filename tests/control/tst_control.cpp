@@ -144,7 +144,7 @@ private slots:
         row("kV 640", vset, Kv80, "640;"_ba, "12.503 kV", " 640");
         row("mA full", iset, Kv80, "4095;"_ba, "1.396 mA", " 4095");
         row("cut at first ;", vset, Kv80, "640;77;"_ba, "12.503 kV", " 640");
-        row("before scaling", vset, 0.0, "640;"_ba, "0.000 kV", " 640");
+        row("before scaling", vset, 0.0, "640;"_ba, "Unknown", " 640");
         row("empty value", vset, Kv80, ";"_ba, "", "");
         row("not a number", iset, Kv80, "6a0;"_ba, "", "");
         row("no semicolon", vset, Kv80, "640"_ba, "", "");
@@ -167,6 +167,7 @@ private slots:
         const QString before = target->text(), rawBefore = rawTarget->text();
         QTest::mouseClick(kv ? p.btn_KVSET : p.btn_EMI, Qt::LeftButton);
         QCOMPARE(c.sent(), Payloads{payload});
+        QVERIFY(target->isReadOnly() && rawTarget->isReadOnly()); // nothing typed stands in
         QCOMPARE(target->text(), field.isEmpty() ? before : field);
         QCOMPARE(rawTarget->text(), field.isEmpty() ? rawBefore : raw);
         QCOMPARE(baseColour(target), field.isEmpty() ? "#ff0000" : "#ffffff");
@@ -180,7 +181,7 @@ private slots:
         columns<bool, QByteArray, QString>("startOn", "answer", "after");
         // startOn: reached through an acknowledged "on"
         row("off, acknowledged", false, ";"_ba, "on|X-RAY ON| 0|Text1");
-        row("off, no reply", false, QByteArray(), "on|X-RAY OFF| 1|Text1");
+        row("off, no reply", false, QByteArray(), "on|X-RAY UNKNOWN| 1|Text1");
         row("on, no reply", true, QByteArray(), "off|X-RAY ON| 1|Text1");
         row("on, refused", true, "1"_ba, "off|X-RAY ON| 0|1");
         row("on, acknowledged", true, ";"_ba, "off|X-RAY OFF| 0|Text1");
@@ -227,6 +228,61 @@ private slots:
             QCOMPARE(c.sent(), (Payloads{"VSET;", "ENBL 0;"}));
             QVERIFY(!c.window.btn_HVONOFF->value());
         }
+    }
+
+    // With no transport the switch is refused and stays as it was.
+    void switchRefusedWithoutPort() {
+        Console c(false);
+        QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
+        QCOMPARE(c.shown("message"), QStringList{u"Please Select Port!"_s});
+        QVERIFY(!c.window.btn_HVONOFF->value() && !c.window.state.hvEnabled());
+        QVERIFY(c.sent().isEmpty());
+    }
+
+    // What the event log says of an operation, as the supply answered it.
+    void eventWording_data() {
+        columns<QString, QByteArray, QString>("action", "answer", "logged");
+        row("fault cleared", u"reset"_s, ";"_ba, u"Fault reset"_s);
+        row("fault still clearing", u"reset"_s, "$"_ba, u"Fault reset"_s);
+        row("fault reset refused", u"reset"_s, "1"_ba, u"Fault reset refused"_s);
+        row("on confirmed", u"on"_s, ";"_ba, u"HV on asked|HV on confirmed"_s);
+        row("on refused, interlock open", u"on, interlock"_s, "1"_ba,
+            u"HV on asked|HV on refused: interlock open"_s);
+        row("status read: nothing asked", u"status"_s, "1;"_ba, u"HV on confirmed"_s);
+        row("CANCEL", u"cancel"_s, QByteArray(), u"kV setpoint reverted: 0 counts"_s);
+        row("watchdog", u"watchdog"_s, ";"_ba, u"Watchdog enabled"_s);
+        row("port change", u"port"_s, QByteArray(), u"Port changed: COMM2 at 9600"_s);
+    }
+    void eventWording() {
+        const auto [action, answer, logged] =
+            fetch<QString, QByteArray, QString>("action", "answer", "logged");
+        Console c;
+        StatusBits interlock = c.window.state.status();
+        interlock.faults.interlockOpen = action == u"on, interlock";
+        c.window.state.setStatus(interlock);
+        const qsizetype before = c.window.records.events.entries().size();
+        const QHash<QString, std::function<void()>> act{
+            {u"reset"_s,
+             [&] {
+                 c.answer("CLR;", answer),
+                     QTest::mouseClick(c.window.panels.faultReset->btn_RSTTIME, Qt::LeftButton);
+             }},
+            {u"on"_s, [&] { c.answer("ENBL 1;", answer), c.window.btn_HVONOFF_Click(); }},
+            {u"status"_s,
+             [&] {
+                 c.answer("STAT;", answer), c.answer("FLT;", "000000000;");
+                 c.window.panels.statusFrame->btn_REQSTAT->click();
+             }},
+            {u"cancel"_s, [&] { c.window.panels.setpoints->btn_CANCEL->click(); }},
+            {u"watchdog"_s,
+             [&] { c.answer("WDTE 1;", answer), c.window.menu.enableWdt->trigger(); }},
+            {u"port"_s, [&] { c.window.state.noteTransportChange(u"COMM2 at 9600"_s); }}};
+        act.value(action, act[u"on"_s])();
+        c.settle();
+        QStringList texts;
+        for (const EventLog::Entry &e : c.window.records.events.entries().mid(before))
+            texts << e.text;
+        QCOMPARE(texts.join('|'), logged);
     }
 
     void faultReset_data() {

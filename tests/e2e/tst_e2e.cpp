@@ -503,7 +503,7 @@ private slots:
         test::Subscriber back(broker, "zor/e2e/state", {"-C", "1"});
         QTRY_VERIFY(back.on("zor/e2e/state").value(0).contains(R"("status":"online")"));
         QStringList noted;
-        for (const EventLog::Entry &e : w.menus.records->events.entries())
+        for (const EventLog::Entry &e : w.records.events.entries())
             noted << e.text.section(':', 0, 0);
         QCOMPARE(noted.filter("Telemetry"),
                  QStringList({"Telemetry connected to mqtt", "Telemetry connection lost",

@@ -286,7 +286,7 @@ const Hazard Hazards[] = {
          c.window.tmr_UPDATE.setEnabled(false);
          c.answer("VSET;", "640;", 300);
          c.answer("BAUD 1;", ";");
-         after(c, 50, [&c] { c.window.forms.get<UnitBaudRateDialog>(c.window.link).save_Click(); });
+         after(c, 50, [&c] { c.window.forms.get<UnitBaudRateDialog>(c.window.ops).save_Click(); });
          c.window.btn_KVSET_Click();
          QTest::qWait(300);
          return QString::number(c.window.tmr_UPDATE.isEnabled());

@@ -1,4 +1,5 @@
 #include "control/arcframe.h"
+#include "control/setpointpanel.h"
 #include "diagnostics/rawdatapage.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
@@ -7,6 +8,7 @@
 #include "platform/toggleswitch.h"
 #include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
+#include "ui/stalemarks.h"
 
 #include <QAction>
 #include <QLabel>
@@ -72,13 +74,14 @@ private slots:
         columns<QByteArray, QByteArray, bool, QString, QString, bool, int>(
             "stat", "flt", "before", "hvLook", "faults", "after", "errors");
         const QByteArray clear("000000000;");
-        const QString on = "X-RAY ON|1|#ffc080", off = "X-RAY OFF|0|#000000";
+        const QString on = "X-RAY ON|1|#ffc080", off = "X-RAY OFF|0|#000000",
+                      unknown = "X-RAY UNKNOWN|0|#000000";
         const QString healthy = "Arc OK+, Temp OK+, Over Voltage OK+, Under Voltage OK+, "
                                 "Over Current OK+, Under Current OK+, WDT OK+, Interlock Closed, "
                                 "OP OK+ #ffff00 #ffff00 #000000";
         row("on while off", "1;"_ba, clear, false, on, healthy, true, 0);
         row("off while on", "0;"_ba, clear, true, off, healthy, false, 0);
-        row("other STAT", "7;"_ba, clear, true, off, healthy, true, 0);
+        row("other STAT", "7;"_ba, clear, true, unknown, healthy, true, 0);
         row("all faulted", "1;"_ba, "111111111;"_ba, true, on,
             "Arc Error, Temp Error, Over Voltage Error, Under Voltage Error, Over Current Error, "
             "Under Current Error, WDT Fault, Interlock Open+, OP Fault #ff0000 #ff0000 #ff0000",
@@ -87,7 +90,7 @@ private slots:
             "ARC, Temp OK+, Over Voltage, Under Voltage Error, Over Current, Under Current OK+, "
             "WDT Fault, Interlock Open+, OP Fault #ff0000 #ff0000 #ff0000",
             false, 0);
-        row("empty STAT", QByteArray(), clear, false, off, healthy, false, 1);
+        row("empty STAT", QByteArray(), clear, false, unknown, healthy, false, 1);
         row("empty FLT", "1;"_ba, QByteArray(), false, on,
             "ARC, TEMP, Over Voltage, Under Voltage, Over Current, Under Current, WDT Fault, "
             "INTERLOCK, OP Fault #ff0000 #ffff00 #000000",
@@ -168,7 +171,7 @@ private slots:
             true);
         row("all clear", QByteArrayList{"\x02xxx0x0x0\x03"}, clear, false);
         row("other characters", QByteArrayList{"\x02xxxAxBxC\x03"},
-            QStringList{"X-RAY OFF|0|#000000", "INTERLOCK|0|#ffff00", "NO PS  FAULT|0|#ffff00",
+            QStringList{"X-RAY UNKNOWN|0|#000000", "INTERLOCK|0|#ffff00", "NO PS  FAULT|0|#ffff00",
                         "#000000", "#000000", "#000000"},
             true);
     }
@@ -217,7 +220,7 @@ private slots:
         columns<QByteArray, QByteArray, Payloads, QStringList>("payload", "reply", "sent",
                                                                "fields");
         row("LVPS without ';'", "LVPS;"_ba, "1562"_ba, Payloads{"VMON;", "IMON;", "FMON;", "LVPS;"},
-            QStringList{"0.000 kV", "0.698 mA", "3.001 A", "Channel 1", "N/A", "Channel 0",
+            QStringList{"Unknown", "0.698 mA", "3.001 A", "Channel 1", "N/A", "Channel 0",
                         "Channel 1", "2048", "2048", "2048"});
         row("VMON silent", "VMON;"_ba, QByteArray(),
             Payloads{"VMON;", "IMON;", "FMON;", "LVPS;", "TEMP;"},
@@ -245,6 +248,52 @@ private slots:
 
     // Each read first fails on a closed port (no reply at once), then reads
     // again: the value replaces "Unknown" on red, or a bad reply leaves it.
+    // From a failed exchange until a good reply every value and lamp from the
+    // supply is greyed, its tip telling since when; the reply makes it live again.
+    void staleUntilAReply_data() {
+        columns<QString>("widget");
+        for (const char *name : {"txt_ADC2", "led_HVSTAT", "lbl_opFault", "txt_DACA", "txt_DATA_0"})
+            row(name, QString::fromLatin1(name));
+    }
+    void staleUntilAReply() {
+        QFETCH(QString, widget);
+        Console c;
+        const QDateTime now = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
+        StaleMarks::setClock([now] { return now.addSecs(12); });
+        c.window.ops.setClocks([] { return qint64(0); }, [now] { return now; });
+        QWidget *w = widget == u"txt_DACA"     ? c.window.panels.setpoints->txt_DACA
+                     : widget == u"txt_DATA_0" ? c.window.rawData().findChild<QWidget *>(widget)
+                                               : c.window.findChild<QWidget *>(widget);
+        const QString live = w->toolTip();
+        c.window.link.MSComm1().close(); // the exchange fails at once
+        c.window.ops.readMonitors();
+        c.settle();
+        QVERIFY(w->property("stale").toBool() && w->graphicsEffect());
+        QCOMPARE(w->toolTip().split('\n').last(), StaleMarks::ageText(now, now.addSecs(12)));
+        QVERIFY(w->toolTip().contains(u"for 12 s"_s));
+        c.window.link.MSComm1().open();
+        c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
+        c.window.ops.readMonitors();
+        c.settle();
+        QVERIFY(!w->property("stale").toBool() && !w->graphicsEffect());
+        QCOMPARE(w->toolTip(), live);
+    }
+
+    // Another unit: what was read from the one before is no longer shown as known.
+    void forgottenUnitShowsUnknown() {
+        Console c;
+        c.window.state.setKvPerBit(80.0 / 4095);
+        c.answer("STAT;", "1;");
+        c.answer("FLT;", "000000000;");
+        c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
+        c.window.panels.statusFrame->btn_REQSTAT->click();
+        c.window.ops.readMonitors();
+        QCOMPARE(c.field("txt_ADC2")->text(), u"40.010 kV"_s);
+        c.window.state.forgetUnit();
+        QCOMPARE(c.field("txt_ADC2")->text(), u"Unknown"_s);
+        QCOMPARE(c.window.panels.statusFrame->lbl_HVSTAT->text(), u"X-RAY UNKNOWN"_s);
+    }
+
     void identity_data() {
         columns<QString, QByteArray, QByteArray, QStringList, QStringList>(
             "button", "payload", "reply", "fields", "looks");

@@ -206,11 +206,12 @@ private slots:
         QWidget owner;
         QMenu menu;
         QStatusBar bar(&owner);
-        RecordsMenu records(poll.state, &menu, &bar, &owner);
+        Records kept(poll.state, poll.ops);
+        RecordsMenu records(kept, poll.state, &menu, &bar, &owner);
         // Cancel in the file box logs nothing; a file chosen there starts the log.
         dialogs.inputs = {u""_s, path};
         records.mnu_LOGFILE->trigger();
-        QVERIFY(!records.dataLog.active());
+        QVERIFY(!kept.dataLog.active());
         records.mnu_LOGFILE->trigger();
         QCOMPARE(dialogs.texts(u"save"_s), QStringList(2, u"Log to File"_s));
         QVERIFY(records.lbl_LOGGING->text().startsWith("LOG: "));
@@ -236,7 +237,7 @@ private slots:
         QCOMPARE(poll.rig.supply.payloads().count("VMON;"), 5);
         QCOMPARE(dialogs.messages()[0], u"Logging to %1 stopped: %2. Polling goes on; the rows "
                                         "written so far are kept."_s.arg(path, reason));
-        QVERIFY(!records.dataLog.active());
+        QVERIFY(!kept.dataLog.active());
         QVERIFY(records.lbl_LOGGING->text().isEmpty());
         if (failure == u"limit") {
             const QStringList kept = lines(path);
@@ -248,16 +249,40 @@ private slots:
             QCOMPARE(lines(path + u".events.txt"_s).filter(u"Logging stopped"_s).size(), 1);
     }
 
+    // A stale cycle adds no point and the trend's line breaks across it.
+    void trendBreaksAcrossAnOutage_data() {
+        columns<QString, int, int>("cycles", "points", "runs");
+        row("all answered", u"...."_s, 4, 1);
+        row("one outage", u"..xx.."_s, 4, 2);
+        row("outage first", u"x.."_s, 2, 1);
+        row("two outages", u".x.x."_s, 3, 3);
+    }
+    void trendBreaksAcrossAnOutage() {
+        const auto [cycles, points, runs] = fetch<QString, int, int>("cycles", "points", "runs");
+        TrendHistory h;
+        qint64 ns = 0;
+        for (const QChar c : cycles) {
+            SupplySample s;
+            s.stale = c == 'x';
+            s.monotonicNs = ns += TrendHistory::CycleFloorNs;
+            s.wallClock = Start.addMSecs(ns / 1000000);
+            h.add(s);
+        }
+        QCOMPARE(int(h.size()), points);
+        QCOMPARE(int(unbrokenRuns(h, 0, ns + 1).size()), runs);
+    }
+
     void events_data() {
         columns<QString, QString>("steps", "events");
         row("fault raised, cleared, raised again", u"ov=0,ov=1,ov=0,ov=0"_s,
             u"Over voltage fault raised|Over voltage fault cleared|Over voltage fault raised"_s);
         row("arc counts once until armed again", u"hv=1,arc,arc,arm,arc,clear"_s,
-            u"HV on asked|Arc counted (1)|Arc counting disarmed|Arc counting armed|Arc counted "
-            "(2)|Arc counting disarmed|Arc counting armed|Arc count cleared"_s);
+            u"Arc counted (1)|Arc counting disarmed|Arc counting armed|Arc counted (2)|Arc "
+            "counting disarmed|Arc counting armed|Arc count cleared"_s);
         row("no arcs counted with HV off", u"arc"_s, u""_s);
-        row("HV asked and confirmed apart", u"hv=1,xray=1,hv=0,xray=0"_s,
-            u"HV on asked|HV on confirmed|HV off asked|HV off confirmed"_s);
+        // The switch moved by a status read is nothing the operator asked.
+        row("switch moved, lamp confirmed", u"hv=1,xray=1,hv=0,xray=0"_s,
+            u"HV on confirmed|HV off confirmed"_s);
         row("interlock and PS fault", u"ilk=1,ps=1,ilk=0,ps=0"_s,
             u"Interlock open|PS fault raised|Interlock closed|PS fault cleared"_s);
         row("link lost once, restored by an answer", u"answer=1,fail,fail,answer=1,fail"_s,
