@@ -199,7 +199,9 @@ void SeasoningPage::Command1_Click() {
                           QStringLiteral(" is going. Stop it before starting another run."));
         return;
     }
-    if (!scaleIsSet(ctx_.state.kvPerBit()) || !scaleIsSet(ctx_.state.maPerBit())) {
+    // A scale from before a port change belongs to another unit.
+    if (!ctx_.state.scaleKnown() || !scaleIsSet(ctx_.state.kvPerBit()) ||
+        !scaleIsSet(ctx_.state.maPerBit())) {
         dialogs().message(ScalingNotSet);
         return;
     }
