@@ -267,6 +267,7 @@ int main(int argc, char *argv[]) {
     program(main, main.panels.setpoints->opt_DACA, 45.0);
     program(main, main.panels.setpoints->opt_DACB, 0.8);
     main.btn_HVONOFF_Click();
+    sleepFor(300); // the on is queued behind the poll; the arc needs it done
     sim.send(QStringLiteral("arc"));
     sleepFor(2500);
     camera.shoot(main, "main-window");
