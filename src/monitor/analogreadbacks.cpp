@@ -32,8 +32,13 @@ AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent) : QObject(
 
 void AnalogReadbacks::show(Quantity q, const Reading &r) {
     // A reply that was not a count shows on the raw data page only.
-    if (r.count && fields_[int(q)])
-        fields_[int(q)]->setText(displayText(q, r.value));
+    QLineEdit *field = fields_[int(q)];
+    if (!r.count || !field)
+        return;
+    // A line edit repaints on every setText; two counts may read the same.
+    const QString text = displayText(q, r.value);
+    if (text != field->text())
+        field->setText(text);
 }
 
 } // namespace zor
