@@ -91,7 +91,7 @@ PhaseResult runPhase(zor::MainWindow &window, const QString &simPath, int delayM
     const QString port = sim.ptyPath();
 
     // A serial port opens at once: nothing to wait for.
-    window.link.open(zor::LinkTarget::serial(port, QStringLiteral("115200,n,8,1")));
+    window.link.open(zor::LinkTarget::serial(port, QStringLiteral("115200")));
     if (!window.link.transportOpen()) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
         return result;

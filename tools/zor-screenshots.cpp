@@ -230,6 +230,8 @@ int main(int argc, char *argv[]) {
 
     MainWindow main;
     main.setProgramEnd([] {});
+    // A picture shows the last exchange's RX and TX, not the one before.
+    main.StatusBar1->repaintIntervalMs = 0;
     if (qEnvironmentVariableIsSet("TRACE_TMP")) {
         QObject::connect(&main.link, &DeviceLink::transmitted, [](const QByteArray &f) {
             std::printf("TX %s\n", f.toPercentEncoding().constData());

@@ -449,8 +449,10 @@ Task<bool> DeviceLink::open(LinkTarget target, int connectLimitMs) {
         if (serialInUse)
             emit transportChanged();
         serial_->setPortName(target.port);
-        if (!target.baud.isEmpty())
-            serial_->setSettings(target.baud + QStringLiteral(",n,8,1"));
+        // A rate the port will not take must not leave it at the last one,
+        // deaf to a supply that talks at another.
+        if (!target.baud.isEmpty() && !serial_->setSettings(target.baud + QStringLiteral(",n,8,1")))
+            co_return false;
         if (!serial_->open())
             co_return false;
         if (!serialInUse) {

@@ -45,12 +45,16 @@ AnalogReadbacks::AnalogReadbacks(SupplyState &state, QObject *parent)
 
 void AnalogReadbacks::show(Quantity q, const Reading &r) {
     // A reply that was not a count shows on the raw data page only.
-    if (!r.count || !fields_[int(q)])
+    QLineEdit *field = fields_[int(q)];
+    if (!r.count || !field)
         return;
-    // Counts at no scale are no voltage.
-    fields_[int(q)]->setText(q == Quantity::KvMonitor && !(state_.kvPerBit() > 0.0)
-                                 ? QStringLiteral("Unknown")
-                                 : displayText(q, r.value));
+    // Counts at no scale are no voltage. A line edit repaints on every
+    // setText, and two counts may read the same.
+    const QString text = q == Quantity::KvMonitor && !(state_.kvPerBit() > 0.0)
+                             ? QStringLiteral("Unknown")
+                             : displayText(q, r.value);
+    if (text != field->text())
+        field->setText(text);
 }
 
 } // namespace zor

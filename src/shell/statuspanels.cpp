@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QPaintEvent>
 #include <QPainter>
+#include <utility>
 
 namespace zor {
 
@@ -72,6 +73,8 @@ const Design design[StatusPanels::Count] = {
     {"", "The Time Right Now!!", 0, nullptr},
 };
 constexpr int PortPanel = 2;
+constexpr int RxPanel = 3;
+constexpr int TxPanel = 4;
 
 } // namespace
 
@@ -95,6 +98,8 @@ StatusPanels::StatusPanels(QWidget *parent) : QStatusBar(parent) {
             addPermanentWidget(label);
         panels_[i] = label;
     }
+    repaint_.setSingleShot(true);
+    connect(&repaint_, &QTimer::timeout, this, &StatusPanels::showPending);
     // The clock only needs a tick a second; it costs nothing while idle.
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &StatusPanels::refreshClock);
@@ -109,15 +114,41 @@ void StatusPanels::setPanelText(int panel, const QString &text) {
     // A frame's STX, checksum and line end have no glyph in a one-line panel.
     QString shown = text;
     shown.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
-    panels_[panel - 1]->setText(shown);
+    const bool trace = panel == RxPanel || panel == TxPanel;
+    if (trace && repaint_.isActive()) {
+        pending_[panel - 1] = shown;
+    } else {
+        pending_[panel - 1].reset();
+        panels_[panel - 1]->setText(shown);
+        // Never restarted while running: a steady stream still shows every interval.
+        if (trace && repaintIntervalMs > 0)
+            repaint_.start(repaintIntervalMs);
+    }
     // A by-id path rarely fits: the tip holds it whole.
     if (panel == PortPanel)
         panels_[panel - 1]->setToolTip(
             QStringLiteral("%1\n%2").arg(QString::fromLatin1(design[panel - 1].tip), shown));
 }
 
+void StatusPanels::showPending() {
+    bool shown = false;
+    for (int i = 0; i < Count; ++i) {
+        if (auto text = std::exchange(pending_[i], std::nullopt)) {
+            panels_[i]->setText(*text);
+            shown = true;
+        }
+    }
+    // Whatever comes within the next interval waits for its end again.
+    if (shown && repaintIntervalMs > 0)
+        repaint_.start(repaintIntervalMs);
+}
+
 QString StatusPanels::panelText(int panel) const {
     return panel >= 1 && panel <= Count ? texts_[panel - 1] : QString();
+}
+
+QString StatusPanels::panelShown(int panel) const {
+    return panel >= 1 && panel <= Count ? panels_[panel - 1]->text() : QString();
 }
 
 QString StatusPanels::panelToolTip(int panel) const {

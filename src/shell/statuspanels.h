@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <array>
+#include <optional>
 
 namespace zor {
 
@@ -49,16 +50,29 @@ public:
     // Panels count from 1 as the operators' manuals do.
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
+    // What the panel shows now, without control characters.
+    QString panelShown(int panel) const;
     QString panelToolTip(int panel) const;
     // A sign beside the trace panels, before the date and the time.
     void addIndicator(QWidget *sign) { insertPermanentWidget(Count - 2, sign); }
 
+    // The RX and TX panels change with every exchange, some 25 times a second
+    // while polling, and painting them was a third of the console's work.
+    // Nobody reads that fast: a new text shows at once, those that follow
+    // within this interval show together when it ends, the latest of each
+    // panel. panelText() is always the latest. 0 shows every text at once.
+    int repaintIntervalMs = 250;
+
 private:
     void refreshClock();
+    void showPending();
 
     std::array<StatusPanel *, Count> panels_{};
     // The texts as set; the panels show them without control characters.
     std::array<QString, Count> texts_{};
+    // What each panel is still to show, until the interval ends.
+    std::array<std::optional<QString>, Count> pending_{};
+    QTimer repaint_;
     QTimer clock_;
 };
 

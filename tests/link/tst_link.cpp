@@ -45,6 +45,19 @@ struct LinkRig {
 class TestLink : public QObject {
     Q_OBJECT
 private slots:
+    // A rate the port will not take opens nothing, rather than a port left deaf
+    // at the rate it had.
+    void refusedRateOpensNothing() {
+        LinkRig r(false, false);
+        bool opened = true;
+        [&]() -> Task<> {
+            opened = co_await r.link.open(
+                LinkTarget::serial(QStringLiteral("1"), QStringLiteral("115200,n,8,1")));
+        }();
+        QTRY_VERIFY(!opened);
+        QVERIFY(!r.link.transportOpen());
+    }
+
     void frames() {
         const std::tuple<QByteArray, bool, const char *> rows[] = {
             {"VSET;", false, "02565345543b430d0a"},

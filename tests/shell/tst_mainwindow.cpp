@@ -476,6 +476,23 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::NoLink, 2500);
     }
 
+    // The trace panels show a first text at once, then at most one per
+    // interval, and always end on the latest; panelText() is the latest at once.
+    void tracePanelsShowTheLatest() {
+        StatusPanels bar;
+        bar.repaintIntervalMs = 60;
+        bar.setPanelText(3, u"RX: 1"_s);
+        bar.setPanelText(4, QString::fromLatin1("TX: \x02VMON;E\r\n"));
+        bar.setPanelText(3, u"RX: 2"_s);
+        bar.setPanelText(3, u"RX: 3"_s);
+        bar.setPanelText(1, u"USB Comms"_s);
+        QCOMPARE(bar.panelText(3), u"RX: 3"_s);
+        QCOMPARE(bar.panelShown(3), u"RX: 1"_s);
+        QCOMPARE(bar.panelShown(1), u"USB Comms"_s);
+        QTRY_COMPARE(bar.panelShown(3), u"RX: 3"_s);
+        QCOMPARE(bar.panelShown(4), u"TX: VMON;E"_s);
+    }
+
     // The status bar shows the last frame sent and the reply (empty when none
     // came); the trace keeps the last rows.
     void trace() {

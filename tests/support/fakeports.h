@@ -4,6 +4,7 @@
 #include "scriptedsupply.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 
 namespace zor::test {
 
@@ -19,7 +20,15 @@ public:
 
     void setPortName(const QString &name) override { name_ = name; }
     QString portName() const override { return name_; }
-    bool setSettings(const QString &settings) override { return settings_ = settings, true; }
+    // Like the real port: settings not shaped "rate,parity,bits,stop" are
+    // refused and change nothing.
+    bool setSettings(const QString &settings) override {
+        static const QRegularExpression shape(QStringLiteral("^\\d+,[neoms],[5-8],[12]$"));
+        const bool taken = shape.match(settings).hasMatch();
+        if (taken)
+            settings_ = settings;
+        return taken;
+    }
     QString settings() const override { return settings_; }
     bool open() override {
         if (openable)
