@@ -68,7 +68,7 @@ Task<> TransportSelection::serialPort(Entry entry) {
         !self)
         co_return;
     if (entry == Entry::Comm2)
-        shell_.btn_REQSTAT_Click();
+        ctx_.ops.requestStatus();
     shell_.mnu_AUTOUPDATE_Click();
 }
 
@@ -154,7 +154,7 @@ Task<> TransportSelection::usb() {
     QPointer<TransportSelection> self(this);
     if (!co_await openChosen(Entry::Usb, chosen, before) || !self)
         co_return;
-    shell_.btn_REQSTAT_Click();
+    ctx_.ops.requestStatus();
     shell_.mnu_AUTOUPDATE_Click();
 }
 
@@ -181,7 +181,7 @@ Task<> TransportSelection::openEthernet() {
     QPointer<TransportSelection> self(this);
     if (!co_await connectTcp(choice) || !self)
         co_return;
-    shell_.btn_REQSTAT_Click();
+    ctx_.ops.requestStatus();
     shell_.mnu_AUTOUPDATE_Click();
 }
 

@@ -133,9 +133,9 @@ public:
     void btn_UPDATEDATA_ValueChanged();
 
     // Operations other windows call; each runs in the panel that owns it.
-    void btn_HVONOFF_Click() override;
+    void btn_HVONOFF_Click();
     void btn_KVSET_Click();
-    void btn_REQSTAT_Click() override;
+    void btn_REQSTAT_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

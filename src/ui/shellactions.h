@@ -6,7 +6,7 @@
 namespace zor {
 
 // The few actions of the main window that other windows start: the update
-// modes, the status request and the high-voltage toggle, the modal-page gate,
+// modes, the modal-page gate, the question before leaving a high voltage on,
 // the first status panels and the comm diagnostics window. The main window
 // implements it, so a window that needs one of them does not need the main
 // window itself.
@@ -14,8 +14,6 @@ class ShellActions {
 public:
     virtual void mnu_AUTOUPDATE_Click() = 0;
     virtual void mnu_MANUAL_Click() = 0;
-    virtual void btn_REQSTAT_Click() = 0;
-    virtual void btn_HVONOFF_Click() = 0;
     // Opens a modal page once no exchange is waiting: a page opened inside such
     // a wait would hold that exchange, and its own commands behind it, until it
     // closed. Clicks while a page is open or pending are ignored.
