@@ -1,5 +1,6 @@
 #include "control/arcframe.h"
 
+#include "supply/supplyops.h"
 #include "supply/supplystate.h"
 #include "ui/stalemarks.h"
 
@@ -9,7 +10,8 @@
 
 namespace zor {
 
-ArcFrame::ArcFrame(SupplyState &state) : QGroupBox(QStringLiteral("ARC")), state_(state) {
+ArcFrame::ArcFrame(SupplyOps &ops)
+    : QGroupBox(QStringLiteral("ARC")), ops_(ops), state_(ops.state()) {
     setObjectName(QStringLiteral("fra_ARC"));
     auto *form = new QFormLayout(this);
     Txt_arcCount = new QLineEdit(QStringLiteral("0"), this);
@@ -27,7 +29,7 @@ ArcFrame::ArcFrame(SupplyState &state) : QGroupBox(QStringLiteral("ARC")), state
 
 // Local to the console: nothing is sent, so it may run while a command waits.
 void ArcFrame::btn_clrArc_Click() {
-    state_.clearArcs();
+    ops_.clearArcs();
 }
 
 } // namespace zor

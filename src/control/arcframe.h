@@ -8,12 +8,13 @@ class QPushButton;
 namespace zor {
 
 class SupplyState;
+class SupplyOps;
 
 // "ARC": the console's arc counter.
 class ArcFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit ArcFrame(SupplyState &state);
+    explicit ArcFrame(SupplyOps &ops);
 
     QPushButton *btn_clrArc;
     QLineEdit *Txt_arcCount;
@@ -21,6 +22,7 @@ public:
     void btn_clrArc_Click();
 
 private:
+    SupplyOps &ops_;
     SupplyState &state_;
 };
 

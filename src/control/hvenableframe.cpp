@@ -24,6 +24,13 @@ HvEnableFrame::HvEnableFrame(ConsoleContext ctx)
     // A click has already moved the switch to the position the operator wants.
     connect(btn_HVONOFF, &ToggleSwitch::valueChanged, this, &HvEnableFrame::ask);
     connect(&ctx_.state, &SupplyState::hvEnabledChanged, btn_HVONOFF, &ToggleSwitch::setValue);
+    // The warning before X-rays counts down on the switch's face.
+    XrayWarning &warning = ctx_.ops.xrayWarning();
+    connect(&warning, &XrayWarning::tick, btn_HVONOFF,
+            [this](int left) { btn_HVONOFF->setText(QStringLiteral("ON IN %1").arg(left)); });
+    connect(&warning, &XrayWarning::finished, btn_HVONOFF, [this] {
+        btn_HVONOFF->setText(btn_HVONOFF->value() ? btn_HVONOFF->onFace() : btn_HVONOFF->offFace());
+    });
 }
 
 // The direction is fixed when the toggle is asked for, not when its turn comes
@@ -34,6 +41,13 @@ void HvEnableFrame::btn_HVONOFF_Click() {
 }
 
 void HvEnableFrame::ask(bool on) {
+    XrayWarning &warning = ctx_.ops.xrayWarning();
+    // A click during the warning cancels it, and nothing is sent.
+    if (warning.running()) {
+        btn_HVONOFF->setValue(ctx_.state.hvEnabled());
+        warning.cancel();
+        return;
+    }
     // Nothing can reach a supply: the switch must not show an on that goes
     // nowhere. An off is never held back.
     if (on && !ctx_.link.transportOpen()) {
@@ -41,10 +55,19 @@ void HvEnableFrame::ask(bool on) {
         dialogs().message(QStringLiteral("Please Select Port!"));
         return;
     }
+    if (on && warning.seconds() > 0) {
+        // The switch stays off until the warning is over; the on still meets the off gate.
+        btn_HVONOFF->setValue(ctx_.state.hvEnabled());
+        const quint64 offSeen = ctx_.state.offAsked();
+        warning.start(offSeen,
+                      [ops = &ctx_.ops, offSeen] { ops->setHighVoltageSince(true, offSeen); });
+        return;
+    }
     ctx_.ops.setHighVoltage(on);
 }
 
 void HvEnableFrame::switchOff(bool first) {
+    ctx_.ops.xrayWarning().cancel();
     if (first)
         ctx_.ops.switchOffFirst();
     else

@@ -30,7 +30,10 @@ const char *const Description =
     "                                read-only: nothing is taken from the broker\n"
     "  set kv VALUE | set ma VALUE   program a setpoint in kV or mA; taken only on the\n"
     "                                supply's acknowledgement, refused above full scale\n"
-    "  hv on --confirm | hv off      switch the high voltage\n"
+    "  hv on --confirm [--warn S] | hv off\n"
+    "                                switch the high voltage; --warn counts S seconds\n"
+    "                                (0-10) down first, a beep each second; Ctrl+C\n"
+    "                                then cancels with nothing sent\n"
     "  reset                         fault reset\n"
     "  shutdown                      local control, then all four setpoints to zero\n"
     "  send PAYLOAD                  raw payload for service; prints the reply\n"
@@ -41,6 +44,10 @@ const char *const Description =
     "                                the user's data folder; the report's path comes last.\n"
     "                                Ctrl+C ends it as Stop does; a supply silent for\n"
     "                                more than 5 s ends it with exit 3\n"
+    "  audit verify [DIR]            check the audit trail's chain (DIR, else the\n"
+    "                                console's); exit 1 names the first broken line\n"
+    "  audit list [--since DATE]     print the trail's entries, oldest first, from\n"
+    "                                DATE (YYYY-MM-DD, UTC) on; no port needed\n"
     "\n"
     "Ctrl+C ends a watch, or the chain after the running command; if this run\n"
     "switched the high voltage on, \"ENBL 0;\" is sent first. Then zor-ctl exits\n"
@@ -50,6 +57,7 @@ const char *const Description =
     "\n"
     "Exit codes:\n"
     "  0    done\n"
+    "  1    audit verify: the chain is broken\n"
     "  2    usage: bad arguments, hv on or season without --confirm, a negative value\n"
     "       or one above full scale, a watch interval below 500 ms, a schedule file\n"
     "       that cannot be run\n"
@@ -88,6 +96,8 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
     const QCommandLineOption csv(QStringLiteral("csv"));
     const QCommandLineOption confirm(QStringLiteral("confirm"));
     const QCommandLineOption reportDir(QStringLiteral("report-dir"), {}, QStringLiteral("DIR"));
+    const QCommandLineOption warn(QStringLiteral("warn"), {}, QStringLiteral("S"));
+    const QCommandLineOption since(QStringLiteral("since"), {}, QStringLiteral("DATE"));
     const telemetry::BrokerOptions broker;
     parser.addOption(jsonOption);
     if (verb == QLatin1String("watch")) {
@@ -98,6 +108,10 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
         parser.addOption(confirm);
     if (verb == QLatin1String("season"))
         parser.addOption(reportDir);
+    if (verb == QLatin1String("hv"))
+        parser.addOption(warn);
+    if (verb == QLatin1String("audit"))
+        parser.addOption(since);
     const QStringList given = verb == QLatin1String("set") ? valuesAfterOptions(words) : words;
     if (!parser.parse(QStringList{QStringLiteral("zor-ctl")} + given)) {
         why = QStringLiteral("%1: %2").arg(verb, parser.errorText());
@@ -155,6 +169,23 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
         step.verb = args[1] == QLatin1String("on") ? Verb::HvOn : Verb::HvOff;
         if (step.verb == Verb::HvOn && !parser.isSet(confirm))
             return wrong(QStringLiteral("hv on switches radiation on: add --confirm"));
+        if (parser.isSet(warn)) {
+            const auto s = wholeNumber(parser.value(warn), 0, 10);
+            if (!s || step.verb != Verb::HvOn)
+                return wrong(QStringLiteral("hv: --warn takes 0 to 10 seconds, with hv on"));
+            step.warnSeconds = *s;
+        }
+    } else if (verb == QLatin1String("audit") && args.size() <= 3 &&
+               args.value(1) == QLatin1String("verify") && !parser.isSet(since)) {
+        step.verb = Verb::AuditVerify;
+        step.auditDir = args.value(2);
+    } else if (verb == QLatin1String("audit") && args.size() == 2 &&
+               args.value(1) == QLatin1String("list")) {
+        step.verb = Verb::AuditList;
+        step.since = parser.value(since);
+        static const QRegularExpression day(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+        if (!step.since.isEmpty() && !day.match(step.since).hasMatch())
+            return wrong(QStringLiteral("audit list: --since takes a date as YYYY-MM-DD"));
     } else if (verb == QLatin1String("season") && args.size() == 2) {
         step.verb = Verb::Season;
         step.file = args[1];
@@ -218,6 +249,16 @@ Parsed parseArguments(const QStringList &arguments) {
 
     Invocation run;
     run.json = parser.isSet(json);
+    // The audit trail is read from files: no port, and nothing chained.
+    if (const QStringList words = parser.positionalArguments();
+        words.value(0) == QLatin1String("audit")) {
+        QString why;
+        const auto step = parseStep(words, run.json, why);
+        if (!step)
+            return failed(why);
+        run.steps << *step;
+        return {run, {}, ExitDone};
+    }
     const auto target = link.read(parser);
     if (const auto *why = std::get_if<QString>(&target))
         return failed(*why);

@@ -15,6 +15,8 @@ namespace zor::ctl {
 // What a script gets back; --help lists them.
 enum ExitCode {
     ExitDone = 0,
+    // audit verify: the chain is broken.
+    ExitBroken = 1,
     ExitUsage = 2,
     ExitNoSupply = 3,
     ExitRefused = 4,
@@ -27,7 +29,20 @@ enum ExitCode {
 // exchanges, about 470 ms: a watch cannot print faster.
 constexpr int MinWatchIntervalMs = 500;
 
-enum class Verb { Identity, Status, Watch, Set, HvOn, HvOff, Reset, Shutdown, Send, Season };
+enum class Verb {
+    Identity,
+    Status,
+    Watch,
+    Set,
+    HvOn,
+    HvOff,
+    Reset,
+    Shutdown,
+    Send,
+    Season,
+    AuditVerify,
+    AuditList
+};
 
 // One command of a run; several are chained with "then".
 struct Step {
@@ -41,10 +56,13 @@ struct Step {
     QByteArray payload;             // send
     QString file;                   // season: the schedule file
     QString reportDir;              // season: where the record and report go
+    int warnSeconds = 0;            // hv on: the warning before X-rays
+    QString auditDir;               // audit: the trail's folder, else the console's
+    QString since;                  // audit list: the first day (YYYY-MM-DD)
 };
 
 struct Invocation {
-    LinkTarget target; // the port as a device path, at 115200 baud unless told
+    LinkTarget target; // the port as a device path, at 115200 baud unless told; none for audit
     bool json = false;
     QList<Step> steps;
 };

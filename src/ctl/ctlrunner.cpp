@@ -16,6 +16,7 @@
 #include "telemetry/publisher.h"
 
 #include <QCoroTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -64,7 +65,13 @@ Task<> sleepFor(int ms) {
 } // namespace
 
 Runner::Runner(const PortFactory &factory, QTextStream &out, QTextStream &err, QObject *parent)
-    : QObject(parent), link_(factory), ops_(link_, state_), out_(out), err_(err) {
+    : QObject(parent), link_(factory), ops_(link_, state_), audit_(ops_, QStringLiteral("zor-ctl")),
+      out_(out), err_(err) {
+    // The write has gone out all the same; say that no trace of it was kept.
+    connect(&audit_, &AuditTrail::failed, this, [this](const QString &message) {
+        err_ << errorText({message}, 0, json_);
+        err_.flush();
+    });
     connect(&state_, &SupplyState::linkAnsweringChanged, this, [this](bool answering) {
         if (!answering)
             ++silentReplies_;
@@ -169,6 +176,11 @@ Task<int> Runner::run(Invocation invocation) {
     json_ = invocation.json;
     csvRun_ = std::any_of(invocation.steps.begin(), invocation.steps.end(),
                           [](const Step &s) { return s.csv; });
+    const Step first = invocation.steps.value(0);
+    if (first.verb == Verb::AuditVerify)
+        co_return finished(auditVerify(first));
+    if (first.verb == Verb::AuditList)
+        co_return finished(auditList(first));
     if (!co_await open(invocation))
         co_return finished(ExitNoSupply);
     int code = ExitDone;
@@ -215,7 +227,7 @@ Task<int> Runner::runStep(const Step &step) {
     case Verb::Set:
         return set(step);
     case Verb::HvOn:
-        return highVoltage(true);
+        return highVoltage(true, step.warnSeconds);
     case Verb::HvOff:
         return highVoltage(false);
     case Verb::Reset:
@@ -226,6 +238,9 @@ Task<int> Runner::runStep(const Step &step) {
         return send(step);
     case Verb::Season:
         return season(step);
+    case Verb::AuditVerify:
+    case Verb::AuditList:
+        break;
     }
     return done(ExitUsage);
 }
@@ -400,7 +415,14 @@ Task<int> Runner::set(const Step &step) {
                      reason, false);
 }
 
-Task<int> Runner::highVoltage(bool on) {
+Task<int> Runner::highVoltage(bool on, int warnSeconds) {
+    // The warning before X-rays: Ctrl+C during it ends the run with nothing sent.
+    for (int left = warnSeconds; left > 0; --left) {
+        err_ << QStringLiteral("X-rays on in %1 s\a").arg(left) << '\n';
+        err_.flush();
+        if (!co_await pause(1000))
+            co_return ExitDone;
+    }
     // Set before sending: a lost acknowledgement may still have switched it on.
     if (on)
         hvSwitchedOn_ = true;
@@ -412,6 +434,51 @@ Task<int> Runner::highVoltage(bool on) {
     co_return report(QStringLiteral("hv"), ack, {{"on", on}},
                      on ? QStringLiteral("High voltage on") : QStringLiteral("High voltage off"),
                      reason, false);
+}
+
+int Runner::auditVerify(const Step &step) {
+    const QString folder = step.auditDir.isEmpty() ? defaultAuditFolder() : step.auditDir;
+    const QList<AuditFile> files = readAuditFiles(folder);
+    int entries = 0;
+    if (const auto broken = verifyChain(files, &entries)) {
+        print({{"command", "audit verify"},
+               {"intact", false},
+               {"file", broken->file},
+               {"line", broken->line},
+               {"why", broken->why}},
+              {});
+        fail(QStringLiteral("audit verify: %1 line %2: %3")
+                 .arg(QDir(folder).filePath(broken->file))
+                 .arg(broken->line)
+                 .arg(broken->why));
+        return ExitBroken;
+    }
+    print({{"command", "audit verify"}, {"intact", true}, {"entries", entries}},
+          QStringLiteral("Audit trail intact: %1 entries in %2 files in %3")
+              .arg(entries)
+              .arg(files.size())
+              .arg(folder));
+    return ExitDone;
+}
+
+int Runner::auditList(const Step &step) {
+    const QList<QJsonObject> entries = auditEntries(
+        readAuditFiles(step.auditDir.isEmpty() ? defaultAuditFolder() : step.auditDir));
+    for (const QJsonObject &e : entries) {
+        const auto text = [&](const char *key) { return e.value(QLatin1String(key)).toString(); };
+        if (text("time") < step.since)
+            continue;
+        QString people =
+            QStringLiteral("%1  %2@%3  %4  %5")
+                .arg(text("time"), text("user"), text("host"), text("program"), text("action"));
+        if (!text("before").isEmpty() || !text("after").isEmpty())
+            people += QStringLiteral("  %1 -> %2").arg(text("before"), text("after"));
+        people += QStringLiteral("  ") + text("outcome");
+        if (!text("reason").isEmpty())
+            people += QStringLiteral("  (%1)").arg(text("reason"));
+        print(e, people);
+    }
+    return ExitDone;
 }
 
 Task<int> Runner::reset() {
@@ -485,8 +552,7 @@ Task<int> Runner::season(const Step &step) {
     // The report names the unit and its serial number.
     for (int f = 0; f < IdentityFieldCount; ++f) {
         co_await sleepFor(PollTickMs);
-        co_await inCommand(
-            [this, f]() -> Task<> { co_await ops_.identityTask(IdentityField(f)); });
+        co_await inCommand([this, f]() -> Task<> { co_await ops_.identityTask(IdentityField(f)); });
         if (silent())
             co_return noReply(command);
     }

@@ -2,6 +2,7 @@
 
 #include "ctl/ctlargs.h"
 #include "link/devicelink.h"
+#include "records/audittrail.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
@@ -33,7 +34,10 @@ private:
     Task<int> status();
     Task<int> watch(const Step &step);
     Task<int> set(const Step &step);
-    Task<int> highVoltage(bool on);
+    Task<int> highVoltage(bool on, int warnSeconds = 0);
+    // The audit trail, read from its files: no link.
+    int auditVerify(const Step &step);
+    int auditList(const Step &step);
     Task<int> reset();
     Task<int> shutdown();
     Task<int> send(const Step &step);
@@ -61,6 +65,7 @@ private:
     DeviceLink link_;
     SupplyState state_;
     SupplyOps ops_;
+    AuditTrail audit_;
     QTextStream &out_;
     QTextStream &err_;
     bool json_ = false;

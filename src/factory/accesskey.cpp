@@ -20,4 +20,9 @@ void unlockWithAccessKey(QDialog &page, SupplyOps &ops, const char *accessKey,
         &page, [&ops, key = typedPayloadText(key)]() -> Task<> { co_await ops.unlockTask(key); });
 }
 
+std::optional<QString> askReason(const QWidget &page) {
+    return dialogs().inputOrCancel(QStringLiteral("Reason for this change (may be empty):"),
+                                   page.windowTitle());
+}
+
 } // namespace zor::factory

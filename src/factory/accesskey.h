@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QString>
 #include <functional>
+#include <optional>
 
 class QDialog;
+class QWidget;
 
 namespace zor {
 
@@ -16,6 +19,11 @@ namespace factory {
 // without a word and sends nothing.
 void unlockWithAccessKey(QDialog &page, SupplyOps &ops, const char *accessKey,
                          const std::function<void()> &unlock);
+
+// The operator's reason for a service write, for the audit trail: asked in a
+// box of its own after the page's own boxes. May be empty; nothing on Cancel,
+// and then nothing is sent.
+std::optional<QString> askReason(const QWidget &page);
 
 } // namespace factory
 } // namespace zor

@@ -1,4 +1,5 @@
 // The parameter writes of the configuration page.
+#include "factory/accesskey.h"
 #include "factory/factoryconfigpage.h"
 #include "link/devicelink.h"
 #include "link/payloadtext.h"
@@ -26,6 +27,10 @@ void FactoryConfigPage::writeEntry(const ParamRow &row, const QString &entry) {
     // Cancel gives an empty text; writing it would erase what the supply stores.
     if (entry.isEmpty())
         return;
+    const auto reason = factory::askReason(*this);
+    if (!reason)
+        return;
+    reason_ = *reason;
     QLineEdit *box = pair(row.id).box;
     switch (row.check) {
     case Check::None:
@@ -120,17 +125,17 @@ void FactoryConfigPage::programScaling(const QString &entry) {
         return;
     }
     // The full scales follow the supply: stored only once it took them.
-    link_.command(
-        this,
-        [this, kvArgument = *kvArgument, maArgument = *maArgument, kv = *kv, kvText]() -> Task<> {
-            if (co_await ops_.programScalingTask(kvArgument, maArgument, kv))
-                kvFullScale = kvText;
-        });
+    link_.command(this,
+                  [this, kvArgument = *kvArgument, maArgument = *maArgument, kv = *kv, kvText,
+                   reason = reason_]() -> Task<> {
+                      if (co_await ops_.programScalingTask(kvArgument, maArgument, kv, reason))
+                          kvFullScale = kvText;
+                  });
 }
 
 void FactoryConfigPage::send(FactoryWrite write, const QByteArray &argument) {
-    link_.command(this, [this, write, argument]() -> Task<> {
-        co_await ops_.factoryWriteTask(write, argument);
+    link_.command(this, [this, write, argument, reason = reason_]() -> Task<> {
+        co_await ops_.factoryWriteTask(write, argument, reason);
     });
 }
 

@@ -72,6 +72,8 @@ public:
     void Btn_Fil_Ramp_Time_Click() { writeParameter(factory::Param::FilamentRampTime); }
 
 private:
+    // The reason given for the write being asked for, for the audit trail.
+    QString reason_;
     struct Pair {
         QPushButton *button;
         QLineEdit *box;

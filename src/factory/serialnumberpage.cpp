@@ -86,9 +86,12 @@ void SerialNumberPage::Btn_serialNum_Click() {
     // Cancel: an empty write would erase the stored serial number.
     if (entry.isEmpty())
         return;
+    const auto reason = factory::askReason(*this);
+    if (!reason)
+        return;
     Txt_serialNum->setText(entry);
-    link_.command(this, [this, serial = typedPayloadText(entry)]() -> Task<> {
-        co_await ops_.serialNumberWriteTask(serial);
+    link_.command(this, [this, serial = typedPayloadText(entry), reason = *reason]() -> Task<> {
+        co_await ops_.serialNumberWriteTask(serial, reason);
     });
 }
 

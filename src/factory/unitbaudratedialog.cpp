@@ -1,5 +1,6 @@
 #include "factory/unitbaudratedialog.h"
 
+#include "factory/accesskey.h"
 #include "link/devicelink.h"
 #include "platform/timer.h"
 #include "supply/supplyops.h"
@@ -40,6 +41,9 @@ void UnitBaudRateDialog::save_Click() {
     // A second click while the first waits for its reply must not switch twice.
     if (saved_)
         return;
+    const auto reason = factory::askReason(*this);
+    if (!reason)
+        return;
     saved_ = true;
     const int position = Bitslist->currentIndex();
     if (position >= 0) {
@@ -50,8 +54,8 @@ void UnitBaudRateDialog::save_Click() {
         if (link_.autoUpdate && link_.pollTimer())
             link_.pollTimer()->setEnabled(false);
         link_.autoUpdate = false;
-        link_.command(nullptr, [code = position + 1, ops = &ops_]() -> Task<> {
-            co_await ops->unitBaudRateTask(code);
+        link_.command(nullptr, [code = position + 1, ops = &ops_, reason = *reason]() -> Task<> {
+            co_await ops->unitBaudRateTask(code, reason);
             // Even when queued behind a poll step, whose end restarted the poll.
             ops->link().leaveTimersStopped();
         });

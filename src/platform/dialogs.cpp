@@ -62,6 +62,13 @@ public:
         return ok ? text : QString();
     }
 
+    std::optional<QString> inputOrCancel(const QString &prompt, const QString &title) override {
+        bool ok = false;
+        const QString text = QInputDialog::getText(QApplication::activeWindow(), titleOr(title),
+                                                   prompt, QLineEdit::Normal, {}, &ok);
+        return ok ? std::optional(text.isNull() ? QStringLiteral("") : text) : std::nullopt;
+    }
+
     QString saveFile(const QString &title, const QString &filter,
                      const QString &suggested) override {
         // Qt's own box, not the platform's: the X-ray off key must reach the

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QDialog;
 
@@ -37,6 +38,10 @@ public:
     // Cancel yields an empty text.
     virtual QString input(const QString &prompt, const QString &title = {},
                           const QString &defaultText = {}) = 0;
+    // An input box that tells Cancel (nothing) from an empty text.
+    virtual std::optional<QString> inputOrCancel(const QString &prompt, const QString &title = {}) {
+        return input(prompt, title);
+    }
     // A file to write, chosen by the operator; empty on Cancel. The suggested
     // name is offered first and the filter's extension added when none is
     // typed. Boxes that cannot browse ask for the path as text.

@@ -21,6 +21,24 @@ bool CycleEngine::start(qint16 onTime, qint16 period) {
     cyclesDone = 0;
     const quint64 id = ++session_;
     offSeen_ = ops_.state().offAsked();
+    ops_.auditRun(QStringLiteral("cycle test start"),
+                  QStringLiteral("on %1 s, period %2 s").arg(onTime).arg(period));
+    QPointer<CycleEngine> self(this);
+    // The warning before X-rays counts down once, before the test's first on.
+    ops_.xrayWarning().start(
+        offSeen_,
+        [self, id] {
+            if (self && self->current(id))
+                self->begin(id);
+        },
+        [self, id] {
+            if (self && self->current(id))
+                self->stop();
+        });
+    return true;
+}
+
+void CycleEngine::begin(quint64 id) {
     QPointer<CycleEngine> self(this);
     SupplyOps *ops = &ops_;
     Timer *timer = &timer_;
@@ -48,7 +66,6 @@ bool CycleEngine::start(qint16 onTime, qint16 period) {
         emit self->started();
         emit self->cycleStarted(1);
     });
-    return true;
 }
 
 void CycleEngine::tick() {
@@ -91,7 +108,7 @@ void CycleEngine::stop() {
     halt(why);
     ops_.state().note(QStringLiteral("Cycle test stopped"));
     // Off whatever the switch shows: an earlier off may have been lost.
-    ops_.setHighVoltage(false);
+    ops_.runSwitchOff();
 }
 
 void CycleEngine::halt(RunEnd why) {
@@ -100,8 +117,11 @@ void CycleEngine::halt(RunEnd why) {
     cycleRunning = false;
     ++session_;
     ops_.state().releaseRun(Owner);
-    if (was)
+    if (was) {
+        ops_.xrayWarning().cancel();
+        ops_.auditRun(QStringLiteral("cycle test stop"), endText(why));
         emit ended(why);
+    }
 }
 
 } // namespace zor::runs

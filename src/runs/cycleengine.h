@@ -50,6 +50,8 @@ signals:
 
 private:
     bool current(quint64 id) const { return cycleRunning && session_ == id; }
+    // The first switching, once the warning before X-rays is over.
+    void begin(quint64 id);
 
     SupplyOps &ops_;
     Timer &timer_;

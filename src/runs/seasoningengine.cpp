@@ -27,20 +27,39 @@ bool SeasoningEngine::start() {
     stepIndex_ = 0;
     stepTimeLeft_ = first->seconds;
     offSeen_ = ops_.state().offAsked();
+    ops_.state().note(QStringLiteral("Seasoning started"));
+    ops_.auditRun(QStringLiteral("seasoning start"), QStringLiteral("step 1: %1 kV, %2 mA, %3 s")
+                                                         .arg(first->kv)
+                                                         .arg(first->ma)
+                                                         .arg(first->seconds));
+    // The warning before X-rays counts down once, before the run's first on.
+    QPointer<SeasoningEngine> self(this);
+    ops_.xrayWarning().start(
+        offSeen_,
+        [self, id, step = *first] {
+            if (self && self->current(id))
+                self->begin(step);
+        },
+        [self, id] {
+            if (self && self->current(id))
+                self->stop();
+        });
+    return true;
+}
 
+void SeasoningEngine::begin(const SeasonStep &first) {
     QPointer<SeasoningEngine> self(this);
     SupplyOps *ops = &ops_;
     const quint64 offSeen = offSeen_;
+    const quint64 id = runId_;
     ops_.link().command(&ops_.link(), [self, ops, id, offSeen]() -> Task<> {
         // A run stopped before this came round must not switch the voltage on.
         if (self && self->current(id) && !co_await ops->runHighVoltage(true, offSeen) && self &&
             self->current(id))
             self->stop();
     });
-    ops_.state().note(QStringLiteral("Seasoning started"));
-    program(0, *first);
+    program(0, first);
     resumeTicking();
-    return true;
 }
 
 void SeasoningEngine::program(int row, const SeasonStep &step) {
@@ -126,8 +145,10 @@ void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why)
     ops_.state().releaseRun(Owner);
     ops_.state().note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
                                     : QStringLiteral("Seasoning finished"));
+    ops_.auditRun(QStringLiteral("seasoning stop"), endText(end));
+    ops_.xrayWarning().cancel();
     // Off whatever the switch shows: an earlier off may have been lost.
-    ops_.setHighVoltage(false);
+    ops_.runSwitchOff();
     if (zeroSetpoints)
         program(FinalRow, SeasonStep{});
     emit ended(end, why);
@@ -138,8 +159,10 @@ void SeasoningEngine::halt(RunEnd why) {
     running_ = false;
     timer_.setEnabled(false);
     ops_.state().releaseRun(Owner);
-    if (was)
+    if (was) {
+        ops_.auditRun(QStringLiteral("seasoning stop"), endText(why));
         emit ended(why, {});
+    }
 }
 
 namespace {

@@ -64,6 +64,8 @@ signals:
 private:
     bool current(quint64 id) const { return running_ && runId_ == id; }
     void program(int row, const SeasonStep &step);
+    // The first on and step 1, once the warning before X-rays is over.
+    void begin(const SeasonStep &first);
     // Lets the clock tick again once the step's setpoints have gone out.
     void resumeTicking();
     void finish(RunEnd end, bool zeroSetpoints, const QString &why = {});

@@ -1,5 +1,6 @@
 #include "shell/mainwindow.h"
 
+#include "audit/auditmenu.h"
 #include "conditioning/conditioningmenu.h"
 #include "conditioning/cycletest.h"
 #include "conditioning/seasoningpage.h"
@@ -104,7 +105,7 @@ void MainWindow::buildLayout() {
     panels.setpoints = new SetpointPanel(ctx);
     panels.hvEnable = new HvEnableFrame(ctx);
     panels.faultReset = new FaultResetFrame(ctx);
-    panels.arcFrame = new ArcFrame(state);
+    panels.arcFrame = new ArcFrame(ops);
     panels.localRemote = new LocalRemote(ctx);
 
     auto *update = new QGroupBox(QStringLiteral("UPDATE DATA"));
@@ -150,6 +151,9 @@ void MainWindow::buildLayout() {
     sp.ctrl_SCALVAL->setFocus();
     new WindowPlacement(*this);
     menus.telemetry = new TelemetryMenu(state, records.events, menu.mnu_Controls, StatusBar1, this);
+    menus.audit = new AuditMenu(ctx, StatusBar1, this);
+    connect(&menus.audit->trail, &AuditTrail::appended, &menus.telemetry->publisher,
+            &telemetry::Publisher::publishAudit);
 }
 
 void MainWindow::connectMenu() {

@@ -37,6 +37,7 @@ class ConditioningMenu;
 class ConfigMenu;
 class RecordsMenu;
 class TelemetryMenu;
+class AuditMenu;
 class LinkHealth;
 class TrafficTrace;
 
@@ -114,6 +115,8 @@ public:
         RecordsMenu *records = nullptr;
         // The MQTT publisher, its dialog and status bar indicator.
         TelemetryMenu *telemetry = nullptr;
+        // The audit trail, its window and the warning before X-rays.
+        AuditMenu *audit = nullptr;
     } menus;
     ToggleSwitch *btn_UPDATEDATA;
     ToggleSwitch *btn_HVONOFF;

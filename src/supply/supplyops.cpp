@@ -19,6 +19,19 @@ parse::Ack dollarAck(const QByteArray &reply, bool taken) {
     return taken ? parse::Ack::Taken : parse::Ack::Other;
 }
 
+QString onOff(bool on) {
+    return on ? QStringLiteral("on") : QStringLiteral("off");
+}
+
+QString setpointText(Channel c, const Reading &r) {
+    if (!r.count)
+        return {};
+    return QStringLiteral("%1 %2 (%3 counts)")
+        .arg(QString::number(r.value, 'f', 3),
+             c == Channel::Kv ? QStringLiteral("kV") : QStringLiteral("mA"))
+        .arg(*r.count);
+}
+
 // Keeps what is known where a new report says nothing.
 void merge(std::optional<bool> &known, const std::optional<bool> &reported) {
     if (reported)
@@ -60,6 +73,11 @@ void SupplyOps::setClocks(std::function<qint64()> monotonicNs,
                           std::function<QDateTime()> wallClock) {
     monotonicNs_ = std::move(monotonicNs);
     wallClock_ = std::move(wallClock);
+}
+
+void SupplyOps::audit(const QString &action, const QString &before, const QString &after,
+                      AuditOutcome outcome, const QString &reason) {
+    emit audited(AuditEvent{action, before, after, outcome, reason});
 }
 
 void SupplyOps::queue(Task<> (SupplyOps::*task)()) {
@@ -184,7 +202,11 @@ void SupplyOps::program(Channel c, int count) {
 Task<parse::Ack> SupplyOps::programTask(Channel c, int count) {
     const QByteArray payload =
         QByteArray(c == Channel::Kv ? "VREF " : "IREF ") + QByteArray::number(count) + ';';
+    const QString before = setpointText(c, state_.setpoint(c));
     const parse::Ack ack = parse::writeAck(co_await exchangeText(payload));
+    const double value = quantityValue(setpointOf(c), count, state_.kvPerBit(), state_.maPerBit());
+    audit(c == Channel::Kv ? QStringLiteral("kV program") : QStringLiteral("mA program"), before,
+          setpointText(c, {QByteArray::number(count), count, value}), auditOutcome(ack));
     if (ack == parse::Ack::Taken)
         state_.setReading(setpointOf(c), {QByteArray::number(count), count,
                                           quantityValue(setpointOf(c), count, state_.kvPerBit(),
@@ -198,22 +220,35 @@ Task<parse::Ack> SupplyOps::programTask(Channel c, int count) {
 void SupplyOps::setHighVoltageSince(bool on, quint64 offSeen) {
     // The direction is fixed now: a request queued behind another exchange must
     // not be turned round by a status read that moved the switch meanwhile.
-    if (on && state_.offAsked() != offSeen)
+    if (on && state_.offAsked() != offSeen) {
+        audit(QStringLiteral("HV on"), onOff(state_.xrayOn()), onOff(true),
+              AuditOutcome::RefusedByOffGate);
         return;
+    }
     state_.setHvEnabled(on);
     link_.command(this, [this, on, offSeen]() -> Task<> { co_await highVoltageTask(on, offSeen); });
 }
 
 Task<parse::Ack> SupplyOps::highVoltageTask(bool on, quint64 offSeen) {
+    co_return co_await switchTask(on, offSeen, true);
+}
+
+Task<parse::Ack> SupplyOps::switchTask(bool on, quint64 offSeen, bool audited) {
+    const QString action = on ? QStringLiteral("HV on") : QStringLiteral("HV off");
+    const QString before = onOff(state_.xrayOn());
     // The one place an on is checked against the off key: an off asked after
     // this on was asked for wins, however long the on waited for its turn.
     if (on && state_.offAsked() != offSeen) {
         state_.setHvEnabled(false);
+        if (audited)
+            audit(action, before, onOff(true), AuditOutcome::RefusedByOffGate);
         co_return parse::Ack::Other;
     }
     state_.setHvEnabled(on);
     state_.note(on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
     const QByteArray reply = co_await exchange(on ? "ENBL 1;" : "ENBL 0;");
+    if (audited)
+        audit(action, before, onOff(on), auditOutcome(parse::writeAck(reply)));
     applyHighVoltageAck(on, reply);
     co_return parse::writeAck(reply);
 }
@@ -222,7 +257,7 @@ Task<bool> SupplyOps::runHighVoltage(bool on, quint64 offSeen) {
     if (on && state_.offAsked() != offSeen)
         co_return false;
     if (state_.hvEnabled() != on)
-        co_await highVoltageTask(on, offSeen);
+        co_await switchTask(on, offSeen, false);
     co_return !on || state_.offAsked() == offSeen;
 }
 
@@ -237,13 +272,34 @@ void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
 
 void SupplyOps::switchOffFirst() {
     state_.countOffAsked();
+    xrayWarning_.cancel();
+    const QString before = onOff(state_.xrayOn());
     state_.setHvEnabled(false);
     state_.note(QStringLiteral("HV off asked"));
-    link_.urgent("ENBL 0;", [this](const QByteArray &reply) {
+    link_.urgent("ENBL 0;", [this, before](const QByteArray &reply) {
+        audit(QStringLiteral("X-ray off key"), before, onOff(false),
+              auditOutcome(parse::writeAck(reply)));
         state_.noteAnswer(!reply.isEmpty(), wallClock_());
         emit replied("ENBL 0;", reply);
         applyHighVoltageAck(false, reply);
     });
+}
+
+void SupplyOps::runSwitchOff() {
+    state_.setHvEnabled(false);
+    link_.command(this,
+                  [this]() -> Task<> { co_await switchTask(false, state_.offAsked(), false); });
+}
+
+void SupplyOps::clearArcs() {
+    const int before = state_.arcCount();
+    state_.clearArcs();
+    audit(QStringLiteral("arc clear"), QString::number(before), QStringLiteral("0"),
+          AuditOutcome::Taken);
+}
+
+void SupplyOps::auditRun(const QString &action, const QString &detail) {
+    audit(action, {}, detail, AuditOutcome::Taken);
 }
 
 void SupplyOps::readIdentity(IdentityField f) {
@@ -285,7 +341,9 @@ void SupplyOps::setWatchdog(bool on) {
 }
 
 Task<> SupplyOps::watchdogTask(bool on) {
-    co_await exchange(on ? "WDTE 1;" : "WDTE 0;");
+    const QString before = onOff(state_.watchdogEnabled());
+    const QByteArray reply = co_await exchange(on ? "WDTE 1;" : "WDTE 0;");
+    audit(QStringLiteral("watchdog"), before, onOff(on), auditOutcome(parse::writeAck(reply)));
     state_.setWatchdogEnabled(on);
     state_.note(on ? QStringLiteral("Watchdog enabled") : QStringLiteral("Watchdog disabled"));
 }
@@ -297,6 +355,7 @@ void SupplyOps::resetFault() {
 Task<parse::FaultReset> SupplyOps::faultResetTask() {
     const QByteArray reply = co_await exchange("CLR;");
     const parse::FaultReset reset = parse::faultReset(reply);
+    audit(QStringLiteral("fault reset"), {}, {}, auditOutcome(reset.ack));
     emit faultResetClearing(reset.clearing);
     emit answered(Operation::ResetFault, reset.ack);
     co_return reset;
@@ -309,6 +368,7 @@ void SupplyOps::localControl() {
 Task<parse::Ack> SupplyOps::localControlTask() {
     const QByteArray reply = co_await exchange("99,0,");
     const parse::Ack ack = dollarAck(reply, parse::numericTaken(reply));
+    audit(QStringLiteral("local control"), {}, {}, auditOutcome(ack));
     emit answered(Operation::LocalControl, ack);
     co_return ack;
 }
@@ -325,6 +385,7 @@ Task<> SupplyOps::seasoningStepTask(qint16 kv, qint16 ma, const std::function<bo
 }
 
 Task<> SupplyOps::closingOffTask() {
+    audit(QStringLiteral("HV off"), onOff(state_.xrayOn()), onOff(false), AuditOutcome::Sent);
     state_.setHvEnabled(false);
     state_.note(QStringLiteral("HV off asked"));
     co_await sendText("ENBL 0;");
@@ -335,6 +396,10 @@ QByteArray SupplyOps::zeroingPayload(int channel) {
 }
 
 Task<> SupplyOps::zeroChannelTask(int channel) {
+    // The four zeros are one act of the operator's: one entry.
+    if (channel == 0)
+        audit(QStringLiteral("shutdown zeroing"), {}, QStringLiteral("all four setpoints 0"),
+              AuditOutcome::Sent);
     co_await sendText(zeroingPayload(channel));
 }
 
@@ -346,6 +411,8 @@ Task<> SupplyOps::revertSetpointTask(Channel c, int count) {
     const QByteArray payload = (c == Channel::Kv ? "10," : "11,") + QByteArray::number(count);
     co_await sendText(payload);
     const bool kv = c == Channel::Kv;
+    audit(kv ? QStringLiteral("kV revert") : QStringLiteral("mA revert"), {},
+          QStringLiteral("%1 counts").arg(count), AuditOutcome::Sent);
     state_.note(QStringLiteral("%1 setpoint reverted: %2 counts")
                     .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"))
                     .arg(count));
@@ -353,6 +420,8 @@ Task<> SupplyOps::revertSetpointTask(Channel c, int count) {
 
 Task<> SupplyOps::totalHoursResetTask() {
     const QByteArray reply = co_await exchange("30,");
+    audit(QStringLiteral("total hours reset"), {}, {},
+          reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent);
     state_.note(reply.isEmpty() ? QStringLiteral("Total hours reset: no reply")
                                 : QStringLiteral("Total hours reset"));
 }
@@ -361,6 +430,8 @@ Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
     const QByteArray payload = "40," + revision + ',';
     const QByteArray reply = co_await exchangeText(payload);
     const bool taken = parse::numericTaken(reply);
+    audit(QStringLiteral("hardware revision number"), {}, QString::fromLatin1(revision),
+          auditOutcome(dollarAck(reply, taken)));
     state_.note(
         taken
             ? QStringLiteral("Hardware revision number set: %1").arg(QString::fromLatin1(revision))
@@ -371,6 +442,8 @@ Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
 
 Task<> SupplyOps::passthroughTask() {
     const QByteArray reply = co_await exchange("96,");
+    audit(QStringLiteral("pass-through toggle"), {}, {},
+          reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent);
     if (reply.isEmpty())
         state_.countFailedReply();
     state_.note(QStringLiteral("Pass-through toggled"));
@@ -379,7 +452,8 @@ Task<> SupplyOps::passthroughTask() {
 Task<> SupplyOps::unlockTask(QByteArray key) {
     const QByteArray payload = "PASS " + key + ';';
     co_await sendText(payload);
-    // The key itself stays out of the log.
+    // The key itself stays out of the log and the trail.
+    audit(QStringLiteral("service unlock"), {}, {}, AuditOutcome::Sent);
     state_.note(QStringLiteral("Service writes unlocked"));
 }
 
@@ -397,7 +471,13 @@ const char *mnemonic(FactoryWrite w) {
 
 } // namespace
 
-Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument) {
+Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument, QString reason) {
+    audit(QStringLiteral("factory write %1").arg(QString::fromLatin1(mnemonic(w))), {},
+          QString::fromLatin1(argument), AuditOutcome::Sent, reason);
+    co_await sendFactoryWrite(w, argument);
+}
+
+Task<> SupplyOps::sendFactoryWrite(FactoryWrite w, QByteArray argument) {
     const QByteArray payload = QByteArray(mnemonic(w)) + ' ' + argument + ';';
     co_await sendText(payload);
     state_.note(QStringLiteral("Factory write %1 %2")
@@ -405,7 +485,13 @@ Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument) {
 }
 
 Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArgument,
-                                         double kvFull) {
+                                         double kvFull, QString reason) {
+    const QString before =
+        state_.scaleKnown()
+            ? QStringLiteral("%1,%2").arg(
+                  QString::number(state_.kvPerBit() * convert::FullScaleCounts * 100, 'f', 0),
+                  QString::number(state_.maPerBit() * convert::FullScaleCounts * 1000, 'f', 0))
+            : QString();
     const QByteArray kvPayload =
         QByteArray(mnemonic(FactoryWrite::KvFullScale)) + ' ' + kvArgument + ';';
     const QByteArray reply = co_await exchangeText(kvPayload);
@@ -416,24 +502,39 @@ Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArg
     state_.note(QStringLiteral("Factory write SLVP %1%2")
                     .arg(QString::fromLatin1(kvArgument),
                          taken ? QString() : QStringLiteral(" not taken")));
-    co_await factoryWriteTask(FactoryWrite::MaFullScale, maArgument);
+    audit(QStringLiteral("factory write scaling"), before,
+          QString::fromLatin1(kvArgument + ',' + maArgument), auditOutcome(parse::writeAck(reply)),
+          reason);
+    co_await sendFactoryWrite(FactoryWrite::MaFullScale, maArgument);
     co_return taken;
 }
 
-Task<> SupplyOps::serialNumberWriteTask(QByteArray serial) {
+Task<> SupplyOps::serialNumberWriteTask(QByteArray serial, QString reason) {
     const QByteArray payload = "SNUS " + serial + ';';
+    audit(QStringLiteral("serial number"), state_.identity(IdentityField::SerialNumber),
+          QString::fromLatin1(serial), AuditOutcome::Sent, reason);
     co_await sendText(payload);
     state_.note(QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
 }
 
-Task<> SupplyOps::unitBaudRateTask(int code) {
+Task<> SupplyOps::unitBaudRateTask(int code, QString reason) {
     const QByteArray payload = "BAUD " + QByteArray::number(code) + ';';
-    co_await exchangeText(payload);
+    const QByteArray reply = co_await exchangeText(payload);
+    // The reply is collected, not examined: only its absence is known.
+    audit(QStringLiteral("unit baud rate"), {},
+          code == 1   ? QStringLiteral("115,200")
+          : code == 2 ? QStringLiteral("9600")
+                      : QStringLiteral("code %1").arg(code),
+          reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent, reason);
     state_.note(QStringLiteral("Unit baud rate code %1 sent").arg(code));
 }
 
 Task<QByteArray> SupplyOps::userOptionsTask() {
-    co_return co_await exchange("27,");
+    const QByteArray reply = co_await exchange("27,");
+    // The fields from position 5 to the last comma; framing and checksum after it.
+    const qsizetype end = reply.lastIndexOf(',');
+    userOptions_ = end >= 4 ? reply.mid(4, end - 3) : QByteArray();
+    co_return reply;
 }
 
 Task<QByteArray> SupplyOps::saveUserOptionsTask(QList<QByteArray> fields) {
@@ -441,6 +542,15 @@ Task<QByteArray> SupplyOps::saveUserOptionsTask(QList<QByteArray> fields) {
     for (const QByteArray &field : fields)
         payload += field + ',';
     const QByteArray reply = co_await exchangeText(payload);
+    // '$' taken; '1' the arc rate refused and all disregarded; '2' taken with a warning.
+    const char verdict = reply.size() > 4 ? reply.at(4) : '\0';
+    audit(QStringLiteral("user options"), QString::fromLatin1(userOptions_),
+          QString::fromLatin1(payload.mid(3)),
+          reply.isEmpty()                    ? AuditOutcome::NoReply
+          : verdict == '1'                   ? AuditOutcome::Refused
+          : verdict == '$' || verdict == '2' ? AuditOutcome::Taken
+                                             : AuditOutcome::NotUnderstood);
+    userOptions_ = payload.mid(3);
     state_.note(QStringLiteral("User options written"));
     co_return reply;
 }

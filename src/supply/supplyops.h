@@ -1,8 +1,10 @@
 #pragma once
 
 #include "link/devicelink.h"
+#include "supply/auditevent.h"
 #include "supply/replyparse.h"
 #include "supply/supplystate.h"
+#include "supply/xraywarning.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -90,6 +92,14 @@ public:
     // "ENBL 0;" as the next frame on the wire, ahead of anything queued; counts
     // as an off asked.
     void switchOffFirst();
+    // A run's own closing off: the run's stop is its audit entry.
+    void runSwitchOff();
+    // The warning before X-rays that the switch and the runs count down.
+    XrayWarning &xrayWarning() { return xrayWarning_; }
+    // The operator's "Clear Count": nothing is sent, but it is audited.
+    void clearArcs();
+    // A run's start or stop, one audit entry each (its steps have none).
+    void auditRun(const QString &action, const QString &detail);
     // "HWVR;" "MODR;" "FREV;" (revision and build) "SOFT;" "SNUR;". Answers
     // Taken when the field was read, NoReply, or Other for a reply it cannot read.
     void readIdentity(IdentityField f);
@@ -140,14 +150,16 @@ public:
     // "CONF;": the stored factory configuration, the reply as it came.
     Task<QByteArray> configurationTask();
     // One factory parameter: its mnemonic, a blank, the argument and ";".
-    Task<> factoryWriteTask(FactoryWrite w, QByteArray argument);
+    // `reason` is the operator's, for the audit trail.
+    Task<> factoryWriteTask(FactoryWrite w, QByteArray argument, QString reason = {});
     // "SLVP kV*100;" (answer awaited) then "SLIP mA*1000;". The kV scale is
     // stored only when the supply took the first; true then.
-    Task<bool> programScalingTask(QByteArray kvArgument, QByteArray maArgument, double kvFull);
+    Task<bool> programScalingTask(QByteArray kvArgument, QByteArray maArgument, double kvFull,
+                                  QString reason = {});
     // "SNUS serial;": no reply read.
-    Task<> serialNumberWriteTask(QByteArray serial);
+    Task<> serialNumberWriteTask(QByteArray serial, QString reason = {});
     // "BAUD code;": the supply's own line rate; the reply is collected, not examined.
-    Task<> unitBaudRateTask(int code);
+    Task<> unitBaudRateTask(int code, QString reason = {});
     // "27,": the user options, the reply as it came.
     Task<QByteArray> userOptionsTask();
     // "09," and each field followed by a comma; the reply as it came.
@@ -179,6 +191,9 @@ signals:
     // Every good set-point read-back, changed or not: a view that showed
     // something else in its place (a programming outcome) repaints it.
     void setpointRead(zor::Channel c, const zor::Reading &r);
+    // Every write the console or zor-ctl makes, once, as it ended (poll reads
+    // are none): the audit trail's feed.
+    void audited(const zor::AuditEvent &event);
 
 private:
     void queue(Task<> (SupplyOps::*task)());
@@ -193,6 +208,11 @@ private:
     Task<> readGroup(ReadBy step);
     void applyFaults(const parse::FaultFlags &flags);
     void applyHighVoltageAck(bool on, const QByteArray &reply);
+    // The switching itself; a run's own switching is not audited step by step.
+    Task<parse::Ack> switchTask(bool on, quint64 offSeen, bool audited);
+    void audit(const QString &action, const QString &before, const QString &after,
+               AuditOutcome outcome, const QString &reason = {});
+    Task<> sendFactoryWrite(FactoryWrite w, QByteArray argument);
     Task<> kvSetpointTask() { return setpointTask(Channel::Kv); }
     Task<> maSetpointTask() { return setpointTask(Channel::Ma); }
 
@@ -201,6 +221,9 @@ private:
     int pollStep_ = 0;
     std::function<qint64()> monotonicNs_;
     std::function<QDateTime()> wallClock_;
+    XrayWarning xrayWarning_{state_};
+    // The options last read, the "before" of the next save.
+    QByteArray userOptions_;
 };
 
 } // namespace zor

@@ -319,6 +319,11 @@ void Publisher::refreshState() {
     publish("state", payload, 1, true);
 }
 
+void Publisher::publishAudit(const QByteArray &line) {
+    if (status_ == Status::Connected)
+        publish("audit", line, 1, false);
+}
+
 void Publisher::eventAdded(const EventLog::Entry &e) {
     if (status_ == Status::Connected) {
         publish("event", eventPayload(e), 1, false);

@@ -46,6 +46,8 @@ public:
     void setBackoff(int firstMs, int longestMs);
 
     static QString statusText(Status s);
+    // An audit trail line to PREFIX/audit (QoS 1, not retained) while connected.
+    void publishAudit(const QByteArray &line);
 
 signals:
     void statusChanged(zor::telemetry::Publisher::Status status, const QString &reason);

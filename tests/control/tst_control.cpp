@@ -1,6 +1,8 @@
+#include "audit/auditmenu.h"
 #include "control/faultresetframe.h"
 #include "control/setpointpanel.h"
 #include "diagnostics/rawdatapage.h"
+#include "link/devicelink.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
@@ -8,10 +10,13 @@
 #include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace zor;
@@ -237,6 +242,62 @@ private slots:
         QCOMPARE(c.shown("message"), QStringList{u"Please Select Port!"_s});
         QVERIFY(!c.window.btn_HVONOFF->value() && !c.window.state.hvEnabled());
         QVERIFY(c.sent().isEmpty());
+    }
+
+    // The warning before X-rays, 3 s: "ENBL 1;" goes out when it ends, counted
+    // on the switch and the status bar; the off key or a second click at 1 s
+    // cancels it and no "ENBL 1;" goes out.
+    void xrayWarning_data() {
+        columns<QString, Payloads>("cancel", "wire");
+        row("counted down", u""_s, Payloads{"ENBL 1;"});
+        row("off key", u"off key"_s, Payloads{"ENBL 0;"});
+        row("second click", u"click"_s, Payloads{});
+    }
+    void xrayWarning() {
+        const auto [cancel, wire] = fetch<QString, Payloads>("cancel", "wire");
+        Console c;
+        c.answerAll({"ENBL 1;", "ENBL 0;"}, ";");
+        c.window.ops.xrayWarning().setSeconds(3);
+        QElapsedTimer clock;
+        qint64 onAt = -1;
+        connect(&c.window.link, &DeviceLink::transmitted, this, [&](const QByteArray &frame) {
+            if (frame.contains("ENBL 1;"))
+                onAt = clock.elapsed();
+        });
+        clock.start();
+        QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
+        QCOMPARE(c.window.btn_HVONOFF->text(), u"ON IN 3"_s);
+        QCOMPARE(c.window.StatusBar1->currentMessage(), u"X-rays on in 3 s"_s);
+        QVERIFY(!c.window.btn_HVONOFF->value() && c.sent().isEmpty());
+        QTest::qWait(1000);
+        if (cancel == u"off key")
+            c.window.menu.mnu_XRAYOFF->trigger();
+        else if (cancel == u"click")
+            QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
+        QTest::qWait(2300);
+        QCOMPARE(c.sent(), wire);
+        if (cancel.isEmpty())
+            QVERIFY2(qAbs(onAt - 3000) <= 100, qPrintable(QString::number(onAt)));
+        QCOMPARE(c.window.btn_HVONOFF->text(), cancel.isEmpty() ? u"ON"_s : u"OFF"_s);
+        QVERIFY(c.window.StatusBar1->currentMessage().isEmpty());
+    }
+
+    // A trail that cannot be written (a file where its folder should be): the
+    // write goes out all the same, and the status bar and the event log say so.
+    void unwritableTrailIsTold() {
+        Console c;
+        QTemporaryDir dir;
+        QFile blocked(dir.filePath(u"audit"_s));
+        QVERIFY(blocked.open(QIODevice::WriteOnly));
+        AuditMenu menu(c.window.context(), c.window.StatusBar1, &c.window, blocked.fileName());
+        c.answer("ENBL 1;", ";");
+        QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
+        QCOMPARE(c.sent(), Payloads{"ENBL 1;"});
+        const QString told = c.window.StatusBar1->currentMessage();
+        QVERIFY2(told.startsWith(u"Audit trail not writable: "_s), qPrintable(told));
+        const auto entries = c.window.records.events.entries();
+        QVERIFY(
+            std::any_of(entries.begin(), entries.end(), [&](auto &e) { return e.text == told; }));
     }
 
     // What the event log says of an operation, as the supply answered it.

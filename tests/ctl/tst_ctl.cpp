@@ -2,11 +2,13 @@
 #include "datarows.h"
 #include "simlauncher.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -331,6 +333,52 @@ private slots:
         ::kill(static_cast<pid_t>(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
         QTRY_COMPARE(sub.on("zor/100000001-A00001/state").constLast(), "offline");
+    }
+
+    // hv on, set kv 30 and Ctrl+C against the simulator leave three entries,
+    // the off that Ctrl+C sent last; an edited line breaks the chain, and
+    // audit verify exits 1 naming it.
+    void auditTrail() {
+        QTemporaryDir data;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", data.path());
+        const auto ctlRun = [&](QProcess &p, const QStringList &args) {
+            p.setProcessEnvironment(env);
+            p.start(ctl(), args);
+        };
+        QProcess session;
+        ctlRun(session, startSim(false, {}) + words("hv on --confirm then set kv 30 then watch"));
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (printed += session.readAllStandardOutput()).contains("kV setpoint"), 5000);
+        ::kill(static_cast<pid_t>(session.processId()), SIGINT);
+        QVERIFY(session.waitForFinished(5000));
+        QCOMPARE(session.exitCode(), 130);
+        QProcess list;
+        ctlRun(list, words("audit list --json"));
+        QVERIFY(list.waitForFinished(5000));
+        QStringList entries;
+        for (const QByteArray &line : list.readAllStandardOutput().trimmed().split('\n')) {
+            const QJsonObject e = QJsonDocument::fromJson(line).object();
+            entries << QStringList{e["program"].toString(), e["action"].toString(),
+                                   e["after"].toString(), e["outcome"].toString()}
+                           .join('|');
+        }
+        QCOMPARE(entries, (QStringList{"zor-ctl|HV on|on|taken",
+                                       "zor-ctl|kV program|30.000 kV (1536 counts)|taken",
+                                       "zor-ctl|HV off|off|taken"}));
+        const QString month = data.filePath("ZOR/ZOR80HR Interface/audit/") +
+                              QDateTime::currentDateTimeUtc().toString("yyyy-MM") + ".jsonl";
+        QFile file(month);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray text = file.readAll().replace("30.000 kV", "20.000 kV");
+        QVERIFY(file.seek(0) && file.write(text) == text.size());
+        file.close();
+        QProcess verify;
+        ctlRun(verify, words("audit verify"));
+        QVERIFY(verify.waitForFinished(5000));
+        QCOMPARE(verify.exitCode(), 1);
+        QVERIFY(verify.readAllStandardError().contains(".jsonl line 2: its hash does not match"));
     }
 };
 

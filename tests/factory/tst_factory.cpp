@@ -174,6 +174,7 @@ private slots:
         row("HWVP",             "HWVP", "A01",   0.0,  "0",     P{"HWVP A01;"},   "A01");
         row("MODP cancel",      "MODP", "",      0.0,  "0",     P{},              "old");
         row("HWVP cancel",      "HWVP", "",      0.0,  "0",     P{},              "old");
+        row("HWVP no reason",   "HWVP", "A01",   0.0,  "0",     P{},              "old");
         row("ARCP",             "ARCP", "1",     0.0,  "0",     P{"ARCP 1;"},     "1");
         row("no second frame",  "MODP", framed,  0.0,  "0",     P{"MODP ZORVREF 4095;;"}, framed);
         row("beyond 8 bits",    "HWVP", wide,    0.0,  "0",     P{"HWVP A??;"},   wide);
@@ -197,10 +198,18 @@ private slots:
             for (QLineEdit *b : page.findChildren<QLineEdit *>())
                 b->setText(QStringLiteral("old"));
             c.dialogs.inputs.push_back(entry);
+            // The reason, asked after every entry; Cancel there sends nothing.
+            if (!entry.isEmpty())
+                c.dialogs.inputs.push_back(
+                    QTest::currentDataTag() == "HWVP no reason"_L1 ? QString() : u""_s);
             const Button button = Buttons.value(command);
             (page.*button.handler)();
             QCOMPARE(page.findChild<QLineEdit *>(button.box)->text(), box);
-            QCOMPARE(c.shown("input").last(), QString::fromLatin1(button.prompt));
+            QCOMPARE(c.shown("input").mid(1, 2),
+                     QStringList{QString::fromLatin1(button.prompt)} +
+                         (entry.isEmpty()
+                              ? QStringList()
+                              : QStringList{u"Reason for this change (may be empty):"_s}));
         });
         QCOMPARE(c.sent().mid(1), payloads);
         const QHash<QString, QString> message = {
@@ -226,6 +235,7 @@ private slots:
         c.config([&](FactoryConfigPage &page) {
             c.unlock(page);
             c.dialogs.inputs.push_back(QStringLiteral("88.89,2.22"));
+            c.dialogs.inputs.push_back(u""_s);
             page.progScale_Click();
             c.settle();
             QCOMPARE(page.kvFullScale, kvPerBit > 0 ? u"88.89" : u"0");
@@ -264,6 +274,7 @@ private slots:
         row("right key", "2958", Payloads{"PASS 2958;", "SNUS 101407139-A00041;"});
         row("configuration key", "7061", Payloads{});
         row("serial cancelled", "2958", Payloads{"PASS 2958;"});
+        row("reason cancelled", "2958", Payloads{"PASS 2958;"});
     }
     void serialNumberWriteIsLocked() {
         const auto [key, payloads] = fetch<QString, Payloads>("key", "payloads");
@@ -273,10 +284,13 @@ private slots:
             page.Btn_serialNum_Click();
             c.settle();
             QVERIFY(c.shown("input").isEmpty());
-            const bool cancel = QTest::currentDataTag() == QLatin1String("serial cancelled");
+            const QString tag = QString::fromLatin1(QTest::currentDataTag());
             c.dialogs.inputs = {key};
             if (!payloads.isEmpty()) // the serial number is asked for only once unlocked
-                c.dialogs.inputs.push_back(cancel ? QString() : QStringLiteral("101407139-A00041"));
+                c.dialogs.inputs.push_back(tag == "serial cancelled"_L1 ? QString()
+                                                                        : u"101407139-A00041"_s);
+            if (tag == "right key"_L1 || tag == "reason cancelled"_L1)
+                c.dialogs.inputs.push_back(tag == "right key"_L1 ? u"relabelled"_s : QString());
             page.Command1_Click();
             page.Btn_serialNum_Click();
             if (payloads.size() == 2)
@@ -293,7 +307,9 @@ private slots:
 
     // The save leaves the poll and network timers stopped.
     void baudSave() {
-        for (const auto &[position, payload] : {std::pair{0, "BAUD 1;"_ba}, {1, "BAUD 2;"_ba}}) {
+        // A cancelled reason sends nothing.
+        for (const auto &[position, payload] :
+             {std::pair{0, "BAUD 1;"_ba}, {1, "BAUD 2;"_ba}, {0, QByteArray()}}) {
             Factory c;
             c.window.tmr_UPDATE.setInterval(100000);
             c.window.autoUpdate = true;
@@ -303,10 +319,13 @@ private slots:
                 &ConfigMenu::mnu_BaudRate_Click, [&](UnitBaudRateDialog &page) {
                     QCOMPARE(page.Bitslist->currentText(), QStringLiteral("115,200"));
                     page.Bitslist->setCurrentIndex(position);
+                    c.dialogs.inputs.push_back(payload.isEmpty() ? QString() : u""_s);
                     page.save_Click();
                 });
-            QCOMPARE(c.sent(), QList<QByteArray>{payload});
-            QVERIFY(!c.window.tmr_UPDATE.isEnabled() && !c.window.link.tmr_NETRCVTMR.isEnabled());
+            QCOMPARE(c.sent(),
+                     payload.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{payload});
+            QCOMPARE(c.window.tmr_UPDATE.isEnabled() && c.window.link.tmr_NETRCVTMR.isEnabled(),
+                     payload.isEmpty());
         }
     }
 };

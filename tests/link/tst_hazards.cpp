@@ -286,6 +286,7 @@ const Hazard Hazards[] = {
          c.window.tmr_UPDATE.setEnabled(false);
          c.answer("VSET;", "640;", 300);
          c.answer("BAUD 1;", ";");
+         c.dialogs.inputs.push_back(QStringLiteral("")); // no reason given
          after(c, 50, [&c] { c.window.forms.get<UnitBaudRateDialog>(c.window.ops).save_Click(); });
          c.window.btn_KVSET_Click();
          QTest::qWait(300);

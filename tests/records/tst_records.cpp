@@ -3,7 +3,10 @@
 #include "datarows.h"
 #include "fakeports.h"
 #include "link/devicelink.h"
+#include "platform/timer.h"
+#include "records/audittrail.h"
 #include "records/decimate.h"
+#include "runs/seasoningengine.h"
 #include "scripteddialogs.h"
 #include "supply/supplyops.h"
 #include "trend/recordsmenu.h"
@@ -96,11 +99,192 @@ QStringList lines(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n') : QStringList();
 }
 
+// A supply model over a scripted supply whose writes go to an audit trail in a
+// folder of its own.
+struct AuditRig {
+    FakeRig rig;
+    DeviceLink link{rig.factory()};
+    SupplyState state;
+    SupplyOps ops{link, state};
+    QTemporaryDir dir;
+    AuditTrail trail{ops, u"console"_s, dir.path()};
+    AuditRig() { link.open(LinkTarget::serial(u"1"_s)); }
+    void settle() {
+        (void)QTest::qWaitFor([this] { return link.idle(); });
+    }
+    // "action|before|after|outcome|reason" per entry, oldest first.
+    QStringList entries() const {
+        QStringList out;
+        for (const QJsonObject &e : auditEntries(readAuditFiles(dir.path()))) {
+            QStringList f;
+            for (const char *key : {"action", "before", "after", "outcome", "reason"})
+                f << e.value(QLatin1String(key)).toString();
+            out << f.join('|');
+        }
+        return out;
+    }
+};
+
 } // namespace
 
 class TestRecords : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { qputenv("USER", "operator7"); }
+
+    // Each write leaves one line, as it ended, with what it changed; a run
+    // leaves its start and stop, none for its steps; reads leave none.
+    void auditEntries_data() {
+        columns<QString, QString, QStringList>("act", "answers", "entries");
+        const auto e = [](const char *text) { return QString::fromUtf8(text).split(';'); };
+        row("hv on", u"hv on"_s, u"ENBL 1;=;"_s, e("HV on|off|on|taken|"));
+        row("hv on refused", u"hv on"_s, u"ENBL 1;=1"_s, e("HV on|off|on|refused|"));
+        row("hv on no reply", u"hv on"_s, u""_s, e("HV on|off|on|no reply|"));
+        row("hv on after the off key", u"stale on"_s, u""_s,
+            e("HV on|off|on|refused by the off gate|"));
+        row("off key", u"off key"_s, u"ENBL 0;=;"_s, e("X-ray off key|off|off|taken|"));
+        row("kV program twice", u"program"_s, u"VREF 1024;=;|VREF 2048;=1"_s,
+            e("kV program||20.005 kV (1024 counts)|taken|;"
+              "kV program|20.005 kV (1024 counts)|40.010 kV (2048 counts)|refused|"));
+        row("fault reset", u"reset"_s, u"CLR;=$"_s, e("fault reset|||taken|"));
+        row("arc clear", u"arcs"_s, u""_s, e("arc clear|3|0|taken|"));
+        row("watchdog", u"watchdog"_s, u"WDTE 1;=;"_s, e("watchdog|off|on|taken|"));
+        row("factory write", u"factory"_s, u""_s, e("factory write MODP||ZOR80HR|sent|new board"));
+        row("serial number", u"serial"_s, u""_s, e("serial number|OLD-1|NEW-2|sent|relabelled"));
+        row("unit baud rate", u"baud"_s, u"BAUD 2;=;"_s, e("unit baud rate||9600|sent|"));
+        row("user options", u"options"_s,
+            u"27,=27,1,105,25,0,3,10,20,1,0,|09,1,99,25,0,3,10,20,1,0,=09,1"_s,
+            e("user options|1,105,25,0,3,10,20,1,0,|1,99,25,0,3,10,20,1,0,|refused|"));
+        row("shutdown", u"shutdown"_s,
+            u"ENBL 0;=;|99,0,=99,$|10,0,=10,$|11,0,=11,$|12,0,=12,$|13,0,=13,$"_s,
+            e("HV off|off|off|sent|;local control|||taken|;shutdown zeroing||all four setpoints "
+              "0|sent|"));
+        row("seasoning run", u"season"_s,
+            u"ENBL 1;=;|ENBL 0;=;|IREF 0;=;|VREF 1536;=;|IREF 117;=;|VREF 0;=;"_s,
+            e("seasoning start||step 1: 30 kV, 1 mA, 1 s|taken|;seasoning stop||stopped|taken|"));
+        row("poll reads none", u"poll"_s, u"VMON;=2048;"_s, QStringList{});
+    }
+    void auditEntries() {
+        const auto [act, answers, entries] =
+            fetch<QString, QString, QStringList>("act", "answers", "entries");
+        AuditRig a;
+        for (const QString &rule : answers.split('|', Qt::SkipEmptyParts))
+            a.rig.supply.on(rule.section('=', 0, 0).toLatin1(), rule.section('=', 1).toLatin1());
+        a.state.setKvPerBit(80.0 / 4095);
+        Timer clock(20);
+        runs::SeasoningEngine engine(a.ops, clock, [](int row, QString *) {
+            return std::optional(row ? runs::SeasonStep{} : runs::SeasonStep{30, 1, 1, 1536, 117});
+        });
+        const QHash<QString, std::function<void()>> acts{
+            {u"hv on"_s, [&] { a.ops.setHighVoltage(true); }},
+            {u"stale on"_s, [&] { a.state.countOffAsked(), a.ops.setHighVoltageSince(true, 0); }},
+            {u"off key"_s, [&] { a.ops.switchOffFirst(); }},
+            {u"program"_s,
+             [&] { a.ops.program(Channel::Kv, 1024), a.ops.program(Channel::Kv, 2048); }},
+            {u"reset"_s, [&] { a.ops.resetFault(); }},
+            {u"arcs"_s, [&] { a.state.setArcCount(3), a.ops.clearArcs(); }},
+            {u"watchdog"_s, [&] { a.ops.setWatchdog(true); }},
+            {u"factory"_s,
+             [&] {
+                 a.link.command(&a.link, [&]() -> Task<> {
+                     co_await a.ops.factoryWriteTask(FactoryWrite::Model, "ZOR80HR",
+                                                     u"new board"_s);
+                 });
+             }},
+            {u"serial"_s,
+             [&] {
+                 a.state.setIdentity(IdentityField::SerialNumber, u"OLD-1"_s);
+                 a.link.command(&a.link, [&]() -> Task<> {
+                     co_await a.ops.serialNumberWriteTask("NEW-2", u"relabelled"_s);
+                 });
+             }},
+            {u"baud"_s,
+             [&] {
+                 a.link.command(&a.link, [&]() -> Task<> { co_await a.ops.unitBaudRateTask(2); });
+             }},
+            {u"options"_s,
+             [&] {
+                 a.link.command(&a.link, [&]() -> Task<> {
+                     co_await a.ops.userOptionsTask();
+                     const QList<QByteArray> fields{"1",  "99", "25", "0", "3",
+                                                    "10", "20", "1",  "0"};
+                     co_await a.ops.saveUserOptionsTask(fields);
+                 });
+             }},
+            {u"shutdown"_s,
+             [&] {
+                 a.link.command(&a.link, [&]() -> Task<> {
+                     co_await a.ops.closingOffTask();
+                     co_await a.ops.localControlTask();
+                     for (int i = 0; i < SupplyOps::ZeroedChannels; ++i)
+                         co_await a.ops.zeroChannelTask(i);
+                 });
+             }},
+            {u"season"_s,
+             [&] {
+                 QObject::connect(&clock, &Timer::tick, &engine, &runs::SeasoningEngine::tick);
+                 engine.start();
+                 QTest::qWait(100);
+                 engine.stop();
+             }},
+            {u"poll"_s, [&] { a.ops.readMonitors(); }}};
+        acts[act]();
+        a.settle();
+        QCOMPARE(a.entries(), entries);
+        // Who, where, when, what, and a chain that holds.
+        const QList<QJsonObject> written = zor::auditEntries(readAuditFiles(a.dir.path()));
+        for (const QJsonObject &e : written) {
+            QCOMPARE(e.value("user"_L1).toString(), u"operator7"_s);
+            QCOMPARE(e.value("host"_L1).toString(), QSysInfo::machineHostName());
+            QCOMPARE(e.value("program"_L1).toString(), u"console"_s);
+            QCOMPARE(e.value("link"_L1).toString(), u"1 at 9600"_s);
+            QVERIFY(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"_s)
+                        .match(e.value("time"_L1).toString())
+                        .hasMatch());
+        }
+        QVERIFY(!verifyChain(readAuditFiles(a.dir.path())));
+    }
+
+    // The chain across two months as the trail wrote it, then an edit, a
+    // deletion, a reordering or a month removed: the first broken line is named.
+    void auditChain_data() {
+        columns<QString, QString>("tamper", "broken");
+        row("intact", u""_s, u""_s);
+        row("line edited", u"2026-11.jsonl:edit:2"_s, u"2026-11.jsonl:2"_s);
+        row("line deleted", u"2026-11.jsonl:delete:2"_s, u"2026-11.jsonl:2"_s);
+        row("lines swapped", u"2026-12.jsonl:swap:1"_s, u"2026-12.jsonl:1"_s);
+        row("last line of the month deleted", u"2026-11.jsonl:delete:3"_s, u"2026-12.jsonl:1"_s);
+        row("first month removed", u"2026-11.jsonl:remove:0"_s, u"2026-12.jsonl:1"_s);
+    }
+    void auditChain() {
+        const auto [tamper, broken] = fetch<QString, QString>("tamper", "broken");
+        AuditRig a;
+        QDateTime at(QDate(2026, 11, 30), QTime(23, 59, 58, 700), Qt::UTC);
+        a.trail.setClock([&] { return at = at.addMSecs(400); });
+        for (int i = 0; i < 5; ++i)
+            a.ops.clearArcs();
+        QCOMPARE(readAuditFiles(a.dir.path()).size(), 2);
+        if (!tamper.isEmpty()) {
+            QFile f(a.dir.filePath(tamper.section(':', 0, 0)));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QByteArrayList lines = f.readAll().split('\n');
+            f.close();
+            const QString how = tamper.section(':', 1, 1);
+            const int n = tamper.section(':', 2).toInt() - 1;
+            if (how == u"edit")
+                lines[n].replace("\"arc clear\"", "\"arc clean\"");
+            else if (how == u"delete")
+                lines.removeAt(n);
+            else if (how == u"swap")
+                lines.swapItemsAt(n, n + 1);
+            QVERIFY(how == u"remove"
+                        ? f.remove()
+                        : f.open(QIODevice::WriteOnly) && f.write(lines.join('\n')) > 0);
+        }
+        const auto found = verifyChain(readAuditFiles(a.dir.path()));
+        QCOMPARE(found ? u"%1:%2"_s.arg(found->file).arg(found->line) : QString(), broken);
+    }
+
     void decimation_data() {
         columns<int, int, double, int>("minutes", "hoursFed", "spikeAt", "columns");
         row("8 h, spike mid-span", 480, 8, 0.5, 800);

@@ -70,6 +70,12 @@ QString ScriptedDialogs::input(const QString &prompt, const QString &title, cons
     return take(inputs, QStringLiteral("input box: ") + prompt).value_or(QString());
 }
 
+std::optional<QString> ScriptedDialogs::inputOrCancel(const QString &prompt, const QString &title) {
+    add(QStringLiteral("input"), prompt, title);
+    const auto answer = take(inputs, QStringLiteral("input box: ") + prompt);
+    return answer && !answer->isNull() ? answer : std::nullopt;
+}
+
 QString ScriptedDialogs::saveFile(const QString &title, const QString &, const QString &) {
     add(QStringLiteral("save"), title, title);
     return take(inputs, QStringLiteral("save-file box: ") + title).value_or(QString());

@@ -72,6 +72,8 @@ public:
     bool confirm(const QString &text, const QString &title) override;
     int ask(const QString &text, const QStringList &buttons, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &) override;
+    // Answered from `inputs`; a null QString() answers Cancel, "" an empty text.
+    std::optional<QString> inputOrCancel(const QString &prompt, const QString &title) override;
     // Answered from `inputs`, like an input box.
     QString saveFile(const QString &title, const QString &, const QString &) override;
     // An editable list answers from `inputs` like an input box.
