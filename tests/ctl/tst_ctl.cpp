@@ -365,13 +365,13 @@ private slots:
                            .join('|');
         }
         QCOMPARE(entries, (QStringList{"zor-ctl|HV on|on|taken",
-                                       "zor-ctl|kV program|30.000 kV (1536 counts)|taken",
+                                       "zor-ctl|kV program|30.007 kV (1536 counts)|taken",
                                        "zor-ctl|HV off|off|taken"}));
         const QString month = data.filePath("ZOR/ZOR80HR Interface/audit/") +
                               QDateTime::currentDateTimeUtc().toString("yyyy-MM") + ".jsonl";
         QFile file(month);
         QVERIFY(file.open(QIODevice::ReadWrite));
-        QByteArray text = file.readAll().replace("30.000 kV", "20.000 kV");
+        QByteArray text = file.readAll().replace("30.007 kV", "20.000 kV");
         QVERIFY(file.seek(0) && file.write(text) == text.size());
         file.close();
         QProcess verify;

@@ -23,7 +23,7 @@ for f in usr/bin/zor-console usr/bin/zor-ctl usr/bin/zor-sim \
     usr/share/applications/zor-console.desktop \
     usr/share/icons/hicolor/scalable/apps/zor-console.svg \
     usr/share/doc/zor-console/copyright usr/share/doc/zor-console/changelog.gz \
-    usr/share/doc/zor-console/operator-guide.md; do
+    usr/share/doc/zor-console/operator-guide.md usr/share/doc/zor-console/service-guide.md; do
     [ -e "$tmp/root/$f" ] || fail "the package lacks /$f"
 done
 depends="$(dpkg-deb -f "$deb" Depends)"
