@@ -2,6 +2,7 @@
 // file (format, locale, failures while the poll runs on) and event detection.
 #include "datarows.h"
 #include "fakeports.h"
+#include "audit/auditwindow.h"
 #include "link/devicelink.h"
 #include "platform/timer.h"
 #include "records/audittrail.h"
@@ -12,7 +13,9 @@
 #include "trend/recordsmenu.h"
 #include "trend/trendwindow.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QTableWidget>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -283,6 +286,35 @@ private slots:
         }
         const auto found = verifyChain(readAuditFiles(a.dir.path()));
         QCOMPARE(found ? u"%1:%2"_s.arg(found->file).arg(found->line) : QString(), broken);
+    }
+
+    // Controls > Audit Trail...: newest first, by day and action, the rows
+    // shown exported as CSV.
+    void auditWindow() {
+        ScriptedDialogs dialogs;
+        AuditRig a;
+        QDateTime at(QDate(2026, 12, 6), QTime(23, 59, 59), Qt::UTC);
+        a.trail.setClock([&] { return at = at.addMSecs(600); });
+        a.ops.clearArcs(); // 12-06
+        a.ops.auditRun(u"cycle test start"_s, u"on 1 s, period 2 s"_s); // 12-07
+        a.ops.clearArcs();                                             // 12-07
+        AuditWindow w(a.dir.path());
+        const auto column = [&](int c) {
+            QStringList out;
+            for (int r = 0; r < w.tbl_AUDIT->rowCount(); ++r)
+                out << w.tbl_AUDIT->item(r, c)->text();
+            return out;
+        };
+        QCOMPARE(column(7), (QStringList{u"arc clear"_s, u"cycle test start"_s, u"arc clear"_s}));
+        w.cmb_DAY->setCurrentText(u"2026-12-07"_s);
+        w.cmb_ACTION->setCurrentText(u"arc clear"_s);
+        QCOMPARE(column(0), QStringList{u"2026-12-07T00:00:00.800Z"_s});
+        dialogs.inputs.push_back(a.dir.filePath(u"out.csv"_s));
+        w.btn_EXPORT_Click();
+        const QStringList csv = lines(a.dir.filePath(u"out.csv"_s));
+        QCOMPARE(csv.value(0), auditColumns().join(','));
+        QVERIFY(csv.value(1).startsWith(u"2026-12-07T00:00:00.800Z,operator7,"_s));
+        QCOMPARE(csv.size(), 3); // and the last line feed
     }
 
     void decimation_data() {

@@ -209,6 +209,27 @@ private slots:
         publisher.start(s);
         QTRY_COMPARE(publisher.status(), Publisher::Status::Connected);
     }
+
+    // Each audit line goes to PREFIX/audit, not retained: a copy off the machine.
+    void auditLines() {
+        test::Broker broker;
+        QVERIFY(broker.start());
+        test::Subscriber sub(broker, "zor/a/#");
+        QVERIFY(sub.subscribed());
+        SupplyState state;
+        Publisher publisher(state, nullptr);
+        BrokerSettings s;
+        s.url = QString("mqtt://127.0.0.1:%1").arg(broker.port);
+        s.topicPrefix = "zor/a";
+        publisher.start(s);
+        QTRY_COMPARE(publisher.status(), Publisher::Status::Connected);
+        publisher.publishAudit(R"({"action":"HV on"})");
+        QTRY_COMPARE(sub.on("zor/a/audit"), QStringList{R"({"action":"HV on"})"});
+        test::Subscriber late(broker, "zor/a/audit");
+        QVERIFY(late.subscribed());
+        QTest::qWait(200);
+        QVERIFY(late.on("zor/a/audit").isEmpty());
+    }
 };
 
 QTEST_MAIN(TestTelemetry)
