@@ -184,6 +184,29 @@ private slots:
         QCOMPARE(pdfPages(report), runs::reportPages(kv.size()));
     }
 
+    // The warning before X-rays counts down once, before the run's first on:
+    // nothing goes out during it; a stop then cancels it and no on goes out.
+    void runCountsDownOnce_data() {
+        columns<bool, int>("stopped", "ons");
+        row("counted down", false, 1);
+        row("stopped during it", true, 0);
+    }
+    void runCountsDownOnce() {
+        const auto [stopped, ons] = fetch<bool, int>("stopped", "ons");
+        Run r;
+        r.steps = {{40, 0.5, 1}};
+        r.ops.xrayWarning().setSeconds(1);
+        QVERIFY(r.engine.start());
+        QTest::qWait(700);
+        QVERIFY(r.rig.supply.payloads().isEmpty());
+        if (stopped)
+            r.engine.stop();
+        QTest::qWait(500);
+        r.settle();
+        QCOMPARE(r.rig.supply.payloads().count("ENBL 1;"), ons);
+        QCOMPARE(r.rig.supply.payloads().value(ons), stopped ? "ENBL 0;"_ba : "IREF 0;"_ba);
+    }
+
     // A record cut mid-run (even mid-line) is reported at the next start as
     // "interrupted", with the steps that were finished.
     void cutRecordReportedInterrupted() {

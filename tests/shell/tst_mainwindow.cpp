@@ -131,7 +131,7 @@ private slots:
                  "Reports... 110;"
                  "Traffic Trace 110; 110;X-Ray Off\tEsc, Ctrl+Shift+X 110; 110;Trend... 110;"
                  "Event Log... 110;Log to File... 110;Stop Logging 010;Telemetry... 110;"
-                 "[Help];Operator Guide 110;About 110;"
+                 "Audit Trail... 110;X-Ray Warning... 110;[Help];Operator Guide 110;About 110;"
                  u"[Exit];Exit 110;Shutdown and Exit 110"_s);
     }
 

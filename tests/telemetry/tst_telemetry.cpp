@@ -221,6 +221,7 @@ private slots:
         BrokerSettings s;
         s.url = QString("mqtt://127.0.0.1:%1").arg(broker.port);
         s.topicPrefix = "zor/a";
+        QVERIFY(completeSettings(s).isEmpty());
         publisher.start(s);
         QTRY_COMPARE(publisher.status(), Publisher::Status::Connected);
         publisher.publishAudit(R"({"action":"HV on"})");
