@@ -19,16 +19,18 @@ void XrayWarning::setSeconds(int seconds) {
 void XrayWarning::start(quint64 offSeen, std::function<void()> then,
                         std::function<void()> otherwise) {
     cancel();
+    // No warning set: the on goes ahead at once, and nothing is shown.
+    if (seconds_ <= 0) {
+        if (then)
+            then();
+        return;
+    }
     then_ = std::move(then);
     otherwise_ = std::move(otherwise);
     offSeen_ = offSeen;
     running_ = true;
     left_ = seconds_;
     clock_.start();
-    if (left_ <= 0) {
-        end(true);
-        return;
-    }
     emit tick(left_);
     timer_.start(1000);
 }
