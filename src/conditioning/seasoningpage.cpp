@@ -259,7 +259,7 @@ void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
 }
 
 runs::Schedule SeasoningPage::schedule() const {
-    runs::Schedule out{scheduleName_, {}};
+    runs::Schedule out{scheduleName_, {}, {}};
     for (int row = 0; row < FinalRow && !blankRow(row); ++row)
         out.steps.push_back({decimalNumber(combo_kv[row]->currentText()).value_or(0),
                              decimalNumber(combo_ma[row]->currentText()).value_or(0),

@@ -6,6 +6,7 @@
 #include "runs/schedulefile.h"
 #include "runs/seasoningengine.h"
 #include "runs/seasoningsteps.h"
+#include "supply/quantities.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
@@ -31,10 +32,12 @@ struct Run {
     Timer timer{3600 * 1000};
     QDateTime now = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
     std::vector<runs::ScheduleStep> steps;
-    runs::SeasoningEngine engine{ops, timer, [this](int row, QString *fault) {
-                                     return runs::scheduledStep({{}, steps}, row, 0.1, 0.01, fault);
-                                 }};
+    runs::SeasoningEngine engine{
+        ops, timer, [this](int row, QString *fault) {
+            return runs::scheduledStep({{}, steps, {}}, row, 0.1, 0.01, fault);
+        }};
     runs::RunRecorder recorder{state, link, dir.path(), [this] { return now; }};
+    int t = 0;
     Run() {
         rig.supply.fallback = {";", 0, {}, 5, false, false};
         link.linkMode = u"comm1"_s;
@@ -47,6 +50,42 @@ struct Run {
     }
     void settle() {
         QVERIFY(QTest::qWaitFor([this] { return link.idle(); }, 5000));
+    }
+    // Ticks the engine once a second of `t` for `seconds`, after feeding the
+    // events due by then ("4.5 arc", "2 kv 401": a kV set-point read back);
+    // what went out and what the run decided, as "second:payload".
+    QStringList timeline(int seconds, const QStringList &events) {
+        QStringList out;
+        qsizetype seen = 0, next = 0;
+        int arcs = 0;
+        const auto take = [&](int at) {
+            settle();
+            for (const auto p = rig.supply.payloads(); seen < p.size(); ++seen)
+                out << QStringLiteral("%1:%2").arg(at).arg(QString::fromLatin1(p[seen]));
+        };
+        QObject scope;
+        QObject::connect(
+            &engine, &runs::SeasoningEngine::ended, &scope,
+            [&](runs::RunEnd e, const QString &why) {
+                out << QStringLiteral("%1:end %2 %3").arg(t).arg(runs::endText(e), why);
+            });
+        if (!engine.start())
+            return {u"refused"_s};
+        take(0);
+        for (t = 1; t <= seconds && engine.running(); ++t) {
+            for (; next < events.size() && events[next].section(' ', 0, 0).toDouble() <= t;
+                 ++next) {
+                const QStringList e = events[next].split(' ');
+                if (e[1] == "arc"_L1)
+                    state.setArcCount(++arcs);
+                else
+                    state.setReading(setpointOf(Channel::Kv), {"x", e[2].toLongLong(), 0});
+            }
+            engine.tick();
+            take(t);
+        }
+        take(t);
+        return out;
     }
     // One poll cycle's kV and mA, as the poll would end it.
     void sample(double kv, double ma) {
@@ -131,6 +170,26 @@ private slots:
         QVERIFY2(e.reason.contains(reason), qPrintable(e.reason));
     }
 
+    // Arcs at chosen seconds against the schedule's rules: the exact wire and
+    // the decisions, second by second.
+    void arcsDecide_data() {
+        columns<QByteArray, QStringList, QStringList>("adaptive", "events", "expected");
+        // Steps: 40 kV 0.5 mA 3 s, 50 kV 0.6 mA 3 s, 60 kV 0.7 mA 2 s.
+        const QStringList start{"0:ENBL 1;", "0:IREF 0;", "0:VREF 400;", "0:IREF 50;"};
+        row("no rules: arcs change nothing", QByteArray(),
+            QStringList{"1.5 arc", "2 arc", "3.5 arc", "4 arc"},
+            start + QStringList{"3:IREF 0;", "3:VREF 500;", "3:IREF 60;", "6:IREF 0;",
+                                "6:VREF 600;", "6:IREF 70;", "8:IREF 0;", "8:VREF 0;", "8:IREF 0;",
+                                "9:end completed ", "9:ENBL 0;"});
+    }
+    void arcsDecide() {
+        const auto [adaptive, events, expected] =
+            fetch<QByteArray, QStringList, QStringList>("adaptive", "events", "expected");
+        Run r;
+        r.steps = {{40, 0.5, 3}, {50, 0.6, 3}, {60, 0.7, 2}};
+        QCOMPARE(r.timeline(40, events), expected);
+    }
+
     // Each step's record holds what the poll read and the arcs counted while
     // it ran, the time spent at it, and the run's end; the report follows.
     void recordFollowsRun() {
@@ -138,7 +197,7 @@ private slots:
         r.steps = {{40, 0.5, 2}, {45, 0.65, 3}, {50, 0.8, 1}};
         QVERIFY(r.recorder.begin(
             u"seasoning"_s,
-            QJsonDocument::fromJson(runs::scheduleJson({u"Three"_s, r.steps})).object()));
+            QJsonDocument::fromJson(runs::scheduleJson({u"Three"_s, r.steps, {}})).object()));
         QVERIFY(r.engine.start());
         r.settle();
         // Per step: the kV and mA samples of its ticks and arcs counted at which tick.
