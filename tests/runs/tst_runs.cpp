@@ -38,6 +38,7 @@ struct Run {
         }};
     runs::RunRecorder recorder{state, link, dir.path(), [this] { return now; }};
     int t = 0;
+    double clock = 0;
     Run() {
         rig.supply.fallback = {";", 0, {}, 5, false, false};
         link.linkMode = u"comm1"_s;
@@ -69,6 +70,16 @@ struct Run {
             [&](runs::RunEnd e, const QString &why) {
                 out << QStringLiteral("%1:end %2 %3").arg(t).arg(runs::endText(e), why);
             });
+        QObject::connect(&engine, &runs::SeasoningEngine::decided, &scope,
+                         [&](const runs::DecisionNote &n) {
+                             out << QStringLiteral("%1:%2 %3%4%5")
+                                        .arg(t)
+                                        .arg(runs::decisionText(n.decision))
+                                        .arg(n.arcs)
+                                        .arg(n.to ? QStringLiteral(" to %1").arg(n.to) : QString(),
+                                             n.why.isEmpty() ? QString() : " " + n.why);
+                         });
+        engine.setClock([this] { return clock; });
         if (!engine.start())
             return {u"refused"_s};
         take(0);
@@ -76,11 +87,13 @@ struct Run {
             for (; next < events.size() && events[next].section(' ', 0, 0).toDouble() <= t;
                  ++next) {
                 const QStringList e = events[next].split(' ');
+                clock = e[0].toDouble();
                 if (e[1] == "arc"_L1)
                     state.setArcCount(++arcs);
                 else
                     state.setReading(setpointOf(Channel::Kv), {"x", e[2].toLongLong(), 0});
             }
+            clock = t;
             engine.tick();
             take(t);
         }
@@ -181,12 +194,57 @@ private slots:
             start + QStringList{"3:IREF 0;", "3:VREF 500;", "3:IREF 60;", "6:IREF 0;",
                                 "6:VREF 600;", "6:IREF 70;", "8:IREF 0;", "8:VREF 0;", "8:IREF 0;",
                                 "9:end completed ", "9:ENBL 0;"});
+        row("hold, back, dwell, climb", R"({"window_s": 5, "back_above": 1, "dwell_s": 2})"_ba,
+            QStringList{"1.5 kv 400", "4.5 arc", "5.5 arc"},
+            start +
+                QStringList{"3:IREF 0;",     "3:VREF 500;",  "3:IREF 60;",        "5:hold 1",
+                            "6:back 2 to 1", "6:IREF 0;",    "6:VREF 400;",       "6:IREF 50;",
+                            "8:dwell_end 0", "8:IREF 0;",    "8:VREF 500;",       "8:IREF 60;",
+                            "11:IREF 0;",    "11:VREF 600;", "11:IREF 70;",       "13:IREF 0;",
+                            "13:VREF 0;",    "13:IREF 0;",   "14:end completed ", "14:ENBL 0;"});
+        row("hold, resume", R"({"window_s": 2, "back_above": 5})"_ba, QStringList{"1.5 arc"},
+            start + QStringList{"2:hold 1", "4:resume 0", "5:IREF 0;", "5:VREF 500;", "5:IREF 60;",
+                                "8:IREF 0;", "8:VREF 600;", "8:IREF 70;", "10:IREF 0;",
+                                "10:VREF 0;", "10:IREF 0;", "11:end completed ", "11:ENBL 0;"});
+        const auto ending = [](int at, const QString &why) {
+            QStringList out{QStringLiteral("%1:end abandoned %2").arg(at).arg(why)};
+            for (const char *p : {"ENBL 0;", "IREF 0;", "VREF 0;", "IREF 0;"})
+                out << QStringLiteral("%1:%2").arg(at).arg(QLatin1String(p));
+            return out;
+        };
+        row("back-offs in a row", R"({"back_above": 0, "max_backoffs": 1, "dwell_s": 5})"_ba,
+            QStringList{"1.5 arc", "3.5 arc"},
+            start +
+                QStringList{"2:back 1 to 1", "2:IREF 0;", "2:VREF 400;", "2:IREF 50;",
+                            "4:abandon 1 arcs"} +
+                ending(4, u"arcs"_s));
+        row("arcs in the run",
+            R"({"window_s": 1, "hold_above": 5, "back_above": 5, "max_arcs": 3})"_ba,
+            QStringList{"0.5 arc", "1.5 arc", "2.5 arc"},
+            start + QStringList{"3:abandon 1 arcs"} + ending(3, u"arcs"_s));
+        row("set-point changed elsewhere", "{}"_ba, QStringList{"1.5 kv 401"},
+            start + QStringList{"2:abandon 0 set-point changed elsewhere"} +
+                ending(2, u"set-point changed elsewhere"_s));
     }
     void arcsDecide() {
         const auto [adaptive, events, expected] =
             fetch<QByteArray, QStringList, QStringList>("adaptive", "events", "expected");
         Run r;
         r.steps = {{40, 0.5, 3}, {50, 0.6, 3}, {60, 0.7, 2}};
+        if (!adaptive.isEmpty()) {
+            const auto s = runs::parseSchedule(
+                R"({"name": "", "steps": [{"kv": 1, "ma": 0, "seconds": 1}], "adaptive": )" +
+                adaptive + "}");
+            QVERIFY(std::holds_alternative<runs::Schedule>(s));
+            r.engine.setAdaptive(std::get<runs::Schedule>(s).adaptive);
+        }
+        if (!adaptive.isEmpty()) {
+            const auto s = runs::parseSchedule(
+                R"({"name": "", "steps": [{"kv": 1, "ma": 0, "seconds": 1}], "adaptive": )" +
+                adaptive + "}");
+            QVERIFY(std::holds_alternative<runs::Schedule>(s));
+            r.engine.setAdaptive(std::get<runs::Schedule>(s).adaptive);
+        }
         QCOMPARE(r.timeline(40, events), expected);
     }
 
