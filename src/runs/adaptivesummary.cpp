@@ -67,16 +67,15 @@ AdaptiveSummary adaptiveSummary(const std::vector<QJsonObject> &recordLines) {
         return {};
     if (holdFrom >= 0)
         out.holds.emplace_back(holdFrom, std::max(end, elapsed));
-    // A step line is written when the next starts, with what was decided in
-    // it before: the last visit was cut by the run's end.
+    // A step's line is written when the next starts, after the decisions taken
+    // in it; the last was cut by the run's end.
     double highest = -1, reachedLast = -1; // below 0: none
     std::map<int, int> arcs;
     for (std::size_t i = 0; i < visits.size(); ++i) {
         const Visit &v = visits[i];
         if (v.step > lastStep)
             continue;
-        const bool cutHere = i + 1 < visits.size() ? visits[i + 1].cut : true;
-        if (!cutHere)
+        if (!v.cut && i + 1 < visits.size())
             highest = std::max(highest, v.kv);
         if (v.step == lastStep && reachedLast < 0)
             reachedLast = v.start;

@@ -2,6 +2,7 @@
 #include "fakeports.h"
 #include "link/devicelink.h"
 #include "platform/timer.h"
+#include "runs/adaptivesummary.h"
 #include "runs/runrecord.h"
 #include "runs/schedulefile.h"
 #include "runs/seasoningengine.h"
@@ -146,6 +147,13 @@ private slots:
         runs::Schedule quoted = s;
         quoted.name = u"a \"b\"\\c"_s;
         QCOMPARE(std::get<runs::Schedule>(runs::parseSchedule(runs::scheduleJson(quoted))), quoted);
+        quoted.adaptive = runs::Adaptive{10, 1, 3, 2, 30, 4, 99};
+        QCOMPARE(std::get<runs::Schedule>(runs::parseSchedule(runs::scheduleJson(quoted))), quoted);
+        // Every key left out takes its default.
+        QCOMPARE(std::get<runs::Schedule>(
+                     runs::parseSchedule(QByteArray(Good).chopped(1) + ", \"adaptive\": {}}"))
+                     .adaptive,
+                 runs::Adaptive{});
     }
 
     // Nothing is loaded from a malformed file; the refusal names the line.
@@ -173,6 +181,14 @@ private slots:
         row("step not an object", head + step + ",\n 7]}", 3, u"step 2: a step must be"_s);
         row("step key unknown", head + "{\"kv\": 1, \"ma\": 0, \"seconds\": 1, \"s\": 1}]}", 2,
             u"unknown key \"s\""_s);
+        const QByteArray rules = head + step + "],\n\"adaptive\": ";
+        row("rules not an object", rules + "3}", 3, u"\"adaptive\" must be an object"_s);
+        row("rule unknown", rules + "{\n\"window\": 5}}", 4, u"adaptive: unknown key \"window\""_s);
+        row("window of 0", rules + "{\"hold_above\": 0,\n\"window_s\": 0}}", 4,
+            u"\"window_s\" must be a whole number from 1 to 3600"_s);
+        row("half a dwell", rules + "{\"dwell_s\": 1.5}}", 3, u"\"dwell_s\" must be a whole"_s);
+        row("back below hold", rules + "{\"hold_above\": 3,\n \"back_above\": 2}}", 4,
+            u"\"back_above\" must not be below \"hold_above\""_s);
     }
     void malformedSchedule() {
         const auto [text, line, reason] = fetch<QByteArray, int, QString>("text", "line", "reason");
@@ -246,6 +262,54 @@ private slots:
             r.engine.setAdaptive(std::get<runs::Schedule>(s).adaptive);
         }
         QCOMPARE(r.timeline(40, events), expected);
+    }
+
+    // The summary from a record's lines alone: a step cut by a back-off or a
+    // dwell's end was not held for its whole time.
+    void adaptiveSummary_data() {
+        columns<QStringList, QStringList>("record", "summary");
+        const QString run =
+            R"({"record":"run","schedule":{"steps":[{},{},{}],"adaptive":{"window_s":5}}})";
+        const auto step = [](int n, int kv, int seconds, int arcs) {
+            return QStringLiteral(
+                       R"({"record":"step","step":%1,"planned":{"kv":%2},"seconds":%3,"arcs":%4})")
+                .arg(n)
+                .arg(kv)
+                .arg(seconds)
+                .arg(arcs);
+        };
+        const auto decision = [](const char *d, int at) {
+            return QStringLiteral(R"({"record":"decision","decision":"%1","time":%2})")
+                .arg(d)
+                .arg(at);
+        };
+        const QString rules = "Adaptive: window_s 5, hold_above 0, back_above 2, step_back 1, "
+                              "dwell_s 300, max_backoffs 3, max_arcs 50";
+        row("backed off once",
+            QStringList{run, step(1, 40, 3, 0), decision("hold", 5), decision("back", 6),
+                        step(2, 50, 3, 2), decision("dwell_end", 8), step(1, 40, 2, 0),
+                        step(2, 50, 3, 0), step(3, 60, 2, 1), step(18, 0, 1, 0),
+                        R"({"record":"end","seconds":14})"},
+            QStringList{rules, "Highest kV held for a full step: 60.0 kV",
+                        "Time to the last step: 11 s", "Arcs per step: 1: 0, 2: 2, 3: 1",
+                        "Back-offs: 1"});
+        row("stopped in step 1", QStringList{run, step(1, 40, 2, 1), R"({"record":"end"})"},
+            QStringList{rules, "Highest kV held for a full step: none",
+                        "Time to the last step: not reached", "Arcs per step: 1: 1",
+                        "Back-offs: 0"});
+        row("no rules",
+            QStringList{R"({"record":"run","schedule":{"steps":[{}]}})", step(1, 40, 2, 1)},
+            QStringList{});
+    }
+    void adaptiveSummary() {
+        const auto [record, summary] = fetch<QStringList, QStringList>("record", "summary");
+        std::vector<QJsonObject> lines;
+        for (const QString &l : record)
+            lines.push_back(QJsonDocument::fromJson(l.toUtf8()).object());
+        const runs::AdaptiveSummary s = runs::adaptiveSummary(lines);
+        QCOMPARE(s.lines, summary);
+        if (s.adaptive()) // the marks of the first row
+            QCOMPARE(s.backs.size() + s.holds.size(), summary.last().endsWith('1') ? 2u : 0u);
     }
 
     // Each step's record holds what the poll read and the arcs counted while
