@@ -77,7 +77,8 @@ AdaptiveSummary adaptiveSummary(const std::vector<QJsonObject> &recordLines) {
             continue;
         if (!v.cut && i + 1 < visits.size())
             highest = std::max(highest, v.kv);
-        if (v.step == lastStep && reachedLast < 0)
+        // The last arrival: the run may have backed off from earlier ones.
+        if (v.step == lastStep)
             reachedLast = v.start;
         arcs[v.step] += v.arcs;
     }

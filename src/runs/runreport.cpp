@@ -50,8 +50,10 @@ public:
             if (page)
                 pdf_.newPage();
             int y = header();
-            for (const QString &text : page ? QStringList() : a_.lines)
-                p_.drawText(0, y += line_, text);
+            for (const QString &text : page ? QStringList() : a_.lines) {
+                p_.drawText(0, y, text);
+                y += line_;
+            }
             table(y, page * RowsPerPage,
                   std::min(r_.steps.size(), (page + 1) * std::size_t(RowsPerPage)));
         }
