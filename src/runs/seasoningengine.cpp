@@ -95,7 +95,10 @@ void SeasoningEngine::program(int row, const SeasonStep &step) {
                                 return zeroing || (self && self->current(id));
                             };
                             co_await ops->seasoningStepTask(kv, ma, wanted);
-                            if (!zeroing && self && self->current(id))
+                            // Counts beyond full scale were refused, as the operator was
+                            // told: their read-back proves nothing.
+                            if (!zeroing && kv <= FullScaleCount && ma <= FullScaleCount && self &&
+                                self->current(id))
                                 self->programmed_ = std::pair(kv, ma);
                         });
 }
