@@ -247,6 +247,8 @@ void SeasoningPage::Command1_Click() {
                      .arg(combo_kv[row]->currentText(), combo_ma[row]->currentText(),
                           combo_time[row]->currentText());
     run.showSteps(steps);
+    if (adaptive_)
+        run.showAdaptive(stepIndex(), runs::AdaptiveView{});
     run.show();
 }
 

@@ -77,8 +77,10 @@ void SeasoningRunWindow::showAdaptive(int row, const runs::AdaptiveView &view) {
         lbl_state->setText(QStringLiteral("Running"));
         break;
     case runs::AdaptiveView::Holding:
-        lbl_state->setText(
-            QStringLiteral("Holding: %1 arcs in the last %2 s").arg(view.arcs).arg(view.windowS));
+        lbl_state->setText(QStringLiteral("Holding: %1 arc%2 in the last %3 s")
+                               .arg(view.arcs)
+                               .arg(QLatin1String(view.arcs == 1 ? "" : "s"))
+                               .arg(view.windowS));
         break;
     case runs::AdaptiveView::BackingOff:
         lbl_state->setText(QStringLiteral("Backing off: %1 s dwell left").arg(view.dwellLeft));
