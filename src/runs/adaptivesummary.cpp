@@ -121,9 +121,14 @@ void drawAdaptiveMarks(QPainter &p, const QRectF &area, double span, double mark
     for (const auto &[from, to] : summary.holds)
         p.fillRect(QRectF(x(from), area.top(), std::max(1.0, x(to) - x(from)), area.height()),
                    QColor(255, 165, 0, 60));
-    p.setPen(QPen(QColor(160, 0, 160), markHeight / 8));
+    p.setPen(QPen(QColor(160, 0, 160), markHeight / 10, Qt::DashLine));
     for (const double t : summary.backs)
-        p.drawLine(QPointF(x(t), area.top()), QPointF(x(t), area.top() + markHeight));
+        p.drawLine(QPointF(x(t), area.top()), QPointF(x(t), area.bottom()));
+    if (summary.adaptive()) {
+        p.setPen(Qt::black);
+        p.drawText(QPointF(area.left(), area.bottom() + 3 * markHeight),
+                   QStringLiteral("holds (shaded orange)   back-offs (dashed purple)"));
+    }
     p.restore();
 }
 
