@@ -136,6 +136,9 @@ SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
 }
 
 void SeasoningPage::Form_Load() {
+    // The default schedule runs its steps' times whatever the tube does.
+    adaptive_.reset();
+    lbl_adaptive->hide();
     const QStringList kv = kvEntries();
     const QStringList ma = maEntries();
     const QStringList time = timeEntries();
