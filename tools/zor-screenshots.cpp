@@ -34,6 +34,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -330,6 +331,33 @@ int main(int argc, char *argv[]) {
         camera.page(reports.first(), QStringLiteral("run-report"));
     else
         ++camera.failures;
+
+    // The same schedule with rules, holding on an arc.
+    boxes.pages[QStringLiteral("frm_seasoning")] = [&](QDialog &d) {
+        auto &page = static_cast<SeasoningPage &>(d);
+        runs::Schedule schedule = page.schedule();
+        schedule.name = QStringLiteral("Tube 7 after six months");
+        schedule.adaptive = runs::Adaptive{};
+        page.loadSchedule(schedule);
+        page.Command1_Click();
+    };
+    main.menus.conditioning->menu_Season_Click();
+    sleepFor(1500);
+    sim.send(QStringLiteral("arc"));
+    SeasoningRunWindow *held = nullptr;
+    for (int i = 0; i < 40 && !(held && held->lbl_state->text().startsWith(QLatin1String("Hold")));
+         ++i) {
+        sleepFor(100);
+        held = main.forms.find<SeasoningRunWindow>();
+    }
+    if (held && held->lbl_state->text().startsWith(QLatin1String("Hold"))) {
+        camera.shoot(*held, "seasoning-holding");
+        held->Command1_Click();
+    } else {
+        std::fprintf(stderr, "the seasoning run did not hold on its arc\n");
+        ++camera.failures;
+    }
+    sleepFor(300);
 
     // Factory and user configuration pages.
     boxes.pages[QStringLiteral("frm_config")] = [&](QDialog &d) {

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -36,6 +37,8 @@ public:
     QPushButton *Command1;
     QPushButton *btn_saveSchedule;
     QPushButton *btn_openSchedule;
+    // The rules of an adaptive schedule loaded from a file; hidden without.
+    QLabel *lbl_adaptive;
     Timer Timer_Season{1000};
 
     qint16 stepIndex() const { return engine_.stepIndex(); }
@@ -79,12 +82,14 @@ private:
     void showProgress(int step, int secondsLeft);
     void stepStarted(int row, const runs::SeasonStep &step);
     void ended(runs::RunEnd end, const QString &why);
+    void showAdaptive(int row, const runs::AdaptiveView &view);
 
     ConsoleContext ctx_;
     ShellActions &shell_;
     runs::SeasoningEngine engine_;
     runs::RunRecorder recorder_;
     QString scheduleName_ = QStringLiteral("Default");
+    std::optional<runs::Adaptive> adaptive_;
 };
 
 } // namespace zor

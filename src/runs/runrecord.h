@@ -40,6 +40,8 @@ public:
     bool begin(const QString &kind, const QJsonObject &schedule);
     // Ends the step before (if any) and starts step `number` (from 1).
     void stepStarted(int number, double kv, double ma, int seconds);
+    // A line of its own for what the run decided, stamped with its time.
+    void decision(const QJsonObject &fields);
     // Ends the last step, writes how the run ended and makes the report; its
     // PDF's path, empty when it could not be written.
     QString end(RunEnd end, const QString &why = {});

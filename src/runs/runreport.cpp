@@ -1,3 +1,4 @@
+#include "runs/adaptivesummary.h"
 #include "runs/runrecord.h"
 
 #include <QFile>
@@ -37,7 +38,8 @@ QString unitField(const RunReport &r, const char *key) {
 // then the plot of kV, mA and arcs over the run.
 class ReportPainter {
 public:
-    ReportPainter(QPdfWriter &pdf, const RunReport &r) : pdf_(pdf), r_(r), p_(&pdf) {
+    ReportPainter(QPdfWriter &pdf, const RunReport &r, const AdaptiveSummary &a)
+        : pdf_(pdf), r_(r), a_(a), p_(&pdf) {
         w_ = pdf.width();
         line_ = pdf.height() / 48;
     }
@@ -48,6 +50,10 @@ public:
             if (page)
                 pdf_.newPage();
             int y = header();
+            for (const QString &text : page ? QStringList() : a_.lines) {
+                p_.drawText(0, y, text);
+                y += line_;
+            }
             table(y, page * RowsPerPage,
                   std::min(r_.steps.size(), (page + 1) * std::size_t(RowsPerPage)));
         }
@@ -148,6 +154,7 @@ private:
                 const double x = at(t.toDouble(), 0, 1).x();
                 p_.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() - line_));
             }
+        drawAdaptiveMarks(p_, area, span, line_, a_);
         p_.setPen(Qt::black);
         const int y = area.bottom() + 2 * line_;
         p_.drawText(area.left(), y,
@@ -158,6 +165,7 @@ private:
 
     QPdfWriter &pdf_;
     const RunReport &r_;
+    const AdaptiveSummary &a_;
     QPainter p_;
     int w_ = 0;
     int line_ = 0;
@@ -189,6 +197,9 @@ QString writeReport(const QString &recordPath) {
     twin.insert(QLatin1String("end"), r.end);
     twin.insert(QLatin1String("why"), r.why);
     twin.insert(QLatin1String("seconds"), r.seconds);
+    const AdaptiveSummary adaptive = adaptiveSummary(recordPath);
+    if (adaptive.adaptive())
+        twin.insert(QLatin1String("summary"), QJsonArray::fromStringList(adaptive.lines));
     QFile json(withSuffix(recordPath, ".json"));
     if (!json.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         json.write(QJsonDocument(twin).toJson()) < 0)
@@ -198,7 +209,7 @@ QString writeReport(const QString &recordPath) {
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setResolution(300);
     pdf.setTitle(QStringLiteral("Run report"));
-    ReportPainter(pdf, r).paint();
+    ReportPainter(pdf, r, adaptive).paint();
     return QFile::exists(pdfPath) ? pdfPath : QString();
 }
 
