@@ -485,8 +485,7 @@ Task<int> Runner::season(const Step &step) {
     // The report names the unit and its serial number.
     for (int f = 0; f < IdentityFieldCount; ++f) {
         co_await sleepFor(PollTickMs);
-        co_await inCommand(
-            [this, f]() -> Task<> { co_await ops_.identityTask(IdentityField(f)); });
+        co_await inCommand([this, f]() -> Task<> { co_await ops_.identityTask(IdentityField(f)); });
         if (silent())
             co_return noReply(command);
     }
@@ -511,6 +510,7 @@ Task<int> Runner::season(const Step &step) {
     });
     runs::RunRecorder recorder(
         state_, link_, step.reportDir.isEmpty() ? runs::defaultRunFolder() : step.reportDir);
+    recorder.watch(ops_);
     std::optional<runs::RunEnd> end;
     QString why;
     QElapsedTimer heard;
@@ -524,7 +524,10 @@ Task<int> Runner::season(const Step &step) {
             });
     connect(&engine, &runs::SeasoningEngine::stepStarted, &engine,
             [&](int row, const runs::SeasonStep &s) {
-                recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
+                if (row == conditioning::FinalRow)
+                    recorder.closing();
+                else
+                    recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
                 if (row < conditioning::FinalRow)
                     print({{"command", command},
                            {"step", row + 1},

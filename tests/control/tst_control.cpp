@@ -5,9 +5,11 @@
 #include "platform/lamp.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "runs/runrecord.h"
 #include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -237,6 +239,47 @@ private slots:
         QCOMPARE(c.shown("message"), QStringList{u"Please Select Port!"_s});
         QVERIFY(!c.window.btn_HVONOFF->value() && !c.window.state.hvEnabled());
         QVERIFY(c.sent().isEmpty());
+    }
+
+    // A tube last at high voltage longer ago than the set days (records dated
+    // so) asks once before the on: Cancel sends nothing; Switch On Anyway
+    // switches on and is not asked again; a recent tube is not asked.
+    void idleTubeAsksFirst_data() {
+        columns<int, int, int, Payloads>("daysAgo", "pick", "asked", "sent");
+        row("100 days, Cancel", 100, 2, 1, Payloads{});
+        row("100 days, Switch On Anyway", 100, 1, 1, Payloads{"ENBL 1;", "ENBL 0;", "ENBL 1;"});
+        row("80 days", 80, -1, 0, Payloads{"ENBL 1;", "ENBL 0;", "ENBL 1;"});
+    }
+    void idleTubeAsksFirst() {
+        const auto [daysAgo, pick, asked, sent] =
+            fetch<int, int, int, Payloads>("daysAgo", "pick", "asked", "sent");
+        Console c;
+        c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+        c.window.state.setIdentity(IdentityField::SerialNumber, u"SN-42"_s);
+        const QString folder = runs::defaultRunFolder();
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        QFile record(folder + u"/old.jsonl"_s);
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        const QDateTime started = QDateTime::currentDateTimeUtc().addDays(-daysAgo).addSecs(-60);
+        record.write(
+            u"{\"record\":\"run\",\"kind\":\"seasoning\",\"tube\":\"SN-42\",\"started\":\"%1\"}\n"
+            "{\"record\":\"step\",\"step\":1,\"seconds\":60,\"points\":[[1,30,0.2]]}\n"
+            "{\"record\":\"end\",\"end\":\"completed\",\"seconds\":60}\n"_s
+                .arg(started.toString(Qt::ISODate))
+                .toUtf8());
+        record.close();
+        if (pick >= 0)
+            c.dialogs.picks.push_back(pick);
+        for (int click = 0; click < (pick == 2 ? 1 : 3); ++click) {
+            QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
+            c.settle();
+        }
+        QCOMPARE(c.shown("ask"),
+                 QStringList(asked, u"Tube SN-42 idle for 100 days: season before use?"_s));
+        QCOMPARE(c.sent(), sent);
+        QCOMPARE(c.window.btn_HVONOFF->value(), !sent.isEmpty());
+        QDir(folder).removeRecursively();
     }
 
     // What the event log says of an operation, as the supply answered it.
