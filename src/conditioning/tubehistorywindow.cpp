@@ -29,37 +29,45 @@ void HistoryPlot::paintEvent(QPaintEvent *) {
     const int line = fm.height();
     p.drawText(QRect(0, 0, width(), line), Qt::AlignCenter, title_);
     const QRect area(fm.horizontalAdvance(QStringLiteral("0000.0")) + 8, line + 6,
-                     width() - fm.horizontalAdvance(QStringLiteral("0000.0")) - 16,
-                     height() - 3 * line - 12);
+                     width() - fm.horizontalAdvance(QStringLiteral("0000.0")) -
+                         fm.horizontalAdvance(QStringLiteral("00-00")) - 8,
+                     height() - 2 * line - 12);
     double max = 0;
     for (const Series &s : series_)
         for (const auto &v : s.values)
             max = std::max(max, v.value_or(0));
-    max = max > 0 ? max * 1.1 : 1;
+    // Four ticks of 1, 2 or 5 times a power of ten.
+    const double raw = max > 0 ? max / 4 : 0.25;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double tick = raw <= power       ? power
+                        : raw <= 2 * power ? 2 * power
+                        : raw <= 5 * power ? 5 * power
+                                           : 10 * power;
+    max = std::ceil(max / tick) * tick;
+    if (max <= 0)
+        max = 4 * tick;
     const int n = int(runs_.size());
     const auto at = [&](int i, double v) {
         return QPointF(area.left() +
                            (n > 1 ? area.width() * i / double(n - 1) : area.width() / 2.0),
                        area.bottom() - area.height() * v / max);
     };
-    p.setPen(Qt::lightGray);
-    for (int k = 0; k <= 4; ++k) {
-        const double v = max * k / 4;
+    for (double v = 0; v <= max + tick / 2; v += tick) {
+        p.setPen(Qt::lightGray);
         p.drawLine(QPointF(area.left(), at(0, v).y()), QPointF(area.right(), at(0, v).y()));
-    }
-    p.setPen(palette().text().color());
-    p.drawRect(area);
-    for (int k = 0; k <= 4; ++k) {
-        const double v = max * k / 4;
+        p.setPen(palette().text().color());
         p.drawText(QRect(0, int(at(0, v).y()) - line / 2, area.left() - 4, line),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', max < 10 ? 2 : 0));
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'g', 4));
     }
+    p.drawRect(area);
     p.drawText(QRect(0, 0, area.left(), line), Qt::AlignLeft, unit_);
-    const int every = std::max(1, n / 6);
+    const int label = fm.horizontalAdvance(QStringLiteral("00-00")) + 8;
+    const int every =
+        n > 1 ? std::max(1, int(std::ceil(label * (n - 1) / double(area.width())))) : 1;
     for (int i = 0; i < n; i += every)
-        p.drawText(QRect(int(at(i, 0).x()) - 40, area.bottom() + 2, 80, line), Qt::AlignCenter,
-                   runs_[i]);
-    int legend = area.left();
+        p.drawText(QRect(int(at(i, 0).x()) - label / 2, area.bottom() + 2, label, line),
+                   Qt::AlignCenter, runs_[i]);
+    int legend = area.left() + 4, legendRow = area.top() + line;
     for (const Series &s : series_) {
         p.setPen(QPen(s.colour, 2));
         QPointF last;
@@ -77,8 +85,13 @@ void HistoryPlot::paintEvent(QPaintEvent *) {
             have = true;
         }
         if (!s.name.isEmpty()) {
-            p.drawText(legend, height() - 4, s.name);
-            legend += fm.horizontalAdvance(s.name) + 12;
+            const int w = fm.horizontalAdvance(s.name) + 12;
+            if (legend + w > area.right()) {
+                legend = area.left() + 4;
+                legendRow += line;
+            }
+            p.drawText(legend, legendRow, s.name);
+            legend += w;
         }
     }
 }
@@ -150,7 +163,7 @@ void TubeHistoryWindow::showTube(const QString &tube) {
     std::optional<QDateTime> last;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const runs::TubeRun &r = list[i];
-        dates << r.started.toString(QStringLiteral("yyyy-MM-dd"));
+        dates << r.started.toString(QStringLiteral("MM-dd"));
         for (const auto &[band, rate] : r.arcsPerHour) {
             HistoryPlot::Series &s = bands[band];
             s.values.resize(list.size());
