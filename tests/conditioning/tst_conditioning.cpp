@@ -434,6 +434,29 @@ private slots:
         QCOMPARE(opened, QUrl::fromLocalFile(runs::defaultRunFolder()));
     }
 
+    // The tube is the unit's serial number until the operator names it at
+    // Start; the name is remembered for that unit, and goes into the record.
+    void tubeNamedAtStart() {
+        Conditioning c;
+        QStringList tubes;
+        for (const char *serial : {"SN-1", "SN-1", "SN-2"}) {
+            c.window.state.setIdentity(IdentityField::SerialNumber, QString::fromLatin1(serial));
+            const QPointer<SeasoningPage> s = c.startSeason([&](SeasoningPage &page) {
+                tubes << page.txt_tube->text();
+                if (tubes.size() == 1)
+                    page.txt_tube->setText(u"T7"_s);
+            });
+            s->stopRun();
+            c.settle();
+        }
+        QCOMPARE(tubes, (QStringList{"SN-1", "T7", "SN-2"}));
+        QStringList recorded;
+        for (const runs::ReportEntry &e : runs::reportEntries(runs::defaultRunFolder()))
+            recorded << e.tube;
+        recorded.sort();
+        QCOMPARE(recorded, (QStringList{"SN-2", "T7", "T7"}));
+    }
+
     // Save Schedule... writes the table; Open Schedule... reads it back, and
     // refuses a malformed file with its line, loading nothing.
     void scheduleFiles() {
