@@ -183,6 +183,7 @@ private slots:
                 if (step == 1 && t == 1) {
                     StatusBits trip;
                     trip.faults.overCurrentOk = false;
+                    trip.faults.interlockOpen = true;
                     r.state.setStatus(trip);
                     r.state.setArcCount(2);
                 }
@@ -213,6 +214,21 @@ private slots:
         QCOMPARE(twin["steps"_L1][1]["ma"_L1]["mean"_L1].toDouble(), 0.66);
         QCOMPARE(twin["events"_L1][0]["text"_L1].toString(), u"Over current fault raised"_s);
         QCOMPARE(twin["events"_L1][0]["step"_L1].toInt(), 2);
+        QCOMPARE(twin["events"_L1][1]["kind"_L1].toString(), u"interlock"_s);
+    }
+
+    // The supply refusing the start's switch-on is in the record.
+    void refusedSwitchOnRecorded() {
+        Run r;
+        r.rig.supply.on("ENBL 1;", "1");
+        r.steps = {{40, 0.5, 6}};
+        r.recorder.begin(u"seasoning"_s, {});
+        QVERIFY(r.engine.start());
+        r.settle();
+        r.engine.stop();
+        r.settle();
+        r.recorder.end(runs::RunEnd::Stopped);
+        QCOMPARE(twinOf(recordOf(r.dir))["events"_L1][0]["text"_L1].toString(), u"HV on refused"_s);
     }
 
     // Every ending gets its verdict, the record's own words for one the
