@@ -265,7 +265,9 @@ void DeviceModel::advance(qint64 nowMs) {
         if (expires) {
             faults_[static_cast<int>(Fault::Watchdog)] = true;
             hvOn_ = false;
-        } else if (hvOn_ && tube_.step(kvOf(analog_.kv, factory_.fullScaleKv), dt)) {
+        } else if (!hvOn_) {
+            tube_.idle(dt);
+        } else if (tube_.step(kvOf(analog_.kv, factory_.fullScaleKv), dt)) {
             arc(until);
         }
     }

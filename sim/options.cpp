@@ -26,6 +26,11 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
         "arcs come at RATE x (e^(excess kV / 4) - 1) per second, at most 5 a second;\n"
         "running at a voltage lifts the level towards that voltage + 2 kV with the time\n"
         "constant of --tube-season, so a seasoning schedule makes the arcs die away.\n"
+        "Idle (high voltage off) the level falls towards a quarter of full scale,\n"
+        "e-fold in 90 days: --idle-days sets how long the tube lay idle before the start\n"
+        "(200 days leaves an 80 kV tube holding about 27 kV). --time-factor F runs the\n"
+        "tube's clock, its climb and its idling, F times faster than real time; arcs\n"
+        "still come at their rate per real second.\n"
         "More arcs than the user options' arc count within their arc period trip the\n"
         "supply: high voltage off, arc fault latched until CLR; no-arc-detect mode never\n"
         "trips. After BAUD the pseudo-terminal answers only at the new line rate."));
@@ -75,6 +80,14 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
         QStringLiteral("Time constant in seconds of the level's climb towards the running "
                        "voltage (default 150)."),
         QStringLiteral("S"));
+    const QCommandLineOption idleDays(
+        QStringLiteral("idle-days"),
+        QStringLiteral("Days the tube lay idle before the start (default 0)."),
+        QStringLiteral("D"));
+    const QCommandLineOption timeFactor(
+        QStringLiteral("time-factor"),
+        QStringLiteral("The tube's clock runs F times faster than real time (default 1)."),
+        QStringLiteral("F"));
     const QCommandLineOption arcEvery(QStringLiteral("arc-every"),
                                       QStringLiteral("Arc every MS milliseconds while HV is on."),
                                       QStringLiteral("MS"));
@@ -95,11 +108,17 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
                                      QStringLiteral("FRACTION"));
     const QCommandLineOption wrong(
         QStringLiteral("wrong"), QStringLiteral("Answer with the reply to the previous command."));
-    parser.addOptions({pty,   tcp,    log,   ramp,     wdt,        status,   noise,
-                       seed,  rating, tube,  tubeArcs, tubeSeason, arcEvery, interlock,
-                       fault, silent, delay, split,    corrupt,    wrong});
+    parser.addOptions({pty,    tcp,   log,      ramp,       wdt,      status,    noise, seed,
+                       rating, tube,  tubeArcs, tubeSeason, arcEvery, interlock, fault, silent,
+                       delay,  split, corrupt,  wrong,      idleDays, timeFactor});
 
-    if (!parser.parse(arguments)) {
+    // A bare --tube is a seasoned tube, so "--tube --idle-days 200" reads as said.
+    QStringList args = arguments;
+    for (qsizetype i = 1; i < args.size(); ++i)
+        if (args[i] == QLatin1String("--tube") &&
+            (i + 1 == args.size() || args[i + 1].startsWith(QLatin1String("--"))))
+            args.insert(i + 1, QStringLiteral("seasoned"));
+    if (!parser.parse(args)) {
         *error = parser.errorText();
         return std::nullopt;
     }
@@ -174,9 +193,11 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
         return ok && target >= 0;
     };
     if (!levelOk || !positive(tubeArcs, tubeSettings.arcRate) ||
-        !positive(tubeSeason, tubeSettings.seasonS)) {
-        *error = QStringLiteral("--tube needs cold, seasoned or kV; --tube-arcs and "
-                                "--tube-season need a number of at least 0");
+        !positive(tubeSeason, tubeSettings.seasonS) || !positive(idleDays, tubeSettings.idleDays) ||
+        !positive(timeFactor, tubeSettings.timeFactor) || tubeSettings.timeFactor <= 0) {
+        *error = QStringLiteral("--tube needs cold, seasoned or kV; --tube-arcs, --tube-season "
+                                "and --idle-days need a number of at least 0, --time-factor one "
+                                "above 0");
         return std::nullopt;
     }
 

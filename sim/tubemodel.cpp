@@ -6,10 +6,21 @@
 namespace zor::sim {
 
 TubeModel::TubeModel(const Settings &settings, double fullScaleKv, quint32 seed)
-    : settings_(settings),
+    : settings_(settings), floor_(fullScaleKv / 4),
       level_(settings.conditionedKv < 0 ? fullScaleKv + HeadroomKv : settings.conditionedKv),
       // Its own stream, so monitor noise and arcs do not shift each other.
-      rng_(seed ^ 0x5eed7u) {}
+      rng_(seed ^ 0x5eed7u) {
+    age(settings.idleDays);
+}
+
+void TubeModel::idle(qint64 dtMs) {
+    age(double(dtMs) * settings_.timeFactor / 86400e3);
+}
+
+void TubeModel::age(double days) {
+    if (level_ > floor_ && days > 0)
+        level_ += (floor_ - level_) * -std::expm1(-days / IdleDaysTau);
+}
 
 double TubeModel::arcRate(double kv) const {
     const double excess = kv - level_;
@@ -28,7 +39,7 @@ bool TubeModel::step(double kv, qint64 dtMs) {
                                        -std::expm1(-rate * dtS);
     const double target = kv + HeadroomKv;
     if (target > level_ && settings_.seasonS > 0)
-        level_ += (target - level_) * -std::expm1(-dtS / settings_.seasonS);
+        level_ += (target - level_) * -std::expm1(-dtS * settings_.timeFactor / settings_.seasonS);
     return arced;
 }
 

@@ -41,6 +41,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -148,10 +149,15 @@ public:
         std::printf("  message box: %s\n", qPrintable(text.simplified()));
     }
     // Only the seasoning schedule's question about steps beyond full scale is
-    // answered OK, so that its run window can be shown.
+    // answered OK, so that its run window can be shown; other questions Cancel.
     bool confirm(const QString &text, const QString &) override {
         std::printf("  confirm box: %s\n", qPrintable(text.simplified()));
         return text.endsWith(QLatin1String("Run the schedule anyway?"));
+    }
+    int ask(const QString &text, const QStringList &buttons, const QString &) override {
+        std::printf("  question: %s\n", qPrintable(text.simplified()));
+        return text.endsWith(QLatin1String("Run the schedule anyway?")) ? 0
+                                                                        : int(buttons.size()) - 1;
     }
     QString input(const QString &prompt, const QString &title, const QString &) override {
         if (prompt.startsWith(QLatin1String("Enter your Comm Port")))
@@ -409,6 +415,33 @@ int main(int argc, char *argv[]) {
     } else {
         ++camera.failures;
     }
+
+    // The same schedule with rules, holding on an arc.
+    boxes.pages[QStringLiteral("frm_seasoning")] = [&](QDialog &d) {
+        auto &page = static_cast<SeasoningPage &>(d);
+        runs::Schedule schedule = page.schedule();
+        schedule.name = QStringLiteral("Tube 7 after six months");
+        schedule.adaptive = runs::Adaptive{};
+        page.loadSchedule(schedule);
+        page.Command1_Click();
+    };
+    main.menus.conditioning->menu_Season_Click();
+    sleepFor(1500);
+    sim.send(QStringLiteral("arc"));
+    SeasoningRunWindow *held = nullptr;
+    for (int i = 0; i < 40 && !(held && held->lbl_state->text().startsWith(QLatin1String("Hold")));
+         ++i) {
+        sleepFor(100);
+        held = main.forms.find<SeasoningRunWindow>();
+    }
+    if (held && held->lbl_state->text().startsWith(QLatin1String("Hold"))) {
+        camera.shoot(*held, "seasoning-holding");
+        held->Command1_Click();
+    } else {
+        std::fprintf(stderr, "the seasoning run did not hold on its arc\n");
+        ++camera.failures;
+    }
+    sleepFor(300);
 
     // Factory and user configuration pages.
     boxes.pages[QStringLiteral("frm_config")] = [&](QDialog &d) {

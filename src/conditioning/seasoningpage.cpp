@@ -117,6 +117,11 @@ SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
         b->setAutoDefault(false);
     btn_openSchedule->setObjectName(QStringLiteral("btn_openSchedule"));
     btn_saveSchedule->setObjectName(QStringLiteral("btn_saveSchedule"));
+    lbl_adaptive = new QLabel(this);
+    lbl_adaptive->setObjectName(QStringLiteral("lbl_adaptive"));
+    lbl_adaptive->setWordWrap(true);
+    lbl_adaptive->hide();
+    grid->addWidget(lbl_adaptive, StepRows + 3, 0, 1, 4);
     grid->addWidget(btn_openSchedule, StepRows + 2, 0, 1, 2);
     grid->addWidget(btn_saveSchedule, StepRows + 2, 2, 1, 2);
     const runs::RunLabels labels =
@@ -124,10 +129,10 @@ SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
     const std::pair<const char *, QLineEdit **> fields[] = {
         {"Tube", &txt_tube}, {"Operator", &txt_operator}, {"Customer", &txt_customer}};
     for (int i = 0; i < 3; ++i) {
-        grid->addWidget(new QLabel(QString::fromLatin1(fields[i].first), this), StepRows + 3 + i,
+        grid->addWidget(new QLabel(QString::fromLatin1(fields[i].first), this), StepRows + 4 + i,
                         0);
         *fields[i].second = new QLineEdit(this);
-        grid->addWidget(*fields[i].second, StepRows + 3 + i, 1, 1, 3);
+        grid->addWidget(*fields[i].second, StepRows + 4 + i, 1, 1, 3);
     }
     txt_tube->setObjectName(QStringLiteral("txt_tube"));
     txt_operator->setObjectName(QStringLiteral("txt_operator"));
@@ -144,10 +149,16 @@ SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
     connect(&engine_, &runs::SeasoningEngine::progress, this, &SeasoningPage::showProgress);
     connect(&engine_, &runs::SeasoningEngine::stepStarted, this, &SeasoningPage::stepStarted);
     connect(&engine_, &runs::SeasoningEngine::ended, this, &SeasoningPage::ended);
+    connect(&engine_, &runs::SeasoningEngine::decided, this,
+            [this](const runs::DecisionNote &note) { recorder_.decision(note.json()); });
+    connect(&engine_, &runs::SeasoningEngine::adaptiveState, this, &SeasoningPage::showAdaptive);
     Form_Load();
 }
 
 void SeasoningPage::Form_Load() {
+    // The default schedule runs its steps' times whatever the tube does.
+    adaptive_.reset();
+    lbl_adaptive->hide();
     const QStringList kv = kvEntries();
     const QStringList ma = maEntries();
     const QStringList time = timeEntries();
@@ -248,6 +259,7 @@ void SeasoningPage::Command1_Click() {
     runs::rememberLabels(serial, labels);
     recorder_.begin(QStringLiteral("seasoning"),
                     QJsonDocument::fromJson(scheduleJson(schedule())).object(), labels);
+    engine_.setAdaptive(adaptive_);
     engine_.start();
     hide();
     // The X-ray off key may have stopped the run while the start's commands
@@ -257,6 +269,15 @@ void SeasoningPage::Command1_Click() {
     SeasoningRunWindow &run = ctx_.forms.get<SeasoningRunWindow>(ctx_, shell_);
     run.txt_step1->setText(QString::number(stepIndex() + 1));
     run.txt_time->setText(QString::number(stepTimeLeft()));
+    QStringList steps;
+    for (int row = 0; adaptive_ && row < FinalRow && !blankRow(row); ++row)
+        steps << QStringLiteral("Step %1: %2 kV, %3 mA, %4 s")
+                     .arg(row + 1)
+                     .arg(combo_kv[row]->currentText(), combo_ma[row]->currentText(),
+                          combo_time[row]->currentText());
+    run.showSteps(steps);
+    if (adaptive_)
+        run.showAdaptive(stepIndex(), runs::AdaptiveView{});
     run.show();
 }
 
@@ -265,6 +286,11 @@ void SeasoningPage::showProgress(int step, int secondsLeft) {
         run->txt_step1->setText(QString::number(step));
         run->txt_time->setText(QString::number(secondsLeft));
     }
+}
+
+void SeasoningPage::showAdaptive(int row, const runs::AdaptiveView &view) {
+    if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>())
+        run->showAdaptive(row, view);
 }
 
 void SeasoningPage::stepStarted(int row, const runs::SeasonStep &step) {
@@ -286,11 +312,14 @@ void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
     ctx_.forms.unload(this);
     ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
     if (end == runs::RunEnd::Abandoned)
-        dialogs().message(why);
+        dialogs().message(why == runs::SeasoningEngine::AbandonArcs ||
+                                  why == runs::SeasoningEngine::AbandonSetpoint
+                              ? QStringLiteral("Seasoning abandoned: %1").arg(why)
+                              : why);
 }
 
 runs::Schedule SeasoningPage::schedule() const {
-    runs::Schedule out{scheduleName_, {}};
+    runs::Schedule out{scheduleName_, {}, adaptive_};
     for (int row = 0; row < FinalRow && !blankRow(row); ++row)
         out.steps.push_back({decimalNumber(combo_kv[row]->currentText()).value_or(0),
                              decimalNumber(combo_ma[row]->currentText()).value_or(0),
@@ -300,6 +329,14 @@ runs::Schedule SeasoningPage::schedule() const {
 
 void SeasoningPage::loadSchedule(const runs::Schedule &schedule) {
     scheduleName_ = schedule.name;
+    adaptive_ = schedule.adaptive;
+    QStringList rules;
+    for (const runs::AdaptiveKey &k : runs::AdaptiveKeys)
+        rules << QStringLiteral("%1 %2")
+                     .arg(QLatin1String(k.name))
+                     .arg(adaptive_.value_or(runs::Adaptive{}).*k.field);
+    lbl_adaptive->setText(QStringLiteral("Adaptive: ") + rules.join(QStringLiteral(", ")));
+    lbl_adaptive->setVisible(bool(adaptive_));
     for (int row = 0; row < FinalRow; ++row) {
         const bool used = row < int(schedule.steps.size());
         const runs::ScheduleStep step = used ? schedule.steps[row] : runs::ScheduleStep{};

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -41,6 +42,8 @@ public:
     QLineEdit *txt_tube;
     QLineEdit *txt_operator;
     QLineEdit *txt_customer;
+    // The rules of an adaptive schedule loaded from a file; hidden without.
+    QLabel *lbl_adaptive;
     Timer Timer_Season{1000};
 
     qint16 stepIndex() const { return engine_.stepIndex(); }
@@ -84,12 +87,14 @@ private:
     void showProgress(int step, int secondsLeft);
     void stepStarted(int row, const runs::SeasonStep &step);
     void ended(runs::RunEnd end, const QString &why);
+    void showAdaptive(int row, const runs::AdaptiveView &view);
 
     ConsoleContext ctx_;
     ShellActions &shell_;
     runs::SeasoningEngine engine_;
     runs::RunRecorder recorder_;
     QString scheduleName_ = QStringLiteral("Default");
+    std::optional<runs::Adaptive> adaptive_;
 };
 
 } // namespace zor

@@ -5,7 +5,9 @@
 #include "supply/supplyops.h"
 
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 namespace zor {
@@ -46,11 +48,45 @@ SeasoningRunWindow::SeasoningRunWindow(ConsoleContext ctx, ShellActions &shell)
     grid->addWidget(txt_step1, 1, 1);
     grid->addWidget(txt_timRemain, 2, 0);
     grid->addWidget(txt_time, 2, 1);
-    grid->addWidget(Command1, 3, 0, 1, 2);
+    lbl_state = new QLabel(this);
+    lbl_state->setObjectName(QStringLiteral("lbl_state"));
+    lst_steps = new QListWidget(this);
+    lst_steps->setObjectName(QStringLiteral("lst_steps"));
+    lst_steps->setSelectionMode(QAbstractItemView::SingleSelection);
+    lst_steps->setFocusPolicy(Qt::NoFocus);
+    grid->addWidget(lbl_state, 3, 0, 1, 2);
+    grid->addWidget(lst_steps, 4, 0, 1, 2);
+    grid->addWidget(Command1, 5, 0, 1, 2);
+    showSteps({});
     connect(Command1, &QPushButton::clicked, this, &SeasoningRunWindow::Command1_Click);
     // Space or Enter stops the run the moment the window comes up.
     Command1->setFocus();
     Command1->setAutoDefault(true);
+}
+
+void SeasoningRunWindow::showSteps(const QStringList &steps) {
+    lst_steps->clear();
+    lst_steps->addItems(steps);
+    lbl_state->setVisible(!steps.isEmpty());
+    lst_steps->setVisible(!steps.isEmpty());
+}
+
+void SeasoningRunWindow::showAdaptive(int row, const runs::AdaptiveView &view) {
+    switch (view.phase) {
+    case runs::AdaptiveView::Running:
+        lbl_state->setText(QStringLiteral("Running"));
+        break;
+    case runs::AdaptiveView::Holding:
+        lbl_state->setText(QStringLiteral("Holding: %1 arc%2 in the last %3 s")
+                               .arg(view.arcs)
+                               .arg(QLatin1String(view.arcs == 1 ? "" : "s"))
+                               .arg(view.windowS));
+        break;
+    case runs::AdaptiveView::BackingOff:
+        lbl_state->setText(QStringLiteral("Backing off: %1 s dwell left").arg(view.dwellLeft));
+        break;
+    }
+    lst_steps->setCurrentRow(row < lst_steps->count() ? row : -1);
 }
 
 void SeasoningRunWindow::Command1_Click() {

@@ -540,6 +540,18 @@ Task<int> Runner::season(const Step &step) {
                               .arg(s.ma)
                               .arg(s.seconds));
             });
+    connect(&engine, &runs::SeasoningEngine::decided, &engine, [&](const runs::DecisionNote &note) {
+        recorder.decision(note.json());
+        QJsonObject line = note.json();
+        line.insert(QLatin1String("command"), command);
+        print(line, QStringLiteral("Step %1: %2, %3 arcs in the window%4")
+                        .arg(note.step)
+                        .arg(runs::decisionText(note.decision))
+                        .arg(note.arcs)
+                        .arg(note.to              ? QStringLiteral(", back to step %1").arg(note.to)
+                             : note.why.isEmpty() ? QString()
+                                                  : QStringLiteral(": ") + note.why));
+    });
     connect(&link_, &DeviceLink::exchanged, &engine,
             [&](const QByteArray &, const QByteArray &, qint64, ExchangeOutcome outcome) {
                 if (outcome == ExchangeOutcome::Ok || outcome == ExchangeOutcome::Refused)
@@ -547,6 +559,7 @@ Task<int> Runner::season(const Step &step) {
             });
     recorder.begin(QStringLiteral("seasoning"),
                    QJsonDocument::fromJson(runs::scheduleJson(schedule)).object());
+    engine.setAdaptive(schedule.adaptive);
     engine.start();
     // The poll goes on between the steps: the record's samples and arcs, and
     // the sign that the supply still answers.

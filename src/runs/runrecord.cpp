@@ -201,6 +201,15 @@ void RunRecorder::closeStep() {
     points_ = arcTimes_ = {};
 }
 
+void RunRecorder::decision(const QJsonObject &fields) {
+    if (!recording())
+        return;
+    QJsonObject line{{"record", "decision"}, {"time", since(runStart_)}};
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        line.insert(it.key(), it.value());
+    write(line);
+}
+
 QString RunRecorder::end(RunEnd end, const QString &why) {
     if (!recording())
         return {};

@@ -69,6 +69,8 @@ public:
     void stepStarted(int number, double kv, double ma, int seconds);
     // Ends the last step: the closing zeros are no step of the schedule.
     void closing();
+    // A line of its own for what the run decided, stamped with its time.
+    void decision(const QJsonObject &fields);
     // Ends the last step, writes how the run ended and makes the report; its
     // PDF's path, empty when it could not be written.
     QString end(RunEnd end, const QString &why = {});

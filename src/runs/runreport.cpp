@@ -1,3 +1,4 @@
+#include "runs/adaptivesummary.h"
 #include "runs/runrecord.h"
 
 #include <QFile>
@@ -75,7 +76,8 @@ double tickStep(double span, int count) {
 // the step table, continued on further pages as needed.
 class ReportPainter {
 public:
-    ReportPainter(QPdfWriter &pdf, const RunReport &r) : pdf_(pdf), r_(r), p_(&pdf) {
+    ReportPainter(QPdfWriter &pdf, const RunReport &r, const AdaptiveSummary &a)
+        : pdf_(pdf), r_(r), a_(a), p_(&pdf) {
         w_ = pdf.width();
         h_ = pdf.height();
         line_ = h_ / 52;
@@ -102,6 +104,7 @@ public:
                 .arg(unitField(r_, "software"), unitField(r_, "build"), unitField(r_, "hardware"),
                      text(r_.run, "console"))};
         lines += r_.extraSummary;
+        lines += a_.lines;
         for (const QString &l : lines)
             p_.drawText(0, y_ += line_, l);
         y_ += line_;
@@ -278,8 +281,10 @@ private:
             p_.drawLine(QPointF(x(m.seconds), area.top()), QPointF(x(m.seconds), area.bottom()));
             p_.drawText(QPointF(x(m.seconds) + line_ / 6, area.top() + line_ / 2), m.label);
         }
+        drawAdaptiveMarks(p_, area, span, line_, a_);
         p_.setPen(Qt::black);
-        y_ = area.bottom() + 3 * line_;
+        // Below the adaptive marks' own legend when there is one.
+        y_ = area.bottom() + (a_.adaptive() ? 4 : 3) * line_;
         p_.drawText(area.left(), y_,
                     QStringLiteral("kV (blue, left)   mA (green, right)   arcs (red marks)"));
         y_ += line_;
@@ -287,6 +292,7 @@ private:
 
     QPdfWriter &pdf_;
     const RunReport &r_;
+    const AdaptiveSummary &a_;
     QPainter p_;
     int w_ = 0, h_ = 0;
     int line_ = 0;
@@ -328,6 +334,9 @@ QString writeReport(const QString &recordPath) {
     if (started.isValid())
         twin.insert(QLatin1String("ended"),
                     isoWithOffset(started.addMSecs(qRound64(r.seconds * 1000))));
+    const AdaptiveSummary adaptive = adaptiveSummary(recordPath);
+    if (adaptive.adaptive())
+        twin.insert(QLatin1String("summary"), QJsonArray::fromStringList(adaptive.lines));
     QFile json(withSuffix(recordPath, ".json"));
     if (!json.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         json.write(QJsonDocument(twin).toJson()) < 0)
@@ -337,7 +346,7 @@ QString writeReport(const QString &recordPath) {
     pdf.setPageSize(QPageSize(QPageSize::A4));
     pdf.setResolution(300);
     pdf.setTitle(QStringLiteral("Run report"));
-    ReportPainter(pdf, r).paint();
+    ReportPainter(pdf, r, adaptive).paint();
     return QFile::exists(pdfPath) ? pdfPath : QString();
 }
 

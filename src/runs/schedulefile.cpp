@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cmath>
 
 namespace zor::runs {
@@ -49,7 +50,51 @@ std::vector<int> stepLines(const QByteArray &text) {
     return out;
 }
 
+// Every key is optional; what is given must be a whole number within bounds.
+std::optional<ScheduleError> parseAdaptive(const QByteArray &text, const QJsonValue &value,
+                                           Adaptive &out) {
+    const qsizetype at = std::max<qsizetype>(0, text.indexOf("\"adaptive\""));
+    const auto lineOf = [&](const QString &key) {
+        const qsizetype k = text.indexOf("\"" + key.toUtf8() + "\"", at + 1);
+        return lineAt(text, k < 0 ? at : k);
+    };
+    if (!value.isObject())
+        return ScheduleError{lineAt(text, at),
+                             QStringLiteral("\"adaptive\" must be an object of settings")};
+    const QJsonObject object = value.toObject();
+    for (const QString &key : object.keys()) {
+        const auto known = std::find_if(AdaptiveKeys.begin(), AdaptiveKeys.end(),
+                                        [&](const AdaptiveKey &k) { return key == k.name; });
+        if (known == AdaptiveKeys.end())
+            return ScheduleError{lineOf(key),
+                                 QStringLiteral("adaptive: unknown key \"%1\"").arg(key)};
+        const QJsonValue v = object.value(key);
+        const double n = v.toDouble(-1);
+        if (!v.isDouble() || n != std::floor(n) || n < known->min || n > known->max)
+            return ScheduleError{lineOf(key),
+                                 QStringLiteral("adaptive: \"%1\" must be a whole number from "
+                                                "%2 to %3")
+                                     .arg(key)
+                                     .arg(known->min)
+                                     .arg(known->max)};
+        out.*known->field = int(n);
+    }
+    if (out.back_above < out.hold_above)
+        return ScheduleError{lineOf(QStringLiteral("back_above")),
+                             QStringLiteral("adaptive: \"back_above\" must not be below "
+                                            "\"hold_above\"")};
+    return std::nullopt;
+}
+
 } // namespace
+
+const std::array<AdaptiveKey, 7> AdaptiveKeys{{{"window_s", &Adaptive::window_s, 1, 3600},
+                                               {"hold_above", &Adaptive::hold_above, 0, 1000},
+                                               {"back_above", &Adaptive::back_above, 0, 1000},
+                                               {"step_back", &Adaptive::step_back, 1, 16},
+                                               {"dwell_s", &Adaptive::dwell_s, 0, 32767},
+                                               {"max_backoffs", &Adaptive::max_backoffs, 0, 100},
+                                               {"max_arcs", &Adaptive::max_arcs, 1, 32767}}};
 
 std::variant<Schedule, ScheduleError> parseSchedule(const QByteArray &text) {
     QJsonParseError error;
@@ -61,7 +106,8 @@ std::variant<Schedule, ScheduleError> parseSchedule(const QByteArray &text) {
     const QJsonObject top = doc.object();
     const int topLine = lineAt(text, text.indexOf('{'));
     for (const QString &key : top.keys())
-        if (key != QLatin1String("name") && key != QLatin1String("steps"))
+        if (key != QLatin1String("name") && key != QLatin1String("steps") &&
+            key != QLatin1String("adaptive"))
             return ScheduleError{topLine, QStringLiteral("unknown key \"%1\"").arg(key)};
     if (!top.value(QLatin1String("name")).isString())
         return ScheduleError{topLine, QStringLiteral("\"name\" must be a text")};
@@ -70,7 +116,12 @@ std::variant<Schedule, ScheduleError> parseSchedule(const QByteArray &text) {
         return ScheduleError{
             lineAt(text, std::max<qsizetype>(0, text.indexOf("\"steps\""))),
             QStringLiteral("\"steps\" must be a list of 1 to %1 steps").arg(MaxScheduleSteps)};
-    Schedule out{top.value(QLatin1String("name")).toString(), {}};
+    Schedule out{top.value(QLatin1String("name")).toString(), {}, {}};
+    if (top.contains(QLatin1String("adaptive"))) {
+        out.adaptive.emplace();
+        if (auto fault = parseAdaptive(text, top.value(QLatin1String("adaptive")), *out.adaptive))
+            return *fault;
+    }
     const std::vector<int> lines = stepLines(text);
     const QJsonArray steps = list.toArray();
     for (qsizetype i = 0; i < steps.size(); ++i) {
@@ -113,7 +164,15 @@ QByteArray scheduleJson(const Schedule &schedule) {
                          .toJson(QJsonDocument::Compact);
         out += i + 1 < schedule.steps.size() ? ",\n" : "\n";
     }
-    return out + "  ]\n}\n";
+    if (!schedule.adaptive)
+        return out + "  ]\n}\n";
+    // One key a line as well.
+    out += "  ],\n  \"adaptive\": {\n";
+    for (std::size_t i = 0; i < AdaptiveKeys.size(); ++i)
+        out += "    \"" + QByteArray(AdaptiveKeys[i].name) +
+               "\": " + QByteArray::number(*schedule.adaptive.*AdaptiveKeys[i].field) +
+               (i + 1 < AdaptiveKeys.size() ? ",\n" : "\n");
+    return out + "  }\n}\n";
 }
 
 } // namespace zor::runs

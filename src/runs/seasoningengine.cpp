@@ -7,14 +7,37 @@
 #include "supply/supplystate.h"
 
 #include <QPointer>
+#include <algorithm>
 
 namespace zor::runs {
 
 using conditioning::FinalRow;
 using conditioning::FullScaleCount;
 
+QJsonObject DecisionNote::json() const {
+    QJsonObject out{
+        {"decision", decisionText(decision)}, {"step", step}, {"kv", kv}, {"arcs", arcs}};
+    if (to)
+        out.insert(QLatin1String("to"), to);
+    if (!why.isEmpty())
+        out.insert(QLatin1String("why"), why);
+    return out;
+}
+
 SeasoningEngine::SeasoningEngine(SupplyOps &ops, Timer &timer, StepAt steps, QObject *parent)
-    : QObject(parent), ops_(ops), timer_(timer), steps_(std::move(steps)) {}
+    : QObject(parent), ops_(ops), timer_(timer), steps_(std::move(steps)) {
+    sinceMade_.start();
+    clock_ = [this] { return double(sinceMade_.elapsed()) / 1000.0; };
+    connect(&ops_.state(), &SupplyState::arcCountChanged, this, &SeasoningEngine::arcCounted);
+    connect(&ops_.state(), &SupplyState::readingChanged, this,
+            [this](Quantity q, const Reading &r) {
+                // Acted on at the next second: this comes from inside an exchange.
+                if (gate_ && running_ && programmed_ && r.count &&
+                    ((q == setpointOf(Channel::Kv) && *r.count != programmed_->first) ||
+                     (q == setpointOf(Channel::Ma) && *r.count != programmed_->second)))
+                    setpointMoved_ = true;
+            });
+}
 
 bool SeasoningEngine::start() {
     QString fault;
@@ -27,6 +50,12 @@ bool SeasoningEngine::start() {
     stepIndex_ = 0;
     stepTimeLeft_ = first->seconds;
     offSeen_ = ops_.state().offAsked();
+    gate_.reset();
+    if (rules_)
+        gate_ = std::make_unique<ArcGate>(*rules_);
+    lastArcCount_ = ops_.state().arcCount();
+    programmed_.reset();
+    setpointMoved_ = false;
 
     QPointer<SeasoningEngine> self(this);
     SupplyOps *ops = &ops_;
@@ -40,12 +69,17 @@ bool SeasoningEngine::start() {
     ops_.state().note(QStringLiteral("Seasoning started"));
     program(0, *first);
     resumeTicking();
+    if (gate_)
+        showAdaptive();
     return true;
 }
 
 void SeasoningEngine::program(int row, const SeasonStep &step) {
     if (running_)
         emit stepStarted(row, step);
+    if (row != FinalRow)
+        current_ = step;
+    programmed_.reset();
     SupplyOps *ops = &ops_;
     QPointer<SeasoningEngine> self(this);
     // The closing zeros always go out; a step's setpoints only while the run
@@ -61,6 +95,11 @@ void SeasoningEngine::program(int row, const SeasonStep &step) {
                                 return zeroing || (self && self->current(id));
                             };
                             co_await ops->seasoningStepTask(kv, ma, wanted);
+                            // Counts beyond full scale were refused, as the operator was
+                            // told: their read-back proves nothing.
+                            if (!zeroing && kv <= FullScaleCount && ma <= FullScaleCount && self &&
+                                self->current(id))
+                                self->programmed_ = std::pair(kv, ma);
                         });
 }
 
@@ -82,11 +121,86 @@ void SeasoningEngine::tick() {
         timer_.setEnabled(false);
         return;
     }
-    emit progress(stepIndex_ + 1, stepTimeLeft_);
+    const bool adaptive = gate_ && stepIndex_ < FinalRow;
+    emit progress(stepIndex_ + 1,
+                  adaptive && gate_->dwelling() ? gate_->dwellLeft() : stepTimeLeft_);
+    if (adaptive && !adaptiveTick())
+        return;
     if (stepTimeLeft_ > 0)
         --stepTimeLeft_;
     if (stepTimeLeft_ != 0)
         return;
+    if (gate_)
+        gate_->stepDone();
+    advance();
+}
+
+bool SeasoningEngine::adaptiveTick() {
+    if (setpointMoved_) {
+        note(Decision::Abandon, gate_->arcsInWindow(clock_()), 0, AbandonSetpoint);
+        finish(RunEnd::Abandoned, true, AbandonSetpoint);
+        return false;
+    }
+    const double now = clock_();
+    const int arcs = gate_->arcsInWindow(now);
+    for (const Decision d : gate_->tick(now)) {
+        if (d == Decision::Abandon) {
+            note(d, arcs, 0, AbandonArcs);
+            finish(RunEnd::Abandoned, true, AbandonArcs);
+            return false;
+        }
+        if (d == Decision::Back) {
+            const int row = std::max(0, stepIndex_ - gate_->rules().step_back);
+            note(d, arcs, row + 1);
+            QString fault;
+            const auto step = steps_(row, &fault);
+            if (!step) {
+                finish(RunEnd::Abandoned, true, fault);
+                return false;
+            }
+            timer_.setEnabled(false);
+            stepIndex_ = qint16(row);
+            stepTimeLeft_ = step->seconds;
+            ops_.state().note(QStringLiteral("Seasoning back to step %1").arg(row + 1));
+            program(row, *step);
+            resumeTicking();
+            showAdaptive();
+            return false;
+        }
+        note(d, arcs);
+        if (d == Decision::DwellEnd) {
+            // Climbs again from the step it dwelt at.
+            advance();
+            return false;
+        }
+    }
+    showAdaptive();
+    return gate_->clockRuns();
+}
+
+void SeasoningEngine::note(Decision d, int arcs, int to, const QString &why) {
+    emit decided({d, stepIndex_ + 1, current_.kv, arcs, to, why});
+}
+
+void SeasoningEngine::showAdaptive() {
+    AdaptiveView v;
+    v.phase = gate_->holding()    ? AdaptiveView::Holding
+              : gate_->dwelling() ? AdaptiveView::BackingOff
+                                  : AdaptiveView::Running;
+    v.arcs = gate_->arcsInWindow(clock_());
+    v.windowS = gate_->rules().window_s;
+    v.dwellLeft = gate_->dwellLeft();
+    emit adaptiveState(stepIndex_, v);
+}
+
+void SeasoningEngine::arcCounted(int count) {
+    // A cleared count starts again from zero; only rises are arcs.
+    for (int i = lastArcCount_; running_ && gate_ && i < count; ++i)
+        gate_->arc(clock_());
+    lastArcCount_ = count;
+}
+
+void SeasoningEngine::advance() {
     timer_.setEnabled(false);
     ++stepIndex_;
     if (stepIndex_ > FinalRow) {
@@ -113,6 +227,8 @@ void SeasoningEngine::tick() {
                           : QStringLiteral("Seasoning step %1").arg(stepIndex_ + 1));
     program(stepIndex_, *step);
     resumeTicking();
+    if (gate_ && stepIndex_ < FinalRow)
+        showAdaptive();
 }
 
 void SeasoningEngine::stop(std::optional<RunEnd> why) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "runs/arcgate.h"
 #include "runs/runend.h"
 #include "runs/schedulefile.h"
 
+#include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace zor {
@@ -24,6 +28,27 @@ struct SeasonStep {
     qint16 maCount = 0;
 };
 
+// One decision of an adaptive run as its record keeps it: the step (from 1)
+// and its kV where it was taken, the arcs in the window then, the step gone
+// back to, or why the run was abandoned.
+struct DecisionNote {
+    Decision decision = Decision::Hold;
+    int step = 0;
+    double kv = 0.0;
+    int arcs = 0;
+    int to = 0;
+    QString why;
+    QJsonObject json() const;
+};
+
+// What the run window shows of an adaptive run.
+struct AdaptiveView {
+    enum Phase { Running, Holding, BackingOff } phase = Running;
+    int arcs = 0;
+    int windowS = 0;
+    int dwellLeft = 0;
+};
+
 // Runs a seasoning schedule on the supply: high voltage on, each step's
 // setpoints in turn, held for its seconds, then zero and off. The clock is the
 // timer the owner hands in (a second, or less in tests); each of its ticks is
@@ -36,6 +61,15 @@ public:
     using StepAt = std::function<std::optional<SeasonStep>(int row, QString *fault)>;
 
     SeasoningEngine(SupplyOps &ops, Timer &timer, StepAt steps, QObject *parent = nullptr);
+
+    // Seconds on a monotonic clock for the arc window; tests move their own.
+    using Clock = std::function<double()>;
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+    // The rules the next start runs by; none: each step holds its time whatever
+    // the tube does.
+    void setAdaptive(std::optional<Adaptive> rules) { rules_ = rules; }
+    static inline const QString AbandonArcs = QStringLiteral("arcs");
+    static inline const QString AbandonSetpoint = QStringLiteral("set-point changed elsewhere");
 
     bool running() const { return running_; }
     qint16 stepIndex() const { return stepIndex_; }
@@ -60,6 +94,9 @@ signals:
     // Step number (from 1) and seconds left, as the run window shows them.
     void progress(int step, int secondsLeft);
     void ended(zor::runs::RunEnd end, const QString &why);
+    void decided(const zor::runs::DecisionNote &note);
+    // After each second of an adaptive run, and at each step it programs.
+    void adaptiveState(int row, const zor::runs::AdaptiveView &view);
 
 private:
     bool current(quint64 id) const { return running_ && runId_ == id; }
@@ -67,6 +104,13 @@ private:
     // Lets the clock tick again once the step's setpoints have gone out.
     void resumeTicking();
     void finish(RunEnd end, bool zeroSetpoints, const QString &why = {});
+    // The step after the running one, or the final zeros.
+    void advance();
+    // One second under the adaptive rules; false when the run left the step.
+    bool adaptiveTick();
+    void note(Decision d, int arcs, int to = 0, const QString &why = {});
+    void showAdaptive();
+    void arcCounted(int count);
 
     SupplyOps &ops_;
     Timer &timer_;
@@ -77,6 +121,16 @@ private:
     // Tells a late command of an earlier run from one of the current run.
     quint64 runId_ = 0;
     quint64 offSeen_ = 0;
+    Clock clock_;
+    QElapsedTimer sinceMade_;
+    std::optional<Adaptive> rules_;
+    std::unique_ptr<ArcGate> gate_;
+    SeasonStep current_;
+    int lastArcCount_ = 0;
+    // The counts the running step programmed, once they have gone out; a
+    // read-back that differs was set by someone else.
+    std::optional<std::pair<qint16, qint16>> programmed_;
+    bool setpointMoved_ = false;
 };
 
 // The step a schedule file runs at `row` on a supply of these scales: its steps,

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -489,6 +490,30 @@ private slots:
                                   " was not loaded.\nLine 2: \"steps\" must be a list of 1 to 17 "
                                   "steps"}));
         QFile::remove(file);
+    }
+
+    // With rules the run window lists the steps, the running one selected, and
+    // shows a hold; a back-off due with none allowed ends the run and says why.
+    void adaptiveRunWindow() {
+        Conditioning c;
+        QPointer<SeasoningPage> s = c.startSeason([](SeasoningPage &s) {
+            runs::Schedule rules = s.schedule();
+            rules.adaptive = runs::Adaptive{60, 0, 1, 1, 300, 0, 50};
+            s.loadSchedule(rules);
+        });
+        QPointer<SeasoningRunWindow> run = c.window.forms.find<SeasoningRunWindow>();
+        QVERIFY(run && run->lst_steps->isVisible());
+        QCOMPARE(run->lst_steps->count(), 17);
+        QCOMPARE(run->lbl_state->text(), u"Running"_s);
+        c.window.state.setArcCount(1);
+        s->Timer_Season_Timer();
+        QCOMPARE(run->lbl_state->text(), u"Holding: 1 arc in the last 60 s"_s);
+        QCOMPARE(run->lst_steps->currentRow(), 0);
+        c.window.state.setArcCount(2);
+        s->Timer_Season_Timer();
+        c.settle();
+        QVERIFY(c.ended());
+        QCOMPARE(c.dialogs.messages(), QStringList{u"Seasoning abandoned: arcs"_s});
     }
 
     void cycleKeepsPhaseWhenStatusMovesSwitch() {

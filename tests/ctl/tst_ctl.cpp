@@ -387,6 +387,44 @@ private slots:
         QCOMPARE(history({"T8"}).first, 2);
     }
 
+    // Rules on a tube idle for 200 days whose clock runs ten times real time:
+    // the run backs off at least once and ends within a minute, and the
+    // report's text holds the summary.
+    void adaptiveSeason() {
+        const QString file = dir_.filePath("shelf.json"), reports = dir_.filePath("adaptive");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"({"name": "Shelf", "steps": [{"kv": 30, "ma": 0.2, "seconds": 3},
+            {"kv": 45, "ma": 0.3, "seconds": 4}], "adaptive": {"window_s": 10, "back_above": 0,
+            "dwell_s": 2, "max_backoffs": 6, "max_arcs": 30}})");
+        f.close();
+        QElapsedTimer took;
+        took.start();
+        QProcess process;
+        process.start(ctl(), startSim(false, words("--tube --idle-days 200 --time-factor 10")) +
+                                 QStringList{"season", file, "--confirm", "--report-dir", reports});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY(took.elapsed() < 60000);
+        const QByteArray printed = process.readAllStandardOutput();
+        const QString report = QString::fromUtf8(printed).trimmed().section('\n', -1);
+        QFile record(report.chopped(4) + ".jsonl");
+        QVERIFY2(record.open(QIODevice::ReadOnly), printed.constData());
+        QVERIFY(record.readAll().contains(R"("decision":"back")"));
+        QProcess text;
+        text.start("pdftotext", {"-layout", report, "-"});
+        QVERIFY(text.waitForFinished(10000));
+        // Ligatures ("ff") come out as one character.
+        const QString pdf = QString::fromUtf8(text.readAllStandardOutput())
+                                .normalized(QString::NormalizationForm_KC);
+        QVERIFY2(QRegularExpression("Highest kV held for a full step: .*\n"
+                                    "Time to the last step: \\d+ s\n"
+                                    "Arcs per step: 1: \\d+, 2: \\d+\n"
+                                    "Back-offs: [1-6]\n")
+                     .match(pdf)
+                     .hasMatch(),
+                 qPrintable(pdf));
+    }
+
     // watch --mqtt under the supply's serial number; the state says offline when
     // the tool ends, and the broker says it (the last will) when the tool is killed.
     void publishesAWatch_data() {

@@ -2,10 +2,12 @@
 #include "fakeports.h"
 #include "link/devicelink.h"
 #include "platform/timer.h"
+#include "runs/adaptivesummary.h"
 #include "runs/runrecord.h"
 #include "runs/schedulefile.h"
 #include "runs/seasoningengine.h"
 #include "runs/seasoningsteps.h"
+#include "supply/quantities.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
@@ -35,10 +37,13 @@ struct Run {
     Timer timer{3600 * 1000};
     QDateTime now = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
     std::vector<runs::ScheduleStep> steps;
-    runs::SeasoningEngine engine{ops, timer, [this](int row, QString *fault) {
-                                     return runs::scheduledStep({{}, steps}, row, 0.1, 0.01, fault);
-                                 }};
+    runs::SeasoningEngine engine{
+        ops, timer, [this](int row, QString *fault) {
+            return runs::scheduledStep({{}, steps, {}}, row, 0.1, 0.01, fault);
+        }};
     runs::RunRecorder recorder{state, link, dir.path(), [this] { return now; }};
+    int t = 0;
+    double clock = 0;
     Run() {
         rig.supply.fallback = {";", 0, {}, 5, false, false};
         link.linkMode = u"comm1"_s;
@@ -55,6 +60,54 @@ struct Run {
     }
     void settle() {
         QVERIFY(QTest::qWaitFor([this] { return link.idle(); }, 5000));
+    }
+    // Ticks the engine once a second of `t` for `seconds`, after feeding the
+    // events due by then ("4.5 arc", "2 kv 401": a kV set-point read back);
+    // what went out and what the run decided, as "second:payload".
+    QStringList timeline(int seconds, const QStringList &events) {
+        QStringList out;
+        qsizetype seen = 0, next = 0;
+        int arcs = 0;
+        const auto take = [&](int at) {
+            settle();
+            for (const auto p = rig.supply.payloads(); seen < p.size(); ++seen)
+                out << QStringLiteral("%1:%2").arg(at).arg(QString::fromLatin1(p[seen]));
+        };
+        QObject scope;
+        QObject::connect(
+            &engine, &runs::SeasoningEngine::ended, &scope,
+            [&](runs::RunEnd e, const QString &why) {
+                out << QStringLiteral("%1:end %2 %3").arg(t).arg(runs::endText(e), why);
+            });
+        QObject::connect(&engine, &runs::SeasoningEngine::decided, &scope,
+                         [&](const runs::DecisionNote &n) {
+                             out << QStringLiteral("%1:%2 %3%4%5")
+                                        .arg(t)
+                                        .arg(runs::decisionText(n.decision))
+                                        .arg(n.arcs)
+                                        .arg(n.to ? QStringLiteral(" to %1").arg(n.to) : QString(),
+                                             n.why.isEmpty() ? QString() : " " + n.why);
+                         });
+        engine.setClock([this] { return clock; });
+        if (!engine.start())
+            return {u"refused"_s};
+        take(0);
+        for (t = 1; t <= seconds && engine.running(); ++t) {
+            for (; next < events.size() && events[next].section(' ', 0, 0).toDouble() <= t;
+                 ++next) {
+                const QStringList e = events[next].split(' ');
+                clock = e[0].toDouble();
+                if (e[1] == "arc"_L1)
+                    state.setArcCount(++arcs);
+                else
+                    state.setReading(setpointOf(Channel::Kv), {"x", e[2].toLongLong(), 0});
+            }
+            clock = t;
+            engine.tick();
+            take(t);
+        }
+        take(t);
+        return out;
     }
     // One poll cycle's kV and mA, as the poll would end it.
     void sample(double kv, double ma, double fil = 3) {
@@ -122,6 +175,13 @@ private slots:
         runs::Schedule quoted = s;
         quoted.name = u"a \"b\"\\c"_s;
         QCOMPARE(std::get<runs::Schedule>(runs::parseSchedule(runs::scheduleJson(quoted))), quoted);
+        quoted.adaptive = runs::Adaptive{10, 1, 3, 2, 30, 4, 99};
+        QCOMPARE(std::get<runs::Schedule>(runs::parseSchedule(runs::scheduleJson(quoted))), quoted);
+        // Every key left out takes its default.
+        QCOMPARE(std::get<runs::Schedule>(
+                     runs::parseSchedule(QByteArray(Good).chopped(1) + ", \"adaptive\": {}}"))
+                     .adaptive,
+                 runs::Adaptive{});
     }
 
     // Nothing is loaded from a malformed file; the refusal names the line.
@@ -149,6 +209,14 @@ private slots:
         row("step not an object", head + step + ",\n 7]}", 3, u"step 2: a step must be"_s);
         row("step key unknown", head + "{\"kv\": 1, \"ma\": 0, \"seconds\": 1, \"s\": 1}]}", 2,
             u"unknown key \"s\""_s);
+        const QByteArray rules = head + step + "],\n\"adaptive\": ";
+        row("rules not an object", rules + "3}", 3, u"\"adaptive\" must be an object"_s);
+        row("rule unknown", rules + "{\n\"window\": 5}}", 4, u"adaptive: unknown key \"window\""_s);
+        row("window of 0", rules + "{\"hold_above\": 0,\n\"window_s\": 0}}", 4,
+            u"\"window_s\" must be a whole number from 1 to 3600"_s);
+        row("half a dwell", rules + "{\"dwell_s\": 1.5}}", 3, u"\"dwell_s\" must be a whole"_s);
+        row("back below hold", rules + "{\"hold_above\": 3,\n \"back_above\": 2}}", 4,
+            u"\"back_above\" must not be below \"hold_above\""_s);
     }
     void malformedSchedule() {
         const auto [text, line, reason] = fetch<QByteArray, int, QString>("text", "line", "reason");
@@ -159,6 +227,119 @@ private slots:
         QVERIFY2(e.reason.contains(reason), qPrintable(e.reason));
     }
 
+    // Arcs at chosen seconds against the schedule's rules: the exact wire and
+    // the decisions, second by second.
+    void arcsDecide_data() {
+        columns<QByteArray, QStringList, QStringList>("adaptive", "events", "expected");
+        // Steps: 40 kV 0.5 mA 3 s, 50 kV 0.6 mA 3 s, 60 kV 0.7 mA 2 s.
+        const QStringList start{"0:ENBL 1;", "0:IREF 0;", "0:VREF 400;", "0:IREF 50;"};
+        row("no rules: arcs change nothing", QByteArray(),
+            QStringList{"1.5 arc", "2 arc", "3.5 arc", "4 arc"},
+            start + QStringList{"3:IREF 0;", "3:VREF 500;", "3:IREF 60;", "6:IREF 0;",
+                                "6:VREF 600;", "6:IREF 70;", "8:IREF 0;", "8:VREF 0;", "8:IREF 0;",
+                                "9:end completed ", "9:ENBL 0;"});
+        row("hold, back, dwell, climb", R"({"window_s": 5, "back_above": 1, "dwell_s": 2})"_ba,
+            QStringList{"1.5 kv 400", "4.5 arc", "5.5 arc"},
+            start +
+                QStringList{"3:IREF 0;",     "3:VREF 500;",  "3:IREF 60;",        "5:hold 1",
+                            "6:back 2 to 1", "6:IREF 0;",    "6:VREF 400;",       "6:IREF 50;",
+                            "8:dwell_end 0", "8:IREF 0;",    "8:VREF 500;",       "8:IREF 60;",
+                            "11:IREF 0;",    "11:VREF 600;", "11:IREF 70;",       "13:IREF 0;",
+                            "13:VREF 0;",    "13:IREF 0;",   "14:end completed ", "14:ENBL 0;"});
+        row("hold, resume", R"({"window_s": 2, "back_above": 5})"_ba, QStringList{"1.5 arc"},
+            start + QStringList{"2:hold 1", "4:resume 0", "5:IREF 0;", "5:VREF 500;", "5:IREF 60;",
+                                "8:IREF 0;", "8:VREF 600;", "8:IREF 70;", "10:IREF 0;",
+                                "10:VREF 0;", "10:IREF 0;", "11:end completed ", "11:ENBL 0;"});
+        const auto ending = [](int at, const QString &why) {
+            QStringList out{QStringLiteral("%1:end abandoned %2").arg(at).arg(why)};
+            for (const char *p : {"ENBL 0;", "IREF 0;", "VREF 0;", "IREF 0;"})
+                out << QStringLiteral("%1:%2").arg(at).arg(QLatin1String(p));
+            return out;
+        };
+        row("back-offs in a row", R"({"back_above": 0, "max_backoffs": 1, "dwell_s": 5})"_ba,
+            QStringList{"1.5 arc", "3.5 arc"},
+            start +
+                QStringList{"2:back 1 to 1", "2:IREF 0;", "2:VREF 400;", "2:IREF 50;",
+                            "4:abandon 1 arcs"} +
+                ending(4, u"arcs"_s));
+        row("arcs in the run",
+            R"({"window_s": 1, "hold_above": 5, "back_above": 5, "max_arcs": 3})"_ba,
+            QStringList{"0.5 arc", "1.5 arc", "2.5 arc"},
+            start + QStringList{"3:abandon 1 arcs"} + ending(3, u"arcs"_s));
+        row("set-point changed elsewhere", "{}"_ba, QStringList{"1.5 kv 401"},
+            start + QStringList{"2:abandon 0 set-point changed elsewhere"} +
+                ending(2, u"set-point changed elsewhere"_s));
+    }
+    void arcsDecide() {
+        const auto [adaptive, events, expected] =
+            fetch<QByteArray, QStringList, QStringList>("adaptive", "events", "expected");
+        Run r;
+        r.steps = {{40, 0.5, 3}, {50, 0.6, 3}, {60, 0.7, 2}};
+        if (!adaptive.isEmpty()) {
+            const auto s = runs::parseSchedule(
+                R"({"name": "", "steps": [{"kv": 1, "ma": 0, "seconds": 1}], "adaptive": )" +
+                adaptive + "}");
+            QVERIFY(std::holds_alternative<runs::Schedule>(s));
+            r.engine.setAdaptive(std::get<runs::Schedule>(s).adaptive);
+        }
+        if (!adaptive.isEmpty()) {
+            const auto s = runs::parseSchedule(
+                R"({"name": "", "steps": [{"kv": 1, "ma": 0, "seconds": 1}], "adaptive": )" +
+                adaptive + "}");
+            QVERIFY(std::holds_alternative<runs::Schedule>(s));
+            r.engine.setAdaptive(std::get<runs::Schedule>(s).adaptive);
+        }
+        QCOMPARE(r.timeline(40, events), expected);
+    }
+
+    // The summary from a record's lines alone: a step cut by a back-off or a
+    // dwell's end was not held for its whole time.
+    void adaptiveSummary_data() {
+        columns<QStringList, QStringList>("record", "summary");
+        const QString run =
+            R"({"record":"run","schedule":{"steps":[{},{},{}],"adaptive":{"window_s":5}}})";
+        const auto step = [](int n, int kv, int seconds, int arcs) {
+            return QStringLiteral(
+                       R"({"record":"step","step":%1,"planned":{"kv":%2},"seconds":%3,"arcs":%4})")
+                .arg(n)
+                .arg(kv)
+                .arg(seconds)
+                .arg(arcs);
+        };
+        const auto decision = [](const char *d, int at) {
+            return QStringLiteral(R"({"record":"decision","decision":"%1","time":%2})")
+                .arg(d)
+                .arg(at);
+        };
+        const QString rules = "Adaptive: window_s 5, hold_above 0, back_above 2, step_back 1, "
+                              "dwell_s 300, max_backoffs 3, max_arcs 50";
+        row("backed off once",
+            QStringList{run, step(1, 40, 3, 0), decision("hold", 5), decision("back", 6),
+                        step(2, 50, 3, 2), decision("dwell_end", 8), step(1, 40, 2, 0),
+                        step(2, 50, 3, 0), step(3, 60, 2, 1), step(18, 0, 1, 0),
+                        R"({"record":"end","seconds":14})"},
+            QStringList{rules, "Highest kV held for a full step: 60.0 kV",
+                        "Time to the last step: 11 s", "Arcs per step: 1: 0, 2: 2, 3: 1",
+                        "Back-offs: 1"});
+        row("stopped in step 1", QStringList{run, step(1, 40, 2, 1), R"({"record":"end"})"},
+            QStringList{rules, "Highest kV held for a full step: none",
+                        "Time to the last step: not reached", "Arcs per step: 1: 1",
+                        "Back-offs: 0"});
+        row("no rules",
+            QStringList{R"({"record":"run","schedule":{"steps":[{}]}})", step(1, 40, 2, 1)},
+            QStringList{});
+    }
+    void adaptiveSummary() {
+        const auto [record, summary] = fetch<QStringList, QStringList>("record", "summary");
+        std::vector<QJsonObject> lines;
+        for (const QString &l : record)
+            lines.push_back(QJsonDocument::fromJson(l.toUtf8()).object());
+        const runs::AdaptiveSummary s = runs::adaptiveSummary(lines);
+        QCOMPARE(s.lines, summary);
+        if (s.adaptive()) // the marks of the first row
+            QCOMPARE(s.backs.size() + s.holds.size(), summary.last().endsWith('1') ? 2u : 0u);
+    }
+
     // A whole run through the engine: each step's settled kV and mA under
     // their own headings, arcs and the trip recorded, no closing row, and the
     // start in local time with its offset.
@@ -167,7 +348,7 @@ private slots:
         r.steps = {{40, 0.5, 6}, {45, 0.65, 6}, {50, 0.8, 6}};
         QVERIFY(r.recorder.begin(
             u"seasoning"_s,
-            QJsonDocument::fromJson(runs::scheduleJson({u"Three"_s, r.steps})).object(),
+            QJsonDocument::fromJson(runs::scheduleJson({u"Three"_s, r.steps, {}})).object(),
             {u"T7"_s, u"Ann"_s, u"ACME"_s}));
         QVERIFY(r.engine.start());
         r.settle();
@@ -255,7 +436,7 @@ private slots:
         r.steps = {{40, 0.5, 6}, {45, 0.65, 6}, {50, 0.8, 6}};
         r.recorder.begin(
             u"seasoning"_s,
-            QJsonDocument::fromJson(runs::scheduleJson({u"Three"_s, r.steps})).object());
+            QJsonDocument::fromJson(runs::scheduleJson({u"Three"_s, r.steps, {}})).object());
         for (int step = 1; step <= reached; ++step) {
             r.recorder.stepStarted(step, 35 + 5 * step, 0.5, 6);
             for (int t = 0; t < 6; ++t)

@@ -179,6 +179,24 @@ private slots:
         QCOMPARE(run().first, arcs); // the same seed, the same run
     }
 
+    // Idle, an 80 kV tube's level falls from 82 kV towards 20 kV, e-fold in 90
+    // days of its own clock, which runs `factor` times real time.
+    void idleTubeLosesConditioning_data() {
+        columns<double, double, qint64, double>("days", "factor", "idleMs", "level");
+        row("seasoned", 0.0, 1.0, qint64(0), 82.0);
+        row("90 days on the shelf", 90.0, 1.0, qint64(0), 20 + 62 / std::exp(1.0));
+        row("200 days on the shelf", 200.0, 1.0, qint64(0), 20 + 62 * std::exp(-200 / 90.0));
+        row("90 days idle at 86400 times", 0.0, 86400.0, qint64(90000), 20 + 62 / std::exp(1.0));
+    }
+    void idleTubeLosesConditioning() {
+        const auto [days, factor, idleMs, level] =
+            zor::test::fetch<double, double, qint64, double>("days", "factor", "idleMs", "level");
+        TubeModel tube({-1, 0.015, 150, days, factor}, 80, 1);
+        tube.idle(idleMs);
+        QVERIFY2(std::abs(tube.conditionedKv() - level) < 1e-9,
+                 qPrintable(QString::number(tube.conditionedKv())));
+    }
+
     // Replies that must wait (late, split) are bounded per link; the rest are counted.
     void floodKeepsTheReplyQueueBounded() {
         Simulator sim(quiet());
@@ -197,7 +215,14 @@ private slots:
         QVERIFY2(options, qPrintable(error));
         QCOMPARE(options->model.tube.conditionedKv, 15.0);
         QCOMPARE(options->startupCommands, QStringList{"delay 40"});
-        for (const char *bad : {"--ramp-ms=-5", "--rating=80", "--bogus", "--tube=warm"})
+        const auto idle = parseOptions(
+            QStringLiteral("zor-sim --tube --idle-days 200 --time-factor 5").split(' '), &error);
+        QVERIFY2(idle, qPrintable(error));
+        QCOMPARE(idle->model.tube.conditionedKv, -1.0);
+        QCOMPARE(idle->model.tube.idleDays, 200.0);
+        QCOMPARE(idle->model.tube.timeFactor, 5.0);
+        for (const char *bad : {"--ramp-ms=-5", "--rating=80", "--bogus", "--tube=warm",
+                                "--time-factor=0", "--idle-days=-1"})
             QVERIFY2(!parseOptions({"zor-sim", bad}, &error), bad);
     }
 };
