@@ -40,7 +40,10 @@ const char *const Description =
     "                                record and report (PDF and JSON) go to DIR, else to\n"
     "                                the user's data folder; the report's path comes last.\n"
     "                                Ctrl+C ends it as Stop does; a supply silent for\n"
-    "                                more than 5 s ends it with exit 3\n"
+    "                                more than 5 s ends it with exit 3. A schedule with\n"
+    "                                \"adaptive\" rules also prints each decision (hold,\n"
+    "                                resume, back, dwell_end, abandon); abandoned on arcs\n"
+    "                                or a set-point changed elsewhere, it exits 4\n"
     "  history [TUBE] [--report-dir DIR]\n"
     "                                a tube's figures across its runs, from the run\n"
     "                                records in DIR (else the user's data folder): arcs\n"
@@ -60,7 +63,8 @@ const char *const Description =
     "       or one above full scale, a watch interval below 500 ms, a schedule file\n"
     "       that cannot be run\n"
     "  3    the link could not be opened, or the supply did not answer\n"
-    "  4    the supply refused (and why, when the status read after it shows it)\n"
+    "  4    the supply refused (and why, when the status read after it shows it), or\n"
+    "       a seasoning run was abandoned\n"
     "  130  interrupted by Ctrl+C, after the high voltage was switched off";
 
 Parsed usageError(const QString &why, bool json) {

@@ -398,13 +398,10 @@ private slots:
             {"kv": 45, "ma": 0.3, "seconds": 4}], "adaptive": {"window_s": 10, "back_above": 0,
             "dwell_s": 2, "max_backoffs": 6, "max_arcs": 30}})");
         f.close();
-        QElapsedTimer took;
-        took.start();
         QProcess process;
         process.start(ctl(), startSim(false, words("--tube --idle-days 200 --time-factor 10")) +
                                  QStringList{"season", file, "--confirm", "--report-dir", reports});
-        QVERIFY(process.waitForFinished(60000));
-        QVERIFY(took.elapsed() < 60000);
+        QVERIFY(process.waitForFinished(60000)); // within a minute of its start
         const QByteArray printed = process.readAllStandardOutput();
         const QString report = QString::fromUtf8(printed).trimmed().section('\n', -1);
         QFile record(report.chopped(4) + ".jsonl");
