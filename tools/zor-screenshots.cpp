@@ -5,8 +5,11 @@
 #include "simlauncher.h"
 
 #include "conditioning/conditioningmenu.h"
+#include "conditioning/runendnotice.h"
+#include "conditioning/runreportswindow.h"
 #include "conditioning/seasoningpage.h"
 #include "conditioning/seasoningrunwindow.h"
+#include "conditioning/tubehistorywindow.h"
 #include "control/setpointpanel.h"
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/rawdatapage.h"
@@ -30,10 +33,14 @@
 #include "trend/trendwindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -94,6 +101,42 @@ private:
     QDir dir_;
 };
 
+// Records of six monthly seasoning runs of a tube, as the console writes them:
+// the tube arcs less and holds more kV month by month.
+void writeEarlierRuns(const QString &folder, const QString &tube) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (int month = 6; month >= 1; --month) {
+        const QDateTime started = now.addDays(-30 * month);
+        QFile file(folder + started.toString(QStringLiteral("/yyyyMMdd-HHmmss-")) +
+                   QStringLiteral("seasoning.jsonl"));
+        if (!file.open(QIODevice::WriteOnly))
+            continue;
+        const auto line = [&](const QJsonObject &o) {
+            file.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+        };
+        line({{"record", "run"},
+              {"kind", "seasoning"},
+              {"tube", tube},
+              {"started", runs::isoWithOffset(started)}});
+        double seconds = 0;
+        const int top = 80 - 2 * (month - 1);
+        for (int step = 1; step <= 6; ++step) {
+            const int kv = top - 10 * (6 - step);
+            const double held = 270 + 5 * month * step;
+            seconds += held;
+            line({{"record", "step"},
+                  {"step", step},
+                  {"planned", QJsonObject{{"kv", kv}, {"ma", 0.5}, {"seconds", 240}}},
+                  {"seconds", held},
+                  {"arcs", month + (step > 4 ? month : 0)},
+                  {"kv", QJsonObject{{"mean", kv - 0.1}}},
+                  {"fil", QJsonObject{{"mean", 3.05 + 0.02 * month}}},
+                  {"points", QJsonArray{QJsonArray{seconds, kv, 0.5}}}});
+        }
+        line({{"record", "end"}, {"end", "completed"}, {"seconds", seconds}});
+    }
+}
+
 // Answers the console's boxes the way the walk-through needs, and photographs
 // each modal page instead of waiting for a person to close it.
 class ScriptedBoxes final : public Dialogs {
@@ -106,10 +149,15 @@ public:
         std::printf("  message box: %s\n", qPrintable(text.simplified()));
     }
     // Only the seasoning schedule's question about steps beyond full scale is
-    // answered OK, so that its run window can be shown.
+    // answered OK, so that its run window can be shown; other questions Cancel.
     bool confirm(const QString &text, const QString &) override {
         std::printf("  confirm box: %s\n", qPrintable(text.simplified()));
         return text.endsWith(QLatin1String("Run the schedule anyway?"));
+    }
+    int ask(const QString &text, const QStringList &buttons, const QString &) override {
+        std::printf("  question: %s\n", qPrintable(text.simplified()));
+        return text.endsWith(QLatin1String("Run the schedule anyway?")) ? 0
+                                                                        : int(buttons.size()) - 1;
     }
     QString input(const QString &prompt, const QString &title, const QString &) override {
         if (prompt.startsWith(QLatin1String("Enter your Comm Port")))
@@ -312,13 +360,26 @@ int main(int argc, char *argv[]) {
         about->close();
     }
 
-    // Seasoning: the schedule, then a run of it, stopped after a moment.
+    // Seasoning: the schedule, then a short run of it for tube T7, stopped at
+    // its fourth step: the run window, the notice at its end, the report.
     boxes.pages[QStringLiteral("frm_seasoning")] = [&](QDialog &d) {
+        auto &page = static_cast<SeasoningPage &>(d);
         camera.shoot(d, "seasoning-schedule");
-        static_cast<SeasoningPage &>(d).Command1_Click();
+        for (int row = 0; row < conditioning::FinalRow; ++row) {
+            const bool used = row < 6;
+            page.combo_kv[row]->setEditText(used ? QString::number(30 + 10 * row) : QString());
+            page.combo_ma[row]->setEditText(used ? QString::number(0.2 + 0.1 * row) : QString());
+            page.combo_time[row]->setEditText(used ? QStringLiteral("4") : QString());
+        }
+        page.txt_tube->setText(QStringLiteral("T7"));
+        page.txt_operator->setText(QStringLiteral("J. Meyer"));
+        page.txt_customer->setText(QStringLiteral("Clinic Nord, room 3"));
+        page.Command1_Click();
     };
     main.menus.conditioning->menu_Season_Click();
-    sleepFor(2200);
+    sleepFor(6000);
+    sim.send(QStringLiteral("arc"));
+    sleepFor(7000);
     if (SeasoningRunWindow *run = main.forms.find<SeasoningRunWindow>()) {
         camera.shoot(*run, "seasoning-run");
         run->Command1_Click();
@@ -326,11 +387,34 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "the seasoning run window did not open\n");
         ++camera.failures;
     }
-    sleepFor(300);
+    sleepFor(600);
+    if (RunEndNotice *notice = main.forms.find<RunEndNotice>()) {
+        camera.shoot(*notice, "run-end");
+        notice->close();
+    } else {
+        ++camera.failures;
+    }
     if (const QStringList reports = runs::listReports(runs::defaultRunFolder()); !reports.isEmpty())
         camera.page(reports.first(), QStringLiteral("run-report"));
     else
         ++camera.failures;
+    main.menus.conditioning->mnu_RunReports_Click();
+    sleepFor(200);
+    if (RunReportsWindow *list = main.forms.find<RunReportsWindow>()) {
+        camera.shoot(*list, "run-reports");
+        list->close();
+    }
+    // Tube History over this run and half a year of earlier ones.
+    writeEarlierRuns(runs::defaultRunFolder(), QStringLiteral("T7"));
+    main.menus.conditioning->mnu_TubeHistory_Click();
+    sleepFor(300);
+    if (TubeHistoryWindow *history = main.forms.find<TubeHistoryWindow>()) {
+        history->cmb_TUBE->setCurrentText(QStringLiteral("T7"));
+        camera.shoot(*history, "tube-history");
+        history->close();
+    } else {
+        ++camera.failures;
+    }
 
     // The same schedule with rules, holding on an arc.
     boxes.pages[QStringLiteral("frm_seasoning")] = [&](QDialog &d) {
@@ -389,5 +473,5 @@ int main(int argc, char *argv[]) {
     installDialogs(nullptr);
     std::printf("%d screenshots written to %s, %d failed\n", camera.written, qPrintable(out),
                 camera.failures);
-    return camera.failures == 0 && camera.written >= 16 ? 0 : 1;
+    return camera.failures == 0 && camera.written >= 19 ? 0 : 1;
 }

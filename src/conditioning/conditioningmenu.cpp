@@ -1,7 +1,9 @@
 #include "conditioning/conditioningmenu.h"
 
 #include "conditioning/cycletest.h"
+#include "conditioning/runreportswindow.h"
 #include "conditioning/seasoningpage.h"
+#include "conditioning/tubehistorywindow.h"
 #include "platform/dialogs.h"
 #include "ui/formregistry.h"
 #include "ui/mainmenu.h"
@@ -31,6 +33,11 @@ ConditioningMenu::ConditioningMenu(ConsoleContext ctx, ShellActions &shell, Time
     ctx_.menu.mnu_Controls->insertAction(
         after > 0 && after < entries.size() ? entries[after] : nullptr, mnu_RunReports);
     connect(mnu_RunReports, &QAction::triggered, this, &ConditioningMenu::mnu_RunReports_Click);
+    mnu_TubeHistory = new QAction(QStringLiteral("Tube History..."), this);
+    mnu_TubeHistory->setObjectName(QStringLiteral("mnu_TubeHistory"));
+    ctx_.menu.mnu_Controls->insertAction(
+        after > 0 && after < entries.size() ? entries[after] : nullptr, mnu_TubeHistory);
+    connect(mnu_TubeHistory, &QAction::triggered, this, &ConditioningMenu::mnu_TubeHistory_Click);
     runFolder = runs::defaultRunFolder();
     openDocument = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     // A run cut short (a crash, a power cut) left its record without a report.
@@ -39,22 +46,18 @@ ConditioningMenu::ConditioningMenu(ConsoleContext ctx, ShellActions &shell, Time
 }
 
 void ConditioningMenu::mnu_RunReports_Click() {
-    const QStringList reports = runs::listReports(runFolder);
-    if (reports.isEmpty()) {
-        dialogs().message(QStringLiteral("No run reports yet."));
-        return;
-    }
-    QStringList names;
-    for (const QString &path : reports)
-        names << QFileInfo(path).fileName();
-    const QString chosen = dialogs().choice(QStringLiteral("Run report to open:"), names,
-                                            names.first(), QStringLiteral("Run Reports"));
-    const qsizetype index = names.indexOf(chosen);
-    if (index < 0)
-        return;
-    if (!openDocument(QUrl::fromLocalFile(reports[index])))
-        dialogs().message(
-            QStringLiteral("No viewer opened %1.").arg(QDir::toNativeSeparators(reports[index])));
+    RunReportsWindow &w = ctx_.forms.get<RunReportsWindow>(
+        runFolder, [this](const QUrl &url) { return openDocument(url); });
+    w.refresh();
+    w.show();
+    w.raise();
+}
+
+void ConditioningMenu::mnu_TubeHistory_Click() {
+    TubeHistoryWindow &w = ctx_.forms.get<TubeHistoryWindow>(runFolder);
+    w.refresh();
+    w.show();
+    w.raise();
 }
 
 void ConditioningMenu::menu_Season_Click() {

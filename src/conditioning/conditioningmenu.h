@@ -14,8 +14,8 @@ class CycleTest;
 class ShellActions;
 class Timer;
 
-// The Controls-menu entries of tube conditioning: the seasoning table and the
-// cycle test.
+// The Controls-menu entries of tube conditioning: the seasoning table, the
+// cycle test, the run reports and the tubes' history.
 class ConditioningMenu : public QObject {
     Q_OBJECT
 public:
@@ -25,9 +25,12 @@ public:
     // Controls > Run Reports...: the reports, newest first; the one chosen is
     // handed to openDocument (the desktop's viewer; tests put their own here).
     QAction *mnu_RunReports;
+    // Controls > Tube History...: a tube's figures across its runs.
+    QAction *mnu_TubeHistory;
     QString runFolder;
     std::function<bool(const QUrl &)> openDocument;
     void mnu_RunReports_Click();
+    void mnu_TubeHistory_Click();
 
     // Shows the seasoning table modally.
     void menu_Season_Click();

@@ -1,6 +1,7 @@
 #include "conditioning/cycletest.h"
 
 #include "conditioning/cyclerunwindow.h"
+#include "conditioning/runendnotice.h"
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
 #include "platform/timer.h"
@@ -27,6 +28,7 @@ std::optional<qint16> roundedSeconds(const QString &text) {
 CycleTest::CycleTest(ConsoleContext ctx, ShellActions &shell, Timer &cycleTimer, QObject *parent)
     : QObject(parent), engine(ctx.ops, cycleTimer), ctx_(ctx), shell_(shell),
       recorder_(ctx.state, ctx.link, runs::defaultRunFolder(), {}, this) {
+    recorder_.watch(ctx.ops);
     connect(ctx_.menu.menu_cycleHv, &QAction::triggered, this, &CycleTest::menu_cycleHv_Click);
     connect(&cycleTimer, &Timer::tick, this, &CycleTest::CycleTimer_Timer);
     connect(&engine, &runs::CycleEngine::ended, this, &CycleTest::ended);
@@ -55,6 +57,8 @@ void CycleTest::ended(runs::RunEnd end) {
         ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
     if (CycleRunWindow *w = ctx_.forms.find<CycleRunWindow>())
         ctx_.forms.unload(w);
+    if (end != runs::RunEnd::Shutdown)
+        ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Cycle test"), report);
 }
 
 void CycleTest::refuse(const QString &why) {
@@ -97,7 +101,8 @@ void CycleTest::start() {
     recorder_.begin(QStringLiteral("cycle test"),
                     {{"name", QStringLiteral("on %1 s, period %2 s").arg(*onTime).arg(*period)},
                      {"onSeconds", *onTime},
-                     {"periodSeconds", *period}});
+                     {"periodSeconds", *period}},
+                    runs::rememberedLabels(ctx_.state.identity(IdentityField::SerialNumber)));
     engine.start(*onTime, *period);
     ctx_.forms.get<CycleRunWindow>(ctx_, *this).show();
 }

@@ -1,5 +1,6 @@
 #include "conditioning/seasoningpage.h"
 
+#include "conditioning/runendnotice.h"
 #include "conditioning/seasoningrunwindow.h"
 #include "link/devicelink.h"
 #include "platform/dialogs.h"
@@ -81,6 +82,7 @@ SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
           ctx.ops, Timer_Season,
           [this](int row, QString *fault) { return SetKvandmA(qint16(row), fault); }, this),
       recorder_(ctx.state, ctx.link, runs::defaultRunFolder(), {}, this) {
+    recorder_.watch(ctx.ops);
     setObjectName(QStringLiteral("frm_seasoning"));
     setWindowTitle(QStringLiteral("Seansoning Profile"));
     auto *grid = new QGridLayout(this);
@@ -122,6 +124,24 @@ SeasoningPage::SeasoningPage(ConsoleContext ctx, ShellActions &shell)
     grid->addWidget(lbl_adaptive, StepRows + 3, 0, 1, 4);
     grid->addWidget(btn_openSchedule, StepRows + 2, 0, 1, 2);
     grid->addWidget(btn_saveSchedule, StepRows + 2, 2, 1, 2);
+    const runs::RunLabels labels =
+        runs::rememberedLabels(ctx_.state.identity(IdentityField::SerialNumber));
+    const std::pair<const char *, QLineEdit **> fields[] = {
+        {"Tube", &txt_tube}, {"Operator", &txt_operator}, {"Customer", &txt_customer}};
+    for (int i = 0; i < 3; ++i) {
+        grid->addWidget(new QLabel(QString::fromLatin1(fields[i].first), this), StepRows + 4 + i,
+                        0);
+        *fields[i].second = new QLineEdit(this);
+        grid->addWidget(*fields[i].second, StepRows + 4 + i, 1, 1, 3);
+    }
+    txt_tube->setObjectName(QStringLiteral("txt_tube"));
+    txt_operator->setObjectName(QStringLiteral("txt_operator"));
+    txt_customer->setObjectName(QStringLiteral("txt_customer"));
+    txt_tube->setText(labels.tube);
+    txt_operator->setText(labels.operatorName);
+    txt_customer->setText(labels.customer);
+    txt_operator->setPlaceholderText(QStringLiteral("optional"));
+    txt_customer->setPlaceholderText(QStringLiteral("optional"));
     connect(btn_openSchedule, &QPushButton::clicked, this, &SeasoningPage::openSchedule);
     connect(btn_saveSchedule, &QPushButton::clicked, this, &SeasoningPage::saveSchedule);
     connect(Command1, &QPushButton::clicked, this, &SeasoningPage::Command1_Click);
@@ -228,11 +248,17 @@ void SeasoningPage::Command1_Click() {
                 .arg(QLocale::c().toString(FullScaleCount * ctx_.state.kvPerBit(), 'g', 5),
                      QLocale::c().toString(FullScaleCount * ctx_.state.maPerBit(), 'g', 5),
                      beyond.join(QLatin1Char('\n')));
-        if (!dialogs().confirm(question, windowTitle()))
+        // Enter must not start a run past the unit's rating: Cancel is the default.
+        if (dialogs().ask(question, {QStringLiteral("OK"), QStringLiteral("Cancel")},
+                          windowTitle()) != 0)
             return;
     }
+    const QString serial = ctx_.state.identity(IdentityField::SerialNumber);
+    const runs::RunLabels labels{txt_tube->text().trimmed(), txt_operator->text().trimmed(),
+                                 txt_customer->text().trimmed()};
+    runs::rememberLabels(serial, labels);
     recorder_.begin(QStringLiteral("seasoning"),
-                    QJsonDocument::fromJson(scheduleJson(schedule())).object());
+                    QJsonDocument::fromJson(scheduleJson(schedule())).object(), labels);
     engine_.setAdaptive(adaptive_);
     engine_.start();
     hide();
@@ -268,7 +294,10 @@ void SeasoningPage::showAdaptive(int row, const runs::AdaptiveView &view) {
 }
 
 void SeasoningPage::stepStarted(int row, const runs::SeasonStep &step) {
-    recorder_.stepStarted(row + 1, step.kv, step.ma, step.seconds);
+    if (row == FinalRow)
+        recorder_.closing();
+    else
+        recorder_.stepStarted(row + 1, step.kv, step.ma, step.seconds);
 }
 
 void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
@@ -281,6 +310,7 @@ void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
     if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>())
         ctx_.forms.unload(run);
     ctx_.forms.unload(this);
+    ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
     if (end == runs::RunEnd::Abandoned)
         dialogs().message(why == runs::SeasoningEngine::AbandonArcs ||
                                   why == runs::SeasoningEngine::AbandonSetpoint

@@ -37,6 +37,11 @@ public:
     QPushButton *Command1;
     QPushButton *btn_saveSchedule;
     QPushButton *btn_openSchedule;
+    // Who and what the run is for, remembered for the next Start; the tube
+    // defaults to the unit's serial number.
+    QLineEdit *txt_tube;
+    QLineEdit *txt_operator;
+    QLineEdit *txt_customer;
     // The rules of an adaptive schedule loaded from a file; hidden without.
     QLabel *lbl_adaptive;
     Timer Timer_Season{1000};

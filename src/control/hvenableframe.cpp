@@ -3,9 +3,14 @@
 #include "link/devicelink.h"
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
+#include "runs/runrecord.h"
+#include "runs/tubehistory.h"
 #include "supply/supplyops.h"
+#include "ui/mainmenu.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zor {
@@ -55,6 +60,10 @@ void HvEnableFrame::ask(bool on) {
         dialogs().message(QStringLiteral("Please Select Port!"));
         return;
     }
+    if (on && !idleTubeAllowed()) {
+        btn_HVONOFF->setValue(ctx_.state.hvEnabled());
+        return;
+    }
     if (on && warning.seconds() > 0) {
         // The switch stays off until the warning is over; the on still meets the off gate.
         btn_HVONOFF->setValue(ctx_.state.hvEnabled());
@@ -64,6 +73,28 @@ void HvEnableFrame::ask(bool on) {
         return;
     }
     ctx_.ops.setHighVoltage(on);
+}
+
+bool HvEnableFrame::idleTubeAllowed() {
+    const QString tube = runs::rememberedTube(ctx_.state.identity(IdentityField::SerialNumber));
+    if (tube.isEmpty() || tube == allowedTube_)
+        return true;
+    const auto days =
+        runs::idleDays(runs::defaultRunFolder(), tube, QDateTime::currentDateTimeUtc());
+    if (!days || *days <= runs::idleWarningDays())
+        return true;
+    const int answer = dialogs().ask(
+        QStringLiteral("Tube %1 idle for %2 days: season before use?").arg(tube).arg(*days),
+        {QStringLiteral("Season Now"), QStringLiteral("Switch On Anyway"),
+         QStringLiteral("Cancel")});
+    if (answer == 1) {
+        allowedTube_ = tube;
+        return true;
+    }
+    // The seasoning table opens once this click has been answered.
+    if (answer == 0)
+        QTimer::singleShot(0, ctx_.menu.menu_Season, &QAction::trigger);
+    return false;
 }
 
 void HvEnableFrame::switchOff(bool first) {

@@ -26,8 +26,13 @@ public:
 private:
     // Asks for a position; an on is refused while no transport could carry it.
     void ask(bool on);
+    // False when the operator, told the tube has been idle too long, did not
+    // choose to switch on anyway.
+    bool idleTubeAllowed();
 
     ConsoleContext ctx_;
+    // The tube the operator chose to switch on anyway, not asked about again.
+    QString allowedTube_;
 };
 
 } // namespace zor

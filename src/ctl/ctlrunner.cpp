@@ -577,6 +577,7 @@ Task<int> Runner::season(const Step &step) {
     });
     runs::RunRecorder recorder(
         state_, link_, step.reportDir.isEmpty() ? runs::defaultRunFolder() : step.reportDir);
+    recorder.watch(ops_);
     std::optional<runs::RunEnd> end;
     QString why;
     QElapsedTimer heard;
@@ -590,7 +591,10 @@ Task<int> Runner::season(const Step &step) {
             });
     connect(&engine, &runs::SeasoningEngine::stepStarted, &engine,
             [&](int row, const runs::SeasonStep &s) {
-                recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
+                if (row == conditioning::FinalRow)
+                    recorder.closing();
+                else
+                    recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
                 if (row < conditioning::FinalRow)
                     print({{"command", command},
                            {"step", row + 1},

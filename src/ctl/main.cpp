@@ -1,4 +1,5 @@
 #include "ctl/ctlargs.h"
+#include "ctl/ctlhistory.h"
 #include "ctl/ctlrunner.h"
 
 #include <QCoreApplication>
@@ -61,6 +62,8 @@ int main(int argc, char *argv[]) {
     QTextStream out(stdout);
     QTextStream err(stderr);
 
+    if (const auto code = zor::ctl::history(QCoreApplication::arguments(), out, err))
+        return *code;
     const zor::ctl::Parsed parsed = zor::ctl::parseArguments(QCoreApplication::arguments());
     if (!parsed.invocation) {
         (parsed.exitCode == zor::ctl::ExitDone ? out : err) << parsed.text;

@@ -2,14 +2,41 @@
 
 #include "link/devicelink.h"
 #include "records/samplerow.h"
+#include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
 #include <QDir>
 #include <QJsonDocument>
+#include <QSettings>
 #include <QStandardPaths>
 #include <algorithm>
+#include <string_view>
 
 namespace zor::runs {
+
+QString isoWithOffset(const QDateTime &t) {
+    const QDateTime local = t.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QString rememberedTube(const QString &serial) {
+    const QString tube = QSettings().value(QStringLiteral("tubes/unit-") + serial).toString();
+    return tube.isEmpty() ? serial : tube;
+}
+
+RunLabels rememberedLabels(const QString &serial) {
+    const QSettings settings;
+    return {rememberedTube(serial), settings.value(QStringLiteral("runs/operator")).toString(),
+            settings.value(QStringLiteral("runs/customer")).toString()};
+}
+
+void rememberLabels(const QString &serial, const RunLabels &labels) {
+    QSettings settings;
+    if (!serial.isEmpty())
+        settings.setValue(QStringLiteral("tubes/unit-") + serial, labels.tube);
+    settings.setValue(QStringLiteral("runs/operator"), labels.operatorName);
+    settings.setValue(QStringLiteral("runs/customer"), labels.customer);
+}
 
 QString defaultRunFolder() {
     // The console's data folder, named outright so zor-ctl's runs land beside
@@ -44,6 +71,7 @@ RunRecorder::RunRecorder(SupplyState &state, DeviceLink &link, QString folder, C
         }
         lastArcCount_ = count;
     });
+    connect(&state_, &SupplyState::statusChanged, this, &RunRecorder::statusChanged);
     connect(&link, &DeviceLink::exchanged, this,
             [this](const QByteArray &, const QByteArray &, qint64, ExchangeOutcome outcome) {
                 if (recording() && step_ &&
@@ -52,11 +80,41 @@ RunRecorder::RunRecorder(SupplyState &state, DeviceLink &link, QString folder, C
             });
 }
 
+void RunRecorder::watch(SupplyOps &ops) {
+    connect(&ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        if (op == SupplyOps::Operation::HvOn && ack == parse::Ack::Refused)
+            event(QStringLiteral("refused"), state_.interlockOpen() == true
+                                                 ? QStringLiteral("HV on refused: interlock open")
+                                                 : QStringLiteral("HV on refused"));
+    });
+}
+
+void RunRecorder::statusChanged() {
+    const StatusBits now = state_.status();
+    for (const FlagInfo &f : StatusFlags) {
+        // Arcs are counted per step on their own.
+        const std::string_view key = f.key;
+        if (key != "arc_ok" && f.of(now) == f.alarm && f.of(lastStatus_) != f.alarm)
+            event(key == "interlock_open" ? QStringLiteral("interlock") : QStringLiteral("fault"),
+                  QString::fromLatin1(f.raised));
+    }
+    lastStatus_ = now;
+}
+
+void RunRecorder::event(const QString &kind, const QString &text) {
+    if (recording())
+        write({{"record", "event"},
+               {"kind", kind},
+               {"text", text},
+               {"step", step_},
+               {"at", since(runStart_)}});
+}
+
 double RunRecorder::since(const QDateTime &from) const {
     return from.msecsTo(clock_()) / 1000.0;
 }
 
-bool RunRecorder::begin(const QString &kind, const QJsonObject &schedule) {
+bool RunRecorder::begin(const QString &kind, const QJsonObject &schedule, const RunLabels &labels) {
     if (recording())
         end(RunEnd::Interrupted);
     QDir().mkpath(folder_);
@@ -75,10 +133,16 @@ bool RunRecorder::begin(const QString &kind, const QJsonObject &schedule) {
                     state_.identity(IdentityField(f)));
     step_ = 0;
     lastArcCount_ = state_.arcCount();
+    lastStatus_ = state_.status();
+    const QString serial = state_.identity(IdentityField::SerialNumber);
     write({{"record", "run"},
            {"kind", kind},
-           {"started", runStart_.toString(Qt::ISODate)},
+           {"started", isoWithOffset(runStart_)},
            {"unit", unit},
+           {"tube", labels.tube.isEmpty() ? serial : labels.tube},
+           {"operator", labels.operatorName},
+           {"customer", labels.customer},
+           {"console", QStringLiteral(ZOR_VERSION)},
            {"schedule", schedule}});
     return true;
 }
@@ -92,15 +156,24 @@ void RunRecorder::stepStarted(int number, double kv, double ma, int seconds) {
     planned_ = {{"kv", kv}, {"ma", ma}, {"seconds", seconds}};
 }
 
+void RunRecorder::closing() {
+    closeStep();
+}
+
 void RunRecorder::sampled(const SupplySample &sample) {
     if (!recording() || !step_)
         return;
     const Reading &kv = sample.reading(Quantity::KvMonitor);
     const Reading &ma = sample.reading(Quantity::MaMonitor);
+    const Reading &fil = sample.reading(Quantity::FilamentMonitor);
     if (!kv.count || !ma.count)
         return;
-    kv_.add(kv.value);
-    ma_.add(ma.value);
+    if (++samples_ > RampSamples) {
+        kv_.add(kv.value);
+        ma_.add(ma.value);
+        if (fil.count)
+            fil_.add(fil.value);
+    }
     points_.append(QJsonArray{since(runStart_), kv.value, ma.value});
 }
 
@@ -113,7 +186,9 @@ void RunRecorder::closeStep() {
            {"seconds", since(stepStart_)},
            {"kv", kv_.json()},
            {"ma", ma_.json()},
-           {"samples", kv_.n},
+           {"fil", fil_.json()},
+           {"samples", samples_},
+           {"settled", kv_.n},
            {"arcs", arcs_},
            {"linkFailures", failures_},
            {"points", points_},
@@ -121,7 +196,8 @@ void RunRecorder::closeStep() {
     step_ = 0;
     kv_ = {};
     ma_ = {};
-    arcs_ = failures_ = 0;
+    fil_ = {};
+    arcs_ = failures_ = samples_ = 0;
     points_ = arcTimes_ = {};
 }
 
@@ -168,9 +244,76 @@ RunReport readRecord(const QString &recordPath) {
             out.end = line.value(QLatin1String("end")).toString();
             out.why = line.value(QLatin1String("why")).toString();
             out.seconds = line.value(QLatin1String("seconds")).toDouble();
+        } else if (kind == QLatin1String("event")) {
+            out.events.push_back(line);
+        } else if (!line.isEmpty()) {
+            out.other.push_back(line);
         }
     }
+    // Records made before the closing zeros were set apart carry them as a
+    // step beyond the schedule, with nothing planned.
+    const qsizetype planned = out.run.value(QLatin1String("schedule"))
+                                  .toObject()
+                                  .value(QLatin1String("steps"))
+                                  .toArray()
+                                  .size();
+    if (!out.cycle() && !out.steps.empty() &&
+        out.steps.back().value(QLatin1String("step")).toInt() > planned &&
+        out.steps.back().value(QLatin1String("planned")).toObject() ==
+            QJsonObject{{"kv", 0}, {"ma", 0}, {"seconds", 0}})
+        out.steps.pop_back();
     return out;
+}
+
+bool RunReport::cycle() const {
+    return run.value(QLatin1String("kind")).toString() == QLatin1String("cycle test");
+}
+
+std::vector<QJsonObject> RunReport::notReached() const {
+    std::vector<QJsonObject> out;
+    const QJsonArray planned =
+        run.value(QLatin1String("schedule")).toObject().value(QLatin1String("steps")).toArray();
+    const int last = steps.empty() ? 0 : steps.back().value(QLatin1String("step")).toInt();
+    for (qsizetype i = last; !cycle() && i < planned.size(); ++i)
+        out.push_back({{"step", int(i + 1)}, {"planned", planned[i]}});
+    return out;
+}
+
+QString RunReport::verdict() const {
+    const QString unit = cycle() ? QStringLiteral("cycle") : QStringLiteral("step");
+    const int last = steps.empty() ? 0 : steps.back().value(QLatin1String("step")).toInt();
+    const qsizetype planned = run.value(QLatin1String("schedule"))
+                                  .toObject()
+                                  .value(QLatin1String("steps"))
+                                  .toArray()
+                                  .size();
+    const QString where = cycle() || !planned
+                              ? QStringLiteral("%1 %2").arg(unit).arg(last)
+                              : QStringLiteral("%1 %2 of %3").arg(unit).arg(last).arg(planned);
+    QString because = why.isEmpty() ? QString() : QStringLiteral(": ") + why;
+    // The sentence's own full stop follows.
+    if (because.endsWith(QLatin1Char('.')))
+        because.chop(1);
+    if (end == endText(RunEnd::Completed))
+        return cycle() ? QStringLiteral("Completed: %1 cycles.").arg(last)
+                       : QStringLiteral("Completed: all %1 steps held.").arg(last);
+    if (end == endText(RunEnd::Stopped))
+        return QStringLiteral("Stopped by the operator at %1%2.").arg(where, because);
+    if (end == endText(RunEnd::XrayOff))
+        return QStringLiteral("Ended by the X-ray off key at %1%2.").arg(where, because);
+    if (end == endText(RunEnd::LinkLost))
+        return QStringLiteral("Ended at %1: the supply stopped answering%2.").arg(where, because);
+    if (end == endText(RunEnd::Shutdown))
+        return QStringLiteral("Ended at %1 by Shutdown and Exit%2.").arg(where, because);
+    if (end == endText(RunEnd::Interrupted))
+        return QStringLiteral("Interrupted at %1: the console ended without closing the "
+                              "record%2.")
+            .arg(where, because);
+    // Any other ending ("abandoned", "abandoned: <fault>") as the record words it.
+    QString said = end;
+    if (!said.isEmpty())
+        said[0] = said[0].toUpper();
+    return QStringLiteral("%1 at %2%3.").arg(said, where, because);
 }
 
 QStringList reportInterrupted(const QString &folder) {
@@ -194,6 +337,26 @@ QStringList listReports(const QString &folder) {
     for (const QString &name :
          dir.entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name | QDir::Reversed))
         out << dir.filePath(name);
+    return out;
+}
+
+} // namespace zor::runs
+
+namespace zor::runs {
+
+std::vector<ReportEntry> reportEntries(const QString &folder) {
+    std::vector<ReportEntry> out;
+    for (const QString &pdf : listReports(folder)) {
+        QFile twin(pdf.chopped(4) + QStringLiteral(".json"));
+        const QJsonObject o = twin.open(QIODevice::ReadOnly)
+                                  ? QJsonDocument::fromJson(twin.readAll()).object()
+                                  : QJsonObject();
+        out.push_back({pdf, o.value(QLatin1String("started")).toString(),
+                       o.value(QLatin1String("tube")).toString(),
+                       o.value(QLatin1String("kind")).toString(),
+                       o.value(QLatin1String("end")).toString(),
+                       o.value(QLatin1String("seconds")).toDouble()});
+    }
     return out;
 }
 

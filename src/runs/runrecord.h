@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runs/runend.h"
+#include "supply/quantities.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -13,6 +14,7 @@
 namespace zor {
 
 class DeviceLink;
+class SupplyOps;
 class SupplyState;
 struct SupplySample;
 
@@ -22,10 +24,32 @@ namespace runs {
 // console's data folder, for zor-ctl too.
 QString defaultRunFolder();
 
-// The record of one run, as JSON lines: a "run" line (unit, schedule, start),
-// one "step" line as each step ends (planned and reached kV and mA, time,
-// arcs, link failures, the samples for the plot) and an "end" line. Each line
-// is flushed as it is written, so a run cut short leaves every finished step.
+// A time as records and reports give it: local, with its offset from UTC.
+QString isoWithOffset(const QDateTime &t);
+
+// Samples of a step taken while kV and mA still ramp to the new setpoints:
+// the first poll samples after a change, left out of the settled values.
+inline constexpr int RampSamples = 4;
+
+// Who and what a run is for, as the operator gave them at Start.
+struct RunLabels {
+    QString tube; // empty: the unit's serial number
+    QString operatorName;
+    QString customer;
+};
+// The tube last named for a unit (by serial number), else the serial number;
+// what the operator names at Start is remembered for the unit.
+QString rememberedTube(const QString &serial);
+// The tube remembered for the unit and the operator and customer last given.
+RunLabels rememberedLabels(const QString &serial);
+void rememberLabels(const QString &serial, const RunLabels &labels);
+
+// The record of one run, as JSON lines: a "run" line (unit, tube, versions,
+// schedule, start), one "step" line as each step ends (planned and settled kV,
+// mA and filament current, time, arcs, link failures, the samples for the
+// plot), an "event" line for each fault, interlock opening and refused
+// switch-on, and an "end" line. Each line is flushed as it is written, so a
+// run cut short leaves every finished step.
 class RunRecorder : public QObject {
     Q_OBJECT
 public:
@@ -36,10 +60,15 @@ public:
     bool recording() const { return file_.isOpen(); }
     QString recordPath() const { return file_.fileName(); }
 
+    // Records the supply's refusals of the high voltage too.
+    void watch(SupplyOps &ops);
+
     // Opens a new record; `schedule` is {"name", "steps": [{kv, ma, seconds}]}.
-    bool begin(const QString &kind, const QJsonObject &schedule);
+    bool begin(const QString &kind, const QJsonObject &schedule, const RunLabels &labels = {});
     // Ends the step before (if any) and starts step `number` (from 1).
     void stepStarted(int number, double kv, double ma, int seconds);
+    // Ends the last step: the closing zeros are no step of the schedule.
+    void closing();
     // A line of its own for what the run decided, stamped with its time.
     void decision(const QJsonObject &fields);
     // Ends the last step, writes how the run ended and makes the report; its
@@ -49,6 +78,8 @@ public:
 private:
     void sampled(const SupplySample &sample);
     void closeStep();
+    void event(const QString &kind, const QString &text);
+    void statusChanged();
     void write(const QJsonObject &line);
     double since(const QDateTime &from) const;
 
@@ -66,32 +97,60 @@ private:
     QDateTime stepStart_;
     int step_ = 0;
     QJsonObject planned_;
-    Stats kv_, ma_;
+    Stats kv_, ma_, fil_;
+    int samples_ = 0;
+    StatusBits lastStatus_;
     int arcs_ = 0;
     int failures_ = 0;
     int lastArcCount_ = 0;
     QJsonArray points_, arcTimes_;
 };
 
+// A mark on the report's plot at a time of the run.
+struct TimeMark {
+    double seconds = 0;
+    QString label;
+};
+
 // A record read back: what the report shows.
 struct RunReport {
     QJsonObject run;
-    std::vector<QJsonObject> steps;
+    std::vector<QJsonObject> steps; // the closing row is not among them
+    std::vector<QJsonObject> events;
+    // Lines of other kinds, for additions to the report.
+    std::vector<QJsonObject> other;
     QString end;
     QString why;
     double seconds = 0;
+    // Added to the summary and the plot by whoever reads `other`.
+    QStringList extraSummary;
+    std::vector<TimeMark> marks;
+
+    bool cycle() const;
+    // The schedule's steps that never started.
+    std::vector<QJsonObject> notReached() const;
+    // How the run ended, in a customer's words.
+    QString verdict() const;
 };
 RunReport readRecord(const QString &recordPath);
 
 // Writes the PDF and its JSON twin beside the record; the PDF's path, or empty.
 QString writeReport(const QString &recordPath);
-// Pages the PDF of a report has, for a given number of steps.
-int reportPages(int steps);
 // Gives every record without a report one, marked "interrupted" where the run
 // never ended; their PDFs' paths.
 QStringList reportInterrupted(const QString &folder);
 // The reports in a folder, newest first.
 QStringList listReports(const QString &folder);
+// A report as Run Reports lists it, from its JSON twin.
+struct ReportEntry {
+    QString pdf;
+    QString started; // ISO 8601 with offset
+    QString tube;
+    QString kind;
+    QString end;
+    double seconds = 0;
+};
+std::vector<ReportEntry> reportEntries(const QString &folder);
 
 } // namespace runs
 } // namespace zor

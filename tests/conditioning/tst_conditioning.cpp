@@ -1,6 +1,8 @@
 #include "conditioning/conditioningmenu.h"
 #include "conditioning/cyclerunwindow.h"
 #include "conditioning/cycletest.h"
+#include "conditioning/runendnotice.h"
+#include "conditioning/runreportswindow.h"
 #include "conditioning/seasoningpage.h"
 #include "conditioning/seasoningrunwindow.h"
 #include "platform/toggleswitch.h"
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 
 using namespace zor;
@@ -58,7 +61,7 @@ struct Conditioning : Console {
     // start's commands run.
     QPointer<SeasoningPage> startSeason(std::function<void(SeasoningPage &)> edit = {}) {
         // Steps 12, 15 and 16 of the default schedule exceed an 80 kV, 1.4 mA unit.
-        dialogs.confirms.push_back(true);
+        dialogs.picks.push_back(0);
         dialogs.onModal = [edit](QDialog &d) {
             auto &s = static_cast<SeasoningPage &>(d);
             s.Timer_Season.setInterval(Never); // the test ticks it
@@ -290,10 +293,10 @@ private slots:
 
     void stepsBeyondFullScaleAskFirst() {
         Conditioning c;
-        c.dialogs.confirms.push_back(false);
+        c.dialogs.picks.push_back(1);
         c.dialogs.onModal = [](QDialog &d) { static_cast<SeasoningPage &>(d).Command1_Click(); };
         c.window.menu.menu_Season->trigger();
-        QCOMPARE(c.shown("confirm"),
+        QCOMPARE(c.shown("ask"),
                  QStringList{"These steps are beyond the unit's full scale of 80 kV, 1.4 mA and "
                              "will be refused by the supply:\nStep 12: 85 kV\nStep 14: 1.42 "
                              "mA\nStep 15: 1.66 mA\n"
@@ -408,14 +411,51 @@ private slots:
         c.settle();
         const QStringList reports = runs::listReports(runs::defaultRunFolder());
         QCOMPARE(reports.size(), 2);
+        // The end says how it ended and where the report is, blocking nothing.
+        auto *notice = c.window.forms.find<RunEndNotice>();
+        QVERIFY(notice && notice->isVisible() && !notice->isModal());
+        QCOMPARE(notice->lbl_ENDED->text(),
+                 u"Seasoning: Stopped by the operator at step 1 of 17."_s);
         QUrl opened;
-        c.window.menus.conditioning->openDocument = [&](const QUrl &url) {
-            opened = url;
-            return true;
-        };
-        c.dialogs.inputs = {QFileInfo(reports[1]).fileName()};
+        notice->openDocument = [&](const QUrl &url) { return opened = url, true; };
+        notice->btn_OPEN->click();
+        QCOMPARE(opened, QUrl::fromLocalFile(reports[0]));
+        c.window.menus.conditioning->openDocument = notice->openDocument;
         c.window.menus.conditioning->mnu_RunReports->trigger();
+        auto *list = c.window.forms.find<RunReportsWindow>();
+        QVERIFY(list && list->isVisible());
+        QCOMPARE(list->tbl_REPORTS->rowCount(), 2);
+        QCOMPARE(list->tbl_REPORTS->item(1, 2)->text() + "/" +
+                     list->tbl_REPORTS->item(1, 3)->text(),
+                 u"cycle test/stopped"_s);
+        list->tbl_REPORTS->selectRow(1);
+        list->btn_OPEN->click();
         QCOMPARE(opened, QUrl::fromLocalFile(reports[1]));
+        list->btn_FOLDER->click();
+        QCOMPARE(opened, QUrl::fromLocalFile(runs::defaultRunFolder()));
+    }
+
+    // The tube is the unit's serial number until the operator names it at
+    // Start; the name is remembered for that unit, and goes into the record.
+    void tubeNamedAtStart() {
+        Conditioning c;
+        QStringList tubes;
+        for (const char *serial : {"SN-1", "SN-1", "SN-2"}) {
+            c.window.state.setIdentity(IdentityField::SerialNumber, QString::fromLatin1(serial));
+            const QPointer<SeasoningPage> s = c.startSeason([&](SeasoningPage &page) {
+                tubes << page.txt_tube->text();
+                if (tubes.size() == 1)
+                    page.txt_tube->setText(u"T7"_s);
+            });
+            s->stopRun();
+            c.settle();
+        }
+        QCOMPARE(tubes, (QStringList{"SN-1", "T7", "SN-2"}));
+        QStringList recorded;
+        for (const runs::ReportEntry &e : runs::reportEntries(runs::defaultRunFolder()))
+            recorded << e.tube;
+        recorded.sort();
+        QCOMPARE(recorded, (QStringList{"SN-2", "T7", "T7"}));
     }
 
     // Save Schedule... writes the table; Open Schedule... reads it back, and

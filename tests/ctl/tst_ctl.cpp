@@ -3,7 +3,10 @@
 #include "simlauncher.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -309,6 +312,81 @@ private slots:
         QFile twin(report.chopped(4) + ".json");
         QVERIFY(twin.open(QIODevice::ReadOnly));
         QCOMPARE(QJsonDocument::fromJson(twin.readAll())["end"].toString(), end);
+    }
+
+    // history --json over records written here: per tube, the figures worked
+    // out by hand. Runs by name are by age; one tube or all; no supply needed.
+    void history() {
+        const QString folder = dir_.filePath("history");
+        QDir().mkpath(folder);
+        // JSON written with ' for ".
+        const auto json = [](QByteArray text) { return text.replace('\'', '"'); };
+        const auto record = [&](const char *name, const QByteArrayList &lines) {
+            QFile f(folder + '/' + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(json(lines.join('\n') + '\n'));
+        };
+        const auto step = [](int n, int kv, int planned, int seconds, int arcs, double held,
+                             double fil) {
+            return QStringLiteral("{'record':'step','step':%1,'planned':{'kv':%2,'ma':0.2,"
+                                  "'seconds':%3},'seconds':%4,'arcs':%5,'kv':{'mean':%6},"
+                                  "'fil':{'mean':%7},'points':[[1,%2,0.2]]}")
+                .arg(n)
+                .arg(kv)
+                .arg(planned)
+                .arg(seconds)
+                .arg(arcs)
+                .arg(held)
+                .arg(fil)
+                .toUtf8();
+        };
+        const auto run = [](const char *tube, const char *started) {
+            return QByteArray("{'record':'run','kind':'seasoning','tube':'") + tube +
+                   "','started':'" + started + "'}";
+        };
+        record("20260110-090000-seasoning.jsonl",
+               {run("T7", "2026-01-10T10:00:00+01:00"), step(1, 30, 300, 300, 1, 30.1, 3.0),
+                step(2, 45, 300, 300, 3, 44.9, 3.2), step(3, 48, 100, 100, 1, 47.9, 3.4),
+                "{'record':'end','end':'completed','seconds':700}"});
+        record("20260210-090000-seasoning.jsonl",
+               {run("T7", "2026-02-10T10:00:00+01:00"), step(1, 30, 300, 300, 0, 30.0, 3.1),
+                step(2, 45, 300, 50, 1, 44.0, 3.3),
+                "{'record':'end','end':'stopped','seconds':350}"});
+        record("20260301-080000-seasoning.jsonl",
+               {run("T9", "2026-03-01T09:00:00+01:00"),
+                "{'record':'end','end':'X-ray off','seconds':5}"});
+        // 30 kV band: 1 arc in 300 s, then 0 in 300 s; 40 kV band: 4 in 400 s, then 1 in 50 s.
+        const QJsonValue t7 =
+            QJsonDocument::fromJson(
+                json("{'tube':'T7','lastAtHighVoltage':'2026-02-10T10:05:50+01:00','runs':["
+                     "{'started':'2026-01-10T10:00:00+01:00','kind':'seasoning','end':'completed',"
+                     "'seconds':700,'arcsPerHour':{'30':12,'40':36},'highestKvHeld':47.9,"
+                     "'completeSeconds':700,'filamentAtTop':3.4},"
+                     "{'started':'2026-02-10T10:00:00+01:00','kind':'seasoning','end':'stopped',"
+                     "'seconds':350,'arcsPerHour':{'30':0,'40':72},'highestKvHeld':30,"
+                     "'completeSeconds':null,'filamentAtTop':3.3}]}"))
+                .object();
+        const QJsonValue t9 =
+            QJsonDocument::fromJson(
+                json("{'tube':'T9','lastAtHighVoltage':null,'runs':[{'started':'2026-03-01T09:00:"
+                     "00+01:00',"
+                     "'kind':'seasoning','end':'X-ray off','seconds':5,'arcsPerHour':{},"
+                     "'highestKvHeld':null,'completeSeconds':null,'filamentAtTop':null}]}"))
+                .object();
+        const auto history = [&](const QStringList &tube) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("TZ", "CET-1");
+            p.setProcessEnvironment(env);
+            p.start(ctl(),
+                    QStringList{"history"} + tube + QStringList{"--json", "--report-dir", folder});
+            p.waitForFinished(10000);
+            return std::pair(p.exitCode(),
+                             QJsonDocument::fromJson(p.readAllStandardOutput()).object());
+        };
+        QCOMPARE(history({}), std::pair(0, QJsonObject{{"tubes", QJsonArray{t7, t9}}}));
+        QCOMPARE(history({"T7"}), std::pair(0, QJsonObject{{"tubes", QJsonArray{t7}}}));
+        QCOMPARE(history({"T8"}).first, 2);
     }
 
     // Rules on a tube idle for 200 days whose clock runs ten times real time:

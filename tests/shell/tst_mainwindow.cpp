@@ -128,7 +128,7 @@ private slots:
                  "Manual Update Mode 110;User Option Config 010;Serial Number 110;"
                  "Factory Config 110;Reset Total Hours 010;Set Unit BaudRate 110;"
                  "Enable WatchDog Timer 110;Cycle Test On 110;Start Tube Seasoning  110;Run "
-                 "Reports... 110;"
+                 "Reports... 110;Tube History... 110;"
                  "Traffic Trace 110; 110;X-Ray Off\tEsc, Ctrl+Shift+X 110; 110;Trend... 110;"
                  "Event Log... 110;Log to File... 110;Stop Logging 010;Telemetry... 110;"
                  "Audit Trail... 110;X-Ray Warning... 110;[Help];Operator Guide 110;About 110;"
