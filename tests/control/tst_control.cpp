@@ -300,111 +300,112 @@ private slots:
         const auto entries = c.window.records.events.entries();
         QVERIFY(
             std::any_of(entries.begin(), entries.end(), [&](auto &e) { return e.text == told; }));
-        // A tube last at high voltage longer ago than the set days (records dated
-        // so) asks once before the on: Cancel sends nothing; Switch On Anyway
-        // switches on and is not asked again; a recent tube is not asked.
-        void idleTubeAsksFirst_data() {
-            columns<int, int, int, Payloads>("daysAgo", "pick", "asked", "sent");
-            row("100 days, Cancel", 100, 2, 1, Payloads{});
-            row("100 days, Switch On Anyway", 100, 1, 1, Payloads{"ENBL 1;", "ENBL 0;", "ENBL 1;"});
-            row("80 days", 80, -1, 0, Payloads{"ENBL 1;", "ENBL 0;", "ENBL 1;"});
-        }
-        void idleTubeAsksFirst() {
-            const auto [daysAgo, pick, asked, sent] =
-                fetch<int, int, int, Payloads>("daysAgo", "pick", "asked", "sent");
-            Console c;
-            c.rig.supply.fallback = {";", 0, {}, 5, false, false};
-            c.window.state.setIdentity(IdentityField::SerialNumber, u"SN-42"_s);
-            const QString folder = runs::defaultRunFolder();
-            QDir(folder).removeRecursively();
-            QDir().mkpath(folder);
-            QFile record(folder + u"/old.jsonl"_s);
-            QVERIFY(record.open(QIODevice::WriteOnly));
-            const QDateTime started =
-                QDateTime::currentDateTimeUtc().addDays(-daysAgo).addSecs(-60);
-            record.write(u"{\"record\":\"run\",\"kind\":\"seasoning\",\"tube\":\"SN-42\","
-                         u"\"started\":\"%1\"}\n"
-                         "{\"record\":\"step\",\"step\":1,\"seconds\":60,\"points\":[[1,30,0.2]]}\n"
-                         "{\"record\":\"end\",\"end\":\"completed\",\"seconds\":60}\n"_s
-                             .arg(started.toString(Qt::ISODate))
-                             .toUtf8());
-            record.close();
-            if (pick >= 0)
-                c.dialogs.picks.push_back(pick);
-            for (int click = 0; click < (pick == 2 ? 1 : 3); ++click) {
-                QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
-                c.settle();
-            }
-            QCOMPARE(c.shown("ask"),
-                     QStringList(asked, u"Tube SN-42 idle for 100 days: season before use?"_s));
-            QCOMPARE(c.sent(), sent);
-            QCOMPARE(c.window.btn_HVONOFF->value(), !sent.isEmpty());
-            QDir(folder).removeRecursively();
-        }
+    }
 
-        // What the event log says of an operation, as the supply answered it.
-        void eventWording_data() {
-            columns<QString, QByteArray, QString>("action", "answer", "logged");
-            row("fault cleared", u"reset"_s, ";"_ba, u"Fault reset"_s);
-            row("fault still clearing", u"reset"_s, "$"_ba, u"Fault reset"_s);
-            row("fault reset refused", u"reset"_s, "1"_ba, u"Fault reset refused"_s);
-            row("on confirmed", u"on"_s, ";"_ba, u"HV on asked|HV on confirmed"_s);
-            row("on refused, interlock open", u"on, interlock"_s, "1"_ba,
-                u"HV on asked|HV on refused: interlock open"_s);
-            row("status read: nothing asked", u"status"_s, "1;"_ba, u"HV on confirmed"_s);
-            row("CANCEL", u"cancel"_s, QByteArray(), u"kV setpoint reverted: 0 counts"_s);
-            row("watchdog", u"watchdog"_s, ";"_ba, u"Watchdog enabled"_s);
-            row("port change", u"port"_s, QByteArray(), u"Port changed: COMM2 at 9600"_s);
-        }
-        void eventWording() {
-            const auto [action, answer, logged] =
-                fetch<QString, QByteArray, QString>("action", "answer", "logged");
-            Console c;
-            StatusBits interlock = c.window.state.status();
-            interlock.faults.interlockOpen = action == u"on, interlock";
-            c.window.state.setStatus(interlock);
-            const qsizetype before = c.window.records.events.entries().size();
-            const QHash<QString, std::function<void()>> act{
-                {u"reset"_s,
-                 [&] {
-                     c.answer("CLR;", answer),
-                         QTest::mouseClick(c.window.panels.faultReset->btn_RSTTIME, Qt::LeftButton);
-                 }},
-                {u"on"_s, [&] { c.answer("ENBL 1;", answer), c.window.btn_HVONOFF_Click(); }},
-                {u"status"_s,
-                 [&] {
-                     c.answer("STAT;", answer), c.answer("FLT;", "000000000;");
-                     c.window.panels.statusFrame->btn_REQSTAT->click();
-                 }},
-                {u"cancel"_s, [&] { c.window.panels.setpoints->btn_CANCEL->click(); }},
-                {u"watchdog"_s,
-                 [&] { c.answer("WDTE 1;", answer), c.window.menu.enableWdt->trigger(); }},
-                {u"port"_s, [&] { c.window.state.noteTransportChange(u"COMM2 at 9600"_s); }}};
-            act.value(action, act[u"on"_s])();
+    // A tube last at high voltage longer ago than the set days (records dated
+    // so) asks once before the on: Cancel sends nothing; Switch On Anyway
+    // switches on and is not asked again; a recent tube is not asked.
+    void idleTubeAsksFirst_data() {
+        columns<int, int, int, Payloads>("daysAgo", "pick", "asked", "sent");
+        row("100 days, Cancel", 100, 2, 1, Payloads{});
+        row("100 days, Switch On Anyway", 100, 1, 1, Payloads{"ENBL 1;", "ENBL 0;", "ENBL 1;"});
+        row("80 days", 80, -1, 0, Payloads{"ENBL 1;", "ENBL 0;", "ENBL 1;"});
+    }
+    void idleTubeAsksFirst() {
+        const auto [daysAgo, pick, asked, sent] =
+            fetch<int, int, int, Payloads>("daysAgo", "pick", "asked", "sent");
+        Console c;
+        c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+        c.window.state.setIdentity(IdentityField::SerialNumber, u"SN-42"_s);
+        const QString folder = runs::defaultRunFolder();
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        QFile record(folder + u"/old.jsonl"_s);
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        const QDateTime started = QDateTime::currentDateTimeUtc().addDays(-daysAgo).addSecs(-60);
+        record.write(u"{\"record\":\"run\",\"kind\":\"seasoning\",\"tube\":\"SN-42\","
+                     u"\"started\":\"%1\"}\n"
+                     "{\"record\":\"step\",\"step\":1,\"seconds\":60,\"points\":[[1,30,0.2]]}\n"
+                     "{\"record\":\"end\",\"end\":\"completed\",\"seconds\":60}\n"_s
+                         .arg(started.toString(Qt::ISODate))
+                         .toUtf8());
+        record.close();
+        if (pick >= 0)
+            c.dialogs.picks.push_back(pick);
+        for (int click = 0; click < (pick == 2 ? 1 : 3); ++click) {
+            QTest::mouseClick(c.window.btn_HVONOFF, Qt::LeftButton);
             c.settle();
-            QStringList texts;
-            for (const EventLog::Entry &e : c.window.records.events.entries().mid(before))
-                texts << e.text;
-            QCOMPARE(texts.join('|'), logged);
         }
+        QCOMPARE(c.shown("ask"),
+                 QStringList(asked, u"Tube SN-42 idle for 100 days: season before use?"_s));
+        QCOMPARE(c.sent(), sent);
+        QCOMPARE(c.window.btn_HVONOFF->value(), !sent.isEmpty());
+        QDir(folder).removeRecursively();
+    }
 
-        void faultReset_data() {
-            columns<QByteArray, QString>("answer", "face");
-            row("semicolon", ";"_ba, "RESET");
-            row("dollar", "$"_ba, "In Process!");
-            row("error", "1"_ba, "RESET");
-        }
-        void faultReset() {
-            const auto [answer, face] = fetch<QByteArray, QString>("answer", "face");
-            Console c;
-            c.answer("CLR;", answer);
-            ToggleSwitch *sw = c.window.panels.faultReset->btn_RSTTIME;
-            QTest::mouseClick(sw, Qt::LeftButton);
-            QCOMPARE(c.sent(), Payloads{"CLR;"});
-            QCOMPARE(sw->text(), face);
-            QCOMPARE(c.window.state.failedReplies(), 0);
-        }
-    };
+    // What the event log says of an operation, as the supply answered it.
+    void eventWording_data() {
+        columns<QString, QByteArray, QString>("action", "answer", "logged");
+        row("fault cleared", u"reset"_s, ";"_ba, u"Fault reset"_s);
+        row("fault still clearing", u"reset"_s, "$"_ba, u"Fault reset"_s);
+        row("fault reset refused", u"reset"_s, "1"_ba, u"Fault reset refused"_s);
+        row("on confirmed", u"on"_s, ";"_ba, u"HV on asked|HV on confirmed"_s);
+        row("on refused, interlock open", u"on, interlock"_s, "1"_ba,
+            u"HV on asked|HV on refused: interlock open"_s);
+        row("status read: nothing asked", u"status"_s, "1;"_ba, u"HV on confirmed"_s);
+        row("CANCEL", u"cancel"_s, QByteArray(), u"kV setpoint reverted: 0 counts"_s);
+        row("watchdog", u"watchdog"_s, ";"_ba, u"Watchdog enabled"_s);
+        row("port change", u"port"_s, QByteArray(), u"Port changed: COMM2 at 9600"_s);
+    }
+    void eventWording() {
+        const auto [action, answer, logged] =
+            fetch<QString, QByteArray, QString>("action", "answer", "logged");
+        Console c;
+        StatusBits interlock = c.window.state.status();
+        interlock.faults.interlockOpen = action == u"on, interlock";
+        c.window.state.setStatus(interlock);
+        const qsizetype before = c.window.records.events.entries().size();
+        const QHash<QString, std::function<void()>> act{
+            {u"reset"_s,
+             [&] {
+                 c.answer("CLR;", answer),
+                     QTest::mouseClick(c.window.panels.faultReset->btn_RSTTIME, Qt::LeftButton);
+             }},
+            {u"on"_s, [&] { c.answer("ENBL 1;", answer), c.window.btn_HVONOFF_Click(); }},
+            {u"status"_s,
+             [&] {
+                 c.answer("STAT;", answer), c.answer("FLT;", "000000000;");
+                 c.window.panels.statusFrame->btn_REQSTAT->click();
+             }},
+            {u"cancel"_s, [&] { c.window.panels.setpoints->btn_CANCEL->click(); }},
+            {u"watchdog"_s,
+             [&] { c.answer("WDTE 1;", answer), c.window.menu.enableWdt->trigger(); }},
+            {u"port"_s, [&] { c.window.state.noteTransportChange(u"COMM2 at 9600"_s); }}};
+        act.value(action, act[u"on"_s])();
+        c.settle();
+        QStringList texts;
+        for (const EventLog::Entry &e : c.window.records.events.entries().mid(before))
+            texts << e.text;
+        QCOMPARE(texts.join('|'), logged);
+    }
 
-    QTEST_MAIN(TestControl)
+    void faultReset_data() {
+        columns<QByteArray, QString>("answer", "face");
+        row("semicolon", ";"_ba, "RESET");
+        row("dollar", "$"_ba, "In Process!");
+        row("error", "1"_ba, "RESET");
+    }
+    void faultReset() {
+        const auto [answer, face] = fetch<QByteArray, QString>("answer", "face");
+        Console c;
+        c.answer("CLR;", answer);
+        ToggleSwitch *sw = c.window.panels.faultReset->btn_RSTTIME;
+        QTest::mouseClick(sw, Qt::LeftButton);
+        QCOMPARE(c.sent(), Payloads{"CLR;"});
+        QCOMPARE(sw->text(), face);
+        QCOMPARE(c.window.state.failedReplies(), 0);
+    }
+};
+
+QTEST_MAIN(TestControl)
 #include "tst_control.moc"
