@@ -5,12 +5,14 @@
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
 #include "platform/timer.h"
+#include "supply/supplyops.h"
 #include "supply/supplystate.h"
 #include "ui/formregistry.h"
 #include "ui/mainmenu.h"
 
 #include <QAction>
 #include <QDir>
+#include <QPointer>
 
 namespace zor {
 
@@ -47,18 +49,26 @@ void CycleTest::menu_cycleHv_Click() {
     if (cycleRunning)
         engine.stop();
     else
-        start();
+        start(ctx_.ops.offAsked());
 }
 
-void CycleTest::ended(runs::RunEnd end) {
+void CycleTest::ended(runs::RunEnd end, const QString &why) {
     ctx_.menu.menu_cycleHv->setText(CaptionStart);
-    const QString report = recorder_.end(end);
-    if (!report.isEmpty())
-        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+    recorder_.end(end, why);
     if (CycleRunWindow *w = ctx_.forms.find<CycleRunWindow>())
         ctx_.forms.unload(w);
-    if (end != runs::RunEnd::Shutdown)
-        ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Cycle test"), report);
+    // The report is made on its own thread; told of once the off is out.
+    QPointer<CycleTest> self(this);
+    ctx_.link.whenIdle([self, end] {
+        if (!self)
+            return;
+        const QString report = self->recorder_.waitForReport();
+        if (!report.isEmpty())
+            self->ctx_.state.note(
+                QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+        if (end != runs::RunEnd::Shutdown)
+            self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Cycle test"), report);
+    });
 }
 
 void CycleTest::refuse(const QString &why) {
@@ -67,7 +77,7 @@ void CycleTest::refuse(const QString &why) {
     dialogs().message(why);
 }
 
-void CycleTest::start() {
+void CycleTest::start(quint64 offSeen) {
     if (const QString owner = ctx_.state.runOwner(); !owner.isEmpty()) {
         dialogs().message(owner +
                           QStringLiteral(" is going. Stop it before starting another run."));
@@ -97,13 +107,18 @@ void CycleTest::start() {
         refuse(QStringLiteral("Period has to be greater than the On time"));
         return;
     }
+    // The off key pressed while a prompt was open cancels the test.
+    if (ctx_.ops.offAsked() != offSeen) {
+        refuse(QStringLiteral("X-ray off was pressed: the cycle test was not started."));
+        return;
+    }
     cycleRunning = false;
     recorder_.begin(QStringLiteral("cycle test"),
                     {{"name", QStringLiteral("on %1 s, period %2 s").arg(*onTime).arg(*period)},
                      {"onSeconds", *onTime},
                      {"periodSeconds", *period}},
                     runs::rememberedLabels(ctx_.state.identity(IdentityField::SerialNumber)));
-    engine.start(*onTime, *period);
+    engine.start(*onTime, *period, offSeen);
     ctx_.forms.get<CycleRunWindow>(ctx_, *this).show();
 }
 

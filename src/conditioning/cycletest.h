@@ -32,9 +32,10 @@ public:
     void halt() { engine.halt(); }
 
 private:
-    void start();
+    // `offSeen`: the off count at the click, before the prompts.
+    void start(quint64 offSeen);
     void refuse(const QString &why);
-    void ended(runs::RunEnd end);
+    void ended(runs::RunEnd end, const QString &why);
 
     ConsoleContext ctx_;
     ShellActions &shell_;

@@ -225,6 +225,8 @@ std::optional<runs::SeasonStep> SeasoningPage::SetKvandmA(const qint16 &step,
 }
 
 void SeasoningPage::Command1_Click() {
+    // An off asked for while a box below is open cancels the start.
+    const quint64 offSeen = ctx_.ops.offAsked();
     if (const QString owner = ctx_.state.runOwner();
         !owner.isEmpty() && owner != runs::SeasoningEngine::Owner) {
         dialogs().message(owner +
@@ -253,6 +255,10 @@ void SeasoningPage::Command1_Click() {
                           windowTitle()) != 0)
             return;
     }
+    if (ctx_.ops.offAsked() != offSeen) {
+        dialogs().message(QStringLiteral("X-ray off was pressed: the schedule was not started."));
+        return;
+    }
     const QString serial = ctx_.state.identity(IdentityField::SerialNumber);
     const runs::RunLabels labels{txt_tube->text().trimmed(), txt_operator->text().trimmed(),
                                  txt_customer->text().trimmed()};
@@ -260,7 +266,7 @@ void SeasoningPage::Command1_Click() {
     recorder_.begin(QStringLiteral("seasoning"),
                     QJsonDocument::fromJson(scheduleJson(schedule())).object(), labels);
     engine_.setAdaptive(adaptive_);
-    engine_.start();
+    engine_.start(offSeen);
     hide();
     // The X-ray off key may have stopped the run while the start's commands
     // waited for their replies: then there is no run to show.
@@ -301,21 +307,33 @@ void SeasoningPage::stepStarted(int row, const runs::SeasonStep &step) {
 }
 
 void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
-    const QString report = recorder_.end(end, why);
-    if (!report.isEmpty())
-        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
-    // The console is ending: it closes the windows itself.
+    recorder_.end(end, why);
+    // The report is made on its own thread; it is told of once the off and
+    // the zeros are out (a trip may end the run inside an exchange, where no
+    // box may open), before this page goes.
+    QPointer<SeasoningPage> self(this);
+    ctx_.link.whenIdle([self, end, why] {
+        if (!self)
+            return;
+        const QString report = self->recorder_.waitForReport();
+        if (!report.isEmpty())
+            self->ctx_.state.note(
+                QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+        // The console is ending: it closes the windows itself.
+        if (end == runs::RunEnd::Shutdown)
+            return;
+        self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
+        if (end == runs::RunEnd::Abandoned)
+            // A schedule's own fault is a sentence; a cause is named.
+            dialogs().message(why.endsWith(QLatin1Char('.'))
+                                  ? why
+                                  : QStringLiteral("Seasoning abandoned: %1").arg(why));
+    });
     if (end == runs::RunEnd::Shutdown)
         return;
     if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>())
         ctx_.forms.unload(run);
     ctx_.forms.unload(this);
-    ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
-    if (end == runs::RunEnd::Abandoned)
-        dialogs().message(why == runs::SeasoningEngine::AbandonArcs ||
-                                  why == runs::SeasoningEngine::AbandonSetpoint
-                              ? QStringLiteral("Seasoning abandoned: %1").arg(why)
-                              : why);
 }
 
 runs::Schedule SeasoningPage::schedule() const {

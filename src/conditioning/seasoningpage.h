@@ -64,7 +64,7 @@ public:
     void Timer_Season_Timer() { engine_.tick(); }
     // Ends a run early: high voltage off if it is on, setpoints to zero, both
     // windows closed.
-    void stopRun() { engine_.stop(); }
+    void stopRun(runs::RunEnd why = runs::RunEnd::Stopped) { engine_.stop(why); }
     // Ends a run at once without a command of its own.
     void halt() { engine_.halt(); }
     // "Save Schedule...", "Open Schedule...": the table as a file, in the

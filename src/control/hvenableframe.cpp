@@ -7,6 +7,7 @@
 #include "runs/tubehistory.h"
 #include "supply/supplyops.h"
 #include "ui/mainmenu.h"
+#include "ui/stalemarks.h"
 
 #include <QAction>
 #include <QLabel>
@@ -25,7 +26,24 @@ HvEnableFrame::HvEnableFrame(ConsoleContext ctx)
     btn_HVONOFF->setToolTip(QStringLiteral("Turn HV On and Off"));
     btn_HVONOFF->setColors(QColor(0x80, 0x80, 0x80), QColor(0xFF, 0x00, 0x00));
     box->addWidget(btn_HVONOFF);
+    // Its ON means nothing while the supply is silent or the port is gone.
+    (new StaleMarks(ctx_.state, this))->add({btn_HVONOFF});
     box->addWidget(new QLabel(QStringLiteral("DISABLE"), this));
+    lbl_HVREFUSED = new QLabel(this);
+    lbl_HVREFUSED->setObjectName(QStringLiteral("lbl_HVREFUSED"));
+    lbl_HVREFUSED->setStyleSheet(QStringLiteral("color: red"));
+    lbl_HVREFUSED->setWordWrap(true);
+    // Its room is kept: a refusal neither widens nor lengthens the window.
+    lbl_HVREFUSED->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    lbl_HVREFUSED->setFixedHeight(2 * lbl_HVREFUSED->fontMetrics().lineSpacing());
+    box->addWidget(lbl_HVREFUSED);
+    refusedShown_.setSingleShot(true);
+    refusedShown_.setInterval(RefusalShownMs);
+    connect(&refusedShown_, &QTimer::timeout, lbl_HVREFUSED, &QLabel::clear);
+    connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
+        if (op == SupplyOps::Operation::HvOn && ack == parse::Ack::Refused)
+            showRefusal();
+    });
     // A click has already moved the switch to the position the operator wants.
     connect(btn_HVONOFF, &ToggleSwitch::valueChanged, this, &HvEnableFrame::ask);
     connect(&ctx_.state, &SupplyState::hvEnabledChanged, btn_HVONOFF, &ToggleSwitch::setValue);
@@ -95,6 +113,22 @@ bool HvEnableFrame::idleTubeAllowed() {
     if (answer == 0)
         QTimer::singleShot(0, ctx_.menu.menu_Season, &QAction::trigger);
     return false;
+}
+
+QString HvEnableFrame::refusalText(const StatusBits &status) {
+    QStringList why;
+    for (const FlagInfo &f : StatusFlags)
+        if (f.of(status) == f.alarm && std::string_view(f.key) != "arc_ok")
+            why << QString::fromLatin1(f.raised).remove(QStringLiteral(" raised")).toLower();
+    return why.isEmpty() ? QStringLiteral("ON refused by the supply")
+                         : QStringLiteral("ON refused: ") + why.join(QStringLiteral(", "));
+}
+
+void HvEnableFrame::showRefusal() {
+    const QString text = refusalText(ctx_.state.status());
+    lbl_HVREFUSED->setText(text);
+    refusedShown_.start();
+    emit refused(text);
 }
 
 void HvEnableFrame::switchOff(bool first) {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "supply/quantities.h"
 #include "ui/consolecontext.h"
 
 #include <QGroupBox>
+#include <QTimer>
+
+class QLabel;
 
 namespace zor {
 
@@ -23,7 +27,18 @@ public:
     // on the wire, ahead of anything held.
     void switchOff(bool first = false);
 
+    // A refused switch-on and why, beside the switch for a few seconds.
+    QLabel *lbl_HVREFUSED;
+    static constexpr int RefusalShownMs = 5000;
+    // The words shown for a refusal: the lamps that are on, if any.
+    static QString refusalText(const StatusBits &status);
+
+signals:
+    // For the status bar too.
+    void refused(const QString &text);
+
 private:
+    void showRefusal();
     // Asks for a position; an on is refused while no transport could carry it.
     void ask(bool on);
     // False when the operator, told the tube has been idle too long, did not
@@ -33,6 +48,7 @@ private:
     ConsoleContext ctx_;
     // The tube the operator chose to switch on anyway, not asked about again.
     QString allowedTube_;
+    QTimer refusedShown_;
 };
 
 } // namespace zor

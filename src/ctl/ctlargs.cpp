@@ -58,22 +58,27 @@ const char *const Description =
     "                                complete the schedule, filament current at the top\n"
     "                                step; needs no supply, so no --port or --host\n"
     "\n"
-    "Ctrl+C ends a watch, or the chain after the running command; if this run\n"
-    "switched the high voltage on, \"ENBL 0;\" is sent first. Then zor-ctl exits\n"
-    "with 130.\n"
+    "Ctrl+C ends a watch, or the chain after the running command, and nothing is\n"
+    "switched on after it; if this run switched the high voltage on, \"ENBL 0;\" is\n"
+    "sent first. Then zor-ctl exits with 130. A hang-up (SIGHUP) is handled the\n"
+    "same way and exits with 129. High voltage that was on before the run is left\n"
+    "on, and zor-ctl says so.\n"
     "\n"
     "With --json an error is one JSON object on stderr: {\"error\": TEXT, \"exit\": N}.\n"
     "\n"
     "Exit codes:\n"
     "  0    done\n"
     "  1    audit verify: the chain is broken\n"
-    "  2    usage: bad arguments, hv on or season without --confirm, a negative value\n"
+    "  2    usage: bad arguments, hv on, season or send \"ENBL 1;\" without --confirm,\n"
+    "       a negative value\n"
     "       or one above full scale, a watch interval below 500 ms, a schedule file\n"
     "       that cannot be run\n"
     "  3    the link could not be opened, or the supply did not answer\n"
     "  4    the supply refused (and why, when the status read after it shows it), or\n"
     "       a seasoning run was abandoned\n"
-    "  130  interrupted by Ctrl+C, after the high voltage was switched off";
+    "  129  the terminal hung up (SIGHUP), as 130\n"
+    "  130  interrupted by Ctrl+C, after the high voltage this run switched on was\n"
+    "       switched off";
 
 Parsed usageError(const QString &why, bool json) {
     if (json)
@@ -114,7 +119,8 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
         parser.addOptions({interval, count, csv});
         broker.addTo(parser);
     }
-    if (verb == QLatin1String("hv") || verb == QLatin1String("season"))
+    if (verb == QLatin1String("hv") || verb == QLatin1String("season") ||
+        verb == QLatin1String("send"))
         parser.addOption(confirm);
     if (verb == QLatin1String("season"))
         parser.addOption(reportDir);
@@ -212,6 +218,9 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
                                             "characters beyond 8 bits"));
         }
         step.payload = args[1].toLatin1();
+        if (switchesOn(step.payload) && !parser.isSet(confirm))
+            return wrong(
+                QStringLiteral("send \"%1\" switches radiation on: add --confirm").arg(args[1]));
     } else {
         return wrong(verb.isEmpty() ? QStringLiteral("a command is missing after 'then'")
                                     : QStringLiteral("not a command: %1").arg(words.join(' ')));
@@ -220,6 +229,17 @@ std::optional<Step> parseStep(const QStringList &words, bool &json, QString &why
 }
 
 } // namespace
+
+bool switchesOn(const QByteArray &payload) {
+    static const QRegularExpression enable(QStringLiteral("^\\s*ENBL\\s*([^;]*)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = enable.match(QString::fromLatin1(payload));
+    if (!m.hasMatch())
+        return false;
+    // Only a plain zero is an off; anything else the supply might take as on.
+    static const QRegularExpression zero(QStringLiteral("^0+$"));
+    return !zero.match(m.captured(1).trimmed()).hasMatch();
+}
 
 QString errorText(const QStringList &messages, int exitCode, bool json) {
     if (json) {

@@ -25,6 +25,10 @@ enum ExitCode {
     ExitInterrupted = 130
 };
 
+// A payload that would switch the high voltage on: "ENBL" with any argument
+// but zero. `send` treats it as `hv on`.
+bool switchesOn(const QByteArray &payload);
+
 // One poll cycle is seven steps a console tick (66 ms) apart plus their
 // exchanges, about 470 ms: a watch cannot print faster.
 constexpr int MinWatchIntervalMs = 500;

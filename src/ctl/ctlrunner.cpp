@@ -80,6 +80,9 @@ Runner::Runner(const PortFactory &factory, QTextStream &out, QTextStream &err, Q
 }
 
 void Runner::interrupt(int exitCode) {
+    // Nothing queued or still to come may switch on after it.
+    if (!interrupted_)
+        ops_.noteOffAsked();
     interrupted_ = true;
     interruptCode_ = exitCode;
     pausing_.wake();
@@ -190,12 +193,17 @@ Task<int> Runner::run(Invocation invocation) {
         silentReplies_ = 0;
         state_.setLinkAnswering(true);
         co_await sleepFor(PollTickMs);
+        if (interrupted_)
+            break;
         code = co_await runStep(step);
         if (code != ExitDone)
             break;
     }
     if (interrupted_)
-        fail(QStringLiteral("interrupted"));
+        fail(!hvSwitchedOn_ && (state_.xrayOn() || state_.hvEnabled())
+                 ? QStringLiteral("interrupted; the high voltage was on before this run and is "
+                                  "left on")
+                 : QStringLiteral("interrupted"));
     // Radiation this run switched on does not outlive a Ctrl+C or a failure.
     if (hvSwitchedOn_ && (interrupted_ || code != ExitDone)) {
         co_await sleepFor(PollTickMs);
@@ -423,11 +431,15 @@ Task<int> Runner::highVoltage(bool on, int warnSeconds) {
         if (!co_await pause(1000))
             co_return ExitDone;
     }
+    // Ctrl+C during the wait before this command: nothing is switched on.
+    if (on && interrupted_)
+        co_return ExitDone;
     // Set before sending: a lost acknowledgement may still have switched it on.
     if (on)
         hvSwitchedOn_ = true;
+    const quint64 offSeen = ops_.offAsked();
     const parse::Ack ack =
-        co_await acknowledged([this, on] { return ops_.highVoltageTask(on, state_.offAsked()); });
+        co_await acknowledged([this, on, offSeen] { return ops_.highVoltageTask(on, offSeen); });
     if (ack == parse::Ack::Taken || ack == parse::Ack::Refused)
         hvSwitchedOn_ = on && ack == parse::Ack::Taken;
     const QString reason = co_await reasonFor(ack, false);
@@ -519,8 +531,16 @@ Task<int> Runner::shutdown() {
 Task<int> Runner::send(const Step &step) {
     // By reference, as in acknowledged().
     QByteArray reply;
-    co_await inCommand([this, &reply, &payload = step.payload]() -> Task<> {
-        reply = co_await link_.exchange(payload);
+    const bool on = switchesOn(step.payload);
+    if (on && interrupted_)
+        co_return ExitDone;
+    const quint64 offSeen = ops_.offAsked();
+    // Set before sending, as for hv on: Ctrl+C then switches it off.
+    hvSwitchedOn_ = hvSwitchedOn_ || on;
+    co_await inCommand([this, &reply, &payload = step.payload, on, offSeen]() -> Task<> {
+        // An on waits behind nothing an off asked since can overtake.
+        if (!on || ops_.offAsked() == offSeen)
+            reply = co_await link_.exchange(payload);
     });
     if (reply.isEmpty())
         co_return noReply(QStringLiteral("send"));
@@ -544,6 +564,7 @@ Task<int> Runner::season(const Step &step) {
         co_return ExitUsage;
     }
     runs::Schedule schedule = std::get<runs::Schedule>(parsed);
+    const quint64 offSeen = ops_.offAsked();
     if (schedule.name.isEmpty())
         schedule.name = QFileInfo(step.file).completeBaseName();
     co_await inCommand([this] { return ops_.scalingTask(); });
@@ -552,6 +573,8 @@ Task<int> Runner::season(const Step &step) {
     // The report names the unit and its serial number.
     for (int f = 0; f < IdentityFieldCount; ++f) {
         co_await sleepFor(PollTickMs);
+        if (interrupted_)
+            co_return ExitDone;
         co_await inCommand([this, f]() -> Task<> { co_await ops_.identityTask(IdentityField(f)); });
         if (silent())
             co_return noReply(command);
@@ -624,10 +647,13 @@ Task<int> Runner::season(const Step &step) {
                 if (outcome == ExchangeOutcome::Ok || outcome == ExchangeOutcome::Refused)
                     heard.restart();
             });
+    // Ctrl+C during the reads above: the run never starts.
+    if (interrupted_ || ops_.offAsked() != offSeen)
+        co_return ExitDone;
     recorder.begin(QStringLiteral("seasoning"),
                    QJsonDocument::fromJson(runs::scheduleJson(schedule)).object());
     engine.setAdaptive(schedule.adaptive);
-    engine.start();
+    engine.start(offSeen);
     // The poll goes on between the steps: the record's samples and arcs, and
     // the sign that the supply still answers.
     while (engine.running()) {
@@ -645,7 +671,8 @@ Task<int> Runner::season(const Step &step) {
     while (!link_.idle())
         co_await sleepFor(PollTickMs);
     const runs::RunEnd ending = end.value_or(runs::RunEnd::Interrupted);
-    const QString report = recorder.end(ending, why);
+    recorder.end(ending, why);
+    const QString report = recorder.waitForReport();
     if (ending == runs::RunEnd::LinkLost)
         fail(QStringLiteral("season: the supply was silent for more than %1 s")
                  .arg(SeasonSilenceMs / 1000));

@@ -41,6 +41,8 @@ void routeSigint(zor::ctl::Runner &runner) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // A dropped ssh session: the high voltage must not outlive it either.
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 } // namespace

@@ -23,7 +23,9 @@ void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
         break;
     case ExchangeOutcome::TimeOut:
     case ExchangeOutcome::Garbled:
-        setState(link_.transportOpen() ? State::Failing : State::NoLink);
+        setState(link_.transportOpen()      ? State::Failing
+                 : link_.linkMode.isEmpty() ? State::NoLink
+                                            : State::PortLost);
         break;
     case ExchangeOutcome::SentAlone:
         break;

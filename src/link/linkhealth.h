@@ -9,12 +9,13 @@
 namespace zor {
 
 // Whether the supply answers, derived from the exchanges of one link: no link
-// (no port open), answering (the last exchange had a reply) or failing (it
-// timed out or came back garbled). Widget-free, so any view can show it.
+// (no port chosen), answering (the last exchange had a reply), failing (it
+// timed out or came back garbled) or port lost (the chosen port itself is
+// gone: hung up, unplugged). Widget-free, so any view can show it.
 class LinkHealth : public QObject {
     Q_OBJECT
 public:
-    enum class State { NoLink, Answering, Failing };
+    enum class State { NoLink, Answering, Failing, PortLost };
 
     // `now` gives the wall-clock time a good reply is stamped with.
     explicit LinkHealth(DeviceLink &link, std::function<QDateTime()> now = {});

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -16,82 +17,83 @@ QString titleOr(const QString &title) {
     return title.isEmpty() ? QApplication::applicationName() : title;
 }
 
+// A box made on the heap and held by a guarded pointer: whatever deletes it
+// while it is open, nothing here touches it afterwards.
+template <typename Box> struct Held {
+    QPointer<Box> box;
+    template <typename... A> explicit Held(A &&...args) : box(new Box(args...)) {}
+    ~Held() { delete box.data(); }
+    Box *operator->() const { return box.data(); }
+    explicit operator bool() const { return !box.isNull(); }
+};
+
 class WidgetDialogs final : public Dialogs {
 public:
+    QPointer<QWidget> boxParent;
+
     void message(const QString &text, const QString &title, Icon icon) override {
-        QMessageBox box(toQt(icon), titleOr(title), text, QMessageBox::Ok,
-                        QApplication::activeWindow());
-        box.exec();
+        Held<QMessageBox> box(toQt(icon), titleOr(title), text, QMessageBox::Ok, parent());
+        show(box.box);
     }
 
     void detailedMessage(const QString &text, const QString &informative, const QString &title,
                          Icon icon) override {
-        QMessageBox box(toQt(icon), titleOr(title), text, QMessageBox::Ok,
-                        QApplication::activeWindow());
-        box.setInformativeText(informative);
-        box.exec();
+        Held<QMessageBox> box(toQt(icon), titleOr(title), text, QMessageBox::Ok, parent());
+        box->setInformativeText(informative);
+        show(box.box);
     }
 
     bool confirm(const QString &text, const QString &title) override {
-        QMessageBox box(QMessageBox::Question, titleOr(title), text,
-                        QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
-        return box.exec() == QMessageBox::Ok;
+        Held<QMessageBox> box(QMessageBox::Question, titleOr(title), text,
+                              QMessageBox::Ok | QMessageBox::Cancel, parent());
+        return show(box.box) == QMessageBox::Ok;
     }
 
     int ask(const QString &text, const QStringList &buttons, const QString &title) override {
-        QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::NoButton,
-                        QApplication::activeWindow());
+        Held<QMessageBox> box(QMessageBox::Question, titleOr(title), text, QMessageBox::NoButton,
+                              parent());
         QList<QAbstractButton *> made;
         for (qsizetype i = 0; i < buttons.size(); ++i)
-            made << box.addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
-                                                                      : QMessageBox::AcceptRole);
+            made << box->addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                       : QMessageBox::AcceptRole);
         if (!made.isEmpty()) {
-            box.setDefaultButton(qobject_cast<QPushButton *>(made.last()));
-            box.setEscapeButton(made.last());
+            box->setDefaultButton(qobject_cast<QPushButton *>(made.last()));
+            box->setEscapeButton(made.last());
         }
-        box.exec();
-        const qsizetype index = made.indexOf(box.clickedButton());
+        show(box.box);
+        const qsizetype index = box ? made.indexOf(box->clickedButton()) : -1;
         return index < 0 ? int(buttons.size()) - 1 : int(index);
     }
 
     QString input(const QString &prompt, const QString &title,
                   const QString &defaultText) override {
-        bool ok = false;
-        const QString text = QInputDialog::getText(QApplication::activeWindow(), titleOr(title),
-                                                   prompt, QLineEdit::Normal, defaultText, &ok);
-        return ok ? text : QString();
+        return inputBox(prompt, title, defaultText).value_or(QString());
     }
 
     std::optional<QString> inputOrCancel(const QString &prompt, const QString &title) override {
-        bool ok = false;
-        const QString text = QInputDialog::getText(QApplication::activeWindow(), titleOr(title),
-                                                   prompt, QLineEdit::Normal, {}, &ok);
-        return ok ? std::optional(text.isNull() ? QStringLiteral("") : text) : std::nullopt;
+        const auto text = inputBox(prompt, title, {});
+        return text ? std::optional(text->isNull() ? QStringLiteral("") : *text) : std::nullopt;
     }
 
     QString saveFile(const QString &title, const QString &filter,
                      const QString &suggested) override {
         // Qt's own box, not the platform's: the X-ray off key must reach the
         // console while it is open.
-        QFileDialog box(QApplication::activeWindow(), titleOr(title), suggested, filter);
-        box.setOption(QFileDialog::DontUseNativeDialog);
-        box.setAcceptMode(QFileDialog::AcceptSave);
+        Held<QFileDialog> box(parent(), titleOr(title), suggested, filter);
+        box->setOption(QFileDialog::DontUseNativeDialog);
+        box->setAcceptMode(QFileDialog::AcceptSave);
         static const QRegularExpression extension(QStringLiteral("\\*\\.(\\w+)"));
         if (const auto match = extension.match(filter); match.hasMatch())
-            box.setDefaultSuffix(match.captured(1));
-        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
-            return {};
-        return box.selectedFiles().first();
+            box->setDefaultSuffix(match.captured(1));
+        return chosenFile(box.box);
     }
 
     QString openFile(const QString &title, const QString &filter,
                      const QString &suggested) override {
-        QFileDialog box(QApplication::activeWindow(), titleOr(title), suggested, filter);
-        box.setOption(QFileDialog::DontUseNativeDialog);
-        box.setFileMode(QFileDialog::ExistingFile);
-        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
-            return {};
-        return box.selectedFiles().first();
+        Held<QFileDialog> box(parent(), titleOr(title), suggested, filter);
+        box->setOption(QFileDialog::DontUseNativeDialog);
+        box->setFileMode(QFileDialog::ExistingFile);
+        return chosenFile(box.box);
     }
 
     QString choice(const QString &prompt, const QStringList &items, const QString &defaultText,
@@ -100,15 +102,55 @@ public:
         offered.removeAll(defaultText);
         if (!defaultText.isEmpty())
             offered.prepend(defaultText);
-        bool ok = false;
-        const QString text = QInputDialog::getItem(QApplication::activeWindow(), titleOr(title),
-                                                   prompt, offered, 0, true, &ok);
-        return ok ? text : QString();
+        Held<QInputDialog> box(parent());
+        box->setWindowTitle(titleOr(title));
+        box->setLabelText(prompt);
+        box->setComboBoxItems(offered);
+        box->setComboBoxEditable(true);
+        if (show(box.box) != QDialog::Accepted || !box)
+            return {};
+        return box->textValue();
     }
 
-    void runModal(QDialog &dialog) override { dialog.exec(); }
+    void runModal(QDialog &dialog) override { show(&dialog); }
 
 private:
+    QWidget *parent() const { return boxParent ? boxParent.data() : QApplication::activeWindow(); }
+
+    // One box at a time: a second one asked for while the first is open (from
+    // a timer served by the first one's loop) waits until the first is answered.
+    int show(QDialog *dialog) {
+        QPointer<QDialog> box(dialog);
+        while (open_ && open_->isVisible() && box)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!box)
+            return QDialog::Rejected;
+        const QPointer<QDialog> outer = std::exchange(open_, box);
+        const int result = box->exec();
+        open_ = outer;
+        return box ? result : int(QDialog::Rejected);
+    }
+
+    std::optional<QString> inputBox(const QString &prompt, const QString &title,
+                                    const QString &defaultText) {
+        Held<QInputDialog> box(parent());
+        box->setWindowTitle(titleOr(title));
+        box->setLabelText(prompt);
+        box->setTextValue(defaultText);
+        if (show(box.box) != QDialog::Accepted || !box)
+            return std::nullopt;
+        return box->textValue();
+    }
+
+    QString chosenFile(QFileDialog *dialog) {
+        QPointer<QFileDialog> box(dialog);
+        if (show(box) != QDialog::Accepted || !box || box->selectedFiles().isEmpty())
+            return {};
+        return box->selectedFiles().first();
+    }
+
+    QPointer<QDialog> open_;
+
     static QMessageBox::Icon toQt(Icon icon) {
         switch (icon) {
         case Icon::Information:
@@ -135,6 +177,10 @@ Dialogs &dialogs() {
 
 void installDialogs(Dialogs *replacement) {
     current = replacement;
+}
+
+void setBoxParent(QWidget *parent) {
+    widgetDialogs.boxParent = parent;
 }
 
 } // namespace zor

@@ -5,6 +5,7 @@
 #include <optional>
 
 class QDialog;
+class QWidget;
 
 namespace zor {
 
@@ -73,5 +74,9 @@ public:
 Dialogs &dialogs();
 // Installs a replacement (not owned); nullptr restores the widget boxes.
 void installDialogs(Dialogs *replacement);
+// The window every widget box belongs to (the main window): a box parented
+// to a window that closes meanwhile (a run's) would be deleted inside its own
+// loop. Without one, the active window.
+void setBoxParent(QWidget *parent);
 
 } // namespace zor

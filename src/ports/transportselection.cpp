@@ -221,7 +221,9 @@ Task<bool> TransportSelection::leaveSupply() {
     case ShellActions::Leaving::SwitchOff:
         break;
     }
-    ctx_.ops.switchOffFirst();
+    // As the X-ray off key: a run going ends, its zeros going to the unit it
+    // drove, before the port is let go.
+    ctx_.menu.mnu_XRAYOFF->trigger();
     // Queued behind the off, so the port is not let go before it went out.
     QPointer<TransportSelection> self(this);
     DeviceLink::Body offWent = []() -> Task<> { co_return; };
@@ -288,8 +290,13 @@ void TransportSelection::readScaleUnlessPolling() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!ctx_.link.autoUpdate && ctx_.link.transportOpen() && !shell_.ended())
+            // Another unit, or the same one re-opened: nothing known of it
+            // holds, so its identity is read as well as its scale.
+            if (!ctx_.link.autoUpdate && ctx_.link.transportOpen() && !shell_.ended()) {
                 ctx_.ops.readScaling();
+                for (int f = 0; f < IdentityFieldCount; ++f)
+                    ctx_.ops.readIdentity(IdentityField(f));
+            }
         },
         Qt::QueuedConnection);
 }

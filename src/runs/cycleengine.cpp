@@ -10,9 +10,21 @@
 namespace zor::runs {
 
 CycleEngine::CycleEngine(SupplyOps &ops, Timer &timer, QObject *parent)
-    : QObject(parent), ops_(ops), timer_(timer) {}
+    : QObject(parent), ops_(ops), timer_(timer), guard_(ops.state()) {
+    connect(&guard_, &RunGuard::tripped, this, [this](const QString &why) {
+        if (!cycleRunning)
+            return;
+        // Nothing goes to a unit the test never drove.
+        if (why == RunGuard::PortChanged)
+            halt(RunEnd::Abandoned, why);
+        else
+            abandon(why);
+    });
+}
 
-bool CycleEngine::start(qint16 onTime, qint16 period) {
+bool CycleEngine::start(qint16 onTime, qint16 period, std::optional<quint64> offSeen) {
+    if (offSeen && *offSeen != ops_.offAsked())
+        return false;
     if (!ops_.state().claimRun(Owner))
         return false;
     cycleRunning = true;
@@ -20,7 +32,8 @@ bool CycleEngine::start(qint16 onTime, qint16 period) {
     cyclePeriod = period;
     cyclesDone = 0;
     const quint64 id = ++session_;
-    offSeen_ = ops_.state().offAsked();
+    offSeen_ = offSeen.value_or(ops_.offAsked());
+    guard_.arm();
     ops_.auditRun(QStringLiteral("cycle test start"),
                   QStringLiteral("on %1 s, period %2 s").arg(onTime).arg(period));
     QPointer<CycleEngine> self(this);
@@ -33,7 +46,7 @@ bool CycleEngine::start(qint16 onTime, qint16 period) {
         },
         [self, id] {
             if (self && self->current(id))
-                self->stop();
+                self->stop(RunEnd::XrayOff);
         });
     return true;
 }
@@ -55,7 +68,7 @@ void CycleEngine::begin(quint64 id) {
         if (!self || !self->current(id))
             co_return;
         if (!on) {
-            self->halt(RunEnd::XrayOff);
+            self->onFailed();
             co_return;
         }
         self->cycleCount = 0;
@@ -88,8 +101,8 @@ void CycleEngine::tick() {
             } else if (self->cycleCount >= self->cyclePeriod) {
                 self->cycleCount = 0;
                 if (!co_await ops->runHighVoltage(true, seen)) {
-                    if (self)
-                        self->halt(RunEnd::XrayOff);
+                    if (self && self->current(id))
+                        self->onFailed();
                     co_return;
                 }
                 if (!self)
@@ -103,24 +116,45 @@ void CycleEngine::tick() {
         &timer_);
 }
 
-void CycleEngine::stop() {
-    const RunEnd why = ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped;
-    halt(why);
-    ops_.state().note(QStringLiteral("Cycle test stopped"));
-    // Off whatever the switch shows: an earlier off may have been lost.
-    ops_.runSwitchOff();
+void CycleEngine::onFailed() {
+    if (ops_.offAsked() != offSeen_)
+        halt(RunEnd::XrayOff);
+    else
+        abandon(RunGuard::Refused);
 }
 
-void CycleEngine::halt(RunEnd why) {
+void CycleEngine::stop(RunEnd why) {
+    // Off whatever the switch shows (an earlier off may have been lost), before
+    // the record and its report are written.
+    ops_.runSwitchOff();
+    halt(why);
+    ops_.state().note(QStringLiteral("Cycle test stopped"));
+}
+
+void CycleEngine::abandon(const QString &why) {
+    ops_.runSwitchOff();
+    SupplyOps *ops = &ops_;
+    ops_.link().command(&ops_.link(), [ops]() -> Task<> {
+        const std::function<bool()> always = [] { return true; };
+        co_await ops->seasoningStepTask(0, 0, always);
+    });
+    halt(RunEnd::Abandoned, why);
+    ops_.state().note(QStringLiteral("Cycle test abandoned: %1").arg(why));
+}
+
+void CycleEngine::halt(RunEnd why, const QString &reason) {
     const bool was = cycleRunning;
+    guard_.disarm();
     timer_.setEnabled(false);
     cycleRunning = false;
     ++session_;
     ops_.state().releaseRun(Owner);
     if (was) {
         ops_.xrayWarning().cancel();
-        ops_.auditRun(QStringLiteral("cycle test stop"), endText(why));
-        emit ended(why);
+        ops_.auditRun(QStringLiteral("cycle test stop"),
+                      reason.isEmpty() ? endText(why)
+                                       : endText(why) + QStringLiteral(": ") + reason);
+        emit ended(why, reason);
     }
 }
 

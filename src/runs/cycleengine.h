@@ -1,8 +1,10 @@
 #pragma once
 
 #include "runs/runend.h"
+#include "runs/runguard.h"
 
 #include <QObject>
+#include <optional>
 
 namespace zor {
 
@@ -33,25 +35,31 @@ public:
     static inline const QString Owner = QStringLiteral("A cycle test");
 
     // The values have been checked: 1 <= on < period. False when another run
-    // holds the high voltage.
-    bool start(qint16 onTime, qint16 period);
+    // holds the high voltage, or when an off was asked for since `offSeen`
+    // (the count when the operator asked for the test, before its prompts).
+    bool start(qint16 onTime, qint16 period, std::optional<quint64> offSeen = std::nullopt);
     void tick();
-    // Off whatever the switch shows.
-    void stop();
+    // Off whatever the switch shows, through the off lane, before the ending
+    // is told; `why` is who stopped it.
+    void stop(RunEnd why = RunEnd::Stopped);
+    // The off and the zeros, and the test ends as "abandoned".
+    void abandon(const QString &why);
     // Ends the test at once without a command of its own.
-    void halt(RunEnd why = RunEnd::Shutdown);
+    void halt(RunEnd why = RunEnd::Shutdown, const QString &reason = {});
 
 signals:
     void started();
     // A new period began (the on phase of cycle `cycle`, from 1).
     void cycleStarted(int cycle);
     void progress();
-    void ended(zor::runs::RunEnd end);
+    void ended(zor::runs::RunEnd end, const QString &why);
 
 private:
     bool current(quint64 id) const { return cycleRunning && session_ == id; }
     // The first switching, once the warning before X-rays is over.
     void begin(quint64 id);
+    // An on that did not go out: the off key's, or the supply's refusal.
+    void onFailed();
 
     SupplyOps &ops_;
     Timer &timer_;
@@ -59,6 +67,7 @@ private:
     quint64 session_ = 0;
     // The off count when the test began: an off asked since ends it.
     quint64 offSeen_ = 0;
+    RunGuard guard_;
 };
 
 } // namespace runs

@@ -210,6 +210,11 @@ void RunRecorder::decision(const QJsonObject &fields) {
     write(line);
 }
 
+RunRecorder::~RunRecorder() {
+    for (std::future<QString> &f : reports_)
+        f.wait();
+}
+
 QString RunRecorder::end(RunEnd end, const QString &why) {
     if (!recording())
         return {};
@@ -217,7 +222,31 @@ QString RunRecorder::end(RunEnd end, const QString &why) {
     write({{"record", "end"}, {"end", endText(end)}, {"why", why}, {"seconds", since(runStart_)}});
     const QString path = file_.fileName();
     file_.close();
-    return writeReport(path);
+    std::erase_if(reports_, [](const std::future<QString> &f) {
+        return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    reports_.push_back(std::async(std::launch::async, [this, path] {
+        const QString pdf = writeReport(path);
+        QMetaObject::invokeMethod(
+            this,
+            [this, pdf, path] {
+                if (pdf.isEmpty())
+                    state_.note(QStringLiteral("Run report could not be written for %1")
+                                    .arg(QDir::toNativeSeparators(path)));
+                emit reportWritten(pdf);
+            },
+            Qt::QueuedConnection);
+        return pdf;
+    }));
+    return path.chopped(6) + QStringLiteral(".pdf");
+}
+
+QString RunRecorder::waitForReport() {
+    QString last;
+    for (std::future<QString> &f : reports_)
+        last = f.get();
+    reports_.clear();
+    return last;
 }
 
 void RunRecorder::write(const QJsonObject &line) {

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <functional>
+#include <future>
 #include <vector>
 
 namespace zor {
@@ -56,6 +57,8 @@ public:
     using Clock = std::function<QDateTime()>;
     RunRecorder(SupplyState &state, DeviceLink &link, QString folder, Clock clock = {},
                 QObject *parent = nullptr);
+    // Waits for the reports still being written.
+    ~RunRecorder() override;
 
     bool recording() const { return file_.isOpen(); }
     QString recordPath() const { return file_.fileName(); }
@@ -71,9 +74,18 @@ public:
     void closing();
     // A line of its own for what the run decided, stamped with its time.
     void decision(const QJsonObject &fields);
-    // Ends the last step, writes how the run ended and makes the report; its
-    // PDF's path, empty when it could not be written.
+    // Ends the last step and writes how the run ended; the report is made on
+    // a worker thread, so an overnight run's report never holds the event
+    // loop (nor an off behind it). The PDF's path it will have; empty when
+    // nothing was recorded.
     QString end(RunEnd end, const QString &why = {});
+    // Waits for the last report: its PDF's path, empty when it could not be
+    // written (zor-ctl's exit, tests).
+    QString waitForReport();
+
+signals:
+    // The report of `record` is written: its PDF's path, or empty.
+    void reportWritten(const QString &pdf);
 
 private:
     void sampled(const SupplySample &sample);
@@ -104,6 +116,7 @@ private:
     int failures_ = 0;
     int lastArcCount_ = 0;
     QJsonArray points_, arcTimes_;
+    std::vector<std::future<QString>> reports_;
 };
 
 // A mark on the report's plot at a time of the run.

@@ -25,8 +25,12 @@ QJsonObject DecisionNote::json() const {
 }
 
 SeasoningEngine::SeasoningEngine(SupplyOps &ops, Timer &timer, StepAt steps, QObject *parent)
-    : QObject(parent), ops_(ops), timer_(timer), steps_(std::move(steps)) {
+    : QObject(parent), ops_(ops), timer_(timer), steps_(std::move(steps)), guard_(ops.state()) {
     sinceMade_.start();
+    connect(&guard_, &RunGuard::tripped, this, [this](const QString &why) {
+        if (running_)
+            finish(RunEnd::Abandoned, true, why, why != RunGuard::PortChanged);
+    });
     clock_ = [this] { return double(sinceMade_.elapsed()) / 1000.0; };
     connect(&ops_.state(), &SupplyState::arcCountChanged, this, &SeasoningEngine::arcCounted);
     connect(&ops_.state(), &SupplyState::readingChanged, this,
@@ -39,9 +43,11 @@ SeasoningEngine::SeasoningEngine(SupplyOps &ops, Timer &timer, StepAt steps, QOb
             });
 }
 
-bool SeasoningEngine::start() {
+bool SeasoningEngine::start(std::optional<quint64> offSeen) {
     QString fault;
     const auto first = steps_(0, &fault);
+    if (offSeen && *offSeen != ops_.offAsked())
+        return false;
     if (!first || !ops_.state().claimRun(Owner))
         return false;
     timer_.setEnabled(false);
@@ -49,7 +55,8 @@ bool SeasoningEngine::start() {
     const quint64 id = ++runId_;
     stepIndex_ = 0;
     stepTimeLeft_ = first->seconds;
-    offSeen_ = ops_.state().offAsked();
+    offSeen_ = offSeen.value_or(ops_.offAsked());
+    guard_.arm();
     gate_.reset();
     if (rules_)
         gate_ = std::make_unique<ArcGate>(*rules_);
@@ -71,7 +78,7 @@ bool SeasoningEngine::start() {
         },
         [self, id] {
             if (self && self->current(id))
-                self->stop();
+                self->stop(RunEnd::XrayOff);
         });
     return true;
 }
@@ -83,9 +90,13 @@ void SeasoningEngine::begin(const SeasonStep &first) {
     const quint64 id = runId_;
     ops_.link().command(&ops_.link(), [self, ops, id, offSeen]() -> Task<> {
         // A run stopped before this came round must not switch the voltage on.
-        if (self && self->current(id) && !co_await ops->runHighVoltage(true, offSeen) && self &&
-            self->current(id))
-            self->stop();
+        if (!self || !self->current(id) || co_await ops->runHighVoltage(true, offSeen) || !self ||
+            !self->current(id))
+            co_return;
+        if (ops->offAsked() != offSeen)
+            self->stop(RunEnd::XrayOff);
+        else
+            self->abandon(RunGuard::Refused);
     });
     program(0, first);
     resumeTicking();
@@ -250,30 +261,39 @@ void SeasoningEngine::advance() {
         showAdaptive();
 }
 
-void SeasoningEngine::stop(std::optional<RunEnd> why) {
-    finish(why.value_or(ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped),
-           true);
+void SeasoningEngine::stop(RunEnd why) {
+    if (running_)
+        finish(why, true);
 }
 
-void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why) {
+void SeasoningEngine::abandon(const QString &why) {
+    if (running_)
+        finish(RunEnd::Abandoned, true, why);
+}
+
+void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why, bool send) {
     running_ = false;
+    guard_.disarm();
     timer_.setEnabled(false);
     ops_.state().releaseRun(Owner);
+    ops_.xrayWarning().cancel();
+    // Off whatever the switch shows (an earlier off may have been lost), before
+    // anything the ending writes.
+    if (send)
+        ops_.runSwitchOff();
+    if (zeroSetpoints && send)
+        program(FinalRow, SeasonStep{});
     ops_.state().note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
                                     : QStringLiteral("Seasoning finished"));
     ops_.auditRun(QStringLiteral("seasoning stop"),
                   why.isEmpty() ? endText(end) : endText(end) + QStringLiteral(": ") + why);
-    ops_.xrayWarning().cancel();
-    // Off whatever the switch shows: an earlier off may have been lost.
-    ops_.runSwitchOff();
-    if (zeroSetpoints)
-        program(FinalRow, SeasonStep{});
     emit ended(end, why);
 }
 
 void SeasoningEngine::halt(RunEnd why) {
     const bool was = running_;
     running_ = false;
+    guard_.disarm();
     timer_.setEnabled(false);
     ops_.state().releaseRun(Owner);
     if (was) {

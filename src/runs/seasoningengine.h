@@ -2,6 +2,7 @@
 
 #include "runs/arcgate.h"
 #include "runs/runend.h"
+#include "runs/runguard.h"
 #include "runs/schedulefile.h"
 
 #include <QElapsedTimer>
@@ -79,13 +80,15 @@ public:
     static inline const QString Owner = QStringLiteral("A seasoning run");
 
     // Starts from step 1, again if a run is going. The caller has checked the
-    // schedule; false when another run holds the high voltage.
-    bool start();
+    // schedule; false when another run holds the high voltage, or when an off
+    // was asked for since `offSeen` (the count when the operator asked for
+    // the run, before any box).
+    bool start(std::optional<quint64> offSeen = std::nullopt);
     void tick();
-    // Off whatever the switch shows, then the zeros. Counted as the X-ray off
-    // key's when that key was pressed since the start.
-    // `why` overrides that (a headless run whose supply went silent).
-    void stop(std::optional<RunEnd> why = std::nullopt);
+    // Off whatever the switch shows, then the zeros; `why` is who stopped it.
+    void stop(RunEnd why = RunEnd::Stopped);
+    // Ends the run as "abandoned" with the off and the zeros.
+    void abandon(const QString &why);
     // Ends a run at once without a command of its own (the console is ending).
     void halt(RunEnd why = RunEnd::Shutdown);
 
@@ -105,7 +108,9 @@ private:
     void begin(const SeasonStep &first);
     // Lets the clock tick again once the step's setpoints have gone out.
     void resumeTicking();
-    void finish(RunEnd end, bool zeroSetpoints, const QString &why = {});
+    // The off goes out first, then the zeros, then the run's ending is told.
+    // Nothing goes to a unit the run never drove (`send` false).
+    void finish(RunEnd end, bool zeroSetpoints, const QString &why = {}, bool send = true);
     // The step after the running one, or the final zeros.
     void advance();
     // One second under the adaptive rules; false when the run left the step.
@@ -123,6 +128,7 @@ private:
     // Tells a late command of an earlier run from one of the current run.
     quint64 runId_ = 0;
     quint64 offSeen_ = 0;
+    RunGuard guard_;
     Clock clock_;
     QElapsedTimer sinceMade_;
     std::optional<Adaptive> rules_;

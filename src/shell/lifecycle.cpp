@@ -2,6 +2,7 @@
 #include "conditioning/conditioningmenu.h"
 #include "control/localremote.h"
 #include "diagnostics/rawdatapage.h"
+#include "link/linkhealth.h"
 #include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
 #include "shell/mainwindow.h"
@@ -45,6 +46,23 @@ ShellActions::Leaving MainWindow::leavingHighVoltage(const QString &switchOffCap
 void MainWindow::mnu_EXIT_Click() {
     if (link.shuttingDown() || ended_)
         return;
+    if (RawDataPage *page = forms.find<RawDataPage>())
+        page->hide();
+    // Without a port nothing can be sent, and what the switch last showed is
+    // no knowledge of the supply.
+    if (!link.transportOpen() &&
+        (state.hvEnabled() || state.xrayOn() || menus.conditioning->runGoing() ||
+         linkHealth->state() == LinkHealth::State::PortLost)) {
+        if (dialogs().ask(QStringLiteral("The supply does not answer: the high voltage may still "
+                                         "be on. Nothing could be sent."),
+                          {QStringLiteral("Exit Anyway"), QStringLiteral("Cancel")}) != 0)
+            return;
+        records.events.note(
+            QStringLiteral("Exit without a link: the high voltage may still be on"));
+        stopEverything();
+        closeLinkAndEnd();
+        return;
+    }
     switch (leavingHighVoltage(QStringLiteral("Switch Off and Exit"))) {
     case Leaving::Stay:
         return;

@@ -76,6 +76,14 @@ MainWindow::MainWindow(const PortFactory &ports, QWidget *parent)
     setObjectName(QStringLiteral("frm_SDIMAIN"));
     setWindowTitle(QStringLiteral("ZOR80HR Interface"));
     setStatusBar(StatusBar1);
+    // Every box belongs to this window, which outlives them all.
+    setBoxParent(this);
+    // The unit behind a port opened while polling is read again before
+    // anything is programmed: its scale by the poll, its identity here.
+    connect(&link, &DeviceLink::opened, this, [this] {
+        if (autoUpdate)
+            readUnit();
+    });
     link.setPollTimer(&tmr_UPDATE);
     programEnd_ = [] { QCoreApplication::exit(0); };
     buildLayout();
@@ -134,6 +142,9 @@ void MainWindow::buildLayout() {
     setCentralWidget(central);
 
     btn_HVONOFF = panels.hvEnable->btn_HVONOFF;
+    connect(panels.hvEnable, &HvEnableFrame::refused, StatusBar1, [this](const QString &text) {
+        StatusBar1->showMessage(text, HvEnableFrame::RefusalShownMs);
+    });
     menus.transport = new TransportSelection(ctx, *this, this);
     menus.diagnostics = new DiagnosticsMenu(ctx, *this, this);
     menus.conditioning = new ConditioningMenu(ctx, *this, CycleTimer, this);
@@ -262,13 +273,20 @@ void MainWindow::mnu_TRACE_Click() {
     window.raise();
 }
 
+void MainWindow::readUnit() {
+    if (!autoUpdate)
+        ops.readScaling();
+    for (int f = 0; f < IdentityFieldCount; ++f)
+        ops.readIdentity(IdentityField(f));
+}
+
 void MainWindow::mnu_XRAYOFF_Click() {
     panels.hvEnable->switchOff(true);
     CycleTest &cycle = *menus.conditioning->cycleTest;
     if (cycle.cycleRunning)
-        cycle.menu_cycleHv_Click();
+        cycle.engine.stop(runs::RunEnd::XrayOff);
     if (SeasoningPage *season = forms.find<SeasoningPage>(); season && season->running())
-        season->stopRun();
+        season->stopRun(runs::RunEnd::XrayOff);
 }
 
 } // namespace zor

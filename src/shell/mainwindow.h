@@ -151,6 +151,9 @@ private:
     // the switch shows, and ends a cycle test or seasoning run that would
     // switch it on again.
     void mnu_XRAYOFF_Click();
+    // The scale (unless the poll reads it) and the identity of the unit now
+    // connected.
+    void readUnit();
     void DisableManualControls();
     void EnableManualControls();
     void buildLayout();

@@ -256,8 +256,11 @@ Task<parse::Ack> SupplyOps::switchTask(bool on, quint64 offSeen, bool audited) {
 Task<bool> SupplyOps::runHighVoltage(bool on, quint64 offSeen) {
     if (on && state_.offAsked() != offSeen)
         co_return false;
-    if (state_.hvEnabled() != on)
-        co_await switchTask(on, offSeen, false);
+    if (state_.hvEnabled() != on) {
+        const parse::Ack ack = co_await switchTask(on, offSeen, false);
+        if (on && ack == parse::Ack::Refused)
+            co_return false;
+    }
     co_return !on || state_.offAsked() == offSeen;
 }
 
@@ -286,9 +289,14 @@ void SupplyOps::switchOffFirst() {
 }
 
 void SupplyOps::runSwitchOff() {
+    xrayWarning_.cancel();
     state_.setHvEnabled(false);
-    link_.command(this,
-                  [this]() -> Task<> { co_await switchTask(false, state_.offAsked(), false); });
+    state_.note(QStringLiteral("HV off asked"));
+    link_.urgent("ENBL 0;", [this](const QByteArray &reply) {
+        state_.noteAnswer(!reply.isEmpty(), wallClock_());
+        emit replied("ENBL 0;", reply);
+        applyHighVoltageAck(false, reply);
+    });
 }
 
 void SupplyOps::clearArcs() {

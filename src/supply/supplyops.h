@@ -88,12 +88,20 @@ public:
     // moved the switch). An on is never sent once an off was asked for after
     // the run began (`offSeen`): it answers false, and the run must end. Await
     // it inside a command body, so the position it reads is the one it acts on.
+    // An on the supply refused answers false too.
     Task<bool> runHighVoltage(bool on, quint64 offSeen);
     // "ENBL 0;" as the next frame on the wire, ahead of anything queued; counts
     // as an off asked.
     void switchOffFirst();
-    // A run's own closing off: the run's stop is its audit entry.
+    // A run's own closing off, through the off lane like the X-ray off key's:
+    // ahead of the exchange queue, so a stop never waits for the poll. The
+    // run's stop is its audit entry.
     void runSwitchOff();
+    // How many offs were asked for; a switch-on compares it with the count it
+    // saw when it was asked for.
+    quint64 offAsked() const { return state_.offAsked(); }
+    // An off asked for outside the console's own keys (zor-ctl's Ctrl+C).
+    void noteOffAsked() { state_.countOffAsked(); }
     // The warning before X-rays that the switch and the runs count down.
     XrayWarning &xrayWarning() { return xrayWarning_; }
     // The operator's "Clear Count": nothing is sent, but it is audited.

@@ -101,6 +101,10 @@ TelemetryMenu::TelemetryMenu(SupplyState &state, EventLog &events, QMenu *menu, 
     lbl_TELEMETRY = new QLabel;
     lbl_TELEMETRY->setObjectName(QStringLiteral("lbl_TELEMETRY"));
     lbl_TELEMETRY->hide();
+    // A broker's reason can be long: it is cut to this room (the tip holds
+    // it whole), so the window never widens by itself.
+    lbl_TELEMETRY->setFixedWidth(lbl_TELEMETRY->fontMetrics().horizontalAdvance(
+        QStringLiteral("MQTT: reconnecting (connection refused)")));
     bar->addPermanentWidget(lbl_TELEMETRY);
     connect(mnu_TELEMETRY, &QAction::triggered, this, &TelemetryMenu::mnu_TELEMETRY_Click);
     connect(&publisher, &Publisher::statusChanged, this, &TelemetryMenu::showStatus);
@@ -124,9 +128,10 @@ void TelemetryMenu::showStatus(Publisher::Status status, const QString &reason) 
     QString text = QStringLiteral("MQTT: ") + Publisher::statusText(status);
     if (status == Publisher::Status::Down && !reason.isEmpty())
         text += QStringLiteral(" (%1)").arg(reason);
-    lbl_TELEMETRY->setText(text);
-    lbl_TELEMETRY->setToolTip(publisher.settings().url + QLatin1Char('\n') +
-                              publisher.topicPrefix());
+    lbl_TELEMETRY->setText(
+        lbl_TELEMETRY->fontMetrics().elidedText(text, Qt::ElideRight, lbl_TELEMETRY->width()));
+    lbl_TELEMETRY->setToolTip(text + QLatin1Char('\n') + publisher.settings().url +
+                              QLatin1Char('\n') + publisher.topicPrefix());
 }
 
 } // namespace zor

@@ -20,6 +20,7 @@
 using zor::test::columns;
 using zor::test::row;
 using zor::tools::SimLauncher;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -75,7 +76,17 @@ class TestCtl : public QObject {
             ctl(), args.first().startsWith("--") && args.first() != "--json" ? args : link + args);
         QVERIFY(process.waitForFinished(15000));
     }
-    static QStringList words(const QString &text) { return text.split(' ', Qt::SkipEmptyParts); }
+    // "~" is a blank inside one argument.
+    static QStringList words(const QString &text) {
+        return text.split(' ', Qt::SkipEmptyParts).replaceInStrings("~", " ");
+    }
+    // A schedule that could run: a refusal must come from something else.
+    QString validSchedule() {
+        QFile f(dir_.filePath("valid.json"));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(R"({"name": "V", "steps": [{"kv": 20, "ma": 0.35, "seconds": 2}]})");
+        return f.fileName();
+    }
 
 private slots:
     void initTestCase() {
@@ -116,7 +127,8 @@ private slots:
             "^kV setpoint 80.000 kV \\(4095 counts\\): taken\n$", Scaling + Wire{"VREF 4095;"});
         row("above full scale", true, "", "set kv 80.01", 2, none, Scaling);
         row("hv on unconfirmed", false, "", "hv on", 2, none, Wire{});
-        row("season unconfirmed", false, "", "season x.json", 2, none, Wire{});
+        row("send an off needs no --confirm", false, "", "send ENBL~0;", 0, "^<STX>;",
+            Wire{"ENBL 0;"});
         // A refusal is followed by a status read that names its cause.
         row("hv on refused", false, "--interlock-open", "hv on --confirm", 4,
             "^High voltage on: refused\n$", Wire{"ENBL 1;", "STAT;", "FLT;"});
@@ -214,6 +226,10 @@ private slots:
             "470 ms\n");
         row("usage json", "", "--json status then dance", 2,
             "^\\{\"error\":\"not a command: dance\",\"exit\":2\\}\n$");
+        row("season unconfirmed", "", "season " + validSchedule(), 2,
+            "zor-ctl: season switches radiation on: add --confirm\n");
+        row("send ENBL 1 unconfirmed", "", "send ENBL~1;", 2,
+            "zor-ctl: send \"ENBL 1;\" switches radiation on: add --confirm\n");
         row("no answer json", "--silent", "--json status", 3,
             "^\\{\"error\":\"status: the supply did not answer\",\"exit\":3\\}\n$");
     }
@@ -227,39 +243,66 @@ private slots:
         QCOMPARE(process.exitCode(), code);
     }
 
-    // Ctrl+C, or a supply that goes away, during a watch after "hv on": the
-    // high voltage goes off (when there is anyone left to hear it) and the tool ends.
+    // Ctrl+C, a hang-up, or a supply that goes away, during a watch after
+    // "hv on": the high voltage goes off (when there is anyone left to hear
+    // it) and the tool ends. Switched on by an earlier run, it is left on.
     void endsAWatch_data() {
-        columns<bool, bool, int>("tcp", "killSim", "code");
-        row("Ctrl+C serial", false, false, 130);
-        row("Ctrl+C tcp", true, false, 130);
-        row("supply gone serial", false, true, 3);
-        row("supply gone tcp", true, true, 3);
+        columns<bool, int, bool, int, QString>("tcp", "signal", "onBefore", "code", "err");
+        row("Ctrl+C serial", false, SIGINT, false, 130, u"switched off"_s);
+        row("Ctrl+C tcp", true, SIGINT, false, 130, u"switched off"_s);
+        row("hang-up serial", false, SIGHUP, false, 129, u"switched off"_s);
+        row("Ctrl+C, on before the run", false, SIGINT, true, 130,
+            u"zor-ctl: interrupted; the high voltage was on before this run and is left on\n"_s);
+        row("supply gone serial", false, 0, false, 3, u"did not answer"_s);
+        row("supply gone tcp", true, 0, false, 3, u"did not answer"_s);
     }
     void endsAWatch() {
-        auto [tcp, killSim, code] = zor::test::fetch<bool, bool, int>("tcp", "killSim", "code");
+        auto [tcp, signal, onBefore, code, err] = zor::test::fetch<bool, int, bool, int, QString>(
+            "tcp", "signal", "onBefore", "code", "err");
+        const QStringList link = startSim(tcp, {});
         QProcess process;
-        process.start(ctl(), startSim(tcp, {}) + QStringList{"hv", "on", "--confirm", "then",
-                                                             "watch", "--interval", "500"});
+        if (onBefore) {
+            process.start(ctl(), link + QStringList{"hv", "on", "--confirm"});
+            QVERIFY(process.waitForFinished(5000));
+        }
+        process.start(
+            ctl(), link +
+                       (onBefore ? QStringList{} : QStringList{"hv", "on", "--confirm", "then"}) +
+                       QStringList{"watch", "--interval", "500"});
         QByteArray printed;
         QTRY_VERIFY_WITH_TIMEOUT((printed += process.readAllStandardOutput()).contains(" hv on "),
                                  5000);
         const int before = sent().size();
         QElapsedTimer clock;
         clock.start();
-        if (killSim)
+        if (!signal)
             sim_.reset();
         else
-            ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+            ::kill(static_cast<pid_t>(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), code);
         // Within the reply limit of the exchange under way and the one after it.
         QVERIFY(clock.elapsed() < 2000 + 250 + 500);
         // The poll stops and the switch-off is the last thing sent.
-        if (!killSim)
-            QTRY_VERIFY_WITH_TIMEOUT(sent().mid(before).endsWith("ENBL 0;"), 2000);
-        QVERIFY(
-            process.readAllStandardError().contains(killSim ? "did not answer" : "switched off"));
+        if (signal)
+            QTRY_VERIFY_WITH_TIMEOUT(sent().mid(before).endsWith("ENBL 0;") != onBefore, 2000);
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(errors.contains(err), qPrintable(errors));
+    }
+
+    // Ctrl+C while a season reads the unit (its replies slowed): the run is
+    // never started and nothing is switched on.
+    void interruptBeforeTheOn() {
+        QProcess process;
+        process.start(ctl(), startSim(false, {"--delay", "300"}) +
+                                 QStringList{"season", validSchedule(), "--confirm", "--report-dir",
+                                             dir_.filePath("cut")});
+        QTRY_VERIFY_WITH_TIMEOUT(sent().contains("HWVR;"), 5000);
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitCode(), 130);
+        QTest::qWait(300);
+        QVERIFY(!sent().contains("ENBL 1;"));
     }
 
     // A three-step schedule of 2 s steps run to its end, ended by Ctrl+C, and

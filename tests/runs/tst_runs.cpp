@@ -3,6 +3,7 @@
 #include "link/devicelink.h"
 #include "platform/timer.h"
 #include "runs/adaptivesummary.h"
+#include "runs/cycleengine.h"
 #include "runs/runrecord.h"
 #include "runs/schedulefile.h"
 #include "runs/seasoningengine.h"
@@ -42,6 +43,7 @@ struct Run {
             return runs::scheduledStep({{}, steps, {}}, row, 0.1, 0.01, fault);
         }};
     runs::RunRecorder recorder{state, link, dir.path(), [this] { return now; }};
+    runs::CycleEngine cycle{ops, timer};
     int t = 0;
     double clock = 0;
     Run() {
@@ -361,19 +363,22 @@ private slots:
                     r.sample(t * 10.0, t * 0.1, 2);
                 else
                     r.sample(kv[step][t - 4], ma[step][t - 4], 3 + step);
-                if (step == 1 && t == 1) {
+                if (step == 1 && t == 1)
+                    r.state.setArcCount(2);
+                // In the closing zeros (no step): a trip earlier would end the run.
+                if (step == 3) {
                     StatusBits trip;
                     trip.faults.overCurrentOk = false;
                     trip.faults.interlockOpen = true;
                     r.state.setStatus(trip);
-                    r.state.setArcCount(2);
                 }
                 r.now = r.now.addSecs(1);
                 r.engine.tick();
                 r.settle();
             }
         QVERIFY(!r.engine.running());
-        const PdfText pdf(r.recorder.end(runs::RunEnd::Completed));
+        r.recorder.end(runs::RunEnd::Completed);
+        const PdfText pdf(r.recorder.waitForReport());
         const QList<QStringList> want = {{"1", "40.10", "0.510", "0", "3.00"},
                                          {"2", "45.20", "0.660", "2", "4.00"},
                                          {"3", "49.90", "0.800", "0", "5.00"}};
@@ -386,7 +391,7 @@ private slots:
         }
         for (const QString &line :
              {u"Verdict: Completed: all 3 steps held."_s, u"Tube: T7"_s, u"Customer: ACME"_s,
-              u"Started: 2027-01-15 09:00:00 +01:00"_s, u"(step 2): Over current fault raised"_s})
+              u"Started: 2027-01-15 09:00:00 +01:00"_s, u"(step 0): Over current fault raised"_s})
             QVERIFY2(pdf.text.contains(line), qPrintable(line));
         const QJsonObject twin = twinOf(recordOf(r.dir));
         QCOMPARE(twin["started"_L1].toString(), u"2027-01-15T09:00:00+01:00"_s);
@@ -394,7 +399,7 @@ private slots:
         QCOMPARE(twin["steps"_L1][1]["kv"_L1]["mean"_L1].toDouble(), 45.2);
         QCOMPARE(twin["steps"_L1][1]["ma"_L1]["mean"_L1].toDouble(), 0.66);
         QCOMPARE(twin["events"_L1][0]["text"_L1].toString(), u"Over current fault raised"_s);
-        QCOMPARE(twin["events"_L1][0]["step"_L1].toInt(), 2);
+        QCOMPARE(twin["events"_L1][0]["step"_L1].toInt(), 0);
         QCOMPARE(twin["events"_L1][1]["kind"_L1].toString(), u"interlock"_s);
     }
 
@@ -409,7 +414,112 @@ private slots:
         r.engine.stop();
         r.settle();
         r.recorder.end(runs::RunEnd::Stopped);
+        r.recorder.waitForReport();
         QCOMPARE(twinOf(recordOf(r.dir))["events"_L1][0]["text"_L1].toString(), u"HV on refused"_s);
+    }
+
+    // What ends either run on its own, and what it sends then: the off and the
+    // zeros, except to a unit the run never drove.
+    void runEndsOnItsOwn_data() {
+        columns<bool, QString, QByteArrayList, QString>("cycle", "event", "wire", "end");
+        const QByteArrayList off{"ENBL 0;", "IREF 0;", "VREF 0;", "IREF 0;"};
+        for (const bool cycle : {false, true}) {
+            const QByteArrayList on =
+                cycle ? QByteArrayList{"ENBL 1;"}
+                      : QByteArrayList{"ENBL 1;", "IREF 0;", "VREF 400;", "IREF 50;"};
+            const auto name = [cycle](const char *n) {
+                return qstrdup(qPrintable((cycle ? u"cycle: "_s : u"season: "_s) + n));
+            };
+            row(name("port changed"), cycle, u"port"_s, on, u"abandoned port changed"_s);
+            row(name("interlock opens"), cycle, u"interlock"_s, on + off,
+                u"abandoned interlock open"_s);
+            row(name("over current"), cycle, u"over current"_s, on + off,
+                u"abandoned over current fault"_s);
+            row(name("arc in one poll"), cycle, u"arc once"_s, on, u""_s);
+            row(name("arc latched over two polls"), cycle, u"arc latched"_s, on + off,
+                u"abandoned arc trip"_s);
+            row(name("on refused"), cycle, u"refused"_s, QByteArrayList{"ENBL 1;"} + off,
+                u"abandoned switch-on refused"_s);
+            row(name("off asked before the start"), cycle, u"off before"_s, QByteArrayList{},
+                u"not started"_s);
+        }
+    }
+    void runEndsOnItsOwn() {
+        const auto [cycle, event, wire, end] =
+            fetch<bool, QString, QByteArrayList, QString>("cycle", "event", "wire", "end");
+        Run r;
+        r.steps = {{40, 0.5, 60}};
+        QString ended;
+        const auto told = [&](runs::RunEnd e, const QString &why) {
+            ended = runs::endText(e) + u' ' + why;
+        };
+        QObject::connect(&r.engine, &runs::SeasoningEngine::ended, told);
+        QObject::connect(&r.cycle, &runs::CycleEngine::ended, told);
+        if (event == "refused"_L1)
+            r.rig.supply.on("ENBL 1;", "1");
+        const quint64 seen = r.ops.offAsked();
+        if (event == "off before"_L1)
+            r.ops.noteOffAsked();
+        if (!(cycle ? r.cycle.start(1, 600, seen) : r.engine.start(seen)))
+            ended = u"not started"_s;
+        r.settle();
+        StatusBits bits;
+        const auto poll = [&] {
+            r.state.setStatus(bits);
+            r.state.finishCycle(0, r.now);
+        };
+        if (event == "port"_L1)
+            r.state.noteTransportChange(u"COMM2 at 9600"_s);
+        if (event == "interlock"_L1)
+            bits.faults.interlockOpen = true;
+        if (event == "over current"_L1)
+            bits.faults.overCurrentOk = false;
+        bits.faults.arcOk = !event.startsWith("arc"_L1);
+        poll();
+        if (event == "arc once"_L1)
+            bits.faults.arcOk = true;
+        poll();
+        r.settle();
+        QCOMPARE(r.rig.supply.payloads(), wire);
+        QCOMPARE(ended, end);
+    }
+
+    // A stop's off goes out before the record and its report are written:
+    // with an overnight record of 50,000 samples, within 25 ms of the key. With
+    // the supply silent, it goes out through the off lane, next after the
+    // exchange in flight and ahead of the commands queued.
+    void stopOffFirst_data() {
+        columns<bool, bool>("cycle", "silent");
+        row("season", false, false);
+        row("cycle", true, false);
+        row("season, supply silent", false, true);
+        row("cycle, supply silent", true, true);
+    }
+    void stopOffFirst() {
+        const auto [cycle, silent] = fetch<bool, bool>("cycle", "silent");
+        Run r;
+        r.steps = {{40, 0.5, 60}};
+        const auto write = [&r](runs::RunEnd e, const QString &why) { r.recorder.end(e, why); };
+        QObject::connect(&r.engine, &runs::SeasoningEngine::ended, write);
+        QObject::connect(&r.cycle, &runs::CycleEngine::ended, write);
+        r.recorder.begin(u"seasoning"_s, {});
+        QVERIFY(cycle ? r.cycle.start(1, 600) : r.engine.start());
+        r.settle();
+        r.recorder.stepStarted(1, 40, 0.5, 60);
+        for (int i = 0; !silent && i < 50000; ++i)
+            r.sample(40, 0.5);
+        r.rig.supply.silentOn("VMON;");
+        for (int i = 0; silent && i < 3; ++i)
+            r.ops.readMonitors();
+        if (silent)
+            QVERIFY(QTest::qWaitFor([&r] { return r.rig.supply.payloads().endsWith("VMON;"); }));
+        const qsizetype before = r.rig.supply.frames.size();
+        const qint64 key = r.rig.supply.nowMs();
+        cycle ? r.cycle.stop() : r.engine.stop();
+        QVERIFY(QTest::qWaitFor([&] { return r.rig.supply.frames.size() > before; }, 3000));
+        QCOMPARE(r.rig.supply.frames[before].payload, "ENBL 0;"_ba);
+        QCOMPARE_LE(r.rig.supply.frames[before].atMs - key, silent ? 1500 : 25);
+        QVERIFY(!r.recorder.waitForReport().isEmpty());
     }
 
     // Every ending gets its verdict, the record's own words for one the

@@ -4,6 +4,7 @@
 #include "control/setpointpanel.h"
 #include "datarows.h"
 #include "diagnostics/diagnosticsmenu.h"
+#include "diagnostics/rawdatapage.h"
 #include "fakeports.h"
 #include "link/linkhealth.h"
 #include "link/rememberedlink.h"
@@ -186,6 +187,9 @@ private slots:
             row((how + "on, cancel").constData(), exit, u"on"_s, 2, QByteArrayList());
             row((how + "off").constData(), exit, u"off"_s, -1, QByteArrayList());
         }
+        // The port gone: the console cannot know, and says nothing was sent.
+        row("Exit, port lost, exit anyway", true, u"lost"_s, 0, QByteArrayList());
+        row("Exit, port lost, cancel", true, u"lost"_s, 1, QByteArrayList());
     }
     void ending() {
         auto [exit, hv, pick, sent] =
@@ -201,15 +205,28 @@ private slots:
         c.window.state.setHvEnabled(hv != "off");
         if (pick >= 0)
             c.dialogs.picks.push_back(pick);
+        if (hv == "lost")
+            c.window.link.MSComm1().close();
         QPointer<CommDiagnosticsPage> extras = &c.window.extras();
         extras->show();
+        QPointer<RawDataPage> raw = &c.window.forms.get<RawDataPage>(c.window.state, c.window);
+        raw->show();
         exit ? c.window.mnu_EXIT_Click() : (void)c.window.close();
         QCOMPARE(c.sent(), sent);
         QCOMPARE(c.shown("ask"),
-                 pick >= 0 ? QStringList{"The high voltage is on."} : QStringList());
-        const bool ends = pick != 2;
+                 pick < 0       ? QStringList()
+                 : hv != "lost" ? QStringList{"The high voltage is on."}
+                                : QStringList{"The supply does not answer: the high voltage may "
+                                              "still be on. Nothing could be sent."});
+        const bool ends = pick != (hv == "lost" ? 1 : 2);
         QCOMPARE(c.ends, int(ends));
-        QCOMPARE(c.window.link.MSComm1().isOpen(), !ends);
+        QCOMPARE(c.window.link.MSComm1().isOpen(), !ends && hv != "lost");
+        // Exit's first step, whatever is answered then.
+        if (exit)
+            QVERIFY(!raw || !raw->isVisible());
+        if (hv == "lost" && ends)
+            QCOMPARE(c.window.records.events.entries().constLast().text,
+                     u"Exit without a link: the high voltage may still be on"_s);
         QCOMPARE(c.window.panels.setpoints->btn_KVSET->isEnabled(), true);
         if (ends && !exit)
             QTRY_VERIFY(extras.isNull() && c.window.forms.loadedCount() == 0);
@@ -472,8 +489,14 @@ private slots:
         answerPoll(c.rig.supply);
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::Answering, 2500);
         QCOMPARE(health.lastGoodReply(), now);
+        // The port itself gone is no calmer than a silent supply; the big
+        // switch is greyed as the lamps are.
+        c.window.state.setHvEnabled(true);
         c.window.link.MSComm1().close();
-        QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::NoLink, 2500);
+        QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::PortLost, 2500);
+        QVERIFY(shows().startsWith("#ff0000 Port lost"));
+        QCOMPARE(sign->text(), u"PORT LOST"_s);
+        QVERIFY(c.window.btn_HVONOFF->graphicsEffect());
     }
 
     // The trace panels show a first text at once, then at most one per

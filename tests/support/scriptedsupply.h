@@ -50,6 +50,8 @@ public:
 
     QList<Frame> frames;
     QList<QByteArray> payloads() const;
+    // The clock the frames are stamped on.
+    qint64 nowMs() const { return clock_.elapsed(); }
 
 signals:
     void deliver(const QByteArray &bytes);
