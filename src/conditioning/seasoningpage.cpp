@@ -315,7 +315,7 @@ void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
     ctx_.link.whenIdle([self, end, why] {
         if (!self)
             return;
-        const QString report = self->recorder_.waitForReport();
+        const QString report = self->recorder_.joinReport();
         if (!report.isEmpty())
             self->ctx_.state.note(
                 QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));

@@ -672,7 +672,7 @@ Task<int> Runner::season(const Step &step) {
         co_await sleepFor(PollTickMs);
     const runs::RunEnd ending = end.value_or(runs::RunEnd::Interrupted);
     recorder.end(ending, why);
-    const QString report = recorder.waitForReport();
+    const QString report = recorder.joinReport();
     if (ending == runs::RunEnd::LinkLost)
         fail(QStringLiteral("season: the supply was silent for more than %1 s")
                  .arg(SeasonSilenceMs / 1000));

@@ -28,6 +28,7 @@ bool CycleEngine::start(qint16 onTime, qint16 period, std::optional<quint64> off
     if (!ops_.state().claimRun(Owner))
         return false;
     cycleRunning = true;
+    active_ = true;
     cycleOnTime = onTime;
     cyclePeriod = period;
     cyclesDone = 0;
@@ -124,6 +125,11 @@ void CycleEngine::onFailed() {
 }
 
 void CycleEngine::stop(RunEnd why) {
+    // Asked while the test's prompts were open: nothing of it has started.
+    if (!active_) {
+        cycleRunning = false;
+        return;
+    }
     // Off whatever the switch shows (an earlier off may have been lost), before
     // the record and its report are written.
     ops_.runSwitchOff();
@@ -143,7 +149,7 @@ void CycleEngine::abandon(const QString &why) {
 }
 
 void CycleEngine::halt(RunEnd why, const QString &reason) {
-    const bool was = cycleRunning;
+    const bool was = std::exchange(active_, false);
     guard_.disarm();
     timer_.setEnabled(false);
     cycleRunning = false;

@@ -68,6 +68,9 @@ private:
     // The off count when the test began: an off asked since ends it.
     quint64 offSeen_ = 0;
     RunGuard guard_;
+    // Between start() and the ending; cycleRunning is also set by the menu
+    // entry while its prompts are open.
+    bool active_ = false;
 };
 
 } // namespace runs

@@ -241,7 +241,7 @@ QString RunRecorder::end(RunEnd end, const QString &why) {
     return path.chopped(6) + QStringLiteral(".pdf");
 }
 
-QString RunRecorder::waitForReport() {
+QString RunRecorder::joinReport() {
     QString last;
     for (std::future<QString> &f : reports_)
         last = f.get();

@@ -81,7 +81,7 @@ public:
     QString end(RunEnd end, const QString &why = {});
     // Waits for the last report: its PDF's path, empty when it could not be
     // written (zor-ctl's exit, tests).
-    QString waitForReport();
+    QString joinReport();
 
 signals:
     // The report of `record` is written: its PDF's path, or empty.

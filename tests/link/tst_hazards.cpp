@@ -187,6 +187,20 @@ const Hazard Hazards[] = {
          (void)QTest::qWaitFor([&c] { return c.ends == 1; }, 3000);
          return QString::number(c.ends);
      }},
+    // The off key pressed while a prompt is open cancels the start.
+    {"cycle test prompts: X-ray off pressed in the ON time box",
+     {"ENBL 0;"},
+     "X-ray off was pressed: the cycle test was not started.|Cycle Test On",
+     [](Console &c) {
+         c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+         c.dialogs.inputs = {"1", "2"};
+         c.dialogs.readingMs = 300;
+         after(c, 100, [&c] { xrayOff(c); });
+         c.window.menu.menu_cycleHv->trigger();
+         c.dialogs.readingMs = 0;
+         c.settle();
+         return c.shown("message").join('|') + '|' + c.window.menu.menu_cycleHv->text();
+     }},
     // The on phase falls due while the off phase waits for its reply.
     {"cycle test ticking, off phase late 300 ms: X-ray off during it, then no more on",
      {"ENBL 1;", "ENBL 0;", "ENBL 0;", "ENBL 0;"},

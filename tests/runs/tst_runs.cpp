@@ -378,7 +378,7 @@ private slots:
             }
         QVERIFY(!r.engine.running());
         r.recorder.end(runs::RunEnd::Completed);
-        const PdfText pdf(r.recorder.waitForReport());
+        const PdfText pdf(r.recorder.joinReport());
         const QList<QStringList> want = {{"1", "40.10", "0.510", "0", "3.00"},
                                          {"2", "45.20", "0.660", "2", "4.00"},
                                          {"3", "49.90", "0.800", "0", "5.00"}};
@@ -414,7 +414,7 @@ private slots:
         r.engine.stop();
         r.settle();
         r.recorder.end(runs::RunEnd::Stopped);
-        r.recorder.waitForReport();
+        r.recorder.joinReport();
         QCOMPARE(twinOf(recordOf(r.dir))["events"_L1][0]["text"_L1].toString(), u"HV on refused"_s);
     }
 
@@ -519,7 +519,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return r.rig.supply.frames.size() > before; }, 3000));
         QCOMPARE(r.rig.supply.frames[before].payload, "ENBL 0;"_ba);
         QCOMPARE_LE(r.rig.supply.frames[before].atMs - key, silent ? 1500 : 25);
-        QVERIFY(!r.recorder.waitForReport().isEmpty());
+        QVERIFY(!r.recorder.joinReport().isEmpty());
     }
 
     // Every ending gets its verdict, the record's own words for one the
