@@ -11,9 +11,11 @@
 #include "conditioning/seasoningrunwindow.h"
 #include "conditioning/tubehistorywindow.h"
 #include "control/setpointpanel.h"
+#include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/rawdatapage.h"
 #include "diagnostics/revscreen.h"
+#include "diagnostics/tracewindow.h"
 #include "factory/configmenu.h"
 #include "factory/factoryconfigpage.h"
 #include "factory/serialnumberpage.h"
@@ -25,9 +27,7 @@
 #include "ports/transportselection.h"
 #include "ports/usbportdialog.h"
 #include "runs/runrecord.h"
-#include "shell/commdiagnosticspage.h"
 #include "shell/mainwindow.h"
-#include "shell/tracewindow.h"
 #include "trend/eventlogwindow.h"
 #include "trend/recordsmenu.h"
 #include "trend/trendwindow.h"
@@ -365,7 +365,7 @@ int main(int argc, char *argv[]) {
     boxes.pages[QStringLiteral("frm_seasoning")] = [&](QDialog &d) {
         auto &page = static_cast<SeasoningPage &>(d);
         camera.shoot(d, "seasoning-schedule");
-        for (int row = 0; row < conditioning::FinalRow; ++row) {
+        for (int row = 0; row < runs::FinalRow; ++row) {
             const bool used = row < 6;
             page.combo_kv[row]->setEditText(used ? QString::number(30 + 10 * row) : QString());
             page.combo_ma[row]->setEditText(used ? QString::number(0.2 + 0.1 * row) : QString());

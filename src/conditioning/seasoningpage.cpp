@@ -26,7 +26,7 @@
 
 namespace zor {
 
-using namespace conditioning;
+using namespace runs;
 
 namespace {
 

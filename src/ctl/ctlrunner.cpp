@@ -591,11 +591,11 @@ Task<int> Runner::season(const Step &step) {
             });
     connect(&engine, &runs::SeasoningEngine::stepStarted, &engine,
             [&](int row, const runs::SeasonStep &s) {
-                if (row == conditioning::FinalRow)
+                if (row == runs::FinalRow)
                     recorder.closing();
                 else
                     recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
-                if (row < conditioning::FinalRow)
+                if (row < runs::FinalRow)
                     print({{"command", command},
                            {"step", row + 1},
                            {"kv", s.kv},

@@ -11,9 +11,6 @@
 
 namespace zor::runs {
 
-using conditioning::FinalRow;
-using conditioning::FullScaleCount;
-
 QJsonObject DecisionNote::json() const {
     QJsonObject out{
         {"decision", decisionText(decision)}, {"step", step}, {"kv", kv}, {"arcs", arcs}};
@@ -295,8 +292,8 @@ std::optional<SeasonStep> scheduledStep(const Schedule &schedule, int row, doubl
     if (row < 0 || row >= int(schedule.steps.size()))
         return std::nullopt;
     const ScheduleStep &s = schedule.steps[std::size_t(row)];
-    const auto kv = conditioning::stepCount(valueText(s.kv), kvPerBit);
-    const auto ma = conditioning::stepCount(valueText(s.ma), maPerBit);
+    const auto kv = stepCount(valueText(s.kv), kvPerBit);
+    const auto ma = stepCount(valueText(s.ma), maPerBit);
     if (!kv || !ma) {
         *fault = QStringLiteral("Step %1: %2 kV, %3 mA cannot be set on this supply.")
                      .arg(row + 1)
@@ -311,9 +308,9 @@ QStringList stepsBeyondFullScale(const QStringList &kv, const QStringList &ma, d
     QStringList out;
     for (qsizetype i = 0; i < kv.size() && i < ma.size(); ++i) {
         QStringList over;
-        if (conditioning::stepCount(kv[i], kvPerBit).value_or(0) > FullScaleCount)
+        if (stepCount(kv[i], kvPerBit).value_or(0) > FullScaleCount)
             over << kv[i].trimmed() + QStringLiteral(" kV");
-        if (conditioning::stepCount(ma[i], maPerBit).value_or(0) > FullScaleCount)
+        if (stepCount(ma[i], maPerBit).value_or(0) > FullScaleCount)
             over << ma[i].trimmed() + QStringLiteral(" mA");
         if (!over.isEmpty())
             out << QStringLiteral("Step %1: %2").arg(i + 1).arg(over.join(QStringLiteral(", ")));

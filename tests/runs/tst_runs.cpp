@@ -51,7 +51,7 @@ struct Run {
         state.setIdentity(IdentityField::SerialNumber, u"SN-7"_s);
         QObject::connect(&engine, &runs::SeasoningEngine::stepStarted,
                          [this](int row, const runs::SeasonStep &s) {
-                             if (row == conditioning::FinalRow)
+                             if (row == runs::FinalRow)
                                  recorder.closing();
                              else
                                  recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
