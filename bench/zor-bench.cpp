@@ -6,7 +6,6 @@
 #include "shell/mainwindow.h"
 #include "simlauncher.h"
 #include "trend/recordsmenu.h"
-#include "trend/telemetrymenu.h"
 #include "trend/trendwindow.h"
 
 #include <QApplication>
@@ -196,7 +195,7 @@ PhaseResult publishingPhase(zor::MainWindow &window, const QString &simPath, con
     settings.url = url;
     settings.topicPrefix = QStringLiteral("zor/bench");
     zor::telemetry::completeSettings(settings);
-    zor::telemetry::Publisher &publisher = window.menus.telemetry->publisher;
+    zor::telemetry::Publisher &publisher = window.publisher;
     publisher.start(settings);
     const PhaseResult result = runPhase(window, simPath, 0, seconds);
     *ended = publisher.status();

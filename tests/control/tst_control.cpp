@@ -1,6 +1,7 @@
 #include "audit/auditmenu.h"
 #include "control/faultresetframe.h"
 #include "control/setpointpanel.h"
+#include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/rawdatapage.h"
 #include "link/devicelink.h"
 #include "monitor/statusframe.h"
@@ -8,7 +9,6 @@
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
 #include "runs/runrecord.h"
-#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QDir>

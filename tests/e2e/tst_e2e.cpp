@@ -16,9 +16,9 @@
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
 #include "simlauncher.h"
+#include "telemetryui/telemetrymenu.h"
 #include "testconsole.h"
 #include "trend/recordsmenu.h"
-#include "trend/telemetrymenu.h"
 #include "ui/mainmenu.h"
 
 #include <QAction>
@@ -453,8 +453,8 @@ private slots:
         settings.url = broker.url();
         settings.topicPrefix = "zor/e2e";
         QVERIFY(telemetry::completeSettings(settings).isEmpty());
-        w.menus.telemetry->publisher.setBackoff(100, 400);
-        w.menus.telemetry->publisher.start(settings);
+        w.publisher.setBackoff(100, 400);
+        w.publisher.start(settings);
         QVERIFY(startPolling(s));
         QTRY_COMPARE(indicator.text(), "MQTT: connected");
 

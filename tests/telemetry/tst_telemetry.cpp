@@ -1,7 +1,7 @@
 #include "broker.h"
 #include "datarows.h"
 #include "scripteddialogs.h"
-#include "trend/telemetrymenu.h"
+#include "telemetryui/telemetrymenu.h"
 
 #include <QCheckBox>
 #include <QCommandLineParser>
@@ -161,7 +161,8 @@ private slots:
         QWidget owner;
         QMenu menu;
         QStatusBar bar;
-        TelemetryMenu telemetry(state, events, &menu, &bar, &owner);
+        Publisher publisher(state, &events);
+        TelemetryMenu telemetry(publisher, &menu, &bar, &owner);
         QCOMPARE(telemetry.mnu_TELEMETRY->text(), "Telemetry...");
         dialogs.onModal = [&](QDialog &d) {
             auto &dialog = dynamic_cast<TelemetryDialog &>(d);
