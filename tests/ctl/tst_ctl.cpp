@@ -362,9 +362,9 @@ private slots:
             QJsonDocument::fromJson(
                 json(
                     "{'tube':'T7','lastAtHighVoltage':'2026-02-10T10:05:50.000+01:00','runs':["
-                    "{'started':'2026-01-10T10:00:00.000+01:00','kind':'seasoning','end':'"
-                    "completed',"
-                    "'seconds':700,'arcsPerHour':{'30':12,'40':36},'highestKvHeld':47.9,"
+                    "{'started':'2026-01-10T10:00:00.000+01:00','kind':'seasoning',"
+                    "'end':'completed','seconds':700,'arcsPerHour':{'30':12,'40':36},'"
+                    "highestKvHeld':47.9,"
                     "'completeSeconds':700,'filamentAtTop':3.4},"
                     "{'started':'2026-02-10T10:00:00.000+01:00','kind':'seasoning','end':'stopped',"
                     "'seconds':350,'arcsPerHour':{'30':0,'40':72},'highestKvHeld':30,"
