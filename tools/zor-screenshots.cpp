@@ -117,7 +117,7 @@ void writeEarlierRuns(const QString &folder, const QString &tube) {
         line({{"record", "run"},
               {"kind", "seasoning"},
               {"tube", tube},
-              {"started", runs::isoWithOffset(started)}});
+              {"started", isoTime(started)}});
         double seconds = 0;
         const int top = 80 - 2 * (month - 1);
         for (int step = 1; step <= 6; ++step) {
@@ -211,9 +211,11 @@ void feedRecords(MainWindow &main, int seconds) {
         const double t = i * cycleNs / 1e9;
         at = end.addMSecs(qint64((t - seconds) * 1000));
         if (i == 40)
-            main.records.events.note(QStringLiteral("kV setpoint programmed: 45.000 kV"));
+            main.records.events.note(EventType::SetpointProgrammed,
+                                     QStringLiteral("kV setpoint programmed: 45.000 kV"));
         if (i == 45)
-            main.records.events.note(QStringLiteral("mA setpoint programmed: 0.800 mA"));
+            main.records.events.note(EventType::SetpointProgrammed,
+                                     QStringLiteral("mA setpoint programmed: 0.800 mA"));
         const bool on = t > 25;
         s.setHvEnabled(on);
         s.setXrayOn(t > 25.5);

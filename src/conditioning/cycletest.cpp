@@ -54,7 +54,8 @@ void CycleTest::ended(runs::RunEnd end) {
     ctx_.menu.menu_cycleHv->setText(CaptionStart);
     const QString report = recorder_.end(end);
     if (!report.isEmpty())
-        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+        ctx_.state.note(EventType::RunReport,
+                        QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
     if (CycleRunWindow *w = ctx_.forms.find<CycleRunWindow>())
         ctx_.forms.unload(w);
     if (end != runs::RunEnd::Shutdown)

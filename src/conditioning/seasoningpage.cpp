@@ -303,7 +303,8 @@ void SeasoningPage::stepStarted(int row, const runs::SeasonStep &step) {
 void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
     const QString report = recorder_.end(end, why);
     if (!report.isEmpty())
-        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+        ctx_.state.note(EventType::RunReport,
+                        QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
     // The console is ending: it closes the windows itself.
     if (end == runs::RunEnd::Shutdown)
         return;

@@ -60,7 +60,8 @@ void CycleEngine::begin(quint64 id) {
         }
         self->cycleCount = 0;
         timer->setEnabled(true);
-        ops->state().note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
+        ops->state().note(EventType::RunStarted,
+                          QStringLiteral("Cycle test started: on %1 s, period %2 s")
                               .arg(self->cycleOnTime)
                               .arg(self->cyclePeriod));
         emit self->started();
@@ -106,7 +107,7 @@ void CycleEngine::tick() {
 void CycleEngine::stop() {
     const RunEnd why = ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped;
     halt(why);
-    ops_.state().note(QStringLiteral("Cycle test stopped"));
+    ops_.state().note(EventType::RunEnded, QStringLiteral("Cycle test stopped"));
     // Off whatever the switch shows: an earlier off may have been lost.
     ops_.runSwitchOff();
 }

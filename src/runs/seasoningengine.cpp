@@ -53,7 +53,7 @@ bool SeasoningEngine::start() {
     lastArcCount_ = ops_.state().arcCount();
     programmed_.reset();
     setpointMoved_ = false;
-    ops_.state().note(QStringLiteral("Seasoning started"));
+    ops_.state().note(EventType::RunStarted, QStringLiteral("Seasoning started"));
     ops_.auditRun(QStringLiteral("seasoning start"), QStringLiteral("step 1: %1 kV, %2 mA, %3 s")
                                                          .arg(first->kv)
                                                          .arg(first->ma)
@@ -177,7 +177,8 @@ bool SeasoningEngine::adaptiveTick() {
             timer_.setEnabled(false);
             stepIndex_ = qint16(row);
             stepTimeLeft_ = step->seconds;
-            ops_.state().note(QStringLiteral("Seasoning back to step %1").arg(row + 1));
+            ops_.state().note(EventType::RunStep,
+                              QStringLiteral("Seasoning back to step %1").arg(row + 1));
             program(row, *step);
             resumeTicking();
             showAdaptive();
@@ -238,7 +239,8 @@ void SeasoningEngine::advance() {
     }
     stepTimeLeft_ = step->seconds;
     // The closing row is hidden: it is no step the operator set.
-    ops_.state().note(stepIndex_ == FinalRow
+    ops_.state().note(EventType::RunStep,
+                      stepIndex_ == FinalRow
                           ? QStringLiteral("Seasoning closing: setpoints to zero")
                           : QStringLiteral("Seasoning step %1").arg(stepIndex_ + 1));
     program(stepIndex_, *step);
@@ -256,8 +258,8 @@ void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why)
     running_ = false;
     timer_.setEnabled(false);
     ops_.state().releaseRun(Owner);
-    ops_.state().note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
-                                    : QStringLiteral("Seasoning finished"));
+    ops_.state().note(EventType::RunEnded, zeroSetpoints ? QStringLiteral("Seasoning stopped")
+                                                         : QStringLiteral("Seasoning finished"));
     ops_.auditRun(QStringLiteral("seasoning stop"),
                   why.isEmpty() ? endText(end) : endText(end) + QStringLiteral(": ") + why);
     ops_.xrayWarning().cancel();

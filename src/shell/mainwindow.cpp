@@ -264,6 +264,7 @@ void MainWindow::mnu_TRACE_Click() {
 
 void MainWindow::mnu_XRAYOFF_Click() {
     panels.hvEnable->switchOff(true);
+    state.note(EventType::XrayOffKey, QStringLiteral("X-ray off key"));
     CycleTest &cycle = *menus.conditioning->cycleTest;
     if (cycle.cycleRunning)
         cycle.menu_cycleHv_Click();

@@ -245,7 +245,8 @@ Task<parse::Ack> SupplyOps::switchTask(bool on, quint64 offSeen, bool audited) {
         co_return parse::Ack::Other;
     }
     state_.setHvEnabled(on);
-    state_.note(on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
+    state_.note(on ? EventType::HvOnAsked : EventType::HvOffAsked,
+                on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
     const QByteArray reply = co_await exchange(on ? "ENBL 1;" : "ENBL 0;");
     if (audited)
         audit(action, before, onOff(on), auditOutcome(parse::writeAck(reply)));
@@ -275,7 +276,7 @@ void SupplyOps::switchOffFirst() {
     xrayWarning_.cancel();
     const QString before = onOff(state_.xrayOn());
     state_.setHvEnabled(false);
-    state_.note(QStringLiteral("HV off asked"));
+    state_.note(EventType::HvOffAsked, QStringLiteral("HV off asked"));
     link_.urgent("ENBL 0;", [this, before](const QByteArray &reply) {
         audit(QStringLiteral("X-ray off key"), before, onOff(false),
               auditOutcome(parse::writeAck(reply)));
@@ -345,7 +346,8 @@ Task<> SupplyOps::watchdogTask(bool on) {
     const QByteArray reply = co_await exchange(on ? "WDTE 1;" : "WDTE 0;");
     audit(QStringLiteral("watchdog"), before, onOff(on), auditOutcome(parse::writeAck(reply)));
     state_.setWatchdogEnabled(on);
-    state_.note(on ? QStringLiteral("Watchdog enabled") : QStringLiteral("Watchdog disabled"));
+    state_.note(EventType::Watchdog,
+                on ? QStringLiteral("Watchdog enabled") : QStringLiteral("Watchdog disabled"));
 }
 
 void SupplyOps::resetFault() {
@@ -387,7 +389,7 @@ Task<> SupplyOps::seasoningStepTask(qint16 kv, qint16 ma, const std::function<bo
 Task<> SupplyOps::closingOffTask() {
     audit(QStringLiteral("HV off"), onOff(state_.xrayOn()), onOff(false), AuditOutcome::Sent);
     state_.setHvEnabled(false);
-    state_.note(QStringLiteral("HV off asked"));
+    state_.note(EventType::HvOffAsked, QStringLiteral("HV off asked"));
     co_await sendText("ENBL 0;");
 }
 
@@ -413,7 +415,8 @@ Task<> SupplyOps::revertSetpointTask(Channel c, int count) {
     const bool kv = c == Channel::Kv;
     audit(kv ? QStringLiteral("kV revert") : QStringLiteral("mA revert"), {},
           QStringLiteral("%1 counts").arg(count), AuditOutcome::Sent);
-    state_.note(QStringLiteral("%1 setpoint reverted: %2 counts")
+    state_.note(EventType::SetpointReverted,
+                QStringLiteral("%1 setpoint reverted: %2 counts")
                     .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"))
                     .arg(count));
 }
@@ -422,8 +425,9 @@ Task<> SupplyOps::totalHoursResetTask() {
     const QByteArray reply = co_await exchange("30,");
     audit(QStringLiteral("total hours reset"), {}, {},
           reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent);
-    state_.note(reply.isEmpty() ? QStringLiteral("Total hours reset: no reply")
-                                : QStringLiteral("Total hours reset"));
+    state_.note(EventType::HoursReset, reply.isEmpty()
+                                           ? QStringLiteral("Total hours reset: no reply")
+                                           : QStringLiteral("Total hours reset"));
 }
 
 Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
@@ -433,6 +437,7 @@ Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
     audit(QStringLiteral("hardware revision number"), {}, QString::fromLatin1(revision),
           auditOutcome(dollarAck(reply, taken)));
     state_.note(
+        EventType::ServiceWrite,
         taken
             ? QStringLiteral("Hardware revision number set: %1").arg(QString::fromLatin1(revision))
             : QStringLiteral("Hardware revision number refused: %1")
@@ -446,7 +451,7 @@ Task<> SupplyOps::passthroughTask() {
           reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent);
     if (reply.isEmpty())
         state_.countFailedReply();
-    state_.note(QStringLiteral("Pass-through toggled"));
+    state_.note(EventType::PassThrough, QStringLiteral("Pass-through toggled"));
 }
 
 Task<> SupplyOps::unlockTask(QByteArray key) {
@@ -454,7 +459,7 @@ Task<> SupplyOps::unlockTask(QByteArray key) {
     co_await sendText(payload);
     // The key itself stays out of the log and the trail.
     audit(QStringLiteral("service unlock"), {}, {}, AuditOutcome::Sent);
-    state_.note(QStringLiteral("Service writes unlocked"));
+    state_.note(EventType::ServiceWrite, QStringLiteral("Service writes unlocked"));
 }
 
 Task<QByteArray> SupplyOps::configurationTask() {
@@ -480,7 +485,8 @@ Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument, QString 
 Task<> SupplyOps::sendFactoryWrite(FactoryWrite w, QByteArray argument) {
     const QByteArray payload = QByteArray(mnemonic(w)) + ' ' + argument + ';';
     co_await sendText(payload);
-    state_.note(QStringLiteral("Factory write %1 %2")
+    state_.note(EventType::ServiceWrite,
+                QStringLiteral("Factory write %1 %2")
                     .arg(QString::fromLatin1(mnemonic(w)), QString::fromLatin1(argument)));
 }
 
@@ -499,7 +505,8 @@ Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArg
     // The scale follows the supply: it changes only once the supply took it.
     if (taken)
         state_.setKvPerBit(kvFull / convert::FullScaleCounts);
-    state_.note(QStringLiteral("Factory write SLVP %1%2")
+    state_.note(EventType::ServiceWrite,
+                QStringLiteral("Factory write SLVP %1%2")
                     .arg(QString::fromLatin1(kvArgument),
                          taken ? QString() : QStringLiteral(" not taken")));
     audit(QStringLiteral("factory write scaling"), before,
@@ -514,7 +521,8 @@ Task<> SupplyOps::serialNumberWriteTask(QByteArray serial, QString reason) {
     audit(QStringLiteral("serial number"), state_.identity(IdentityField::SerialNumber),
           QString::fromLatin1(serial), AuditOutcome::Sent, reason);
     co_await sendText(payload);
-    state_.note(QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
+    state_.note(EventType::ServiceWrite,
+                QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
 }
 
 Task<> SupplyOps::unitBaudRateTask(int code, QString reason) {
@@ -526,7 +534,7 @@ Task<> SupplyOps::unitBaudRateTask(int code, QString reason) {
           : code == 2 ? QStringLiteral("9600")
                       : QStringLiteral("code %1").arg(code),
           reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent, reason);
-    state_.note(QStringLiteral("Unit baud rate code %1 sent").arg(code));
+    state_.note(EventType::ServiceWrite, QStringLiteral("Unit baud rate code %1 sent").arg(code));
 }
 
 Task<QByteArray> SupplyOps::userOptionsTask() {
@@ -551,7 +559,7 @@ Task<QByteArray> SupplyOps::saveUserOptionsTask(QList<QByteArray> fields) {
           : verdict == '$' || verdict == '2' ? AuditOutcome::Taken
                                              : AuditOutcome::NotUnderstood);
     userOptions_ = payload.mid(3);
-    state_.note(QStringLiteral("User options written"));
+    state_.note(EventType::ServiceWrite, QStringLiteral("User options written"));
     co_return reply;
 }
 

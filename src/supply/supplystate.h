@@ -1,10 +1,12 @@
 #pragma once
 
+#include "supply/events.h"
 #include "supply/quantities.h"
 #include "supply/replyparse.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -147,7 +149,9 @@ public:
 
     // Something the operator started or ended that no reply shows (a seasoning
     // run, a cycle test), for the event log.
-    void note(const QString &text) { emit noted(text); }
+    void note(EventType type, const QString &text, const QJsonObject &values = {}) {
+        emit noted(type, text, values);
+    }
 
     // The last exchange got an answer (false after a silent one).
     bool linkAnswering() const { return linkAnswering_; }
@@ -159,7 +163,7 @@ public:
     SupplySample sample() const;
 
 signals:
-    void noted(const QString &text);
+    void noted(zor::EventType type, const QString &text, const QJsonObject &values);
     void readingChanged(zor::Quantity q, const zor::Reading &r);
     void transportChanged(const QString &transport);
     void statusKnownChanged();

@@ -389,7 +389,7 @@ private slots:
               u"Started: 2027-01-15 09:00:00 +01:00"_s, u"(step 2): Over current fault raised"_s})
             QVERIFY2(pdf.text.contains(line), qPrintable(line));
         const QJsonObject twin = twinOf(recordOf(r.dir));
-        QCOMPARE(twin["started"_L1].toString(), u"2027-01-15T09:00:00+01:00"_s);
+        QCOMPARE(twin["started"_L1].toString(), u"2027-01-15T09:00:00.000+01:00"_s);
         QCOMPARE(twin["steps"_L1].toArray().size(), 3);
         QCOMPARE(twin["steps"_L1][1]["kv"_L1]["mean"_L1].toDouble(), 45.2);
         QCOMPARE(twin["steps"_L1][1]["ma"_L1]["mean"_L1].toDouble(), 0.66);
