@@ -1,8 +1,8 @@
 // What the console keeps of the supply: the trend's decimation, the data log's
 // file (format, locale, failures while the poll runs on) and event detection.
+#include "audit/auditwindow.h"
 #include "datarows.h"
 #include "fakeports.h"
-#include "audit/auditwindow.h"
 #include "link/devicelink.h"
 #include "platform/timer.h"
 #include "records/audittrail.h"
@@ -15,9 +15,9 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QTableWidget>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
@@ -180,7 +180,7 @@ private slots:
         });
         const QHash<QString, std::function<void()>> acts{
             {u"hv on"_s, [&] { a.ops.setHighVoltage(true); }},
-            {u"stale on"_s, [&] { a.state.countOffAsked(), a.ops.setHighVoltageSince(true, 0); }},
+            {u"stale on"_s, [&] { a.ops.noteOffAsked(), a.ops.setHighVoltageSince(true, 0); }},
             {u"off key"_s, [&] { a.ops.switchOffFirst(); }},
             {u"program"_s,
              [&] { a.ops.program(Channel::Kv, 1024), a.ops.program(Channel::Kv, 2048); }},
@@ -295,9 +295,9 @@ private slots:
         AuditRig a;
         QDateTime at(QDate(2026, 12, 6), QTime(23, 59, 59), Qt::UTC);
         a.trail.setClock([&] { return at = at.addMSecs(600); });
-        a.ops.clearArcs(); // 12-06
+        a.ops.clearArcs();                                              // 12-06
         a.ops.auditRun(u"cycle test start"_s, u"on 1 s, period 2 s"_s); // 12-07
-        a.ops.clearArcs();                                             // 12-07
+        a.ops.clearArcs();                                              // 12-07
         AuditWindow w(a.dir.path());
         const auto column = [&](int c) {
             QStringList out;
