@@ -199,8 +199,8 @@ Task<int> Runner::run(Invocation invocation) {
     // Radiation this run switched on does not outlive a Ctrl+C or a failure.
     if (hvSwitchedOn_ && (interrupted_ || code != ExitDone)) {
         co_await sleepFor(PollTickMs);
-        const parse::Ack ack = co_await acknowledged(
-            [this] { return ops_.highVoltageTask(false, state_.offAsked()); });
+        const parse::Ack ack =
+            co_await acknowledged([this] { return ops_.highVoltageTask(false, ops_.offAsked()); });
         if (ack == parse::Ack::Taken) {
             fail(QStringLiteral("high voltage switched off"));
         } else {
@@ -427,7 +427,7 @@ Task<int> Runner::highVoltage(bool on, int warnSeconds) {
     if (on)
         hvSwitchedOn_ = true;
     const parse::Ack ack =
-        co_await acknowledged([this, on] { return ops_.highVoltageTask(on, state_.offAsked()); });
+        co_await acknowledged([this, on] { return ops_.highVoltageTask(on, ops_.offAsked()); });
     if (ack == parse::Ack::Taken || ack == parse::Ack::Refused)
         hvSwitchedOn_ = on && ack == parse::Ack::Taken;
     const QString reason = co_await reasonFor(ack, false);

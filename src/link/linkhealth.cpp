@@ -26,6 +26,7 @@ void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
         setState(link_.transportOpen() ? State::Failing : State::NoLink);
         break;
     case ExchangeOutcome::SentAlone:
+    case ExchangeOutcome::NotSent:
         break;
     }
 }

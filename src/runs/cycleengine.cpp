@@ -20,7 +20,7 @@ bool CycleEngine::start(qint16 onTime, qint16 period) {
     cyclePeriod = period;
     cyclesDone = 0;
     const quint64 id = ++session_;
-    offSeen_ = ops_.state().offAsked();
+    offSeen_ = ops_.offAsked();
     ops_.auditRun(QStringLiteral("cycle test start"),
                   QStringLiteral("on %1 s, period %2 s").arg(onTime).arg(period));
     QPointer<CycleEngine> self(this);
@@ -105,7 +105,7 @@ void CycleEngine::tick() {
 }
 
 void CycleEngine::stop() {
-    const RunEnd why = ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped;
+    const RunEnd why = ops_.offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped;
     halt(why);
     ops_.state().note(EventType::RunEnded, QStringLiteral("Cycle test stopped"));
     // Off whatever the switch shows: an earlier off may have been lost.

@@ -46,7 +46,7 @@ bool SeasoningEngine::start() {
     const quint64 id = ++runId_;
     stepIndex_ = 0;
     stepTimeLeft_ = first->seconds;
-    offSeen_ = ops_.state().offAsked();
+    offSeen_ = ops_.offAsked();
     gate_.reset();
     if (rules_)
         gate_ = std::make_unique<ArcGate>(*rules_);
@@ -250,8 +250,7 @@ void SeasoningEngine::advance() {
 }
 
 void SeasoningEngine::stop(std::optional<RunEnd> why) {
-    finish(why.value_or(ops_.state().offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped),
-           true);
+    finish(why.value_or(ops_.offAsked() != offSeen_ ? RunEnd::XrayOff : RunEnd::Stopped), true);
 }
 
 void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why) {

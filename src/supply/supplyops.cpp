@@ -92,8 +92,10 @@ Task<> SupplyOps::sendText(QByteArray payload) {
     co_await link_.send(payload);
 }
 
-Task<QByteArray> SupplyOps::exchangeText(QByteArray payload) {
-    const QByteArray reply = co_await link_.exchange(payload);
+Task<QByteArray> SupplyOps::exchangeText(QByteArray payload, std::optional<quint64> offSeen) {
+    const QByteArray reply = co_await link_.exchange(payload, offSeen);
+    if (link_.lastNotSent())
+        co_return reply;
     state_.noteAnswer(!reply.isEmpty(), wallClock_());
     emit replied(payload, reply);
     co_return reply;
@@ -220,7 +222,7 @@ Task<parse::Ack> SupplyOps::programTask(Channel c, int count) {
 void SupplyOps::setHighVoltageSince(bool on, quint64 offSeen) {
     // The direction is fixed now: a request queued behind another exchange must
     // not be turned round by a status read that moved the switch meanwhile.
-    if (on && state_.offAsked() != offSeen) {
+    if (on && offAsked() != offSeen) {
         audit(QStringLiteral("HV on"), onOff(state_.xrayOn()), onOff(true),
               AuditOutcome::RefusedByOffGate);
         return;
@@ -238,16 +240,23 @@ Task<parse::Ack> SupplyOps::switchTask(bool on, quint64 offSeen, bool audited) {
     const QString before = onOff(state_.xrayOn());
     // The one place an on is checked against the off key: an off asked after
     // this on was asked for wins, however long the on waited for its turn.
-    if (on && state_.offAsked() != offSeen) {
+    const auto refused = [&] {
         state_.setHvEnabled(false);
         if (audited)
             audit(action, before, onOff(true), AuditOutcome::RefusedByOffGate);
-        co_return parse::Ack::Other;
-    }
+        return parse::Ack::Other;
+    };
+    if (on && offAsked() != offSeen)
+        co_return refused();
     state_.setHvEnabled(on);
     state_.note(on ? EventType::HvOnAsked : EventType::HvOffAsked,
                 on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
-    const QByteArray reply = co_await exchange(on ? "ENBL 1;" : "ENBL 0;");
+    // The link checks the count again at the wire, after every wait.
+    const QByteArray payload = on ? "ENBL 1;" : "ENBL 0;";
+    const std::optional<quint64> seen = on ? std::optional<quint64>(offSeen) : std::nullopt;
+    const QByteArray reply = co_await exchangeText(payload, seen);
+    if (link_.lastNotSent())
+        co_return refused();
     if (audited)
         audit(action, before, onOff(on), auditOutcome(parse::writeAck(reply)));
     applyHighVoltageAck(on, reply);
@@ -255,11 +264,11 @@ Task<parse::Ack> SupplyOps::switchTask(bool on, quint64 offSeen, bool audited) {
 }
 
 Task<bool> SupplyOps::runHighVoltage(bool on, quint64 offSeen) {
-    if (on && state_.offAsked() != offSeen)
+    if (on && offAsked() != offSeen)
         co_return false;
     if (state_.hvEnabled() != on)
         co_await switchTask(on, offSeen, false);
-    co_return !on || state_.offAsked() == offSeen;
+    co_return !on || offAsked() == offSeen;
 }
 
 void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
@@ -272,7 +281,6 @@ void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
 }
 
 void SupplyOps::switchOffFirst() {
-    state_.countOffAsked();
     xrayWarning_.cancel();
     const QString before = onOff(state_.xrayOn());
     state_.setHvEnabled(false);
@@ -288,8 +296,7 @@ void SupplyOps::switchOffFirst() {
 
 void SupplyOps::runSwitchOff() {
     state_.setHvEnabled(false);
-    link_.command(this,
-                  [this]() -> Task<> { co_await switchTask(false, state_.offAsked(), false); });
+    link_.command(this, [this]() -> Task<> { co_await switchTask(false, offAsked(), false); });
 }
 
 void SupplyOps::clearArcs() {

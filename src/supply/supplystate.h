@@ -71,8 +71,6 @@ public:
     // How many times an off was asked for. A step that would switch the high
     // voltage on, or start or continue a run, compares it with the count it
     // saw when it was asked for, so nothing switches on again after an off.
-    quint64 offAsked() const { return offAsked_; }
-    void countOffAsked() { ++offAsked_; }
 
     // The run (a seasoning run, a cycle test) that drives the high voltage,
     // empty when none: two runs at once would fight over it.
@@ -191,7 +189,6 @@ private:
     std::array<Reading, QuantityCount> readings_;
     bool hvEnabled_ = false;
     bool xrayOn_ = false;
-    quint64 offAsked_ = 0;
     QString runOwner_;
     StatusBits status_;
     int arcCount_ = 0;

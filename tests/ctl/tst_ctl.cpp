@@ -163,6 +163,21 @@ private slots:
             "\"refused\"\\}\n$",
             Wire{"ENBL 1;", "STAT;", "FLT;"});
         row("malformed broker", false, "", "watch --mqtt mqtt//broker", 2, none, Wire{});
+        // Units as the protocol allows them: each reply still reaches its own command.
+        const QString setStatus =
+            "^kV setpoint 40.010 kV \\(2048 counts\\): taken\n.*kv_setpoint +40.010 kV\n"
+            "ma_setpoint +0.000 mA\nhv_switch +no\n";
+        const Wire setWire = Scaling + Wire{"VREF 2048;"} + Scaling + Cycle;
+        const QString watched =
+            "^time [^\n]+\n(\\d{4}-[^,]+,0.000,0.000,0.000,-15.000,24.98,0.000,0.000,0,0"
+            "(,1){8},,0,0,0\n){3}$";
+        const QString watch = "watch --count 3 --interval 500 --csv";
+        for (const char *unit : {"--no-wdtt-reply", "--late WDTT=150", "--mute WDTT"})
+            row(unit, false, unit, watch, 0, watched, Scaling + Cycle + Cycle + Cycle);
+        for (const char *unit : {"--late VSET=300", "--late VREF=300 --line-noise 6",
+                                 "--line-noise 12", "--pace 9600"})
+            row(unit, false, unit, "set kv 40 then status", 0, setStatus, setWire);
+        row("--mute HWVR", false, "--mute HWVR", "identity", 3, none, Wire{"HWVR;"});
     }
     void commands() {
         auto [tcp, sim, argText, code, out, wire] =

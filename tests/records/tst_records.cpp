@@ -181,7 +181,7 @@ private slots:
         });
         const QHash<QString, std::function<void()>> acts{
             {u"hv on"_s, [&] { a.ops.setHighVoltage(true); }},
-            {u"stale on"_s, [&] { a.state.countOffAsked(), a.ops.setHighVoltageSince(true, 0); }},
+            {u"stale on"_s, [&] { a.ops.noteOffAsked(), a.ops.setHighVoltageSince(true, 0); }},
             {u"off key"_s, [&] { a.ops.switchOffFirst(); }},
             {u"program"_s,
              [&] { a.ops.program(Channel::Kv, 1024), a.ops.program(Channel::Kv, 2048); }},
