@@ -41,7 +41,10 @@ void LinkSession::deliver(const QByteArray &text, int delayMs, bool split) {
     ++pendingReplies_;
     const QByteArray frame =
         ProcessOutputString(text, reader_.framing() == FrameReader::Framing::Network);
-    const qint64 at = std::max(monotonicMs() + delayMs, nextFreeMs_);
+    // At a paced line rate the last byte comes ten bits a byte after the first.
+    const int pace = sim_.shaper().settings().paceBaud;
+    const qint64 wire = pace > 0 ? (frame.size() * 10000 + pace - 1) / pace : 0;
+    const qint64 at = std::max(monotonicMs() + delayMs + wire, nextFreeMs_);
     if (split && frame.size() >= 2) {
         const auto half = frame.size() / 2;
         schedule(at, frame.left(half), false);
@@ -50,6 +53,12 @@ void LinkSession::deliver(const QByteArray &text, int delayMs, bool split) {
     } else {
         schedule(at, frame, true);
         nextFreeMs_ = at;
+    }
+    // Noise between frames: after this answer, before anything else.
+    if (const int n = sim_.shaper().settings().lineNoise; n > 0) {
+        ++pendingReplies_;
+        nextFreeMs_ += NoiseGapMs;
+        schedule(nextFreeMs_, sim_.shaper().noise(n), true);
     }
 }
 

@@ -21,6 +21,7 @@ class LinkSession : public QObject {
 public:
     using Writer = std::function<void(const QByteArray &)>;
     static constexpr int SplitGapMs = 20;
+    static constexpr int NoiseGapMs = 5;
     // Replies waiting for their time (a delay or a split is set); past this a
     // flood of commands gets no more answers, and the simulator counts them.
     static constexpr int MaxPendingReplies = 64;

@@ -49,6 +49,7 @@ int main(int argc, char **argv) {
     }
 
     Simulator sim(options->model);
+    sim.shaper().settings() = options->unit;
     if (!options->logPath.isEmpty() && !sim.log().open(options->logPath, &error))
         return fail(QStringLiteral("cannot open %1: %2").arg(options->logPath, error));
     OperatorCommands commands(sim);

@@ -108,9 +108,29 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
                                      QStringLiteral("FRACTION"));
     const QCommandLineOption wrong(
         QStringLiteral("wrong"), QStringLiteral("Answer with the reply to the previous command."));
-    parser.addOptions({pty,    tcp,   log,      ramp,       wdt,      status,    noise, seed,
-                       rating, tube,  tubeArcs, tubeSeason, arcEvery, interlock, fault, silent,
-                       delay,  split, corrupt,  wrong,      idleDays, timeFactor});
+    const QCommandLineOption noWdtt(QStringLiteral("no-wdtt-reply"),
+                                    QStringLiteral("Never answer \"WDTT;\" (a unit may not)."));
+    const QCommandLineOption late(
+        QStringLiteral("late"),
+        QStringLiteral("Answer command CMD (its name: VSET, WDTT, 10) MS milliseconds late "
+                       "(repeatable)."),
+        QStringLiteral("CMD=MS"));
+    const QCommandLineOption mute(QStringLiteral("mute"),
+                                  QStringLiteral("Never answer command CMD (repeatable)."),
+                                  QStringLiteral("CMD"));
+    const QCommandLineOption lineNoise(
+        QStringLiteral("line-noise"),
+        QStringLiteral("Put BYTES printable noise bytes on the line after each answer, between "
+                       "frames."),
+        QStringLiteral("BYTES"));
+    const QCommandLineOption pace(
+        QStringLiteral("pace"),
+        QStringLiteral("Answers take the time their bytes need at BAUD (9600: about 1 ms a byte)."),
+        QStringLiteral("BAUD"));
+    parser.addOptions({pty,        tcp,    log,   ramp,     wdt,        status,   noise,
+                       seed,       rating, tube,  tubeArcs, tubeSeason, arcEvery, interlock,
+                       fault,      silent, delay, split,    corrupt,    wrong,    idleDays,
+                       timeFactor, noWdtt, late,  mute,     lineNoise,  pace});
 
     // A bare --tube is a seasoned tube, so "--tube --idle-days 200" reads as said.
     QStringList args = arguments;
@@ -163,6 +183,21 @@ std::optional<SimOptions> parseOptions(const QStringList &arguments, QString *er
         !number(seed, seedValue, 0))
         return std::nullopt;
     out.model.seed = static_cast<quint32>(seedValue);
+    if (!number(lineNoise, out.unit.lineNoise, 0) || !number(pace, out.unit.paceBaud, 1))
+        return std::nullopt;
+    for (const QString &name : parser.values(mute))
+        out.unit.mute.insert(name.toLatin1());
+    if (parser.isSet(noWdtt))
+        out.unit.mute.insert("WDTT");
+    for (const QString &rule : parser.values(late)) {
+        const QStringList parts = rule.split('=');
+        const auto ms = parts.size() == 2 ? nonNegative(parts[1]) : std::nullopt;
+        if (!ms || parts[0].isEmpty()) {
+            *error = QStringLiteral("--late needs CMD=MS, for example VSET=300");
+            return std::nullopt;
+        }
+        out.unit.lateMs.insert(parts[0].toLatin1(), *ms);
+    }
     if (parser.isSet(rating)) {
         const QStringList parts = parser.value(rating).split(',');
         bool kvOk = false;

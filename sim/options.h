@@ -2,6 +2,8 @@
 
 #include "sim/devicemodel.h"
 
+#include "sim/replyshaper.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,6 +16,8 @@ struct SimOptions {
     QString logPath;
     ModelSettings model;
     int statusPeriodMs = 1000;
+    // Behaviour a unit may show within the protocol (late, mute, noise, pace).
+    ReplyShaper::Settings unit;
     // Operator commands that the fault-injection and state flags stand for.
     QStringList startupCommands;
     bool helpRequested = false;

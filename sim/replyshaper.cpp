@@ -2,12 +2,27 @@
 
 namespace zor::sim {
 
-std::optional<ReplyShaper::Plan> ReplyShaper::shape(const QByteArray &reply, QByteArray &previous) {
+QByteArray ReplyShaper::commandName(const QByteArray &payload) {
+    qsizetype end = 0;
+    while (end < payload.size() && !QByteArrayView(" ;,").contains(payload.at(end)))
+        ++end;
+    return payload.left(end);
+}
+
+QByteArray ReplyShaper::noise(int n) {
+    QByteArray out(n, ' ');
+    for (char &c : out)
+        c = static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(rng_));
+    return out;
+}
+
+std::optional<ReplyShaper::Plan> ReplyShaper::shape(const QByteArray &reply, QByteArray &previous,
+                                                    const QByteArray &name) {
     QByteArray text = reply;
     if (settings_.wrongAnswer)
         text = previous.isEmpty() ? QByteArray("1") : previous;
     previous = reply;
-    if (settings_.silent)
+    if (settings_.silent || settings_.mute.contains(name))
         return std::nullopt;
 
     if (settings_.corruptFraction > 0 && !text.isEmpty() &&
@@ -21,7 +36,7 @@ std::optional<ReplyShaper::Plan> ReplyShaper::shape(const QByteArray &reply, QBy
         text[at] = c;
         ++corrupted_;
     }
-    return Plan{text, settings_.delayMs, settings_.split};
+    return Plan{text, settings_.lateMs.value(name, settings_.delayMs), settings_.split};
 }
 
 } // namespace zor::sim

@@ -20,7 +20,8 @@ Simulator::respond(const QByteArray &link, const QByteArray &payload, QByteArray
     const qint64 t = now();
     ++received_;
     log_.write(t, link, payload);
-    return shaper_.shape(model_.handle(payload, t), previousReply);
+    return shaper_.shape(model_.handle(payload, t), previousReply,
+                         ReplyShaper::commandName(payload));
 }
 
 void Simulator::reject(const QByteArray &link, const FrameReader::Frame &frame) {

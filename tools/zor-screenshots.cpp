@@ -11,9 +11,11 @@
 #include "conditioning/seasoningrunwindow.h"
 #include "conditioning/tubehistorywindow.h"
 #include "control/setpointpanel.h"
+#include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/rawdatapage.h"
 #include "diagnostics/revscreen.h"
+#include "diagnostics/tracewindow.h"
 #include "factory/configmenu.h"
 #include "factory/factoryconfigpage.h"
 #include "factory/serialnumberpage.h"
@@ -25,9 +27,7 @@
 #include "ports/transportselection.h"
 #include "ports/usbportdialog.h"
 #include "runs/runrecord.h"
-#include "shell/commdiagnosticspage.h"
 #include "shell/mainwindow.h"
-#include "shell/tracewindow.h"
 #include "trend/eventlogwindow.h"
 #include "trend/recordsmenu.h"
 #include "trend/trendwindow.h"
@@ -117,7 +117,7 @@ void writeEarlierRuns(const QString &folder, const QString &tube) {
         line({{"record", "run"},
               {"kind", "seasoning"},
               {"tube", tube},
-              {"started", runs::isoWithOffset(started)}});
+              {"started", isoTime(started)}});
         double seconds = 0;
         const int top = 80 - 2 * (month - 1);
         for (int step = 1; step <= 6; ++step) {
@@ -211,9 +211,11 @@ void feedRecords(MainWindow &main, int seconds) {
         const double t = i * cycleNs / 1e9;
         at = end.addMSecs(qint64((t - seconds) * 1000));
         if (i == 40)
-            main.records.events.note(QStringLiteral("kV setpoint programmed: 45.000 kV"));
+            main.records.events.note(EventType::SetpointProgrammed,
+                                     QStringLiteral("kV setpoint programmed: 45.000 kV"));
         if (i == 45)
-            main.records.events.note(QStringLiteral("mA setpoint programmed: 0.800 mA"));
+            main.records.events.note(EventType::SetpointProgrammed,
+                                     QStringLiteral("mA setpoint programmed: 0.800 mA"));
         const bool on = t > 25;
         s.setHvEnabled(on);
         s.setXrayOn(t > 25.5);
@@ -365,7 +367,7 @@ int main(int argc, char *argv[]) {
     boxes.pages[QStringLiteral("frm_seasoning")] = [&](QDialog &d) {
         auto &page = static_cast<SeasoningPage &>(d);
         camera.shoot(d, "seasoning-schedule");
-        for (int row = 0; row < conditioning::FinalRow; ++row) {
+        for (int row = 0; row < runs::FinalRow; ++row) {
             const bool used = row < 6;
             page.combo_kv[row]->setEditText(used ? QString::number(30 + 10 * row) : QString());
             page.combo_ma[row]->setEditText(used ? QString::number(0.2 + 0.1 * row) : QString());

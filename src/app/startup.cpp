@@ -4,20 +4,19 @@
 #include "ports/transportselection.h"
 #include "shell/mainwindow.h"
 #include "trend/recordsmenu.h"
-#include "trend/telemetrymenu.h"
 
 #include <QPointer>
 
 namespace zor {
 
-Task<> startConsole(MainWindow &window, const CommandLine &line) {
+Task<> startConsole(MainWindow &window, CommandLine line) {
     const bool serial = !line.port.isEmpty();
     const bool network = !line.host.isEmpty();
     window.Form_Load(!serial && !network);
     if (!line.logFile.isEmpty())
         window.menus.records->logTo(line.logFile);
     if (line.mqtt.enabled())
-        window.menus.telemetry->publisher.start(line.mqtt);
+        window.publisher.start(line.mqtt);
     if (serial) {
         QString baud = line.baud;
         if (baud.isEmpty()) {

@@ -34,7 +34,7 @@ AuditMenu::AuditMenu(ConsoleContext ctx, QStatusBar *statusBar, QWidget *window,
     // The write has gone out; the operator must learn that no trace of it was kept.
     connect(&trail, &AuditTrail::failed, this, [this](const QString &message) {
         statusBar_->showMessage(message);
-        ctx_.state.note(message);
+        ctx_.state.note(EventType::Audit, message);
     });
     connect(&trail, &AuditTrail::appended, this, [this] {
         if (AuditWindow *w = ctx_.forms.find<AuditWindow>())

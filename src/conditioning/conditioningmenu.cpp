@@ -42,7 +42,8 @@ ConditioningMenu::ConditioningMenu(ConsoleContext ctx, ShellActions &shell, Time
     openDocument = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     // A run cut short (a crash, a power cut) left its record without a report.
     for (const QString &report : runs::reportInterrupted(runFolder))
-        ctx_.state.note(QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+        ctx_.state.note(EventType::RunReport,
+                        QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
 }
 
 void ConditioningMenu::mnu_RunReports_Click() {

@@ -26,7 +26,7 @@
 
 namespace zor {
 
-using namespace conditioning;
+using namespace runs;
 
 namespace {
 
@@ -318,6 +318,7 @@ void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
         const QString report = self->recorder_.joinReport();
         if (!report.isEmpty())
             self->ctx_.state.note(
+                EventType::RunReport,
                 QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
         // The console is ending: it closes the windows itself.
         if (end == runs::RunEnd::Shutdown)

@@ -31,9 +31,9 @@ public:
 
     // Step numbers at 0..17, column headings at 20..23; 18 and 19 are not used.
     std::array<QLineEdit *, 24> Text1{};
-    std::array<QComboBox *, conditioning::StepRows> combo_kv{};
-    std::array<QComboBox *, conditioning::StepRows> combo_ma{};
-    std::array<QComboBox *, conditioning::StepRows> combo_time{};
+    std::array<QComboBox *, runs::StepRows> combo_kv{};
+    std::array<QComboBox *, runs::StepRows> combo_ma{};
+    std::array<QComboBox *, runs::StepRows> combo_time{};
     QPushButton *Command1;
     QPushButton *btn_saveSchedule;
     QPushButton *btn_openSchedule;

@@ -85,7 +85,7 @@ void HvEnableFrame::ask(bool on) {
     if (on && warning.seconds() > 0) {
         // The switch stays off until the warning is over; the on still meets the off gate.
         btn_HVONOFF->setValue(ctx_.state.hvEnabled());
-        const quint64 offSeen = ctx_.state.offAsked();
+        const quint64 offSeen = ctx_.ops.offAsked();
         warning.start(offSeen,
                       [ops = &ctx_.ops, offSeen] { ops->setHighVoltageSince(true, offSeen); });
         return;

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
@@ -46,10 +47,10 @@ const QColor Red(0xFF, 0x00, 0x00);
 
 } // namespace
 
-const SetpointPanel::Channel SetpointPanel::ChannelA{
-    zor::Channel::Kv, true, "Now Modifying KV_PROG", 70000.0, "#0.##0"};
-const SetpointPanel::Channel SetpointPanel::ChannelB{
-    zor::Channel::Ma, false, "Now Modifying MA_PROG", 8.56, "0.##0"};
+const SetpointPanel::Channel SetpointPanel::ChannelA{zor::Channel::Kv, true,
+                                                     "Now Modifying KV_PROG", 70000.0, "#0.##0"};
+const SetpointPanel::Channel SetpointPanel::ChannelB{zor::Channel::Ma, false,
+                                                     "Now Modifying MA_PROG", 8.56, "0.##0"};
 
 SetpointPanel::SetpointPanel(ConsoleContext ctx)
     : QGroupBox(QStringLiteral("SET DAC CHANNELS")), ctx_(ctx) {
@@ -146,12 +147,6 @@ SetpointPanel::SetpointPanel(ConsoleContext ctx)
         r.value = *r.count * perBit;
         shown_[0].reset();
         showReadBack(zor::Channel::Kv, r);
-    });
-    connect(&ctx_.ops, &SupplyOps::answered, this, [this](SupplyOps::Operation op, parse::Ack ack) {
-        const bool program =
-            op == SupplyOps::Operation::ProgramKv || op == SupplyOps::Operation::ProgramMa;
-        if (program && programming_)
-            showAnswer(*programming_, programmingCount_, ack);
     });
 }
 
@@ -254,18 +249,18 @@ Task<bool> SetpointPanel::transmit(const Channel &ch, qint16 count) {
     setFieldColour(field, White);
     field->setText(QStringLiteral("Not Set"));
     shown_[ch.isA ? 0 : 1].reset();
-    programming_ = &ch;
-    programmingCount_ = count;
-    taken_ = false;
-    co_await ctx_.ops.programTask(ch.id, count);
-    programming_ = nullptr;
-    co_return taken_;
+    // Its own answer, not the broadcast: another window's program may answer meanwhile.
+    QPointer<SetpointPanel> alive(this);
+    const parse::Ack ack = co_await ctx_.ops.programTask(ch.id, count);
+    if (!alive)
+        co_return false;
+    showAnswer(ch, count, ack);
+    co_return ack == parse::Ack::Taken;
 }
 
 void SetpointPanel::showAnswer(const Channel &ch, qint16 count, parse::Ack ack) {
     QLineEdit *field = valueField(ch);
-    taken_ = ack == parse::Ack::Taken;
-    if (taken_) {
+    if (ack == parse::Ack::Taken) {
         field->setText(formatMask(count * factor(ch), QString::fromLatin1(ch.programMask)) +
                        QString::fromLatin1(info(setpointOf(ch.id)).shownUnit));
         setFieldColour(field, White);
@@ -329,9 +324,8 @@ void SetpointPanel::showReadBack(zor::Channel c, const Reading &r) {
     const Channel &ch = channel(c);
     QLineEdit *field = valueField(ch);
     // Counts at no scale are no voltage.
-    field->setText(ch.isA && !(ctx_.state.kvPerBit() > 0.0)
-                       ? QStringLiteral("Unknown")
-                       : displayText(setpointOf(c), r.value));
+    field->setText(ch.isA && !(ctx_.state.kvPerBit() > 0.0) ? QStringLiteral("Unknown")
+                                                            : displayText(setpointOf(c), r.value));
     setFieldColour(field, White);
 }
 

@@ -84,10 +84,6 @@ private:
     ConsoleContext ctx_;
     // The read-back each field shows, until a programming outcome takes its place.
     std::array<std::optional<Reading>, 2> shown_;
-    // The channel and count being programmed, while its answer is awaited.
-    const Channel *programming_ = nullptr;
-    qint16 programmingCount_ = 0;
-    bool taken_ = false;
     // Set while one editor is being brought in line with the other, so the
     // echo of that change is not fed back.
     bool coupling_ = false;

@@ -207,8 +207,8 @@ Task<int> Runner::run(Invocation invocation) {
     // Radiation this run switched on does not outlive a Ctrl+C or a failure.
     if (hvSwitchedOn_ && (interrupted_ || code != ExitDone)) {
         co_await sleepFor(PollTickMs);
-        const parse::Ack ack = co_await acknowledged(
-            [this] { return ops_.highVoltageTask(false, state_.offAsked()); });
+        const parse::Ack ack =
+            co_await acknowledged([this] { return ops_.highVoltageTask(false, ops_.offAsked()); });
         if (ack == parse::Ack::Taken) {
             fail(QStringLiteral("high voltage switched off"));
         } else {
@@ -614,11 +614,11 @@ Task<int> Runner::season(const Step &step) {
             });
     connect(&engine, &runs::SeasoningEngine::stepStarted, &engine,
             [&](int row, const runs::SeasonStep &s) {
-                if (row == conditioning::FinalRow)
+                if (row == runs::FinalRow)
                     recorder.closing();
                 else
                     recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
-                if (row < conditioning::FinalRow)
+                if (row < runs::FinalRow)
                     print({{"command", command},
                            {"step", row + 1},
                            {"kv", s.kv},

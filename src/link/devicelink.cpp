@@ -45,6 +45,13 @@ struct ResumerAwait {
 
 } // namespace
 
+bool switchesOn(const QByteArray &payload) {
+    if (!payload.startsWith("ENBL "))
+        return false;
+    const QByteArray argument = payload.mid(5).split(';').value(0).trimmed();
+    return !argument.isEmpty() && argument.count('0') != argument.size();
+}
+
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
     : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()),
       serialLine_(std::make_unique<SerialTransport>(*serial_)),
@@ -56,7 +63,7 @@ DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
     connect(&tmr_NETRCVTMR, &Timer::tick, this, &DeviceLink::tmr_NETRCVTMR_Timer);
     for (Transport *t :
          {static_cast<Transport *>(serialLine_.get()), static_cast<Transport *>(network_.get())}) {
-        connect(t, &Transport::readyRead, &wake_, &Wake::resume);
+        connect(t, &Transport::readyRead, this, &DeviceLink::onReadyRead);
         connect(t, &Transport::stateChanged, &wake_, &Wake::wake);
         connect(t, &Transport::stateChanged, &connecting_, &Wake::wake);
     }
@@ -180,6 +187,9 @@ void DeviceLink::write(const QByteArray &payload) {
     // A status message cut short by this command would glue onto the next one.
     networkPending_.clear();
     Transport &t = active();
+    if (!t.network())
+        dropInbox();
+    silentSent_.clear();
     const QByteArray frame = ProcessOutputString(payload, t.network());
     emit transmitted(frame);
     lastPayload_ = payload;
@@ -187,7 +197,8 @@ void DeviceLink::write(const QByteArray &payload) {
     t.write(frame);
 }
 
-Task<> DeviceLink::outputOutputString(QByteArray payload) {
+Task<> DeviceLink::outputOutputString(QByteArray payload, std::optional<quint64> offSeen) {
+    notSent_ = false;
     if (gated())
         co_return;
     // The off lane has the wire; this send follows it.
@@ -201,11 +212,70 @@ Task<> DeviceLink::outputOutputString(QByteArray payload) {
         co_await drainLateReply();
     if (gated())
         co_return;
+    // The last gate: nothing waits between this check and the write.
+    if (switchesOn(payload) && offSeen != offsAsked_) {
+        notSent_ = true;
+        emit exchanged(payload, {}, 0, ExchangeOutcome::NotSent);
+        co_return;
+    }
     write(payload);
 }
 
+bool DeviceLink::pull() {
+    const auto chunk = active().read();
+    if (!chunk)
+        return false;
+    if (chunk->isEmpty())
+        return true;
+    const qint64 now = nowMs();
+    const qsizetype room = std::max<qsizetype>(MaxReplyBytes - inboxBytes_, 0);
+    inbox_.push_back({chunk->left(room), now});
+    inboxBytes_ += std::min(room, chunk->size());
+    emit arrived(now);
+    return true;
+}
+
+void DeviceLink::onReadyRead() {
+    pull();
+    wake_.resume();
+}
+
 std::optional<QByteArray> DeviceLink::readArrived() {
-    return active().read();
+    if (!pull())
+        return std::nullopt;
+    QByteArray out;
+    for (const Arrival &a : inbox_) {
+        out.append(a.bytes);
+        arrivalMs_ = a.atMs;
+    }
+    inbox_.clear();
+    inboxBytes_ = 0;
+    return out;
+}
+
+void DeviceLink::dropInbox() {
+    pull();
+    // A command learnt silent answered after all: wait for it again.
+    if (inboxBytes_ > 0 && !silentSent_.isEmpty())
+        answers_.remove(silentSent_);
+    inbox_.clear();
+    inboxBytes_ = 0;
+}
+
+void DeviceLink::resetLine() {
+    inbox_.clear();
+    inboxBytes_ = 0;
+    lateUntilMs_ = -1;
+    owedBy_.clear();
+    silentSent_.clear();
+    answers_.clear();
+}
+
+QByteArray DeviceLink::commandName(const QByteArray &payload) {
+    qsizetype end = 0;
+    while (end < payload.size() && !QByteArrayView(" ;,").contains(payload.at(end)))
+        ++end;
+    return payload.left(end + 1);
 }
 
 // One mechanism keeps a late reply from being credited to the next command:
@@ -213,11 +283,13 @@ std::optional<QByteArray> DeviceLink::readArrived() {
 // still owe that reply for up to LateWindowMs after the command went out, and
 // without an echo in the protocol it could not be told from the next
 // command's own. So the next send first drains the line until the owed reply
-// has come and the line has been quiet for QuietGuardMs, or the window has
-// closed. An off asked meanwhile goes out first; the window then runs on from
-// the off. A silent supply thus costs up to one more second per failed
-// exchange; no reply is ever misplaced.
+// has come and the line has been quiet for QuietGuardMs since its last byte
+// arrived, or the window has closed. An off asked meanwhile goes out first;
+// the window then runs on from the off. A silent supply thus costs up to one
+// more second per failed exchange, and a send-only command one window per
+// open until it is learnt silent; no reply is ever misplaced.
 Task<> DeviceLink::drainLateReply() {
+    bool offServed = false;
     while (lateUntilMs_ >= 0) {
         const qint64 until = lateUntilMs_;
         lateUntilMs_ = -1;
@@ -234,7 +306,7 @@ Task<> DeviceLink::drainLateReply() {
             if (!chunk)
                 break;
             if (!chunk->isEmpty()) {
-                lastByteMs = nowMs();
+                lastByteMs = arrivalMs_;
                 appendCapped(drained, *chunk);
             }
             const qint64 now = nowMs();
@@ -245,10 +317,19 @@ Task<> DeviceLink::drainLateReply() {
                 break;
             co_await wake_.sleep(whole ? lastByteMs + QuietGuardMs - now : until - now);
         }
+        if (!owedBy_.isEmpty() && !offAsked) {
+            if (!drained.isEmpty())
+                answers_[owedBy_] = true;
+            else if (!offServed && nowMs() >= until)
+                answers_[owedBy_] = false;
+        }
         if (!drained.isEmpty())
             emit lateReplyDiscarded(drained);
-        if (!offAsked)
+        if (!offAsked) {
+            owedBy_.clear();
             co_return;
+        }
+        offServed = true;
         lateUntilMs_ = until;
         co_await serveUrgent();
     }
@@ -288,6 +369,9 @@ Task<QByteArray> DeviceLink::collect() {
                 break;
             }
             appendCapped(reply, *chunk);
+            // Noise on the line between frames is no part of the reply.
+            if (const qsizetype start = reply.indexOf(STX); start > 0)
+                reply.remove(0, start);
             while (dropForeignReply(reply, terminator)) {
             }
             if (reply.contains(terminator))
@@ -300,8 +384,8 @@ Task<QByteArray> DeviceLink::collect() {
             co_await wake_.sleep(ReplyLimitMs - elapsed + 1);
         }
         if (t.watched() && !failed) {
-            appendCapped(reply, t.rest());
-            emit serialLeftover(t.leftover());
+            appendCapped(reply, readArrived().value_or(QByteArray()));
+            emit serialLeftover(readArrived().value_or(QByteArray()));
             tmr_COMMWDT.setEnabled(true);
         }
     }
@@ -313,9 +397,12 @@ Task<QByteArray> DeviceLink::collect() {
         co_return reply;
     // Without its terminator the reply, or the rest of it, may still come.
     lateUntilMs_ = reply.contains(terminator) ? -1 : sentAtMs_ + LateWindowMs;
+    owedBy_.clear();
     emit received(reply);
     tmr_RCVTIMER.setEnabled(true);
     t.discardInput();
+    inbox_.clear();
+    inboxBytes_ = 0;
     co_return reply;
 }
 
@@ -331,18 +418,27 @@ Task<QByteArray> DeviceLink::inputInputString() {
     co_return reply;
 }
 
-Task<QByteArray> DeviceLink::exchange(QByteArray payload) {
-    co_await outputOutputString(payload);
+Task<QByteArray> DeviceLink::exchange(QByteArray payload, std::optional<quint64> offSeen) {
+    co_await outputOutputString(payload, offSeen);
+    if (notSent_)
+        co_return QByteArray();
     co_return co_await inputInputString();
 }
 
 Task<> DeviceLink::send(QByteArray payload) {
     co_await outputOutputString(payload);
-    if (gated())
+    if (gated() || notSent_)
         co_return;
     emit exchanged(payload, {}, 0, ExchangeOutcome::SentAlone);
-    // Its reply may come, and must not be taken by the next command.
-    lateUntilMs_ = sentAtMs_ + LateWindowMs;
+    // Its reply may come, and must not be taken by the next command; a unit
+    // that has stayed silent to this command on this open is not waited for.
+    const QByteArray name = commandName(payload);
+    if (answers_.value(name, true)) {
+        lateUntilMs_ = sentAtMs_ + LateWindowMs;
+        owedBy_ = name;
+    } else {
+        silentSent_ = name;
+    }
     if (!urgent_.empty())
         co_await serveUrgent();
 }
@@ -350,6 +446,7 @@ Task<> DeviceLink::send(QByteArray payload) {
 // --- the off lane ---------------------------------------------------------
 
 void DeviceLink::urgent(QByteArray payload, std::function<void(const QByteArray &)> done) {
+    ++offsAsked_;
     if (shuttingDown_)
         return;
     urgent_.push_back({std::move(payload), std::move(done)});
@@ -404,11 +501,15 @@ void DeviceLink::tmr_NETRCVTMR_Timer() {
         // A message may arrive in pieces: keep them until its ETX, then decode
         // it whole. Every STX starts a new message, so a stray fragment before
         // it is dropped rather than glued on.
-        networkPending_.append(active().read().value_or(QByteArray()));
+        networkPending_.append(readArrived().value_or(QByteArray()));
         if (networkPending_.size() > MaxReplyBytes)
             networkPending_.clear();
-        if (lateUntilMs_ >= 0 && nowMs() >= lateUntilMs_)
+        if (lateUntilMs_ >= 0 && nowMs() >= lateUntilMs_) {
+            if (!owedBy_.isEmpty())
+                answers_[owedBy_] = false;
             lateUntilMs_ = -1;
+            owedBy_.clear();
+        }
         qsizetype end;
         while ((end = networkPending_.indexOf(ETX)) >= 0) {
             const qsizetype start = networkPending_.lastIndexOf(STX, end);
@@ -421,6 +522,9 @@ void DeviceLink::tmr_NETRCVTMR_Timer() {
             // a status message: "0" at its fifth place would read as X-RAY OFF.
             if (lateUntilMs_ >= 0) {
                 lateUntilMs_ = -1;
+                if (!owedBy_.isEmpty())
+                    answers_[owedBy_] = true;
+                owedBy_.clear();
                 emit lateReplyDiscarded(message);
                 continue;
             }
@@ -446,6 +550,7 @@ Task<bool> DeviceLink::open(LinkTarget target, int connectLimitMs) {
         // caller may fall back to it.
         const bool serialInUse = !active().network();
         serialLine_->close();
+        resetLine();
         if (serialInUse)
             emit transportChanged();
         serial_->setPortName(target.port);
@@ -501,6 +606,7 @@ void DeviceLink::letGo(int drainMs) {
     serialLine_->close(drainMs);
     network_->close(drainMs);
     networkPending_.clear();
+    resetLine();
     tmr_COMMWDT.setEnabled(false);
     emit transportChanged();
 }

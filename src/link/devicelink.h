@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QCoroTask>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -29,7 +30,11 @@ enum class ExchangeOutcome {
     TimeOut,   // no terminator within the limit, or the port could not be read
     Garbled,   // a terminator, but no STX in front
     SentAlone, // no reply was asked for
+    NotSent,   // an on not written: an off was asked since the on was
 };
+
+// The payload switches the high voltage on ("ENBL 1;"; "ENBL 0;" does not).
+bool switchesOn(const QByteArray &payload);
 
 // The console's only path to the supply: one request/reply exchange at a time
 // over the chosen transport, the reply timers, the serial-port watchdog and the
@@ -40,6 +45,10 @@ enum class ExchangeOutcome {
 // (or the 1.0 s limit) comes, and the application's loop serves clicks, timers
 // and boxes meanwhile. Switching the high voltage off does not queue: it goes
 // out as soon as the exchange in flight ends, ahead of everything else.
+//
+// Every byte is read as it arrives, command waiting or not, and stamped with
+// its arrival time: a reply owed is settled by when its terminator came, and
+// the quiet after it counts from the last byte's arrival.
 class DeviceLink : public QObject {
     Q_OBJECT
 public:
@@ -88,20 +97,31 @@ public:
     Task<> run(QObject *owner, Body body);
 
     // Inside a command body: frames a payload and writes it, after waiting out
-    // a reply still owed on the line.
-    Task<> outputOutputString(QByteArray payload);
+    // a reply still owed on the line. A payload that switches on is written
+    // only if the off count is still `offSeen` (the count when the on was
+    // asked) once every wait is over; else it is not written (NotSent).
+    Task<> outputOutputString(QByteArray payload, std::optional<quint64> offSeen = {});
     // Collects one reply, framing included; empty when nothing came within 1.0 s.
     Task<QByteArray> inputInputString();
-    Task<QByteArray> exchange(QByteArray payload);
-    // A send whose reply is not collected; the reply it may get is owed, so the
-    // next send waits it out rather than take it.
+    Task<QByteArray> exchange(QByteArray payload, std::optional<quint64> offSeen = {});
+    // The last payload given to outputOutputString() was not written.
+    bool lastNotSent() const { return notSent_; }
+    // A send whose reply is not collected. Whether the unit answers a command
+    // of that name is learnt on each open: once it has answered, its reply is
+    // owed and the next send waits for it; silent through a whole window, it
+    // is not waited for again (stray bytes before the next write are dropped,
+    // and the unit is asked to prove silent again).
     Task<> send(QByteArray payload);
 
-    // The off lane: `payload` goes out as soon as the wire is free (at once
-    // when idle, else when the exchange in flight ends), before anything
-    // queued, before any drain and before the next step of the command in
-    // progress. `done` gets its reply. Ignored once the console is ending,
-    // whose own sequence switches off.
+    // Offs put through the off lane, and those noted without it.
+    quint64 offsAsked() const { return offsAsked_; }
+    // Counts an off that the caller sends otherwise (or not at all).
+    void noteOffAsked() { ++offsAsked_; }
+
+    // The off lane, each payload an off asked: `payload` goes out as soon as the wire is free (at
+    // once when idle, else when the exchange in flight ends), before anything queued, before any
+    // drain and before the next step of the command in progress. `done` gets its reply. Ignored
+    // once the console is ending, whose own sequence switches off.
     void urgent(QByteArray payload, std::function<void(const QByteArray &)> done);
 
     // Runs fn once no command is running or queued (at once when idle).
@@ -164,6 +184,8 @@ signals:
     void transportChanged();
     // open() has made a transport ready.
     void opened();
+    // Bytes came in, at `atMs` on the link's clock.
+    void arrived(qint64 atMs);
 
 private:
     struct Queued {
@@ -188,8 +210,17 @@ private:
     void write(const QByteArray &payload);
     void reportSentAlone();
     bool gated() const { return shuttingDown_ && !finalRunning_; }
-    // Reads what has arrived on the active transport; nullopt when it cannot be read.
+    // Takes what has arrived on the active transport (arrivalMs_: when its
+    // last byte came); nullopt when it cannot be read.
     std::optional<QByteArray> readArrived();
+    // Moves what the transport holds into the inbox, stamped now.
+    bool pull();
+    void onReadyRead();
+    // Throws away bytes that arrived before a write.
+    void dropInbox();
+    // Nothing from the transport left behind can belong to the next one.
+    void resetLine();
+    static QByteArray commandName(const QByteArray &payload);
     Task<> drainLateReply();
     // Takes the first whole reply out of `reply` when it cannot answer the
     // command waiting; true when it did.
@@ -226,6 +257,22 @@ private:
     Wake wake_;
     QByteArray networkPending_;
     QElapsedTimer clock_;
+    struct Arrival {
+        QByteArray bytes;
+        qint64 atMs;
+    };
+    std::deque<Arrival> inbox_;
+    qsizetype inboxBytes_ = 0;
+    qint64 arrivalMs_ = -1;
+    // Send-only commands by name: true answered on this open, false silent
+    // through a whole window.
+    QHash<QByteArray, bool> answers_;
+    // The send-only command whose reply is owed now (empty: a timed-out exchange's).
+    QByteArray owedBy_;
+    // A command learnt silent went out last: bytes before the next write unlearn it.
+    QByteArray silentSent_;
+    quint64 offsAsked_ = 0;
+    bool notSent_ = false;
     QByteArray lastPayload_;
     qint64 sentAtMs_ = 0;
     // While set, a reply owed by an earlier command may still come until then.

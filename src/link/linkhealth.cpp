@@ -28,6 +28,7 @@ void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
                                             : State::PortLost);
         break;
     case ExchangeOutcome::SentAlone:
+    case ExchangeOutcome::NotSent:
         break;
     }
 }

@@ -19,6 +19,8 @@ QString TrafficTrace::outcomeText(ExchangeOutcome outcome) {
         return QStringLiteral("time-out");
     case ExchangeOutcome::Garbled:
         return QStringLiteral("garbled");
+    case ExchangeOutcome::NotSent:
+        return QStringLiteral("on refused: off asked since");
     case ExchangeOutcome::SentAlone:
         break;
     }

@@ -1,5 +1,7 @@
 #include "records/audittrail.h"
 
+#include "platform/isotime.h"
+
 #include "supply/supplyops.h"
 
 #include <QCryptographicHash>
@@ -50,10 +52,6 @@ QList<QByteArray> linesOf(const QByteArray &text) {
 }
 
 } // namespace
-
-QString isoUtc(const QDateTime &t) {
-    return t.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-}
 
 QString defaultAuditFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -176,7 +174,7 @@ void AuditTrail::record(const AuditEvent &e) {
     QLockFile lock(QDir(folder_).filePath(QStringLiteral(".lock")));
     lock.tryLock(500);
     const QByteArray line =
-        auditLine({{QStringLiteral("time"), isoUtc(now)},
+        auditLine({{QStringLiteral("time"), isoTime(now)},
                    {QStringLiteral("user"), orNull(osUser())},
                    {QStringLiteral("host"), orNull(QSysInfo::machineHostName())},
                    {QStringLiteral("program"), program_},

@@ -15,9 +15,6 @@ namespace zor {
 class SupplyOps;
 class SupplyState;
 
-// "2026-12-07T17:45:12.345Z": UTC with milliseconds.
-QString isoUtc(const QDateTime &t);
-
 // <the console's data folder>/audit, shared by the console and zor-ctl.
 QString defaultAuditFolder();
 

@@ -1,38 +1,50 @@
 #include "records/eventlog.h"
 
+#include "platform/isotime.h"
 #include "records/samplerow.h"
 #include "supply/supplyops.h"
 
 #include <QSaveFile>
+#include <string_view>
 
 namespace zor {
 
-QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after) {
-    QStringList out;
+QList<DetectedEvent> detectEvents(const EventSnapshot &before, EventSnapshot &after) {
+    QList<DetectedEvent> out;
     if (after.hvOn != before.hvOn)
-        out << (after.hvOn ? QStringLiteral("HV on confirmed")
-                           : QStringLiteral("HV off confirmed"));
+        out.append(
+            after.hvOn
+                ? DetectedEvent{EventType::HvOnConfirmed, QStringLiteral("HV on confirmed"), {}}
+                : DetectedEvent{EventType::HvOff, QStringLiteral("HV off confirmed"), {}});
     for (const FlagInfo &f : StatusFlags) {
         const std::optional<bool> was = f.of(before.status), is = f.of(after.status);
+        const bool interlock = std::string_view(f.key) == "interlock_open";
+        const QJsonObject flag{{QStringLiteral("flag"), QLatin1String(f.key)}};
         if (is == f.alarm && was != f.alarm)
-            out << QString::fromLatin1(f.raised);
+            out.append({interlock ? EventType::InterlockOpen : EventType::Fault,
+                        QString::fromLatin1(f.raised), flag});
         else if (is == !f.alarm && was == f.alarm)
-            out << QString::fromLatin1(f.cleared);
+            out.append({interlock ? EventType::InterlockClosed : EventType::FaultCleared,
+                        QString::fromLatin1(f.cleared), flag});
     }
+    const QJsonObject arcs{{QStringLiteral("arc_count"), after.arcCount}};
     if (after.arcCount > before.arcCount)
-        out << QStringLiteral("Arc counted (%1)").arg(after.arcCount);
+        out.append({EventType::Arc, QStringLiteral("Arc counted (%1)").arg(after.arcCount), arcs});
     else if (after.arcCount < before.arcCount)
-        out << QStringLiteral("Arc count cleared");
+        out.append({EventType::ArcCountCleared, QStringLiteral("Arc count cleared"), arcs});
     if (after.arcArmed != before.arcArmed)
-        out << (after.arcArmed ? QStringLiteral("Arc counting armed")
-                               : QStringLiteral("Arc counting disarmed"));
+        out.append({EventType::ArcCounting,
+                    after.arcArmed ? QStringLiteral("Arc counting armed")
+                                   : QStringLiteral("Arc counting disarmed"),
+                    {{QStringLiteral("armed"), after.arcArmed}}});
     after.linkLost = before.linkLost;
+    const QJsonObject failed{{QStringLiteral("failed_replies"), after.failedReplies}};
     if (after.failedReplies > before.failedReplies) {
         if (!before.linkLost)
-            out << QStringLiteral("Link lost");
+            out.append({EventType::LinkLost, QStringLiteral("Link lost"), failed});
         after.linkLost = true;
     } else if (before.linkLost && after.linkAnswering && !before.linkAnswering) {
-        out << QStringLiteral("Link restored");
+        out.append({EventType::LinkRestored, QStringLiteral("Link restored"), failed});
         after.linkLost = false;
     }
     return out;
@@ -66,7 +78,8 @@ QString EventLog::outcome(const QString &what, parse::Ack ack) {
 }
 
 void EventLog::portChanged(const QString &transport) {
-    append(QStringLiteral("Port changed: %1").arg(transport));
+    append(EventType::PortChanged, QStringLiteral("Port changed: %1").arg(transport),
+           {{QStringLiteral("transport"), transport}});
 }
 
 void EventLog::refresh() {
@@ -77,10 +90,10 @@ void EventLog::refresh() {
                       state_.failedReplies(),
                       state_.linkAnswering(),
                       false};
-    const QStringList events = detectEvents(last_, now);
+    const QList<DetectedEvent> events = detectEvents(last_, now);
     last_ = now;
-    for (const QString &e : events)
-        append(e);
+    for (const DetectedEvent &e : events)
+        append(e.type, e.text, e.values);
 }
 
 void EventLog::watch(SupplyOps &ops) {
@@ -93,17 +106,24 @@ void EventLog::watch(SupplyOps &ops) {
                 info(op == SupplyOps::Operation::ProgramKv ? Quantity::KvSetpoint
                                                            : Quantity::MaSetpoint);
             const QString name = QString::fromLatin1(q.name);
-            append(taken ? QStringLiteral("%1 programmed: %2 %3")
-                               .arg(name, fileNumber(state_.reading(q.id).value, q.decimals),
-                                    QString::fromLatin1(q.unit))
-                         : outcome(name, ack));
+            const QJsonObject values{
+                {QLatin1String(q.key),
+                 fileNumber(state_.reading(q.id).value, q.decimals).toDouble()}};
+            if (taken)
+                append(EventType::SetpointProgrammed,
+                       QStringLiteral("%1 programmed: %2 %3")
+                           .arg(name, fileNumber(state_.reading(q.id).value, q.decimals),
+                                QString::fromLatin1(q.unit)),
+                       values);
+            else
+                append(EventType::SetpointRefused, outcome(name, ack));
             break;
         }
         case SupplyOps::Operation::ResetFault:
-            append(outcome(QStringLiteral("Fault reset"), ack));
+            append(EventType::FaultReset, outcome(QStringLiteral("Fault reset"), ack));
             break;
         case SupplyOps::Operation::LocalControl:
-            append(outcome(QStringLiteral("Local control"), ack));
+            append(EventType::LocalControl, outcome(QStringLiteral("Local control"), ack));
             break;
         case SupplyOps::Operation::HvOn:
         case SupplyOps::Operation::HvOff: {
@@ -115,25 +135,29 @@ void EventLog::watch(SupplyOps &ops) {
             QString text = outcome(on ? QStringLiteral("HV on") : QStringLiteral("HV off"), ack);
             if (on && state_.interlockOpen() == true)
                 text += QStringLiteral(": interlock open");
-            append(text);
+            QJsonObject values;
+            if (state_.interlockOpen())
+                values.insert(QStringLiteral("interlock_open"), *state_.interlockOpen());
+            append(on ? EventType::HvOnRefused : EventType::HvOffRefused, text, values);
             break;
         }
         }
     });
 }
 
-void EventLog::note(const QString &text) {
-    append(text);
+void EventLog::note(EventType type, const QString &text, const QJsonObject &values) {
+    append(type, text, values);
 }
 
-void EventLog::append(const QString &text) {
-    entries_.append({clock_(), text});
+void EventLog::append(EventType type, const QString &text, const QJsonObject &values) {
+    entries_.append({clock_(), text, type, values});
     file_.append(line(entries_.last()));
     emit added(entries_.last());
 }
 
 QString EventLog::line(const Entry &e) {
-    return fileTime(e.at) + QStringLiteral("  ") + e.text;
+    return isoTime(e.at) + QStringLiteral("  ") + eventKey(e.type).leftJustified(19) +
+           QStringLiteral("  ") + e.text;
 }
 
 QString EventLog::attach(const QString &path) {

@@ -4,6 +4,7 @@
 #include "supply/supplystate.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -27,9 +28,16 @@ struct EventSnapshot {
     bool operator==(const EventSnapshot &) const = default;
 };
 
+struct DetectedEvent {
+    EventType type;
+    QString text;
+    QJsonObject values;
+    bool operator==(const DetectedEvent &) const = default;
+};
+
 // The events between two snapshots, in a fixed order. Also carries the lost
 // link latch forward into `after`.
-QStringList detectEvents(const EventSnapshot &before, EventSnapshot &after);
+QList<DetectedEvent> detectEvents(const EventSnapshot &before, EventSnapshot &after);
 
 // Everything that happened while the console ran, newest last, with time
 // stamps; copied line by line to a file while one is attached.
@@ -39,6 +47,8 @@ public:
     struct Entry {
         QDateTime at;
         QString text;
+        EventType type = EventType::Shutdown;
+        QJsonObject values;
     };
 
     explicit EventLog(SupplyState &state, QObject *parent = nullptr);
@@ -47,7 +57,7 @@ public:
     // Set-points programmed or refused, fault resets and hand-backs.
     void watch(SupplyOps &ops);
     // An event the model cannot see (seasoning, cycle test, shutdown).
-    void note(const QString &text);
+    void note(EventType type, const QString &text, const QJsonObject &values = {});
     // The console moved to another transport (or to none): "COMM1 at 115200".
     void portChanged(const QString &transport);
     // How an operation was answered, in the log's words: "taken" is no word of
@@ -68,7 +78,7 @@ signals:
 
 private:
     void refresh();
-    void append(const QString &text);
+    void append(EventType type, const QString &text, const QJsonObject &values = {});
 
     SupplyState &state_;
     EventSnapshot last_;

@@ -1,5 +1,7 @@
 #include "records/samplerow.h"
 
+#include "platform/isotime.h"
+
 #include <QJsonValue>
 #include <array>
 
@@ -49,10 +51,6 @@ QString people(const SampleValues &values, int column) {
 
 } // namespace
 
-QString fileTime(const QDateTime &t) {
-    return t.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-}
-
 const QList<SampleColumn> &sampleColumns() {
     static const QList<SampleColumn> columns = makeColumns();
     return columns;
@@ -74,21 +72,21 @@ SampleValues sampleValues(const SupplySample &s) {
 }
 
 QString csvHeader() {
-    QStringList names{QStringLiteral("time [local ISO 8601]")};
+    QStringList names{QStringLiteral("time [ISO 8601 with UTC offset]")};
     for (const SampleColumn &c : sampleColumns())
         names << c.header;
     return names.join(',');
 }
 
 QString csvRow(const QDateTime &wallClock, const SampleValues &values) {
-    QStringList cells{fileTime(wallClock)};
+    QStringList cells{isoTime(wallClock)};
     for (int i = 0; i < values.size(); ++i)
         cells << csvCell(sampleColumns()[i], values[i]);
     return cells.join(',');
 }
 
 QJsonObject jsonRow(const SupplySample &s) {
-    QJsonObject o{{QStringLiteral("time"), s.wallClock.toLocalTime().toString(Qt::ISODateWithMs)},
+    QJsonObject o{{QStringLiteral("time"), isoTime(s.wallClock)},
                   {QStringLiteral("cycle"), double(s.cycle)}};
     const SampleValues values = sampleValues(s);
     for (int i = 0; i < values.size(); ++i) {

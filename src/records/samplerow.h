@@ -11,7 +11,7 @@
 namespace zor {
 
 // One poll cycle as a row, the same for the data log, the trend's export and
-// zor-ctl: the local time with milliseconds, every quantity, the high-voltage
+// zor-ctl: the time (isoTime), every quantity, the high-voltage
 // switch and lamp, every status flag, the arc count and the failed replies so
 // far. A value the supply has not reported is empty in CSV, null in JSON and
 // "?" for people.
@@ -20,8 +20,6 @@ namespace zor {
 inline QString fileNumber(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
-// Local time with milliseconds, for files read by people.
-QString fileTime(const QDateTime &t);
 
 struct SampleColumn {
     QString key;    // JSON and zor-ctl: "kv_monitor"

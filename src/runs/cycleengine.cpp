@@ -74,7 +74,8 @@ void CycleEngine::begin(quint64 id) {
         }
         self->cycleCount = 0;
         timer->setEnabled(true);
-        ops->state().note(QStringLiteral("Cycle test started: on %1 s, period %2 s")
+        ops->state().note(EventType::RunStarted,
+                          QStringLiteral("Cycle test started: on %1 s, period %2 s")
                               .arg(self->cycleOnTime)
                               .arg(self->cyclePeriod));
         emit self->started();
@@ -134,7 +135,7 @@ void CycleEngine::stop(RunEnd why) {
     // the record and its report are written.
     ops_.runSwitchOff();
     halt(why);
-    ops_.state().note(QStringLiteral("Cycle test stopped"));
+    ops_.state().note(EventType::RunEnded, QStringLiteral("Cycle test stopped"));
 }
 
 void CycleEngine::abandon(const QString &why) {
@@ -145,7 +146,7 @@ void CycleEngine::abandon(const QString &why) {
         co_await ops->seasoningStepTask(0, 0, always);
     });
     halt(RunEnd::Abandoned, why);
-    ops_.state().note(QStringLiteral("Cycle test abandoned: %1").arg(why));
+    ops_.state().note(EventType::RunEnded, QStringLiteral("Cycle test abandoned: %1").arg(why));
 }
 
 void CycleEngine::halt(RunEnd why, const QString &reason) {

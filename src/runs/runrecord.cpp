@@ -14,11 +14,6 @@
 
 namespace zor::runs {
 
-QString isoWithOffset(const QDateTime &t) {
-    const QDateTime local = t.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
-}
-
 QString rememberedTube(const QString &serial) {
     const QString tube = QSettings().value(QStringLiteral("tubes/unit-") + serial).toString();
     return tube.isEmpty() ? serial : tube;
@@ -137,7 +132,7 @@ bool RunRecorder::begin(const QString &kind, const QJsonObject &schedule, const 
     const QString serial = state_.identity(IdentityField::SerialNumber);
     write({{"record", "run"},
            {"kind", kind},
-           {"started", isoWithOffset(runStart_)},
+           {"started", isoTime(runStart_)},
            {"unit", unit},
            {"tube", labels.tube.isEmpty() ? serial : labels.tube},
            {"operator", labels.operatorName},
@@ -231,7 +226,8 @@ QString RunRecorder::end(RunEnd end, const QString &why) {
             this,
             [this, pdf, path] {
                 if (pdf.isEmpty())
-                    state_.note(QStringLiteral("Run report could not be written for %1")
+                    state_.note(EventType::RunReport,
+                                QStringLiteral("Run report could not be written for %1")
                                     .arg(QDir::toNativeSeparators(path)));
                 emit reportWritten(pdf);
             },

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/isotime.h"
 #include "runs/runend.h"
 #include "supply/quantities.h"
 
@@ -24,9 +25,6 @@ namespace runs {
 // Where records and reports live when nothing else is named: runs/ in the
 // console's data folder, for zor-ctl too.
 QString defaultRunFolder();
-
-// A time as records and reports give it: local, with its offset from UTC.
-QString isoWithOffset(const QDateTime &t);
 
 // Samples of a step taken while kV and mA still ramp to the new setpoints:
 // the first poll samples after a change, left out of the settled values.

@@ -40,7 +40,7 @@ QString unitField(const RunReport &r, const char *key) {
 
 // "2027-01-15 09:00:00 +01:00": the time where the run was made, with its offset.
 QString localText(const QString &iso) {
-    QDateTime t = QDateTime::fromString(iso, Qt::ISODate);
+    QDateTime t = QDateTime::fromString(iso, Qt::ISODateWithMs);
     if (!t.isValid())
         return iso;
     if (t.timeSpec() == Qt::UTC)
@@ -332,8 +332,7 @@ QString writeReport(const QString &recordPath) {
     const QDateTime started =
         QDateTime::fromString(r.run.value(QLatin1String("started")).toString(), Qt::ISODate);
     if (started.isValid())
-        twin.insert(QLatin1String("ended"),
-                    isoWithOffset(started.addMSecs(qRound64(r.seconds * 1000))));
+        twin.insert(QLatin1String("ended"), isoTime(started.addMSecs(qRound64(r.seconds * 1000))));
     const AdaptiveSummary adaptive = adaptiveSummary(recordPath);
     if (adaptive.adaptive())
         twin.insert(QLatin1String("summary"), QJsonArray::fromStringList(adaptive.lines));

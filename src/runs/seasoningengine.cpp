@@ -11,9 +11,6 @@
 
 namespace zor::runs {
 
-using conditioning::FinalRow;
-using conditioning::FullScaleCount;
-
 QJsonObject DecisionNote::json() const {
     QJsonObject out{
         {"decision", decisionText(decision)}, {"step", step}, {"kv", kv}, {"arcs", arcs}};
@@ -63,7 +60,7 @@ bool SeasoningEngine::start(std::optional<quint64> offSeen) {
     lastArcCount_ = ops_.state().arcCount();
     programmed_.reset();
     setpointMoved_ = false;
-    ops_.state().note(QStringLiteral("Seasoning started"));
+    ops_.state().note(EventType::RunStarted, QStringLiteral("Seasoning started"));
     ops_.auditRun(QStringLiteral("seasoning start"), QStringLiteral("step 1: %1 kV, %2 mA, %3 s")
                                                          .arg(first->kv)
                                                          .arg(first->ma)
@@ -191,7 +188,8 @@ bool SeasoningEngine::adaptiveTick() {
             timer_.setEnabled(false);
             stepIndex_ = qint16(row);
             stepTimeLeft_ = step->seconds;
-            ops_.state().note(QStringLiteral("Seasoning back to step %1").arg(row + 1));
+            ops_.state().note(EventType::RunStep,
+                              QStringLiteral("Seasoning back to step %1").arg(row + 1));
             program(row, *step);
             resumeTicking();
             showAdaptive();
@@ -252,7 +250,8 @@ void SeasoningEngine::advance() {
     }
     stepTimeLeft_ = step->seconds;
     // The closing row is hidden: it is no step the operator set.
-    ops_.state().note(stepIndex_ == FinalRow
+    ops_.state().note(EventType::RunStep,
+                      stepIndex_ == FinalRow
                           ? QStringLiteral("Seasoning closing: setpoints to zero")
                           : QStringLiteral("Seasoning step %1").arg(stepIndex_ + 1));
     program(stepIndex_, *step);
@@ -283,8 +282,8 @@ void SeasoningEngine::finish(RunEnd end, bool zeroSetpoints, const QString &why,
         ops_.runSwitchOff();
     if (zeroSetpoints && send)
         program(FinalRow, SeasonStep{});
-    ops_.state().note(zeroSetpoints ? QStringLiteral("Seasoning stopped")
-                                    : QStringLiteral("Seasoning finished"));
+    ops_.state().note(EventType::RunEnded, zeroSetpoints ? QStringLiteral("Seasoning stopped")
+                                                         : QStringLiteral("Seasoning finished"));
     ops_.auditRun(QStringLiteral("seasoning stop"),
                   why.isEmpty() ? endText(end) : endText(end) + QStringLiteral(": ") + why);
     emit ended(end, why);
@@ -315,8 +314,8 @@ std::optional<SeasonStep> scheduledStep(const Schedule &schedule, int row, doubl
     if (row < 0 || row >= int(schedule.steps.size()))
         return std::nullopt;
     const ScheduleStep &s = schedule.steps[std::size_t(row)];
-    const auto kv = conditioning::stepCount(valueText(s.kv), kvPerBit);
-    const auto ma = conditioning::stepCount(valueText(s.ma), maPerBit);
+    const auto kv = stepCount(valueText(s.kv), kvPerBit);
+    const auto ma = stepCount(valueText(s.ma), maPerBit);
     if (!kv || !ma) {
         *fault = QStringLiteral("Step %1: %2 kV, %3 mA cannot be set on this supply.")
                      .arg(row + 1)
@@ -331,9 +330,9 @@ QStringList stepsBeyondFullScale(const QStringList &kv, const QStringList &ma, d
     QStringList out;
     for (qsizetype i = 0; i < kv.size() && i < ma.size(); ++i) {
         QStringList over;
-        if (conditioning::stepCount(kv[i], kvPerBit).value_or(0) > FullScaleCount)
+        if (stepCount(kv[i], kvPerBit).value_or(0) > FullScaleCount)
             over << kv[i].trimmed() + QStringLiteral(" kV");
-        if (conditioning::stepCount(ma[i], maPerBit).value_or(0) > FullScaleCount)
+        if (stepCount(ma[i], maPerBit).value_or(0) > FullScaleCount)
             over << ma[i].trimmed() + QStringLiteral(" mA");
         if (!over.isEmpty())
             out << QStringLiteral("Step %1: %2").arg(i + 1).arg(over.join(QStringLiteral(", ")));

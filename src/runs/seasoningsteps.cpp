@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-namespace zor::conditioning {
+namespace zor::runs {
 
 QStringList kvEntries() {
     QStringList out;
@@ -74,4 +74,4 @@ std::optional<qint16> wholeSecondsFrom(const QString &text) {
     return static_cast<qint16>(*seconds);
 }
 
-} // namespace zor::conditioning
+} // namespace zor::runs

@@ -7,7 +7,7 @@
 
 // The seasoning table's fixed contents and the conversion of a row's texts
 // into setpoint counts.
-namespace zor::conditioning {
+namespace zor::runs {
 
 // Rows 0 to 16 are the operator's steps; row 17 is never shown and runs as the
 // last step of every schedule, taking both setpoints back to zero.
@@ -42,4 +42,4 @@ bool scaleIsSet(double perBit);
 // A step time: whole seconds from 0 to 32767, digits only.
 std::optional<qint16> wholeSecondsFrom(const QString &text);
 
-} // namespace zor::conditioning
+} // namespace zor::runs

@@ -117,7 +117,7 @@ QJsonObject historyJson(const std::vector<TubeRun> &runs, const QString &tube) {
                 arcs.insert(QString::number(band), rate);
             if (r.lastAtHighVoltage)
                 last = std::max(last.value_or(*r.lastAtHighVoltage), *r.lastAtHighVoltage);
-            rows.append(QJsonObject{{"started", isoWithOffset(r.started)},
+            rows.append(QJsonObject{{"started", isoTime(r.started)},
                                     {"kind", r.kind},
                                     {"end", r.end},
                                     {"seconds", r.seconds},
@@ -126,10 +126,10 @@ QJsonObject historyJson(const std::vector<TubeRun> &runs, const QString &tube) {
                                     {"completeSeconds", optional(r.completeSeconds)},
                                     {"filamentAtTop", optional(r.filamentAtTop)}});
         }
-        tubes.append(QJsonObject{
-            {"tube", name},
-            {"lastAtHighVoltage", last ? QJsonValue(isoWithOffset(*last)) : QJsonValue()},
-            {"runs", rows}});
+        tubes.append(
+            QJsonObject{{"tube", name},
+                        {"lastAtHighVoltage", last ? QJsonValue(isoTime(*last)) : QJsonValue()},
+                        {"runs", rows}});
     }
     return {{"tubes", tubes}};
 }

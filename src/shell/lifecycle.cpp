@@ -102,7 +102,7 @@ void MainWindow::switchOffThen(std::function<void()> end) {
 void MainWindow::mnu_SHUTDOWN_Click() {
     if (link.shuttingDown() || ended_)
         return;
-    records.events.note(QStringLiteral("Shutdown"));
+    records.events.note(EventType::Shutdown, QStringLiteral("Shutdown"));
     // Nothing may reach the supply after the hand-back but the zeroing: the
     // poll, the runs and every timer that can send stop now. An exchange
     // already waiting finishes; the command it belongs to sends no more.

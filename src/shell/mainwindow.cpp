@@ -9,8 +9,10 @@
 #include "control/hvenableframe.h"
 #include "control/localremote.h"
 #include "control/setpointpanel.h"
+#include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/rawdatapage.h"
+#include "diagnostics/tracewindow.h"
 #include "factory/configmenu.h"
 #include "link/linkhealth.h"
 #include "link/traffictrace.h"
@@ -21,12 +23,10 @@
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
 #include "ports/transportselection.h"
-#include "shell/commdiagnosticspage.h"
 #include "shell/linkindicator.h"
-#include "shell/tracewindow.h"
 #include "shell/windowplacement.h"
+#include "telemetryui/telemetrymenu.h"
 #include "trend/recordsmenu.h"
-#include "trend/telemetrymenu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -161,9 +161,9 @@ void MainWindow::buildLayout() {
         setTabOrder(first[i - 1], first[i]);
     sp.ctrl_SCALVAL->setFocus();
     new WindowPlacement(*this);
-    menus.telemetry = new TelemetryMenu(state, records.events, menu.mnu_Controls, StatusBar1, this);
+    menus.telemetry = new TelemetryMenu(publisher, menu.mnu_Controls, StatusBar1, this);
     menus.audit = new AuditMenu(ctx, StatusBar1, this);
-    connect(&menus.audit->trail, &AuditTrail::appended, &menus.telemetry->publisher,
+    connect(&menus.audit->trail, &AuditTrail::appended, &publisher,
             &telemetry::Publisher::publishAudit);
 }
 
@@ -282,6 +282,7 @@ void MainWindow::readUnit() {
 
 void MainWindow::mnu_XRAYOFF_Click() {
     panels.hvEnable->switchOff(true);
+    state.note(EventType::XrayOffKey, QStringLiteral("X-ray off key"));
     CycleTest &cycle = *menus.conditioning->cycleTest;
     if (cycle.cycleRunning)
         cycle.engine.stop(runs::RunEnd::XrayOff);

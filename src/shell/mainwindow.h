@@ -6,6 +6,7 @@
 #include "shell/statuspanels.h"
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
+#include "telemetry/publisher.h"
 #include "ui/consolecontext.h"
 #include "ui/formregistry.h"
 #include "ui/mainmenu.h"
@@ -60,6 +61,8 @@ public:
     SupplyOps ops{link, state};
     // The trend's history, the data log and the event log.
     Records records{state, ops};
+    // Telemetry to a broker, fed by the model and the event log.
+    telemetry::Publisher publisher{state, &records.events};
     FormRegistry forms;
     // What the windows get instead of the main window.
     ConsoleContext context();

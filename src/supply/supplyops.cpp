@@ -92,8 +92,10 @@ Task<> SupplyOps::sendText(QByteArray payload) {
     co_await link_.send(payload);
 }
 
-Task<QByteArray> SupplyOps::exchangeText(QByteArray payload) {
-    const QByteArray reply = co_await link_.exchange(payload);
+Task<QByteArray> SupplyOps::exchangeText(QByteArray payload, std::optional<quint64> offSeen) {
+    const QByteArray reply = co_await link_.exchange(payload, offSeen);
+    if (link_.lastNotSent())
+        co_return reply;
     state_.noteAnswer(!reply.isEmpty(), wallClock_());
     emit replied(payload, reply);
     co_return reply;
@@ -220,7 +222,7 @@ Task<parse::Ack> SupplyOps::programTask(Channel c, int count) {
 void SupplyOps::setHighVoltageSince(bool on, quint64 offSeen) {
     // The direction is fixed now: a request queued behind another exchange must
     // not be turned round by a status read that moved the switch meanwhile.
-    if (on && state_.offAsked() != offSeen) {
+    if (on && offAsked() != offSeen) {
         audit(QStringLiteral("HV on"), onOff(state_.xrayOn()), onOff(true),
               AuditOutcome::RefusedByOffGate);
         return;
@@ -238,15 +240,23 @@ Task<parse::Ack> SupplyOps::switchTask(bool on, quint64 offSeen, bool audited) {
     const QString before = onOff(state_.xrayOn());
     // The one place an on is checked against the off key: an off asked after
     // this on was asked for wins, however long the on waited for its turn.
-    if (on && state_.offAsked() != offSeen) {
+    const auto refused = [&] {
         state_.setHvEnabled(false);
         if (audited)
             audit(action, before, onOff(true), AuditOutcome::RefusedByOffGate);
-        co_return parse::Ack::Other;
-    }
+        return parse::Ack::Other;
+    };
+    if (on && offAsked() != offSeen)
+        co_return refused();
     state_.setHvEnabled(on);
-    state_.note(on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
-    const QByteArray reply = co_await exchange(on ? "ENBL 1;" : "ENBL 0;");
+    state_.note(on ? EventType::HvOnAsked : EventType::HvOffAsked,
+                on ? QStringLiteral("HV on asked") : QStringLiteral("HV off asked"));
+    // The link checks the count again at the wire, after every wait.
+    const QByteArray payload = on ? "ENBL 1;" : "ENBL 0;";
+    const std::optional<quint64> seen = on ? std::optional<quint64>(offSeen) : std::nullopt;
+    const QByteArray reply = co_await exchangeText(payload, seen);
+    if (link_.lastNotSent())
+        co_return refused();
     if (audited)
         audit(action, before, onOff(on), auditOutcome(parse::writeAck(reply)));
     applyHighVoltageAck(on, reply);
@@ -254,14 +264,14 @@ Task<parse::Ack> SupplyOps::switchTask(bool on, quint64 offSeen, bool audited) {
 }
 
 Task<bool> SupplyOps::runHighVoltage(bool on, quint64 offSeen) {
-    if (on && state_.offAsked() != offSeen)
+    if (on && offAsked() != offSeen)
         co_return false;
     if (state_.hvEnabled() != on) {
         const parse::Ack ack = co_await switchTask(on, offSeen, false);
         if (on && ack == parse::Ack::Refused)
             co_return false;
     }
-    co_return !on || state_.offAsked() == offSeen;
+    co_return !on || offAsked() == offSeen;
 }
 
 void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
@@ -274,11 +284,10 @@ void SupplyOps::applyHighVoltageAck(bool on, const QByteArray &reply) {
 }
 
 void SupplyOps::switchOffFirst() {
-    state_.countOffAsked();
     xrayWarning_.cancel();
     const QString before = onOff(state_.xrayOn());
     state_.setHvEnabled(false);
-    state_.note(QStringLiteral("HV off asked"));
+    state_.note(EventType::HvOffAsked, QStringLiteral("HV off asked"));
     link_.urgent("ENBL 0;", [this, before](const QByteArray &reply) {
         audit(QStringLiteral("X-ray off key"), before, onOff(false),
               auditOutcome(parse::writeAck(reply)));
@@ -291,7 +300,7 @@ void SupplyOps::switchOffFirst() {
 void SupplyOps::runSwitchOff() {
     xrayWarning_.cancel();
     state_.setHvEnabled(false);
-    state_.note(QStringLiteral("HV off asked"));
+    state_.note(EventType::HvOffAsked, QStringLiteral("HV off asked"));
     link_.urgent("ENBL 0;", [this](const QByteArray &reply) {
         state_.noteAnswer(!reply.isEmpty(), wallClock_());
         emit replied("ENBL 0;", reply);
@@ -353,7 +362,8 @@ Task<> SupplyOps::watchdogTask(bool on) {
     const QByteArray reply = co_await exchange(on ? "WDTE 1;" : "WDTE 0;");
     audit(QStringLiteral("watchdog"), before, onOff(on), auditOutcome(parse::writeAck(reply)));
     state_.setWatchdogEnabled(on);
-    state_.note(on ? QStringLiteral("Watchdog enabled") : QStringLiteral("Watchdog disabled"));
+    state_.note(EventType::Watchdog,
+                on ? QStringLiteral("Watchdog enabled") : QStringLiteral("Watchdog disabled"));
 }
 
 void SupplyOps::resetFault() {
@@ -395,7 +405,7 @@ Task<> SupplyOps::seasoningStepTask(qint16 kv, qint16 ma, const std::function<bo
 Task<> SupplyOps::closingOffTask() {
     audit(QStringLiteral("HV off"), onOff(state_.xrayOn()), onOff(false), AuditOutcome::Sent);
     state_.setHvEnabled(false);
-    state_.note(QStringLiteral("HV off asked"));
+    state_.note(EventType::HvOffAsked, QStringLiteral("HV off asked"));
     co_await sendText("ENBL 0;");
 }
 
@@ -421,7 +431,8 @@ Task<> SupplyOps::revertSetpointTask(Channel c, int count) {
     const bool kv = c == Channel::Kv;
     audit(kv ? QStringLiteral("kV revert") : QStringLiteral("mA revert"), {},
           QStringLiteral("%1 counts").arg(count), AuditOutcome::Sent);
-    state_.note(QStringLiteral("%1 setpoint reverted: %2 counts")
+    state_.note(EventType::SetpointReverted,
+                QStringLiteral("%1 setpoint reverted: %2 counts")
                     .arg(kv ? QStringLiteral("kV") : QStringLiteral("mA"))
                     .arg(count));
 }
@@ -430,8 +441,9 @@ Task<> SupplyOps::totalHoursResetTask() {
     const QByteArray reply = co_await exchange("30,");
     audit(QStringLiteral("total hours reset"), {}, {},
           reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent);
-    state_.note(reply.isEmpty() ? QStringLiteral("Total hours reset: no reply")
-                                : QStringLiteral("Total hours reset"));
+    state_.note(EventType::HoursReset, reply.isEmpty()
+                                           ? QStringLiteral("Total hours reset: no reply")
+                                           : QStringLiteral("Total hours reset"));
 }
 
 Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
@@ -441,6 +453,7 @@ Task<bool> SupplyOps::hardwareRevisionNumberTask(QByteArray revision) {
     audit(QStringLiteral("hardware revision number"), {}, QString::fromLatin1(revision),
           auditOutcome(dollarAck(reply, taken)));
     state_.note(
+        EventType::ServiceWrite,
         taken
             ? QStringLiteral("Hardware revision number set: %1").arg(QString::fromLatin1(revision))
             : QStringLiteral("Hardware revision number refused: %1")
@@ -454,7 +467,7 @@ Task<> SupplyOps::passthroughTask() {
           reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent);
     if (reply.isEmpty())
         state_.countFailedReply();
-    state_.note(QStringLiteral("Pass-through toggled"));
+    state_.note(EventType::PassThrough, QStringLiteral("Pass-through toggled"));
 }
 
 Task<> SupplyOps::unlockTask(QByteArray key) {
@@ -462,7 +475,7 @@ Task<> SupplyOps::unlockTask(QByteArray key) {
     co_await sendText(payload);
     // The key itself stays out of the log and the trail.
     audit(QStringLiteral("service unlock"), {}, {}, AuditOutcome::Sent);
-    state_.note(QStringLiteral("Service writes unlocked"));
+    state_.note(EventType::ServiceWrite, QStringLiteral("Service writes unlocked"));
 }
 
 Task<QByteArray> SupplyOps::configurationTask() {
@@ -488,7 +501,8 @@ Task<> SupplyOps::factoryWriteTask(FactoryWrite w, QByteArray argument, QString 
 Task<> SupplyOps::sendFactoryWrite(FactoryWrite w, QByteArray argument) {
     const QByteArray payload = QByteArray(mnemonic(w)) + ' ' + argument + ';';
     co_await sendText(payload);
-    state_.note(QStringLiteral("Factory write %1 %2")
+    state_.note(EventType::ServiceWrite,
+                QStringLiteral("Factory write %1 %2")
                     .arg(QString::fromLatin1(mnemonic(w)), QString::fromLatin1(argument)));
 }
 
@@ -507,7 +521,8 @@ Task<bool> SupplyOps::programScalingTask(QByteArray kvArgument, QByteArray maArg
     // The scale follows the supply: it changes only once the supply took it.
     if (taken)
         state_.setKvPerBit(kvFull / convert::FullScaleCounts);
-    state_.note(QStringLiteral("Factory write SLVP %1%2")
+    state_.note(EventType::ServiceWrite,
+                QStringLiteral("Factory write SLVP %1%2")
                     .arg(QString::fromLatin1(kvArgument),
                          taken ? QString() : QStringLiteral(" not taken")));
     audit(QStringLiteral("factory write scaling"), before,
@@ -522,7 +537,8 @@ Task<> SupplyOps::serialNumberWriteTask(QByteArray serial, QString reason) {
     audit(QStringLiteral("serial number"), state_.identity(IdentityField::SerialNumber),
           QString::fromLatin1(serial), AuditOutcome::Sent, reason);
     co_await sendText(payload);
-    state_.note(QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
+    state_.note(EventType::ServiceWrite,
+                QStringLiteral("Serial number written: %1").arg(QString::fromLatin1(serial)));
 }
 
 Task<> SupplyOps::unitBaudRateTask(int code, QString reason) {
@@ -534,7 +550,7 @@ Task<> SupplyOps::unitBaudRateTask(int code, QString reason) {
           : code == 2 ? QStringLiteral("9600")
                       : QStringLiteral("code %1").arg(code),
           reply.isEmpty() ? AuditOutcome::NoReply : AuditOutcome::Sent, reason);
-    state_.note(QStringLiteral("Unit baud rate code %1 sent").arg(code));
+    state_.note(EventType::ServiceWrite, QStringLiteral("Unit baud rate code %1 sent").arg(code));
 }
 
 Task<QByteArray> SupplyOps::userOptionsTask() {
@@ -559,7 +575,7 @@ Task<QByteArray> SupplyOps::saveUserOptionsTask(QList<QByteArray> fields) {
           : verdict == '$' || verdict == '2' ? AuditOutcome::Taken
                                              : AuditOutcome::NotUnderstood);
     userOptions_ = payload.mid(3);
-    state_.note(QStringLiteral("User options written"));
+    state_.note(EventType::ServiceWrite, QStringLiteral("User options written"));
     co_return reply;
 }
 

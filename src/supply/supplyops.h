@@ -80,7 +80,7 @@ public:
     // "ENBL 1;" / "ENBL 0;". The switch moves at once; the lamp on ';'. An on
     // goes out only if no off was asked since `offSeen` (the count when the
     // on was asked for; now when not given).
-    void setHighVoltage(bool on) { setHighVoltageSince(on, state_.offAsked()); }
+    void setHighVoltage(bool on) { setHighVoltageSince(on, offAsked()); }
     void setHighVoltageSince(bool on, quint64 offSeen);
     Task<parse::Ack> highVoltageTask(bool on, quint64 offSeen);
     // For a run: brings the high voltage to `on` unless the switch is there
@@ -93,15 +93,15 @@ public:
     // "ENBL 0;" as the next frame on the wire, ahead of anything queued; counts
     // as an off asked.
     void switchOffFirst();
+    // Offs asked so far (the link's count): an on asked at one count is never
+    // written at another.
+    quint64 offAsked() const { return link_.offsAsked(); }
+    // Counts an off the caller sends its own way, before it is sent.
+    void noteOffAsked() { link_.noteOffAsked(); }
     // A run's own closing off, through the off lane like the X-ray off key's:
     // ahead of the exchange queue, so a stop never waits for the poll. The
     // run's stop is its audit entry.
     void runSwitchOff();
-    // How many offs were asked for; a switch-on compares it with the count it
-    // saw when it was asked for.
-    quint64 offAsked() const { return state_.offAsked(); }
-    // An off asked for outside the console's own keys (zor-ctl's Ctrl+C).
-    void noteOffAsked() { state_.countOffAsked(); }
     // The warning before X-rays that the switch and the runs count down.
     XrayWarning &xrayWarning() { return xrayWarning_; }
     // The operator's "Clear Count": nothing is sent, but it is audited.
@@ -207,7 +207,7 @@ private:
     void queue(Task<> (SupplyOps::*task)());
     // Exchanges a payload and notes whether anything came back.
     Task<QByteArray> exchange(const char *payload);
-    Task<QByteArray> exchangeText(QByteArray payload);
+    Task<QByteArray> exchangeText(QByteArray payload, std::optional<quint64> offSeen = {});
     // Sends a payload whose reply is not collected.
     Task<> sendText(QByteArray payload);
     // Reads one monitor; false when its reply was there but bad.
@@ -229,7 +229,7 @@ private:
     int pollStep_ = 0;
     std::function<qint64()> monotonicNs_;
     std::function<QDateTime()> wallClock_;
-    XrayWarning xrayWarning_{state_};
+    XrayWarning xrayWarning_{link_};
     // The options last read, the "before" of the next save.
     QByteArray userOptions_;
 };

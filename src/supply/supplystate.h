@@ -1,10 +1,12 @@
 #pragma once
 
+#include "supply/events.h"
 #include "supply/quantities.h"
 #include "supply/replyparse.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -69,8 +71,6 @@ public:
     // How many times an off was asked for. A step that would switch the high
     // voltage on, or start or continue a run, compares it with the count it
     // saw when it was asked for, so nothing switches on again after an off.
-    quint64 offAsked() const { return offAsked_; }
-    void countOffAsked() { ++offAsked_; }
 
     // The run (a seasoning run, a cycle test) that drives the high voltage,
     // empty when none: two runs at once would fight over it.
@@ -147,7 +147,9 @@ public:
 
     // Something the operator started or ended that no reply shows (a seasoning
     // run, a cycle test), for the event log.
-    void note(const QString &text) { emit noted(text); }
+    void note(EventType type, const QString &text, const QJsonObject &values = {}) {
+        emit noted(type, text, values);
+    }
 
     // The last exchange got an answer (false after a silent one).
     bool linkAnswering() const { return linkAnswering_; }
@@ -159,7 +161,7 @@ public:
     SupplySample sample() const;
 
 signals:
-    void noted(const QString &text);
+    void noted(zor::EventType type, const QString &text, const QJsonObject &values);
     void readingChanged(zor::Quantity q, const zor::Reading &r);
     void transportChanged(const QString &transport);
     void statusKnownChanged();
@@ -187,7 +189,6 @@ private:
     std::array<Reading, QuantityCount> readings_;
     bool hvEnabled_ = false;
     bool xrayOn_ = false;
-    quint64 offAsked_ = 0;
     QString runOwner_;
     StatusBits status_;
     int arcCount_ = 0;

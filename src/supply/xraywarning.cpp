@@ -1,12 +1,12 @@
 #include "supply/xraywarning.h"
 
-#include "supply/supplystate.h"
+#include "link/devicelink.h"
 
 #include <algorithm>
 
 namespace zor {
 
-XrayWarning::XrayWarning(SupplyState &state, QObject *parent) : QObject(parent), state_(state) {
+XrayWarning::XrayWarning(DeviceLink &link, QObject *parent) : QObject(parent), link_(link) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &XrayWarning::next);
@@ -38,7 +38,7 @@ void XrayWarning::start(quint64 offSeen, std::function<void()> then,
 void XrayWarning::next() {
     if (!running_)
         return;
-    if (state_.offAsked() != offSeen_) {
+    if (link_.offsAsked() != offSeen_) {
         end(false);
         return;
     }

@@ -7,7 +7,7 @@
 
 namespace zor {
 
-class SupplyState;
+class DeviceLink;
 
 // The optional warning before X-rays: a countdown of whole seconds whose end
 // runs what was asked for, unless the X-ray off key was pressed (SupplyState's
@@ -18,7 +18,7 @@ class XrayWarning : public QObject {
 public:
     static constexpr int MaxSeconds = 10;
 
-    explicit XrayWarning(SupplyState &state, QObject *parent = nullptr);
+    explicit XrayWarning(DeviceLink &link, QObject *parent = nullptr);
 
     int seconds() const { return seconds_; }
     void setSeconds(int seconds);
@@ -39,7 +39,7 @@ private:
     void next();
     void end(bool elapsed);
 
-    SupplyState &state_;
+    DeviceLink &link_;
     int seconds_ = 0;
     bool running_ = false;
     int left_ = 0;

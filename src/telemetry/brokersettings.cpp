@@ -86,13 +86,14 @@ QString defaultTopicPrefix(const QString &serialNumber) {
 }
 
 void BrokerOptions::addTo(QCommandLineParser &parser) const {
-    parser.addOptions({url, ca, user, passwordFile, topic, interval});
+    parser.addOptions({url, ca, user, passwordFile, topic, interval, noDiscovery});
 }
 
 std::variant<BrokerSettings, QString> BrokerOptions::read(const QCommandLineParser &parser) const {
     BrokerSettings s;
     if (!parser.isSet(url)) {
-        for (const QCommandLineOption *o : {&ca, &user, &passwordFile, &topic, &interval}) {
+        for (const QCommandLineOption *o :
+             {&ca, &user, &passwordFile, &topic, &interval, &noDiscovery}) {
             if (parser.isSet(*o))
                 return QStringLiteral("--%1 needs --mqtt").arg(o->names().constFirst());
         }
@@ -103,6 +104,7 @@ std::variant<BrokerSettings, QString> BrokerOptions::read(const QCommandLinePars
     s.user = parser.value(user);
     s.passwordFile = parser.value(passwordFile);
     s.topicPrefix = parser.value(topic);
+    s.discovery = !parser.isSet(noDiscovery);
     if (parser.isSet(topic) && s.topicPrefix.isEmpty())
         return QStringLiteral("--mqtt-topic: the prefix is empty");
     if (parser.isSet(interval)) {

@@ -20,8 +20,9 @@ struct BrokerSettings {
     QString user;
     QString passwordFile; // the password itself never comes from a command line or QSettings
     QByteArray password;
-    QString topicPrefix; // empty: zor/<serial number>
-    int intervalMs = 0;  // 0: one sample per poll cycle
+    QString topicPrefix;   // empty: zor/<serial number>
+    int intervalMs = 0;    // 0: one sample per poll cycle
+    bool discovery = true; // Home Assistant's configs under homeassistant/
 
     bool enabled() const { return !host.isEmpty(); }
     bool operator==(const BrokerSettings &) const = default;
@@ -66,6 +67,9 @@ struct BrokerOptions {
                                 QStringLiteral("At most one sample per MS (default: every poll "
                                                "cycle)."),
                                 QStringLiteral("MS")};
+
+    QCommandLineOption noDiscovery{QStringLiteral("mqtt-no-discovery"),
+                                   QStringLiteral("Publish no Home Assistant discovery configs.")};
 
     void addTo(QCommandLineParser &parser) const;
     // Off when --mqtt is not given; the reason when an option is wrong.

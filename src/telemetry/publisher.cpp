@@ -1,14 +1,14 @@
 #include "telemetry/publisher.h"
 
 #include <QCoreApplication>
-#include <QHostAddress>
-#include <QHostInfo>
+#include <QDateTime>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <mosquitto.h>
+#include <thread>
 
 namespace zor::telemetry {
 
@@ -20,6 +20,10 @@ constexpr int HousekeepingMs = 1000;
 // A connection neither made nor refused by then is given up and tried again.
 constexpr int ConnectLimitMs = 10000;
 constexpr int BacklogLimit = 200;
+// A retained state older than this says the console is gone or stuck.
+constexpr int StateResendMs = 60000;
+// A clean exit waits this long at most for the broker to take its goodbye.
+constexpr int GoodbyeMs = 200;
 
 void initLibrary() {
     static const bool done = [] {
@@ -41,16 +45,29 @@ QString errorText(int rc, int savedErrno) {
 
 } // namespace
 
+// A connect running on its own thread; the publisher lets go of it by clearing owner.
+struct Publisher::Attempt {
+    Publisher *owner = nullptr;
+    mosquitto *mosq = nullptr;
+};
+
 Publisher::Publisher(SupplyState &state, EventLog *events, QObject *parent)
     : QObject(parent), state_(state), events_(events) {
     initLibrary();
+    connectCall_ = [](mosquitto *m, const char *host, int port, int keepAlive) {
+        return mosquitto_connect_async(m, host, port, keepAlive);
+    };
     housekeeping_.setInterval(HousekeepingMs);
     connect(&housekeeping_, &QTimer::timeout, this, [this] {
         if (status_ == Status::Connecting && attempt_.isValid() &&
             attempt_.elapsed() > ConnectLimitMs)
             return drop(QStringLiteral("no answer from the broker"), true);
-        if (mosq_ && status_ == Status::Connected)
+        if (mosq_ && status_ == Status::Connected) {
             service(+[](mosquitto *m, int) { return mosquitto_loop_misc(m); });
+            if (sinceState_.isValid() && sinceState_.elapsed() >= StateResendMs)
+                lastState_.clear();
+            refreshState();
+        }
     });
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, &Publisher::connectNow);
@@ -64,6 +81,8 @@ Publisher::Publisher(SupplyState &state, EventLog *events, QObject *parent)
             prefix_.isEmpty())
             connectNow();
         refreshState();
+        if (status_ == Status::Connected)
+            publishDiscovery();
     });
     if (events_)
         connect(events_, &EventLog::added, this, &Publisher::eventAdded);
@@ -109,13 +128,27 @@ void Publisher::start(const BrokerSettings &settings) {
 void Publisher::stop() {
     retry_.stop();
     housekeeping_.stop();
-    if (lookupId_ >= 0)
-        QHostInfo::abortHostLookup(lookupId_);
-    lookupId_ = -1;
+    abandonAttempt();
     if (mosq_ && status_ == Status::Connected) {
-        // Both go to the socket at once; a clean goodbye keeps the last will back.
-        publish("state", OfflinePayload, 1, true);
+        // The last state says the console ended; the broker takes it before a clean
+        // goodbye, which keeps the last will back: a crash alone fires that.
+        unacked_.clear();
+        const Identity id = identity();
+        int mid = 0;
+        publishRaw(topic("state"),
+                   statePayload(QDateTime::currentDateTime(), true, state_.sample(),
+                                state_.linkAnswering(), id),
+                   1, true, &mid);
+        unacked_.insert(mid);
+        publishRaw(topic("availability"), OfflinePayload, 1, true, &mid);
+        unacked_.insert(mid);
+        QElapsedTimer waited;
+        waited.start();
+        while (!unacked_.isEmpty() && waited.elapsed() < GoodbyeMs &&
+               mosquitto_loop(mosq_, 20, 1) == MOSQ_ERR_SUCCESS) {
+        }
         mosquitto_disconnect(mosq_);
+        mosquitto_loop_write(mosq_, 1);
     }
     forgetSocket();
     if (mosq_)
@@ -137,50 +170,73 @@ void Publisher::connectNow() {
     }
     setStatus(Status::Connecting, {});
     attempt_.start();
-    if (settings_.tls || !QHostAddress(settings_.host).isNull())
-        return connectTo(settings_.host);
-    // Name lookups block: they run on Qt's lookup thread, not here.
-    lookupId_ = QHostInfo::lookupHost(settings_.host, this, [this](const QHostInfo &info) {
-        lookupId_ = -1;
-        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-            return drop(info.errorString(), true);
-        connectTo(info.addresses().constFirst().toString());
-    });
+    connectTo(settings_.host);
 }
 
-void Publisher::connectTo(const QString &address) {
+void Publisher::connectTo(const QString &host) {
     const QString clientId =
         QStringLiteral("zor-%1-%2")
             .arg(QCoreApplication::applicationPid())
             .arg(QRandomGenerator::global()->bounded(1 << 24), 6, 16, QLatin1Char('0'));
-    mosq_ = mosquitto_new(clientId.toUtf8().constData(), true, this);
-    if (!mosq_)
+    mosquitto *m = mosquitto_new(clientId.toUtf8().constData(), true, this);
+    if (!m)
         return drop(QStringLiteral("out of memory"), true);
-    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(mosq_, [](mosquitto *, void *self, int rc) {
-        static_cast<Publisher *>(self)->onConnect(rc);
-    });
-    mosquitto_disconnect_callback_set(mosq_, [](mosquitto *, void *self, int rc) {
+    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(
+        m, [](mosquitto *, void *self, int rc) { static_cast<Publisher *>(self)->onConnect(rc); });
+    mosquitto_disconnect_callback_set(m, [](mosquitto *, void *self, int rc) {
         static_cast<Publisher *>(self)->onDisconnect(rc);
     });
-    const QByteArray will = topic("state");
-    int rc = mosquitto_will_set(mosq_, will.constData(), int(OfflinePayload.size()),
+    mosquitto_publish_callback_set(m, [](mosquitto *, void *self, int mid) {
+        static_cast<Publisher *>(self)->unacked_.remove(mid);
+    });
+    const QByteArray will = topic("availability");
+    int rc = mosquitto_will_set(m, will.constData(), int(OfflinePayload.size()),
                                 OfflinePayload.constData(), 1, true);
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.isEmpty())
         rc = mosquitto_username_pw_set(
-            mosq_, settings_.user.toUtf8().constData(),
+            m, settings_.user.toUtf8().constData(),
             settings_.passwordFile.isEmpty() ? nullptr : settings_.password.constData());
     if (rc == MOSQ_ERR_SUCCESS && settings_.tls) {
         const QByteArray ca = settings_.caFile.toLocal8Bit();
         rc =
-            mosquitto_tls_set(mosq_, ca.isEmpty() ? nullptr : ca.constData(),
+            mosquitto_tls_set(m, ca.isEmpty() ? nullptr : ca.constData(),
                               ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
     }
-    if (rc != MOSQ_ERR_SUCCESS)
+    if (rc != MOSQ_ERR_SUCCESS) {
+        mosquitto_destroy(m);
         return drop(errorText(rc, errno), false);
-    rc = mosquitto_connect_async(mosq_, address.toUtf8().constData(), settings_.port, KeepAliveS);
+    }
+    // The connect looks the name up, which blocks for as long as the name server
+    // is silent: it runs on a thread of its own and hands the client back here.
+    auto attempt = std::make_shared<Attempt>(Attempt{this, m});
+    inFlight_ = attempt;
+    std::thread([attempt, call = connectCall_, host = host.toUtf8(), port = settings_.port] {
+        const int result = call(attempt->mosq, host.constData(), port, KeepAliveS);
+        const int savedErrno = errno;
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(app, [attempt, result, savedErrno] {
+            if (attempt->owner)
+                attempt->owner->connectDone(attempt, result, savedErrno);
+            else
+                mosquitto_destroy(attempt->mosq);
+        });
+    }).detach();
+}
+
+void Publisher::abandonAttempt() {
+    if (inFlight_)
+        inFlight_->owner = nullptr; // its thread's hand-back destroys the client
+    inFlight_.reset();
+}
+
+void Publisher::connectDone(const std::shared_ptr<Attempt> &attempt, int rc, int savedErrno) {
+    inFlight_.reset();
+    mosq_ = attempt->mosq;
     if (rc != MOSQ_ERR_SUCCESS)
-        return drop(errorText(rc, errno), true);
+        return drop(errorText(rc, savedErrno), true);
     watchSocket();
 }
 
@@ -241,12 +297,17 @@ void Publisher::onConnect(int rc) {
     backoffMs_ = firstBackoffMs_;
     lastLoggedFailure_.clear();
     lastState_.clear();
+    discoveredFor_.clear();
+    publish("availability", OnlinePayload, 1, true);
+    publish("meta", metaPayload(), 1, true);
     refreshState();
+    publishDiscovery();
     const QList<EventLog::Entry> missed = std::exchange(backlog_, {});
     for (const EventLog::Entry &e : missed)
         publish("event", eventPayload(e), 1, false);
     if (events_)
-        events_->note(QStringLiteral("Telemetry connected to %1").arg(settings_.url));
+        events_->note(EventType::Telemetry,
+                      QStringLiteral("Telemetry connected to %1").arg(settings_.url));
 }
 
 void Publisher::onDisconnect(int rc) {
@@ -255,6 +316,7 @@ void Publisher::onDisconnect(int rc) {
 
 void Publisher::drop(const QString &reason, bool retry) {
     const bool lost = status_ == Status::Connected;
+    abandonAttempt();
     forgetSocket();
     if (mosq_) {
         mosquitto_destroy(mosq_);
@@ -262,9 +324,11 @@ void Publisher::drop(const QString &reason, bool retry) {
     }
     setStatus(Status::Down, reason);
     if (events_ && lost)
-        events_->note(QStringLiteral("Telemetry connection lost: %1").arg(reason));
+        events_->note(EventType::Telemetry,
+                      QStringLiteral("Telemetry connection lost: %1").arg(reason));
     else if (events_ && reason != lastLoggedFailure_)
         events_->note(
+            EventType::Telemetry,
             QStringLiteral("Telemetry cannot connect to %1: %2").arg(settings_.url, reason));
     lastLoggedFailure_ = reason;
     if (retry) {
@@ -286,10 +350,39 @@ QByteArray Publisher::topic(const char *sub) const {
 }
 
 void Publisher::publish(const char *sub, const QByteArray &payload, int qos, bool retain) {
-    mosquitto_publish(mosq_, nullptr, topic(sub).constData(), int(payload.size()),
-                      payload.constData(), qos, retain);
+    publishRaw(topic(sub), payload, qos, retain);
+}
+
+void Publisher::publishRaw(const QByteArray &topic, const QByteArray &payload, int qos, bool retain,
+                           int *mid) {
+    mosquitto_publish(mosq_, mid, topic.constData(), int(payload.size()), payload.constData(), qos,
+                      retain);
     if (writable_ && mosquitto_want_write(mosq_))
         writable_->setEnabled(true);
+}
+
+Identity Publisher::identity() const {
+    Identity id;
+    for (int i = 0; i < IdentityFieldCount; ++i)
+        id[i] = state_.identity(IdentityField(i));
+    return id;
+}
+
+void Publisher::publishDiscovery() {
+    if (!settings_.discovery)
+        return;
+    const Identity id = identity();
+    const QByteArray key = (id[int(IdentityField::SerialNumber)] + '|' +
+                            id[int(IdentityField::Model)] + '|' + id[int(IdentityField::FirmwareRevision)])
+                               .toUtf8();
+    if (key == discoveredFor_)
+        return;
+    const auto configs = discoveryConfigs(prefix_, id);
+    if (configs.isEmpty())
+        return;
+    discoveredFor_ = key;
+    for (const auto &[t, payload] : configs)
+        publishRaw(t, payload, 1, true);
 }
 
 void Publisher::sampled(const SupplySample &s) {
@@ -309,14 +402,16 @@ void Publisher::sampled(const SupplySample &s) {
 void Publisher::refreshState() {
     if (status_ != Status::Connected)
         return;
-    Identity identity;
-    for (int i = 0; i < IdentityFieldCount; ++i)
-        identity[i] = state_.identity(IdentityField(i));
-    const QByteArray payload = statePayload(state_.sample(), state_.linkAnswering(), identity);
-    if (payload == lastState_)
+    const Identity id = identity();
+    const SupplySample s = state_.sample();
+    const QByteArray body = statePayload({}, false, s, state_.linkAnswering(), id);
+    if (body == lastState_)
         return;
-    lastState_ = payload;
-    publish("state", payload, 1, true);
+    lastState_ = body;
+    sinceState_.start();
+    publish("state",
+            statePayload(QDateTime::currentDateTime(), false, s, state_.linkAnswering(), id), 1,
+            true);
 }
 
 void Publisher::publishAudit(const QByteArray &line) {

@@ -6,7 +6,9 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class QSocketNotifier;
@@ -14,15 +16,18 @@ struct mosquitto;
 
 namespace zor::telemetry {
 
-// Publishes what the console sees to an MQTT broker: PREFIX/sample each poll
-// cycle (QoS 0), PREFIX/state retained (QoS 1, last will "offline") and each
-// event-log entry on PREFIX/event (QoS 1). It subscribes to nothing: no command
-// reaches the supply from the broker.
+// Publishes what the console sees to an MQTT broker: PREFIX/availability
+// retained (QoS 1, last will "offline"), PREFIX/sample each poll cycle (QoS 0),
+// PREFIX/state retained (QoS 1, on each change and at least once a minute),
+// PREFIX/meta retained, each event-log entry on PREFIX/event (QoS 1) and, unless
+// turned off, Home Assistant's discovery configs. It subscribes to nothing: no
+// command reaches the supply from the broker.
 //
-// libmosquitto runs on this thread, driven by socket notifiers, so nothing
-// here ever waits: connecting is non-blocking, a sample the socket cannot take
-// at once is dropped rather than queued, and a lost broker is tried again
-// with a growing pause while the poll goes on.
+// libmosquitto runs on this thread, driven by socket notifiers; only its
+// connect, which looks the broker's name up and may hang on a silent name
+// server, runs on a thread of its own. A sample the socket cannot take at once
+// is dropped rather than queued, and a lost broker is tried again with a
+// growing pause while the poll goes on.
 class Publisher : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +50,10 @@ public:
     // The first pause after a loss, doubled each failed attempt up to the longest.
     void setBackoff(int firstMs, int longestMs);
 
+    // How a connect is made, off this thread: mosquitto_connect_async unless a test plants another.
+    using ConnectCall = std::function<int(mosquitto *, const char *host, int port, int keepAlive)>;
+    void setConnectCall(ConnectCall call) { connectCall_ = std::move(call); }
+
     static QString statusText(Status s);
     // An audit trail line to PREFIX/audit (QoS 1, not retained) while connected.
     void publishAudit(const QByteArray &line);
@@ -54,8 +63,11 @@ signals:
 
 private:
     void connectNow();
-    void resolved(const QString &address);
-    void connectTo(const QString &address);
+    struct Attempt;
+    void connectTo(const QString &host);
+    void connectDone(const std::shared_ptr<Attempt> &attempt, int rc, int savedErrno);
+    void abandonAttempt();
+    void publishDiscovery();
     void drop(const QString &reason, bool retry);
     void setStatus(Status s, const QString &reason);
     void watchSocket();
@@ -64,6 +76,9 @@ private:
     void onConnect(int rc);
     void onDisconnect(int rc);
     void publish(const char *sub, const QByteArray &payload, int qos, bool retain);
+    void publishRaw(const QByteArray &topic, const QByteArray &payload, int qos, bool retain,
+                    int *mid = nullptr);
+    Identity identity() const;
     void sampled(const SupplySample &s);
     void refreshState();
     void eventAdded(const EventLog::Entry &e);
@@ -88,9 +103,13 @@ private:
     int firstBackoffMs_ = 1000;
     int longestBackoffMs_ = 30000;
     int backoffMs_ = 1000;
-    int lookupId_ = -1;
+    std::shared_ptr<Attempt> inFlight_;
+    ConnectCall connectCall_;
     QElapsedTimer sinceSample_;
-    QByteArray lastState_;
+    QElapsedTimer sinceState_;
+    QByteArray lastState_; // without its time, to tell a change
+    QByteArray discoveredFor_;
+    QSet<int> unacked_;              // the goodbye's messages the broker has not confirmed
     QList<EventLog::Entry> backlog_; // events while away, sent on return
 };
 

@@ -74,8 +74,8 @@ void RecordsMenu::stopLogging() {
 }
 
 void RecordsMenu::loggingChanged(bool on, const QString &path) {
-    records_.events.note(on ? QStringLiteral("Logging to %1").arg(path)
-                            : QStringLiteral("Logging stopped"));
+    records_.events.note(EventType::Logging, on ? QStringLiteral("Logging to %1").arg(path)
+                                                : QStringLiteral("Logging stopped"));
     if (!on)
         records_.events.detach();
     mnu_LOGSTOP->setEnabled(on);

@@ -1,6 +1,7 @@
 #include "audit/auditmenu.h"
 #include "control/faultresetframe.h"
 #include "control/setpointpanel.h"
+#include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/rawdatapage.h"
 #include "link/devicelink.h"
 #include "monitor/statusframe.h"
@@ -8,7 +9,6 @@
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
 #include "runs/runrecord.h"
-#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QDir>
@@ -346,16 +346,20 @@ private slots:
     // What the event log says of an operation, as the supply answered it.
     void eventWording_data() {
         columns<QString, QByteArray, QString>("action", "answer", "logged");
-        row("fault cleared", u"reset"_s, ";"_ba, u"Fault reset"_s);
-        row("fault still clearing", u"reset"_s, "$"_ba, u"Fault reset"_s);
-        row("fault reset refused", u"reset"_s, "1"_ba, u"Fault reset refused"_s);
-        row("on confirmed", u"on"_s, ";"_ba, u"HV on asked|HV on confirmed"_s);
+        row("fault cleared", u"reset"_s, ";"_ba, u"fault_reset Fault reset"_s);
+        row("fault still clearing", u"reset"_s, "$"_ba, u"fault_reset Fault reset"_s);
+        row("fault reset refused", u"reset"_s, "1"_ba, u"fault_reset Fault reset refused"_s);
+        row("on confirmed", u"on"_s, ";"_ba,
+            u"hv_on_asked HV on asked|hv_on_confirmed HV on confirmed"_s);
         row("on refused, interlock open", u"on, interlock"_s, "1"_ba,
-            u"HV on asked|HV on refused: interlock open"_s);
-        row("status read: nothing asked", u"status"_s, "1;"_ba, u"HV on confirmed"_s);
-        row("CANCEL", u"cancel"_s, QByteArray(), u"kV setpoint reverted: 0 counts"_s);
-        row("watchdog", u"watchdog"_s, ";"_ba, u"Watchdog enabled"_s);
-        row("port change", u"port"_s, QByteArray(), u"Port changed: COMM2 at 9600"_s);
+            u"hv_on_asked HV on asked|hv_on_refused HV on refused: interlock open"_s);
+        row("status read: nothing asked", u"status"_s, "1;"_ba,
+            u"hv_on_confirmed HV on confirmed"_s);
+        row("CANCEL", u"cancel"_s, QByteArray(),
+            u"setpoint_reverted kV setpoint reverted: 0 counts"_s);
+        row("watchdog", u"watchdog"_s, ";"_ba, u"watchdog Watchdog enabled"_s);
+        row("port change", u"port"_s, QByteArray(), u"port_changed Port changed: COMM2 at 9600"_s);
+        row("X-ray off key", u"off key"_s, ";"_ba, u"hv_off_asked HV off asked|xray_off_key X-ray off key"_s);
     }
     void eventWording() {
         const auto [action, answer, logged] =
@@ -380,12 +384,14 @@ private slots:
             {u"cancel"_s, [&] { c.window.panels.setpoints->btn_CANCEL->click(); }},
             {u"watchdog"_s,
              [&] { c.answer("WDTE 1;", answer), c.window.menu.enableWdt->trigger(); }},
-            {u"port"_s, [&] { c.window.state.noteTransportChange(u"COMM2 at 9600"_s); }}};
+            {u"port"_s, [&] { c.window.state.noteTransportChange(u"COMM2 at 9600"_s); }},
+            {u"off key"_s,
+             [&] { c.answer("ENBL 0;", answer), c.window.menu.mnu_XRAYOFF->trigger(); }}};
         act.value(action, act[u"on"_s])();
         c.settle();
         QStringList texts;
         for (const EventLog::Entry &e : c.window.records.events.entries().mid(before))
-            texts << e.text;
+            texts << eventKey(e.type) + ' ' + e.text;
         QCOMPARE(texts.join('|'), logged);
     }
 

@@ -1,5 +1,6 @@
 #include "broker.h"
 #include "datarows.h"
+#include "platform/isotime.h"
 #include "simlauncher.h"
 
 #include <QDateTime>
@@ -148,9 +149,10 @@ private slots:
         row("silent supply", true, "--silent", "--json hv off", 3,
             "^\\{\"command\":\"hv\",\"on\":false,\"result\":\"no reply\"\\}\n$", Wire{"ENBL 0;"});
         row("watch csv", false, "", "watch --count 2 --interval 500 --csv", 0,
-            "^time \\[local ISO 8601\\],HV monitor \\[kV\\],mA monitor \\[mA\\],"
+            "^time \\[ISO 8601 with UTC offset\\],HV monitor \\[kV\\],mA monitor \\[mA\\],"
             "filament monitor \\[A\\],LVPS \\[V\\],temperature \\[degC\\],.*,"
-            "failed replies \\[replies\\]\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+,0.000,0.000,"
+            "failed replies "
+            "\\[replies\\]\n(\\d{4}-\\d\\d-\\d\\dT[\\d:.]+[+-]\\d\\d:\\d\\d,0.000,0.000,"
             "0.000,-15.000,24.98,0.000,0.000,0,0(,1){8},,0,0,0\n){2}$",
             Scaling + Cycle + Cycle);
         row("watch people", false, "--fault temp --interlock-open", "watch --count 1", 0,
@@ -173,6 +175,21 @@ private slots:
             "\"refused\"\\}\n$",
             Wire{"ENBL 1;", "STAT;", "FLT;"});
         row("malformed broker", false, "", "watch --mqtt mqtt//broker", 2, none, Wire{});
+        // Units as the protocol allows them: each reply still reaches its own command.
+        const QString setStatus =
+            "^kV setpoint 40.010 kV \\(2048 counts\\): taken\n.*kv_setpoint +40.010 kV\n"
+            "ma_setpoint +0.000 mA\nhv_switch +no\n";
+        const Wire setWire = Scaling + Wire{"VREF 2048;"} + Scaling + Cycle;
+        const QString watched =
+            "^time [^\n]+\n(\\d{4}-[^,]+,0.000,0.000,0.000,-15.000,24.98,0.000,0.000,0,0"
+            "(,1){8},,0,0,0\n){3}$";
+        const QString watch = "watch --count 3 --interval 500 --csv";
+        for (const char *unit : {"--no-wdtt-reply", "--late WDTT=150", "--mute WDTT"})
+            row(unit, false, unit, watch, 0, watched, Scaling + Cycle + Cycle + Cycle);
+        for (const char *unit : {"--late VSET=300", "--late VREF=300 --line-noise 6",
+                                 "--line-noise 12", "--pace 9600"})
+            row(unit, false, unit, "set kv 40 then status", 0, setStatus, setWire);
+        row("--mute HWVR", false, "--mute HWVR", "identity", 3, none, Wire{"HWVR;"});
     }
     void commands() {
         auto [tcp, sim, argText, code, out, wire] =
@@ -401,18 +418,20 @@ private slots:
         // 30 kV band: 1 arc in 300 s, then 0 in 300 s; 40 kV band: 4 in 400 s, then 1 in 50 s.
         const QJsonValue t7 =
             QJsonDocument::fromJson(
-                json("{'tube':'T7','lastAtHighVoltage':'2026-02-10T10:05:50+01:00','runs':["
-                     "{'started':'2026-01-10T10:00:00+01:00','kind':'seasoning','end':'completed',"
-                     "'seconds':700,'arcsPerHour':{'30':12,'40':36},'highestKvHeld':47.9,"
-                     "'completeSeconds':700,'filamentAtTop':3.4},"
-                     "{'started':'2026-02-10T10:00:00+01:00','kind':'seasoning','end':'stopped',"
-                     "'seconds':350,'arcsPerHour':{'30':0,'40':72},'highestKvHeld':30,"
-                     "'completeSeconds':null,'filamentAtTop':3.3}]}"))
+                json(
+                    "{'tube':'T7','lastAtHighVoltage':'2026-02-10T10:05:50.000+01:00','runs':["
+                    "{'started':'2026-01-10T10:00:00.000+01:00','kind':'seasoning',"
+                    "'end':'completed','seconds':700,'arcsPerHour':{'30':12,'40':36},'"
+                    "highestKvHeld':47.9,"
+                    "'completeSeconds':700,'filamentAtTop':3.4},"
+                    "{'started':'2026-02-10T10:00:00.000+01:00','kind':'seasoning','end':'stopped',"
+                    "'seconds':350,'arcsPerHour':{'30':0,'40':72},'highestKvHeld':30,"
+                    "'completeSeconds':null,'filamentAtTop':3.3}]}"))
                 .object();
         const QJsonValue t9 =
             QJsonDocument::fromJson(
                 json("{'tube':'T9','lastAtHighVoltage':null,'runs':[{'started':'2026-03-01T09:00:"
-                     "00+01:00',"
+                     "00.000+01:00',"
                      "'kind':'seasoning','end':'X-ray off','seconds':5,'arcsPerHour':{},"
                      "'highestKvHeld':null,'completeSeconds':null,'filamentAtTop':null}]}"))
                 .object();
@@ -467,8 +486,9 @@ private slots:
                  qPrintable(pdf));
     }
 
-    // watch --mqtt under the supply's serial number; the state says offline when
-    // the tool ends, and the broker says it (the last will) when the tool is killed.
+    // watch --mqtt under the supply's serial number: availability goes online, then
+    // offline when the tool ends (its last state saying so) or is killed (the last
+    // will; the state stays valid JSON, as it was).
     void publishesAWatch_data() {
         columns<int>("signal");
         row("Ctrl+C", int(SIGINT));
@@ -483,11 +503,21 @@ private slots:
         QProcess process;
         process.start(ctl(), startSim(false, {}) +
                                  QStringList{"watch", "--interval", "500", "--mqtt", broker.url()});
-        QTRY_VERIFY_WITH_TIMEOUT(sub.on("zor/100000001-A00001/sample").size() >= 2, 10000);
-        QVERIFY(sub.on("zor/100000001-A00001/state")[0].contains(R"("model":"ZOR80HR")"));
+        const QString t = "zor/100000001-A00001/";
+        QTRY_VERIFY_WITH_TIMEOUT(sub.on(t + "sample").size() >= 2, 10000);
+        QVERIFY(sub.on(t + "state")[0].contains(R"("model":"ZOR80HR")"));
+        const QString before = sub.on(t + "state").constLast();
         ::kill(static_cast<pid_t>(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
-        QTRY_COMPARE(sub.on("zor/100000001-A00001/state").constLast(), "offline");
+        QTRY_COMPARE(sub.on(t + "availability"), QStringList({"online", "offline"}));
+        zor::test::Subscriber late(broker, t + "state", {"-C", "1"});
+        QTRY_COMPARE(late.on(t + "state").size(), 1);
+        const QJsonObject last = QJsonDocument::fromJson(late.on(t + "state")[0].toUtf8()).object();
+        QVERIFY(zor::parseIsoTime(last["time"].toString()));
+        if (signal == SIGKILL)
+            QCOMPARE(late.on(t + "state")[0], before);
+        else
+            QCOMPARE(last["console"].toString(), "ended");
     }
 
     // hv on, set kv 30 and Ctrl+C against the simulator leave three entries,

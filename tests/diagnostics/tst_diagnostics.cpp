@@ -1,8 +1,8 @@
+#include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/diagnosticsmenu.h"
 #include "diagnostics/rawdatapage.h"
 #include "diagnostics/revscreen.h"
 #include "platform/lamp.h"
-#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QAction>

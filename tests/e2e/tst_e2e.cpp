@@ -9,6 +9,7 @@
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
+#include "platform/isotime.h"
 #include "platform/lamp.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
@@ -16,9 +17,9 @@
 #include "ports/remotehost.h"
 #include "ports/transportselection.h"
 #include "simlauncher.h"
+#include "telemetryui/telemetrymenu.h"
 #include "testconsole.h"
 #include "trend/recordsmenu.h"
-#include "trend/telemetrymenu.h"
 #include "ui/mainmenu.h"
 
 #include <QAction>
@@ -439,6 +440,37 @@ private slots:
         QVERIFY(!s.window.ended());
     }
 
+    // One CSV truth: the console's data log and zor-ctl watch --csv, on the same
+    // simulator at once, write the same columns and the same values.
+    void oneCsvTruth() {
+        SimSession s(Wire::Tcp);
+        QVERIFY(startPolling(s));
+        const QString path = s.dir.filePath("log.csv");
+        QCOMPARE(s.window.records.dataLog.start(path), QString());
+        QProcess ctl;
+        ctl.start(QFileInfo(qEnvironmentVariable("ZOR_SIM")).dir().filePath("zor-ctl"),
+                  {"--host", QString("127.0.0.1:%1").arg(s.tcpPort), "watch", "--count", "3",
+                   "--interval", "500", "--csv"});
+        QTRY_COMPARE_WITH_TIMEOUT(ctl.state(), QProcess::NotRunning, 15000);
+        s.window.records.dataLog.stop();
+        QFile log(path);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        // The header and the last row without its time, each time read with the one parser.
+        int times = 0, written = 0;
+        const auto rows = [&](const QByteArray &text) {
+            const QList<QByteArray> lines = text.trimmed().split('\n');
+            written += int(lines.size()) - 1;
+            for (const QByteArray &l : lines.mid(1))
+                times += parseIsoTime(QString::fromLatin1(l.left(l.indexOf(',')))).has_value();
+            return QList<QByteArray>{lines.first(), lines.last().mid(lines.last().indexOf(','))};
+        };
+        const QList<QByteArray> console = rows(log.readAll()),
+                                tool = rows(ctl.readAllStandardOutput());
+        QCOMPARE(tool, console);
+        QVERIFY(written >= 4 && times == written);
+        QVERIFY(console[1].contains(",1,0,0,0")); // PS fault reported 0 by the status message
+    }
+
     // The console publishes what it polls to a real broker, which dies and
     // comes back, then refuses the console, while the poll goes on.
     void telemetry() {
@@ -453,8 +485,8 @@ private slots:
         settings.url = broker.url();
         settings.topicPrefix = "zor/e2e";
         QVERIFY(telemetry::completeSettings(settings).isEmpty());
-        w.menus.telemetry->publisher.setBackoff(100, 400);
-        w.menus.telemetry->publisher.start(settings);
+        w.publisher.setBackoff(100, 400);
+        w.publisher.start(settings);
         QVERIFY(startPolling(s));
         QTRY_COMPARE(indicator.text(), "MQTT: connected");
 
@@ -479,7 +511,7 @@ private slots:
         QTRY_VERIFY(sub.on("zor/e2e/event").join('\n').contains(R"("text":"HV on confirmed")"));
         test::Subscriber late(broker, "zor/e2e/state", {"-C", "1"});
         QTRY_VERIFY(late.on("zor/e2e/state").value(0).contains(R"("hv_on":true)"));
-        QVERIFY(late.on("zor/e2e/state")[0].contains(R"("status":"online")"));
+        QVERIFY(late.on("zor/e2e/state")[0].contains(R"("console":"running")"));
 
         // The broker dies and returns: every poll step comes on time, and the
         // console reconnects and says it is online again.
@@ -501,7 +533,7 @@ private slots:
         QVERIFY2(s.trace.size() - from > 20 && latest <= 2 * 66 + 250,
                  qPrintable(QString("a step came %1 ms after the reply before it").arg(latest)));
         test::Subscriber back(broker, "zor/e2e/state", {"-C", "1"});
-        QTRY_VERIFY(back.on("zor/e2e/state").value(0).contains(R"("status":"online")"));
+        QTRY_VERIFY(back.on("zor/e2e/state").value(0).contains(R"("console":"running")"));
         QStringList noted;
         for (const EventLog::Entry &e : w.records.events.entries())
             noted << e.text.section(':', 0, 0);

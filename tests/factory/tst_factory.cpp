@@ -1,8 +1,8 @@
+#include "diagnostics/commdiagnosticspage.h"
 #include "factory/configmenu.h"
 #include "factory/factoryconfigpage.h"
 #include "factory/serialnumberpage.h"
 #include "factory/unitbaudratedialog.h"
-#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 
 #include <QComboBox>

@@ -10,6 +10,8 @@
 #include "monitor/statusframe.h"
 #include "platform/numedit.h"
 #include "platform/toggleswitch.h"
+#include "runs/seasoningengine.h"
+#include "runs/seasoningsteps.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -333,6 +335,32 @@ const Hazard Hazards[] = {
          c.settle();
          return QString::number(c.window.panels.localRemote->btn_local_remote->value());
      }},
+    // The key pressed while a reply is awaited: the off follows that reply at
+    // once, not the end of the command or the next tick.
+    {"manual; VREF answered 300 ms late, X-ray off pressed at 100 ms",
+     {"VREF 512;", "ENBL 0;"},
+     "1",
+     [](Console &c) {
+         c.answer("VREF 512;", ";", 300);
+         c.answer("ENBL 0;", ";");
+         after(c, 100, [&c] { xrayOff(c); });
+         c.window.ops.program(Channel::Kv, 512);
+         c.settle();
+         return QString::number(gap(c, 0, 1) >= 300 && gap(c, 0, 1) <= 325);
+     }},
+    {"CANCEL's revert answered 150 ms late; the monitors read at once, VMON 200 ms late",
+     {"10,100", "VMON;", "IMON;", "FMON;"},
+     "100",
+     [](Console &c) {
+         c.window.panels.setpoints->dacAcceptedA = 100;
+         c.rig.supply.fallback = {"1;", 0, {}, 5, false, false};
+         c.rig.supply.on("10,100", "555;", 150);
+         c.answer("VMON;", "100;", 200);
+         c.window.panels.setpoints->btn_CANCEL->click();
+         c.window.ops.readMonitors();
+         c.settle();
+         return QString::fromLatin1(c.window.state.reading(Quantity::KvMonitor).text);
+     }},
     {"manual, VSET late 700 ms; Auto Update clicked, then Current Setpoint",
      // The identity, one late poll step, then the operator's click.
      {"VSET;", "HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;", "VMON;", "IMON;", "FMON;", "ISET;"},
@@ -353,6 +381,31 @@ const Hazard Hazards[] = {
      }},
 };
 
+// Where an on waits when the off key is pressed: on and off times, how long
+// to watch, and what holds the wire.
+struct OnWait {
+    const char *name;
+    int onAtMs, offAtMs, waitMs;
+    std::function<void(Console &)> arrange;
+};
+const OnWait OnWaits[] = {
+    {"the drain of VSET's owed reply", 50, 1150, 2300,
+     [](Console &c) {
+         c.answer("VSET;", "");
+         c.window.btn_KVSET_Click();
+     }},
+    {"the off lane, an earlier off answered 300 ms late", 50, 100, 900,
+     [](Console &c) {
+         c.answer("ENBL 0;", ";", 300);
+         xrayOff(c);
+     }},
+    {"the quiet after WDTT's prompt reply", 0, 10, 400,
+     [](Console &c) {
+         c.answer("WDTT;", ";");
+         c.window.ops.tickleWatchdog();
+     }},
+};
+const char *const OnPaths[] = {"switch", "cycle test", "seasoning"};
 } // namespace
 
 class TestHazards : public QObject {
@@ -373,6 +426,78 @@ private slots:
         stopPoll(c);
         QCOMPARE(c.sent(), h.wire);
         QCOMPARE(shows, h.expected);
+    }
+
+    void onAfterOff_data() {
+        columns<int, int>("wait", "path");
+        for (int w = 0; w < int(std::size(OnWaits)); ++w)
+            for (int p = 0; p < int(std::size(OnPaths)); ++p)
+                QTest::addRow("%s during %s", OnPaths[p], OnWaits[w].name) << w << p;
+    }
+    void onAfterOff() {
+        const auto [wait, path] = fetch<int, int>("wait", "path");
+        const OnWait &w = OnWaits[wait];
+        Console c;
+        c.rig.supply.fallback = {";", 0, {}, 5, false, false};
+        Timer tick{3600 * 1000};
+        runs::SeasoningEngine engine{
+            c.window.ops, tick, [](int row, QString *fault) {
+                return runs::scheduledStep({{}, {{40, 1, 60}}, {}}, row, 0.1, 0.01, fault);
+            }};
+        w.arrange(c);
+        after(c, w.onAtMs, [&c, &engine, path = path] {
+            if (path == 0)
+                c.window.btn_HVONOFF_Click();
+            else if (path == 1)
+                c.dialogs.inputs = {"1", "5"}, c.window.menu.menu_cycleHv->trigger();
+            else
+                QVERIFY(engine.start());
+        });
+        after(c, w.offAtMs, [&c] { xrayOff(c); });
+        QTest::qWait(w.waitMs);
+        engine.stop();
+        const QList<QByteArray> sent = c.sent();
+        QVERIFY2(!sent.contains("ENBL 1;") && sent.contains("ENBL 0;"), sent.join(' ').data());
+        QVERIFY(!c.window.state.hvEnabled());
+    }
+
+    // A unit's answer to "WDTT;" never reaches VMON; none, or one at once,
+    // costs nothing from the third cycle on.
+    void watchdogReplies_data() {
+        columns<QByteArray, int, bool>("wdtt", "delay", "fullPace");
+        row("never answers", QByteArray(), 0, true);
+        row("answers at once", QByteArray("777;"), 0, true);
+        row("answers 150 ms late", QByteArray("777;"), 150, false);
+    }
+    void watchdogReplies() {
+        const auto [wdtt, delay, fullPace] =
+            fetch<QByteArray, int, bool>("wdtt", "delay", "fullPace");
+        Console c;
+        c.rig.supply.fallback = {"1;", 0, {}, 5, false, false};
+        c.answer("VMON;", "100;");
+        c.answer("WDTT;", wdtt, delay);
+        QStringList vmon;
+        QObject::connect(&c.window.ops, &SupplyOps::replied,
+                         [&](const QByteArray &p, const QByteArray &r) {
+                             if (p == "VMON;")
+                                 vmon << QString::fromLatin1(r.mid(1, 4));
+                         });
+        startPoll(c);
+        const auto &f = c.rig.supply.frames;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return c.rig.supply.payloads().count("WDTT;") >= 4 && f.last().payload != "WDTT;";
+            },
+            8000));
+        stopPoll(c);
+        c.settle();
+        QList<qint64> gaps;
+        for (qsizetype i = 0; i + 1 < f.size(); ++i)
+            if (f[i].payload == "WDTT;")
+                gaps << f[i + 1].atMs - f[i].atMs;
+        QCOMPARE(vmon, QStringList(vmon.size(), QStringLiteral("100;")));
+        std::sort(gaps.begin() + 1, gaps.begin() + 4);
+        QVERIFY2(!fullPace || gaps.value(2) <= 85, qPrintable(QString::number(gaps.value(2))));
     }
 };
 

@@ -1,12 +1,12 @@
 #include "control/arcframe.h"
 #include "control/setpointpanel.h"
+#include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/rawdatapage.h"
 #include "monitor/analogreadbacks.h"
 #include "monitor/identityframe.h"
 #include "monitor/statusframe.h"
 #include "platform/lamp.h"
 #include "platform/toggleswitch.h"
-#include "shell/commdiagnosticspage.h"
 #include "testconsole.h"
 #include "ui/stalemarks.h"
 

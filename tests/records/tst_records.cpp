@@ -1,9 +1,10 @@
 // What the console keeps of the supply: the trend's decimation, the data log's
 // file (format, locale, failures while the poll runs on) and event detection.
+#include "audit/auditwindow.h"
 #include "datarows.h"
 #include "fakeports.h"
-#include "audit/auditwindow.h"
 #include "link/devicelink.h"
+#include "platform/isotime.h"
 #include "platform/timer.h"
 #include "records/audittrail.h"
 #include "records/decimate.h"
@@ -15,9 +16,9 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QTableWidget>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
@@ -180,7 +181,7 @@ private slots:
         });
         const QHash<QString, std::function<void()>> acts{
             {u"hv on"_s, [&] { a.ops.setHighVoltage(true); }},
-            {u"stale on"_s, [&] { a.state.countOffAsked(), a.ops.setHighVoltageSince(true, 0); }},
+            {u"stale on"_s, [&] { a.ops.noteOffAsked(), a.ops.setHighVoltageSince(true, 0); }},
             {u"off key"_s, [&] { a.ops.switchOffFirst(); }},
             {u"program"_s,
              [&] { a.ops.program(Channel::Kv, 1024), a.ops.program(Channel::Kv, 2048); }},
@@ -241,9 +242,7 @@ private slots:
             QCOMPARE(e.value("host"_L1).toString(), QSysInfo::machineHostName());
             QCOMPARE(e.value("program"_L1).toString(), u"console"_s);
             QCOMPARE(e.value("link"_L1).toString(), u"1 at 9600"_s);
-            QVERIFY(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"_s)
-                        .match(e.value("time"_L1).toString())
-                        .hasMatch());
+            QVERIFY(parseIsoTime(e.value("time"_L1).toString()));
         }
         QVERIFY(!verifyChain(readAuditFiles(a.dir.path())));
     }
@@ -295,9 +294,9 @@ private slots:
         AuditRig a;
         QDateTime at(QDate(2026, 12, 6), QTime(23, 59, 59), Qt::UTC);
         a.trail.setClock([&] { return at = at.addMSecs(600); });
-        a.ops.clearArcs(); // 12-06
+        a.ops.clearArcs();                                              // 12-06
         a.ops.auditRun(u"cycle test start"_s, u"on 1 s, period 2 s"_s); // 12-07
-        a.ops.clearArcs();                                             // 12-07
+        a.ops.clearArcs();                                              // 12-07
         AuditWindow w(a.dir.path());
         const auto column = [&](int c) {
             QStringList out;
@@ -308,12 +307,13 @@ private slots:
         QCOMPARE(column(7), (QStringList{u"arc clear"_s, u"cycle test start"_s, u"arc clear"_s}));
         w.cmb_DAY->setCurrentText(u"2026-12-07"_s);
         w.cmb_ACTION->setCurrentText(u"arc clear"_s);
-        QCOMPARE(column(0), QStringList{u"2026-12-07T00:00:00.800Z"_s});
+        const QString time = isoTime(QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0, 800), Qt::UTC));
+        QCOMPARE(column(0), QStringList{time});
         dialogs.inputs.push_back(a.dir.filePath(u"out.csv"_s));
         w.btn_EXPORT_Click();
         const QStringList csv = lines(a.dir.filePath(u"out.csv"_s));
         QCOMPARE(csv.value(0), auditColumns().join(','));
-        QVERIFY(csv.value(1).startsWith(u"2026-12-07T00:00:00.800Z,operator7,"_s));
+        QVERIFY(csv.value(1).startsWith(time + u",operator7,"_s));
         QCOMPARE(csv.size(), 3); // and the last line feed
     }
 
@@ -488,21 +488,42 @@ private slots:
         QCOMPARE(int(unbrokenRuns(h, 0, ns + 1).size()), runs);
     }
 
+    // The one clock: a time without its offset is refused; one written reads back
+    // as the same instant.
+    void isoTimes_data() {
+        columns<QString, bool>("text", "taken");
+        row("offset", u"2026-03-29T02:30:04.123+02:00"_s, true);
+        row("UTC", u"2026-12-07T20:03:04.123Z"_s, true);
+        row("no offset", u"2026-12-07T21:03:04.123"_s, false);
+        row("no T", u"2026-12-07 21:03:04+01:00"_s, false);
+        row("date only", u"2026-12-07"_s, false);
+    }
+    void isoTimes() {
+        QFETCH(QString, text);
+        const auto t = parseIsoTime(text);
+        QTEST(t.has_value(), "taken");
+        if (t)
+            QCOMPARE(parseIsoTime(isoTime(*t))->toMSecsSinceEpoch(), t->toMSecsSinceEpoch());
+    }
+
     void events_data() {
         columns<QString, QString>("steps", "events");
         row("fault raised, cleared, raised again", u"ov=0,ov=1,ov=0,ov=0"_s,
-            u"Over voltage fault raised|Over voltage fault cleared|Over voltage fault raised"_s);
+            u"fault Over voltage fault raised|fault_cleared Over voltage fault cleared|fault Over "
+            "voltage fault raised"_s);
         row("arc counts once until armed again", u"hv=1,arc,arc,arm,arc,clear"_s,
-            u"Arc counted (1)|Arc counting disarmed|Arc counting armed|Arc counted (2)|Arc "
-            "counting disarmed|Arc counting armed|Arc count cleared"_s);
+            u"arc Arc counted (1)|arc_counting Arc counting disarmed|arc_counting Arc counting "
+            "armed|arc Arc counted (2)|arc_counting Arc counting disarmed|arc_counting Arc "
+            "counting armed|arc_count_cleared Arc count cleared"_s);
         row("no arcs counted with HV off", u"arc"_s, u""_s);
         // The switch moved by a status read is nothing the operator asked.
         row("switch moved, lamp confirmed", u"hv=1,xray=1,hv=0,xray=0"_s,
-            u"HV on confirmed|HV off confirmed"_s);
+            u"hv_on_confirmed HV on confirmed|hv_off HV off confirmed"_s);
         row("interlock and PS fault", u"ilk=1,ps=1,ilk=0,ps=0"_s,
-            u"Interlock open|PS fault raised|Interlock closed|PS fault cleared"_s);
+            u"interlock_open Interlock open|fault PS fault raised|interlock_closed Interlock "
+            "closed|fault_cleared PS fault cleared"_s);
         row("link lost once, restored by an answer", u"answer=1,fail,fail,answer=1,fail"_s,
-            u"Link lost|Link restored|Link lost"_s);
+            u"link_lost Link lost|link_restored Link restored|link_lost Link lost"_s);
     }
     void events() {
         QFETCH(QString, steps);
@@ -514,9 +535,15 @@ private slots:
             apply(state, step);
         QStringList texts;
         for (const EventLog::Entry &e : log.entries())
-            texts << e.text;
+            texts << eventKey(e.type) + ' ' + e.text;
         QTEST(texts.join('|'), "events");
-        QCOMPARE(lines(dir.filePath(u"e.txt"_s)).size(), texts.size() + 1);
+        // The file names the same types, each line under one clock.
+        const QStringList written = lines(dir.filePath(u"e.txt"_s));
+        QCOMPARE(written.size(), texts.size() + 1);
+        for (int i = 0; i < texts.size(); ++i) {
+            QVERIFY(parseIsoTime(written[i].section(' ', 0, 0)));
+            QCOMPARE(written[i].section(' ', 1).simplified(), texts[i].simplified());
+        }
     }
 };
 

@@ -53,7 +53,7 @@ struct Run {
         state.setIdentity(IdentityField::SerialNumber, u"SN-7"_s);
         QObject::connect(&engine, &runs::SeasoningEngine::stepStarted,
                          [this](int row, const runs::SeasonStep &s) {
-                             if (row == conditioning::FinalRow)
+                             if (row == runs::FinalRow)
                                  recorder.closing();
                              else
                                  recorder.stepStarted(row + 1, s.kv, s.ma, s.seconds);
@@ -394,7 +394,7 @@ private slots:
               u"Started: 2027-01-15 09:00:00 +01:00"_s, u"(step 0): Over current fault raised"_s})
             QVERIFY2(pdf.text.contains(line), qPrintable(line));
         const QJsonObject twin = twinOf(recordOf(r.dir));
-        QCOMPARE(twin["started"_L1].toString(), u"2027-01-15T09:00:00+01:00"_s);
+        QCOMPARE(twin["started"_L1].toString(), u"2027-01-15T09:00:00.000+01:00"_s);
         QCOMPARE(twin["steps"_L1].toArray().size(), 3);
         QCOMPARE(twin["steps"_L1][1]["kv"_L1]["mean"_L1].toDouble(), 45.2);
         QCOMPARE(twin["steps"_L1][1]["ma"_L1]["mean"_L1].toDouble(), 0.66);

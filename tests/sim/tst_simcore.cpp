@@ -200,7 +200,8 @@ private slots:
     // Replies that must wait (late, split) are bounded per link; the rest are counted.
     void floodKeepsTheReplyQueueBounded() {
         Simulator sim(quiet());
-        sim.shaper().settings() = {.delayMs = 60000, .split = true};
+        sim.shaper().settings().delayMs = 60000;
+        sim.shaper().settings().split = true;
         LinkSession session(sim, Framing::Network, "tcp", [](const QByteArray &) {});
         session.feed(zor::ProcessOutputString("VSET;", true).repeated(100000));
         QCOMPARE(session.pendingReplies(), LinkSession::MaxPendingReplies);

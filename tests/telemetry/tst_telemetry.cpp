@@ -1,15 +1,21 @@
 #include "broker.h"
 #include "datarows.h"
 #include "scripteddialogs.h"
-#include "trend/telemetrymenu.h"
+#include "telemetryui/telemetrymenu.h"
+
+#include "platform/isotime.h"
 
 #include <QCheckBox>
 #include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTimeZone>
+#include <mosquitto.h>
+#include <thread>
 
 using namespace zor;
 using namespace zor::telemetry;
@@ -123,25 +129,25 @@ private slots:
         s.arcCount = 2;
         s.failedReplies = 1;
         const Identity id{"A01", "ZOR80HR", "ZORSIM 1.00", "0103", "100000001-A00001"};
+        const QByteArray time = isoTime(s.wallClock).toUtf8();
         columns<QByteArray, QByteArray>("payload", "expected");
         row("sample", samplePayload(s),
-            R"({"arc_count":2,"arc_ok":true,"cycle":7,"failed_replies":1,"filament":null,)"
+            R"({"arc_count":2,"arc_ok":true,"cycle":7,"failed_replies":1,)"
             R"("hv_on":true,"hv_switch":false,"interlock_open":false,"kv_monitor":40.01,"kv_setpoint":40.01,)"
-            R"("lvps":null,"ma_monitor":1,"ma_setpoint":null,"operation_ok":null,)"
-            R"("over_current_ok":null,"over_voltage_ok":false,"ps_fault":true,"temp_ok":null,)"
-            R"("temperature":null,"time":"2026-12-07T04:05:06.789Z","under_current_ok":null,)"
-            R"("under_voltage_ok":null,"watchdog_ok":null})"_ba);
-        row("state", statePayload(s, true, id),
-            R"({"faults":["over_voltage","ps"],"hv_on":true,"identity":{"build":"0103",)"
+            R"("ma_monitor":1,"over_voltage_ok":false,"ps_fault":true,"time":"TIME"})"_ba.replace(
+                "TIME", time));
+        row("state", statePayload(s.wallClock, false, s, true, id),
+            R"({"console":"running","faults":["over_voltage","ps"],"hv_on":true,"identity":{"build":"0103",)"
             R"("hardware":"A01","model":"ZOR80HR","serial":"100000001-A00001",)"
             R"("software":"ZORSIM 1.00"},"interlock_open":false,"link_answering":true,)"
-            R"("status":"online"})"_ba);
-        row("nothing known", statePayload({}, false, {}),
-            R"({"faults":[],"hv_on":false,"identity":{"build":"","hardware":"","model":"",)"
-            R"("serial":"","software":""},"interlock_open":null,"link_answering":false,)"
-            R"("status":"online"})"_ba);
-        row("event", eventPayload({s.wallClock, "HV on confirmed"}),
-            R"({"text":"HV on confirmed","time":"2026-12-07T04:05:06.789Z"})"_ba);
+            R"("time":"TIME"})"_ba.replace("TIME", time));
+        row("nothing known, ended", statePayload(s.wallClock, true, {}, false, {}),
+            R"({"console":"ended","faults":[],"hv_on":false,"identity":{},"link_answering":false,)"
+            R"("time":"TIME"})"_ba.replace("TIME", time));
+        row("event",
+            eventPayload({s.wallClock, "Arc counted (2)", EventType::Arc, {{"arc_count", 2}}}),
+            R"x({"severity":"warning","text":"Arc counted (2)","time":"TIME","type":"arc",)x"
+            R"("values":{"arc_count":2}})"_ba.replace("TIME", time));
         row("default topic", defaultTopicPrefix(" SN 42/7#").toUtf8(), "zor/SN_42_7_"_ba);
         row("no serial", defaultTopicPrefix("").toUtf8(), "zor/unknown"_ba);
     }
@@ -161,7 +167,8 @@ private slots:
         QWidget owner;
         QMenu menu;
         QStatusBar bar;
-        TelemetryMenu telemetry(state, events, &menu, &bar, &owner);
+        Publisher publisher(state, &events);
+        TelemetryMenu telemetry(publisher, &menu, &bar, &owner);
         QCOMPARE(telemetry.mnu_TELEMETRY->text(), "Telemetry...");
         dialogs.onModal = [&](QDialog &d) {
             auto &dialog = dynamic_cast<TelemetryDialog &>(d);
@@ -215,26 +222,107 @@ private slots:
         QTRY_COMPARE(publisher.status(), Publisher::Status::Connected);
     }
 
-    // Each audit line goes to PREFIX/audit, not retained: a copy off the machine.
-    void auditLines() {
+    // What a dashboard arriving late finds retained: presence, the units from the
+    // quantity table, the state, Home Assistant's configs with ids that survive a
+    // restart; the events typed as they come.
+    void retainedTopics() {
         test::Broker broker;
         QVERIFY(broker.start());
-        test::Subscriber sub(broker, "zor/a/#");
-        QVERIFY(sub.subscribed());
+        SupplyState state;
+        EventLog events(state);
+        state.setIdentity(IdentityField::Model, "ZOR80HR");
+        state.setIdentity(IdentityField::SerialNumber, "SN 42");
+        BrokerSettings s;
+        s.url = broker.url();
+        s.topicPrefix = "zor/r";
+        QVERIFY(completeSettings(s).isEmpty());
+        const auto json = [](const QString &text) {
+            return QJsonDocument::fromJson(text.toUtf8()).object();
+        };
+        const auto retained = [&](const QString &topic) {
+            test::Subscriber late(broker, topic);
+            (void)late.subscribed();
+            QTest::qWait(300);
+            return late.lines.filter(QRegularExpression("^[a-z]+/"))
+                .replaceInStrings(QRegularExpression("^(\\S+) "), "\\1\t");
+        };
+        QSet<QString> firstIds;
+        std::optional<Publisher> publisher;
+        std::optional<test::Subscriber> live;
+        for (int run = 0; run < 2; ++run) {
+            publisher.reset();
+            if (run == 1)
+                QVERIFY(live.emplace(broker, "zor/r/#").subscribed());
+            publisher.emplace(state, &events);
+            publisher->start(s);
+            QTRY_COMPARE(publisher->status(), Publisher::Status::Connected);
+            QSet<QString> ids;
+            for (const QString &l : retained("homeassistant/#")) {
+                const QJsonObject c = json(l.section('\t', 1));
+                QCOMPARE(c["availability_topic"].toString(), "zor/r/availability");
+                QCOMPARE(c["device"]["name"].toString(), "ZOR80HR SN 42");
+                QVERIFY(!l.contains("command_topic"));
+                ids << c["unique_id"].toString();
+            }
+            QCOMPARE(ids.size(), QuantityCount + 1 + int(std::size(StatusFlags)));
+            QVERIFY(run == 0 || ids == firstIds);
+            firstIds = ids;
+        }
+        publisher->publishAudit(R"({"action":"HV on"})");
+        QTRY_COMPARE(live->on("zor/r/audit"), QStringList{R"({"action":"HV on"})"});
+        const QStringList all = retained("zor/r/#");
+        QVERIFY(all.contains("zor/r/availability\tonline") && all.filter("zor/r/audit").isEmpty());
+        const QJsonObject meta = json(all.filter("zor/r/meta\t").value(0).section('\t', 1));
+        for (const QuantityInfo &q : Quantities)
+            QCOMPARE(meta[q.key].toObject(),
+                     QJsonObject({{"name", q.name}, {"unit", q.unit}, {"decimals", q.decimals}}));
+        const QString stateText = all.filter("zor/r/state\t").value(0).section('\t', 1);
+        QVERIFY(!stateText.contains("null") && parseIsoTime(json(stateText)["time"].toString()));
+
+        state.setXrayOn(true);
+        StatusBits bits;
+        bits.faults.overVoltageOk = false;
+        bits.faults.interlockOpen = true;
+        state.setStatus(bits);
+        state.countFailedReply();
+        QStringList typed;
+        QTRY_COMPARE((typed = live->on("zor/r/event")).size(), 5);
+        for (QString &e : typed) {
+            const QJsonObject o = json(e);
+            QVERIFY(parseIsoTime(o["time"].toString()));
+            e = o["type"].toString() + ' ' + o["severity"].toString();
+        }
+        QCOMPARE(typed, QStringList({"telemetry info", "hv_on_confirmed warning", "fault alarm",
+                                     "interlock_open alarm", "link_lost alarm"}));
+    }
+
+    // The broker's name is looked up off this thread: a name server that never
+    // answers leaves the poll and the off key their turns.
+    void hangingLookup() {
         SupplyState state;
         Publisher publisher(state, nullptr);
+        std::atomic<bool> called = false, release = false;
+        publisher.setConnectCall([&](mosquitto *, const char *, int, int) {
+            called = true;
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return int(MOSQ_ERR_EAI);
+        });
         BrokerSettings s;
-        s.url = QString("mqtt://127.0.0.1:%1").arg(broker.port);
-        s.topicPrefix = "zor/a";
+        s.url = "mqtts://broker.invalid";
+        s.topicPrefix = "zor/h";
         QVERIFY(completeSettings(s).isEmpty());
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(10);
         publisher.start(s);
-        QTRY_COMPARE(publisher.status(), Publisher::Status::Connected);
-        publisher.publishAudit(R"({"action":"HV on"})");
-        QTRY_COMPARE(sub.on("zor/a/audit"), QStringList{R"({"action":"HV on"})"});
-        test::Subscriber late(broker, "zor/a/audit");
-        QVERIFY(late.subscribed());
-        QTest::qWait(200);
-        QVERIFY(late.on("zor/a/audit").isEmpty());
+        QTRY_VERIFY(called);
+        QTest::qWait(300);
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QCOMPARE(publisher.status(), Publisher::Status::Connecting);
+        release = true;
+        QTRY_COMPARE(publisher.status(), Publisher::Status::Down);
     }
 };
 

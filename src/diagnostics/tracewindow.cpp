@@ -1,4 +1,4 @@
-#include "shell/tracewindow.h"
+#include "diagnostics/tracewindow.h"
 
 #include "trend/savebox.h"
 

@@ -1,4 +1,4 @@
-#include "trend/telemetrymenu.h"
+#include "telemetryui/telemetrymenu.h"
 
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
@@ -93,9 +93,9 @@ void TelemetryDialog::OKButton_Click() {
     accept();
 }
 
-TelemetryMenu::TelemetryMenu(SupplyState &state, EventLog &events, QMenu *menu, QStatusBar *bar,
+TelemetryMenu::TelemetryMenu(telemetry::Publisher &publisher, QMenu *menu, QStatusBar *bar,
                              QWidget *owner)
-    : QObject(owner), publisher(state, &events), owner_(owner) {
+    : QObject(owner), publisher(publisher), owner_(owner) {
     mnu_TELEMETRY = menu->addAction(QStringLiteral("Telemetry..."));
     mnu_TELEMETRY->setObjectName(QStringLiteral("mnu_TELEMETRY"));
     lbl_TELEMETRY = new QLabel;

@@ -1,4 +1,4 @@
-#include "shell/commdiagnosticspage.h"
+#include "diagnostics/commdiagnosticspage.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -37,15 +37,14 @@ public:
     telemetry::BrokerSettings accepted;
 };
 
-// Controls > Telemetry... and the MQTT indicator beside LOG in the status bar;
-// owner of the publisher, fed by the model and the event log.
+// Controls > Telemetry... and the MQTT indicator beside LOG in the status bar,
+// over the shell's publisher.
 class TelemetryMenu : public QObject {
     Q_OBJECT
 public:
-    TelemetryMenu(SupplyState &state, EventLog &events, QMenu *menu, QStatusBar *bar,
-                  QWidget *owner);
+    TelemetryMenu(telemetry::Publisher &publisher, QMenu *menu, QStatusBar *bar, QWidget *owner);
 
-    telemetry::Publisher publisher;
+    telemetry::Publisher &publisher;
     QAction *mnu_TELEMETRY;
     QLabel *lbl_TELEMETRY;
 
