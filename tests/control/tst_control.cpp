@@ -1,5 +1,6 @@
 #include "audit/auditmenu.h"
 #include "control/faultresetframe.h"
+#include "control/hvenableframe.h"
 #include "control/setpointpanel.h"
 #include "diagnostics/commdiagnosticspage.h"
 #include "diagnostics/rawdatapage.h"
@@ -353,13 +354,16 @@ private slots:
             u"hv_on_asked HV on asked|hv_on_confirmed HV on confirmed"_s);
         row("on refused, interlock open", u"on, interlock"_s, "1"_ba,
             u"hv_on_asked HV on asked|hv_on_refused HV on refused: interlock open"_s);
+        row("on refused, no lamp", u"on"_s, "1"_ba,
+            u"hv_on_asked HV on asked|hv_on_refused HV on refused"_s);
         row("status read: nothing asked", u"status"_s, "1;"_ba,
             u"hv_on_confirmed HV on confirmed"_s);
         row("CANCEL", u"cancel"_s, QByteArray(),
             u"setpoint_reverted kV setpoint reverted: 0 counts"_s);
         row("watchdog", u"watchdog"_s, ";"_ba, u"watchdog Watchdog enabled"_s);
         row("port change", u"port"_s, QByteArray(), u"port_changed Port changed: COMM2 at 9600"_s);
-        row("X-ray off key", u"off key"_s, ";"_ba, u"hv_off_asked HV off asked|xray_off_key X-ray off key"_s);
+        row("X-ray off key", u"off key"_s, ";"_ba,
+            u"hv_off_asked HV off asked|xray_off_key X-ray off key"_s);
     }
     void eventWording() {
         const auto [action, answer, logged] =
@@ -393,6 +397,13 @@ private slots:
         for (const EventLog::Entry &e : c.window.records.events.entries().mid(before))
             texts << eventKey(e.type) + ' ' + e.text;
         QCOMPARE(texts.join('|'), logged);
+        // A refused on says why beside the switch and in the status bar.
+        const QString refusal = logged.contains("hv_on_refused")
+                                    ? (action == u"on" ? u"ON refused by the supply"_s
+                                                       : u"ON refused: interlock open"_s)
+                                    : QString();
+        QCOMPARE(c.window.panels.hvEnable->lbl_HVREFUSED->text(), refusal);
+        QCOMPARE(c.window.statusBar()->currentMessage(), refusal);
     }
 
     void faultReset_data() {
