@@ -387,6 +387,8 @@ Task<QByteArray> DeviceLink::collect() {
             appendCapped(reply, readArrived().value_or(QByteArray()));
             emit serialLeftover(readArrived().value_or(QByteArray()));
             tmr_COMMWDT.setEnabled(true);
+        } else if (!failed) {
+            keepStatusAfterReply(reply, terminator);
         }
     }
     if (failed)
@@ -404,6 +406,25 @@ Task<QByteArray> DeviceLink::collect() {
     inbox_.clear();
     inboxBytes_ = 0;
     co_return reply;
+}
+
+// The supply sends a status message once per change, and one that rode along
+// with a reply would otherwise be read as part of it and never shown.
+void DeviceLink::keepStatusAfterReply(QByteArray &reply, char terminator) {
+    const qsizetype end = reply.indexOf(terminator);
+    if (end < 0)
+        return;
+    QByteArray rest = reply.mid(end + 1);
+    reply.truncate(end + 1);
+    for (qsizetype start; (start = rest.indexOf(STX)) >= 0;) {
+        const qsizetype stop = rest.indexOf(ETX, start);
+        if (stop < 0)
+            break;
+        const QByteArray message = rest.mid(start, stop - start + 1);
+        rest.remove(0, stop + 1);
+        QMetaObject::invokeMethod(
+            this, [this, message] { emit networkStatus(message); }, Qt::QueuedConnection);
+    }
 }
 
 Task<QByteArray> DeviceLink::inputInputString() {

@@ -206,6 +206,8 @@ private:
     void closeBracket();
     Task<> serveUrgent();
     Task<QByteArray> collect();
+    // Cuts the reply at its terminator; whole status messages after it are told.
+    void keepStatusAfterReply(QByteArray &reply, char terminator);
     // Writes a frame; the drain is the caller's.
     void write(const QByteArray &payload);
     void reportSentAlone();

@@ -222,6 +222,17 @@ private slots:
             got << args.at(0).toByteArray();
         QCOMPARE(got, decoded);
     }
+
+    // A status message riding along with a reply is told, not lost in the reply.
+    void statusRidingAlongAReply() {
+        LinkRig r(true);
+        r.rig.supply.on("VSET;", "1;\x03\x02"
+                                 "1,0,1");
+        QSignalSpy status(&r.link, &DeviceLink::networkStatus);
+        QCOMPARE(QCoro::waitFor(r.link.exchange("VSET;")), stx("1;\x03"));
+        QTRY_COMPARE(status.size(), 1);
+        QCOMPARE(status[0][0].toByteArray(), stx("1,0,1\x03"));
+    }
 };
 
 QTEST_MAIN(TestLink)
