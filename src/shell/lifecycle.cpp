@@ -58,6 +58,7 @@ void MainWindow::mnu_EXIT_Click() {
                           {QStringLiteral("Exit Anyway"), QStringLiteral("Cancel")}) != 0)
             return;
         records.events.note(
+            EventType::Shutdown,
             QStringLiteral("Exit without a link: the high voltage may still be on"));
         stopEverything();
         closeLinkAndEnd();
