@@ -58,15 +58,8 @@ SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
       }),
       wallClock_([] { return QDateTime::currentDateTimeUtc(); }) {
     connect(&link, &DeviceLink::transportChanged, &state, &SupplyState::forgetUnit);
-    connect(&link, &DeviceLink::opened, this, [this] {
-        state_.noteTransportChange(link_.network()
-                                       ? QStringLiteral("%1:%2")
-                                             .arg(link_.tcpClient().remoteHost)
-                                             .arg(link_.tcpClient().remotePort)
-                                       : QStringLiteral("%1 at %2")
-                                             .arg(link_.MSComm1().portName(),
-                                                  link_.MSComm1().settings().section(u',', 0, 0)));
-    });
+    connect(&link, &DeviceLink::opened, this,
+            [this] { state_.noteTransportChange(link_.description()); });
 }
 
 void SupplyOps::setClocks(std::function<qint64()> monotonicNs,

@@ -209,7 +209,7 @@ private slots:
                  pick >= 0 ? QStringList{"The high voltage is on."} : QStringList());
         const bool ends = pick != 2;
         QCOMPARE(c.ends, int(ends));
-        QCOMPARE(c.window.link.MSComm1().isOpen(), !ends);
+        QCOMPARE(c.rig.serial->isOpen(), !ends);
         QCOMPARE(c.window.panels.setpoints->btn_KVSET->isEnabled(), true);
         if (ends && !exit)
             QTRY_VERIFY(extras.isNull() && c.window.forms.loadedCount() == 0);
@@ -472,7 +472,7 @@ private slots:
         answerPoll(c.rig.supply);
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::Answering, 2500);
         QCOMPARE(health.lastGoodReply(), now);
-        c.window.link.MSComm1().close();
+        c.rig.serial->close();
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::NoLink, 2500);
     }
 
@@ -500,7 +500,7 @@ private slots:
         c.rig.supply.silentOn("VSET;");
         c.window.btn_KVSET_Click();
         QTRY_COMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s); // after the time-out
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
         QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
         TrafficTrace &trace = *c.window.trace;
         for (int i = 0; i < TrafficTrace::MaxRows + 5; ++i)
