@@ -14,6 +14,8 @@ std::unique_ptr<Transport> makeTransport(const LinkTarget &target, const PortFac
     switch (target.kind) {
     case LinkKind::Network:
         return std::make_unique<NetworkTransport>(target, factory.tcp());
+    case LinkKind::SerialOverTcp:
+        return std::make_unique<SerialOverTcpTransport>(target, factory.tcp());
     case LinkKind::Serial:
         break;
     }

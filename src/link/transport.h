@@ -13,8 +13,9 @@
 
 namespace zor {
 
-// How the supply is reached: a serial port or the supply's own network side.
-enum class LinkKind { Serial, Network };
+// How the supply is reached: a serial port, the supply's own network side, or
+// its serial line served over TCP by a terminal server.
+enum class LinkKind { Serial, Network, SerialOverTcp };
 
 inline const QString LinkEthernet = QStringLiteral("ethernet");
 
@@ -27,6 +28,8 @@ struct TcpKindName {
 };
 inline constexpr TcpKindName TcpKinds[] = {
     {LinkKind::Network, "host", "The supply at HOST:PORT over TCP."},
+    {LinkKind::SerialOverTcp, "serial-over-tcp",
+     "The supply's serial line, served at HOST:PORT by a terminal server."},
 };
 
 // A supply to open. The console's Ports menu, the command lines of the console
@@ -49,6 +52,8 @@ struct LinkTarget {
             return mode;
         case LinkKind::Network:
             return LinkEthernet;
+        case LinkKind::SerialOverTcp:
+            return QStringLiteral("serial over tcp");
         }
         return mode;
     }
@@ -169,11 +174,13 @@ public:
     QString failureText() const override;
     bool retrying() const { return retry_.isActive() || retrying_; }
 
+protected:
+    std::unique_ptr<TcpClientComponent> tcp_;
+
 private:
     void connectionChanged();
     void tryAgain();
 
-    std::unique_ptr<TcpClientComponent> tcp_;
     QString lastError_;
     bool wasUp_ = false;
     bool closing_ = false;
@@ -188,6 +195,22 @@ public:
     using TcpTransport::TcpTransport;
     bool networkFrames() const override { return true; }
     bool sendsStatus() const override { return true; }
+};
+
+// A serial line behind a terminal server: serial frames and replies over TCP,
+// sent raw (no telnet option negotiation), so the server's line rate is its own.
+class SerialOverTcpTransport : public TcpTransport {
+public:
+    using TcpTransport::TcpTransport;
+    bool networkFrames() const override { return false; }
+    bool write(const QByteArray &frame) override {
+        discardInput(); // a late reply must not be taken for this frame's
+        return tcp_->send(frame);
+    }
+    void discardInput() override { tcp_->getData(); }
+    QString description() const override {
+        return TcpTransport::description() + QStringLiteral(" (serial)");
+    }
 };
 
 } // namespace zor

@@ -44,6 +44,8 @@ const TS::Row TS::Rows[] = {
      &TS::userComm},
     {"mnu_ethernet", "Ethernet", Entry::Ethernet, LinkKind::Network, nullptr, "Ethernet Comms",
      &TS::address},
+    {"mnu_serialOverTcp", "Serial over TCP...", Entry::SerialOverTcp, LinkKind::SerialOverTcp,
+     nullptr, "Serial over TCP", &TS::address},
     {"mnu_USB", "USB", Entry::Usb, LinkKind::Serial, "USB", nullptr, &TS::usb},
 };
 

@@ -45,7 +45,7 @@ public:
     QString commPortText;
 
 private:
-    enum class Entry { Comm1, Comm2, UserComm, Usb, Ethernet };
+    enum class Entry { Comm1, Comm2, UserComm, Usb, Ethernet, SerialOverTcp };
     // One entry of the Ports menu: its caption, the kind it opens, and how it
     // asks for its settings.
     struct Row {

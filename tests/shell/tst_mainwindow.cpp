@@ -122,7 +122,8 @@ private slots:
                               QString::number(a->isVisible()) + QString::number(a->isChecked());
         }
         QCOMPARE(actual.join(';'),
-                 "[Ports];COMM1 110;COMM2 110;COMM USER 110;Ethernet 010;USB 010;[Controls];"
+                 "[Ports];COMM1 110;COMM2 110;COMM USER 110;Ethernet 010;Serial over TCP... "
+                 "110;USB 010;[Controls];"
                  "View Unscaled Data 000;System Information 000;Set H/W Revision 000;"
                  "Extras Window 000;Toggle Passthrough 000; 110;Auto Update Mode 110;"
                  "Manual Update Mode 110;User Option Config 010;Serial Number 110;"
