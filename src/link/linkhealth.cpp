@@ -11,6 +11,7 @@ LinkHealth::LinkHealth(DeviceLink &link, std::function<QDateTime()> now)
         lastGood_ = {};
         setState(State::NoLink);
     });
+    connect(&link, &DeviceLink::linkLost, this, [this] { setState(State::NoLink); });
 }
 
 void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
