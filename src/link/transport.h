@@ -164,6 +164,9 @@ public:
 
     TcpTransport(LinkTarget target, std::unique_ptr<TcpClientComponent> tcp,
                  QObject *parent = nullptr);
+    // A socket still connected reports its closing as it is destroyed, when
+    // this object is no longer whole enough to hear it.
+    ~TcpTransport() override { tcp_->disconnect(this); }
     bool open() override;
     bool ready() const override { return tcp_->state() == TcpClientComponent::StateConnected; }
     bool write(const QByteArray &frame) override { return tcp_->send(frame); }
