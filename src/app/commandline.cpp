@@ -72,6 +72,7 @@ CommandLine withLastLink(CommandLine line, const RememberedLink &remembered) {
     const bool network =
         !remembered.host.isEmpty() && (remembered.networkLast || remembered.port.isEmpty());
     if (network) {
+        line.kind = remembered.networkKind;
         line.host = remembered.host;
         line.tcpPort = remembered.tcpPort;
     } else if (!remembered.port.isEmpty()) {

@@ -10,8 +10,8 @@
 namespace zor {
 
 Task<> startConsole(MainWindow &window, CommandLine line) {
-    const bool serial = !line.port.isEmpty();
-    const bool network = !line.host.isEmpty();
+    const bool network = line.overTcp() && line.given();
+    const bool serial = !line.overTcp() && line.given();
     window.Form_Load(!serial && !network);
     if (!line.logFile.isEmpty())
         window.menus.records->logTo(line.logFile);
@@ -26,11 +26,11 @@ Task<> startConsole(MainWindow &window, CommandLine line) {
         QPointer<MainWindow> alive(&window);
         if (!co_await window.menus.transport->connectSerial(line.port, baud) || !alive)
             co_return; // shown as "Invalid Comm Port!"; the console runs without a link
-        if (window.linkMode == QStringLiteral("comm2"))
+        if (window.linkMode() == QStringLiteral("comm2"))
             window.btn_REQSTAT_Click();
     } else if (network) {
         QPointer<MainWindow> alive(&window);
-        if (!co_await window.menus.transport->connectNetwork(line.host, line.tcpPort) || !alive)
+        if (!co_await window.menus.transport->connectNetwork(line) || !alive)
             co_return;
         window.btn_REQSTAT_Click();
     } else {

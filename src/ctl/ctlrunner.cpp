@@ -150,24 +150,12 @@ int Runner::noReply(const QString &command) {
 }
 
 Task<bool> Runner::open(const Invocation &run) {
-    const LinkTarget &target = run.target;
-    QString why;
     QObject scope; // ends the connection below with this function
-    connect(&link_.tcpClient(), &TcpClientComponent::error, &scope,
-            [&](int, const QString &description) {
-                why = description;
-                link_.cancelOpen(); // refused: no use waiting out the limit
-            });
-    if (co_await link_.open(target, ConnectLimitMs))
+    // Refused: no use waiting out the limit.
+    connect(&link_, &DeviceLink::tcpError, &scope, [this] { link_.cancelOpen(); });
+    if (co_await link_.open(run.target, ConnectLimitMs))
         co_return true;
-    if (!target.network())
-        fail(QStringLiteral("cannot open %1: %2")
-                 .arg(target.port, link_.MSComm1().openFailureReason()));
-    else
-        fail(QStringLiteral("cannot connect to %1:%2: %3")
-                 .arg(target.host)
-                 .arg(target.tcpPort)
-                 .arg(why.isEmpty() ? QStringLiteral("no answer") : why));
+    fail(link_.openFailureText());
     co_return false;
 }
 

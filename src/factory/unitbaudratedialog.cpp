@@ -50,7 +50,7 @@ void UnitBaudRateDialog::save_Click() {
         // The supply now talks at the new speed: polling and the reply timers
         // stay off until the user reopens the port or picks auto update again,
         // so no later command's bracket may start the poll either.
-        link_.tmr_NETRCVTMR.setEnabled(false);
+        link_.statusTimer().setEnabled(false);
         if (link_.autoUpdate && link_.pollTimer())
             link_.pollTimer()->setEnabled(false);
         link_.autoUpdate = false;

@@ -53,22 +53,13 @@ bool switchesOn(const QByteArray &payload) {
 }
 
 DeviceLink::DeviceLink(const PortFactory &factory, QObject *parent)
-    : QObject(parent), serial_(factory.serial()), tcp_(factory.tcp()),
-      serialLine_(std::make_unique<SerialTransport>(*serial_)),
-      network_(std::make_unique<NetworkTransport>(*tcp_)) {
+    : QObject(parent), factory_(factory) {
     clock_.start();
     tmr_COMMWDT.setEnabled(false);
     connect(&tmr_RCVTIMER, &Timer::tick, this, &DeviceLink::tmr_RCVTIMER_Timer);
     connect(&tmr_COMMWDT, &Timer::tick, this, &DeviceLink::tmr_COMMWDT_Timer);
     connect(&tmr_NETRCVTMR, &Timer::tick, this, &DeviceLink::tmr_NETRCVTMR_Timer);
-    for (Transport *t :
-         {static_cast<Transport *>(serialLine_.get()), static_cast<Transport *>(network_.get())}) {
-        connect(t, &Transport::readyRead, this, &DeviceLink::onReadyRead);
-        connect(t, &Transport::stateChanged, &wake_, &Wake::wake);
-        connect(t, &Transport::stateChanged, &connecting_, &Wake::wake);
-    }
-    connect(tcp_.get(), &TcpClientComponent::error, this,
-            [this](int, const QString &description) { emit tcpError(description); });
+    adopt(makeTransport({}, factory_));
 }
 
 DeviceLink::~DeviceLink() = default;
@@ -165,7 +156,7 @@ void DeviceLink::closeBracket() {
         keepStopped_ = false;
         return;
     }
-    (active().network() ? tmr_NETRCVTMR : tmr_RCVTIMER).setEnabled(true);
+    (active().sendsStatus() ? tmr_NETRCVTMR : tmr_RCVTIMER).setEnabled(true);
     if (autoUpdate && pollTimer_)
         pollTimer_->setEnabled(true);
 }
@@ -187,10 +178,10 @@ void DeviceLink::write(const QByteArray &payload) {
     // A status message cut short by this command would glue onto the next one.
     networkPending_.clear();
     Transport &t = active();
-    if (!t.network())
+    if (!t.sendsStatus())
         dropInbox();
     silentSent_.clear();
-    const QByteArray frame = ProcessOutputString(payload, t.network());
+    const QByteArray frame = t.frame(payload);
     emit transmitted(frame);
     lastPayload_ = payload;
     sentAtMs_ = nowMs();
@@ -387,7 +378,7 @@ Task<QByteArray> DeviceLink::collect() {
             appendCapped(reply, readArrived().value_or(QByteArray()));
             emit serialLeftover(readArrived().value_or(QByteArray()));
             tmr_COMMWDT.setEnabled(true);
-        } else if (!failed) {
+        } else if (!failed && t.sendsStatus()) {
             keepStatusAfterReply(reply, terminator);
         }
     }
@@ -518,7 +509,7 @@ void DeviceLink::tmr_COMMWDT_Timer() {
 
 void DeviceLink::tmr_NETRCVTMR_Timer() {
     tmr_NETRCVTMR.setEnabled(false);
-    if (active().network() && !onWire_) {
+    if (active().sendsStatus() && !onWire_) {
         // A message may arrive in pieces: keep them until its ETX, then decode
         // it whole. Every STX starts a new message, so a stray fragment before
         // it is dropped rather than glued on.
@@ -558,61 +549,93 @@ void DeviceLink::tmr_NETRCVTMR_Timer() {
 }
 
 Transport &DeviceLink::active() const {
-    if (linkMode == LinkEthernet)
-        return *network_;
-    return *serialLine_;
+    return *transport_;
+}
+
+void DeviceLink::adopt(std::unique_ptr<Transport> next) {
+    // An exchange in flight holds the transport it began on until it ends.
+    if (!onWire_ && !urgentRunning_)
+        retired_.clear();
+    if (transport_)
+        retired_.push_back(std::move(transport_));
+    transport_ = std::move(next);
+    // Bytes and what was learnt of the unit before belong to another line.
+    resetLine();
+    Transport *t = transport_.get();
+    connect(t, &Transport::readyRead, this, &DeviceLink::onReadyRead);
+    connect(t, &Transport::stateChanged, &wake_, &Wake::wake);
+    connect(t, &Transport::stateChanged, &connecting_, &Wake::wake);
+    connect(t, &Transport::error, this, &DeviceLink::tcpError);
+    connect(t, &Transport::lost, this, [this, t] {
+        networkPending_.clear();
+        emit linkLost(t->description());
+    });
+    connect(t, &Transport::back, this, [this, t] { emit linkBack(t->description()); });
+}
+
+void DeviceLink::armReceiveTimer() {
+    const bool status = active().sendsStatus();
+    tmr_NETRCVTMR.setEnabled(status);
+    tmr_RCVTIMER.setEnabled(!status);
+}
+
+bool DeviceLink::failed(const Transport &t) {
+    failureReason_ = t.failureReason();
+    failureText_ = t.failureText();
+    return false;
 }
 
 Task<bool> DeviceLink::open(LinkTarget target, int connectLimitMs) {
     cancelOpen(); // an earlier open still waiting for its connection gives up
     const quint64 mine = opening_;
-    if (!target.network()) {
-        // A network connection in use stays until the port has opened: the
-        // caller may fall back to it.
-        const bool serialInUse = !active().network();
-        serialLine_->close();
-        resetLine();
-        if (serialInUse)
+    std::unique_ptr<Transport> next = makeTransport(target, factory_);
+    failureReason_.clear();
+    failureText_.clear();
+    if (!target.overTcp()) {
+        // A connection in use stays until the port has opened: the caller may
+        // fall back to it. A port in use is closed first: it may be the same one.
+        const bool portInUse = !active().target().overTcp();
+        if (portInUse) {
+            active().close();
+            resetLine();
             emit transportChanged();
-        serial_->setPortName(target.port);
-        // A rate the port will not take must not leave it at the last one,
-        // deaf to a supply that talks at another.
-        if (!target.baud.isEmpty() && !serial_->setSettings(target.baud + QStringLiteral(",n,8,1")))
-            co_return false;
-        if (!serial_->open())
-            co_return false;
-        if (!serialInUse) {
-            network_->close();
+        }
+        if (!next->open())
+            co_return failed(*next);
+        if (!portInUse) {
+            active().close();
             networkPending_.clear();
             emit transportChanged();
         }
-        linkMode = target.mode;
-        tmr_NETRCVTMR.setEnabled(false);
-        tmr_RCVTIMER.setEnabled(true);
+        adopt(std::move(next));
+        chosen_ = true;
+        armReceiveTimer();
         emit opened();
         co_return true;
     }
     letGo(0);
     tmr_RCVTIMER.setEnabled(false);
     tmr_NETRCVTMR.setEnabled(false);
-    linkMode = LinkEthernet;
-    tcp_->remoteHost = target.host;
-    tcp_->remotePort = target.tcpPort;
-    tcp_->connectToRemote();
+    adopt(std::move(next));
+    chosen_ = true;
+    Transport &t = active();
+    t.open();
     QPointer<DeviceLink> self(this);
     QElapsedTimer clock;
     clock.start();
-    while (!network_->ready()) {
+    while (!t.ready()) {
         const qint64 left = connectLimitMs - clock.elapsed();
         if (left < 0)
             break;
         co_await connecting_.sleep(left + 1);
-        if (!self || opening_ != mine || shuttingDown_)
-            co_return false; // a later choice, or the end, took over
+        if (!self)
+            co_return false;
+        if (opening_ != mine || shuttingDown_)
+            co_return failed(active()); // a later choice, or the end, took over
     }
-    tmr_NETRCVTMR.setEnabled(true);
-    if (!network_->ready())
-        co_return false;
+    armReceiveTimer();
+    if (!t.ready())
+        co_return failed(t);
     emit opened();
     co_return true;
 }
@@ -620,12 +643,11 @@ Task<bool> DeviceLink::open(LinkTarget target, int connectLimitMs) {
 void DeviceLink::close(int drainMs) {
     cancelOpen();
     letGo(drainMs);
-    linkMode.clear();
+    chosen_ = false;
 }
 
 void DeviceLink::letGo(int drainMs) {
-    serialLine_->close(drainMs);
-    network_->close(drainMs);
+    active().close(drainMs);
     networkPending_.clear();
     resetLine();
     tmr_COMMWDT.setEnabled(false);

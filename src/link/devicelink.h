@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace zor {
 
@@ -72,16 +73,19 @@ public:
 
     // "comm1", "comm2", "USB", "ethernet", or empty before the first choice
     // and after close().
-    QString linkMode;
+    QString linkMode() const { return chosen_ ? transport_->target().linkMode() : QString(); }
+    // What was chosen last (its rate as the port took it), whether or not it is open.
+    const LinkTarget &target() const { return transport_->target(); }
     // Polling is on: the bracket stops and restarts the poll timer.
     bool autoUpdate = false;
 
-    SerialPortComponent &MSComm1() { return *serial_; }
-    TcpClientComponent &tcpClient() { return *tcp_; }
-
-    Timer tmr_RCVTIMER{1000};
-    Timer tmr_NETRCVTMR{1};
-    Timer tmr_COMMWDT{5000};
+    // The link owns the serial reply timer, the network status timer and the
+    // watchdog, because its command bracket stops and restarts them.
+    Timer &replyTimer() { return tmr_RCVTIMER; }
+    Timer &statusTimer() { return tmr_NETRCVTMR; }
+    Timer &watchdog() { return tmr_COMMWDT; }
+    const Timer &replyTimer() const { return tmr_RCVTIMER; }
+    const Timer &statusTimer() const { return tmr_NETRCVTMR; }
     // The poll timer belongs to the main window; the bracket only stops and restarts it.
     void setPollTimer(Timer *timer) { pollTimer_ = timer; }
     Timer *pollTimer() const { return pollTimer_; }
@@ -163,7 +167,13 @@ public:
     }
     // The transport in use is open (serial) or connected (network).
     bool transportOpen() const { return active().ready(); }
-    bool network() const { return active().network(); }
+    // The line settings of a serial port in use ("9600,n,8,1"); empty otherwise.
+    QString settings() const { return active().settings(); }
+    // The transport in use as the event log names it.
+    QString description() const { return active().description(); }
+    // Why the last open() failed: in words for the operator, and as one line.
+    QString openFailureReason() const { return failureReason_; }
+    QString openFailureText() const { return failureText_; }
 
 signals:
     void transmitted(const QByteArray &frame);
@@ -176,6 +186,9 @@ signals:
     // command waiting) and were thrown away.
     void lateReplyDiscarded(const QByteArray &bytes);
     void tcpError(const QString &description);
+    // A network line that was up went down and is being tried again; it came back.
+    void linkLost(const QString &description);
+    void linkBack(const QString &description);
     // One per finished exchange (and per send that asked for no reply).
     void exchanged(const QByteArray &payload, const QByteArray &reply, qint64 durationMs,
                    zor::ExchangeOutcome outcome);
@@ -232,11 +245,20 @@ private:
     // The transport that frames, reads and writes now.
     Transport &active() const;
     void letGo(int drainMs);
+    // Makes `next` the transport in use; the one before, closed by now, is dropped.
+    void adopt(std::unique_ptr<Transport> next);
+    void armReceiveTimer();
+    bool failed(const Transport &t);
 
-    std::unique_ptr<SerialPortComponent> serial_;
-    std::unique_ptr<TcpClientComponent> tcp_;
-    std::unique_ptr<SerialTransport> serialLine_;
-    std::unique_ptr<NetworkTransport> network_;
+    PortFactory factory_;
+    Timer tmr_RCVTIMER{1000};
+    Timer tmr_NETRCVTMR{1};
+    Timer tmr_COMMWDT{5000};
+    std::unique_ptr<Transport> transport_;
+    std::vector<std::unique_ptr<Transport>> retired_;
+    bool chosen_ = false;
+    QString failureReason_;
+    QString failureText_;
     Wake connecting_;
     quint64 opening_ = 0;
     Timer *pollTimer_ = nullptr;

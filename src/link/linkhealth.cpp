@@ -11,6 +11,7 @@ LinkHealth::LinkHealth(DeviceLink &link, std::function<QDateTime()> now)
         lastGood_ = {};
         setState(State::NoLink);
     });
+    connect(&link, &DeviceLink::linkLost, this, [this] { setState(State::NoLink); });
 }
 
 void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
@@ -24,7 +25,7 @@ void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
     case ExchangeOutcome::TimeOut:
     case ExchangeOutcome::Garbled:
         setState(link_.transportOpen()      ? State::Failing
-                 : link_.linkMode.isEmpty() ? State::NoLink
+                 : link_.linkMode().isEmpty() ? State::NoLink
                                             : State::PortLost);
         break;
     case ExchangeOutcome::SentAlone:

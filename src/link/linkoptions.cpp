@@ -33,12 +33,16 @@ LinkOptions::LinkOptions()
                .arg(MaxPortNumber),
            QStringLiteral("PORT")),
       baud(QStringLiteral("baud"), QStringLiteral("The serial port's baud rate: 115200 or 9600."),
-           QStringLiteral("RATE")),
-      host(QStringLiteral("host"), QStringLiteral("The supply at HOST:PORT over TCP."),
-           QStringLiteral("HOST:PORT")) {}
+           QStringLiteral("RATE")) {
+    for (const TcpKindName &k : TcpKinds)
+        addresses.append(QCommandLineOption(QString::fromLatin1(k.option),
+                                            QString::fromLatin1(k.help),
+                                            QStringLiteral("HOST:PORT")));
+}
 
 void LinkOptions::addTo(QCommandLineParser &parser) const {
-    parser.addOptions({port, baud, host});
+    parser.addOptions({port, baud});
+    parser.addOptions(addresses);
 }
 
 std::variant<LinkTarget, QString> LinkOptions::read(const QCommandLineParser &parser) const {
@@ -57,13 +61,20 @@ std::variant<LinkTarget, QString> LinkOptions::read(const QCommandLineParser &pa
         if (target.port.isEmpty())
             return QStringLiteral("--baud needs --port.");
     }
-    if (parser.isSet(host)) {
-        if (!target.port.isEmpty())
-            return QStringLiteral("Give either --port or --host, not both.");
-        if (!splitHost(parser.value(host).trimmed(), target.host, target.tcpPort))
-            return QStringLiteral("--host %1: give the address and TCP port as HOST:PORT, the "
+    QString named = target.port.isEmpty() ? QString() : QStringLiteral("port");
+    for (qsizetype i = 0; i < addresses.size(); ++i) {
+        const QCommandLineOption &address = addresses[i];
+        if (!parser.isSet(address))
+            continue;
+        const QString name = address.names().constFirst();
+        if (!named.isEmpty())
+            return QStringLiteral("Give either --%1 or --%2, not both.").arg(named, name);
+        named = name;
+        target.kind = TcpKinds[i].kind;
+        if (!splitHost(parser.value(address).trimmed(), target.host, target.tcpPort))
+            return QStringLiteral("--%1 %2: give the address and TCP port as HOST:PORT, the "
                                   "port from 1 to 65535.")
-                .arg(parser.value(host));
+                .arg(name, parser.value(address));
     }
     return target;
 }

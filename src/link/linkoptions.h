@@ -3,6 +3,7 @@
 #include "link/transport.h"
 
 #include <QCommandLineOption>
+#include <QList>
 #include <QString>
 #include <variant>
 
@@ -16,7 +17,8 @@ namespace zor {
 struct LinkOptions {
     QCommandLineOption port;
     QCommandLineOption baud;
-    QCommandLineOption host;
+    // One per kind reached at a TCP address: --host, ...
+    QList<QCommandLineOption> addresses;
 
     LinkOptions();
     void addTo(QCommandLineParser &parser) const;

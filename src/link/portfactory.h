@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/transport.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 
@@ -8,13 +9,16 @@
 
 namespace zor {
 
-// Where the link's two transports come from: the real components in the
-// console, in-memory fakes or scripted supplies in tests.
+// Where the link's components come from: the real ones in the console,
+// in-memory fakes or scripted supplies in tests.
 struct PortFactory {
     std::function<std::unique_ptr<SerialPortComponent>()> serial;
     std::function<std::unique_ptr<TcpClientComponent>()> tcp;
 
     static PortFactory real();
 };
+
+// The transport of the target's kind, not yet opened.
+std::unique_ptr<Transport> makeTransport(const LinkTarget &target, const PortFactory &factory);
 
 } // namespace zor

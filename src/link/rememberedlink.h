@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/transport.h"
+
 #include <QString>
 
 namespace zor {
@@ -12,11 +14,12 @@ struct RememberedLink {
     QString baud; // "115200" or "9600"
     QString host;
     int tcpPort = 0;
-    bool networkLast = false; // the network address opened after the serial port
+    bool networkLast = false;                 // the network address opened after the serial port
+    LinkKind networkKind = LinkKind::Network; // what was reached at that address
 
     static RememberedLink load();
     static void storeSerial(const QString &port, const QString &baud);
-    static void storeNetwork(const QString &host, int tcpPort);
+    static void storeNetwork(const LinkTarget &target);
 };
 
 } // namespace zor

@@ -1,6 +1,5 @@
 #include "ports/hostbaudratedialog.h"
 
-#include "link/devicelink.h"
 #include "link/rememberedlink.h"
 #include "ui/shellactions.h"
 
@@ -11,8 +10,8 @@
 
 namespace zor {
 
-HostBaudRateDialog::HostBaudRateDialog(DeviceLink &link, ShellActions &shell, QWidget *parent)
-    : QDialog(parent), link_(link), shell_(shell) {
+HostBaudRateDialog::HostBaudRateDialog(DeviceLink &, ShellActions &shell, QWidget *parent)
+    : QDialog(parent), shell_(shell) {
     setObjectName(QStringLiteral("frm_gui_baudrate"));
     setWindowTitle(QStringLiteral("GUI Baud Rate"));
     auto *box = new QVBoxLayout(this);
@@ -39,10 +38,9 @@ void HostBaudRateDialog::Form_Load() {
 
 void HostBaudRateDialog::ok_Click() {
     if (Bitslist->currentIndex() >= 0) {
-        link_.MSComm1().setSettings(Bitslist->itemText(Bitslist->currentIndex()) +
-                                    QStringLiteral(",n,8,1"));
-        shell_.setStatusPanelText(1, QStringLiteral("Comm Port Setting:  ") +
-                                         link_.MSComm1().settings());
+        chosenRate = Bitslist->itemText(Bitslist->currentIndex());
+        shell_.setStatusPanelText(1, QStringLiteral("Comm Port Setting:  ") + chosenRate +
+                                         QStringLiteral(",n,8,1"));
     }
     accept();
 }

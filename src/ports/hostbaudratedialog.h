@@ -21,13 +21,14 @@ public:
     QLabel *lbl_CAPTION;
     QComboBox *Bitslist;
     QPushButton *ok;
+    // The rate OK took ("9600"); empty when the dialog closed without it.
+    QString chosenRate;
 
     void ok_Click();
 
 private:
     void Form_Load();
 
-    DeviceLink &link_;
     ShellActions &shell_;
 };
 

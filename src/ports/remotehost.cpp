@@ -1,6 +1,5 @@
 #include "ports/remotehost.h"
 
-#include "link/devicelink.h"
 #include "link/rememberedlink.h"
 #include "platform/dialogs.h"
 #include "platform/numbertext.h"
@@ -24,8 +23,8 @@ std::optional<int> tcpPortFrom(const QString &text) {
 
 } // namespace
 
-RemoteHost::RemoteHost(DeviceLink &link, ShellActions &shell, QWidget *parent)
-    : QDialog(parent), link_(link), shell_(shell) {
+RemoteHost::RemoteHost(DeviceLink &, ShellActions &shell, QWidget *parent)
+    : QDialog(parent), shell_(shell) {
     setObjectName(QStringLiteral("RemoteHost"));
     setWindowTitle(QStringLiteral("Remote Host"));
     auto *grid = new QGridLayout(this);
@@ -79,8 +78,8 @@ void RemoteHost::OKButton_Click() {
     rememberedPort_ = txtPortNumber->text();
     rememberedHost_ = txtHost->text();
     shell_.setStatusPanelText(2, QStringLiteral("IP: ") + txtHost->text());
-    link_.tcpClient().remoteHost = host;
-    link_.tcpClient().remotePort = *port;
+    acceptedHost = host;
+    acceptedPort = *port;
 }
 
 void RemoteHost::CancelButton_Click() {

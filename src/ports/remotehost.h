@@ -22,6 +22,9 @@ public:
     QLineEdit *txtPortNumber;
     QPushButton *OKButton;
     QPushButton *CancelButton;
+    // The address OK last took; empty until then.
+    QString acceptedHost;
+    int acceptedPort = 0;
 
     void OKButton_Click();
     void CancelButton_Click();
@@ -31,7 +34,6 @@ public:
 private:
     void Form_Load();
 
-    DeviceLink &link_;
     ShellActions &shell_;
     QString rememberedHost_;
     QString rememberedPort_;

@@ -15,6 +15,8 @@
 #include <QPointer>
 
 #include <QAction>
+#include <QMenu>
+#include <algorithm>
 
 namespace zor {
 
@@ -33,22 +35,69 @@ std::optional<QString> portTextProblem(const QString &typed) {
 
 } // namespace
 
+using TS = TransportSelection;
+
+const TS::Row TS::Rows[] = {
+    {"mnu_comm1", "COMM1", Entry::Comm1, LinkKind::Serial, "comm1", nullptr, &TS::serialPort},
+    {"mnu_comm2", "COMM2", Entry::Comm2, LinkKind::Serial, "comm2", nullptr, &TS::serialPort},
+    {"mnu_userComm", "COMM USER", Entry::UserComm, LinkKind::Serial, "comm1", nullptr,
+     &TS::userComm},
+    {"mnu_ethernet", "Ethernet", Entry::Ethernet, LinkKind::Network, nullptr, "Ethernet Comms",
+     &TS::address},
+    {"mnu_serialOverTcp", "Serial over TCP...", Entry::SerialOverTcp, LinkKind::SerialOverTcp,
+     nullptr, "Serial over TCP", &TS::address},
+    {"mnu_USB", "USB", Entry::Usb, LinkKind::Serial, "USB", nullptr, &TS::usb},
+};
+
+const TS::Row &TS::row(Entry entry) {
+    return *std::find_if(std::begin(Rows), std::end(Rows),
+                         [entry](const Row &r) { return r.entry == entry; });
+}
+
 TransportSelection::TransportSelection(ConsoleContext ctx, ShellActions &shell, QWidget *window)
     : QObject(window), ctx_(ctx), shell_(shell), window_(window) {
-    MainMenu &menu = ctx_.menu;
-    connect(menu.mnu_comm1, &QAction::triggered, this, &TransportSelection::mnu_comm1_Click);
-    connect(menu.mnu_comm2, &QAction::triggered, this, &TransportSelection::mnu_comm2_Click);
-    connect(menu.mnu_userComm, &QAction::triggered, this, &TransportSelection::mnu_userComm_Click);
-    connect(menu.mnu_USB, &QAction::triggered, this, &TransportSelection::mnu_USB_Click);
-    connect(menu.mnu_ethernet, &QAction::triggered, this, &TransportSelection::mnu_ethernet_Click);
+    QMenu *ports = ctx_.menu.mnu_Ports;
+    // The menu bar made the entries it has always had; any other follows the
+    // one before it in the table.
+    QAction *previous = nullptr;
+    for (const Row &r : Rows) {
+        auto *action = ports->findChild<QAction *>(QString::fromLatin1(r.object));
+        if (!action) {
+            action = new QAction(QString::fromLatin1(r.caption), ports);
+            action->setObjectName(QString::fromLatin1(r.object));
+            action->setCheckable(true);
+            const QList<QAction *> all = ports->actions();
+            const qsizetype at = all.indexOf(previous) + 1;
+            ports->insertAction(at < all.size() ? all[at] : nullptr, action);
+        }
+        previous = action;
+        actions_.append(action);
+        connect(action, &QAction::triggered, this, [this, e = r.entry] { choose(e); });
+    }
+}
+
+void TransportSelection::choose(Entry entry) {
+    (this->*row(entry).ask)(entry);
 }
 
 void TransportSelection::mnu_comm1_Click() {
-    serialPort(Entry::Comm1);
+    choose(Entry::Comm1);
 }
 
 void TransportSelection::mnu_comm2_Click() {
-    serialPort(Entry::Comm2);
+    choose(Entry::Comm2);
+}
+
+void TransportSelection::mnu_userComm_Click() {
+    choose(Entry::UserComm);
+}
+
+void TransportSelection::mnu_USB_Click() {
+    choose(Entry::Usb);
+}
+
+void TransportSelection::mnu_ethernet_Click() {
+    choose(Entry::Ethernet);
 }
 
 Task<> TransportSelection::serialPort(Entry entry) {
@@ -56,7 +105,7 @@ Task<> TransportSelection::serialPort(Entry entry) {
         co_return;
     const quint64 choice = begin();
     const Before before = remember();
-    ctx_.link.tmr_RCVTIMER.setEnabled(false);
+    ctx_.link.replyTimer().setEnabled(false);
     setChecks(entry);
     askBaudRate();
     if (superseded(choice))
@@ -72,17 +121,13 @@ Task<> TransportSelection::serialPort(Entry entry) {
     shell_.mnu_AUTOUPDATE_Click();
 }
 
-void TransportSelection::mnu_userComm_Click() {
-    userComm();
-}
-
-Task<> TransportSelection::userComm() {
+Task<> TransportSelection::userComm(Entry entry) {
     if (!co_await leaveSupply())
         co_return;
     const quint64 choice = begin();
     const Before before = remember();
-    ctx_.link.tmr_RCVTIMER.setEnabled(false);
-    setChecks(Entry::UserComm);
+    ctx_.link.replyTimer().setEnabled(false);
+    setChecks(entry);
     const QString typed = dialogs().choice(QStringLiteral("Enter your Comm Port Number"),
                                            discoveredSerialPorts(), RememberedLink::load().port);
     if (superseded(choice))
@@ -95,7 +140,7 @@ Task<> TransportSelection::userComm() {
     askBaudRate();
     if (superseded(choice))
         co_return;
-    co_await openChosen(Entry::UserComm, typed, before);
+    co_await openChosen(entry, typed, before);
 }
 
 Task<bool> TransportSelection::connectSerial(const QString &port, const QString &baud) {
@@ -104,7 +149,7 @@ Task<bool> TransportSelection::connectSerial(const QString &port, const QString 
     const Entry entry = port == QStringLiteral("1")   ? Entry::Comm1
                         : port == QStringLiteral("2") ? Entry::Comm2
                                                       : Entry::UserComm;
-    ctx_.link.tmr_RCVTIMER.setEnabled(false);
+    ctx_.link.replyTimer().setEnabled(false);
     setChecks(entry);
     co_return co_await openChosen(entry, port, before, baud);
 }
@@ -112,34 +157,28 @@ Task<bool> TransportSelection::connectSerial(const QString &port, const QString 
 Task<bool> TransportSelection::openChosen(Entry entry, const QString &portText,
                                           const Before &before, const QString &baud) {
     commPortText = portText;
-    const QString mode = entry == Entry::Comm2 ? QStringLiteral("comm2")
-                         : entry == Entry::Usb ? QStringLiteral("USB")
-                                               : QStringLiteral("comm1");
     QPointer<TransportSelection> self(this);
-    const LinkTarget target = LinkTarget::serial(portText, baud, mode);
+    const LinkTarget target = LinkTarget::serial(portText, baud.isEmpty() ? rate_ : baud,
+                                                 QString::fromLatin1(row(entry).mode));
     if (!co_await openSerial(target, before) || !self)
         co_return false;
+    rate_ = ctx_.link.target().baud;
     if (entry == Entry::Usb)
         shell_.setStatusPanelText(2, QStringLiteral("Comm Port:  ") + commPortText);
     else
         showSerialPanels();
-    RememberedLink::storeSerial(portText, ctx_.link.MSComm1().settings().section(u',', 0, 0));
+    RememberedLink::storeSerial(portText, rate_);
     readScaleUnlessPolling();
     co_return true;
 }
 
-void TransportSelection::mnu_USB_Click() {
-    usb();
-}
-
-Task<> TransportSelection::usb() {
+Task<> TransportSelection::usb(Entry entry) {
     if (!co_await leaveSupply())
         co_return;
     const quint64 choice = begin();
     const Before before = remember();
-    setChecks(Entry::Usb);
+    setChecks(entry);
     shell_.setStatusPanelText(1, QStringLiteral("USB Comms"));
-    ctx_.link.linkMode = QStringLiteral("USB");
     auto &dialog = ctx_.forms.get<UsbPortDialog>(usbChosenPortText, window_);
     dialogs().runModal(dialog);
     ctx_.forms.unload(&dialog);
@@ -152,17 +191,13 @@ Task<> TransportSelection::usb() {
         co_return;
     }
     QPointer<TransportSelection> self(this);
-    if (!co_await openChosen(Entry::Usb, chosen, before) || !self)
+    if (!co_await openChosen(entry, chosen, before) || !self)
         co_return;
     ctx_.ops.requestStatus();
     shell_.mnu_AUTOUPDATE_Click();
 }
 
-void TransportSelection::mnu_ethernet_Click() {
-    openEthernet();
-}
-
-Task<> TransportSelection::openEthernet() {
+Task<> TransportSelection::address(Entry entry) {
     if (!co_await leaveSupply())
         co_return;
     const quint64 choice = begin();
@@ -170,43 +205,41 @@ Task<> TransportSelection::openEthernet() {
     dialogs().runModal(dialog);
     if (superseded(choice))
         co_return;
-    TcpClientComponent &tcp = ctx_.link.tcpClient();
-    if (tcp.remoteHost.trimmed().isEmpty() || tcp.remotePort < 1 || tcp.remotePort > 65535) {
+    const Row &r = row(entry);
+    const LinkTarget target = LinkTarget::tcp(dialog.acceptedHost, dialog.acceptedPort, r.kind);
+    if (target.host.trimmed().isEmpty() || target.tcpPort < 1 || target.tcpPort > 65535) {
         dialogs().detailedMessage(
             QStringLiteral("No Remote Host!"),
-            QStringLiteral("Choose Ethernet again and enter the address and port number of the "
-                           "supply."));
+            QStringLiteral("Choose %1 again and enter the address and port number of the supply.")
+                .arg(QString::fromLatin1(r.caption).remove(QStringLiteral("..."))));
         co_return;
     }
     QPointer<TransportSelection> self(this);
-    if (!co_await connectTcp(choice) || !self)
+    if (!co_await connectTcp(choice, target) || !self)
         co_return;
     ctx_.ops.requestStatus();
     shell_.mnu_AUTOUPDATE_Click();
 }
 
-Task<bool> TransportSelection::connectNetwork(const QString &host, int port) {
+Task<bool> TransportSelection::connectNetwork(const LinkTarget &target) {
     const quint64 choice = begin();
-    TcpClientComponent &tcp = ctx_.link.tcpClient();
-    tcp.remoteHost = host;
-    tcp.remotePort = port;
-    shell_.setStatusPanelText(2, QStringLiteral("IP: ") + host);
-    return connectTcp(choice);
+    shell_.setStatusPanelText(2, QStringLiteral("IP: ") + target.host);
+    return connectTcp(choice, target);
 }
 
-Task<bool> TransportSelection::connectTcp(quint64 choice) {
-    const TcpClientComponent &tcp = ctx_.link.tcpClient();
-    setChecks(Entry::Ethernet);
-    shell_.setStatusPanelText(1, QStringLiteral("Ethernet Comms"));
+Task<bool> TransportSelection::connectTcp(quint64 choice, LinkTarget target) {
+    const Row &r = *std::find_if(std::begin(Rows), std::end(Rows),
+                                 [&](const Row &row) { return row.kind == target.kind; });
+    setChecks(r.entry);
+    shell_.setStatusPanelText(1, QString::fromLatin1(r.panel1));
     QPointer<TransportSelection> self(this);
     // Timers and clicks are served while the connection is waited for.
-    const LinkTarget target = LinkTarget::tcp(tcp.remoteHost, tcp.remotePort);
     const bool connected = co_await ctx_.link.open(target, connectLimitMs);
     // Another choice made during the wait has taken over the link.
     if (!self || superseded(choice))
         co_return false;
     if (connected) {
-        RememberedLink::storeNetwork(tcp.remoteHost, tcp.remotePort);
+        RememberedLink::storeNetwork(target);
         readScaleUnlessPolling();
     }
     co_return true;
@@ -241,6 +274,8 @@ quint64 TransportSelection::begin() {
 void TransportSelection::askBaudRate() {
     auto &dialog = ctx_.forms.get<HostBaudRateDialog>(ctx_.link, shell_, window_);
     dialogs().runModal(dialog);
+    if (!dialog.chosenRate.isEmpty())
+        rate_ = dialog.chosenRate;
     ctx_.forms.unload(&dialog);
 }
 
@@ -248,7 +283,7 @@ Task<bool> TransportSelection::openSerial(const LinkTarget &target, const Before
     QPointer<TransportSelection> self(this);
     if (co_await ctx_.link.open(target))
         co_return true;
-    const QString reason = ctx_.link.MSComm1().openFailureReason();
+    const QString reason = ctx_.link.openFailureReason();
     if (!self)
         co_return false;
     co_await fallBack(before);
@@ -258,13 +293,10 @@ Task<bool> TransportSelection::openSerial(const LinkTarget &target, const Before
 
 Task<> TransportSelection::fallBack(const Before &before) {
     bool works = false;
-    if (before.linkMode == LinkEthernet) {
-        works = ctx_.link.tcpClient().state() == TcpClientComponent::StateConnected;
-    } else if (!before.linkMode.isEmpty()) {
-        const LinkTarget previous = LinkTarget::serial(before.portName, {}, before.linkMode);
-        ctx_.link.MSComm1().setSettings(before.settings);
-        works = co_await ctx_.link.open(previous);
-    }
+    if (before.target.overTcp())
+        works = ctx_.link.transportOpen();
+    else if (!before.linkMode.isEmpty())
+        works = co_await ctx_.link.open(before.target);
     if (works) {
         restore(before);
         shell_.setStatusPanelText(2, before.panel2);
@@ -278,8 +310,8 @@ Task<> TransportSelection::fallBack(const Before &before) {
     shell_.setStatusPanelText(2, QStringLiteral("Comm Ch."));
     ctx_.link.close();
     ctx_.state.noteTransportChange(QStringLiteral("none"));
-    ctx_.link.tmr_RCVTIMER.setEnabled(false);
-    ctx_.link.tmr_NETRCVTMR.setEnabled(false);
+    ctx_.link.replyTimer().setEnabled(false);
+    ctx_.link.statusTimer().setEnabled(false);
     if (ctx_.link.autoUpdate)
         shell_.mnu_MANUAL_Click();
 }
@@ -302,8 +334,7 @@ void TransportSelection::readScaleUnlessPolling() {
 }
 
 void TransportSelection::showSerialPanels() {
-    shell_.setStatusPanelText(1, QStringLiteral("Comm Port Setting:  ") +
-                                     ctx_.link.MSComm1().settings());
+    shell_.setStatusPanelText(1, QStringLiteral("Comm Port Setting:  ") + ctx_.link.settings());
     shell_.setStatusPanelText(2, QStringLiteral("Comm Port:  ") + commPortText);
 }
 
@@ -316,27 +347,24 @@ bool TransportSelection::superseded(quint64 choice) const {
 }
 
 QList<QAction *> TransportSelection::entries() const {
-    const MainMenu &m = ctx_.menu;
-    return {m.mnu_comm1, m.mnu_comm2, m.mnu_userComm, m.mnu_USB, m.mnu_ethernet};
+    return actions_;
 }
 
 void TransportSelection::setChecks(Entry chosen) {
-    const QList<QAction *> all = entries();
-    for (int i = 0; i < all.size(); ++i)
-        all[i]->setChecked(i == static_cast<int>(chosen));
+    for (qsizetype i = 0; i < actions_.size(); ++i)
+        actions_[i]->setChecked(Rows[i].entry == chosen);
 }
 
 TransportSelection::Before TransportSelection::remember() const {
     Before before;
     for (QAction *a : entries())
         before.checks.append(a->isChecked());
-    before.rcvTimer = ctx_.link.tmr_RCVTIMER.isEnabled();
+    before.rcvTimer = ctx_.link.replyTimer().isEnabled();
     before.panel1 = shell_.statusPanelText(1);
     before.panel2 = shell_.statusPanelText(2);
-    before.linkMode = ctx_.link.linkMode;
+    before.linkMode = ctx_.link.linkMode();
     before.commPortText = commPortText;
-    before.portName = ctx_.link.MSComm1().portName();
-    before.settings = ctx_.link.MSComm1().settings();
+    before.target = ctx_.link.target();
     return before;
 }
 
@@ -345,9 +373,8 @@ void TransportSelection::restore(const Before &before) {
     for (int i = 0; i < all.size() && i < before.checks.size(); ++i)
         all[i]->setChecked(before.checks[i]);
     shell_.setStatusPanelText(1, before.panel1);
-    ctx_.link.linkMode = before.linkMode;
     if (before.rcvTimer)
-        ctx_.link.tmr_RCVTIMER.setEnabled(true);
+        ctx_.link.replyTimer().setEnabled(true);
 }
 
 } // namespace zor

@@ -34,7 +34,8 @@ public:
     // which has been shown as the menu shows it. The status request and the
     // update mode are left to the caller.
     Task<bool> connectSerial(const QString &port, const QString &baud);
-    Task<bool> connectNetwork(const QString &host, int port);
+    // A target of a kind over TCP.
+    Task<bool> connectNetwork(const LinkTarget &target);
 
     // Tests shorten the connect wait; the console never changes it.
     int connectLimitMs = DeviceLink::ConnectLimitMs;
@@ -44,8 +45,20 @@ public:
     QString commPortText;
 
 private:
-    // In the order of the Ports menu's entries as the handlers mark them.
-    enum class Entry { Comm1, Comm2, UserComm, Usb, Ethernet };
+    enum class Entry { Comm1, Comm2, UserComm, Usb, Ethernet, SerialOverTcp };
+    // One entry of the Ports menu: its caption, the kind it opens, and how it
+    // asks for its settings.
+    struct Row {
+        const char *object;
+        const char *caption;
+        Entry entry;
+        LinkKind kind;
+        const char *mode;   // the link mode of a serial entry
+        const char *panel1; // what the first status panel says of an entry over TCP
+        Task<> (TransportSelection::*ask)(Entry entry);
+    };
+    static const Row Rows[];
+    static const Row &row(Entry entry);
     // What a handler changes before it knows whether the choice can be used.
     struct Before {
         QList<bool> checks;
@@ -54,22 +67,22 @@ private:
         QString panel2;
         QString linkMode;
         QString commPortText;
-        QString portName;
-        QString settings;
+        LinkTarget target;
     };
 
+    void choose(Entry entry);
     Task<> serialPort(Entry entry);
-    Task<> userComm();
-    Task<> usb();
+    Task<> userComm(Entry entry);
+    Task<> usb(Entry entry);
+    Task<> address(Entry entry);
     void askBaudRate();
     // Opens the typed or chosen port (at `baud`, or the port's own settings)
     // and makes it the link.
     Task<bool> openChosen(Entry entry, const QString &portText, const Before &before,
                           const QString &baud = {});
-    // Connects to the TCP client's remote address, waiting up to the limit;
-    // false when a later choice took over meanwhile.
-    Task<bool> connectTcp(quint64 choice);
-    Task<> openEthernet();
+    // Connects to the target, waiting up to the limit; false when a later
+    // choice took over meanwhile.
+    Task<bool> connectTcp(quint64 choice, LinkTarget target);
     // Opens the serial port; when it will not open, falls back (see fallBack)
     // and says "Invalid Comm Port!".
     Task<bool> openSerial(const LinkTarget &target, const Before &before);
@@ -98,6 +111,10 @@ private:
     ShellActions &shell_;
     QWidget *window_;
     quint64 choice_ = 0;
+    // The menu's entries in the order of Rows.
+    QList<QAction *> actions_;
+    // The rate the next serial port opens at: the last chosen or opened one.
+    QString rate_;
 };
 
 } // namespace zor

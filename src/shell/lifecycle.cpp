@@ -22,7 +22,7 @@ void MainWindow::Form_Load(bool askForPort) {
     menu.mnu_EXTRAS->setEnabled(false);
     menu.mnu_EXTRAS->setVisible(false);
     state.setHvEnabled(false);
-    link.tmr_COMMWDT.setEnabled(false);
+    link.watchdog().setEnabled(false);
     menu.mnu_PASSTHRU->setEnabled(false);
     menu.mnu_PASSTHRU->setVisible(false);
     show();
@@ -185,8 +185,8 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 
 void MainWindow::endProgram() {
     ended_ = true;
-    for (Timer *t : {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &link.tmr_RCVTIMER, &link.tmr_NETRCVTMR,
-                     &link.tmr_COMMWDT})
+    for (Timer *t : {&tmr_UPDATE, &tmr_EXIT, &CycleTimer, &link.replyTimer(), &link.statusTimer(),
+                     &link.watchdog()})
         t->setEnabled(false);
     if (programEnd_)
         programEnd_();

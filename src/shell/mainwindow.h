@@ -78,7 +78,7 @@ public:
     TrafficTrace *trace;
     void mnu_TRACE_Click();
 
-    QString &linkMode = link.linkMode;
+    QString linkMode() const { return link.linkMode(); }
     bool &autoUpdate = link.autoUpdate;
 
     CommDiagnosticsPage &extras();

@@ -58,14 +58,18 @@ SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
       }),
       wallClock_([] { return QDateTime::currentDateTimeUtc(); }) {
     connect(&link, &DeviceLink::transportChanged, &state, &SupplyState::forgetUnit);
-    connect(&link, &DeviceLink::opened, this, [this] {
-        state_.noteTransportChange(link_.network()
-                                       ? QStringLiteral("%1:%2")
-                                             .arg(link_.tcpClient().remoteHost)
-                                             .arg(link_.tcpClient().remotePort)
-                                       : QStringLiteral("%1 at %2")
-                                             .arg(link_.MSComm1().portName(),
-                                                  link_.MSComm1().settings().section(u',', 0, 0)));
+    connect(&link, &DeviceLink::opened, this,
+            [this] { state_.noteTransportChange(link_.description()); });
+    connect(&link, &DeviceLink::linkLost, this, [this](const QString &where) {
+        state_.note(QStringLiteral("Link to %1 lost; trying again").arg(where));
+    });
+    // The unit behind the address may have been swapped or restarted meanwhile;
+    // the update mode was never left, so a poll picks up where it was.
+    connect(&link, &DeviceLink::linkBack, this, [this](const QString &where) {
+        state_.note(QStringLiteral("Link to %1 back").arg(where));
+        readScaling();
+        for (int f = 0; f < IdentityFieldCount; ++f)
+            readIdentity(IdentityField(f));
     });
 }
 

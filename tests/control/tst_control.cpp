@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(target->text(), field.isEmpty() ? before : field);
         QCOMPARE(rawTarget->text(), field.isEmpty() ? rawBefore : raw);
         QCOMPARE(baseColour(target), field.isEmpty() ? "#ff0000" : "#ffffff");
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
         QCOMPARE(c.window.state.failedReplies(), 0);
     }
 

@@ -138,7 +138,7 @@ private slots:
             fetch<bool, QByteArray, int>("portOpen", "answer", "errors");
         Console c;
         if (!portOpen)
-            c.window.link.MSComm1().close();
+            c.rig.serial->close();
         c.answer("96,", answer);
         c.window.autoUpdate = true;
         c.window.tmr_UPDATE.setEnabled(true);
@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(c.window.state.failedReplies(), errors);
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         QVERIFY(c.window.tmr_UPDATE.isEnabled());
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
         if (portOpen)
             QCOMPARE(c.rig.supply.frames.first().bytes, QByteArray::fromHex("0239362c650d0a"));
     }

@@ -104,7 +104,7 @@ private slots:
             QCOMPARE(page.kvFullScale, kvFullScale);
         });
         QCOMPARE(c.sent(), (Payloads{"PASS 7061;", "CONF;"}));
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
     }
 
     void unlock_data() {
@@ -218,7 +218,7 @@ private slots:
             {"scaling minus mA", "The full scales must be positive numbers: kV,mA."}};
         const QString shown = message.value(QString::fromLatin1(QTest::currentDataTag()));
         QCOMPARE(c.dialogs.messages(), shown.isEmpty() ? QStringList() : QStringList{shown});
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
     }
 
     // The scale and the full scale shown change only once the supply took the new one.
@@ -314,7 +314,7 @@ private slots:
             c.window.tmr_UPDATE.setInterval(100000);
             c.window.autoUpdate = true;
             c.window.tmr_UPDATE.setEnabled(true);
-            c.window.link.tmr_NETRCVTMR.setEnabled(true);
+            c.window.link.statusTimer().setEnabled(true);
             c.open<UnitBaudRateDialog>(
                 &ConfigMenu::mnu_BaudRate_Click, [&](UnitBaudRateDialog &page) {
                     QCOMPARE(page.Bitslist->currentText(), QStringLiteral("115,200"));
@@ -324,7 +324,7 @@ private slots:
                 });
             QCOMPARE(c.sent(),
                      payload.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{payload});
-            QCOMPARE(c.window.tmr_UPDATE.isEnabled() && c.window.link.tmr_NETRCVTMR.isEnabled(),
+            QCOMPARE(c.window.tmr_UPDATE.isEnabled() && c.window.link.statusTimer().isEnabled(),
                      payload.isEmpty());
         }
     }

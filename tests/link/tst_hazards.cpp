@@ -291,7 +291,7 @@ const Hazard Hazards[] = {
              .arg(gap(c, 0, 1) >= 990)
              .arg(gap(c, 2, 3) >= 1000)
              .arg(gap(c, 3, 4) >= 60 && gap(c, 4, 5) >= 60 && gap(c, 5, 6) >= 60)
-             .arg(c.window.link.MSComm1().isOpen() || c.window.link.tmr_COMMWDT.isEnabled())
+             .arg(c.rig.serial->isOpen() || c.window.link.watchdog().isEnabled())
              .arg(c.window.tmr_UPDATE.isEnabled());
      }},
     {"VSET late 300 ms while polling; unit baud rate saved during the wait",

@@ -30,10 +30,8 @@ struct LinkRig {
     explicit LinkRig(bool ethernet = false, bool open = true) {
         link.setPollTimer(&poll);
         rig.supply.ethernet = ethernet;
-        if (!open) {
-            link.linkMode = ethernet ? LinkEthernet : QStringLiteral("comm1");
+        if (!open)
             return;
-        }
         link.open(ethernet ? LinkTarget::tcp(QStringLiteral("supply"), 1)
                            : LinkTarget::serial(QStringLiteral("1")));
         QTRY_VERIFY(link.transportOpen());
@@ -125,8 +123,8 @@ private slots:
         QCOMPARE(tx.count(), 1);
         QCOMPARE(rx.count(), int(open));
         QCOMPARE(r.rig.supply.frames.size(), int(open));
-        QCOMPARE(r.link.tmr_RCVTIMER.isEnabled(), open);
-        QCOMPARE(r.link.tmr_COMMWDT.isEnabled(), open && !ethernet);
+        QCOMPARE(r.link.replyTimer().isEnabled(), open);
+        QCOMPARE(r.link.watchdog().isEnabled(), open && !ethernet);
     }
 
     void bracketRestartsTheRightTimers_data() {
@@ -143,12 +141,12 @@ private slots:
         r.rig.supply.on("VSET;", "1;");
         r.link.autoUpdate = autoUpdate;
         r.poll.setEnabled(autoUpdate);
-        r.link.tmr_RCVTIMER.setEnabled(true);
-        r.link.tmr_NETRCVTMR.setEnabled(ethernet);
+        r.link.replyTimer().setEnabled(true);
+        r.link.statusTimer().setEnabled(ethernet);
         bool stoppedInside = false;
         r.link.command(nullptr, [&]() -> Task<> {
-            stoppedInside = !r.poll.isEnabled() && !r.link.tmr_NETRCVTMR.isEnabled() &&
-                            !r.link.tmr_RCVTIMER.isEnabled();
+            stoppedInside = !r.poll.isEnabled() && !r.link.statusTimer().isEnabled() &&
+                            !r.link.replyTimer().isEnabled();
             if (failInside)
                 throw std::runtime_error("bad reply");
             co_await r.link.exchange("VSET;");
@@ -156,9 +154,9 @@ private slots:
         QTRY_VERIFY(r.link.idle());
         QVERIFY(stoppedInside);
         QCOMPARE(r.poll.isEnabled(), autoUpdate);
-        QCOMPARE(r.link.tmr_NETRCVTMR.isEnabled(), ethernet);
+        QCOMPARE(r.link.statusTimer().isEnabled(), ethernet);
         // The receive arms the serial reply timer on every transport.
-        QCOMPARE(r.link.tmr_RCVTIMER.isEnabled(), !ethernet || !failInside);
+        QCOMPARE(r.link.replyTimer().isEnabled(), !ethernet || !failInside);
     }
 
     // Queued commands run after the one waiting, in order; one of a closed

@@ -62,7 +62,8 @@ struct Ports : Console {
     // Check marks in menu order: COMM1, COMM2, COMM USER, Ethernet, USB.
     QString checks() const {
         QString marks;
-        for (QAction *a : window.menu.mnu_Ports->actions())
+        const MainMenu &m = window.menu;
+        for (QAction *a : {m.mnu_comm1, m.mnu_comm2, m.mnu_userComm, m.mnu_ethernet, m.mnu_USB})
             marks += a->isChecked() ? '1' : '0';
         return marks;
     }
@@ -73,11 +74,11 @@ struct Ports : Console {
         QString flags;
         for (const auto &[on, letter] : {std::pair{window.autoUpdate, 'A'},
                                          {window.tmr_UPDATE.isEnabled(), 'U'},
-                                         {window.link.tmr_RCVTIMER.isEnabled(), 'R'},
-                                         {window.link.tmr_NETRCVTMR.isEnabled(), 'N'}})
+                                         {window.link.replyTimer().isEnabled(), 'R'},
+                                         {window.link.statusTimer().isEnabled(), 'N'}})
             if (on)
                 flags += letter;
-        return QStringList{panel(1), panel(2), window.linkMode, checks(), flags}.join('|');
+        return QStringList{panel(1), panel(2), window.linkMode(), checks(), flags}.join('|');
     }
 };
 
@@ -135,7 +136,7 @@ private slots:
         QCOMPARE(c.rig.serial->openCount, opened ? 1 : 0);
         if (opened)
             QCOMPARE(c.rig.serial->portName(), entry == 4 ? typed : QString::number(entry));
-        QCOMPARE(c.window.link.tmr_COMMWDT.isEnabled(), opened); // armed by the first exchange
+        QCOMPARE(c.window.link.watchdog().isEnabled(), opened); // armed by the first exchange
     }
 
     // A port that will not open leaves the transport that was up in charge:
@@ -245,7 +246,7 @@ private slots:
         QCOMPARE(c.dialogs.messages(), QStringList{"Invalid Comm Port!"});
         QCOMPARE(c.dialogs.shown.last().informative,
                  QStringLiteral("There is no serial port /dev/ttyZOR404 on this computer."));
-        QVERIFY(!c.window.link.MSComm1().isOpen());
+        QVERIFY(!c.window.link.transportOpen());
 
         PtyPair pty;
         QtSerialPort holder, second;

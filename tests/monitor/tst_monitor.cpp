@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(c.window.extras().txt_COMMERRORS->text(), errors ? " 1" : "");
         // The supply-fault lamp answers to the network message only.
         QCOMPARE(look(s.led_FAULT, s.lbl_FAULT), QStringLiteral("NO PS  FAULT|0|#ffff00"));
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
     }
 
     // Counted once per arc while the switch is on (the model's table has it
@@ -239,7 +239,7 @@ private slots:
         c.window.btn_UPDATEDATA->setValue(true);
         c.window.ops.readMonitors();
         c.settle();
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
         QCOMPARE(c.window.btn_UPDATEDATA->value(), reply.isEmpty());
         c.window.ops.readAuxMonitors();
         QCOMPARE(c.sent(), sent);
@@ -265,13 +265,13 @@ private slots:
                      : widget == u"txt_DATA_0" ? c.window.rawData().findChild<QWidget *>(widget)
                                                : c.window.findChild<QWidget *>(widget);
         const QString live = w->toolTip();
-        c.window.link.MSComm1().close(); // the exchange fails at once
+        c.rig.serial->close(); // the exchange fails at once
         c.window.ops.readMonitors();
         c.settle();
         QVERIFY(w->property("stale").toBool() && w->graphicsEffect());
         QCOMPARE(w->toolTip().split('\n').last(), StaleMarks::ageText(now, now.addSecs(12)));
         QVERIFY(w->toolTip().contains(u"for 12 s"_s));
-        c.window.link.MSComm1().open();
+        c.rig.serial->open();
         c.answerAll({"VMON;", "IMON;", "FMON;"}, "2048;");
         c.window.ops.readMonitors();
         c.settle();
@@ -320,11 +320,11 @@ private slots:
                 "button", "payload", "reply", "fields", "looks");
         Console c;
         auto *press = c.window.findChild<QPushButton *>(button);
-        c.window.link.MSComm1().close();
+        c.rig.serial->close();
         press->click();
         QCOMPARE(fieldLooks(c, fields),
                  QStringList(fields.size(), QStringLiteral("Unknown|#ff0000")));
-        c.window.link.MSComm1().open();
+        c.rig.serial->open();
         c.answer(payload, reply);
         press->click();
         QCOMPARE(fieldLooks(c, fields), looks);

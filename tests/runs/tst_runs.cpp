@@ -48,8 +48,7 @@ struct Run {
     double clock = 0;
     Run() {
         rig.supply.fallback = {";", 0, {}, 5, false, false};
-        link.linkMode = u"comm1"_s;
-        link.MSComm1().open();
+        link.open(LinkTarget::serial(u"1"_s));
         state.setIdentity(IdentityField::SerialNumber, u"SN-7"_s);
         QObject::connect(&engine, &runs::SeasoningEngine::stepStarted,
                          [this](int row, const runs::SeasonStep &s) {

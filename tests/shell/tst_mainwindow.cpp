@@ -123,7 +123,8 @@ private slots:
                               QString::number(a->isVisible()) + QString::number(a->isChecked());
         }
         QCOMPARE(actual.join(';'),
-                 "[Ports];COMM1 110;COMM2 110;COMM USER 110;Ethernet 010;USB 010;[Controls];"
+                 "[Ports];COMM1 110;COMM2 110;COMM USER 110;Ethernet 010;Serial over TCP... "
+                 "110;USB 010;[Controls];"
                  "View Unscaled Data 000;System Information 000;Set H/W Revision 000;"
                  "Extras Window 000;Toggle Passthrough 000; 110;Auto Update Mode 110;"
                  "Manual Update Mode 110;User Option Config 010;Serial Number 110;"
@@ -206,7 +207,7 @@ private slots:
         if (pick >= 0)
             c.dialogs.picks.push_back(pick);
         if (hv == "lost")
-            c.window.link.MSComm1().close();
+            c.rig.serial->close();
         QPointer<CommDiagnosticsPage> extras = &c.window.extras();
         extras->show();
         QPointer<RawDataPage> raw = &c.window.forms.get<RawDataPage>(c.window.state, c.window);
@@ -220,7 +221,7 @@ private slots:
                                               "still be on. Nothing could be sent."});
         const bool ends = pick != (hv == "lost" ? 1 : 2);
         QCOMPARE(c.ends, int(ends));
-        QCOMPARE(c.window.link.MSComm1().isOpen(), !ends && hv != "lost");
+        QCOMPARE(c.rig.serial->isOpen(), !ends && hv != "lost");
         // Exit's first step, whatever is answered then.
         if (exit)
             QVERIFY(!raw || !raw->isVisible());
@@ -492,7 +493,7 @@ private slots:
         // The port itself gone is no calmer than a silent supply; the big
         // switch is greyed as the lamps are.
         c.window.state.setHvEnabled(true);
-        c.window.link.MSComm1().close();
+        c.rig.serial->close();
         QTRY_COMPARE_WITH_TIMEOUT(health.state(), LinkHealth::State::PortLost, 2500);
         QVERIFY(shows().startsWith("#ff0000 Port lost"));
         QCOMPARE(sign->text(), u"PORT LOST"_s);
@@ -523,7 +524,7 @@ private slots:
         c.rig.supply.silentOn("VSET;");
         c.window.btn_KVSET_Click();
         QTRY_COMPARE(c.window.StatusBar1->panelText(3), u"RX: "_s); // after the time-out
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
         QCOMPARE(c.window.extras().txt_MSCOMMBUFF->text(), QString());
         TrafficTrace &trace = *c.window.trace;
         for (int i = 0; i < TrafficTrace::MaxRows + 5; ++i)

@@ -83,11 +83,14 @@ private:
     QByteArray input_;
 };
 
-// One scripted supply with both transports, and the factory that hands them out.
+// One scripted supply with both components. The link makes a transport per
+// opening, each owning a stand-in for the one fake, as a real port stays one device.
 struct FakeRig {
     ScriptedSupply supply;
-    QPointer<FakeSerialPort> serial;
-    QPointer<FakeTcpClient> tcp;
+    FakeSerialPort serialPort{supply};
+    FakeTcpClient tcpClient{supply};
+    FakeSerialPort *const serial = &serialPort;
+    FakeTcpClient *const tcp = &tcpClient;
     PortFactory factory();
 };
 

@@ -85,7 +85,7 @@ private slots:
         const bool refused = saved.isEmpty();
         QCOMPARE(c.sent(), (refused ? QList<QByteArray>{"27,"} : QList<QByteArray>{"27,", saved}));
         QCOMPARE(c.dialogs.messages(), refused ? QStringList{ReadFailed} : QStringList());
-        QVERIFY(c.window.link.tmr_RCVTIMER.isEnabled());
+        QVERIFY(c.window.link.replyTimer().isEnabled());
     }
 
     void controlsRewriteTheirOptions() {
