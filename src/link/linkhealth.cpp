@@ -24,9 +24,9 @@ void LinkHealth::exchangeDone(const QByteArray &, const QByteArray &, qint64,
         break;
     case ExchangeOutcome::TimeOut:
     case ExchangeOutcome::Garbled:
-        setState(link_.transportOpen()      ? State::Failing
+        setState(link_.transportOpen()        ? State::Failing
                  : link_.linkMode().isEmpty() ? State::NoLink
-                                            : State::PortLost);
+                                              : State::PortLost);
         break;
     case ExchangeOutcome::SentAlone:
     case ExchangeOutcome::NotSent:

@@ -61,12 +61,13 @@ SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
     connect(&link, &DeviceLink::opened, this,
             [this] { state_.noteTransportChange(link_.description()); });
     connect(&link, &DeviceLink::linkLost, this, [this](const QString &where) {
-        state_.note(QStringLiteral("Link to %1 lost; trying again").arg(where));
+        state_.note(EventType::LinkLost,
+                    QStringLiteral("Link to %1 lost; trying again").arg(where));
     });
     // The unit behind the address may have been swapped or restarted meanwhile;
     // the update mode was never left, so a poll picks up where it was.
     connect(&link, &DeviceLink::linkBack, this, [this](const QString &where) {
-        state_.note(QStringLiteral("Link to %1 back").arg(where));
+        state_.note(EventType::LinkRestored, QStringLiteral("Link to %1 back").arg(where));
         readScaling();
         for (int f = 0; f < IdentityFieldCount; ++f)
             readIdentity(IdentityField(f));
