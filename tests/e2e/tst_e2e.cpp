@@ -390,8 +390,9 @@ private slots:
         QVERIFY(startPolling(s));
         s.window.link.watchdog().setInterval(100);
         QStringList notes;
-        QObject::connect(&s.window.state, &SupplyState::noted, &s.window,
-                         [&](const QString &text) { notes << text; });
+        QObject::connect(
+            &s.window.state, &SupplyState::noted, &s.window,
+            [&](EventType, const QString &text, const QJsonObject &) { notes << text; });
         // The operator takes longer over a box than the reply limit.
         s.dialogs.readingMs = 1500;
         // Gone while the console waits for the kV setpoint, which comes late.
