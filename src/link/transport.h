@@ -148,6 +148,8 @@ public:
     QString description() const override;
     QString failureReason() const override;
     QString failureText() const override;
+    // The serial component, under its system name.
+    SerialPortComponent &MSComm1() { return *port_; }
 
 private:
     std::unique_ptr<SerialPortComponent> port_;
@@ -176,6 +178,8 @@ public:
     QString failureReason() const override;
     QString failureText() const override;
     bool retrying() const { return retry_.isActive() || retrying_; }
+    // The TCP component, under its system name.
+    TcpClientComponent &tcpClient() { return *tcp_; }
 
 protected:
     std::unique_ptr<TcpClientComponent> tcp_;
