@@ -62,11 +62,7 @@ void CycleTest::ended(runs::RunEnd end, const QString &why) {
     ctx_.link.whenIdle([self, end] {
         if (!self)
             return;
-        const QString report = self->recorder_.joinReport();
-        if (!report.isEmpty())
-            self->ctx_.state.note(
-                EventType::RunReport,
-                QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+        const QString report = self->recorder_.joinReportNoted();
         if (end != runs::RunEnd::Shutdown)
             self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Cycle test"), report);
     });

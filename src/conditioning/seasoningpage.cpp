@@ -315,11 +315,7 @@ void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
     ctx_.link.whenIdle([self, end, why] {
         if (!self)
             return;
-        const QString report = self->recorder_.joinReport();
-        if (!report.isEmpty())
-            self->ctx_.state.note(
-                EventType::RunReport,
-                QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+        const QString report = self->recorder_.joinReportNoted();
         // The console is ending: it closes the windows itself.
         if (end == runs::RunEnd::Shutdown)
             return;

@@ -245,6 +245,14 @@ QString RunRecorder::joinReport() {
     return last;
 }
 
+QString RunRecorder::joinReportNoted() {
+    const QString report = joinReport();
+    if (!report.isEmpty())
+        state_.note(EventType::RunReport,
+                    QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
+    return report;
+}
+
 void RunRecorder::write(const QJsonObject &line) {
     file_.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
     file_.flush();

@@ -80,6 +80,8 @@ public:
     // Waits for the last report: its PDF's path, empty when it could not be
     // written (zor-ctl's exit, tests).
     QString joinReport();
+    // The same, the path told in the event log as "Run report: ...".
+    QString joinReportNoted();
 
 signals:
     // The report of `record` is written: its PDF's path, or empty.
