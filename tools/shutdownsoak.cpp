@@ -126,6 +126,11 @@ public:
         box.exec();
     }
     bool confirm(const QString &, const QString &) override { return true; }
+    // The default schedule goes past the simulated unit's full scale: run it anyway.
+    int ask(const QString &text, const QStringList &buttons, const QString &) override {
+        return text.endsWith(QLatin1String("Run the schedule anyway?")) ? 0
+                                                                        : int(buttons.size()) - 1;
+    }
     QString input(const QString &prompt, const QString &, const QString &) override {
         if (prompt.startsWith(QLatin1String("Enter your Comm Port")))
             return portPath;
