@@ -1,13 +1,37 @@
 #include "platform/timer.h"
 
 #include <QPointer>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 namespace zor {
 
-Timer::Timer(int intervalMs, QObject *parent) : QObject(parent) {
-    timer_.setInterval(intervalMs);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &Timer::fire);
+Timer::Timer(int intervalMs, QObject *parent) : QObject(parent), intervalMs_(intervalMs) {
+    fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (fd_ < 0)
+        qFatal("timerfd_create failed");
+    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &Timer::expired);
+}
+
+Timer::~Timer() {
+    notifier_.reset();
+    ::close(fd_);
+}
+
+void Timer::arm(int ms) {
+    const timespec period{ms / 1000, (ms % 1000) * 1000000L};
+    // A zero first expiry would disarm the timer: a 0 ms interval fires at once.
+    const itimerspec spec{period, ms > 0 ? period : timespec{0, 1}};
+    timerfd_settime(fd_, 0, &spec, nullptr);
+}
+
+void Timer::expired() {
+    quint64 expirations = 0;
+    // Expirations missed while the loop was busy come as one tick.
+    if (::read(fd_, &expirations, sizeof expirations) != sizeof expirations || !active_)
+        return;
+    fire();
 }
 
 void Timer::fire() {
@@ -20,16 +44,25 @@ void Timer::fire() {
     do {
         due_ = false;
         emit tick();
-    } while (self && due_ && timer_.isActive());
+    } while (self && due_ && active_);
     if (self)
         ticking_ = false;
 }
 
 void Timer::setEnabled(bool enabled) {
-    if (enabled)
-        timer_.start();
-    else
-        timer_.stop();
+    active_ = enabled;
+    if (enabled) {
+        arm(intervalMs_);
+    } else {
+        const itimerspec off{};
+        timerfd_settime(fd_, 0, &off, nullptr);
+    }
+}
+
+void Timer::setInterval(int ms) {
+    intervalMs_ = ms;
+    if (active_)
+        arm(ms);
 }
 
 } // namespace zor

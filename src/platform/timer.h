@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
+#include <QSocketNotifier>
+#include <memory>
 
 namespace zor {
 
@@ -10,24 +11,34 @@ namespace zor {
 // falls due while the previous tick's handler still runs (waiting inside it)
 // is kept once and delivered right after that handler returns, if the timer
 // is still on.
+//
+// The event loop's own timers wake on whole milliseconds, so a 66 ms poll
+// tick came on average half a millisecond late, every step of every cycle.
+// A kernel timer on the monotonic clock wakes the loop on time instead.
 class Timer : public QObject {
     Q_OBJECT
 public:
     explicit Timer(int intervalMs, QObject *parent = nullptr);
+    ~Timer() override;
 
     void setEnabled(bool enabled);
-    bool isEnabled() const { return timer_.isActive(); }
-    int interval() const { return timer_.interval(); }
+    bool isEnabled() const { return active_; }
+    int interval() const { return intervalMs_; }
     // Tests shorten long intervals; the console never changes them.
-    void setInterval(int ms) { timer_.setInterval(ms); }
+    void setInterval(int ms);
 
 signals:
     void tick();
 
 private:
+    void arm(int ms);
+    void expired();
     void fire();
 
-    QTimer timer_;
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    int intervalMs_ = 0;
+    bool active_ = false;
     bool ticking_ = false;
     bool due_ = false;
 };
