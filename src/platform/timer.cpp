@@ -22,8 +22,8 @@ Timer::~Timer() {
 void Timer::arm(int ms) {
     const timespec period{ms / 1000, (ms % 1000) * 1000000L};
     // A zero first expiry would disarm the timer: a 0 ms interval fires at once.
-    const itimerspec spec{period, ms > 0 ? period : timespec{0, 1}};
-    timerfd_settime(fd_, 0, &spec, nullptr);
+    const itimerspec setting{period, ms > 0 ? period : timespec{0, 1}};
+    timerfd_settime(fd_, 0, &setting, nullptr);
 }
 
 void Timer::expired() {
