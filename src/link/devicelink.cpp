@@ -143,6 +143,7 @@ void DeviceLink::whenIdle(std::function<void()> fn) {
 }
 
 void DeviceLink::openBracket() {
+    bracketNs_ = clock_.nsecsElapsed();
     if (tmr_RCVTIMER.isEnabled())
         tmr_RCVTIMER.setEnabled(false);
     if (tmr_NETRCVTMR.isEnabled())
@@ -157,8 +158,16 @@ void DeviceLink::closeBracket() {
         return;
     }
     (active().sendsStatus() ? tmr_NETRCVTMR : tmr_RCVTIMER).setEnabled(true);
-    if (autoUpdate && pollTimer_)
-        pollTimer_->setEnabled(true);
+    // The poll's pace is the wire's: the interval runs from the command's
+    // last byte, not from the end of what the console made of it. After a
+    // wait as long as the interval (a time-out) the full interval still runs.
+    if (autoUpdate && pollTimer_) {
+        const qint64 since = clock_.nsecsElapsed() - wireNs_;
+        if (wireNs_ >= bracketNs_ && since < qint64(pollTimer_->interval()) * 1000000)
+            pollTimer_->enableSince(since);
+        else
+            pollTimer_->setEnabled(true);
+    }
 }
 
 void DeviceLink::beginShutdown() {
@@ -186,6 +195,7 @@ void DeviceLink::write(const QByteArray &payload) {
     lastPayload_ = payload;
     sentAtMs_ = nowMs();
     t.write(frame);
+    wireNs_ = clock_.nsecsElapsed();
 }
 
 Task<> DeviceLink::outputOutputString(QByteArray payload, std::optional<quint64> offSeen) {
@@ -219,6 +229,7 @@ bool DeviceLink::pull() {
     if (chunk->isEmpty())
         return true;
     const qint64 now = nowMs();
+    wireNs_ = clock_.nsecsElapsed();
     const qsizetype room = std::max<qsizetype>(MaxReplyBytes - inboxBytes_, 0);
     inbox_.push_back({chunk->left(room), now});
     inboxBytes_ += std::min(room, chunk->size());

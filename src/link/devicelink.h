@@ -241,6 +241,9 @@ private:
     // command waiting; true when it did.
     bool dropForeignReply(QByteArray &reply, char terminator);
     qint64 nowMs() const { return clock_.elapsed(); }
+    // The last byte written or arrived, and when the command now running began.
+    qint64 wireNs_ = -1;
+    qint64 bracketNs_ = 0;
 
     // The transport that frames, reads and writes now.
     Transport &active() const;

@@ -1,6 +1,7 @@
 #include "platform/timer.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -19,10 +20,11 @@ Timer::~Timer() {
     ::close(fd_);
 }
 
-void Timer::arm(int ms) {
-    const timespec period{ms / 1000, (ms % 1000) * 1000000L};
-    // A zero first expiry would disarm the timer: a 0 ms interval fires at once.
-    const itimerspec setting{period, ms > 0 ? period : timespec{0, 1}};
+void Timer::arm(qint64 firstNs) {
+    const timespec period{intervalMs_ / 1000, (intervalMs_ % 1000) * 1000000L};
+    // A zero first expiry would disarm the timer: what is due fires at once.
+    firstNs = std::max<qint64>(firstNs, 1);
+    const itimerspec setting{period, {time_t(firstNs / 1000000000), long(firstNs % 1000000000)}};
     timerfd_settime(fd_, 0, &setting, nullptr);
 }
 
@@ -52,17 +54,22 @@ void Timer::fire() {
 void Timer::setEnabled(bool enabled) {
     active_ = enabled;
     if (enabled) {
-        arm(intervalMs_);
+        arm(qint64(intervalMs_) * 1000000);
     } else {
         const itimerspec off{};
         timerfd_settime(fd_, 0, &off, nullptr);
     }
 }
 
+void Timer::enableSince(qint64 elapsedNs) {
+    active_ = true;
+    arm(qint64(intervalMs_) * 1000000 - elapsedNs);
+}
+
 void Timer::setInterval(int ms) {
     intervalMs_ = ms;
     if (active_)
-        arm(ms);
+        arm(qint64(ms) * 1000000);
 }
 
 } // namespace zor

@@ -22,6 +22,9 @@ public:
     ~Timer() override;
 
     void setEnabled(bool enabled);
+    // Enables it as if that had been done `elapsedNs` ago: the first tick
+    // comes when the interval has run from then, at once if it has already.
+    void enableSince(qint64 elapsedNs);
     bool isEnabled() const { return active_; }
     int interval() const { return intervalMs_; }
     // Tests shorten long intervals; the console never changes them.
@@ -31,7 +34,7 @@ signals:
     void tick();
 
 private:
-    void arm(int ms);
+    void arm(qint64 firstNs);
     void expired();
     void fire();
 
