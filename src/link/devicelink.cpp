@@ -581,7 +581,15 @@ void DeviceLink::adopt(std::unique_ptr<Transport> next) {
         networkPending_.clear();
         emit linkLost(t->description());
     });
-    connect(t, &Transport::back, this, [this, t] { emit linkBack(t->description()); });
+    connect(t, &Transport::back, this, [this, t] {
+        awaitHandover(*t);
+        emit linkBack(t->description());
+    });
+}
+
+void DeviceLink::awaitHandover(const Transport &t) {
+    if (t.target().overTcp() && !t.networkFrames())
+        lateUntilMs_ = std::max(lateUntilMs_, nowMs() + HandoverMs);
 }
 
 void DeviceLink::armReceiveTimer() {
@@ -647,6 +655,7 @@ Task<bool> DeviceLink::open(LinkTarget target, int connectLimitMs) {
     armReceiveTimer();
     if (!t.ready())
         co_return failed(t);
+    awaitHandover(t);
     emit opened();
     co_return true;
 }

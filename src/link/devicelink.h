@@ -251,6 +251,12 @@ private:
     // Makes `next` the transport in use; the one before, closed by now, is dropped.
     void adopt(std::unique_ptr<Transport> next);
     void armReceiveTimer();
+    // A terminal server hands a new connection what the supply sent while
+    // nobody listened, such as the reply to a command cut off by a drop; the
+    // first send waits this long for it and drops it, so it is not taken for
+    // that send's reply.
+    static constexpr int HandoverMs = ReplyLimitMs / 4;
+    void awaitHandover(const Transport &t);
     bool failed(const Transport &t);
 
     PortFactory factory_;

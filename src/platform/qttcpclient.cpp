@@ -1,5 +1,9 @@
 #include "platform/qttcpclient.h"
 
+#include <QDeadlineTimer>
+#include <poll.h>
+#include <sys/socket.h>
+
 namespace zor {
 
 QtTcpClient::QtTcpClient(QObject *parent) : TcpClientComponent(parent) {
@@ -49,9 +53,27 @@ QByteArray QtTcpClient::getData() {
 }
 
 void QtTcpClient::close() {
-    if (socket_.state() == QAbstractSocket::ConnectedState)
+    if (socket_.state() == QAbstractSocket::ConnectedState) {
         drain(500);
+        awaitPeerClose(500);
+    }
     socket_.close();
+}
+
+void QtTcpClient::awaitPeerClose(int timeoutMs) {
+    // Closing with bytes unread resets the connection, and a terminal server
+    // then drops what it has not yet passed on to its serial line, such as
+    // the last command. So this end stops sending first and reads (and drops)
+    // until the other end has closed too.
+    const int fd = static_cast<int>(socket_.socketDescriptor());
+    if (fd < 0 || ::shutdown(fd, SHUT_WR) != 0)
+        return;
+    const QDeadlineTimer deadline(timeoutMs);
+    char buf[4096];
+    pollfd readable{fd, POLLIN, 0};
+    while (::poll(&readable, 1, static_cast<int>(deadline.remainingTime())) > 0 &&
+           ::recv(fd, buf, sizeof buf, 0) > 0) {
+    }
 }
 
 void QtTcpClient::drain(int timeoutMs) {

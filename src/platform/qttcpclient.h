@@ -20,6 +20,8 @@ public:
     void drain(int timeoutMs) override;
 
 private:
+    // Ends the sending side and waits (at most `timeoutMs`) for the peer to close.
+    void awaitPeerClose(int timeoutMs);
     QTcpSocket socket_;
 };
 
