@@ -408,14 +408,14 @@ private slots:
                  (QStringList{"A cycle test is going. Stop it before starting another run.",
                               "A seasoning run is going. Stop it before starting another run."}));
         s->stopRun();
-        c.settle();
+        // The end says how it ended and where the report is, blocking nothing.
+        RunEndNotice *notice = nullptr;
+        QTRY_COMPARE((notice = c.window.forms.find<RunEndNotice>()) ? notice->lbl_ENDED->text()
+                                                                    : QString(),
+                     u"Seasoning: Stopped by the operator at step 1 of 17."_s);
+        QVERIFY(notice->isVisible() && !notice->isModal());
         const QStringList reports = runs::listReports(runs::defaultRunFolder());
         QCOMPARE(reports.size(), 2);
-        // The end says how it ended and where the report is, blocking nothing.
-        auto *notice = c.window.forms.find<RunEndNotice>();
-        QVERIFY(notice && notice->isVisible() && !notice->isModal());
-        QCOMPARE(notice->lbl_ENDED->text(),
-                 u"Seasoning: Stopped by the operator at step 1 of 17."_s);
         QUrl opened;
         notice->openDocument = [&](const QUrl &url) { return opened = url, true; };
         notice->btn_OPEN->click();
@@ -513,7 +513,7 @@ private slots:
         s->Timer_Season_Timer();
         c.settle();
         QVERIFY(c.ended());
-        QCOMPARE(c.dialogs.messages(), QStringList{u"Seasoning abandoned: arcs"_s});
+        QTRY_COMPARE(c.dialogs.messages(), QStringList{u"Seasoning abandoned: arcs"_s});
     }
 
     void cycleKeepsPhaseWhenStatusMovesSwitch() {
