@@ -307,30 +307,42 @@ void SeasoningPage::stepStarted(int row, const runs::SeasonStep &step) {
 }
 
 void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
-    recorder_.end(end, why);
-    // The report is made on its own thread; it is told of once the off and
-    // the zeros are out (a trip may end the run inside an exchange, where no
-    // box may open), before this page goes.
+    const bool reporting = !recorder_.end(end, why).isEmpty();
+    // The report is made on its own thread and told of once written and the
+    // off and the zeros are out (a trip may end the run inside an exchange,
+    // where no box may open). This page goes only then: the recorder is its.
     QPointer<SeasoningPage> self(this);
-    ctx_.link.whenIdle([self, end, why] {
-        if (!self)
-            return;
-        const QString report = self->recorder_.joinReportNoted();
-        // The console is ending: it closes the windows itself.
-        if (end == runs::RunEnd::Shutdown)
-            return;
-        self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
-        if (end == runs::RunEnd::Abandoned)
-            // A schedule's own fault is a sentence; a cause is named.
-            dialogs().message(why.endsWith(QLatin1Char('.'))
-                                  ? why
-                                  : QStringLiteral("Seasoning abandoned: %1").arg(why));
-    });
-    if (end == runs::RunEnd::Shutdown)
+    const auto told = [self, end, why](const QString &report) {
+        self->ctx_.link.whenIdle([self, end, why, report] {
+            // The console is ending: it closes the windows itself.
+            if (!self || end == runs::RunEnd::Shutdown)
+                return;
+            self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
+            if (end == runs::RunEnd::Abandoned)
+                // A schedule's own fault is a sentence; a cause is named.
+                dialogs().message(why.endsWith(QLatin1Char('.'))
+                                      ? why
+                                      : QStringLiteral("Seasoning abandoned: %1").arg(why));
+            if (self)
+                self->ctx_.forms.unload(self);
+        });
+    };
+    if (reporting)
+        connect(&recorder_, &runs::RunRecorder::reportWritten, this, told,
+                Qt::SingleShotConnection);
+    else
+        told({});
+    if (end == runs::RunEnd::Shutdown) {
+        // Exit waits for the report, so that it is written and noted.
+        ctx_.link.whenIdle([self] {
+            if (self)
+                self->recorder_.joinReport();
+        });
         return;
+    }
     if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>())
         ctx_.forms.unload(run);
-    ctx_.forms.unload(this);
+    ctx_.forms.forget(this);
 }
 
 runs::Schedule SeasoningPage::schedule() const {

@@ -5,6 +5,7 @@
 #include "supply/supplyops.h"
 #include "supply/supplystate.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonDocument>
 #include <QSettings>
@@ -225,10 +226,12 @@ QString RunRecorder::end(RunEnd end, const QString &why) {
         QMetaObject::invokeMethod(
             this,
             [this, pdf, path] {
-                if (pdf.isEmpty())
-                    state_.note(EventType::RunReport,
-                                QStringLiteral("Run report could not be written for %1")
-                                    .arg(QDir::toNativeSeparators(path)));
+                state_.note(
+                    EventType::RunReport,
+                    pdf.isEmpty()
+                        ? QStringLiteral("Run report could not be written for %1")
+                              .arg(QDir::toNativeSeparators(path))
+                        : QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(pdf)));
                 emit reportWritten(pdf);
             },
             Qt::QueuedConnection);
@@ -242,15 +245,9 @@ QString RunRecorder::joinReport() {
     for (std::future<QString> &f : reports_)
         last = f.get();
     reports_.clear();
+    // What the workers posted is told now, not after the caller moved on.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     return last;
-}
-
-QString RunRecorder::joinReportNoted() {
-    const QString report = joinReport();
-    if (!report.isEmpty())
-        state_.note(EventType::RunReport,
-                    QStringLiteral("Run report: %1").arg(QDir::toNativeSeparators(report)));
-    return report;
 }
 
 void RunRecorder::write(const QJsonObject &line) {

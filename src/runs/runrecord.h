@@ -78,13 +78,13 @@ public:
     // nothing was recorded.
     QString end(RunEnd end, const QString &why = {});
     // Waits for the last report: its PDF's path, empty when it could not be
-    // written (zor-ctl's exit, tests).
+    // written (zor-ctl's exit, the console's, tests). Blocks: the console
+    // waits for reportWritten instead while it runs.
     QString joinReport();
-    // The same, the path told in the event log as "Run report: ...".
-    QString joinReportNoted();
 
 signals:
-    // The report of `record` is written: its PDF's path, or empty.
+    // A report is written, and told in the event log: its PDF's path, or
+    // empty.
     void reportWritten(const QString &pdf);
 
 private:

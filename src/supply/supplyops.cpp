@@ -72,6 +72,23 @@ SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
         for (int f = 0; f < IdentityFieldCount; ++f)
             readIdentity(IdentityField(f));
     });
+    // An open reads the unit itself.
+    connect(&link, &DeviceLink::transportChanged, this, [this] {
+        unread_ = 0;
+        silentSinceRead_ = rereading_ = false;
+    });
+}
+
+void SupplyOps::rereadUnit() {
+    rereading_ = true;
+    link_.command(this, [this]() -> Task<> {
+        if (unread_ & ScaleBit)
+            co_await scalingTask();
+        for (int f = 0; f < IdentityFieldCount; ++f)
+            if (unread_ & (1u << f))
+                co_await identityTask(IdentityField(f));
+        rereading_ = false;
+    });
 }
 
 void SupplyOps::setClocks(std::function<qint64()> monotonicNs,
@@ -103,6 +120,10 @@ Task<QByteArray> SupplyOps::exchangeText(QByteArray payload, std::optional<quint
         co_return reply;
     state_.noteAnswer(!reply.isEmpty(), wallClock_());
     emit replied(payload, reply);
+    if (reply.isEmpty())
+        silentSinceRead_ |= !rereading_;
+    else if (std::exchange(silentSinceRead_, false) && unread_)
+        rereadUnit();
     co_return reply;
 }
 
@@ -145,6 +166,7 @@ Task<> SupplyOps::auxMonitorsTask() {
 Task<> SupplyOps::scalingTask() {
     const QByteArray volts = co_await exchange("SLVR ;");
     const auto kv = parse::fullScale(volts);
+    unread_ = volts.isEmpty() ? unread_ | ScaleBit : unread_ & ~ScaleBit;
     if (!volts.isEmpty() && !kv)
         co_return;
     if (kv)
@@ -332,6 +354,7 @@ Task<parse::Ack> SupplyOps::identityTask(IdentityField f) {
     static constexpr std::array<const char *, IdentityFieldCount> Payloads{
         "HWVR;", "MODR;", "FREV;", "SOFT;", "SNUR;"};
     const QByteArray reply = co_await exchange(Payloads[static_cast<int>(f)]);
+    unread_ = reply.isEmpty() ? unread_ | (1u << int(f)) : unread_ & ~(1u << int(f));
     if (reply.isEmpty()) {
         state_.setIdentityUnknown(f);
         if (f == IdentityField::FirmwareRevision)

@@ -223,10 +223,21 @@ private:
     Task<> sendFactoryWrite(FactoryWrite w, QByteArray argument);
     Task<> kvSetpointTask() { return setpointTask(Channel::Kv); }
     Task<> maSetpointTask() { return setpointTask(Channel::Ma); }
+    // The unit's reads that got no reply, read again, once, at the first
+    // answer after a silence: a supply silent at the start stays unknown
+    // otherwise.
+    void rereadUnit();
 
     DeviceLink &link_;
     SupplyState &state_;
     int pollStep_ = 0;
+    // One bit per identity field and one for the scale: its read got no reply.
+    static constexpr unsigned ScaleBit = 1u << IdentityFieldCount;
+    unsigned unread_ = 0;
+    // Silence since the unit was last read. What a re-read meets is none: a
+    // unit that never answers some reads is asked again only after the next.
+    bool silentSinceRead_ = false;
+    bool rereading_ = false;
     std::function<qint64()> monotonicNs_;
     std::function<QDateTime()> wallClock_;
     XrayWarning xrayWarning_{link_};

@@ -20,16 +20,21 @@ FormRegistry::~FormRegistry() {
         delete entry.form.data();
 }
 
-void FormRegistry::unload(QWidget *form) {
+void FormRegistry::forget(QWidget *form) {
     for (auto it = forms_.begin(); it != forms_.end(); ++it) {
         if (it->form == form) {
             forms_.erase(it);
             break;
         }
     }
+    if (form)
+        form->hide();
+}
+
+void FormRegistry::unload(QWidget *form) {
+    forget(form);
     if (!form)
         return;
-    form->hide();
     QPointer<QWidget> guard(form);
     link_.whenIdle([guard] {
         if (guard)

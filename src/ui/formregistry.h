@@ -52,6 +52,9 @@ public:
     // Unloads one window. Deletion waits until no handler is running, since a
     // handler of that window may be waiting for a reply right now.
     void unload(QWidget *form);
+    // Takes one window out, hidden but kept: the next touch loads a fresh
+    // one, and its owner unloads this one once done with it.
+    void forget(QWidget *form);
     // Unloads every window, most recently loaded first.
     void unloadAll();
     int loadedCount() const;

@@ -5,7 +5,9 @@
 #include "conditioning/runreportswindow.h"
 #include "conditioning/seasoningpage.h"
 #include "conditioning/seasoningrunwindow.h"
+#include "platform/dialogs.h"
 #include "platform/toggleswitch.h"
+#include "ports/hostbaudratedialog.h"
 #include "testconsole.h"
 
 #include <QAction>
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -408,14 +411,14 @@ private slots:
                  (QStringList{"A cycle test is going. Stop it before starting another run.",
                               "A seasoning run is going. Stop it before starting another run."}));
         s->stopRun();
-        c.settle();
+        // The end says how it ended and where the report is, blocking nothing.
+        RunEndNotice *notice = nullptr;
+        QTRY_COMPARE((notice = c.window.forms.find<RunEndNotice>()) ? notice->lbl_ENDED->text()
+                                                                    : QString(),
+                     u"Seasoning: Stopped by the operator at step 1 of 17."_s);
+        QVERIFY(notice->isVisible() && !notice->isModal());
         const QStringList reports = runs::listReports(runs::defaultRunFolder());
         QCOMPARE(reports.size(), 2);
-        // The end says how it ended and where the report is, blocking nothing.
-        auto *notice = c.window.forms.find<RunEndNotice>();
-        QVERIFY(notice && notice->isVisible() && !notice->isModal());
-        QCOMPARE(notice->lbl_ENDED->text(),
-                 u"Seasoning: Stopped by the operator at step 1 of 17."_s);
         QUrl opened;
         notice->openDocument = [&](const QUrl &url) { return opened = url, true; };
         notice->btn_OPEN->click();
@@ -513,7 +516,71 @@ private slots:
         s->Timer_Season_Timer();
         c.settle();
         QVERIFY(c.ended());
-        QCOMPARE(c.dialogs.messages(), QStringList{u"Seasoning abandoned: arcs"_s});
+        QTRY_COMPARE(c.dialogs.messages(), QStringList{u"Seasoning abandoned: arcs"_s});
+    }
+
+    // Another port chosen during a run ends it as the X-ray off key does, its
+    // off and zeros to the unit it drove; nothing of it reaches the port
+    // opened next.
+    void portChangeEndsTheRun_data() {
+        columns<bool, QString>("cycle", "ended");
+        row("seasoning", false, u"Seasoning: Ended by the X-ray off key at step 1 of 17."_s);
+        row("cycle test", true, u"Cycle test: Ended by the X-ray off key at cycle 0."_s);
+    }
+    void portChangeEndsTheRun() {
+        const auto [cycle, ended] = fetch<bool, QString>("cycle", "ended");
+        Conditioning c;
+        QPointer<SeasoningPage> s;
+        cycle ? c.startCycle("10", "30") : void(s = c.startSeason([](SeasoningPage &s) {
+            setTimes(s, {"1", "1"});
+        }));
+        qsizetype opened = -1;
+        connect(&c.window.link, &DeviceLink::opened, &c.window,
+                [&] { opened = c.rig.supply.frames.size(); });
+        c.dialogs.onModal = [](QDialog &d) { static_cast<HostBaudRateDialog &>(d).ok_Click(); };
+        c.window.menu.mnu_comm2->trigger();
+        for (int i = 0; i < 40; ++i) // past the cycle's next on and the schedule's next steps
+            cycle ? c.cycle().CycleTimer_Timer() : s ? s->Timer_Season_Timer() : void();
+        const Payloads sent = c.sent();
+        QVERIFY(opened > 0);
+        QCOMPARE(sent.mid(0, opened).last(), cycle ? "ENBL 0;"_ba : "IREF 0;"_ba);
+        for (const QByteArray &p : sent.mid(opened))
+            QVERIFY2(!p.startsWith("IREF") && !p.startsWith("VREF") && p != "ENBL 1;", p);
+        QTRY_VERIFY(c.window.forms.find<RunEndNotice>());
+        QCOMPARE(c.window.forms.find<RunEndNotice>()->lbl_ENDED->text(), ended);
+    }
+
+    // A box open over the run window when a fault ends the run, the window
+    // deleted meanwhile, belongs to the main window: nothing crashes, and the
+    // run's own box waits for it.
+    void boxOpenWhenTheRunEnds() {
+        Conditioning c;
+        c.startSeason();
+        QPointer<SeasoningRunWindow> run = c.window.forms.find<SeasoningRunWindow>();
+        QApplication::setActiveWindow(run);
+        installDialogs(nullptr);
+        QTimer::singleShot(50, &c.window, [&c] {
+            StatusBits bits;
+            bits.faults.interlockOpen = true;
+            c.window.state.setStatus(bits);
+        });
+        QStringList seen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &c.window, [&] {
+            for (QWidget *w : QApplication::allWidgets())
+                if (auto *b = qobject_cast<QMessageBox *>(w);
+                    b && b->isVisible() && !run && c.window.forms.find<RunEndNotice>()) {
+                    seen << b->text() + u" in "_s + b->parentWidget()->objectName();
+                    b->accept();
+                }
+        });
+        poll.start(20);
+        dialogs().message(u"first"_s);
+        seen << u"first answered"_s;
+        installDialogs(&c.dialogs);
+        QCOMPARE(seen, (QStringList{"first in frm_SDIMAIN",
+                                    "Seasoning abandoned: interlock open in frm_SDIMAIN",
+                                    "first answered"}));
     }
 
     void cycleKeepsPhaseWhenStatusMovesSwitch() {

@@ -1,6 +1,5 @@
 #include "datarows.h"
 #include "platform/counts.h"
-#include "platform/dialogs.h"
 #include "platform/displaymask.h"
 #include "platform/numbertext.h"
 #include "platform/readout.h"
@@ -10,11 +9,9 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 using namespace zor;
 using namespace zor::test;
@@ -171,54 +168,6 @@ private slots:
             QApplication::processEvents();
             QCOMPARE(shown(fields[1]).toImage(), shown(fields[0]).toImage());
         }
-    }
-
-    // The widget boxes belong to the main window, not to the short-lived
-    // window active when asked (a run's, closed and deleted while its box is
-    // open); a second box asked for meanwhile waits for the first.
-    void boxesOneAtATime() {
-        QWidget main;
-        auto *run = new QWidget;
-        main.show();
-        run->show();
-        QApplication::setActiveWindow(run);
-        setBoxParent(&main);
-        const auto open = [] {
-            QStringList out;
-            for (QWidget *w : QApplication::allWidgets())
-                if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
-                    out << b->text() + (b->parentWidget() ? QStringLiteral(" in ") +
-                                                                b->parentWidget()->objectName()
-                                                          : QString());
-            return out;
-        };
-        main.setObjectName(QStringLiteral("main"));
-        QStringList seen;
-        QTimer::singleShot(50, &main, [&] {
-            seen << open();
-            delete run;
-            QTimer::singleShot(0, &main, [&] {
-                dialogs().message(QStringLiteral("second"));
-                seen << QStringLiteral("second answered");
-            });
-            QTimer::singleShot(100, &main, [&] {
-                seen << open();
-                for (QWidget *w : QApplication::allWidgets())
-                    if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
-                        b->accept();
-                QTimer::singleShot(100, &main, [&] {
-                    seen << open();
-                    for (QWidget *w : QApplication::allWidgets())
-                        if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
-                            b->accept();
-                });
-            });
-        });
-        dialogs().message(QStringLiteral("first"));
-        seen << QStringLiteral("first answered");
-        setBoxParent(nullptr);
-        QCOMPARE(seen, (QStringList{"first in main", "first in main", "second in main",
-                                    "second answered", "first answered"}));
     }
 };
 

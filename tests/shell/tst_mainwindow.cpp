@@ -500,6 +500,27 @@ private slots:
         QVERIFY(c.window.btn_HVONOFF->graphicsEffect());
     }
 
+    // A supply silent at the start is read again once it answers: its scale
+    // and identity become known. A read it never answers (the serial number
+    // here) is not asked again at every answer.
+    void silentAtStartReadOnceItAnswers() {
+        Console c(false);
+        c.window.link.open(LinkTarget::serial(u"1"_s));
+        c.window.ops.readScaling();
+        c.window.ops.readIdentity(IdentityField::Model);
+        c.window.ops.readIdentity(IdentityField::SerialNumber);
+        c.settle();
+        answerPoll(c.rig.supply);
+        c.rig.supply.silentOn("SNUR;");
+        for (int i = 0; i < 2; ++i) {
+            c.window.ops.readMonitors();
+            c.settle();
+        }
+        QCOMPARE(c.rig.supply.payloads().count("SNUR;"), 2);
+        QCOMPARE(c.window.state.identity(IdentityField::Model), u"1"_s);
+        QVERIFY(c.window.state.scaleKnown());
+    }
+
     // The trace panels show a first text at once, then at most one per
     // interval, and always end on the latest; panelText() is the latest at once.
     void tracePanelsShowTheLatest() {
