@@ -55,7 +55,7 @@ QByteArray QtTcpClient::getData() {
 void QtTcpClient::close() {
     if (socket_.state() == QAbstractSocket::ConnectedState) {
         drain(500);
-        awaitPeerClose(500);
+        awaitPeerClose(200);
     }
     socket_.close();
 }
