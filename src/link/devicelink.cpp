@@ -588,7 +588,7 @@ void DeviceLink::adopt(std::unique_ptr<Transport> next) {
 }
 
 void DeviceLink::awaitHandover(const Transport &t) {
-    if (t.target().overTcp() && !t.networkFrames())
+    if (t.handsOverBacklog())
         lateUntilMs_ = std::max(lateUntilMs_, nowMs() + HandoverMs);
 }
 

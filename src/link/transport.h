@@ -81,6 +81,9 @@ public:
     // The supply sends status messages on its own, read between commands by
     // the status timer instead of the reply timer.
     virtual bool sendsStatus() const { return false; }
+    // On connecting it may hand over what the supply sent while nobody
+    // listened (a terminal server keeps its serial line's bytes).
+    virtual bool handsOverBacklog() const { return false; }
     char terminator() const { return networkFrames() ? ETX : LF; }
     QByteArray frame(const QByteArray &payload) const {
         return ProcessOutputString(payload, networkFrames());
@@ -210,6 +213,7 @@ class SerialOverTcpTransport : public TcpTransport {
 public:
     using TcpTransport::TcpTransport;
     bool networkFrames() const override { return false; }
+    bool handsOverBacklog() const override { return true; }
     bool write(const QByteArray &frame) override {
         discardInput(); // a late reply must not be taken for this frame's
         return tcp_->send(frame);
