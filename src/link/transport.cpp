@@ -28,8 +28,13 @@ bool SerialTransport::write(const QByteArray &frame) {
 }
 
 void SerialTransport::reopen() {
-    if (!port_->isOpen())
-        port_->open(); // an unplugged adapter stays closed; the next tick tries again
+    if (port_->isOpen())
+        return;
+    // The unit at the end of a port that came back may be another one.
+    if (!std::exchange(lost_, true))
+        emit lost();
+    if (port_->open()) // an unplugged adapter stays closed; the next tick tries again
+        lost_ = false, emit back();
 }
 
 void SerialTransport::close(int drainMs) {

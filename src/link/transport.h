@@ -158,6 +158,8 @@ private:
     std::unique_ptr<SerialPortComponent> port_;
     // A rate the port would not take: nothing is opened at the old one.
     bool rateRefused_ = false;
+    // The watchdog found the port closed and has not yet opened it again.
+    bool lost_ = false;
 };
 
 // A TCP connection that, once it was up, comes back by itself: the same

@@ -80,9 +80,13 @@ SupplyOps::SupplyOps(DeviceLink &link, SupplyState &state, QObject *parent)
 }
 
 void SupplyOps::rereadUnit() {
+    // The poll reads the scale itself; a read of it here would land inside a
+    // poll cycle.
+    if (link_.autoUpdate && !(unread_ & ~ScaleBit))
+        return;
     rereading_ = true;
     link_.command(this, [this]() -> Task<> {
-        if (unread_ & ScaleBit)
+        if ((unread_ & ScaleBit) && !link_.autoUpdate)
             co_await scalingTask();
         for (int f = 0; f < IdentityFieldCount; ++f)
             if (unread_ & (1u << f))

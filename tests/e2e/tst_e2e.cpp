@@ -482,6 +482,7 @@ private slots:
         // The supply returns at the same place; the console comes back by itself,
         // the network link within its longest retry pause.
         s.simCommand("delay 0"); // a supply that stayed up
+        const int returned = s.trace.size();
         QVERIFY(s.startSim());
         QElapsedTimer back;
         back.start();
@@ -490,6 +491,8 @@ private slots:
         if (wire != Wire::Pty)
             QCOMPARE(notes.filter(u"Link to 127.0.0.1:"_s).size(), 2);
         const qint32 errorsBack = s.window.state.failedReplies();
+        // The unit is read again on its return, between two poll steps.
+        QTRY_VERIFY(!s.trace.of("SNUR;", returned).empty());
         QVERIFY(healthy(cycleAfter(s, s.trace.size())));
         QCOMPARE(s.window.state.failedReplies(), errorsBack);
         QVERIFY(!s.window.ended());
