@@ -54,28 +54,12 @@ void CycleTest::menu_cycleHv_Click() {
 
 void CycleTest::ended(runs::RunEnd end, const QString &why) {
     ctx_.menu.menu_cycleHv->setText(CaptionStart);
-    const bool reporting = !recorder_.end(end, why).isEmpty();
     if (CycleRunWindow *w = ctx_.forms.find<CycleRunWindow>())
         ctx_.forms.unload(w);
     // The report is made on its own thread; told of once written and the off is out.
-    QPointer<CycleTest> self(this);
-    const auto told = [self, end](const QString &report) {
-        self->ctx_.link.whenIdle([self, end, report] {
-            if (self && end != runs::RunEnd::Shutdown)
-                self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Cycle test"), report);
-        });
-    };
-    if (reporting)
-        connect(&recorder_, &runs::RunRecorder::reportWritten, this, told,
-                Qt::SingleShotConnection);
-    else
-        told({});
-    if (end == runs::RunEnd::Shutdown)
-        // Exit waits for the report, so that it is written and noted.
-        ctx_.link.whenIdle([self] {
-            if (self)
-                self->recorder_.joinReport();
-        });
+    recorder_.endThenTell(end, why, this, [this](const QString &report) {
+        ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Cycle test"), report);
+    });
 }
 
 void CycleTest::refuse(const QString &why) {

@@ -307,39 +307,23 @@ void SeasoningPage::stepStarted(int row, const runs::SeasonStep &step) {
 }
 
 void SeasoningPage::ended(runs::RunEnd end, const QString &why) {
-    const bool reporting = !recorder_.end(end, why).isEmpty();
     // The report is made on its own thread and told of once written and the
     // off and the zeros are out (a trip may end the run inside an exchange,
     // where no box may open). This page goes only then: the recorder is its.
+    // When the console is ending, it closes the windows itself.
     QPointer<SeasoningPage> self(this);
-    const auto told = [self, end, why](const QString &report) {
-        self->ctx_.link.whenIdle([self, end, why, report] {
-            // The console is ending: it closes the windows itself.
-            if (!self || end == runs::RunEnd::Shutdown)
-                return;
-            self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
-            if (end == runs::RunEnd::Abandoned)
-                // A schedule's own fault is a sentence; a cause is named.
-                dialogs().message(why.endsWith(QLatin1Char('.'))
-                                      ? why
-                                      : QStringLiteral("Seasoning abandoned: %1").arg(why));
-            if (self)
-                self->ctx_.forms.unload(self);
-        });
-    };
-    if (reporting)
-        connect(&recorder_, &runs::RunRecorder::reportWritten, this, told,
-                Qt::SingleShotConnection);
-    else
-        told({});
-    if (end == runs::RunEnd::Shutdown) {
-        // Exit waits for the report, so that it is written and noted.
-        ctx_.link.whenIdle([self] {
-            if (self)
-                self->recorder_.joinReport();
-        });
+    recorder_.endThenTell(end, why, this, [self, end, why](const QString &report) {
+        self->ctx_.forms.get<RunEndNotice>().tell(QStringLiteral("Seasoning"), report);
+        if (end == runs::RunEnd::Abandoned)
+            // A schedule's own fault is a sentence; a cause is named.
+            dialogs().message(why.endsWith(QLatin1Char('.'))
+                                  ? why
+                                  : QStringLiteral("Seasoning abandoned: %1").arg(why));
+        if (self)
+            self->ctx_.forms.unload(self);
+    });
+    if (end == runs::RunEnd::Shutdown)
         return;
-    }
     if (SeasoningRunWindow *run = ctx_.forms.find<SeasoningRunWindow>())
         ctx_.forms.unload(run);
     ctx_.forms.forget(this);

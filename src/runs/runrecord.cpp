@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QSettings>
 #include <QStandardPaths>
 #include <algorithm>
@@ -56,7 +57,7 @@ QJsonObject RunRecorder::Stats::json() const {
 
 RunRecorder::RunRecorder(SupplyState &state, DeviceLink &link, QString folder, Clock clock,
                          QObject *parent)
-    : QObject(parent), state_(state), folder_(std::move(folder)),
+    : QObject(parent), state_(state), link_(link), folder_(std::move(folder)),
       clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc(); })) {
     connect(&state_, &SupplyState::sampled, this, &RunRecorder::sampled);
     connect(&state_, &SupplyState::arcCountChanged, this, [this](int count) {
@@ -248,6 +249,32 @@ QString RunRecorder::joinReport() {
     // What the workers posted is told now, not after the caller moved on.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     return last;
+}
+
+void RunRecorder::endThenTell(RunEnd end, const QString &why, QObject *context,
+                              std::function<void(const QString &)> told) {
+    const bool reporting = !this->end(end, why).isEmpty();
+    QPointer<RunRecorder> self(this);
+    if (end == RunEnd::Shutdown) {
+        // Exit waits for the report, so that it is written and noted.
+        link_.whenIdle([self] {
+            if (self)
+                self->joinReport();
+        });
+        return;
+    }
+    const auto tell = [self, context = QPointer<QObject>(context),
+                       told = std::move(told)](const QString &pdf) {
+        if (self)
+            self->link_.whenIdle([context, told, pdf] {
+                if (context)
+                    told(pdf);
+            });
+    };
+    if (reporting)
+        connect(this, &RunRecorder::reportWritten, context, tell, Qt::SingleShotConnection);
+    else
+        tell({});
 }
 
 void RunRecorder::write(const QJsonObject &line) {

@@ -81,6 +81,12 @@ public:
     // written (zor-ctl's exit, the console's, tests). Blocks: the console
     // waits for reportWritten instead while it runs.
     QString joinReport();
+    // end(), then `told` with the PDF's path (empty when nothing was recorded
+    // or it could not be written) once the report is written and the link is
+    // idle, while `context` lives. When the console is ending, the link's idle
+    // waits for the report instead and `told` is not called.
+    void endThenTell(RunEnd end, const QString &why, QObject *context,
+                     std::function<void(const QString &)> told);
 
 signals:
     // A report is written, and told in the event log: its PDF's path, or
@@ -102,6 +108,7 @@ private:
         QJsonObject json() const;
     };
     SupplyState &state_;
+    DeviceLink &link_;
     QString folder_;
     Clock clock_;
     QFile file_;
